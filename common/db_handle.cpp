@@ -1,0 +1,90 @@
+#include "common/db_handle.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+DbHandle::~DbHandle() {
+    SetError(nullptr);
+    Close();
+}
+
+void DbHandle::SetError(char* message) {
+    if (errmsg) sqlite3_free(errmsg);
+    errmsg = message;
+}
+
+void DbHandle::Close() {
+    if (db) {
+        sqlite3_close(db);
+        db = nullptr;
+    }
+}
+
+int OpenDbHandle(DbHandle& handle, const std::string& utf8Path) {
+    handle.Close();
+    handle.path = utf8Path;
+    int rc = sqlite3_open_v2(utf8Path.c_str(), &handle.db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        std::fputs("\xB4\xF2\xBF\xAA\xCA\xFD\xBE\xDD\xCA\xA7\xB0\xDC", stdout);  // 打开数据失败
+        std::fflush(stdout);
+    }
+    return rc;
+}
+
+int CountQueryRows(DbHandle& handle, const std::string& sql) {
+    handle.SetError(nullptr);
+    if (!handle.db) return 0;
+    // sqlite3_get_table runs every statement of the text and counts the rows of all of them;
+    // so does this loop, without keeping them.
+    int rows = 0;
+    const char* tail = sql.c_str();
+    while (tail && *tail) {
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(handle.db, tail, -1, &stmt, &tail);
+        if (rc != SQLITE_OK) {
+            handle.SetError(sqlite3_mprintf("%s", sqlite3_errmsg(handle.db)));
+            return 0;
+        }
+        if (!stmt) continue;  // whitespace or a comment
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) ++rows;
+        if (rc != SQLITE_DONE) {
+            handle.SetError(sqlite3_mprintf("%s", sqlite3_errmsg(handle.db)));
+            sqlite3_finalize(stmt);
+            return 0;
+        }
+        sqlite3_finalize(stmt);
+    }
+    return rows;
+}
+
+std::optional<std::string> ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 3);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return std::nullopt;
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return std::nullopt;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}

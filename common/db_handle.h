@@ -1,0 +1,41 @@
+// DbHandle: one open SQLite database of a package, shared by both programs.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+
+// One SQLite database: the UTF-8 path it was opened with, its connection and the message of
+// the last exec or get-table call made through it. Closing the connection leaves the record.
+// Not thread-safe: one thread uses a handle's error slot at a time.
+struct DbHandle {
+    std::string path;          // UTF-8 file name
+    sqlite3* db = nullptr;     // null until opened
+    char* errmsg = nullptr;    // owned by SQLite (sqlite3_free); null when the last call succeeded
+
+    DbHandle() = default;
+    DbHandle(const DbHandle&) = delete;
+    DbHandle& operator=(const DbHandle&) = delete;
+    ~DbHandle();
+
+    // Replaces the error slot's message (freeing the old one with sqlite3_free).
+    void SetError(char* message);
+    // Closes the connection if open (sqlite3_close); the record stays usable for reopening.
+    void Close();
+};
+
+// Stores path in the handle and opens it read-write, creating the file if needed. Reopening an
+// open handle closes its old connection first. On failure writes "打开数据失败" (GBK, no line
+// end) to standard output and returns the SQLite result code; 0 on success.
+int OpenDbHandle(DbHandle& handle, const std::string& utf8Path);
+
+// Number of result rows that sqlite3_get_table would report for sql on the handle's
+// connection (0 when the statement fails), counted by stepping, so memory does not grow with
+// the result. The error slot receives the message of a failure or is cleared.
+int CountQueryRows(DbHandle& handle, const std::string& sql);
+
+// UTF-16 text to UTF-8, the encoding SQLite expects for file names. Empty optional when the
+// text cannot be converted (an unpaired surrogate).
+std::optional<std::string> ToUtf8(std::u16string_view text);

@@ -1,0 +1,74 @@
+#include "platform/paths.h"
+
+#include <errno.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace platform {
+
+std::string ProgramFolder() {
+    if (const char* env = std::getenv("TAVRIN_PROGRAM_DIR"); env && *env) {
+        std::string folder(env);
+        while (folder.size() > 1 && folder.back() == kPathSeparator) folder.pop_back();
+        return folder;
+    }
+    char buffer[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return std::string();
+    std::string exe(buffer, static_cast<size_t>(n));
+    size_t slash = exe.rfind(kPathSeparator);
+    if (slash == std::string::npos) return std::string();
+    return slash == 0 ? std::string("/") : exe.substr(0, slash);
+}
+
+std::string JoinPath(std::string_view a, std::string_view b) {
+    if (a.empty()) return std::string(b);
+    if (b.empty()) return std::string(a);
+    std::string result(a);
+    bool aEnds = result.back() == kPathSeparator;
+    bool bStarts = b.front() == kPathSeparator;
+    if (aEnds && bStarts) {
+        result.append(b.substr(1));
+    } else if (aEnds || bStarts) {
+        result.append(b);
+    } else {
+        result.push_back(kPathSeparator);
+        result.append(b);
+    }
+    return result;
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool CreateFolder(const std::string& path, unsigned mode) {
+    return mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0;
+}
+
+bool CreateFolderTree(const std::string& path, unsigned mode) {
+    if (path.empty()) return false;
+    if (IsDirectory(path)) return true;
+    size_t slash = path.find_last_of(kPathSeparator);
+    if (slash != std::string::npos && slash > 0) {
+        if (!CreateFolderTree(path.substr(0, slash), mode)) return false;
+    }
+    return mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0 || (errno == EEXIST && IsDirectory(path));
+}
+
+}  // namespace platform
