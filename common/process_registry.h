@@ -1,0 +1,17 @@
+// The player side of the process registry: each player records its own process identifier as
+// an empty file "<pid>" in the registry folder "{program folder}/processid" while it runs, so
+// that Tavrin can stop it when Tavrin closes. Failures are ignored by design: a player that
+// cannot register still runs.
+#pragma once
+
+#include <string>
+
+// Path of the registry folder of the given program folder: "{programFolder}/processid".
+std::string RegistryFolder(const std::string& programFolder);
+
+// Creates (or truncates) the entry file for the calling process in registryFolder and closes
+// it at once. Returns true when the file exists afterwards.
+bool RegisterProcess(const std::string& registryFolder);
+
+// Deletes the calling process's entry file from registryFolder. Returns true when it is gone.
+bool UnregisterProcess(const std::string& registryFolder);
