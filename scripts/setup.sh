@@ -12,6 +12,7 @@ PACKAGES=(
     libgtest-dev googletest libbenchmark-dev
     fonts-wqy-microhei
     xvfb x11-apps imagemagick xauth
+    python3
 )
 
 missing=()
