@@ -33,11 +33,12 @@ QIcon CLangModule::Icon(int id) const {
     return QFile::exists(path) ? QIcon(path) : QIcon();
 }
 
-QWidget* CLangModule::LoadDialogTemplate(int id, QWidget* parent) const {
+QWidget* CLangModule::LoadDialogTemplate(int id, QWidget* parent, QUiLoader* loader) const {
     QFile form(QStringLiteral(":/lang/dialog%1.ui").arg(id));
     if (!form.open(QIODevice::ReadOnly)) return nullptr;
-    QUiLoader loader;
-    return loader.load(&form, parent);
+    if (loader) return loader->load(&form, parent);
+    QUiLoader plain;
+    return plain.load(&form, parent);
 }
 
 QHash<int, QString> CLangModule::ParseStringTable(const QByteArray& utf8) {

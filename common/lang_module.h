@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QString>
 
+class QUiLoader;
 class QWidget;
 
 class CLangModule {
@@ -36,9 +37,11 @@ public:
     bool HasString(int id) const { return m_strings.contains(id); }
     // Icon by identifier; a null icon when missing.
     QIcon Icon(int id) const;
-    // Builds the widgets of dialog template id as children of parent (QUiLoader). Returns the
-    // template's top widget, owned by parent, or null when the template is missing or invalid.
-    QWidget* LoadDialogTemplate(int id, QWidget* parent) const;
+    // Builds the widgets of dialog template id as children of parent. loader, when given,
+    // creates the template's custom control classes (a QUiLoader subclass overriding
+    // createWidget); otherwise a plain QUiLoader is used. Returns the template's top widget,
+    // owned by parent, or null when the template is missing or invalid.
+    QWidget* LoadDialogTemplate(int id, QWidget* parent, QUiLoader* loader = nullptr) const;
 
     // Parses a string table text (format above). Exposed for tests and tools.
     static QHash<int, QString> ParseStringTable(const QByteArray& utf8);
