@@ -1,0 +1,65 @@
+#include "common/process_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/process_control.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProcessRegistryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_root = fs::temp_directory_path() /
+                 ("registry_test_" + std::to_string(platform::CurrentProcessId()) + "_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_root);
+        fs::create_directories(m_root);
+    }
+    void TearDown() override { fs::remove_all(m_root); }
+
+    fs::path m_root;
+};
+
+TEST_F(ProcessRegistryTest, RegisterWritesAnEmptyEntryNamedByPidAndUnregisterRemovesIt) {
+    const std::string folder = RegistryFolder(m_root.string());
+    EXPECT_EQ(folder, (m_root / "processid").string());
+    fs::create_directory(folder);
+
+    const fs::path entry = fs::path(folder) / std::to_string(platform::CurrentProcessId());
+    // A stale entry of the same name (an earlier process with this identifier) is truncated.
+    std::ofstream(entry) << "stale";
+    ASSERT_TRUE(RegisterProcess(folder));
+    ASSERT_TRUE(fs::is_regular_file(entry));
+    EXPECT_EQ(fs::file_size(entry), 0u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+
+    EXPECT_TRUE(UnregisterProcess(folder));
+    EXPECT_FALSE(fs::exists(entry));
+    // Unregistering twice is harmless: the entry is gone either way.
+    EXPECT_TRUE(UnregisterProcess(folder));
+}
+
+TEST_F(ProcessRegistryTest, MissingFolderIsNeitherCreatedNorRegisteredIn) {
+    const std::string folder = RegistryFolder(m_root.string());
+    EXPECT_FALSE(RegisterProcess(folder));
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_FALSE(RegisterProcess(""));
+    EXPECT_FALSE(UnregisterProcess(""));
+}
+
+TEST_F(ProcessRegistryTest, UnregisterLeavesOtherPlayersEntriesAlone) {
+    const std::string folder = RegistryFolder(m_root.string());
+    fs::create_directory(folder);
+    std::ofstream(fs::path(folder) / "12345");
+    ASSERT_TRUE(RegisterProcess(folder));
+    ASSERT_TRUE(UnregisterProcess(folder));
+    EXPECT_TRUE(fs::exists(fs::path(folder) / "12345"));
+}
+
+}  // namespace

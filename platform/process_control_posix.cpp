@@ -1,0 +1,218 @@
+#include "platform/process_control.h"
+
+#include <errno.h>
+#include <limits.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+std::mutex g_recorderMutex;
+SignalRecorder g_recorder;
+
+SignalRecorder CurrentRecorder() {
+    std::lock_guard<std::mutex> lock(g_recorderMutex);
+    return g_recorder;
+}
+
+std::string ProcPath(int pid, const char* leaf) {
+    return "/proc/" + std::to_string(pid) + "/" + leaf;
+}
+
+// Called through syscall(): this glibc's <sys/pidfd.h> lacks C linkage for C++.
+int PidfdOpen(pid_t pid) {
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0u));
+}
+
+int PidfdSendSignal(int fd, int signal) {
+    return static_cast<int>(syscall(SYS_pidfd_send_signal, fd, signal, nullptr, 0u));
+}
+
+std::int64_t ToNanoseconds(const timespec& ts) {
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+}  // namespace
+
+int CurrentProcessId() {
+    return static_cast<int>(getpid());
+}
+
+int MaxProcessId() {
+    std::ifstream in("/proc/sys/kernel/pid_max");
+    long long value = 0;
+    if (in >> value && value > 0 && value <= INT_MAX) return static_cast<int>(value);
+    return 4194304;  // the kernel's upper limit for pid_max
+}
+
+std::optional<int> ParseProcessId(const std::string& name) {
+    size_t i = 0;
+    while (i < name.size() && std::isspace(static_cast<unsigned char>(name[i]))) ++i;
+    bool negative = false;
+    if (i < name.size() && (name[i] == '+' || name[i] == '-')) {
+        negative = name[i] == '-';
+        ++i;
+    }
+    const long long limit = MaxProcessId();
+    long long value = 0;
+    size_t digits = 0;
+    for (; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i, ++digits) {
+        value = value * 10 + (name[i] - '0');
+        // Stop counting once beyond any valid identifier so the value cannot overflow.
+        if (value > limit) return std::nullopt;
+    }
+    if (digits == 0 || negative || value <= 0) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept
+    : m_nPid(std::exchange(other.m_nPid, -1)), m_nFd(std::exchange(other.m_nFd, -1)) {}
+
+ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept {
+    if (this != &other) {
+        if (m_nFd >= 0) close(m_nFd);
+        m_nPid = std::exchange(other.m_nPid, -1);
+        m_nFd = std::exchange(other.m_nFd, -1);
+    }
+    return *this;
+}
+
+ProcessHandle::~ProcessHandle() {
+    if (m_nFd >= 0) close(m_nFd);
+}
+
+std::optional<ProcessHandle> OpenProcessHandle(int pid) {
+    if (pid <= 0) return std::nullopt;
+    int fd = PidfdOpen(static_cast<pid_t>(pid));
+    if (fd < 0) return std::nullopt;
+    return ProcessHandle(pid, fd);
+}
+
+bool ProcessIsAlive(const ProcessHandle& process) {
+    if (!process.IsOpen()) return false;
+    // A pidfd becomes readable when its process has exited (zombies included).
+    pollfd pfd{process.Fd(), POLLIN, 0};
+    int rc;
+    do {
+        rc = poll(&pfd, 1, 0);
+    } while (rc < 0 && errno == EINTR);
+    return rc == 0;
+}
+
+std::optional<std::string> ProcessExecutable(const ProcessHandle& process) {
+    if (!process.IsOpen()) return std::nullopt;
+    char buffer[PATH_MAX];
+    ssize_t n = readlink(ProcPath(process.Pid(), "exe").c_str(), buffer, sizeof buffer - 1);
+    if (n <= 0) return std::nullopt;
+    // Read first, then confirm the handle's process still lives: only then was the identifier
+    // not reused by another process while we read.
+    if (!ProcessIsAlive(process)) return std::nullopt;
+    return std::string(buffer, static_cast<size_t>(n));
+}
+
+std::int64_t ProcessStartTimeResolution() {
+    long ticks = sysconf(_SC_CLK_TCK);
+    if (ticks <= 0) ticks = 100;
+    return 1000000000LL / ticks;
+}
+
+std::optional<std::int64_t> ProcessStartTime(const ProcessHandle& process) {
+    if (!process.IsOpen()) return std::nullopt;
+    std::ifstream in(ProcPath(process.Pid(), "stat"));
+    std::string line;
+    if (!std::getline(in, line)) return std::nullopt;
+    // The command name (field 2) may hold blanks and parentheses: fields after it start
+    // behind the last ')'.
+    size_t close = line.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    std::istringstream rest(line.substr(close + 1));
+    std::string field;
+    unsigned long long startTicks = 0;
+    // Field 3 (state) is the first after ')'; start time is field 22.
+    for (int index = 3; index <= 22; ++index) {
+        if (!(rest >> field)) return std::nullopt;
+        if (index == 22) {
+            try {
+                startTicks = std::stoull(field);
+            } catch (...) {
+                return std::nullopt;
+            }
+        }
+    }
+    if (!ProcessIsAlive(process)) return std::nullopt;
+    timespec boot{}, real{};
+    if (clock_gettime(CLOCK_BOOTTIME, &boot) != 0 || clock_gettime(CLOCK_REALTIME, &real) != 0)
+        return std::nullopt;
+    std::int64_t sinceBoot = static_cast<std::int64_t>(startTicks) * ProcessStartTimeResolution();
+    return ToNanoseconds(real) - (ToNanoseconds(boot) - sinceBoot);
+}
+
+std::optional<std::int64_t> FileModificationTime(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return std::nullopt;
+    return ToNanoseconds(st.st_mtim);
+}
+
+bool SignalProcess(const ProcessHandle& process, int signal) {
+    if (!process.IsOpen()) return false;
+    if (SignalRecorder recorder = CurrentRecorder()) {
+        recorder(process.Pid(), signal);
+        return true;
+    }
+    return PidfdSendSignal(process.Fd(), signal) == 0;
+}
+
+int KillSignal() {
+    return SIGKILL;
+}
+int TerminateSignal() {
+    return SIGTERM;
+}
+
+void SetSignalRecorder(SignalRecorder recorder) {
+    std::lock_guard<std::mutex> lock(g_recorderMutex);
+    g_recorder = std::move(recorder);
+}
+
+bool SignalRecorderInstalled() {
+    return static_cast<bool>(CurrentRecorder());
+}
+
+bool SignalRecordedOnly(int pid, int signal) {
+    SignalRecorder recorder = CurrentRecorder();
+    if (!recorder) return false;
+    recorder(pid, signal);
+    return true;
+}
+
+bool WaitProcessEnd(const ProcessHandle& process, int timeoutMs) {
+    if (!process.IsOpen()) return true;
+    timespec start{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::int64_t elapsedMs = (ToNanoseconds(now) - ToNanoseconds(start)) / 1000000;
+        int left = timeoutMs - static_cast<int>(elapsedMs);
+        if (left < 0) left = 0;
+        pollfd pfd{process.Fd(), POLLIN, 0};
+        int rc = poll(&pfd, 1, left);
+        if (rc > 0) return true;
+        if (rc == 0) return false;
+        if (errno != EINTR) return false;
+    }
+}
+
+}  // namespace platform
