@@ -1,0 +1,31 @@
+// Turning the termination signals (SIGTERM, SIGINT, SIGHUP) into an ordinary event: the
+// signal handler only writes the signal number into a pipe; the user-interface thread watches
+// the pipe's read end (for example with a QSocketNotifier) and runs its close handling there,
+// where it may do anything. One pipe per process.
+#pragma once
+
+namespace platform {
+
+// Creates the pipe (once) and installs the handler for SIGTERM, SIGINT and SIGHUP. Returns
+// the read end of the pipe (non-blocking, close-on-exec), or -1 when it cannot be set up.
+// Calling it again returns the same descriptor. Call it from the main thread before the
+// watching starts; the descriptor stays open for the life of the process.
+int InstallTerminationSignalPipe();
+
+// Reads every signal number waiting in the pipe and returns the last one, or 0 when none was
+// waiting. Call it from the thread that watches the descriptor when it becomes readable.
+int TakeTerminationSignal();
+
+// Puts the default action back for the three signals (the pipe stays). For a program that
+// has finished its close handling and should now die on the next signal.
+void RestoreDefaultTerminationSignals();
+
+// Sends sig to the calling process itself (tests use this to exercise the handler).
+bool RaiseSignal(int sig);
+
+// Signal numbers for callers that include no POSIX header.
+int SigTerm();
+int SigInt();
+int SigHup();
+
+}  // namespace platform
