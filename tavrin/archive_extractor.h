@@ -1,0 +1,45 @@
+// Unpacking a package with the 7-Zip archiver that lies in the program folder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The archiver's path in double quotes, as the console line shows it:
+// "\"" + programFolder + "/7z\"". The dialog builds it once, at construction.
+std::string Make7zCommand(const std::string& programFolder);
+
+// The archiver's program path inside a command text made by Make7zCommand (the quotes
+// removed; a text without quotes is taken as it is).
+std::string ArchiverProgram(const std::string& str7zCommand);
+
+// The archiver's argument vector: 7z x -ttar -y -spd -spod ARCHIVE -oFOLDER.
+// The format is fixed (a ZIP file renamed .tar is not unpacked as ZIP), no question is ever
+// asked (-y), and '*' in either path is taken literally (-spd, -spod). An archive path that
+// begins with '-' gets "./" in front so it cannot be read as a switch.
+std::vector<std::string> ArchiverArguments(const std::string& archive, const std::string& folder);
+
+// The command line printed on the console: the quoted archiver path, then the arguments of
+// ArchiverArguments after argv[0], the two paths in double quotes (the -o switch is followed
+// directly by the quoted folder).
+std::string ArchiverCommandLine(const std::string& str7zCommand, const std::string& archive,
+                                const std::string& folder);
+
+// What became of one archiver run.
+struct ArchiverResult {
+    bool started = false;  // false: the archiver could not be started
+    int errorCode = 0;     // errno of a failed start
+    int exitStatus = -1;   // the archiver's exit status; -1 when it was killed
+    int termSignal = 0;    // the signal that killed it, else 0
+
+    // The archiver ran and reported success (exit status 0).
+    bool Succeeded() const { return started && exitStatus == 0; }
+};
+
+// Runs the archiver on archive with folder as output (the archiver creates it if needed) and
+// waits for it to end. Writes to standard output, in the ANSI code page: the command line and
+// the archiver's path, each followed by a line end; then "运行失败！%d\n" with the error code
+// when the archiver cannot be started, or "进程1退出！" (no line end) once it has ended.
+// Standard output is flushed before the archiver starts so its own output follows ours.
+// Blocks the calling thread for the whole extraction; any thread may call it.
+ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
+                           const std::string& folder);
