@@ -1,0 +1,7 @@
+#include "tavrin/audit_combo_box.h"
+
+CAuditComboBox::CAuditComboBox(QWidget* parent) : QComboBox(parent) {
+    connect(this, &QComboBox::activated, this, &CAuditComboBox::OnSelChange);
+}
+
+void CAuditComboBox::OnSelChange(int /*nIndex*/) {}

@@ -1,0 +1,9 @@
+// Identifiers of the language module's strings that the frame added to the table.
+#pragma once
+
+// Message box: the package name carries no valid date range.
+inline constexpr int kStrInvalidDateRange = 163;
+// Message box: the chosen file is not a readable package.
+inline constexpr int kStrNotReadablePackage = 164;
+// Message box: the package is damaged and its data may be incomplete.
+inline constexpr int kStrPackageDamaged = 165;

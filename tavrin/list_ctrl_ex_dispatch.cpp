@@ -1,0 +1,3 @@
+#include "tavrin/list_ctrl_ex.h"
+
+void CListCtrlEx::OnDblClick(int /*nRow*/, int /*nColumn*/) {}

@@ -1,0 +1,7 @@
+#include "tavrin/package_combo_box.h"
+
+CPackageComboBox::CPackageComboBox(QWidget* parent) : QComboBox(parent) {
+    connect(this, &QComboBox::activated, this, &CPackageComboBox::OnSelChange);
+}
+
+void CPackageComboBox::OnSelChange(int /*nIndex*/) {}

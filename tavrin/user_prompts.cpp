@@ -1,0 +1,55 @@
+#include "tavrin/user_prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace {
+CUserPrompts* g_pInstalled = nullptr;
+}
+
+void CQtUserPrompts::ShowMessage(const QString& text) {
+    // No caption of our own: the window title stays empty, as the platform's default box.
+    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+QString CQtUserPrompts::ChooseOpenFile(const QString& filter) {
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
+                                        QtNameFilter(filter));
+}
+
+CUserPrompts& UserPrompts() {
+    if (g_pInstalled) return *g_pInstalled;
+    static CQtUserPrompts qtPrompts;
+    return qtPrompts;
+}
+
+CUserPrompts* InstallUserPrompts(CUserPrompts* prompts) {
+    CUserPrompts* previous = g_pInstalled;
+    g_pInstalled = prompts;
+    return previous;
+}
+
+void ShowMessage(const QString& text) {
+    UserPrompts().ShowMessage(text);
+}
+
+QString ChooseOpenFile(const QString& filter) {
+    return UserPrompts().ChooseOpenFile(filter);
+}
+
+QString QtNameFilter(const QString& pipeFilter) {
+    const QStringList parts = pipeFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        QString patterns = parts[i + 1].trimmed();
+        if (description.isEmpty() && patterns.isEmpty()) continue;
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << QStringLiteral("%1 (%2)").arg(description, patterns);
+    }
+    return filters.join(QStringLiteral(";;"));
+}

@@ -1,0 +1,45 @@
+// The interface in front of the program's modal prompts: message boxes and the open-file
+// dialog. The program uses the Qt implementation; tests install a recording fake
+// (tavrin/fake_user_prompts.h) so that no test blocks on a modal window.
+// User-interface thread only.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+class CUserPrompts {
+  public:
+    virtual ~CUserPrompts() = default;
+    // Shows text in a message box with the OK button and no caption of the program's own;
+    // returns when the user has dismissed it.
+    virtual void ShowMessage(const QString& text) = 0;
+    // Shows the open-file dialog with filter in the "description|pattern|...|" syntax of the
+    // string table; returns the chosen file's path, or empty text when the user cancelled.
+    virtual QString ChooseOpenFile(const QString& filter) = 0;
+};
+
+// Modal Qt dialogs, parented to the active window when there is one.
+class CQtUserPrompts : public CUserPrompts {
+  public:
+    void ShowMessage(const QString& text) override;
+    QString ChooseOpenFile(const QString& filter) override;
+};
+
+// The process-wide current prompts: the installed instance, or a CQtUserPrompts when none is
+// installed.
+CUserPrompts& UserPrompts();
+
+// Installs prompts as the current instance (null restores the Qt one). The caller keeps
+// ownership and must uninstall it before destroying it. Returns the previous instance (null
+// when it was the Qt default).
+CUserPrompts* InstallUserPrompts(CUserPrompts* prompts);
+
+// Shorthands for UserPrompts().ShowMessage / ChooseOpenFile.
+void ShowMessage(const QString& text);
+QString ChooseOpenFile(const QString& filter);
+
+// Turns a "description|pattern|description|pattern|" filter into Qt's name-filter syntax,
+// "description (pattern);;description (pattern)". Several patterns separated by ";" become
+// blank-separated. Empty input gives empty output.
+QString QtNameFilter(const QString& pipeFilter);
