@@ -7,7 +7,8 @@ second files, recordings and scan files under var/utm/data/sessions/. Text is GB
 appliance's code page. The same seed and parameters always give the same bytes.
 
 Beside PACKAGE.tar it writes PACKAGE.json with what a correct import must produce: the number
-of rows of every table of Parent.db and child.db, the package name, its dates and dump folder.
+of rows of every table of Parent.db and child.db, the package name, its dates and dump folder;
+and PACKAGE.counts with the same row counts as lines "parent|child TABLE ROWS".
 
 Examples:
   make_sample_package.py --out /tmp/pk                       # small sample, 3 pages of sessions
@@ -319,6 +320,12 @@ def build(args):
         }
         with open(os.path.join(args.out, name + ".json"), "w", encoding="utf-8") as f:
             json.dump(expected, f, ensure_ascii=False, indent=1, sort_keys=True)
+        # The same counts as plain lines "DATABASE TABLE ROWS", easy to read from any language.
+        with open(os.path.join(args.out, name + ".counts"), "w", encoding="utf-8") as f:
+            for table, rows in sorted(counts.items()):
+                f.write("parent %s %d\n" % (table, rows))
+            for table, rows in sorted(child_counts.items()):
+                f.write("child %s %d\n" % (table, rows))
         return tar_path
     finally:
         shutil.rmtree(stage, ignore_errors=True)
