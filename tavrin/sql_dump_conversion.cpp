@@ -1,0 +1,226 @@
+#include "tavrin/sql_dump_conversion.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/file_io.h"
+#include "tavrin/line_reader.h"
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+void Report(const char* format, int code) {
+    std::printf(format, code);
+    std::fflush(stdout);
+}
+
+void ReportReadFailure(int code) {
+    Report("\xB6\xC1\xC8\xA1sql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC%d\n", code);  // 读取sql文件失败
+}
+
+void ReportCreateFailure(int code) {
+    Report("\xB4\xB4\xBD\xA8sql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC%d\n", code);  // 创建sql文件失败
+}
+
+void ReportWriteFailure(int code) {
+    Report("\xD0\xB4\xC8\xEBsql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC%d\n", code);  // 写入sql文件失败
+}
+
+// Creates an output, refusing the source itself (truncating it would lose the input).
+bool CreateOutput(platform::CFileWriter& writer, const std::string& path,
+                  const std::string& sourcePath) {
+    if (platform::IsSameFile(path, sourcePath)) {
+        ReportCreateFailure(EINVAL);
+        return false;
+    }
+    if (!writer.Create(path)) {
+        ReportCreateFailure(writer.ErrorCode());
+        return false;
+    }
+    return true;
+}
+
+// Finishes a conversion: closes the outputs and reports the first failure.
+bool Finish(const CLineReader& lines, const platform::CFileReader& source, platform::CFileWriter* a,
+            platform::CFileWriter* b) {
+    bool ok = true;
+    if (lines.Failed()) {
+        ReportReadFailure(source.ErrorCode());
+        ok = false;
+    }
+    for (platform::CFileWriter* w : {a, b}) {
+        if (w && !w->Close()) {
+            if (ok) ReportWriteFailure(w->ErrorCode());
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool StartsWith(const CLineReader::Line& line, const char (&prefix)[3]) {
+    return line.nSize >= 2 && line.pData[0] == prefix[0] && line.pData[1] == prefix[1];
+}
+
+// Appends line to out with every occurrence of word removed; false when there was none.
+bool AppendWithout(std::string_view line, std::string_view word, std::string& out) {
+    size_t pos = line.find(word);
+    if (pos == std::string_view::npos) return false;
+    size_t start = 0;
+    while (pos != std::string_view::npos) {
+        out.append(line.substr(start, pos - start));
+        start = pos + word.size();
+        pos = line.find(word, start);
+    }
+    out.append(line.substr(start));
+    return true;
+}
+
+// Emits line through append(data, size) with each "\<quote>" replaced by replacement; any
+// other backslash is copied together with the byte after it, so "\\" never escapes what
+// follows. Stretches between backslashes are emitted in one piece.
+template <typename Append>
+void EmitEscapeRewrite(std::string_view line, char quote, std::string_view replacement,
+                       Append append) {
+    const char* p = line.data();
+    const char* end = p + line.size();
+    while (p < end) {
+        const char* bs = static_cast<const char*>(std::memchr(p, '\\', end - p));
+        if (!bs) {
+            append(p, static_cast<size_t>(end - p));
+            return;
+        }
+        if (bs + 1 == end) {
+            append(p, static_cast<size_t>(end - p));
+            return;
+        }
+        if (bs[1] == quote) {
+            append(p, static_cast<size_t>(bs - p));
+            append(replacement.data(), replacement.size());
+        } else {
+            append(p, static_cast<size_t>(bs + 2 - p));
+        }
+        p = bs + 2;
+    }
+}
+
+void AppendEscapeRewrite(std::string_view line, char quote, std::string_view replacement,
+                         std::string& out) {
+    EmitEscapeRewrite(line, quote, replacement,
+                      [&out](const char* data, size_t size) { out.append(data, size); });
+}
+
+void WriteEscapeRewrite(const CLineReader::Line& line, char quote, std::string_view replacement,
+                        platform::CFileWriter& out) {
+    EmitEscapeRewrite(std::string_view(line.pData, line.nSize), quote, replacement,
+                      [&out](const char* data, size_t size) { out.Write(data, size); });
+    if (line.bHasLineEnd) out.Write(kLineEnd);
+}
+
+}  // namespace
+
+void AppendInsertRewrite(std::string_view line, std::string& out) {
+    AppendEscapeRewrite(line, '\'', "\\''", out);
+}
+
+void AppendDoubledQuotesRewrite(std::string_view line, std::string& out) {
+    AppendEscapeRewrite(line, '"', "\"\"", out);
+}
+
+void AppendStrippedQuotesRewrite(std::string_view line, std::string& out) {
+    std::string stripped;
+    std::string_view text = line;
+    size_t first = line.find("\\\"");
+    // A pair at the very start has nothing before it and counts as not escaped.
+    if (first != std::string_view::npos && (first == 0 || line[first - 1] != '\\')) {
+        AppendWithout(line, "\\\"", stripped);
+        text = stripped;
+    }
+    // Fold each "\\" to one backslash, scanning left to right without overlap.
+    size_t start = 0;
+    size_t pos = text.find("\\\\");
+    while (pos != std::string_view::npos) {
+        out.append(text.substr(start, pos + 1 - start));
+        start = pos + 2;
+        pos = text.find("\\\\", start);
+    }
+    out.append(text.substr(start));
+}
+
+void AppendWithoutAutoIncrement(std::string_view line, std::string& out) {
+    if (AppendWithout(line, "AUTO_INCREMENT", out)) return;
+    if (AppendWithout(line, "auto_increment", out)) return;
+    out.append(line);
+}
+
+bool SplitSqlDump(const std::string& dumpPath, const std::string& rowStatementsPath,
+                  const std::string& tableDefinitionsPath) {
+    platform::CFileReader source;
+    if (!source.Open(dumpPath)) {
+        ReportReadFailure(source.ErrorCode());
+        return false;
+    }
+    platform::CFileWriter rows;
+    if (!CreateOutput(rows, rowStatementsPath, dumpPath)) return false;
+    platform::CFileWriter definitions(1 << 16);
+    if (!CreateOutput(definitions, tableDefinitionsPath, dumpPath)) return false;
+
+    CLineReader lines(source);
+    CLineReader::Line line;
+    std::string scratch;
+    while (lines.Next(line)) {
+        if (StartsWith(line, "CR")) {
+            definitions.Write(line.pData, line.nSize);
+            if (line.bHasLineEnd) definitions.Write(kLineEnd);
+        } else if (StartsWith(line, "  ")) {
+            scratch.clear();
+            AppendWithoutAutoIncrement(std::string_view(line.pData, line.nSize), scratch);
+            definitions.Write(scratch);
+            if (line.bHasLineEnd) definitions.Write(kLineEnd);
+        } else if (StartsWith(line, "IN")) {
+            WriteEscapeRewrite(line, '\'', "\\''", rows);
+        } else if (StartsWith(line, ") ")) {
+            definitions.Write(");\r\n");
+        }
+    }
+    return Finish(lines, source, &rows, &definitions);
+}
+
+bool DoubleEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath) {
+    platform::CFileReader source;
+    if (!source.Open(sourcePath)) {
+        ReportReadFailure(source.ErrorCode());
+        return false;
+    }
+    platform::CFileWriter out;
+    if (!CreateOutput(out, destinationPath, sourcePath)) return false;
+    CLineReader lines(source);
+    CLineReader::Line line;
+    while (lines.Next(line)) WriteEscapeRewrite(line, '"', "\"\"", out);
+    return Finish(lines, source, &out, nullptr);
+}
+
+bool StripEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath) {
+    platform::CFileReader source;
+    if (!source.Open(sourcePath)) {
+        ReportReadFailure(source.ErrorCode());
+        return false;
+    }
+    platform::CFileWriter out;
+    if (!CreateOutput(out, destinationPath, sourcePath)) return false;
+    CLineReader lines(source);
+    CLineReader::Line line;
+    std::string scratch;
+    while (lines.Next(line)) {
+        if (std::memchr(line.pData, '\\', line.nSize)) {
+            scratch.clear();
+            AppendStrippedQuotesRewrite(std::string_view(line.pData, line.nSize), scratch);
+            out.Write(scratch);
+        } else {
+            out.Write(line.pData, line.nSize);
+        }
+        if (line.bHasLineEnd) out.Write(kLineEnd);
+    }
+    return Finish(lines, source, &out, nullptr);
+}

@@ -1,0 +1,218 @@
+#include "tavrin/sql_dump_conversion.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+
+#include "tavrin/workspace_test_support.h"
+
+namespace {
+
+using wstest::ReadFile;
+using wstest::TempFolder;
+using wstest::WriteFile;
+
+struct SplitResult {
+    std::string rows, definitions, console;
+};
+
+SplitResult Split(const TempFolder& dir, const std::string& dump) {
+    WriteFile(dir / "sub_table_sms.sql", dump);
+    testing::internal::CaptureStdout();
+    SplitSqlDump(dir / "sub_table_sms.sql", dir / "mysql.sql", dir / "mysql1.sql");
+    SplitResult r;
+    r.console = testing::internal::GetCapturedStdout();
+    r.rows = ReadFile(dir / "mysql.sql");
+    r.definitions = ReadFile(dir / "mysql1.sql");
+    return r;
+}
+
+TEST(SqlDumpConversion, SplitSortsAMysqlDumpIntoDefinitionsAndRows) {
+    TempFolder dir;
+    const std::string dump =
+        "-- MySQL dump 10.13\r\n"
+        "/*!40101 SET NAMES gbk */;\r\n"
+        "DROP TABLE IF EXISTS `t1`;\r\n"
+        "CREATE TABLE `t1` (\r\n"
+        "  `id` int(11) NOT NULL AUTO_INCREMENT,\r\n"
+        "  `b` int(11) DEFAULT NULL auto_increment,\r\n"
+        "  `c` int AUTO_INCREMENT auto_increment,\r\n"
+        "  PRIMARY KEY (`id`)\r\n"
+        ") ENGINE=InnoDB AUTO_INCREMENT=42 DEFAULT CHARSET=gbk;\r\n"
+        "\r\n"
+        "LOCK TABLES `t1` WRITE;\n"
+        "INSERT INTO `t1` VALUES (1,'it\\'s'),(2,'x');\n"
+        "UNLOCK TABLES;\n"
+        ")no space\n"
+        "insert lower case is dropped\n"
+        "INSERT INTO `t1` VALUES (3,'last')";
+    SplitResult r = Split(dir, dump);
+    EXPECT_EQ(r.definitions,
+              "CREATE TABLE `t1` (\r\n"
+              "  `id` int(11) NOT NULL ,\r\n"
+              "  `b` int(11) DEFAULT NULL ,\r\n"
+              "  `c` int  auto_increment,\r\n"
+              "  PRIMARY KEY (`id`)\r\n"
+              ");\r\n");
+    // The last line had no line end and gets none.
+    EXPECT_EQ(r.rows,
+              "INSERT INTO `t1` VALUES (1,'it\\''s'),(2,'x');\r\n"
+              "INSERT INTO `t1` VALUES (3,'last')");
+    EXPECT_EQ(r.console, "");
+}
+
+TEST(SqlDumpConversion, SplitRowsLoadIntoSqliteWithEveryValueIntact) {
+    // Escaped quotes, an escaped backslash before a closing quote, other escapes kept as
+    // written and GBK text: the rewritten statements must load every row with its value.
+    TempFolder dir;
+    const std::string gbk = "\xC9\xF3\xBC\xC6";  // 审计
+    const std::string dump =
+        "CREATE TABLE `t` (\n"
+        "  `id` int NOT NULL AUTO_INCREMENT,\n"
+        "  `v` varchar(50)\n"
+        ") ENGINE=MyISAM;\n"
+        "INSERT INTO `t` VALUES (1,'a\\\\'),(2,'it\\'s'),(3,'c:\\\\dir\\n'),(4,'" +
+        gbk + "'),(5,'\\\\\\'');\n";
+    SplitResult r = Split(dir, dump);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    char* err = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, r.definitions.c_str(), nullptr, nullptr, &err), SQLITE_OK) << err;
+    sqlite3_free(err);
+    EXPECT_EQ(sqlite3_exec(db, r.rows.c_str(), nullptr, nullptr, &err), SQLITE_OK) << err;
+    sqlite3_free(err);
+    std::vector<std::string> values;
+    sqlite3_exec(
+        db, "select v from t order by id",
+        [](void* p, int, char** v, char**) {
+            static_cast<std::vector<std::string>*>(p)->push_back(v[0]);
+            return 0;
+        },
+        &values, nullptr);
+    sqlite3_close(db);
+    // SQLite keeps the backslashes; the players read them as the appliance wrote them.
+    EXPECT_EQ(values,
+              (std::vector<std::string>{"a\\\\", "it\\'s", "c:\\\\dir\\n", gbk, "\\\\\\'"}));
+}
+
+TEST(SqlDumpConversion, LongLinesAreKeptWholeAndInvalidBytesPassUnchanged) {
+    TempFolder dir;
+    std::string value(200000, 'x');
+    value[1000] = '\\';
+    value[1001] = '\'';
+    std::string bytes = "\xFF\x80\xB4";  // not valid GBK or UTF-8
+    std::string insert = "INSERT INTO t VALUES ('" + value + "');";
+    SplitResult r = Split(dir, insert + "\n" + "INSERT INTO t VALUES ('" + bytes + "');\n");
+    std::string expected = value;
+    expected.insert(1002, "'");
+    EXPECT_EQ(r.rows, "INSERT INTO t VALUES ('" + expected + "');\r\n" + "INSERT INTO t VALUES ('" +
+                          bytes + "');\r\n");
+}
+
+TEST(SqlDumpConversion, EscapeRewritesPairEachBackslashWithTheByteAfterIt) {
+    auto insert = [](std::string_view in) {
+        std::string out;
+        AppendInsertRewrite(in, out);
+        return out;
+    };
+    EXPECT_EQ(insert("'a\\'b'"), "'a\\''b'");
+    EXPECT_EQ(insert("'a\\\\'"), "'a\\\\'");         // escaped backslash keeps the quote
+    EXPECT_EQ(insert("'a\\\\\\''"), "'a\\\\\\'''");  // \\ then \'
+    EXPECT_EQ(insert("'\\\"x\\n'"), "'\\\"x\\n'");   // other escapes as written
+    EXPECT_EQ(insert("end\\"), "end\\");             // a backslash at the end stays
+    EXPECT_EQ(insert("\\'\\'"), "\\''\\''");
+
+    auto doubled = [](std::string_view in) {
+        std::string out;
+        AppendDoubledQuotesRewrite(in, out);
+        return out;
+    };
+    EXPECT_EQ(doubled("1,\"a\\\"b\\\"c\""), "1,\"a\"\"b\"\"c\"");
+    EXPECT_EQ(doubled("1,\"a\\\\\",2"), "1,\"a\\\\\",2");  // value ending in an escaped backslash
+    EXPECT_EQ(doubled("\\'x"), "\\'x");
+
+    auto stripped = [](std::string_view in) {
+        std::string out;
+        AppendStrippedQuotesRewrite(in, out);
+        return out;
+    };
+    EXPECT_EQ(stripped("a\\\"b\\\"c"), "abc");
+    EXPECT_EQ(stripped("\\\"at start\\\""), "at start");
+    // First pair follows a backslash: every pair stays, double backslashes still fold.
+    EXPECT_EQ(stripped("x\\\\\"y\\\"z\\\\w"), "x\\\"y\\\"z\\w");
+    EXPECT_EQ(stripped("p\\\\\\\\q"), "p\\\\q");
+    EXPECT_EQ(stripped("plain"), "plain");
+
+    auto noAuto = [](std::string_view in) {
+        std::string out;
+        AppendWithoutAutoIncrement(in, out);
+        return out;
+    };
+    EXPECT_EQ(noAuto("  a AUTO_INCREMENT b auto_increment AUTO_INCREMENT"),
+              "  a  b auto_increment ");
+    EXPECT_EQ(noAuto("  a Auto_Increment"), "  a Auto_Increment");
+}
+
+TEST(SqlDumpConversion, QuoteConversionsWriteCrLfLinesAndKeepLinesWithoutPairs) {
+    TempFolder dir;
+    WriteFile(dir / "in.bak", "1,\"a\\\"b\\\"\"\r\nplain,\"x\"\n\\\"s\\\\t\n\nlast");
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(DoubleEscapedQuotes(dir / "in.bak", dir / "double.bak"));
+    EXPECT_TRUE(StripEscapedQuotes(dir / "in.bak", dir / "strip.bak"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(ReadFile(dir / "double.bak"),
+              "1,\"a\"\"b\"\"\"\r\nplain,\"x\"\r\n\"\"s\\\\t\r\n\r\nlast");
+    EXPECT_EQ(ReadFile(dir / "strip.bak"), "1,\"ab\"\r\nplain,\"x\"\r\ns\\t\r\n\r\nlast");
+}
+
+TEST(SqlDumpConversion, EmptySourceGivesEmptyOutputs) {
+    TempFolder dir;
+    SplitResult r = Split(dir, "");
+    EXPECT_TRUE(wstest::Exists(dir / "mysql.sql"));
+    EXPECT_TRUE(wstest::Exists(dir / "mysql1.sql"));
+    EXPECT_EQ(r.rows, "");
+    EXPECT_EQ(r.definitions, "");
+    WriteFile(dir / "e.bak", "");
+    EXPECT_TRUE(StripEscapedQuotes(dir / "e.bak", dir / "e1.bak"));
+    EXPECT_EQ(ReadFile(dir / "e1.bak"), "");
+}
+
+TEST(SqlDumpConversion, FailuresAreReportedAndCreateNothingOrLoseNothing) {
+    TempFolder dir;
+    const std::string readFailed = "\xB6\xC1\xC8\xA1sql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC";
+    const std::string createFailed = "\xB4\xB4\xBD\xA8sql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC";
+
+    // Missing source: one message with the error code, no output created.
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(SplitSqlDump(dir / "none.sql", dir / "r.sql", dir / "d.sql"));
+    EXPECT_FALSE(DoubleEscapedQuotes(dir / "none.bak", dir / "o.bak"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              readFailed + "2\n" + readFailed + "2\n");  // ENOENT
+    EXPECT_FALSE(wstest::Exists(dir / "r.sql"));
+    EXPECT_FALSE(wstest::Exists(dir / "o.bak"));
+
+    // Definitions file cannot be created: the row file was created first and stays empty.
+    WriteFile(dir / "dump.sql", "INSERT INTO t VALUES (1);\n");
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(SplitSqlDump(dir / "dump.sql", dir / "r.sql", dir / "no/such/d.sql"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), createFailed + "2\n");
+    EXPECT_EQ(ReadFile(dir / "r.sql"), "");
+
+    // An output naming the source is refused and the source keeps its content.
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(StripEscapedQuotes(dir / "dump.sql", dir / "dump.sql"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), createFailed + "22\n");
+    EXPECT_EQ(ReadFile(dir / "dump.sql"), "INSERT INTO t VALUES (1);\n");
+
+    // A folder is not a source, and a symbolic link planted as the output is not followed.
+    std::filesystem::create_directory(dir / "folder");
+    std::filesystem::create_symlink(dir / "outside.txt", dir / "link.bak");
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(DoubleEscapedQuotes(dir / "folder", dir / "x.bak"));
+    EXPECT_FALSE(DoubleEscapedQuotes(dir / "dump.sql", dir / "link.bak"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), readFailed + "21\n" + createFailed + "40\n");
+    EXPECT_FALSE(wstest::Exists(dir / "outside.txt"));
+}
+
+}  // namespace
