@@ -26,6 +26,12 @@ int OpenDbHandle(DbHandle& handle, const std::string& utf8Path) {
     handle.path = utf8Path;
     int rc = sqlite3_open_v2(utf8Path.c_str(), &handle.db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (handle.db) {
+        // Package databases come from outside: no pointer-revealing tokenizer function, and no
+        // way for their SQL to corrupt the file on purpose.
+        sqlite3_db_config(handle.db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
+        sqlite3_db_config(handle.db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    }
     if (rc != SQLITE_OK) {
         std::fputs("\xB4\xF2\xBF\xAA\xCA\xFD\xBE\xDD\xCA\xA7\xB0\xDC", stdout);  // 打开数据失败
         std::fflush(stdout);
@@ -65,7 +71,8 @@ std::optional<std::string> ToUtf8(std::u16string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return std::nullopt;
+            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
+                return std::nullopt;
             c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
         } else if (c >= 0xDC00 && c <= 0xDFFF) {
             return std::nullopt;

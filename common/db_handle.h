@@ -11,9 +11,9 @@ struct sqlite3;
 // the last exec or get-table call made through it. Closing the connection leaves the record.
 // Not thread-safe: one thread uses a handle's error slot at a time.
 struct DbHandle {
-    std::string path;          // UTF-8 file name
-    sqlite3* db = nullptr;     // null until opened
-    char* errmsg = nullptr;    // owned by SQLite (sqlite3_free); null when the last call succeeded
+    std::string path;        // UTF-8 file name
+    sqlite3* db = nullptr;   // null until opened
+    char* errmsg = nullptr;  // owned by SQLite (sqlite3_free); null when the last call succeeded
 
     DbHandle() = default;
     DbHandle(const DbHandle&) = delete;
@@ -28,7 +28,10 @@ struct DbHandle {
 
 // Stores path in the handle and opens it read-write, creating the file if needed. Reopening an
 // open handle closes its old connection first. On failure writes "打开数据失败" (GBK, no line
-// end) to standard output and returns the SQLite result code; 0 on success.
+// end) to standard output and returns the SQLite result code; 0 on success. The handle then
+// keeps whatever connection SQLite returned (queries on it fail). Every connection is opened
+// with defensive mode on and the fts3_tokenizer pointer form off. Any thread may open a handle;
+// the connection is in SQLite's serialized mode, so two threads may use it at once.
 int OpenDbHandle(DbHandle& handle, const std::string& utf8Path);
 
 // Number of result rows that sqlite3_get_table would report for sql on the handle's

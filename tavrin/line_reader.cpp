@@ -15,7 +15,8 @@ bool CLineReader::Fill() {
         m_nEnd -= m_nBegin;
         m_nBegin = 0;
     }
-    if (m_nCapacity - m_nEnd < m_nReadSize / 2) {
+    std::size_t room = m_nCapacity - m_nEnd;
+    if (room == 0 || room < m_nReadSize / 2) {
         std::size_t capacity = m_nCapacity * 2;
         std::unique_ptr<char[]> bigger(new char[capacity + 1]);
         std::memcpy(bigger.get(), m_pBuffer.get(), m_nEnd);

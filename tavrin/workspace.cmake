@@ -16,6 +16,7 @@ list(APPEND TAVRIN_LIBS tavrin_workspace)
 tavrin_add_gtest(workspace_tests
     SOURCES
         ${WORKSPACE_DIR}/package_name_test.cpp
+        ${WORKSPACE_DIR}/line_reader_test.cpp
         ${WORKSPACE_DIR}/workspace_paths_test.cpp
         ${WORKSPACE_DIR}/sql_dump_conversion_test.cpp
         ${WORKSPACE_DIR}/sql_loader_test.cpp

@@ -1,0 +1,127 @@
+#include "common/db_handle.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <random>
+
+namespace {
+
+// A fresh folder under the system's temporary folder, removed with what it holds.
+struct TempFolder {
+    std::filesystem::path path;
+    TempFolder() {
+        std::random_device rd;
+        do {
+            path = std::filesystem::temp_directory_path() /
+                   ("db-handle-test-" + std::to_string(rd()) + std::to_string(rd()));
+        } while (!std::filesystem::create_directory(path));
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
+const std::string kOpenFailed = "\xB4\xF2\xBF\xAA\xCA\xFD\xBE\xDD\xCA\xA7\xB0\xDC";  // 打开数据失败
+
+TEST(DbHandle, OpeningAMissingFileCreatesAnEmptyDatabase) {
+    TempFolder dir;
+    const std::string path = (dir.path / "PParent.db").string();
+    DbHandle handle;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(OpenDbHandle(handle, path), SQLITE_OK);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(handle.path, path);
+    ASSERT_NE(handle.db, nullptr);
+    EXPECT_EQ(sqlite3_exec(handle.db, "create table t(a)", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    // The connection may be shared by two threads.
+    EXPECT_EQ(sqlite3_threadsafe(), 1);
+
+    // Reopening replaces the connection and keeps the data; closing keeps the record.
+    EXPECT_EQ(OpenDbHandle(handle, path), SQLITE_OK);
+    EXPECT_EQ(CountQueryRows(handle, "select * from sqlite_master"), 1);
+    handle.Close();
+    EXPECT_EQ(handle.db, nullptr);
+    EXPECT_EQ(handle.path, path);
+}
+
+TEST(DbHandle, AFailedOpenIsReportedWithoutALineEnd) {
+    TempFolder dir;
+    DbHandle handle;
+    testing::internal::CaptureStdout();
+    int rc = OpenDbHandle(handle, (dir.path / "no" / "such" / "x.db").string());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), kOpenFailed);
+    EXPECT_NE(rc, SQLITE_OK);
+    // Later queries on the failed handle fail instead of crashing.
+    EXPECT_EQ(CountQueryRows(handle, "select 1"), 0);
+}
+
+TEST(DbHandle, CountQueryRowsCountsLikeGetTableAndReportsFailures) {
+    TempFolder dir;
+    DbHandle handle;
+    ASSERT_EQ(OpenDbHandle(handle, (dir.path / "c.db").string()), SQLITE_OK);
+    sqlite3_exec(handle.db,
+                 "create table t(a); insert into t values (1),(2),(3);"
+                 "create table e(a);",
+                 nullptr, nullptr, nullptr);
+    EXPECT_EQ(CountQueryRows(handle, "select * from t"), 3);
+    EXPECT_EQ(handle.errmsg, nullptr);
+    EXPECT_EQ(CountQueryRows(handle, "select * from e"), 0);
+    // Every statement of the text counts, as with sqlite3_get_table.
+    EXPECT_EQ(CountQueryRows(handle, "select * from t; select a from t where a > 1;"), 5);
+    // A failure gives 0 and leaves the library's message, also after rows were counted.
+    EXPECT_EQ(CountQueryRows(handle, "select * from nope"), 0);
+    ASSERT_NE(handle.errmsg, nullptr);
+    EXPECT_STREQ(handle.errmsg, "no such table: nope");
+    EXPECT_EQ(CountQueryRows(handle, "select * from t; select * from nope"), 0);
+    EXPECT_NE(handle.errmsg, nullptr);
+    // A success clears the slot again.
+    EXPECT_EQ(CountQueryRows(handle, "select * from t"), 3);
+    EXPECT_EQ(handle.errmsg, nullptr);
+}
+
+TEST(DbHandle, CountingAMillionRowsNeedsNoMemoryForTheRows) {
+    TempFolder dir;
+    DbHandle handle;
+    ASSERT_EQ(OpenDbHandle(handle, (dir.path / "big.db").string()), SQLITE_OK);
+    sqlite3_exec(handle.db,
+                 "create table t(a, b); with recursive n(i) as (select 1 union all select i + 1 "
+                 "from n where i < 1000000) insert into t select i, 'some text' from n;",
+                 nullptr, nullptr, nullptr);
+    sqlite3_memory_highwater(1);
+    sqlite3_int64 before = sqlite3_memory_used();
+    EXPECT_EQ(CountQueryRows(handle, "select * from t"), 1000000);
+    // sqlite3_get_table would hold two million strings here (tens of megabytes).
+    EXPECT_LT(sqlite3_memory_highwater(0) - before, 8 << 20);
+}
+
+TEST(DbHandle, ToUtf8ConvertsPathsAndRefusesBrokenText) {
+    EXPECT_EQ(ToUtf8(u"/opt/V/P/PParent.db"), "/opt/V/P/PParent.db");
+    EXPECT_EQ(ToUtf8(u"审计"), "审计");
+    EXPECT_EQ(ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");  // a surrogate pair
+    EXPECT_EQ(ToUtf8(u""), "");
+    EXPECT_EQ(ToUtf8(u"a\xD800"), std::nullopt);
+    EXPECT_EQ(ToUtf8(u"\xDC00z"), std::nullopt);
+}
+
+TEST(DbHandle, ConnectionsAreHardened) {
+    TempFolder dir;
+    DbHandle handle;
+    ASSERT_EQ(OpenDbHandle(handle, (dir.path / "h.db").string()), SQLITE_OK);
+    int defensive = 0, tokenizer = 1;
+    sqlite3_db_config(handle.db, SQLITE_DBCONFIG_DEFENSIVE, -1, &defensive);
+    sqlite3_db_config(handle.db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, -1, &tokenizer);
+    EXPECT_EQ(defensive, 1);
+    EXPECT_EQ(tokenizer, 0);
+    // Defensive mode: the schema cannot be written directly.
+    EXPECT_NE(sqlite3_exec(handle.db,
+                           "pragma writable_schema = on; "
+                           "create table t(a); update sqlite_master set sql = 'x';",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+}
+
+}  // namespace

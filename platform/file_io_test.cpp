@@ -1,0 +1,103 @@
+#include "platform/file_io.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace {
+
+struct TempFolder {
+    std::filesystem::path path;
+    TempFolder() {
+        std::random_device rd;
+        do {
+            path = std::filesystem::temp_directory_path() /
+                   ("file-io-test-" + std::to_string(rd()) + std::to_string(rd()));
+        } while (!std::filesystem::create_directory(path));
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    std::string operator/(const char* name) const { return (path / name).string(); }
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(FileIo, WriterBuffersSmallPiecesAndPassesLargeOnesThrough) {
+    TempFolder dir;
+    platform::CFileWriter writer(8);
+    ASSERT_TRUE(writer.Create(dir / "out"));
+    std::string expected;
+    for (int i = 0; i < 100; ++i) {
+        std::string piece(static_cast<size_t>(i % 13), static_cast<char>('a' + i % 26));
+        ASSERT_TRUE(writer.Write(piece));
+        expected += piece;
+    }
+    std::string bytes("\0\xFF\r\n", 4);
+    ASSERT_TRUE(writer.Write(bytes));
+    expected += bytes;
+    ASSERT_TRUE(writer.Close());
+    EXPECT_TRUE(writer.Close());  // twice is harmless
+    EXPECT_EQ(Slurp(dir / "out"), expected);
+
+    // Creating again empties the file.
+    ASSERT_TRUE(writer.Create(dir / "out"));
+    ASSERT_TRUE(writer.Close());
+    EXPECT_EQ(Slurp(dir / "out"), "");
+}
+
+TEST(FileIo, WriteFailuresAreReportedNotSwallowed) {
+    platform::CFileWriter writer(4);
+    ASSERT_TRUE(writer.Create("/dev/full"));
+    writer.Write("abc", 3);  // still buffered
+    EXPECT_FALSE(writer.Close());
+    EXPECT_EQ(writer.ErrorCode(), ENOSPC);
+    platform::CFileWriter unopened;
+    EXPECT_FALSE(unopened.Write("x", 1));
+}
+
+TEST(FileIo, WriterRefusesALinkPlantedAsItsOutput) {
+    TempFolder dir;
+    std::filesystem::create_symlink(dir / "target", dir / "link");
+    platform::CFileWriter writer;
+    EXPECT_FALSE(writer.Create(dir / "link"));
+    EXPECT_EQ(writer.ErrorCode(), ELOOP);
+    EXPECT_FALSE(std::filesystem::exists(dir / "target"));
+}
+
+TEST(FileIo, ReaderReadsRegularFilesOnlyAndNeverBlocks) {
+    TempFolder dir;
+    std::ofstream(dir / "data", std::ios::binary) << "0123456789";
+    platform::CFileReader reader;
+    ASSERT_TRUE(reader.Open(dir / "data"));
+    char buffer[4];
+    EXPECT_EQ(reader.Read(buffer, 4), 4);
+    EXPECT_EQ(std::string(buffer, 4), "0123");
+    EXPECT_EQ(reader.Read(buffer, 4), 4);
+    EXPECT_EQ(reader.Read(buffer, 4), 2);
+    EXPECT_EQ(reader.Read(buffer, 4), 0);
+
+    // A FIFO without a writer would block an ordinary open; a folder or a device is no file.
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(reader.Open(dir / "fifo"));
+    EXPECT_EQ(reader.ErrorCode(), EINVAL);
+    EXPECT_FALSE(reader.Open(dir.path.string()));
+    EXPECT_EQ(reader.ErrorCode(), EISDIR);
+    EXPECT_FALSE(reader.Open("/dev/zero"));
+    EXPECT_FALSE(reader.Open(dir / "missing"));
+    EXPECT_EQ(reader.ErrorCode(), ENOENT);
+    EXPECT_EQ(reader.Read(buffer, 4), -1);
+
+    EXPECT_TRUE(platform::IsSameFile(dir / "data", (dir.path / "." / "data").string()));
+    EXPECT_FALSE(platform::IsSameFile(dir / "data", dir / "missing"));
+}
+
+}  // namespace
