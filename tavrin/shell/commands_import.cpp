@@ -1,0 +1,216 @@
+// .read, .separator and .import: the commands the package import drives.
+#include <sqlite3.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tavrin/shell/commands.h"
+#include "tavrin/shell/line_input.h"
+#include "tavrin/shell/shell_state.h"
+#include "tavrin/shell/statement_runner.h"
+
+namespace {
+
+// Runs a statement whose outcome does not matter (transaction control, pragmas).
+void execQuietly(sqlite3* db, const char* sql) {
+    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+}
+
+// Text of the first column of the single row of a pragma, or empty.
+std::string pragmaText(sqlite3* db, const char* sql) {
+    std::string result;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && stmt &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        const unsigned char* text = sqlite3_column_text(stmt, 0);
+        if (text) result = reinterpret_cast<const char*>(text);
+    }
+    sqlite3_finalize(stmt);
+    return result;
+}
+
+// Journal in memory and no syncs while a fast import loads; the old settings come back after.
+class CFastImportSettings {
+  public:
+    CFastImportSettings(sqlite3* db, bool enabled) : m_pDb(enabled ? db : nullptr) {
+        if (!m_pDb) return;
+        m_strJournalMode = pragmaText(m_pDb, "PRAGMA journal_mode");
+        m_strSynchronous = pragmaText(m_pDb, "PRAGMA synchronous");
+        execQuietly(m_pDb, "PRAGMA journal_mode=MEMORY");
+        execQuietly(m_pDb, "PRAGMA synchronous=OFF");
+    }
+    ~CFastImportSettings() {
+        if (!m_pDb) return;
+        if (!m_strSynchronous.empty()) {
+            execQuietly(m_pDb, ("PRAGMA synchronous=" + m_strSynchronous).c_str());
+        }
+        if (!m_strJournalMode.empty()) {
+            execQuietly(m_pDb, ("PRAGMA journal_mode=" + m_strJournalMode).c_str());
+        }
+    }
+
+  private:
+    sqlite3* m_pDb;
+    std::string m_strJournalMode;
+    std::string m_strSynchronous;
+};
+
+// Removes the quoting of a field that begins with '"', in place: each '"' is dropped and the
+// byte after it is kept as it is, so "" inside stands for one quote.
+void unquoteField(char* field) {
+    char* out = field;
+    for (char* in = field + 1; *in; ++in) {
+        if (*in == '"') {
+            ++in;
+            if (*in == '\0') break;
+        }
+        *out++ = *in;
+    }
+    *out = '\0';
+}
+
+}  // namespace
+
+int commandRead(ShellState& state, int, char** azArg) {
+    std::FILE* in = std::fopen(azArg[1], "rb");
+    if (!in) {
+        std::fprintf(stderr, "Error: cannot open \"%s\"\n", azArg[1]);
+        return 1;
+    }
+    int rc = runScript(state, in);
+    std::fclose(in);
+    return rc;
+}
+
+int commandSeparator(ShellState& state, int, char** azArg) {
+    state.m_strSeparator = std::string(azArg[1]).substr(0, kShellShortText);
+    return 0;
+}
+
+int commandImport(ShellState& state, int, char** azArg) {
+    const char* file = azArg[1];
+    const char* table = azArg[2];
+    ensureOpen(state);
+    sqlite3* db = state.m_pDb;
+    if (!db) return 1;
+    const std::string separator = state.m_strSeparator;
+    const size_t k = separator.size();
+    if (k == 0) {
+        std::fprintf(stderr, "Error: non-null separator required for import\n");
+        return 1;
+    }
+
+    char* select = sqlite3_mprintf("SELECT * FROM %s", table);
+    if (!select) {
+        std::fprintf(stderr, "Error: out of memory\n");
+        return 1;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, select, -1, &stmt, nullptr);
+    size_t selectLength = std::strlen(select);
+    sqlite3_free(select);
+    if (rc != SQLITE_OK) {
+        std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
+        sqlite3_finalize(stmt);
+        return 1;
+    }
+    int nColumns = sqlite3_column_count(stmt);
+    sqlite3_finalize(stmt);
+    stmt = nullptr;
+    if (nColumns == 0) return 0;
+
+    std::string insert;
+    try {
+        insert.reserve(selectLength + 20 + 2 * static_cast<size_t>(nColumns));
+        insert = "INSERT INTO ";
+        insert += table;
+        insert += " VALUES(?";
+        for (int i = 1; i < nColumns; ++i) insert += ",?";
+        insert += ")";
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "Error: out of memory\n");
+        return 1;
+    }
+    rc = sqlite3_prepare_v2(db, insert.c_str(), -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
+        sqlite3_finalize(stmt);
+        return 1;
+    }
+    std::FILE* in = std::fopen(file, "rb");
+    if (!in) {
+        std::fprintf(stderr, "Error: cannot open \"%s\"\n", file);
+        sqlite3_finalize(stmt);
+        return 1;
+    }
+    std::vector<char*> fields(static_cast<size_t>(nColumns) + 1);
+
+    CFastImportSettings fast(db, state.m_bFastImport);
+    execQuietly(db, "BEGIN");
+    const char* closing = "COMMIT";
+    int result = 0;
+    int lineNumber = 0;
+    const char sep0 = separator[0];
+    const char* sepText = separator.c_str();
+    CLineReader reader(in);
+    while (reader.next()) {
+        ++lineNumber;
+        char* line = reader.line();
+        char* end = line + reader.length();
+        int i = 0;
+        fields[0] = line;
+        if (reader.quoteCount() == 0) {
+            // No quotes, so no quoted separators and no line feeds: jump between separators.
+            char* p = line;
+            while ((p = static_cast<char*>(std::memchr(p, sep0, static_cast<size_t>(end - p))))) {
+                if (k > 1 &&
+                    (static_cast<size_t>(end - p) < k || std::memcmp(p, sepText, k) != 0)) {
+                    ++p;
+                    continue;
+                }
+                *p = '\0';
+                p += k;
+                if (++i < nColumns) fields[i] = p;
+            }
+        } else {
+            bool inQuote = false;
+            for (char* p = line; p < end; ++p) {
+                char c = *p;
+                if (c == '"') {
+                    inQuote = !inQuote;
+                } else if (c == '\n') {
+                    ++lineNumber;
+                } else if (!inQuote && c == sep0 &&
+                           (k == 1 || (static_cast<size_t>(end - p) >= k &&
+                                       std::memcmp(p, sepText, k) == 0))) {
+                    *p = '\0';
+                    if (++i < nColumns) fields[i] = p + k;
+                    p += k - 1;
+                }
+            }
+        }
+        if (i + 1 != nColumns) {
+            std::fprintf(stderr, "Error: %s line %d: expected %d columns of data but found %d\n",
+                         file, lineNumber, nColumns, i + 1);
+            closing = "ROLLBACK";
+            result = 1;
+            break;
+        }
+        for (int f = 0; f < nColumns; ++f) {
+            if (fields[f][0] == '"') unquoteField(fields[f]);
+            sqlite3_bind_text(stmt, f + 1, fields[f], -1, SQLITE_STATIC);
+        }
+        sqlite3_step(stmt);
+        if (sqlite3_reset(stmt) != SQLITE_OK) {
+            std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
+            closing = "ROLLBACK";
+            result = 1;
+            break;
+        }
+    }
+    std::fclose(in);
+    sqlite3_finalize(stmt);
+    execQuietly(db, closing);
+    return result;
+}

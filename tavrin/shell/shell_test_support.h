@@ -1,0 +1,167 @@
+// Helpers of the engine's tests: temporary folders, files, captured streams and runs of the
+// tavrin-sql program.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tavrin/shell/shell.h"
+
+namespace shelltest {
+
+// A fresh folder removed again at the end of the test.
+class CTempFolder {
+  public:
+    CTempFolder() {
+        static int s_nCounter = 0;
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("shell_") + (info ? info->name() : "test") + "_" +
+                           std::to_string(reinterpret_cast<std::uintptr_t>(this) % 100000) + "_" +
+                           std::to_string(++s_nCounter) + "_" + std::to_string(std::rand());
+        m_path = std::filesystem::temp_directory_path() / name;
+        std::filesystem::remove_all(m_path);
+        std::filesystem::create_directories(m_path);
+    }
+    ~CTempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    std::string path(const std::string& name) const { return (m_path / name).string(); }
+
+  private:
+    std::filesystem::path m_path;
+};
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+// Rows of a query as "a|b" lines, each ending in '\n'; "<NULL>" for NULL.
+inline std::string queryRows(sqlite3* db, const std::string& sql) {
+    std::string result;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        return std::string("prepare failed: ") + sqlite3_errmsg(db);
+    }
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+            if (i) result += '|';
+            const unsigned char* text = sqlite3_column_text(stmt, i);
+            result += text ? reinterpret_cast<const char*>(text) : "<NULL>";
+        }
+        result += '\n';
+    }
+    sqlite3_finalize(stmt);
+    return result;
+}
+
+// Runs a dot-command given as separate arguments, as the import does.
+inline int runCommand(ShellState& state, std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    return runDotCommand(static_cast<int>(argv.size()), argv.data(), state);
+}
+
+// Runs a dot-command line as a script would.
+inline int runLine(ShellState& state, std::string line) {
+    return runDotCommandLine(line.data(), state);
+}
+
+// Standard error written while a piece of code runs.
+template <typename F>
+std::string captureStderr(F f) {
+    std::fflush(stderr);
+    ::testing::internal::CaptureStderr();
+    f();
+    std::fflush(stderr);
+    return ::testing::internal::GetCapturedStderr();
+}
+
+// Standard output written while a piece of code runs.
+template <typename F>
+std::string captureStdout(F f) {
+    std::fflush(stdout);
+    ::testing::internal::CaptureStdout();
+    f();
+    std::fflush(stdout);
+    return ::testing::internal::GetCapturedStdout();
+}
+
+// A state whose output goes to a file, read back with text().
+class COutputFile {
+  public:
+    COutputFile(const CTempFolder& folder, ShellState& state)
+        : m_strPath(folder.path("out.txt")), m_state(state) {
+        m_state.m_pOut = std::fopen(m_strPath.c_str(), "wb");
+        m_state.m_strOutputName = m_strPath;
+    }
+    std::string text() {
+        std::fflush(m_state.m_pOut);
+        return readFile(m_strPath);
+    }
+    void clear() {
+        std::fflush(m_state.m_pOut);
+        std::freopen(m_strPath.c_str(), "wb", m_state.m_pOut);
+    }
+
+  private:
+    std::string m_strPath;
+    ShellState& m_state;
+};
+
+// Outcome of a run of tavrin-sql.
+struct ProgramRun {
+    int exitStatus = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the program folder's tavrin-sql with args (shell-quoted here), stdin from stdinFile
+// (or /dev/null), capturing its streams.
+inline ProgramRun runTavrinSql(const CTempFolder& folder, const std::vector<std::string>& args,
+                               const std::string& stdinFile = "/dev/null") {
+    auto quote = [](const std::string& text) {
+        std::string q = "'";
+        for (char c : text) {
+            if (c == '\'') {
+                q += "'\\''";
+            } else {
+                q += c;
+            }
+        }
+        return q + "'";
+    };
+    const char* dir = std::getenv("TAVRIN_PROGRAM_DIR");
+    std::string program = std::string(dir ? dir : ".") + "/tavrin-sql";
+    std::string command = quote(program);
+    for (const std::string& arg : args) command += " " + quote(arg);
+    std::string outPath = folder.path("run.out");
+    std::string errPath = folder.path("run.err");
+    std::string rcPath = folder.path("run.rc");
+    command += " <" + quote(stdinFile) + " >" + quote(outPath) + " 2>" + quote(errPath) +
+               "; echo $? >" + quote(rcPath);
+    ProgramRun run;
+    if (std::system(command.c_str()) != 0) return run;
+    run.exitStatus = std::atoi(readFile(rcPath).c_str());
+    run.out = readFile(outPath);
+    run.err = readFile(errPath);
+    return run;
+}
+
+}  // namespace shelltest

@@ -1,0 +1,28 @@
+// tavrin-sql DATABASE [SCRIPT]: runs SCRIPT (or standard input) on DATABASE with the shell
+// engine. Rows go to standard output, messages to standard error. The exit status is the
+// script's result (0 or 1), 1 when the database cannot be opened, or N after ".exit N".
+#include <cstdio>
+
+#include "tavrin/shell/shell.h"
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "Usage: %s DATABASE [SCRIPT]\n", argv[0]);
+        return 2;
+    }
+    ShellState state;
+    openShell(state, argv[1]);
+    if (!state.m_pDb) return 1;
+    std::FILE* in = stdin;
+    if (argc == 3) {
+        in = std::fopen(argv[2], "rb");
+        if (!in) {
+            std::fprintf(stderr, "Error: cannot open \"%s\"\n", argv[2]);
+            return 1;
+        }
+    }
+    int rc = runScript(state, in);
+    if (in != stdin) std::fclose(in);
+    closeShell(state);
+    return rc;
+}
