@@ -57,7 +57,14 @@ class CFileWriter {
 
     // Appends size bytes. False once any write has failed (ErrorCode() tells why); later
     // writes are then ignored.
-    bool Write(const char* data, std::size_t size);
+    bool Write(const char* data, std::size_t size) {
+        if (size <= m_nCapacity - m_nUsed && m_nFd >= 0 && m_nError == 0) {
+            __builtin_memcpy(m_pBuffer + m_nUsed, data, size);
+            m_nUsed += size;
+            return true;
+        }
+        return WriteSlow(data, size);
+    }
     bool Write(std::string_view text) { return Write(text.data(), text.size()); }
 
     // Writes out the buffer. False when this or an earlier write failed.
@@ -68,6 +75,7 @@ class CFileWriter {
 
   private:
     bool WriteThrough(const char* data, std::size_t size);
+    bool WriteSlow(const char* data, std::size_t size);
 
     int m_nFd = -1;
     int m_nError = 0;

@@ -116,7 +116,7 @@ bool CFileWriter::WriteThrough(const char* data, std::size_t size) {
     return true;
 }
 
-bool CFileWriter::Write(const char* data, std::size_t size) {
+bool CFileWriter::WriteSlow(const char* data, std::size_t size) {
     if (m_nFd < 0) {
         if (m_nError == 0) m_nError = EBADF;
         return false;

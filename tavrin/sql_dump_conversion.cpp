@@ -4,12 +4,18 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/file_io.h"
 #include "tavrin/line_reader.h"
 
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
+// Large reads keep the moves of a line that straddles two reads rare.
+constexpr std::size_t kReadSize = 4 << 20;
 
 void Report(const char* format, int code) {
     std::printf(format, code);
@@ -77,32 +83,40 @@ bool AppendWithout(std::string_view line, std::string_view word, std::string& ou
     return true;
 }
 
+// The first backslash in [p, end), or null. Escapes usually stand a few dozen bytes apart, where
+// a call to memchr costs more than the search itself: look at the next 64 bytes inline first.
+inline const char* FindBackslash(const char* p, const char* end) {
+#if defined(__SSE2__)
+    const __m128i needle = _mm_set1_epi8('\\');
+    for (int block = 0; block < 4 && end - p >= 16; ++block, p += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, needle));
+        if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    return static_cast<const char*>(std::memchr(p, '\\', static_cast<size_t>(end - p)));
+}
+
 // Emits line through append(data, size) with each "\<quote>" replaced by replacement; any
 // other backslash is copied together with the byte after it, so "\\" never escapes what
 // follows. Stretches between backslashes are emitted in one piece.
 template <typename Append>
 void EmitEscapeRewrite(std::string_view line, char quote, std::string_view replacement,
                        Append append) {
-    const char* p = line.data();
+    const char* segment = line.data();  // start of the bytes not yet emitted
+    const char* p = segment;
     const char* end = p + line.size();
     while (p < end) {
-        const char* bs = static_cast<const char*>(std::memchr(p, '\\', end - p));
-        if (!bs) {
-            append(p, static_cast<size_t>(end - p));
-            return;
-        }
-        if (bs + 1 == end) {
-            append(p, static_cast<size_t>(end - p));
-            return;
-        }
+        const char* bs = FindBackslash(p, end);
+        if (!bs || bs + 1 == end) break;
         if (bs[1] == quote) {
-            append(p, static_cast<size_t>(bs - p));
+            append(segment, static_cast<size_t>(bs - segment));
             append(replacement.data(), replacement.size());
-        } else {
-            append(p, static_cast<size_t>(bs + 2 - p));
+            segment = bs + 2;
         }
         p = bs + 2;
     }
+    append(segment, static_cast<size_t>(end - segment));
 }
 
 void AppendEscapeRewrite(std::string_view line, char quote, std::string_view replacement,
@@ -166,7 +180,7 @@ bool SplitSqlDump(const std::string& dumpPath, const std::string& rowStatementsP
     platform::CFileWriter definitions(1 << 16);
     if (!CreateOutput(definitions, tableDefinitionsPath, dumpPath)) return false;
 
-    CLineReader lines(source);
+    CLineReader lines(source, kReadSize);
     CLineReader::Line line;
     std::string scratch;
     while (lines.Next(line)) {
@@ -195,7 +209,7 @@ bool DoubleEscapedQuotes(const std::string& sourcePath, const std::string& desti
     }
     platform::CFileWriter out;
     if (!CreateOutput(out, destinationPath, sourcePath)) return false;
-    CLineReader lines(source);
+    CLineReader lines(source, kReadSize);
     CLineReader::Line line;
     while (lines.Next(line)) WriteEscapeRewrite(line, '"', "\"\"", out);
     return Finish(lines, source, &out, nullptr);
@@ -209,7 +223,7 @@ bool StripEscapedQuotes(const std::string& sourcePath, const std::string& destin
     }
     platform::CFileWriter out;
     if (!CreateOutput(out, destinationPath, sourcePath)) return false;
-    CLineReader lines(source);
+    CLineReader lines(source, kReadSize);
     CLineReader::Line line;
     std::string scratch;
     while (lines.Next(line)) {
