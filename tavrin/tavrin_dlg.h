@@ -175,4 +175,7 @@ class CTavrinDlg : public QDialog {
     // ===== members added by other components ================================================
     // (other components add their declarations below, with small targeted edits)
   public:
+    // Import: the background loader threads, one per import, in import order
+    // (tavrin/background_load.h); each is stopped and joined before its connection closes.
+    std::list<std::shared_ptr<class CInsertWorker>> m_loaders;
 };

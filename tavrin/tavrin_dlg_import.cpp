@@ -1,10 +1,237 @@
 // The package import's part of the main dialog: importing, switching and deleting packages.
+// The work that needs no window is CPackageImport's (tavrin/package_import.h); this file
+// drives it and keeps the dialog's records, controls and open package in step.
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "platform/folder_tree.h"
+#include "platform/paths.h"
+#include "tavrin/archive_extractor.h"
+#include "tavrin/audit_combo_box.h"
+#include "tavrin/background_load.h"
+#include "tavrin/frame_strings.h"
+#include "tavrin/list_ctrl_ex.h"
+#include "tavrin/package_combo_box.h"
+#include "tavrin/package_flags.h"
+#include "tavrin/package_import.h"
+#include "tavrin/package_name.h"
+#include "tavrin/res_string.h"
 #include "tavrin/tavrin_dlg.h"
+#include "tavrin/user_prompts.h"
+#include "tavrin/workspace_paths.h"
 
-void CTavrinDlg::OnOpenPackage() {}
+namespace {
 
-void CTavrinDlg::OpenPackage(const QString& /*strName*/) {}
+// Position of the joined graphical view in the audit-type combo.
+constexpr int kJoinedViewIndex = 4;
+constexpr int kCharViewIndex = 3;
 
-void CTavrinDlg::ImportPackageFile(const QString& /*path*/) {}
+// Shows the busy cursor for the lifetime of the object: the synchronous import blocks the
+// window while it runs.
+class CBusyCursor {
+  public:
+    CBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CBusyCursor() { QApplication::restoreOverrideCursor(); }
+    CBusyCursor(const CBusyCursor&) = delete;
+    CBusyCursor& operator=(const CBusyCursor&) = delete;
+};
 
-void CTavrinDlg::OnDeletePackage() {}
+void SetEnabled(QWidget* widget, bool bEnabled) {
+    if (widget) widget->setEnabled(bEnabled);
+}
+
+// Steps 1 and 2 of the import: lock the controls an import must not race with, and empty the
+// filter.
+void BeginImport(CTavrinDlg& dlg) {
+    SetEnabled(dlg.m_btnOpen, false);
+    SetEnabled(dlg.m_comboPackage, false);
+    SetEnabled(dlg.m_comboAudit, false);
+    SetEnabled(dlg.m_btnSearch, false);
+    dlg.m_strWhere.clear();
+    dlg.m_strLoginAddr.clear();
+    dlg.m_strRemoteAddr.clear();
+    dlg.m_strLoginName.clear();
+    dlg.m_strRemoteName.clear();
+}
+
+// Step 30, which runs however the import ended, so that no failure leaves the window locked.
+void EndImport(CTavrinDlg& dlg) {
+    SetEnabled(dlg.m_comboPackage, true);
+    SetEnabled(dlg.m_comboAudit, true);
+    SetEnabled(dlg.m_btnSearch, !dlg.m_packages.empty());
+    SetEnabled(dlg.m_btnOpen, true);
+}
+
+MyStruct* FindPackage(CTavrinDlg& dlg, const QString& strName) {
+    for (MyStruct& package : dlg.m_packages) {
+        if (package.strName == strName) return &package;
+    }
+    return nullptr;
+}
+
+// Closes the open package's connections and leaves no package open. The child connection of
+// a package whose background load still runs stays open for the loader; the loader's end
+// closes it (CloseIdleChild) unless the package is open again by then.
+void CloseOpenPackage(CTavrinDlg& dlg) {
+    if (dlg.m_pParentDb && dlg.m_pChildDb) {
+        dlg.m_pParentDb->Close();
+        if (!IsBackgroundLoadRunning(dlg, dlg.m_pChildDb)) dlg.m_pChildDb->Close();
+    }
+    dlg.m_pParentDb = nullptr;
+    dlg.m_pChildDb = nullptr;
+}
+
+// The import of the package file at path, steps 4 to 29.
+void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
+    dlg.m_strPackagePath = path;  // step 4
+    const std::string strProgram = platform::ProgramFolder();
+    CPackageImport import(strProgram, path.toStdString());
+
+    if (!import.CheckDiskSpace()) {  // step 5
+        ShowMessage(ResString(142));
+        return;
+    }
+    if (!import.HasUsableName()) {
+        // Its work folder would be the program folder itself or lie outside it.
+        ShowMessage(ResString(kStrNotReadablePackage));
+        return;
+    }
+    const PackageName& fields = import.Paths().Package();  // steps 6 and 7
+    const QString strName = QString::fromStdString(fields.strName);
+    dlg.m_strPackageName = strName;
+    dlg.m_strStartDate = QString::fromStdString(fields.strStartDate);
+    dlg.m_strEndDate = QString::fromStdString(fields.strEndDate);
+
+    if (import.WorkFolderExists()) {  // step 8
+        if (!dlg.SetDateRange()) return;
+        dlg.OpenPackage(strName);
+        dlg.UpdateData(false);
+        return;
+    }
+
+    CBusyCursor busy;
+    dlg.DisablePaging();                                   // step 9
+    if (import.CreateWorkFolder()) CloseOpenPackage(dlg);  // step 10
+
+    if (dlg.m_str7zCommand.isEmpty())
+        dlg.m_str7zCommand = QString::fromStdString(Make7zCommand(strProgram));
+    const UnpackOutcome outcome = import.Unpack(dlg.m_str7zCommand.toStdString());  // step 11
+    if (outcome == UnpackOutcome::kNotStarted || outcome == UnpackOutcome::kNotAPackage) {
+        import.RemoveWorkFolder();
+        dlg.UpdateData(false);
+        if (outcome == UnpackOutcome::kNotAPackage) ShowMessage(ResString(kStrNotReadablePackage));
+        return;
+    }
+
+    // The previous package is closed even when step 10 could not make the folder and the
+    // archiver made it: its connections must not stay open behind the new package.
+    CloseOpenPackage(dlg);
+    import.ConvertDumps();  // steps 12 to 17
+    g_bHasTabTable = import.HasTabTable();
+    g_bHasMatrixTable = import.HasMatrixTable();
+    // The joined view is offered once, by the first package that has its data.
+    if (g_bHasTabTable && dlg.m_comboAudit && dlg.m_comboAudit->count() <= kJoinedViewIndex)
+        dlg.m_comboAudit->insertItem(kJoinedViewIndex, ResString(161));
+
+    import.LoadParentDb();  // steps 18 to 20
+
+    MyStruct record;
+    record.strName = strName;
+    record.pParentDb = std::make_unique<DbHandle>();  // step 21
+    record.pChildDb = std::make_unique<DbHandle>();
+    record.bHasTabTable = g_bHasTabTable ? 1 : 0;
+    record.bHasMatrixTable = g_bHasMatrixTable ? 1 : 0;
+    dlg.m_pParentDb = record.pParentDb.get();
+    OpenDbHandle(*dlg.m_pParentDb, import.Paths().ParentDbPath());
+
+    if (dlg.m_comboAudit) dlg.m_comboAudit->setCurrentIndex(kCharViewIndex);  // steps 22, 23
+    if (dlg.m_list) dlg.m_list->SetCharLayout();
+    dlg.QueryTable("unix_sms_log");
+
+    dlg.m_pChildDb = record.pChildDb.get();  // step 24
+    OpenDbHandle(*dlg.m_pChildDb, import.Paths().ChildDbPath());
+    import.CreateChildTables(*dlg.m_pChildDb);  // step 25
+
+    dlg.m_strWorkerSql = QString::fromStdString(import.Paths().RowStatementsPath());  // step 26
+    dlg.m_states.push_back(stateData{strName, false});
+    dlg.m_posTicker = dlg.m_states.begin();
+
+    StartBackgroundLoad(dlg, dlg.m_pChildDb, strName, import.Paths().RowStatementsPath());  // 27
+
+    if (dlg.m_comboPackage) dlg.m_comboPackage->addItem(strName);  // step 28
+    dlg.m_packages.push_back(std::move(record));
+    if (!dlg.SetDateRange()) return;
+    dlg.UpdateData(false);  // step 29
+
+    if (outcome == UnpackOutcome::kDamaged) ShowMessage(ResString(kStrPackageDamaged));
+}
+
+}  // namespace
+
+void CTavrinDlg::OnOpenPackage() {
+    BeginImport(*this);
+    const QString path = ChooseOpenFile(ResString(159));  // step 3
+    if (!path.isEmpty()) ImportChosenFile(*this, path);
+    EndImport(*this);
+}
+
+void CTavrinDlg::ImportPackageFile(const QString& path) {
+    if (path.isEmpty()) return;
+    BeginImport(*this);
+    ImportChosenFile(*this, path);
+    EndImport(*this);
+}
+
+void CTavrinDlg::OpenPackage(const QString& strName) {
+    CloseOpenPackage(*this);                                                        // step 1
+    const CWorkspacePaths paths(platform::ProgramFolder(), strName.toStdString());  // step 2
+    if (m_list) {                                                                   // step 3
+        m_list->SetCharLayout();
+        m_list->ClearRows();
+    }
+    m_strWhere.clear();  // step 4
+    m_strLoginAddr.clear();
+    m_strRemoteAddr.clear();
+    m_strLoginName.clear();
+    m_strRemoteName.clear();
+
+    MyStruct* package = FindPackage(*this, strName);  // step 5
+    if (!package || !package->pParentDb || !package->pChildDb) {
+        // No package is open now: nothing may page through closed connections.
+        DisablePaging();
+        return;
+    }
+    m_pChildDb = package->pChildDb.get();  // step 6
+    m_pParentDb = package->pParentDb.get();
+    g_bHasTabTable = package->bHasTabTable != 0;
+    g_bHasMatrixTable = package->bHasMatrixTable != 0;
+    OpenDbHandle(*m_pParentDb, paths.ParentDbPath());
+    // A loader still writing keeps its connection open; the package reuses it.
+    if (!IsBackgroundLoadRunning(*this, m_pChildDb)) OpenDbHandle(*m_pChildDb, paths.ChildDbPath());
+
+    const PackageName fields = SplitPackageName(strName.toStdString());  // step 7
+    m_strPackageName = strName;
+    m_strStartDate = QString::fromStdString(fields.strStartDate);
+    m_strEndDate = QString::fromStdString(fields.strEndDate);
+
+    if (m_comboAudit) m_comboAudit->setCurrentIndex(kCharViewIndex);  // step 8
+    if (!SetDateRange()) return;                                      // step 9
+    QueryTable("unix_sms_log");                                       // step 10
+    UpdateData(false);                                                // step 11
+}
+
+void CTavrinDlg::OnDeletePackage() {
+    const std::string strName = m_strPackageName.toStdString();
+    if (strName.empty() || !IsUsablePackageName(strName)) return;
+    const std::string strFolder = platform::JoinPath(platform::ProgramFolder(), strName);
+    if (!platform::PathExists(strFolder) || m_pChildDb || m_pParentDb) return;
+    // Only a leftover of an earlier run: a package imported in this run keeps its folder
+    // until close, and its loader may still be writing there.
+    if (FindPackage(*this, m_strPackageName)) return;
+    if (platform::DeleteFolderTree(strFolder)) {
+        if (m_editPackagePath) m_editPackagePath->clear();
+        UpdateData(true);
+    }
+}

@@ -1,0 +1,307 @@
+// The import driven through the real main dialog, offscreen, with the fake open-file dialog,
+// the real archiver and real SQLite files, in a program folder of the test's own.
+#include <chrono>
+#include <filesystem>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include "common/lang_module.h"
+#include "platform/disk_space.h"
+#include "tavrin/audit_combo_box.h"
+#include "tavrin/background_load.h"
+#include "tavrin/fake_user_prompts.h"
+#include "tavrin/frame_strings.h"
+#include "tavrin/import_test_util.h"
+#include "tavrin/list_ctrl_ex.h"
+#include "tavrin/package_combo_box.h"
+#include "tavrin/package_flags.h"
+#include "tavrin/res_string.h"
+#include "tavrin/tavrin_dlg.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using import_test::CTempFolder;
+using import_test::SamplePackage;
+
+class ImportDialogTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        m_strProgram = m_tmp / "bin";
+        import_test::LayOutProgramFolder(m_strProgram);
+        fs::copy_file(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/english.rcc",
+                      m_strProgram + "/english.rcc");
+        qputenv("TAVRIN_PROGRAM_DIR", QByteArray::fromStdString(m_strProgram));
+        ASSERT_TRUE(m_module.Load(QString::fromStdString(m_strProgram + "/english.rcc")));
+        SetCurrentLangModule(&m_module);
+        m_pDlg = std::make_unique<CTavrinDlg>();
+    }
+    void TearDown() override {
+        m_pDlg.reset();
+        SetCurrentLangModule(nullptr);
+        qunsetenv("TAVRIN_PROGRAM_DIR");
+        platform::SetFreeBytesOverride(std::nullopt);
+    }
+
+    // Chooses path in the fake open-file dialog and presses button 1001.
+    void Open(const std::string& path) {
+        m_prompts.m_openAnswers << QString::fromStdString(path);
+        testing::internal::CaptureStdout();
+        m_pDlg->m_btnOpen->click();
+        m_strConsole = testing::internal::GetCapturedStdout();
+    }
+
+    // Delivers posted events until the named package's ticker entry is done.
+    bool WaitForLoad(const QString& name) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 30000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+            for (const stateData& s : m_pDlg->m_states)
+                if (s.strName == name && s.bDone) return true;
+        }
+        return false;
+    }
+
+    std::string WorkFolder(const SamplePackage& p) const { return m_strProgram + "/" + p.strName; }
+
+    CTempFolder m_tmp;
+    std::string m_strProgram;
+    CLangModule m_module;
+    CFakeUserPrompts m_prompts;
+    std::unique_ptr<CTavrinDlg> m_pDlg;
+    std::string m_strConsole;
+};
+
+TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    Open(package.strTar);
+    CTavrinDlg& dlg = *m_pDlg;
+    const QString name = QString::fromStdString(package.strName);
+
+    ASSERT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
+    EXPECT_EQ(dlg.m_strPackagePath, QString::fromStdString(package.strTar));
+    EXPECT_EQ(dlg.m_strPackageName, name);
+    EXPECT_EQ(dlg.m_strStartDate, "2016-09-01");
+    EXPECT_EQ(dlg.m_strEndDate, "2016-09-10");
+    ASSERT_NE(dlg.m_pParentDb, nullptr);
+    ASSERT_NE(dlg.m_pChildDb, nullptr);
+
+    // The first page of unix_sms_log: 40 rows give 3 pages.
+    EXPECT_EQ(dlg.m_strTable, "unix_sms_log");
+    EXPECT_EQ(dlg.m_nTotalRows, package.parent["unix_sms_log"]);
+    EXPECT_EQ(dlg.m_nPageCount, package.parent["unix_sms_log"] / 15 + 1);
+    EXPECT_EQ(dlg.m_nCurPage, 1);
+    EXPECT_EQ(dlg.m_list->rowCount(), 15);
+    EXPECT_TRUE(dlg.m_staticTotal->text().contains(QString::number(dlg.m_nTotalRows)));
+    EXPECT_FALSE(dlg.m_btnPrev->isEnabled());
+    EXPECT_TRUE(dlg.m_btnNext->isEnabled());
+    EXPECT_EQ(dlg.m_comboAudit->currentIndex(), 3);
+    EXPECT_EQ(dlg.m_comboAudit->count(), 5);  // the package has vsms_xapp_tab data
+    EXPECT_EQ(dlg.m_comboAudit->itemText(4), ResString(161));
+    EXPECT_TRUE(g_bHasTabTable);
+    EXPECT_TRUE(g_bHasMatrixTable);
+
+    // Controls are free again; the package is listed and ticking.
+    EXPECT_TRUE(dlg.m_btnOpen->isEnabled());
+    EXPECT_TRUE(dlg.m_btnSearch->isEnabled());
+    EXPECT_TRUE(dlg.m_comboPackage->isEnabled());
+    ASSERT_EQ(dlg.m_comboPackage->count(), 1);
+    EXPECT_EQ(dlg.m_comboPackage->itemText(0), name);
+    ASSERT_EQ(dlg.m_packages.size(), 1u);
+    ASSERT_EQ(dlg.m_states.size(), 1u);
+    dlg.OnTick();
+    EXPECT_EQ(dlg.m_strStatus, name + " " + ResString(150));
+
+    ASSERT_TRUE(WaitForLoad(name));
+    dlg.OnTick();
+    EXPECT_EQ(dlg.m_strStatus, name + " " + ResString(151));
+
+    auto parent =
+        import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "Parent.db");
+    for (const auto& [table, rows] : package.parent) EXPECT_EQ(parent[table], rows) << table;
+    EXPECT_EQ(import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "child.db"),
+              package.child);
+}
+
+TEST_F(ImportDialogTest, OpensAnImportedPackageAgainWithoutUnpacking) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    Open(package.strTar);
+    ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
+    // A marker in the work folder survives only if nothing is unpacked again.
+    import_test::WriteFile(WorkFolder(package) + "/marker", "kept");
+    m_pDlg->m_list->ClearRows();
+    Open(package.strTar);
+    EXPECT_EQ(m_strConsole.find("7z"), std::string::npos) << m_strConsole;
+    EXPECT_EQ(import_test::ReadFile(WorkFolder(package) + "/marker"), "kept");
+    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+    EXPECT_EQ(m_pDlg->m_comboPackage->count(), 1);
+    EXPECT_EQ(m_pDlg->m_list->rowCount(), 15);
+    EXPECT_NE(m_pDlg->m_pParentDb, nullptr);
+}
+
+TEST_F(ImportDialogTest, SwitchesBetweenTwoPackagesWithTheirOwnPagesNamesAndDates) {
+    SamplePackage a = import_test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
+    SamplePackage b = import_test::MakeSamplePackage(
+        m_tmp / "b", {"--prefix", "second", "--sessions", "14", "--start", "2016-10-01", "--end",
+                      "2016-10-05", "--no-tab"});
+    Open(a.strTar);
+    Open(b.strTar);
+    CTavrinDlg& dlg = *m_pDlg;
+    ASSERT_EQ(dlg.m_comboPackage->count(), 2);
+    EXPECT_EQ(dlg.m_nTotalRows, 14);
+    EXPECT_EQ(dlg.m_nPageCount, 1);
+    EXPECT_FALSE(dlg.m_btnNext->isEnabled());
+    EXPECT_FALSE(dlg.m_btnGoto->isEnabled());
+    EXPECT_EQ(dlg.m_comboAudit->count(), 5);  // entry 161 stays, added once
+    EXPECT_FALSE(g_bHasTabTable);
+
+    dlg.m_comboPackage->setCurrentIndex(0);
+    dlg.m_comboPackage->OnSelChange(0);
+    EXPECT_EQ(dlg.m_strPackageName, QString::fromStdString(a.strName));
+    EXPECT_EQ(dlg.m_strStartDate, "2016-09-01");
+    EXPECT_EQ(dlg.m_nTotalRows, 40);
+    EXPECT_EQ(dlg.m_list->rowCount(), 15);
+    EXPECT_TRUE(g_bHasTabTable);
+    EXPECT_EQ(dlg.m_pParentDb, dlg.m_packages.front().pParentDb.get());
+
+    dlg.m_comboPackage->OnSelChange(1);
+    EXPECT_EQ(dlg.m_strPackageName, QString::fromStdString(b.strName));
+    EXPECT_EQ(dlg.m_strEndDate, "2016-10-05");
+    EXPECT_EQ(dlg.m_nTotalRows, 14);
+    EXPECT_EQ(dlg.m_list->rowCount(), 14);
+    EXPECT_EQ(dlg.m_pChildDb, dlg.m_packages.back().pChildDb.get());
+
+    // Both loads end, each marked on its own, and every connection stays usable.
+    EXPECT_TRUE(WaitForLoad(QString::fromStdString(a.strName)));
+    EXPECT_TRUE(WaitForLoad(QString::fromStdString(b.strName)));
+    EXPECT_EQ(import_test::TableCounts(WorkFolder(a) + "/" + a.strName + "child.db"), a.child);
+    EXPECT_EQ(import_test::TableCounts(WorkFolder(b) + "/" + b.strName + "child.db"), b.child);
+    dlg.m_comboPackage->OnSelChange(0);
+    EXPECT_EQ(dlg.m_list->rowCount(), 15);
+}
+
+TEST_F(ImportDialogTest, APackageWithoutApplicationRecordsAddsNoFifthAuditType) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in", {"--no-tab"});
+    Open(package.strTar);
+    EXPECT_EQ(m_pDlg->m_comboAudit->count(), 4);
+    EXPECT_FALSE(g_bHasTabTable);
+    EXPECT_TRUE(g_bHasMatrixTable);
+}
+
+TEST_F(ImportDialogTest, RefusesThePackageWhenFreeSpaceIsExactlyOneAndAHalfTimesItsSize) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    auto size = fs::file_size(package.strTar);
+    platform::SetFreeBytesOverride(size * 3 / 2 + (size % 2 ? 0 : 0));
+    Open(package.strTar);
+    ASSERT_EQ(m_prompts.m_messages.size(), 1);
+    EXPECT_EQ(m_prompts.m_messages[0], ResString(142));
+    EXPECT_FALSE(fs::exists(WorkFolder(package)));
+    EXPECT_TRUE(m_pDlg->m_packages.empty());
+    EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
+    EXPECT_FALSE(m_pDlg->m_btnSearch->isEnabled());
+
+    platform::SetFreeBytesOverride(size * 3 / 2 + 1);
+    Open(package.strTar);
+    EXPECT_EQ(m_prompts.m_messages.size(), 1);
+    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+}
+
+TEST_F(ImportDialogTest, ACorruptFileIsReportedAndLeavesNoWorkFolderAndNoPackageOpen) {
+    SamplePackage good = import_test::MakeSamplePackage(m_tmp / "in");
+    Open(good.strTar);
+    ASSERT_NE(m_pDlg->m_pParentDb, nullptr);
+    std::string corrupt = m_tmp / "in/broken_log_2016-09-01_2016-09-10.tar";
+    import_test::WriteFile(corrupt, std::string(20000, '\x01'));
+    Open(corrupt);
+    ASSERT_EQ(m_prompts.m_messages.size(), 1);
+    EXPECT_EQ(m_prompts.m_messages[0], ResString(kStrNotReadablePackage));
+    EXPECT_FALSE(fs::exists(m_strProgram + "/broken_log_2016-09-01_2016-09-10"));
+    EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
+    EXPECT_EQ(m_pDlg->m_pChildDb, nullptr);
+    EXPECT_EQ(m_pDlg->m_list->rowCount(), 0);
+    EXPECT_TRUE(m_pDlg->m_btnSearch->isEnabled());  // a package was imported in this run
+    // The earlier package opens again from the selector.
+    m_pDlg->m_comboPackage->OnSelChange(0);
+    EXPECT_EQ(m_pDlg->m_list->rowCount(), 15);
+}
+
+TEST_F(ImportDialogTest, ADamagedPackageIsImportedWithAWarning) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in", {"--prefix", "cut"});
+    std::string bytes = import_test::ReadFile(package.strTar);
+    import_test::WriteFile(package.strTar, bytes.substr(0, bytes.size() * 2 / 3 + 100));
+    Open(package.strTar);
+    ASSERT_EQ(m_prompts.m_messages.size(), 1);
+    EXPECT_EQ(m_prompts.m_messages[0], ResString(kStrPackageDamaged));
+    EXPECT_EQ(m_pDlg->m_nTotalRows, package.parent["unix_sms_log"]);
+    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+}
+
+TEST_F(ImportDialogTest, DeleteRemovesALeftoverWorkFolderOnlyWhenNoPackageIsOpen) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    // A work folder left by an earlier run: the import opens it instead, and nothing opens.
+    fs::create_directories(WorkFolder(package) + "/var");
+    Open(package.strTar);
+    EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
+    EXPECT_TRUE(m_pDlg->m_packages.empty());
+    m_pDlg->OnDeletePackage();
+    EXPECT_FALSE(fs::exists(WorkFolder(package)));
+    EXPECT_TRUE(m_pDlg->m_strPackagePath.isEmpty());
+
+    // Now it imports afresh; afterwards the button does nothing.
+    Open(package.strTar);
+    ASSERT_EQ(m_pDlg->m_packages.size(), 1u);
+    m_pDlg->OnDeletePackage();
+    EXPECT_TRUE(fs::exists(WorkFolder(package)));
+    EXPECT_FALSE(m_pDlg->m_strPackagePath.isEmpty());
+}
+
+TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {
+    // A name of its own: the command below unpacks into the build's program folder.
+    SamplePackage package =
+        import_test::MakeSamplePackage(m_tmp / "in", {"--prefix", import_test::UniqueName()});
+    testing::internal::CaptureStdout();
+    m_pDlg->ImportPackageFile(QString::fromStdString(package.strTar));
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(m_prompts.m_filters.isEmpty());  // no open-file dialog
+    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+    EXPECT_EQ(m_pDlg->m_list->rowCount(), 15);
+    EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
+    ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
+
+    // tavrin-import on a copy of the same package builds the same databases.
+    std::string copyFolder = m_tmp / "copy";
+    fs::create_directories(copyFolder);
+    std::string copy = copyFolder + "/" + package.strName + ".tar";
+    fs::copy_file(package.strTar, copy);
+    std::string dialogParent = WorkFolder(package) + "/" + package.strName + "Parent.db";
+    std::string dialogChild = WorkFolder(package) + "/" + package.strName + "child.db";
+    auto parentContent = import_test::DatabaseContent(dialogParent);
+    auto childContent = import_test::DatabaseContent(dialogChild);
+    fs::remove_all(WorkFolder(package));  // the command would leave an existing folder alone
+
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    auto r = platform::SpawnAndWait(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/tavrin-import",
+                                    {"tavrin-import", copy});
+    std::string out = testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(r.started);
+    EXPECT_EQ(r.exitStatus, 0) << out;
+    // The command imports beside itself, in the build's program folder.
+    std::string cmdWork = std::string(TAVRIN_TEST_PROGRAM_DIR) + "/" + package.strName;
+    EXPECT_EQ(import_test::DatabaseContent(cmdWork + "/" + package.strName + "Parent.db"),
+              parentContent);
+    EXPECT_EQ(import_test::DatabaseContent(cmdWork + "/" + package.strName + "child.db"),
+              childContent);
+    fs::remove_all(cmdWork);
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+#include "tavrin/package_import.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "common/db_handle.h"
+#include "platform/disk_space.h"
+#include "platform/folder_tree.h"
+#include "platform/paths.h"
+#include "tavrin/archive_extractor.h"
+#include "tavrin/package_flags.h"
+#include "tavrin/shell/dot_commands.h"
+#include "tavrin/shell/shell_state.h"
+#include "tavrin/sql_dump_conversion.h"
+#include "tavrin/sql_loader.h"
+
+bool DiskSpaceSuffices(std::uint64_t fileSize, std::uint64_t freeBytes) {
+    double needed = static_cast<double>(fileSize) * 1.5;
+    // Sizes beyond 2^63 cannot occur for a real file; clamp so the cast stays defined.
+    std::uint64_t neededBytes = needed >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(needed);
+    return freeBytes > neededBytes;
+}
+
+bool CheckDiskSpace(const std::string& packagePath, const std::string& targetFolder) {
+    std::ifstream in(packagePath, std::ios::binary);
+    if (!in) return false;
+    std::optional<std::uint64_t> size = platform::FileSize(packagePath);
+    if (!size) return false;  // not a regular file (a folder opens, but has no length)
+    std::optional<std::uint64_t> freeBytes = platform::FreeBytes(targetFolder);
+    return freeBytes && DiskSpaceSuffices(*size, *freeBytes);
+}
+
+CPackageImport::CPackageImport(std::string programFolder, std::string packagePath)
+    : m_strProgramFolder(std::move(programFolder)),
+      m_strPackagePath(std::move(packagePath)),
+      m_paths(m_strProgramFolder, PackageNameFromFile(m_strPackagePath)) {}
+
+bool CPackageImport::HasUsableName() const {
+    return IsUsablePackageName(PackageName());
+}
+
+bool CPackageImport::CheckDiskSpace() const {
+    return ::CheckDiskSpace(m_strPackagePath, m_strProgramFolder);
+}
+
+bool CPackageImport::WorkFolderExists() const {
+    return HasUsableName() && platform::PathExists(m_paths.WorkFolder());
+}
+
+bool CPackageImport::CreateWorkFolder() {
+    std::error_code ec;
+    bool created = HasUsableName() && std::filesystem::create_directory(m_paths.WorkFolder(), ec);
+    if (!created) {
+        int code = ec ? ec.value() : EEXIST;
+        // 创建文件夹失败！%d
+        std::printf("\xB4\xB4\xBD\xA8\xCE\xC4\xBC\xFE\xBC\xD0\xCA\xA7\xB0\xDC\xA3\xA1%d", code);
+        std::fflush(stdout);
+    }
+    return created;
+}
+
+UnpackOutcome CPackageImport::Unpack(const std::string& str7zCommand) {
+    ArchiverResult result = RunArchiver(str7zCommand, m_strPackagePath, m_paths.WorkFolder());
+    if (!result.started) return UnpackOutcome::kNotStarted;
+    // Whatever the archiver says, a package is only usable when its dumps are there; and a
+    // package the archiver complained about may be missing some of them.
+    if (!platform::IsDirectory(m_paths.DumpFolder())) return UnpackOutcome::kNotAPackage;
+    return result.Succeeded() ? UnpackOutcome::kUnpacked : UnpackOutcome::kDamaged;
+}
+
+bool CPackageImport::RemoveWorkFolder() {
+    if (!HasUsableName()) return false;
+    bool removed = platform::DeleteFolderTree(m_paths.WorkFolder());
+    if (removed) {
+        std::printf(
+            "\xC9\xBE\xB3\xFD\xCE\xC4\xBC\xFE\xBC\xD0\xB3\xC9\xB9\xA6\xA3\xA1");  // 删除文件夹成功！
+    } else {
+        int code = platform::PathExists(m_paths.WorkFolder()) ? ENOTEMPTY : 0;
+        // 删除文件夹失败！%d
+        std::printf("\xC9\xBE\xB3\xFD\xCE\xC4\xBC\xFE\xBC\xD0\xCA\xA7\xB0\xDC\xA3\xA1%d", code);
+    }
+    std::fflush(stdout);
+    return removed;
+}
+
+void CPackageImport::ConvertDumps() {
+    StripEscapedQuotes(m_paths.DumpPath("w_text_matrix.bak"),
+                       m_paths.DumpPath("w_text_matrix1.bak"));
+    m_bHasTabTable = DumpHasData(m_paths.DumpPath("vsms_xapp_tab.bak"));
+    m_bHasMatrixTable = DumpHasData(m_paths.DumpPath("w_text_matrix1.bak"));
+    DoubleEscapedQuotes(m_paths.DumpPath("utm_dba_scan.bak"), m_paths.WorkPath("utm_dba_scan.bak"));
+    DoubleEscapedQuotes(m_paths.DumpPath("utm_xapp_scan.bak"),
+                        m_paths.WorkPath("utm_xapp_scan.bak"));
+}
+
+namespace {
+
+// Runs one dot-command with its arguments exactly as given.
+int RunCommand(ShellState& state, std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return runDotCommand(static_cast<int>(args.size()), argv.data(), state);
+}
+
+}  // namespace
+
+void CPackageImport::LoadParentDb() {
+    ShellState state;
+    // The work databases are rebuilt from the package whenever needed, so the loads need no
+    // journal file or synchronous writes; each import still ends consistent.
+    state.m_bFastImport = true;
+    openShell(state, m_paths.ParentDbPath().c_str());
+    std::fflush(stdout);
+
+    RunCommand(state, {"read", m_paths.TableScriptPath()});
+    RunCommand(state, {"separator", "\t"});
+    for (const char* table :
+         {"unix_sms_log", "unix_vsms_log", "unix_xapp_log", "utm2dba", "unix_xfer_log"}) {
+        RunCommand(state, {"import", m_paths.DumpPath(std::string(table) + ".bak"), table});
+    }
+    RunCommand(state, {"separator", ","});
+    RunCommand(state, {"import", m_paths.WorkPath("utm_xapp_scan.bak"), "utm_xapp_scan"});
+    RunCommand(state, {"import", m_paths.WorkPath("utm_dba_scan.bak"), "utm_dba_scan"});
+    if (m_bHasTabTable) {
+        RunCommand(state, {"import", m_paths.DumpPath("vsms_xapp_tab.bak"), "vsms_xapp_tab"});
+    }
+    if (m_bHasMatrixTable) {
+        RunCommand(state, {"import", m_paths.DumpPath("w_text_matrix1.bak"), "w_text_matrix"});
+    }
+    closeShell(state);
+    std::fflush(stdout);
+}
+
+void CPackageImport::CreateChildTables(DbHandle& child) {
+    SplitSqlDump(m_paths.SqlDumpPath(), m_paths.RowStatementsPath(),
+                 m_paths.TableDefinitionsPath());
+    RunSqlFile(child, m_paths.TableDefinitionsPath());
+    std::fflush(stdout);
+}
+
+int CPackageImport::LoadChildRows(DbHandle& child) {
+    int result = InsertRowStatements(child, m_paths.RowStatementsPath());
+    std::fflush(stdout);
+    return result;
+}

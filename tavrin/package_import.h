@@ -1,0 +1,109 @@
+// CPackageImport: the work of importing one package that needs no window. The main dialog
+// (button 1001, the command-line package) and the tavrin-import command drive it step by
+// step, in this order:
+//
+//   CheckDiskSpace -> WorkFolderExists (if so, open the package instead and stop)
+//   -> CreateWorkFolder -> Unpack (on kNotStarted / kNotAPackage: RemoveWorkFolder, stop)
+//   -> ConvertDumps -> LoadParentDb -> [first page] -> CreateChildTables(child handle)
+//   -> LoadChildRows(child handle), normally on a background loader thread.
+//
+// Each step is a separate call so that a caller can time it, show progress or move it off
+// the user-interface thread. The steps write the console messages of the import (GBK) to
+// standard output, as the engine and loaders they call write theirs. Nothing here keeps a
+// database connection open between calls: Parent.db is loaded through a shell state of its
+// own that is closed before LoadParentDb returns, and the child database is the caller's
+// handle.
+//
+// Threads: one object is used by one thread at a time. The steps before LoadChildRows use the
+// shell engine, whose process-wide values allow one importing thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tavrin/workspace_paths.h"
+
+struct DbHandle;
+
+// What became of unpacking.
+enum class UnpackOutcome {
+    kUnpacked,     // the archiver succeeded and the dump folder is there
+    kDamaged,      // the archiver reported an error but left the dump folder: the import goes
+                   // on with what was unpacked, and the user must be told it may be incomplete
+    kNotAPackage,  // no dump folder after the archiver ran: not a readable package
+    kNotStarted,   // the archiver could not be started
+};
+
+// True when freeBytes is strictly greater than 1.5 times fileSize (computed in floating point
+// and truncated to an integer, so exactly 1.5 times is refused).
+bool DiskSpaceSuffices(std::uint64_t fileSize, std::uint64_t freeBytes);
+
+// True when the package file can be opened for reading and the file system holding
+// targetFolder has more free bytes than 1.5 times its size. False also when the free space
+// cannot be queried.
+bool CheckDiskSpace(const std::string& packagePath, const std::string& targetFolder);
+
+class CPackageImport {
+  public:
+    // The import of the package file at packagePath (its name gives every path) into a work
+    // folder beside programFolder.
+    CPackageImport(std::string programFolder, std::string packagePath);
+
+    const std::string& PackagePath() const { return m_strPackagePath; }
+    const CWorkspacePaths& Paths() const { return m_paths; }
+    const std::string& PackageName() const { return m_paths.Package().strName; }
+
+    // False when the file name gives no name a work folder can safely have (empty, "." or
+    // "..", a '/' or NUL in it). Such a package must not be imported: its work folder would
+    // be the program folder itself or lie outside it, and it is deleted at close.
+    bool HasUsableName() const;
+
+    // The free-space check, on the file system of the program folder (where the package is
+    // unpacked).
+    bool CheckDiskSpace() const;
+
+    // True when the package's work folder exists (the package was imported already).
+    bool WorkFolderExists() const;
+
+    // Creates the work folder. On failure writes "创建文件夹失败！%d" with the error code (no
+    // line end) and returns false; the caller goes on, as the archiver may still succeed.
+    bool CreateWorkFolder();
+
+    // Runs the archiver (str7zCommand as Make7zCommand builds it) on the package with the
+    // work folder as output and waits for it. Blocks for the whole extraction.
+    UnpackOutcome Unpack(const std::string& str7zCommand);
+
+    // After kNotStarted or kNotAPackage: deletes the work folder with what the archiver left
+    // in it and writes "删除文件夹成功！" or "删除文件夹失败！%d" with the error code (no line
+    // end). Returns true when the folder is gone.
+    bool RemoveWorkFolder();
+
+    // The conversions before loading: w_text_matrix.bak into w_text_matrix1.bak (dump
+    // folder), the package flags from vsms_xapp_tab.bak and w_text_matrix1.bak, then
+    // utm_dba_scan.bak and utm_xapp_scan.bak from the dump folder into the work folder.
+    void ConvertDumps();
+    // The flags ConvertDumps found: vsms_xapp_tab data present, w_text_matrix data present.
+    bool HasTabTable() const { return m_bHasTabTable; }
+    bool HasMatrixTable() const { return m_bHasMatrixTable; }
+
+    // Creates Parent.db's tables with {exe}/table.sql and imports every dump with its
+    // separator through a shell state of its own, closed before returning. A dump that is
+    // missing or malformed leaves its table short or empty (the engine says why on standard
+    // error) and the load goes on.
+    void LoadParentDb();
+
+    // Splits sub_table_sms.sql into mysql.sql (rows) and mysql1.sql (definitions) in the work
+    // folder and runs the definitions at once on child, which must be open on ChildDbPath().
+    void CreateChildTables(DbHandle& child);
+
+    // Loads mysql.sql into child (the background loader's work, here on the calling thread).
+    // Returns 1 when the file was loaded, 0 when it could not be opened.
+    int LoadChildRows(DbHandle& child);
+
+  private:
+    std::string m_strProgramFolder;
+    std::string m_strPackagePath;
+    CWorkspacePaths m_paths;
+    bool m_bHasTabTable = false;
+    bool m_bHasMatrixTable = false;
+};
