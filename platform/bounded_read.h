@@ -1,0 +1,54 @@
+// Reading files named by package data. A package's rows name files inside its work folder;
+// such a name is never trusted: the file is opened beneath the work folder only (no "..",
+// no absolute escape, no symbolic link that leads out of it), only when it is a regular file
+// (never a FIFO or device, which could block or never end), and it is read in steps of a fixed
+// size, so memory does not grow with the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// A regular file opened read-only beneath a root folder. Move-only; closes on destruction.
+// One thread uses an object at a time.
+class CBoundedFile {
+  public:
+    CBoundedFile() = default;
+    CBoundedFile(CBoundedFile&& other) noexcept;
+    CBoundedFile& operator=(CBoundedFile&& other) noexcept;
+    CBoundedFile(const CBoundedFile&) = delete;
+    CBoundedFile& operator=(const CBoundedFile&) = delete;
+    ~CBoundedFile();
+
+    // Opens relPath (bytes, '/'-separated; leading '/' are ignored) beneath the folder root.
+    // Symbolic links are followed only while they stay beneath root. Returns false, leaving
+    // the object closed, when the path escapes root, does not exist, is not a regular file or
+    // cannot be read.
+    bool OpenBeneath(const std::string& root, std::string_view relPath);
+    bool IsOpen() const { return m_nFd >= 0; }
+    // Size in bytes of the open file (0 when closed).
+    std::uint64_t Size() const;
+    // Reads at most size bytes. Returns the count read, 0 at the end, -1 on an error.
+    long long Read(char* buffer, std::size_t size);
+    void Close();
+
+  private:
+    int m_nFd = -1;
+};
+
+// Number of text lines of the file relPath beneath root: the count of line feeds, plus one
+// when the last line has none; 0 for an empty file. Nothing when it cannot be opened (as
+// CBoundedFile::OpenBeneath) or a read fails.
+std::optional<std::uint64_t> CountLinesBeneath(const std::string& root, std::string_view relPath);
+
+// Size of the regular file relPath beneath root, or nothing when it cannot be opened.
+std::optional<std::uint64_t> FileSizeBeneath(const std::string& root, std::string_view relPath);
+
+// True when the regular file relPath beneath root can be opened for reading.
+bool CanReadBeneath(const std::string& root, std::string_view relPath);
+
+}  // namespace platform

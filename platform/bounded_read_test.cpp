@@ -1,0 +1,105 @@
+#include "platform/bounded_read.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+class BoundedRead : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::random_device rd;
+        m_dir = fs::temp_directory_path() /
+                ("bounded-read-" + std::to_string(rd()) + std::to_string(rd()));
+        fs::create_directories(m_dir / "root/sub");
+        m_root = (m_dir / "root").string();
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+    void Write(const fs::path& p, const std::string& bytes) {
+        std::ofstream(p, std::ios::binary) << bytes;
+    }
+    fs::path m_dir;
+    std::string m_root;
+};
+
+TEST_F(BoundedRead, CountsLinesLikeALineReader) {
+    struct Case {
+        const char* bytes;
+        std::uint64_t lines;
+    };
+    for (Case c : {Case{"", 0}, Case{"a", 1}, Case{"a\n", 1}, Case{"a\nb", 2},
+                   Case{"a\r\nb\r\n", 2}, Case{"\n\n\n", 3}}) {
+        Write(m_dir / "root/sub/f", c.bytes);
+        EXPECT_EQ(c.lines, CountLinesBeneath(m_root, "/sub/f").value_or(999))
+            << '[' << c.bytes << ']';
+    }
+}
+
+TEST_F(BoundedRead, CountsAcrossReadSteps) {
+    // 200000 lines of 7 bytes: several 64 KiB steps, with lines split between them.
+    std::string big;
+    for (int i = 0; i < 200000; ++i) big += "line..\n";
+    big += "tail";
+    Write(m_dir / "root/big", big);
+    EXPECT_EQ(200001u, CountLinesBeneath(m_root, "big").value_or(0));
+    EXPECT_EQ(big.size(), FileSizeBeneath(m_root, "big").value_or(0));
+}
+
+TEST_F(BoundedRead, StaysBeneathTheRoot) {
+    Write(m_dir / "secret", "x\n");
+    Write(m_dir / "root/sub/inside", "y\n");
+    fs::create_symlink(m_dir / "secret", m_dir / "root/out_link");
+    fs::create_symlink("sub/inside", m_dir / "root/in_link");
+    fs::create_symlink(m_dir, m_dir / "root/dir_link");
+
+    EXPECT_FALSE(CanReadBeneath(m_root, "../secret"));
+    EXPECT_FALSE(CanReadBeneath(m_root, "sub/../../secret"));
+    EXPECT_FALSE(CanReadBeneath(m_root, "out_link"));
+    EXPECT_FALSE(CanReadBeneath(m_root, "dir_link/secret"));
+    EXPECT_FALSE(CountLinesBeneath(m_root, "out_link"));
+    // A leading '/' means the root itself, not the file system's root.
+    EXPECT_FALSE(CanReadBeneath(m_root, "/etc/passwd"));
+    EXPECT_TRUE(CanReadBeneath(m_root, "/sub/inside"));
+    EXPECT_TRUE(CanReadBeneath(m_root, "sub/./inside"));
+    EXPECT_EQ(1u, CountLinesBeneath(m_root, "sub/inside").value_or(0));
+}
+
+TEST_F(BoundedRead, OpensRegularFilesOnly) {
+    ASSERT_EQ(0, mkfifo((m_dir / "root/fifo").c_str(), 0600));
+    EXPECT_FALSE(CanReadBeneath(m_root, "fifo"));  // must not block waiting for a writer
+    EXPECT_FALSE(CanReadBeneath(m_root, "sub"));
+    EXPECT_FALSE(CanReadBeneath(m_root, ""));
+    EXPECT_FALSE(CanReadBeneath(m_root, "/"));
+    EXPECT_FALSE(CanReadBeneath(m_root, "missing"));
+    EXPECT_FALSE(CanReadBeneath((m_dir / "nowhere").string(), "x"));
+    EXPECT_FALSE(FileSizeBeneath(m_root, "fifo"));
+}
+
+TEST_F(BoundedRead, FileObjectReadsAndMoves) {
+    Write(m_dir / "root/f", "hello");
+    CBoundedFile file;
+    ASSERT_TRUE(file.OpenBeneath(m_root, "f"));
+    EXPECT_EQ(5u, file.Size());
+    CBoundedFile moved(std::move(file));
+    EXPECT_FALSE(file.IsOpen());
+    char buf[3];
+    EXPECT_EQ(3, moved.Read(buf, sizeof buf));
+    EXPECT_EQ(2, moved.Read(buf, sizeof buf));
+    EXPECT_EQ(0, moved.Read(buf, sizeof buf));
+    moved.Close();
+    EXPECT_EQ(-1, moved.Read(buf, sizeof buf));
+    EXPECT_FALSE(moved.OpenBeneath(m_root, "none"));
+    EXPECT_FALSE(moved.IsOpen());
+}
+
+}  // namespace

@@ -1,0 +1,110 @@
+// Test support for the session browser: unique temporary folders and real Parent.db files
+// made with the table script.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace browser_test {
+
+// A fresh folder under the system temporary folder, removed with everything in it.
+class TempFolder {
+  public:
+    TempFolder() {
+        static std::atomic<unsigned> counter{0};
+        std::random_device rd;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::filesystem::path p =
+                std::filesystem::temp_directory_path() /
+                ("browser-test-" + std::to_string(rd()) + "-" + std::to_string(counter++));
+            if (std::filesystem::create_directory(p)) {
+                m_path = p;
+                return;
+            }
+        }
+        std::abort();
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& Path() const { return m_path; }
+    std::string Str() const { return m_path.string(); }
+
+  private:
+    std::filesystem::path m_path;
+};
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+// The table script from the source tree (as built in, or TAVRIN_SOURCE_DIR) or beside the
+// program.
+inline std::string TableScript() {
+    std::vector<std::string> candidates;
+#ifdef BROWSER_TABLE_SQL
+    candidates.push_back(BROWSER_TABLE_SQL);
+#endif
+    if (const char* src = std::getenv("TAVRIN_SOURCE_DIR"))
+        candidates.push_back(std::string(src) + "/tavrin/table.sql");
+    if (const char* prog = std::getenv("TAVRIN_PROGRAM_DIR"))
+        candidates.push_back(std::string(prog) + "/table.sql");
+    for (const std::string& c : candidates) {
+        std::ifstream in(c, std::ios::binary);
+        if (in) {
+            std::stringstream ss;
+            ss << in.rdbuf();
+            return ss.str();
+        }
+    }
+    return std::string();
+}
+
+// Creates a Parent.db at path with the table script; returns the open connection or null.
+inline sqlite3* CreateParentDb(const std::string& path, bool withTabTable = true) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return nullptr;
+    std::string script = TableScript();
+    if (script.empty() ||
+        sqlite3_exec(db, script.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    if (!withTabTable) sqlite3_exec(db, "DROP TABLE vsms_xapp_tab", nullptr, nullptr, nullptr);
+    return db;
+}
+
+inline bool Exec(sqlite3* db, const std::string& sql) {
+    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// Rows of a query as texts ("" for NULL), each row's fields joined by '|'.
+inline std::vector<std::string> Rows(sqlite3* db, const std::string& sql) {
+    std::vector<std::string> rows;
+    auto cb = [](void* p, int argc, char** argv, char**) -> int {
+        std::string row;
+        for (int i = 0; i < argc; ++i) {
+            if (i) row += '|';
+            row += argv[i] ? argv[i] : "";
+        }
+        static_cast<std::vector<std::string>*>(p)->push_back(row);
+        return 0;
+    };
+    sqlite3_exec(db, sql.c_str(), cb, &rows, nullptr);
+    return rows;
+}
+
+}  // namespace browser_test

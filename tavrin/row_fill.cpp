@@ -1,0 +1,133 @@
+#include "tavrin/row_fill.h"
+
+#include <climits>
+#include <cstdio>
+
+#include "platform/bounded_read.h"
+#include "platform/codepage.h"
+
+namespace browser {
+
+namespace {
+
+const char kSessionsDir[] = "/var/utm/data/sessions/";
+
+QString Wide(std::string_view ansi) {
+    return QString::fromStdU16String(platform::AnsiToUtf16(ansi));
+}
+
+QString FieldText(int argc, char** argv, int pos) {
+    return Wide(RowField(argc, argv, pos));
+}
+
+// Column 7 and the record of a graphical row: the recording is
+// "{package}/var/utm/data/sessions/{name}" and its file has ".rec" appended.
+void FillRecording(const RowPlace& place, std::string_view name, GraphicRow& row) {
+    std::string rel = std::string(kSessionsDir) + std::string(name);
+    std::optional<std::uint64_t> size =
+        platform::FileSizeBeneath(place.strPackageFolder, rel + ".rec");
+    row.cells[7] = size ? FormatMegabytes(*size) : QString::fromUtf16(kMissingRecording);
+    row.record.strPathBytes = place.strPackageFolder + rel;
+    row.record.strPath =
+        QString::fromUtf8(place.strPackageFolder) + QString::fromLatin1(kSessionsDir) + Wide(name);
+    row.record.strName = Wide(name);
+}
+
+}  // namespace
+
+std::string_view RowField(int argc, char** argv, int pos) {
+    if (pos < 0 || pos >= argc || !argv || !argv[pos]) return std::string_view();
+    return std::string_view(argv[pos]);
+}
+
+int LeadingInt(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) value = INT_MAX;
+    if (value < INT_MIN) value = INT_MIN;
+    return static_cast<int>(value);
+}
+
+std::u16string MapAppliancePath(const std::u16string& field) {
+    std::u16string mapped = field;
+    for (char16_t& c : mapped) {
+        if (c == u':') c = u'_';
+    }
+    mapped.resize(mapped.size() > 4 ? mapped.size() - 4 : 0);
+    return mapped;
+}
+
+QString FormatMegabytes(std::uint64_t bytes) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3fM", static_cast<double>(bytes) / 1048576.0);
+    return QString::fromLatin1(text);
+}
+
+CharRow BuildCharRow(const RowPlace& place, int argc, char** argv) {
+    CharRow row;
+    row.cells[1] = FieldText(argc, argv, 4);
+    row.cells[2] = FieldText(argc, argv, 12);
+    row.cells[3] = FieldText(argc, argv, 5);
+    row.cells[4] = FieldText(argc, argv, 6);
+    row.cells[5] = FieldText(argc, argv, 2);
+    row.cells[6] = FieldText(argc, argv, 7);
+
+    const QString folder = QString::fromUtf8(place.strPackageFolder);
+    std::u16string record = MapAppliancePath(platform::AnsiToUtf16(RowField(argc, argv, 9)));
+    std::string recordBytes = platform::Utf16ToAnsi(record);
+    std::optional<std::uint64_t> lines =
+        platform::CountLinesBeneath(place.strPackageFolder, recordBytes);
+    row.cells[7] = QString::number(lines ? static_cast<qulonglong>(*lines) : 0);
+
+    row.record.strPath = folder + QString::fromStdU16String(record);
+    row.record.strPathBytes = place.strPackageFolder + recordBytes;
+    std::u16string second = MapAppliancePath(platform::AnsiToUtf16(RowField(argc, argv, 10)));
+    std::string secondBytes = platform::Utf16ToAnsi(second);
+    if (platform::CanReadBeneath(place.strPackageFolder, secondBytes)) {
+        row.record.strPath2 = folder + QString::fromStdU16String(second);
+        row.record.strPath2Bytes = place.strPackageFolder + secondBytes;
+    }
+    row.record.strKey = FieldText(argc, argv, 8);
+    return row;
+}
+
+GraphicRow BuildGraphicRow(const RowPlace& place, int argc, char** argv) {
+    GraphicRow row;
+    row.cells[1] = FieldText(argc, argv, 3);
+    row.cells[2] = FieldText(argc, argv, 13);
+    row.cells[3] = FieldText(argc, argv, 4);
+    row.cells[4] = FieldText(argc, argv, 5);
+    row.cells[5] = FieldText(argc, argv, 6);
+    row.cells[6] = FieldText(argc, argv, 7);
+    FillRecording(place, RowField(argc, argv, 8), row);
+    row.record.nWidth = LeadingInt(RowField(argc, argv, 9));
+    row.record.nHeight = LeadingInt(RowField(argc, argv, 10));
+    row.record.nCode = LeadingInt(RowField(argc, argv, 1));
+    return row;
+}
+
+GraphicRow BuildJoinedRow(const RowPlace& place, int argc, char** argv) {
+    GraphicRow row;
+    row.cells[1] = FieldText(argc, argv, 2) + QLatin1Char(' ') + FieldText(argc, argv, 3);
+    row.cells[2] = FieldText(argc, argv, 10);
+    row.cells[3] = FieldText(argc, argv, 13);
+    row.cells[4] = FieldText(argc, argv, 14);
+    row.cells[5] = FieldText(argc, argv, 4);
+    row.cells[6] = FieldText(argc, argv, 5);
+    FillRecording(place, RowField(argc, argv, 6), row);
+    row.record.nWidth = LeadingInt(RowField(argc, argv, 11));
+    row.record.nHeight = LeadingInt(RowField(argc, argv, 12));
+    row.record.nCode = LeadingInt(RowField(argc, argv, 1));
+    return row;
+}
+
+}  // namespace browser
