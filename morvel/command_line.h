@@ -1,0 +1,32 @@
+// Morvel's command line. Tavrin starts the viewer with four fields, each introduced by "~"
+// and separated by one blank: "~<kind> ~<number> ~<session name> ~<package name>". The viewer
+// uses only the session name and the package name. No Qt; any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct MorvelArguments {
+    std::string strSessionName;  // third field; empty when the text has too few fields
+    std::string strPackage;      // text after the last "~" (all of the text when there is none)
+};
+
+// The command-line text: the arguments after the program name joined by one blank, with
+// leading blanks removed (as the system's command-line text without the program name).
+// argv[0] is the program name; argc < 2 gives an empty text.
+std::string CommandLineText(int argc, const char* const* argv);
+
+// Splits the command-line text. The session name is the text between the third and the fourth
+// "~" found from position 1, without its last character (the separating blank); missing
+// markers give an empty or partial name, never an error. A package name holding "~" keeps only
+// what follows its last "~".
+MorvelArguments ParseCommandLineText(std::string_view text);
+
+// Path of the package's Parent.db: "{programFolder}/{package}/{package}Parent.db".
+std::string ParentDbPath(const std::string& programFolder, const std::string& package);
+
+// Folder of the package: "{programFolder}/{package}".
+std::string PackageFolder(const std::string& programFolder, const std::string& package);
+
+// The sessions directory relative to the package folder, with a trailing separator.
+inline constexpr std::string_view kSessionsSubfolder = "var/utm/data/sessions/";

@@ -1,0 +1,210 @@
+#include "morvel/morvel_dlg.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstdio>
+#include <memory>
+
+#include "common/db_handle.h"
+#include "common/lang_module.h"
+#include "common/process_registry.h"
+#include "morvel/command_line.h"
+#include "morvel/message_box.h"
+#include "morvel/my_view.h"
+#include "morvel/page_model.h"
+#include "morvel/scan_loader.h"
+#include "morvel/view_extent.h"
+#include "platform/paths.h"
+#include "platform/process_control.h"
+
+namespace {
+
+constexpr int kTemplateId = 102;
+constexpr int kIconId = 128;
+constexpr int kStringLinesBefore = 129;
+constexpr int kStringLinesAfter = 130;
+constexpr int kStringBadPage = 131;
+constexpr int kPagingRowHeight = 80;
+
+// The template's control with the given identifier, or a hidden stand-in when a damaged
+// module lacks it, so the dialog never works on a missing control.
+template <class T>
+T* Control(QWidget* dialog, QWidget* root, int id) {
+    T* control = root ? root->findChild<T*>(QString::number(id)) : nullptr;
+    if (!control) {
+        control = new T(dialog);
+        control->setObjectName(QString::number(id));
+        control->hide();
+    }
+    return control;
+}
+
+}  // namespace
+
+CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineText,
+                       const std::string& programFolder, QWidget* parent)
+    : QDialog(parent), m_lang(lang) {
+    QWidget* form = m_lang.LoadDialogTemplate(kTemplateId, this);
+    if (form) {
+        form->move(0, 0);
+        setWindowTitle(form->windowTitle());
+        // The window keeps the template's size: it can be neither resized nor maximised.
+        setFixedSize(form->size());
+    }
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    m_staticLineCount = Control<QLabel>(this, form, 1001);
+    m_btnFirstPage = Control<QPushButton>(this, form, 1002);
+    m_btnPrevPage = Control<QPushButton>(this, form, 1003);
+    m_btnNextPage = Control<QPushButton>(this, form, 1004);
+    m_editGotoPage = Control<QLineEdit>(this, form, 1005);
+    m_staticPageCount = Control<QLabel>(this, form, 1006);
+    m_btnGotoPage = Control<QPushButton>(this, form, 1007);
+    // Enter in the page field goes to the typed page.
+    m_btnGotoPage->setDefault(true);
+    connect(m_btnFirstPage, &QPushButton::clicked, this, &CMorvelDlg::OnFirstPage);
+    connect(m_btnPrevPage, &QPushButton::clicked, this, &CMorvelDlg::OnPrevPage);
+    connect(m_btnNextPage, &QPushButton::clicked, this, &CMorvelDlg::OnNextPage);
+    connect(m_btnGotoPage, &QPushButton::clicked, this, &CMorvelDlg::OnGotoPage);
+
+    m_hIcon = m_lang.Icon(kIconId);
+
+    const MorvelArguments args = ParseCommandLineText(commandLineText);
+    m_strSessionName = args.strSessionName;
+    m_strPackage = args.strPackage;
+    m_strProgramFolder = programFolder;
+    m_strParentDb = ParentDbPath(m_strProgramFolder, m_strPackage);
+
+    OnInitDialog();
+}
+
+CMorvelDlg::~CMorvelDlg() {
+    LeaveRegistry();
+}
+
+bool CMorvelDlg::OnInitDialog() {
+    setWindowIcon(m_hIcon);
+    const QRect window = rect();
+
+    m_pView = new CMyView(this);
+    m_pView->m_pOwnerDlg = this;
+    m_pView->SetScrollSizes(QSize(window.width() + 200, 0));
+    // The view fills the window above the paging row.
+    m_pView->setGeometry(0, 0, window.width(), std::max(0, window.height() - kPagingRowHeight));
+    m_pView->show();
+    RepaintView();
+
+    LoadSessionLines();
+
+    m_nTotalLines = static_cast<int>(LinesInUse().size());
+    m_nPage = 1;
+    m_nPageCount = PageCount(static_cast<long long>(LinesInUse().size()));
+
+    m_staticLineCount->setText(QStringLiteral("%1 %2 %3")
+                                   .arg(m_lang.String(kStringLinesBefore))
+                                   .arg(m_nTotalLines)
+                                   .arg(m_lang.String(kStringLinesAfter)));
+    m_staticPageCount->setText(QStringLiteral("/%1").arg(m_nPageCount));
+    EnableButtons();
+
+    const std::string registry = RegistryFolder(m_strProgramFolder);
+    m_strPidFile = platform::JoinPath(registry, std::to_string(platform::CurrentProcessId()));
+    m_bRegistered = RegisterProcess(registry);
+    return true;
+}
+
+void CMorvelDlg::LoadSessionLines() {
+    m_pDb = new DbHandle;
+    OpenDbHandle(*m_pDb, m_strParentDb);
+    ScanData data;
+    QueryScanNames(*m_pDb, m_strSessionName, data.dbaNames, stdout);
+    ReadScanFiles(data, PackageFolder(m_strProgramFolder, m_strPackage), m_strSessionName);
+    m_dbaNames = std::move(data.dbaNames);
+    m_dbaLines = std::move(data.dbaLines);
+    m_scanLines = std::move(data.scanLines);
+    m_nSource = data.nSource;
+    FillPage(1);
+    m_pDb->Close();
+    delete m_pDb;
+    m_pDb = nullptr;
+}
+
+const std::vector<std::string>& CMorvelDlg::LinesInUse() const {
+    return m_nSource == kSourceDbaFiles ? m_dbaLines : m_scanLines;
+}
+
+void CMorvelDlg::FillPage(int page) {
+    m_pageLines = LinesOfPage(LinesInUse(), page);
+    WidenView();
+}
+
+void CMorvelDlg::WidenView() {
+    if (!m_pView) return;
+    const auto extent = WidenedExtent(LongestLineLength(m_pageLines), m_pView->VerticalBarWidth(),
+                                      m_pView->HorizontalBarHeight());
+    if (extent) m_pView->SetScrollSizes(QSize(extent->nWidth, extent->nHeight));
+}
+
+void CMorvelDlg::EnableButtons() {
+    const PagingButtons buttons = ButtonsAt(m_nPage, m_nPageCount);
+    m_btnPrevPage->setEnabled(buttons.bPrevious);
+    m_btnNextPage->setEnabled(buttons.bNext);
+}
+
+void CMorvelDlg::RepaintView() {
+    if (m_pView) m_pView->viewport()->update();
+}
+
+void CMorvelDlg::OnFirstPage() {
+    m_nPage = 1;
+    FillPage(m_nPage);
+    EnableButtons();
+    RepaintView();
+}
+
+void CMorvelDlg::OnPrevPage() {
+    // The button is disabled on page 1; a click that arrives anyway changes nothing.
+    if (m_nPage <= 1) return;
+    --m_nPage;
+    FillPage(m_nPage);
+    EnableButtons();
+    RepaintView();
+}
+
+void CMorvelDlg::OnNextPage() {
+    if (m_nPage >= m_nPageCount) return;
+    ++m_nPage;
+    FillPage(m_nPage);
+    EnableButtons();
+    RepaintView();
+}
+
+void CMorvelDlg::OnGotoPage() {
+    const int page = ParsePageNumber(m_editGotoPage->text().toStdString());
+    if (!IsPageInRange(page, m_nPageCount)) {
+        ShowMorvelMessage(this, m_lang.String(kStringBadPage));
+    } else {
+        m_nPage = page;
+        FillPage(m_nPage);
+        EnableButtons();
+    }
+    RepaintView();
+}
+
+void CMorvelDlg::LeaveRegistry() {
+    if (!m_bRegistered) return;
+    m_bRegistered = false;
+    UnregisterProcess(RegistryFolder(m_strProgramFolder));
+}
+
+void CMorvelDlg::closeEvent(QCloseEvent* event) {
+    LeaveRegistry();
+    QDialog::closeEvent(event);
+}
+
+void CMorvelDlg::done(int result) {
+    LeaveRegistry();
+    QDialog::done(result);
+}

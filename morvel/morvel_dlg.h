@@ -1,0 +1,80 @@
+// CMorvelDlg: the viewer's window. It shows one session's scan lines 25 a page in a CMyView
+// above a row of paging controls (template 102 of the language module), and holds the whole
+// state of a run. Its construction parses the command line and runs OnInitDialog: the lines are
+// loaded, page 1 is shown and the process enters the registry; it leaves the registry however
+// the window ends (closed, Escape, or the destructor). User-interface thread only.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <string>
+#include <vector>
+
+class CLangModule;
+class CMyView;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+struct DbHandle;
+
+class CMorvelDlg : public QDialog {
+    Q_OBJECT
+  public:
+    // lang must stay loaded while the dialog exists. commandLineText is the text after the
+    // program name (see morvel/command_line.h); programFolder holds the packages and the
+    // registry folder "processid".
+    CMorvelDlg(const CLangModule& lang, const std::string& commandLineText,
+               const std::string& programFolder, QWidget* parent = nullptr);
+    ~CMorvelDlg() override;
+
+    // Page handlers of buttons 1002, 1003, 1004 and 1007.
+    void OnFirstPage();
+    void OnPrevPage();
+    void OnNextPage();
+    void OnGotoPage();
+
+    // Puts page `page` of the lines in use into m_pageLines (empty beyond the last page) and
+    // widens the view to it.
+    void FillPage(int page);
+    // Sets the view's extent for the longest line of m_pageLines (7.15 pixels a character).
+    void WidenView();
+
+    std::string m_strSessionName;
+    std::string m_strPackage;
+    std::string m_strParentDb;
+    std::vector<std::string> m_dbaNames;
+    std::vector<std::string> m_scanLines;
+    CMyView* m_pView = nullptr;  // child window, owned by the dialog
+    DbHandle* m_pDb = nullptr;   // open only while the lines load
+    std::string m_strProgramFolder;
+    int m_nSource = 2;
+    int m_nTotalLines = 0;
+    int m_nPage = 1;
+    int m_nPageCount = 0;
+    std::string m_strPidFile;
+    std::vector<std::string> m_dbaLines;
+    std::vector<std::string> m_pageLines;
+    QIcon m_hIcon;
+    QLabel* m_staticLineCount = nullptr;
+    QPushButton* m_btnFirstPage = nullptr;
+    QPushButton* m_btnPrevPage = nullptr;
+    QPushButton* m_btnNextPage = nullptr;
+    QLineEdit* m_editGotoPage = nullptr;
+    QLabel* m_staticPageCount = nullptr;
+    QPushButton* m_btnGotoPage = nullptr;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void done(int result) override;
+
+  private:
+    bool OnInitDialog();
+    void LoadSessionLines();
+    void EnableButtons();
+    void RepaintView();
+    void LeaveRegistry();
+    const std::vector<std::string>& LinesInUse() const;
+
+    const CLangModule& m_lang;
+    bool m_bRegistered = false;
+};

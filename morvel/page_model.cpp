@@ -1,0 +1,44 @@
+#include "morvel/page_model.h"
+
+#include <algorithm>
+#include <climits>
+
+int PageCount(long long lineCount) {
+    if (lineCount <= 0) return 0;
+    long long pages = lineCount / kLinesPerPage + (lineCount % kLinesPerPage ? 1 : 0);
+    return pages > INT_MAX ? INT_MAX : static_cast<int>(pages);
+}
+
+PageRange RangeOfPage(int page, long long lineCount) {
+    PageRange range;
+    if (page < 1 || lineCount <= 0) return range;
+    const long long first = static_cast<long long>(page - 1) * kLinesPerPage;
+    if (first >= lineCount) return range;
+    range.first = first;
+    range.last = std::min(first + kLinesPerPage, lineCount);
+    return range;
+}
+
+std::vector<std::string> LinesOfPage(const std::vector<std::string>& lines, int page) {
+    const PageRange range = RangeOfPage(page, static_cast<long long>(lines.size()));
+    return std::vector<std::string>(lines.begin() + range.first, lines.begin() + range.last);
+}
+
+PagingButtons ButtonsAt(int page, int pageCount) {
+    return PagingButtons{page > 1, page < pageCount};
+}
+
+int ParsePageNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative) value = -value;
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
