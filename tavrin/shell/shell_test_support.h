@@ -103,26 +103,37 @@ std::string captureStdout(F f) {
     return ::testing::internal::GetCapturedStdout();
 }
 
-// A state whose output goes to a file, read back with text().
+// A state's output sent to a file, read back with text(). attach() after openShell (which
+// closes any output the state had).
 class COutputFile {
   public:
     COutputFile(const CTempFolder& folder, ShellState& state)
-        : m_strPath(folder.path("out.txt")), m_state(state) {
-        m_state.m_pOut = std::fopen(m_strPath.c_str(), "wb");
+        : m_strPath(folder.path("out.txt")), m_state(state) {}
+    void attach() {
+        m_pFile = std::fopen(m_strPath.c_str(), "wb");
+        m_state.m_pOut = m_pFile;
         m_state.m_strOutputName = m_strPath;
     }
+    bool attached() const {
+        return m_pFile && m_state.m_pOut == m_pFile && m_state.m_strOutputName == m_strPath;
+    }
     std::string text() {
-        std::fflush(m_state.m_pOut);
+        if (!attached()) return std::string();
+        std::fflush(m_pFile);
         return readFile(m_strPath);
     }
+    // Empties the file, while the state still writes to it.
     void clear() {
-        std::fflush(m_state.m_pOut);
-        std::freopen(m_strPath.c_str(), "wb", m_state.m_pOut);
+        if (!attached()) return;
+        std::fflush(m_pFile);
+        std::FILE* reopened = std::freopen(m_strPath.c_str(), "wb", m_pFile);
+        if (!reopened) m_state.m_pOut = m_pFile = nullptr;
     }
 
   private:
     std::string m_strPath;
     ShellState& m_state;
+    std::FILE* m_pFile = nullptr;
 };
 
 // Outcome of a run of tavrin-sql.

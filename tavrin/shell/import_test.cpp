@@ -1,0 +1,197 @@
+// .import, .separator and .read as the package import drives them, on real database files.
+#include <gtest/gtest.h>
+
+#include "tavrin/shell/shell_test_support.h"
+
+namespace {
+
+using shelltest::captureStderr;
+using shelltest::CTempFolder;
+using shelltest::queryRows;
+using shelltest::runCommand;
+using shelltest::runLine;
+using shelltest::writeFile;
+
+class ImportTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        openShell(m_state, m_folder.path("Parent.db").c_str());
+        ASSERT_NE(m_state.m_pDb, nullptr);
+    }
+    void exec(const char* sql) {
+        ASSERT_EQ(sqlite3_exec(m_state.m_pDb, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    // Imports bytes into table, returns the result; the message goes to m_strErr.
+    int import(const std::string& bytes, const std::string& table) {
+        std::string path = m_folder.path("data.txt");
+        writeFile(path, bytes);
+        int rc = -1;
+        m_strErr = captureStderr([&] { rc = runCommand(m_state, {"import", path, table}); });
+        return rc;
+    }
+    std::string rows(const char* sql) { return queryRows(m_state.m_pDb, sql); }
+
+    CTempFolder m_folder;
+    ShellState m_state;
+    std::string m_strErr;
+};
+
+TEST_F(ImportTest, SeparatorFromBothEntryPoints) {
+    EXPECT_EQ(runCommand(m_state, {"separator", "\t"}), 0);
+    EXPECT_EQ(m_state.m_strSeparator, "\t");
+    EXPECT_EQ(runLine(m_state, ".separator ,"), 0);
+    EXPECT_EQ(m_state.m_strSeparator, ",");
+    EXPECT_EQ(runLine(m_state, ".sep \\t"), 0);  // abbreviated, escape resolved
+    EXPECT_EQ(m_state.m_strSeparator, "\t");
+    // The argument-vector form takes bytes as given: no escapes there.
+    EXPECT_EQ(runCommand(m_state, {"separator", "\\t"}), 0);
+    EXPECT_EQ(m_state.m_strSeparator, "\\t");
+    EXPECT_EQ(runCommand(m_state, {"separator", "abcdefghijklmnopqrstuvwxy"}), 0);
+    EXPECT_EQ(m_state.m_strSeparator, "abcdefghijklmnopqrs");
+}
+
+TEST_F(ImportTest, TabDumpWithQuotingAndLineEnds) {
+    exec("CREATE TABLE t(a, b, c)");
+    runCommand(m_state, {"separator", "\t"});
+    EXPECT_EQ(import("1\tx\t\r\n2\t\"q\"\"uote\"\tz\n\"multi\nline\"\tm\tn\n", "t"), 0);
+    EXPECT_EQ(m_strErr, "");
+    // Empty fields are empty texts, never NULL; every value is text.
+    EXPECT_EQ(rows("SELECT a, b, c, typeof(c), typeof(a) FROM t ORDER BY rowid"),
+              "1|x||text|text\n2|q\"uote|z|text|text\nmulti\nline|m|n|text|text\n");
+}
+
+TEST_F(ImportTest, CommaDumpKeepsQuotedSeparatorsAndUnquotedQuotes) {
+    exec("CREATE TABLE t(a, b, c)");
+    runCommand(m_state, {"separator", ","});
+    EXPECT_EQ(import("a,\"b,c\",d\nx\"y\",p,\"q\"\"r\"\n", "t"), 0) << m_strErr;
+    // A field that does not begin with a quote keeps its quotes; inside a quoted field a
+    // quote is dropped and the byte after it kept.
+    EXPECT_EQ(rows("SELECT a, b, c FROM t ORDER BY rowid"), "a|b,c|d\nx\"y\"|p|q\"r\n");
+}
+
+TEST_F(ImportTest, WrongFieldCountRollsBackTheWholeImport) {
+    exec("CREATE TABLE t(a, b)");
+    runCommand(m_state, {"separator", ","});
+    std::string path = m_folder.path("data.txt");
+    EXPECT_EQ(import("1,2\n3,4\n5,6,7,8\n9,10\n", "t"), 1);
+    EXPECT_EQ(m_strErr, "Error: " + path + " line 3: expected 2 columns of data but found 4\n");
+    EXPECT_EQ(rows("SELECT count(*) FROM t"), "0\n");
+    // Too few fields; the line number counts the physical lines of a quoted field.
+    EXPECT_EQ(import("\"a\nb\",c\nsingle\n", "t"), 1);
+    EXPECT_EQ(m_strErr, "Error: " + path + " line 3: expected 2 columns of data but found 1\n");
+    EXPECT_EQ(rows("SELECT count(*) FROM t"), "0\n");
+    // The connection is usable afterwards: no transaction was left open.
+    EXPECT_EQ(import("1,2\n", "t"), 0);
+    EXPECT_EQ(rows("SELECT a, b FROM t"), "1|2\n");
+}
+
+TEST_F(ImportTest, AQuoteLeftOpenSwallowsTheFollowingLines) {
+    exec("CREATE TABLE t(a, b, c)");
+    runCommand(m_state, {"separator", ","});
+    // No separator splits inside the open quote, so the rest of the file is one field.
+    EXPECT_EQ(import("a,\"b\nc,d\ne,f,g\n", "t"), 1);
+    EXPECT_EQ(m_strErr, "Error: " + m_folder.path("data.txt") +
+                            " line 4: expected 3 columns of data but found 2\n");
+    EXPECT_EQ(rows("SELECT count(*) FROM t"), "0\n");
+}
+
+TEST_F(ImportTest, RowRejectedByTheDatabaseRollsBack) {
+    exec("CREATE TABLE t(a PRIMARY KEY, b NOT NULL)");
+    runCommand(m_state, {"separator", "|"});
+    EXPECT_EQ(import("1|x\n2|y\n1|z\n", "t"), 1);
+    EXPECT_EQ(m_strErr, "Error: UNIQUE constraint failed: t.a\n");
+    EXPECT_EQ(rows("SELECT count(*) FROM t"), "0\n");
+}
+
+TEST_F(ImportTest, EdgeFiles) {
+    exec("CREATE TABLE one(a); CREATE TABLE two(a, b)");
+    runCommand(m_state, {"separator", "\t"});
+    EXPECT_EQ(import("", "two"), 0);
+    EXPECT_EQ(rows("SELECT count(*) FROM two"), "0\n");
+    // An empty line is one empty field.
+    EXPECT_EQ(import("\n\xEF\xBB\xBFx\n", "one"), 0);
+    EXPECT_EQ(rows("SELECT quote(a) FROM one ORDER BY rowid"), "''\n'\xEF\xBB\xBFx'\n");
+    EXPECT_EQ(import("\n", "two"), 1);
+    EXPECT_EQ(m_strErr, "Error: " + m_folder.path("data.txt") +
+                            " line 1: expected 2 columns of data but found 1\n");
+}
+
+TEST_F(ImportTest, MultiByteSeparatorSplitsOnlyWhereItStandsWhole) {
+    exec("CREATE TABLE t(a, b, c)");
+    runCommand(m_state, {"separator", "::"});
+    EXPECT_EQ(import("a:b::c::d:\nx::::y\n", "t"), 0) << m_strErr;
+    EXPECT_EQ(rows("SELECT a, b, c FROM t ORDER BY rowid"), "a:b|c|d:\nx||y\n");
+}
+
+TEST_F(ImportTest, Failures) {
+    exec("CREATE TABLE t(a)");
+    std::string path = m_folder.path("data.txt");
+    writeFile(path, "x\n");
+    std::string err = captureStderr([&] {
+        EXPECT_EQ(runCommand(m_state, {"import", path, "missing"}), 1);
+    });
+    EXPECT_EQ(err, "Error: no such table: missing\n");
+    err = captureStderr([&] {
+        EXPECT_EQ(runCommand(m_state, {"import", m_folder.path("nope.txt"), "t"}), 1);
+    });
+    EXPECT_EQ(err, "Error: cannot open \"" + m_folder.path("nope.txt") + "\"\n");
+    runCommand(m_state, {"separator", ""});
+    err = captureStderr([&] { EXPECT_EQ(runCommand(m_state, {"import", path, "t"}), 1); });
+    EXPECT_EQ(err, "Error: non-null separator required for import\n");
+    exec("CREATE VIEW v AS SELECT 1 AS x");
+    runCommand(m_state, {"separator", "|"});
+    err = captureStderr([&] { EXPECT_EQ(runCommand(m_state, {"import", path, "v"}), 1); });
+    EXPECT_EQ(err, "Error: cannot modify v because it is a view\n");
+}
+
+TEST_F(ImportTest, FastImportRestoresJournalSettingsAndStillRollsBack) {
+    exec("CREATE TABLE t(a, b)");
+    m_state.m_bFastImport = true;
+    runCommand(m_state, {"separator", ","});
+    EXPECT_EQ(import("1,2\n3,4\n", "t"), 0);
+    EXPECT_EQ(import("5,6\n7\n", "t"), 1);
+    EXPECT_EQ(rows("SELECT a, b FROM t ORDER BY rowid"), "1|2\n3|4\n");
+    EXPECT_EQ(rows("PRAGMA journal_mode"), "delete\n");
+    EXPECT_EQ(rows("PRAGMA synchronous"), "2\n");
+}
+
+TEST_F(ImportTest, ReadRunsAScriptThatMayReadAnother) {
+    writeFile(m_folder.path("inner.sql"), "INSERT INTO t VALUES('inner');\n");
+    writeFile(m_folder.path("table.sql"), "CREATE TABLE t(a);\n.read " +
+                                              m_folder.path("inner.sql") +
+                                              "\nINSERT INTO t VALUES('outer');\n");
+    EXPECT_EQ(runCommand(m_state, {"read", m_folder.path("table.sql")}), 0);
+    EXPECT_EQ(rows("SELECT a FROM t ORDER BY rowid"), "inner\nouter\n");
+    std::string err = captureStderr([&] {
+        EXPECT_EQ(runCommand(m_state, {"read", m_folder.path("none.sql")}), 1);
+    });
+    EXPECT_EQ(err, "Error: cannot open \"" + m_folder.path("none.sql") + "\"\n");
+    writeFile(m_folder.path("bad.sql"), "INSERT INTO missing_table VALUES(1);\n");
+    err = captureStderr([&] {
+        EXPECT_EQ(runCommand(m_state, {"read", m_folder.path("bad.sql")}), 1);
+    });
+    EXPECT_EQ(err, "Error: near line 1: no such table: missing_table\n");
+}
+
+TEST(ShellOpen, ADatabaseThatCannotBeOpenedLeavesTheStateWithoutConnection) {
+    CTempFolder folder;
+    ShellState state;
+    std::string path = folder.path("no/such/folder/x.db");
+    std::string err = captureStderr([&] { EXPECT_EQ(openShell(state, path.c_str()), 0); });
+    EXPECT_EQ(err,
+              "Error: unable to open database \"" + path + "\": unable to open database file\n");
+    EXPECT_EQ(state.m_pDb, nullptr);
+    EXPECT_EQ(state.m_nMode, kModeList);
+    EXPECT_EQ(state.m_strSeparator, "|");
+    EXPECT_EQ(state.m_pOut, nullptr);
+    // Commands that need the database fail with 1 and the process goes on.
+    writeFile(folder.path("d.txt"), "x\n");
+    err = captureStderr([&] {
+        EXPECT_EQ(runCommand(state, {"import", folder.path("d.txt"), "t"}), 1);
+    });
+    EXPECT_EQ(err,
+              "Error: unable to open database \"" + path + "\": unable to open database file\n");
+    EXPECT_EQ(runCommand(state, {"separator", ","}), 0);
+}
+
+}  // namespace
