@@ -1,0 +1,82 @@
+// The tavrin-sql front end as a real child process on real files.
+#include <gtest/gtest.h>
+
+#include "tavrin/shell/shell_test_support.h"
+
+namespace {
+
+using shelltest::CTempFolder;
+using shelltest::runTavrinSql;
+using shelltest::writeFile;
+
+TEST(TavrinSql, RunsAScriptAndExitsWithItsResult) {
+    CTempFolder folder;
+    std::string db = folder.path("p.db");
+    writeFile(folder.path("data.tsv"), "1\tone\r\n2\t\"t\"\"wo\"\r\n");
+    writeFile(folder.path("s.sql"),
+              "CREATE TABLE t(a, b);\n.separator \"\\t\"\n.import " + folder.path("data.tsv") +
+                  " t\n.separator |\nSELECT a, b FROM t;\n");
+    shelltest::ProgramRun run = runTavrinSql(folder, {db, folder.path("s.sql")});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, "1|one\n2|t\"wo\n");
+    EXPECT_EQ(run.err, "");
+
+    writeFile(folder.path("bad.sql"), "SELECT 1;\n\nSELECT nope\n  FROM t;\nSELECT 2;\n");
+    run = runTavrinSql(folder, {db, folder.path("bad.sql")});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.out, "1\n2\n");
+    EXPECT_EQ(run.err, "Error: near line 3: no such column: nope\n");
+}
+
+TEST(TavrinSql, ReadsStandardInputWithoutAScript) {
+    CTempFolder folder;
+    writeFile(folder.path("in.sql"), ".mode csv\nSELECT 'a b', 2;\nSELECT 3\n");
+    shelltest::ProgramRun run =
+        runTavrinSql(folder, {folder.path("p.db")}, folder.path("in.sql"));
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, "\"a b\",2\n");
+    EXPECT_EQ(run.err, "Error: incomplete SQL: SELECT 3\n");
+}
+
+TEST(TavrinSql, ExitStatusFromDotExitAndFromAnUnopenableDatabase) {
+    CTempFolder folder;
+    writeFile(folder.path("exit.sql"), "SELECT 'before';\n.exit 7\nSELECT 'after';\n");
+    shelltest::ProgramRun run = runTavrinSql(folder, {folder.path("p.db"), folder.path("exit.sql")});
+    EXPECT_EQ(run.exitStatus, 7);
+    EXPECT_EQ(run.out, "before\n");
+    writeFile(folder.path("quit.sql"), "SELECT 'before';\n.exit\nSELECT 'after';\n");
+    run = runTavrinSql(folder, {folder.path("p.db"), folder.path("quit.sql")});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, "before\n");
+
+    std::string bad = folder.path("missing/dir/p.db");
+    run = runTavrinSql(folder, {bad, folder.path("quit.sql")});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, "Error: unable to open database \"" + bad +
+                           "\": unable to open database file\n");
+    EXPECT_EQ(run.out, "");
+}
+
+TEST(TavrinSql, LogRoutesTheLibraryLogWhenTheProgramIsFirstToUseTheLibrary) {
+    CTempFolder folder;
+    writeFile(folder.path("log.sql"), ".log stdout\nSELECT * FROM no_table;\n.log off\n");
+    shelltest::ProgramRun run = runTavrinSql(folder, {folder.path("p.db"), folder.path("log.sql")});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.out, "(1) no such table: no_table in \"SELECT * FROM no_table;\"\n");
+    EXPECT_EQ(run.err, "Error: near line 2: no such table: no_table\n");
+}
+
+TEST(TavrinSql, StatsWriteCountersAfterEachStatement) {
+    CTempFolder folder;
+    writeFile(folder.path("stats.sql"), ".stats on\nSELECT 42;\n");
+    shelltest::ProgramRun run =
+        runTavrinSql(folder, {folder.path("p.db"), folder.path("stats.sql")});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out.rfind("42\nMemory Used:", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("Fullscan Steps:"), std::string::npos);
+    EXPECT_NE(run.out.find("Page cache hits:"), std::string::npos);
+    // The scratch allocator is gone from this library: said so, no number made up.
+    EXPECT_NE(run.err.find("Scratch Overflow Bytes: not available"), std::string::npos);
+}
+
+}  // namespace
