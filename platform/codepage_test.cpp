@@ -33,3 +33,14 @@ TEST(CodePage, InvalidUtf8IsReplacedNotDropped) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CodePage, ALeadByteWithAnInvalidTrailLosesOnlyItself) {
+    // 0x81 opens a GBK pair but 0x20 cannot end one: the space and the text after it survive.
+    EXPECT_EQ(platform::AnsiToUtf16("\x81 ok\xC9\xF3"), u"\uFFFD ok审");
+    EXPECT_EQ(platform::AnsiToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+    EXPECT_EQ(platform::AnsiToUtf8(""), "");
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+#include "platform/paths.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace {
+
+struct TempFolder {
+    std::filesystem::path path;
+    TempFolder() {
+        std::random_device rd;
+        do {
+            path = std::filesystem::temp_directory_path() /
+                   ("paths-test-" + std::to_string(rd()) + std::to_string(rd()));
+        } while (!std::filesystem::create_directory(path));
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    std::string operator/(const char* name) const { return (path / name).string(); }
+};
+
+// Sets or clears TAVRIN_PROGRAM_DIR for one scope and restores it afterwards.
+struct ProgramDirOverride {
+    std::string saved;
+    bool had;
+    explicit ProgramDirOverride(const char* value) {
+        const char* old = getenv("TAVRIN_PROGRAM_DIR");
+        had = old != nullptr;
+        if (had) saved = old;
+        if (value) {
+            setenv("TAVRIN_PROGRAM_DIR", value, 1);
+        } else {
+            unsetenv("TAVRIN_PROGRAM_DIR");
+        }
+    }
+    ~ProgramDirOverride() {
+        if (had) {
+            setenv("TAVRIN_PROGRAM_DIR", saved.c_str(), 1);
+        } else {
+            unsetenv("TAVRIN_PROGRAM_DIR");
+        }
+    }
+};
+
+TEST(Paths, ProgramFolderIsTheExecutablesFolderUnlessOverridden) {
+    {
+        ProgramDirOverride none(nullptr);
+        std::string folder = platform::ProgramFolder();
+        EXPECT_EQ(folder, std::filesystem::canonical("/proc/self/exe").parent_path().string());
+        EXPECT_NE(folder.back(), '/');
+    }
+    {
+        ProgramDirOverride set("/opt/V//");
+        EXPECT_EQ(platform::ProgramFolder(), "/opt/V");
+    }
+}
+
+TEST(Paths, JoinPathPutsExactlyOneSeparatorBetweenPieces) {
+    EXPECT_EQ(platform::JoinPath("/a", "b"), "/a/b");
+    EXPECT_EQ(platform::JoinPath("/a/", "b"), "/a/b");
+    EXPECT_EQ(platform::JoinPath("/a", "/b"), "/a/b");
+    EXPECT_EQ(platform::JoinPath("/a/", "/b"), "/a/b");
+    EXPECT_EQ(platform::JoinPath("", "b"), "b");
+    EXPECT_EQ(platform::JoinPath("a", ""), "a");
+    // Bytes of any encoding pass through (a GBK name from package data).
+    EXPECT_EQ(platform::JoinPath("/w", "\xC9\xF3\xBC\xC6.log"), "/w/\xC9\xF3\xBC\xC6.log");
+}
+
+TEST(Paths, FileQueriesTellFilesFoldersAndMissingPathsApart) {
+    TempFolder dir;
+    std::ofstream(dir / "five", std::ios::binary) << "12345";
+    std::ofstream(dir / "empty", std::ios::binary);
+    EXPECT_TRUE(platform::PathExists(dir / "five"));
+    EXPECT_FALSE(platform::PathExists(dir / "none"));
+    EXPECT_TRUE(platform::IsDirectory(dir.path.string()));
+    EXPECT_FALSE(platform::IsDirectory(dir / "five"));
+    EXPECT_EQ(platform::FileSize(dir / "five"), 5u);
+    EXPECT_EQ(platform::FileSize(dir / "empty"), 0u);
+    EXPECT_EQ(platform::FileSize(dir / "none"), std::nullopt);
+    EXPECT_EQ(platform::FileSize(dir.path.string()), std::nullopt);
+}
+
+TEST(Paths, FoldersAreCreatedOnceWithTheirModeAndTreesWithTheirParents) {
+    TempFolder dir;
+    ASSERT_TRUE(platform::CreateFolder(dir / "w", 0700));
+    EXPECT_FALSE(platform::CreateFolder(dir / "w", 0700));  // already there
+    struct stat st;
+    ASSERT_EQ(stat((dir / "w").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_FALSE(platform::CreateFolder(dir / "x/y"));  // parent missing
+
+    EXPECT_TRUE(platform::CreateFolderTree(dir / "t/var/tmp/backup_log"));
+    EXPECT_TRUE(platform::IsDirectory(dir / "t/var/tmp/backup_log"));
+    EXPECT_TRUE(platform::CreateFolderTree(dir / "t/var/"));  // existing, trailing separator
+    std::ofstream(dir / "file") << "x";
+    EXPECT_FALSE(platform::CreateFolderTree(dir / "file/sub"));
+    EXPECT_FALSE(platform::CreateFolderTree(""));
+}
+
+}  // namespace
