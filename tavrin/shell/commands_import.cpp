@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tavrin/shell/commands.h"
+#include "tavrin/shell/import_fields.h"
 #include "tavrin/shell/line_input.h"
 #include "tavrin/shell/shell_state.h"
 #include "tavrin/shell/statement_runner.h"
@@ -55,20 +56,6 @@ class CFastImportSettings {
     std::string m_strJournalMode;
     std::string m_strSynchronous;
 };
-
-// Removes the quoting of a field that begins with '"', in place: each '"' is dropped and the
-// byte after it is kept as it is, so "" inside stands for one quote.
-void unquoteField(char* field) {
-    char* out = field;
-    for (char* in = field + 1; *in; ++in) {
-        if (*in == '"') {
-            ++in;
-            if (*in == '\0') break;
-        }
-        *out++ = *in;
-    }
-    *out = '\0';
-}
 
 }  // namespace
 
@@ -151,48 +138,14 @@ int commandImport(ShellState& state, int, char** azArg) {
     const char* closing = "COMMIT";
     int result = 0;
     int lineNumber = 0;
-    const char sep0 = separator[0];
-    const char* sepText = separator.c_str();
     CLineReader reader(in);
     while (reader.next()) {
         ++lineNumber;
-        char* line = reader.line();
-        char* end = line + reader.length();
-        int i = 0;
-        fields[0] = line;
-        if (reader.quoteCount() == 0) {
-            // No quotes, so no quoted separators and no line feeds: jump between separators.
-            char* p = line;
-            while ((p = static_cast<char*>(std::memchr(p, sep0, static_cast<size_t>(end - p))))) {
-                if (k > 1 &&
-                    (static_cast<size_t>(end - p) < k || std::memcmp(p, sepText, k) != 0)) {
-                    ++p;
-                    continue;
-                }
-                *p = '\0';
-                p += k;
-                if (++i < nColumns) fields[i] = p;
-            }
-        } else {
-            bool inQuote = false;
-            for (char* p = line; p < end; ++p) {
-                char c = *p;
-                if (c == '"') {
-                    inQuote = !inQuote;
-                } else if (c == '\n') {
-                    ++lineNumber;
-                } else if (!inQuote && c == sep0 &&
-                           (k == 1 || (static_cast<size_t>(end - p) >= k &&
-                                       std::memcmp(p, sepText, k) == 0))) {
-                    *p = '\0';
-                    if (++i < nColumns) fields[i] = p + k;
-                    p += k - 1;
-                }
-            }
-        }
-        if (i + 1 != nColumns) {
+        int found = splitImportFields(reader.line(), reader.length(), reader.quoteCount(),
+                                      separator, nColumns, fields.data(), &lineNumber);
+        if (found != nColumns) {
             std::fprintf(stderr, "Error: %s line %d: expected %d columns of data but found %d\n",
-                         file, lineNumber, nColumns, i + 1);
+                         file, lineNumber, nColumns, found);
             closing = "ROLLBACK";
             result = 1;
             break;

@@ -244,11 +244,11 @@ int commandSchema(ShellState& state, int nArg, char** azArg) {
                           "substr(type,2,1), name",
                           print);
     }
-    for (char* p = azArg[1]; *p; ++p)
-        *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+    // Compared lower-cased; a copy, so the caller's argument stays as it was given.
+    std::string pattern = azArg[1];
+    for (char& c : pattern) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     // The two schema tables have no stored CREATE statement of their own.
-    if (std::strcmp(azArg[1], "sqlite_master") == 0 ||
-        std::strcmp(azArg[1], "sqlite_temp_master") == 0) {
+    if (pattern == "sqlite_master" || pattern == "sqlite_temp_master") {
         std::fprintf(out,
                      "CREATE %sTABLE %s (\n"
                      "  type text,\n"
@@ -257,10 +257,10 @@ int commandSchema(ShellState& state, int nArg, char** azArg) {
                      "  rootpage integer,\n"
                      "  sql text\n"
                      ");\n",
-                     azArg[1][7] == 't' ? "TEMP " : "", azArg[1]);
+                     pattern[7] == 't' ? "TEMP " : "", pattern.c_str());
         return 0;
     }
-    CShellStaticPattern pattern(azArg[1]);
+    CShellStaticPattern shellStatic(pattern.c_str());
     return forEachRow(state.m_pDb,
                       "SELECT sql FROM (SELECT sql sql, type type, tbl_name tbl_name, name "
                       "name FROM sqlite_master UNION ALL SELECT sql, type, tbl_name, name FROM "

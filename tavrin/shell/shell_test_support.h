@@ -143,8 +143,8 @@ struct ProgramRun {
     std::string err;
 };
 
-// Runs the program folder's tavrin-sql with args (shell-quoted here), stdin from stdinFile
-// (or /dev/null), capturing its streams.
+// Runs tavrin-sql (the one built beside the tests) with args (shell-quoted here), stdin from
+// stdinFile (or /dev/null), capturing its streams.
 inline ProgramRun runTavrinSql(const CTempFolder& folder, const std::vector<std::string>& args,
                                const std::string& stdinFile = "/dev/null") {
     auto quote = [](const std::string& text) {
@@ -158,8 +158,12 @@ inline ProgramRun runTavrinSql(const CTempFolder& folder, const std::vector<std:
         }
         return q + "'";
     };
+#ifdef TAVRIN_SQL_PROGRAM
+    std::string program = TAVRIN_SQL_PROGRAM;
+#else
     const char* dir = std::getenv("TAVRIN_PROGRAM_DIR");
     std::string program = std::string(dir ? dir : ".") + "/tavrin-sql";
+#endif
     std::string command = quote(program);
     for (const std::string& arg : args) command += " " + quote(arg);
     std::string outPath = folder.path("run.out");

@@ -13,9 +13,9 @@ TEST(TavrinSql, RunsAScriptAndExitsWithItsResult) {
     CTempFolder folder;
     std::string db = folder.path("p.db");
     writeFile(folder.path("data.tsv"), "1\tone\r\n2\t\"t\"\"wo\"\r\n");
-    writeFile(folder.path("s.sql"),
-              "CREATE TABLE t(a, b);\n.separator \"\\t\"\n.import " + folder.path("data.tsv") +
-                  " t\n.separator |\nSELECT a, b FROM t;\n");
+    writeFile(folder.path("s.sql"), "CREATE TABLE t(a, b);\n.separator \"\\t\"\n.import " +
+                                        folder.path("data.tsv") +
+                                        " t\n.separator |\nSELECT a, b FROM t;\n");
     shelltest::ProgramRun run = runTavrinSql(folder, {db, folder.path("s.sql")});
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, "1|one\n2|t\"wo\n");
@@ -31,8 +31,7 @@ TEST(TavrinSql, RunsAScriptAndExitsWithItsResult) {
 TEST(TavrinSql, ReadsStandardInputWithoutAScript) {
     CTempFolder folder;
     writeFile(folder.path("in.sql"), ".mode csv\nSELECT 'a b', 2;\nSELECT 3\n");
-    shelltest::ProgramRun run =
-        runTavrinSql(folder, {folder.path("p.db")}, folder.path("in.sql"));
+    shelltest::ProgramRun run = runTavrinSql(folder, {folder.path("p.db")}, folder.path("in.sql"));
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, "\"a b\",2\n");
     EXPECT_EQ(run.err, "Error: incomplete SQL: SELECT 3\n");
@@ -41,7 +40,8 @@ TEST(TavrinSql, ReadsStandardInputWithoutAScript) {
 TEST(TavrinSql, ExitStatusFromDotExitAndFromAnUnopenableDatabase) {
     CTempFolder folder;
     writeFile(folder.path("exit.sql"), "SELECT 'before';\n.exit 7\nSELECT 'after';\n");
-    shelltest::ProgramRun run = runTavrinSql(folder, {folder.path("p.db"), folder.path("exit.sql")});
+    shelltest::ProgramRun run =
+        runTavrinSql(folder, {folder.path("p.db"), folder.path("exit.sql")});
     EXPECT_EQ(run.exitStatus, 7);
     EXPECT_EQ(run.out, "before\n");
     writeFile(folder.path("quit.sql"), "SELECT 'before';\n.exit\nSELECT 'after';\n");
@@ -52,8 +52,8 @@ TEST(TavrinSql, ExitStatusFromDotExitAndFromAnUnopenableDatabase) {
     std::string bad = folder.path("missing/dir/p.db");
     run = runTavrinSql(folder, {bad, folder.path("quit.sql")});
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.err, "Error: unable to open database \"" + bad +
-                           "\": unable to open database file\n");
+    EXPECT_EQ(run.err,
+              "Error: unable to open database \"" + bad + "\": unable to open database file\n");
     EXPECT_EQ(run.out, "");
 }
 

@@ -1,0 +1,19 @@
+// Cutting one line of a delimited data file into the fields of .import.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// Cuts line (length bytes, followed by a terminating zero) in place at every occurrence of
+// separator (not empty) that stands outside a double-quoted stretch; a '"' anywhere flips the
+// quote state. fields receives the starts of the first nColumns fields (each ended by a zero
+// written over its separator); separators after those still count but start no new field.
+// Each line feed inside quotes adds 1 to *lineNumber. quoteCount is the number of '"' in the
+// line (0 allows a faster cut). Returns the number of fields found (separators + 1).
+int splitImportFields(char* line, std::size_t length, std::size_t quoteCount,
+                      std::string_view separator, int nColumns, char** fields, int* lineNumber);
+
+// Removes the quoting of a field that begins with '"', in place: each '"' is dropped and the
+// byte after it kept as it is, so "" inside stands for one quote; a '"' that ends the field is
+// dropped.
+void unquoteField(char* field);
