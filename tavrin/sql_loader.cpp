@@ -102,6 +102,14 @@ void ExecIntoSlot(DbHandle& handle, const char* sql) {
     handle.SetError(message);
 }
 
+// True when a statement of size bytes stays within the connection's SQL length limit; longer
+// text would fail anyway, so it is never gathered in memory.
+bool FitsSqlLimit(sqlite3* db, std::size_t size) {
+    return size <= static_cast<std::size_t>(sqlite3_limit(db, SQLITE_LIMIT_SQL_LENGTH, -1));
+}
+
+constexpr const char* kTooLong = "statement too long";
+
 bool EndsStatement(const char* data, std::size_t size) {
     if (size < 2 || data[size - 2] != ')' || data[size - 1] != ';') return false;
     // The ");" at the end must be the first one of the line.
@@ -142,6 +150,7 @@ int RunSqlFile(DbHandle& handle, const std::string& path) {
     constexpr std::size_t kChunk = 1 << 20;
     std::unique_ptr<char[]> chunk(new char[kChunk]);
     std::string statement;
+    bool discarding = false;  // inside a statement that outgrew the length limit
     for (;;) {
         std::int64_t n = file.Read(chunk.get(), kChunk);
         if (n < 0) ReportReadFailure(file.ErrorCode());
@@ -150,12 +159,22 @@ int RunSqlFile(DbHandle& handle, const std::string& path) {
         const char* end = p + n;
         while (p < end) {
             const char* semi = static_cast<const char*>(std::memchr(p, ';', end - p));
+            std::size_t piece = static_cast<std::size_t>((semi ? semi + 1 : end) - p);
+            if (!discarding && !FitsSqlLimit(handle.db, statement.size() + piece)) {
+                std::printf("%s\n", kTooLong);
+                statement.clear();
+                discarding = true;
+            }
             if (!semi) {
-                statement.append(p, end);
+                if (!discarding) statement.append(p, end);
                 break;
             }
-            statement.append(p, semi + 1);
             p = semi + 1;
+            if (discarding) {
+                discarding = false;
+                continue;
+            }
+            statement.append(p - piece, p);
             ExecIntoSlot(handle, statement.c_str());
             if (handle.errmsg) {
                 std::fwrite(statement.data(), 1, statement.size(), stdout);
@@ -192,9 +211,21 @@ int InsertRowStatements(DbHandle& handle, const std::string& path, const std::at
     std::string error;  // the loader's own error slot
     int lineNumber = 0;
     bool stopped = false;
+    bool discarding = false;  // inside a statement that outgrew the length limit
     while (lines.Next(line)) {
         ++lineNumber;
-        if (!EndsStatement(line.pData, line.nSize)) {
+        bool ends = EndsStatement(line.pData, line.nSize);
+        if (!discarding && !FitsSqlLimit(db, pending.size() + line.nSize)) {
+            std::printf("%d:%s\n", lineNumber, kTooLong);
+            pending.clear();
+            pending.shrink_to_fit();
+            discarding = true;
+        }
+        if (discarding) {
+            discarding = !ends;
+            continue;
+        }
+        if (!ends) {
             pending.append(line.pData, line.nSize);
             continue;
         }

@@ -30,7 +30,9 @@ void GuardPackageConnection(sqlite3* db);
 // after the last ";" is never run. The file is read in large steps and one statement at a
 // time is held in memory. Each statement's outcome is left in the handle's error slot; a
 // failing one is reported on standard output as the statement ("%s") and the message
-// ("%s\n"), and the next one runs. At the end "Table完成！\n" is written.
+// ("%s\n"), and the next one runs. A statement longer than the connection's SQL length limit
+// (SQLITE_LIMIT_SQL_LENGTH) is dropped unread with "statement too long\n". At the end
+// "Table完成！\n" is written.
 // Returns 1 when the file was opened and run, 0 when it could not be opened ("打开文件失败！%d\n"
 // with the errno value) or the handle has no connection (nothing is run then).
 // Call on the thread that owns the handle's error slot (the user-interface thread).
@@ -43,8 +45,10 @@ int RunSqlFile(DbHandle& handle, const std::string& path);
 // nothing between them, followed by this line. Any other line is kept as pending text (all of
 // them, in order). Pending text that no line completes is never run. A failing statement is
 // reported on standard output as the statement ("%s") and "%d:%s\n" with the number of the
-// line that completed it and SQLite's message; loading goes on. At the end "Inster 结束！\n"
-// is written.
+// line that completed it and SQLite's message; loading goes on. A statement that grows beyond
+// the connection's SQL length limit (SQLITE_LIMIT_SQL_LENGTH) is not gathered further: it is
+// reported once as "%d:statement too long\n" with the line where it overflowed, and its lines
+// up to the one that completes it are dropped. At the end "Inster 结束！\n" is written.
 //
 // Messages are kept in a slot of the loader's own: the handle's error slot is never touched, so
 // another thread may use the handle meanwhile. The handle's connection itself may be used by

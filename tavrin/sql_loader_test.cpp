@@ -167,6 +167,38 @@ TEST_F(SqlLoader, StatementsReachingOutsideTheDatabaseAreRefusedAndLoadingGoesOn
     EXPECT_EQ(Column(m_child.db, "select count(*) from t"), std::vector<std::string>{"3"});
 }
 
+TEST_F(SqlLoader, StatementsBeyondTheLengthLimitAreDroppedWithoutGatheringThem) {
+    sqlite3_limit(m_child.db, SQLITE_LIMIT_SQL_LENGTH, 300);
+    const std::string filler(150, 'x');
+    std::string out = Run(RunSqlFile,
+                          "CREATE TABLE t (id int);\n"
+                          "CREATE TABLE big (a int DEFAULT '" +
+                              filler + filler +
+                              "');\n"
+                              "CREATE TABLE u (id int);");
+    EXPECT_EQ(Column(m_child.db, "select name from sqlite_master order by name"),
+              (std::vector<std::string>{"t", "u"}))
+        << out;
+    EXPECT_NE(out.find("statement too long\n"), std::string::npos) << out;
+
+    out = Run(Insert,
+              "INSERT INTO t VALUES (1);\n"
+              "INSERT INTO t VALUES (2, '" +
+                  filler +
+                  "',\n"  // pending, then too long:
+                  "'" +
+                  filler +
+                  "',\n"  // reported at line 3
+                  "'" +
+                  filler +
+                  "',\n"
+                  "'end');\n"  // ends the dropped statement
+                  "INSERT INTO t VALUES (3);\n");
+    EXPECT_EQ(Column(m_child.db, "select id from t order by id"),
+              (std::vector<std::string>{"1", "3"}));
+    EXPECT_EQ(out, "3:statement too long\n" + kInsertDone);
+}
+
 TEST_F(SqlLoader, AStopRequestedBeforehandLoadsNothing) {
     Run(RunSqlFile, "CREATE TABLE t (id int);");
     WriteFile(m_dir / "rows.sql", "INSERT INTO t VALUES (1);\nINSERT INTO t VALUES (2);\n");
