@@ -1,9 +1,10 @@
 # Player dispatch and the registry sweep: plain code, no widgets.
 add_library(tavrin_players STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/close_cleanup.cpp
     ${CMAKE_CURRENT_LIST_DIR}/player_launch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/registry_sweep.cpp)
 target_include_directories(tavrin_players PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(tavrin_players PUBLIC common platform SQLite::SQLite3)
+target_link_libraries(tavrin_players PUBLIC tavrin_workspace common platform SQLite::SQLite3)
 list(APPEND TAVRIN_LIBS tavrin_players)
 
 # A stand-in player for the tests: records its command line beside itself, registers in the
@@ -13,7 +14,8 @@ target_link_libraries(player_probe PRIVATE common platform)
 set_target_properties(player_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 
 tavrin_add_gtest(tavrin_players_tests
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/player_launch_test.cpp
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/close_cleanup_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/player_launch_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/registry_sweep_test.cpp
     LIBS tavrin_players)
 add_dependencies(tavrin_players_tests player_probe)

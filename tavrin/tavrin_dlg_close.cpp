@@ -1,4 +1,115 @@
-// The main dialog's close handling.
+// The main dialog's close handling, and the same handling for a session that ends without a
+// close message (logout, closed terminal, kill): SIGTERM, SIGINT and SIGHUP are turned into a
+// call of OnClose on the user-interface thread.
+#include <QApplication>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <string>
+#include <vector>
+
+#include "common/process_registry.h"
+#include "platform/paths.h"
+#include "platform/termination_signals.h"
+#include "tavrin/background_load.h"
+#include "tavrin/close_cleanup.h"
+#include "tavrin/registry_sweep.h"
 #include "tavrin/tavrin_dlg.h"
 
-void CTavrinDlg::OnClose() {}
+namespace {
+
+// Set on the dialog while its close handling runs, so a termination signal arriving
+// meanwhile (or a nested close request) does not start it a second time.
+constexpr char kClosingProperty[] = "tavrinClosing";
+
+// Closes a nested modal window (a message box, the file dialog) first, so that the close
+// handling runs in the dialog's own event loop, then runs it. Bounded: a window that refuses
+// to close does not keep the program from cleaning up.
+void CloseForSignal(QPointer<CTavrinDlg> pDlg, int nTriesLeft) {
+    if (!pDlg || pDlg->property(kClosingProperty).toBool()) return;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != pDlg && nTriesLeft > 0) {
+        modal->close();
+        QTimer::singleShot(0, pDlg, [pDlg, nTriesLeft] { CloseForSignal(pDlg, nTriesLeft - 1); });
+        return;
+    }
+    pDlg->OnClose();
+}
+
+// Watches the termination-signal pipe for the first main dialog that is shown. Installed
+// when the application object is created, so the program needs no call of its own; a
+// process that never shows the dialog keeps the signals' default actions.
+class CTerminationWatch : public QObject {
+  public:
+    explicit CTerminationWatch(QObject* parent) : QObject(parent) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::Show && !m_pDlg) {
+            if (auto* dlg = qobject_cast<CTavrinDlg*>(watched)) Watch(dlg);
+        }
+        return false;
+    }
+
+  private:
+    void Watch(CTavrinDlg* dlg) {
+        const int fd = platform::InstallTerminationSignalPipe();
+        if (fd < 0) return;
+        m_pDlg = dlg;
+        auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] {
+            if (platform::TakeTerminationSignal() == 0) return;
+            if (m_pDlg) {
+                CloseForSignal(m_pDlg, 5);
+            } else {
+                // The dialog has gone already: nothing left to clean, just end.
+                QCoreApplication::quit();
+            }
+        });
+        qApp->removeEventFilter(this);
+    }
+
+    QPointer<CTavrinDlg> m_pDlg;
+};
+
+void InstallTerminationWatch() {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    qApp->installEventFilter(new CTerminationWatch(qApp));
+}
+
+}  // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(InstallTerminationWatch)
+
+void CTavrinDlg::OnClose() {
+    if (property(kClosingProperty).toBool()) return;
+    setProperty(kClosingProperty, true);
+
+    // A loader still filling a child database is stopped (its statement interrupted) and
+    // joined first: nothing may use a connection closed below or a folder deleted below.
+    StopBackgroundLoads(*this);
+
+    // The open package's databases.
+    if (m_pParentDb) m_pParentDb->Close();
+    if (m_pChildDb) m_pChildDb->Close();
+    m_pParentDb = nullptr;
+    m_pChildDb = nullptr;
+
+    const std::string programFolder = platform::ProgramFolder();
+    SweepRegistry(RegistryFolder(programFolder), programFolder);
+
+    StopTimeThread();
+
+    // Every package's handles go before its folder does; the names are all that is needed.
+    std::vector<std::string> names;
+    for (MyStruct& package : m_packages) {
+        package.pParentDb.reset();
+        package.pChildDb.reset();
+        names.push_back(package.strName.toStdString());
+    }
+    m_packages.clear();
+    DeleteWorkFolders(programFolder, names);
+
+    EndDialogDefault();
+}
