@@ -213,6 +213,13 @@ TEST(SqlDumpConversion, FailuresAreReportedAndCreateNothingOrLoseNothing) {
     EXPECT_FALSE(DoubleEscapedQuotes(dir / "dump.sql", dir / "link.bak"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), readFailed + "21\n" + createFailed + "40\n");
     EXPECT_FALSE(wstest::Exists(dir / "outside.txt"));
+
+    // A write that fails (a full disk) is reported, not passed off as a finished conversion.
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(DoubleEscapedQuotes(dir / "dump.sql", "/dev/full"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\xD0\xB4\xC8\xEBsql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC"
+              "28\n");  // 写入sql文件失败
 }
 
 }  // namespace
