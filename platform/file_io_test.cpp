@@ -64,15 +64,6 @@ TEST(FileIo, WriteFailuresAreReportedNotSwallowed) {
     EXPECT_FALSE(unopened.Write("x", 1));
 }
 
-TEST(FileIo, WriterRefusesALinkPlantedAsItsOutput) {
-    TempFolder dir;
-    std::filesystem::create_symlink(dir / "target", dir / "link");
-    platform::CFileWriter writer;
-    EXPECT_FALSE(writer.Create(dir / "link"));
-    EXPECT_EQ(writer.ErrorCode(), ELOOP);
-    EXPECT_FALSE(std::filesystem::exists(dir / "target"));
-}
-
 TEST(FileIo, ReaderReadsRegularFilesOnlyAndNeverBlocks) {
     TempFolder dir;
     std::ofstream(dir / "data", std::ios::binary) << "0123456789";
