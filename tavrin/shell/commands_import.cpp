@@ -60,12 +60,23 @@ class CFastImportSettings {
 }  // namespace
 
 int commandRead(ShellState& state, int, char** azArg) {
+    // Scripts may read scripts; a script that reads itself would otherwise recurse until the
+    // stack runs out.
+    constexpr int kMaxReadDepth = 64;
+    static int s_nDepth = 0;
+    if (s_nDepth >= kMaxReadDepth) {
+        std::fprintf(stderr, "Error: .read nested more than %d deep: \"%s\"\n", kMaxReadDepth,
+                     azArg[1]);
+        return 1;
+    }
     std::FILE* in = std::fopen(azArg[1], "rb");
     if (!in) {
         std::fprintf(stderr, "Error: cannot open \"%s\"\n", azArg[1]);
         return 1;
     }
+    ++s_nDepth;
     int rc = runScript(state, in);
+    --s_nDepth;
     std::fclose(in);
     return rc;
 }

@@ -176,7 +176,13 @@ int commandTimer(ShellState&, int, char** azArg) {
 }
 
 int commandWidth(ShellState& state, int nArg, char** azArg) {
-    for (int j = 1; j < nArg && j < kShellWidthCount; ++j)
-        state.m_aWidth[j - 1] = std::atoi(azArg[j]);
+    // Bounded, so a typing slip cannot ask for gigabytes of padding per cell.
+    constexpr long kMaxWidth = 100000;
+    for (int j = 1; j < nArg && j < kShellWidthCount; ++j) {
+        long width = std::strtol(azArg[j], nullptr, 10);
+        if (width > kMaxWidth) width = kMaxWidth;
+        if (width < -kMaxWidth) width = -kMaxWidth;
+        state.m_aWidth[j - 1] = static_cast<int>(width);
+    }
     return 0;
 }

@@ -173,6 +173,13 @@ TEST_F(ImportTest, ReadRunsAScriptThatMayReadAnother) {
     EXPECT_EQ(err, "Error: near line 1: no such table: missing_table\n");
 }
 
+TEST_F(ImportTest, AScriptThatReadsItselfStopsWithAnError) {
+    std::string self = m_folder.path("self.sql");
+    writeFile(self, ".read " + self + "\n");
+    std::string err = captureStderr([&] { EXPECT_EQ(runCommand(m_state, {"read", self}), 1); });
+    EXPECT_EQ(err, "Error: .read nested more than 64 deep: \"" + self + "\"\n");
+}
+
 TEST(ShellOpen, ADatabaseThatCannotBeOpenedLeavesTheStateWithoutConnection) {
     CTempFolder folder;
     ShellState state;
