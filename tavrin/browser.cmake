@@ -28,7 +28,7 @@ foreach(name ipv4_check query_builder paging row_fill browser_db)
 endforeach()
 if(BROWSER_TEST_SOURCES)
     tavrin_add_gtest(browser_tests SOURCES ${BROWSER_TEST_SOURCES}
-        LIBS tavrin_browser SQLite::SQLite3)
+        LIBS tavrin_browser shell SQLite::SQLite3)
     target_compile_definitions(browser_tests PRIVATE
         BROWSER_TABLE_SQL="${CMAKE_CURRENT_SOURCE_DIR}/table.sql")
 endif()

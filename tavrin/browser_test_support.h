@@ -9,9 +9,11 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tavrin/shell/dot_commands.h"
+#include "tavrin/shell/shell_state.h"
 
 namespace browser_test {
 
@@ -51,35 +53,30 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& byte
     out << bytes;
 }
 
-// The table script from the source tree (as built in, or TAVRIN_SOURCE_DIR) or beside the
-// program.
-inline std::string TableScript() {
-    std::vector<std::string> candidates;
+// Path of the table script: the source tree's, built in.
+inline std::string TableScriptPath() {
 #ifdef BROWSER_TABLE_SQL
-    candidates.push_back(BROWSER_TABLE_SQL);
+    return BROWSER_TABLE_SQL;
+#else
+    const char* src = std::getenv("TAVRIN_SOURCE_DIR");
+    return src ? std::string(src) + "/tavrin/table.sql" : std::string("table.sql");
 #endif
-    if (const char* src = std::getenv("TAVRIN_SOURCE_DIR"))
-        candidates.push_back(std::string(src) + "/tavrin/table.sql");
-    if (const char* prog = std::getenv("TAVRIN_PROGRAM_DIR"))
-        candidates.push_back(std::string(prog) + "/table.sql");
-    for (const std::string& c : candidates) {
-        std::ifstream in(c, std::ios::binary);
-        if (in) {
-            std::stringstream ss;
-            ss << in.rdbuf();
-            return ss.str();
-        }
-    }
-    return std::string();
 }
 
-// Creates a Parent.db at path with the table script; returns the open connection or null.
+// Creates a Parent.db at path the way the import does, by the shell engine's ".read" of the
+// table script; returns an open connection to it or null. withTabTable false drops
+// vsms_xapp_tab afterwards, as in a package without application records.
 inline sqlite3* CreateParentDb(const std::string& path, bool withTabTable = true) {
+    ShellState state;
+    openShell(state, path.c_str());
+    std::string script = TableScriptPath();
+    char word[] = "read";
+    char* argv[] = {word, script.data()};
+    int rc = runDotCommand(2, argv, state);
+    closeShell(state);
+    if (rc != 0) return nullptr;
     sqlite3* db = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return nullptr;
-    std::string script = TableScript();
-    if (script.empty() ||
-        sqlite3_exec(db, script.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
         sqlite3_close(db);
         return nullptr;
     }

@@ -1,22 +1,236 @@
-// The session browser's part of the main dialog: first-page queries, search and paging.
+// The session browser's part of the main dialog: first-page queries, search and paging. The
+// SQL texts and the page arithmetic come from plain functions (query_builder.h, paging.h);
+// this file moves values between them, the database and the controls.
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "platform/codepage.h"
+#include "tavrin/audit_combo_box.h"
+#include "tavrin/browser_db.h"
+#include "tavrin/list_ctrl_ex.h"
+#include "tavrin/paging.h"
+#include "tavrin/query_builder.h"
+#include "tavrin/res_string.h"
 #include "tavrin/tavrin_dlg.h"
+#include "tavrin/user_prompts.h"
 
-void CTavrinDlg::OnFirstPage() {}
+namespace {
 
-void CTavrinDlg::OnPrevPage() {}
+constexpr int kStrPageBeyondLast = 143;
+constexpr int kStrPageNotPositive = 144;
+constexpr int kStrBadAddress = 145;
+constexpr int kStrTotalBefore = 147;
+constexpr int kStrTotalAfter = 148;
+constexpr int kStrPagesAfter = 149;
 
-void CTavrinDlg::OnNextPage() {}
+bool IsJoinedView(const CTavrinDlg& dlg) {
+    return dlg.m_comboAudit && dlg.m_comboAudit->currentIndex() == CAuditComboBox::kJoinedViewIndex;
+}
 
-void CTavrinDlg::OnGotoPage() {}
+std::string AnsiFilter(const CTavrinDlg& dlg) {
+    return platform::Utf16ToAnsi(dlg.m_strWhere.toStdU16String());
+}
 
-void CTavrinDlg::OnSearch() {}
+browser::RowCallback FillerFor(const std::string& table) {
+    if (table == "unix_vsms_log" || table == "unix_xapp_log") return &CListCtrlEx::FillGraphicRow;
+    return &CListCtrlEx::FillCharRow;
+}
 
-void CTavrinDlg::StartPaging(int /*nTotal*/) {}
+std::u16string ComboText(const QComboBox* combo) {
+    return combo ? combo->currentText().toStdU16String() : std::u16string(u"00");
+}
 
-void CTavrinDlg::DisablePaging() {}
+std::u16string BoundText(const QDateEdit* picker, const QComboBox* hour, const QComboBox* minute,
+                         const QComboBox* second) {
+    const QDate date = picker ? picker->date() : QDate(2000, 1, 1);
+    return browser::FormatDateTime(date.year(), date.month(), date.day(), ComboText(hour),
+                                   ComboText(minute), ComboText(second));
+}
 
-void CTavrinDlg::QueryTable(const std::string& /*strTable*/) {}
+// Rebuilds m_strWhere from the filter controls for the selected view. On an invalid address
+// shows message 145, leaves the shortened clause and returns false.
+bool BuildFilter(CTavrinDlg& dlg) {
+    dlg.UpdateData(true);
+    browser::FilterValues values;
+    values.strStart = BoundText(dlg.m_dateStart, dlg.m_comboStartHour, dlg.m_comboStartMinute,
+                                dlg.m_comboStartSecond);
+    values.strEnd =
+        BoundText(dlg.m_dateEnd, dlg.m_comboEndHour, dlg.m_comboEndMinute, dlg.m_comboEndSecond);
+    values.strLoginAddr = dlg.m_strLoginAddr.toStdU16String();
+    values.strRemoteAddr = dlg.m_strRemoteAddr.toStdU16String();
+    values.strLoginName = dlg.m_strLoginName.toStdU16String();
+    values.strRemoteName = dlg.m_strRemoteName.toStdU16String();
+    browser::FilterClause clause = browser::BuildFilterClause(values, IsJoinedView(dlg));
+    dlg.m_strWhere = QString::fromStdU16String(clause.strClause);
+    if (clause.failure != browser::FilterFailure::None) {
+        ShowMessage(ResString(kStrBadAddress));
+        return false;
+    }
+    return true;
+}
 
-void CTavrinDlg::QueryJoined() {}
+int Count(CTavrinDlg& dlg, const std::string& sql) {
+    return dlg.m_pParentDb ? browser::CountRows(*dlg.m_pParentDb, sql) : 0;
+}
 
-void CTavrinDlg::RebuildFilter() {}
+// Runs one page query into the list with the view's row filler.
+void FillPage(CTavrinDlg& dlg, const std::string& sql, browser::RowCallback filler) {
+    if (!dlg.m_pParentDb || !dlg.m_list) return;
+    CRowContext context(dlg.m_list, dlg.m_strPackageName);
+    browser::RunPageQuery(*dlg.m_pParentDb, sql, filler, &context);
+}
+
+void FillOffsetPage(CTavrinDlg& dlg, int nOffset) {
+    if (IsJoinedView(dlg))
+        FillPage(dlg, browser::JoinedPageQuery(AnsiFilter(dlg), nOffset),
+                 &CListCtrlEx::FillJoinedRow);
+    else
+        FillPage(dlg, browser::TablePageQuery(dlg.m_strTable, AnsiFilter(dlg), nOffset),
+                 FillerFor(dlg.m_strTable));
+}
+
+browser::PageState CurrentState(const CTavrinDlg& dlg) {
+    browser::PageState state;
+    state.nTotalRows = dlg.m_nTotalRows;
+    state.nPageCount = dlg.m_nPageCount;
+    state.nCurPage = dlg.m_nCurPage;
+    return state;
+}
+
+// A move of previous, next or go to: the new page and the two buttons it decides.
+void ApplyMove(CTavrinDlg& dlg, const browser::PageMove& move) {
+    dlg.m_nCurPage = move.state.nCurPage;
+    if (dlg.m_btnPrev) dlg.m_btnPrev->setEnabled(move.buttons.bPrev);
+    if (dlg.m_btnNext) dlg.m_btnNext->setEnabled(move.buttons.bNext);
+}
+
+void ShowPageNumber(CTavrinDlg& dlg) {
+    if (dlg.m_editPage)
+        dlg.m_editPage->setText(QString::fromStdU16String(browser::PageNumberText(dlg.m_nCurPage)));
+}
+
+void ClearList(CTavrinDlg& dlg) {
+    if (dlg.m_list) dlg.m_list->ClearRows();
+}
+
+}  // namespace
+
+void CTavrinDlg::OnFirstPage() {
+    ClearList(*this);
+    if (IsJoinedView(*this))
+        QueryJoined();
+    else
+        QueryTable(m_strTable);
+    ShowPageNumber(*this);
+}
+
+void CTavrinDlg::OnPrevPage() {
+    std::optional<browser::PageMove> move = browser::PrevPageMove(CurrentState(*this));
+    if (!move) return;  // already on the first page
+    ClearList(*this);
+    FillOffsetPage(*this, move->nOffset);
+    ApplyMove(*this, *move);
+    ShowPageNumber(*this);
+}
+
+void CTavrinDlg::OnNextPage() {
+    std::optional<browser::PageMove> move = browser::NextPageMove(CurrentState(*this));
+    if (!move) return;  // already on the last page
+    ClearList(*this);
+    FillOffsetPage(*this, move->nOffset);
+    ApplyMove(*this, *move);
+    ShowPageNumber(*this);
+}
+
+void CTavrinDlg::OnGotoPage() {
+    const QString typed = m_editPage ? m_editPage->text().left(9) : QString();
+    const int n = browser::ParsePageNumber(platform::Utf16ToAnsi(typed.toStdU16String()));
+    const browser::PageState state = CurrentState(*this);
+    switch (browser::CheckGotoPage(state, n)) {
+        case browser::GotoCheck::BeyondLast:
+            ShowMessage(ResString(kStrPageBeyondLast));
+            return;
+        case browser::GotoCheck::NotPositive:
+            ShowMessage(ResString(kStrPageNotPositive));
+            return;
+        case browser::GotoCheck::Ok:
+            break;
+    }
+    const browser::PageMove move = browser::GotoPageMove(state, n);
+    ClearList(*this);
+    FillOffsetPage(*this, move.nOffset);
+    ApplyMove(*this, move);  // the typed text stays as it is
+}
+
+void CTavrinDlg::OnSearch() {
+    if (!BuildFilter(*this)) return;
+    ClearList(*this);
+    const std::string filter = AnsiFilter(*this);
+    if (IsJoinedView(*this)) {
+        StartPaging(Count(*this, browser::JoinedCountQuery(filter)));
+        FillPage(*this, browser::JoinedSearchPageQuery(filter), &CListCtrlEx::FillJoinedRow);
+    } else {
+        StartPaging(Count(*this, browser::TableCountQuery(m_strTable, filter)));
+        FillPage(*this, browser::TableFirstPageQuery(m_strTable, filter), FillerFor(m_strTable));
+    }
+}
+
+void CTavrinDlg::StartPaging(int nTotal) {
+    const browser::PageState state = browser::StartPagingState(nTotal);
+    const browser::PageButtons buttons = browser::StartPagingButtons(state);
+    m_nTotalRows = state.nTotalRows;
+    if (m_staticTotal) {
+        m_staticTotal->setText(QString::fromStdU16String(
+            browser::TotalLabel(ResString(kStrTotalBefore).toStdU16String(), nTotal,
+                                ResString(kStrTotalAfter).toStdU16String())));
+        m_staticTotal->show();
+    }
+    m_nPageCount = state.nPageCount;
+    m_nCurPage = state.nCurPage;
+    if (m_staticPages) {
+        m_staticPages->setText(QString::fromStdU16String(
+            browser::PagesLabel(m_nPageCount, ResString(kStrPagesAfter).toStdU16String())));
+        m_staticPages->show();
+    }
+    if (m_editPage) m_editPage->show();
+    if (m_btnFirst) m_btnFirst->show();
+    if (m_btnPrev) {
+        m_btnPrev->show();
+        m_btnPrev->setEnabled(buttons.bPrev);
+    }
+    if (m_btnNext) {
+        m_btnNext->show();
+        m_btnNext->setEnabled(buttons.bNext);
+    }
+    if (m_btnGoto) {
+        m_btnGoto->show();
+        m_btnGoto->setEnabled(buttons.bGoto);
+    }
+}
+
+void CTavrinDlg::DisablePaging() {
+    ClearList(*this);
+    if (m_btnPrev) m_btnPrev->setEnabled(false);
+    if (m_btnNext) m_btnNext->setEnabled(false);
+    if (m_btnGoto) m_btnGoto->setEnabled(false);
+}
+
+void CTavrinDlg::QueryTable(const std::string& strTable) {
+    m_strTable = strTable;
+    const std::string filter = AnsiFilter(*this);
+    StartPaging(Count(*this, browser::TableCountQuery(strTable, filter)));
+    FillPage(*this, browser::TableFirstPageQuery(strTable, filter), FillerFor(strTable));
+}
+
+void CTavrinDlg::QueryJoined() {
+    const std::string filter = AnsiFilter(*this);
+    StartPaging(Count(*this, browser::JoinedCountQuery(filter)));
+    FillPage(*this, browser::JoinedFirstPageQuery(filter), &CListCtrlEx::FillJoinedRow);
+}
+
+void CTavrinDlg::RebuildFilter() {
+    BuildFilter(*this);
+}
