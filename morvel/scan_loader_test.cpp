@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/db_handle.h"
 #include "morvel/command_line.h"
 #include "platform/process_control.h"
 
@@ -168,14 +167,4 @@ TEST_F(MorvelScanLoaderTest, NamesLeadingOutsideTheSessionsDirectoryAreSkipped) 
 
     // A session name that climbs out finds no ".scan" file either.
     EXPECT_TRUE(Load("../../../../secret").Lines().empty());
-}
-
-TEST_F(MorvelScanLoaderTest, QueryFailureLeavesItsMessageInTheHandle) {
-    DbHandle db;
-    ASSERT_EQ(OpenDbHandle(db, ParentDb()), 0);
-    Lines names;
-    EXPECT_FALSE(QueryScanNames(db, "s1", names, nullptr));
-    ASSERT_NE(db.errmsg, nullptr);
-    EXPECT_NE(std::string(db.errmsg).find("utm2dba"), std::string::npos);
-    EXPECT_TRUE(names.empty());
 }
