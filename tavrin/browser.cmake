@@ -32,3 +32,15 @@ if(BROWSER_TEST_SOURCES)
     target_compile_definitions(browser_tests PRIVATE
         BROWSER_TABLE_SQL="${CMAKE_CURRENT_SOURCE_DIR}/table.sql")
 endif()
+
+# The browser driven through the real main dialog, offscreen (tavrin_ui is made after all
+# fragments; the name is resolved then).
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/browser_dialog_test.cpp)
+    tavrin_add_gtest(browser_ui_tests
+        SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/browser_dialog_test.cpp
+        LIBS tavrin_ui tavrin_qt_test_main shell)
+    target_compile_definitions(browser_ui_tests PRIVATE
+        BROWSER_TABLE_SQL="${CMAKE_CURRENT_SOURCE_DIR}/table.sql"
+        BROWSER_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}")
+    add_dependencies(browser_ui_tests lang_modules)
+endif()
