@@ -1,3 +1,70 @@
-#include "tavrin/list_ctrl_ex.h"
+// The result list's double-click: turns the clicked row's record into the plain dispatch
+// record, lets player_launch decide, and shows the message or starts the player.
+#include <QTableWidgetItem>
 
-void CListCtrlEx::OnDblClick(int /*nRow*/, int /*nColumn*/) {}
+#include <string>
+
+#include "platform/codepage.h"
+#include "tavrin/list_ctrl_ex.h"
+#include "tavrin/player_launch.h"
+#include "tavrin/res_string.h"
+#include "tavrin/tavrin_dlg.h"
+#include "tavrin/user_prompts.h"
+
+namespace {
+
+// Names that came from package data go back to the bytes the package holds: they name its
+// files and its child.db tables.
+std::string AnsiBytes(const QString& text) {
+    return platform::Utf16ToAnsi(text.toStdU16String());
+}
+
+bool PackageReady(const CTavrinDlg& dlg) {
+    for (const stateData& state : dlg.m_states) {
+        if (state.strName == dlg.m_strPackageName) return state.bDone;
+    }
+    return false;
+}
+
+}  // namespace
+
+void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
+    if (nRow < 0 || !m_pDlg) return;
+    const size_t row = static_cast<size_t>(nRow);
+
+    SDispatchContext context;
+    context.strProgramFolder = m_strProgramFolder;
+    context.strPackageName = m_pDlg->m_strPackageName.toStdString();
+    context.nLayout = m_nLayout;
+    context.nKind = m_nKind;
+    context.pChildDb = m_pDlg->m_pChildDb;
+
+    SDispatchDecision decision;
+    if (m_nLayout == 1) {
+        if (row >= m_drpData.size()) return;
+        const drpData& data = m_drpData[row];
+        SGraphicRowRecord record{data.strPathBytes, data.nWidth, data.nHeight,
+                                 AnsiBytes(data.strName), data.nCode};
+        decision = DecideGraphicDoubleClick(context, nColumn, &record);
+    } else {
+        context.bPackageReady = PackageReady(*m_pDlg);
+        const StringData* data = row < m_stringData.size() ? &m_stringData[row] : nullptr;
+        SCharRowRecord record;
+        if (data) {
+            record.strPath = data->strPathBytes;
+            record.strPath2 = data->strPath2Bytes;
+            record.strKey = AnsiBytes(data->strKey);
+            record.nWidth = data->nWidth;
+            record.nHeight = data->nHeight;
+        }
+        const QTableWidgetItem* lines = item(nRow, 7);
+        decision = DecideCharDoubleClick(context, nColumn, data ? &record : nullptr,
+                                         lines ? lines->text().toStdString() : std::string());
+    }
+
+    if (decision.eKind == SDispatchDecision::kMessage) {
+        ShowMessage(ResString(decision.nMessageId));
+    } else if (decision.eKind == SDispatchDecision::kLaunch) {
+        LaunchPlayer(context.strProgramFolder, decision.ePlayer, decision.strArguments);
+    }
+}

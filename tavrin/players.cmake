@@ -21,3 +21,13 @@ tavrin_add_gtest(tavrin_players_tests
 add_dependencies(tavrin_players_tests player_probe)
 target_compile_definitions(tavrin_players_tests PRIVATE
     PLAYER_PROBE_PATH="$<TARGET_FILE:player_probe>")
+
+# Dispatch and close handling through the real dialog.
+tavrin_add_gtest(tavrin_players_ui_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/players_ui_test.cpp
+    LIBS tavrin_ui tavrin_qt_test_main)
+add_dependencies(tavrin_players_ui_tests lang_modules player_probe stand_in_players)
+target_compile_definitions(tavrin_players_ui_tests PRIVATE
+    PLAYER_PROBE_PATH="$<TARGET_FILE:player_probe>"
+    STAND_IN_DIR="${TAVRIN_PROGRAM_DIR}"
+    TAVRIN_TEST_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}" TAVRIN_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
