@@ -36,6 +36,8 @@ bool CMorvelApp::InitInstance(const std::string& commandLineText,
             if (sig == 0) return;
             m_nSignal = sig;
             dlg.close();
+            // A message box still open would hold the window's loop: close it too.
+            QApplication::closeAllWindows();
         });
     }
     dlg.exec();

@@ -63,9 +63,12 @@ class CMorvelDlg : public QDialog {
     QLabel* m_staticPageCount = nullptr;
     QPushButton* m_btnGotoPage = nullptr;
 
+    // Ends the window however it is asked to (close, Escape, Enter on a default button);
+    // every way leaves the registry first.
+    void done(int result) override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
-    void done(int result) override;
 
   private:
     bool OnInitDialog();
