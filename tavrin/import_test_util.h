@@ -101,15 +101,17 @@ inline SamplePackage MakeSamplePackage(const std::string& folder,
         "python3", std::string(TAVRIN_TEST_SOURCE_DIR) + "/scripts/make_sample_package.py", "--out",
         folder};
     argv.insert(argv.end(), options.begin(), options.end());
+    // Its printed path is not read: other threads of a test may print meanwhile. The output
+    // folder holds this one package.
     testing::internal::CaptureStdout();
     auto r = platform::SpawnAndWait("/usr/bin/python3", argv);
-    std::string printed = testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStdout();
     EXPECT_TRUE(r.started && r.exitStatus == 0) << "generator failed";
     SamplePackage package;
-    while (!printed.empty() && (printed.back() == '\n' || printed.back() == '\r'))
-        printed.pop_back();
-    package.strTar = printed;
-    std::string file = std::filesystem::path(printed).filename().string();
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == ".tar") package.strTar = entry.path().string();
+    }
+    std::string file = std::filesystem::path(package.strTar).filename().string();
     package.strName = file.size() > 4 ? file.substr(0, file.size() - 4) : file;
     std::ifstream counts(folder + "/" + package.strName + ".counts");
     std::string db, table;
