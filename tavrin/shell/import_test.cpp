@@ -145,8 +145,11 @@ TEST_F(ImportTest, Failures) {
 }
 
 TEST_F(ImportTest, FastImportRestoresJournalSettingsAndStillRollsBack) {
-    exec("CREATE TABLE t(a, b)");
+    // Set before openShell, as a caller may do; openShell keeps it.
     m_state.m_bFastImport = true;
+    openShell(m_state, m_folder.path("Parent.db").c_str());
+    ASSERT_TRUE(m_state.m_bFastImport);
+    exec("CREATE TABLE t(a, b)");
     runCommand(m_state, {"separator", ","});
     EXPECT_EQ(import("1,2\n3,4\n", "t"), 0);
     EXPECT_EQ(import("5,6\n7\n", "t"), 1);

@@ -85,7 +85,6 @@ int openShell(ShellState& state, const char* dbFileName) {
     state.m_strNullValue.clear();
     state.m_savedExplain = SavedExplain();
     state.m_pCurrentStatement = nullptr;
-    state.m_bFastImport = false;
 
     // Both settings are refused once the library is initialised; then they simply do not apply.
     // Single-thread mode is never chosen: other threads use the library at the same time.

@@ -66,7 +66,7 @@ struct ShellState {
     // Not part of a plain shell: when set, .import turns off the rollback journal's file and
     // synchronous writes while it loads (the journal is kept in memory, so a failed import
     // still rolls back) and restores both afterwards. For work databases that are rebuilt
-    // from their source anyway. Off by default.
+    // from their source anyway. Off by default; a caller's choice, so openShell keeps it.
     bool m_bFastImport = false;
 
     ShellState() = default;
@@ -87,8 +87,8 @@ extern int g_nBreakpoint;            // counted up by .breakpoint
 extern std::string g_strMainPrompt;  // console prompts (shown only on an interactive console)
 extern std::string g_strContinuePrompt;
 
-// Prepares state: clears every field (closing what it owned), sets list mode, separator "|",
-// headers off, and opens the database file dbFileName (copied into the state) with
+// Prepares state: clears every field but m_bFastImport (closing what it owned), sets list mode,
+// separator "|", headers off, and opens the database file dbFileName (copied into the state) with
 // ensureOpen. Enables URI file names and routes the library log to the state's m_pLog when the
 // library has not been initialised yet in this process. Always returns 0; when the database
 // cannot be opened the state stays without a connection (ensureOpen has written why).
