@@ -47,4 +47,8 @@ if(FRAME_UI_TESTS)
         SOURCES ${FRAME_UI_TESTS}
         LIBS tavrin_ui tavrin_qt_test_main Qt6::Test)
     add_dependencies(tavrin_frame_ui_tests lang_modules)
+    # The tests find the program folder even when the environment does not name it.
+    target_compile_definitions(tavrin_frame_ui_tests PRIVATE
+        TAVRIN_TEST_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}")
+    add_dependencies(tavrin_frame_ui_tests Tavrin)
 endif()

@@ -14,7 +14,9 @@
 #include <QPushButton>
 
 #include "common/lang_module.h"
+#include "platform/paths.h"
 #include "platform/profile_ini.h"
+#include "tavrin/archive_extractor.h"
 #include "tavrin/audit_combo_box.h"
 #include "tavrin/control_loader.h"
 #include "tavrin/date_range.h"
@@ -46,6 +48,7 @@ void SetTextIfChanged(QLineEdit* edit, const QString& text) {
 CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.end()) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    m_str7zCommand = QString::fromStdString(Make7zCommand(platform::ProgramFolder()));
     if (CLangModule* module = CurrentLangModule()) {
         m_hIcon = module->Icon(128);
         CControlLoader loader;
@@ -175,7 +178,10 @@ bool CTavrinDlg::OnInitDialog() {
         fillNumbers(combo, 60);
 
     for (QDateEdit* picker : {m_dateStart, m_dateEnd})
-        if (picker) picker->setDisplayFormat(QStringLiteral("yyyy'- 'MM'- 'dd"));
+        if (picker) {
+            picker->setDisplayFormat(QStringLiteral("yyyy'- 'MM'- 'dd"));
+            picker->setDate(QDate::currentDate());  // as a platform date picker starts
+        }
 
     if (m_editLoginAddr) m_editLoginAddr->setMaxLength(15);
     if (m_editRemoteAddr) m_editRemoteAddr->setMaxLength(15);

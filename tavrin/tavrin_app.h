@@ -1,0 +1,70 @@
+// CTavrinApp: Tavrin's start-up. It refuses a second copy, loads the language module chosen
+// by the locale, runs the main dialog modally and releases the module at exit.
+// User-interface thread only; a QApplication must exist.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QString>
+
+#include "common/lang_module.h"
+
+namespace platform {
+class CInstanceLock;
+}
+class CTavrinDlg;
+
+// True when the process locale is zh_CN: the first non-empty of LC_ALL, LC_MESSAGES and LANG
+// (null or empty texts count as unset) starts with "zh_CN" (zh_CN.UTF-8, zh_CN.GBK, ...).
+bool IsChineseLocale(const char* lcAll, const char* lcMessages, const char* lang);
+// IsChineseLocale on the process environment.
+bool IsChineseLocale();
+
+// File name of the language module: "chinese.rcc" or "english.rcc".
+QString LanguageModuleName(bool bChinese);
+
+// Message shown when the language module cannot be loaded; part of the program itself, as no
+// module is there to supply it.
+QString String141();
+
+class CTavrinApp {
+  public:
+    enum class Outcome {
+        kNotRun,
+        kSecondCopy,     // another copy runs: ended silently
+        kModuleMissing,  // the language module could not be loaded: string 141 shown
+        kDialogEnded,    // the main dialog ran and was closed
+    };
+
+    // programFolder holds the language modules; runtimeFolder receives the lock file
+    // "Tavrin.exe.lock" (see platform/single_instance.h).
+    CTavrinApp(std::string programFolder, std::string runtimeFolder, bool bChinese);
+    ~CTavrinApp();  // runs ExitInstance if it has not run yet
+
+    // The whole start-up and the modal run of the dialog. packagePath, when not empty, is
+    // imported as soon as the dialog's event loop runs. Always returns false (the process
+    // ends afterwards); Result() tells how it went.
+    bool InitInstance(const QString& packagePath = QString());
+    // Releases the language module if loaded (exactly once however often it is called) and
+    // returns the process exit status, 0.
+    int ExitInstance();
+
+    Outcome Result() const { return m_outcome; }
+    const CLangModule& LangModule() const { return m_hLangModule; }
+
+    // Called with the constructed dialog right before its modal run (tests drive and close it
+    // from here).
+    std::function<void(CTavrinDlg&)> m_onDialogReady;
+
+    bool m_bChinese;
+    CLangModule m_hLangModule;
+
+  private:
+    std::string m_strProgramFolder;
+    std::string m_strRuntimeFolder;
+    std::unique_ptr<platform::CInstanceLock> m_pInstanceLock;  // held for the life of the run
+    Outcome m_outcome = Outcome::kNotRun;
+    bool m_bExited = false;
+};
