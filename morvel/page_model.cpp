@@ -24,6 +24,11 @@ std::vector<std::string> LinesOfPage(const std::vector<std::string>& lines, int 
     return std::vector<std::string>(lines.begin() + range.first, lines.begin() + range.last);
 }
 
+int PageOfLine(size_t lineIndex) {
+    const size_t page = lineIndex / kLinesPerPage + 1;
+    return page > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(page);
+}
+
 PagingButtons ButtonsAt(int page, int pageCount) {
     return PagingButtons{page > 1, page < pageCount};
 }

@@ -1,6 +1,7 @@
 // The viewer's page model: lines are shown 25 a page, pages counted from 1. No Qt; any thread.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,9 @@ PageRange RangeOfPage(int page, long long lineCount);
 
 // The lines of page `page` of lines, in order (empty beyond the last page).
 std::vector<std::string> LinesOfPage(const std::vector<std::string>& lines, int page);
+
+// The page (from 1) that holds the line with index lineIndex (from 0); clamped to INT_MAX.
+int PageOfLine(size_t lineIndex);
 
 // Which paging buttons are enabled at a page. The first-page and go buttons always are.
 struct PagingButtons {
