@@ -54,31 +54,6 @@ class PlayerLaunchTest : public ::testing::Test {
     DbHandle m_child;
 };
 
-TEST_F(PlayerLaunchTest, GraphicLayoutStartsOndrixMorvelRivoskOnlyFromActionColumns) {
-    m_context.strProgramFolder = "/V";
-    m_context.nLayout = 1;
-    m_context.nKind = 1;
-    m_context.bPackageReady = false;  // no readiness check in this layout
-    SGraphicRowRecord record{"/V/P/var/utm/data/sessions/r1", 1024, 768, "r1", 17};
-
-    for (int column = 0; column <= 7; ++column)
-        EXPECT_EQ(DecideGraphicDoubleClick(m_context, column, &record).eKind,
-                  SDispatchDecision::kNothing)
-            << column;
-    EXPECT_EQ(DecideGraphicDoubleClick(m_context, 11, &record).eKind, SDispatchDecision::kNothing);
-    EXPECT_EQ(DecideGraphicDoubleClick(m_context, 8, nullptr).eKind, SDispatchDecision::kNothing);
-
-    SDispatchDecision ondrix = DecideGraphicDoubleClick(m_context, 8, &record);
-    EXPECT_EQ(ondrix.ePlayer, EPlayer::Ondrix);
-    EXPECT_EQ(ondrix.strArguments, "~/V/P/var/utm/data/sessions/r1 ~1024 ~768");
-    SDispatchDecision morvel = DecideGraphicDoubleClick(m_context, 9, &record);
-    EXPECT_EQ(morvel.ePlayer, EPlayer::Morvel);
-    EXPECT_EQ(morvel.strArguments, "~1 ~17 ~r1 ~P");
-    SDispatchDecision rivosk = DecideGraphicDoubleClick(m_context, 10, &record);
-    EXPECT_EQ(rivosk.ePlayer, EPlayer::Rivosk);
-    EXPECT_EQ(rivosk.strArguments, "~/V/P/var/utm/data/sessions/r1 ~1024 ~768 ~P");
-}
-
 TEST_F(PlayerLaunchTest, CharLayoutChecksReadinessOnEveryColumnThenItsOwnConditions) {
     SCharRowRecord record{Sessions() + "t1", "", "a_b_s9"};
     m_context.bPackageReady = false;

@@ -136,6 +136,7 @@ TEST_F(PlayersDialogTest, DoubleClicksOnGraphicRowsStartTheirPlayersWithTheirArg
     data.nCode = 17;
     list.m_drpData.push_back(data);
 
+    // No ticker entry exists: this layout makes no readiness check.
     for (int column = 0; column <= 7; ++column) list.OnDblClick(0, column);
     list.OnDblClick(-1, 9);  // below the last row
     list.OnDblClick(5, 9);   // a row without a record

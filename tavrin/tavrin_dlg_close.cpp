@@ -112,4 +112,6 @@ void CTavrinDlg::OnClose() {
     DeleteWorkFolders(programFolder, names);
 
     EndDialogDefault();
+    // Nothing is left to clean up: a further signal may end the process the default way.
+    platform::RestoreDefaultTerminationSignals();
 }
