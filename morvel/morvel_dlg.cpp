@@ -1,9 +1,11 @@
 #include "morvel/morvel_dlg.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <cstdio>
 #include <memory>
 
@@ -26,6 +28,8 @@ constexpr int kIconId = 128;
 constexpr int kStringLinesBefore = 129;
 constexpr int kStringLinesAfter = 130;
 constexpr int kStringBadPage = 131;
+constexpr int kStringCurrentPage = 133;
+constexpr int kStringNotFound = 134;
 constexpr int kPagingRowHeight = 80;
 
 // The template's control with the given identifier, or a hidden stand-in when a damaged
@@ -62,12 +66,26 @@ CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineTe
     m_editGotoPage = Control<QLineEdit>(this, form, 1005);
     m_staticPageCount = Control<QLabel>(this, form, 1006);
     m_btnGotoPage = Control<QPushButton>(this, form, 1007);
+    m_staticCurrentPage = Control<QLabel>(this, form, 1008);
+    m_editFind = Control<QLineEdit>(this, form, 1009);
+    m_btnFindNext = Control<QPushButton>(this, form, 1010);
+    // Enter in the find field searches; it must not reach the go button, the default.
+    m_editFind->installEventFilter(this);
+    m_btnFindNext->setAutoDefault(false);
     // Enter in the page field goes to the typed page.
     m_btnGotoPage->setDefault(true);
     connect(m_btnFirstPage, &QPushButton::clicked, this, &CMorvelDlg::OnFirstPage);
     connect(m_btnPrevPage, &QPushButton::clicked, this, &CMorvelDlg::OnPrevPage);
     connect(m_btnNextPage, &QPushButton::clicked, this, &CMorvelDlg::OnNextPage);
     connect(m_btnGotoPage, &QPushButton::clicked, this, &CMorvelDlg::OnGotoPage);
+    connect(m_btnFindNext, &QPushButton::clicked, this, &CMorvelDlg::OnFindNext);
+    const auto shortcut = [this](QKeySequence keys, void (CMorvelDlg::*handler)()) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, handler);
+    };
+    shortcut(QKeySequence(Qt::Key_PageUp), &CMorvelDlg::OnPageUpKey);
+    shortcut(QKeySequence(Qt::Key_PageDown), &CMorvelDlg::OnPageDownKey);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_F), &CMorvelDlg::OnFindKey);
+    shortcut(QKeySequence(Qt::Key_F3), &CMorvelDlg::OnFindNext);
 
     m_hIcon = m_lang.Icon(kIconId);
 
@@ -151,6 +169,16 @@ void CMorvelDlg::EnableButtons() {
     const PagingButtons buttons = ButtonsAt(m_nPage, m_nPageCount);
     m_btnPrevPage->setEnabled(buttons.bPrevious);
     m_btnNextPage->setEnabled(buttons.bNext);
+    // With no lines there is no page 1 to speak of.
+    m_staticCurrentPage->setText(
+        m_lang.String(kStringCurrentPage).arg(m_nPageCount > 0 ? m_nPage : 0).arg(m_nPageCount));
+}
+
+void CMorvelDlg::ShowPage(int page) {
+    m_nPage = page;
+    FillPage(m_nPage);
+    EnableButtons();
+    RepaintView();
 }
 
 void CMorvelDlg::RepaintView() {
@@ -191,6 +219,60 @@ void CMorvelDlg::OnGotoPage() {
         EnableButtons();
     }
     RepaintView();
+}
+
+void CMorvelDlg::OnPageUpKey() {
+    if (m_btnPrevPage->isEnabled()) OnPrevPage();
+}
+
+void CMorvelDlg::OnPageDownKey() {
+    if (m_btnNextPage->isEnabled()) OnNextPage();
+}
+
+void CMorvelDlg::OnFindKey() {
+    m_editFind->setFocus(Qt::ShortcutFocusReason);
+    m_editFind->selectAll();
+}
+
+void CMorvelDlg::OnFindNext() {
+    const QString text = m_editFind->text();
+    if (text.isEmpty()) {
+        OnFindKey();
+        return;
+    }
+    // Another text starts afresh from the page on show.
+    if (text != m_strFindText) m_findMatch.reset();
+    m_strFindText = text;
+    const SearchStart start = NextSearchStart(m_findMatch, m_nPage);
+    m_findMatch = FindNextMatch(LinesInUse(), text.toStdU16String(), start);
+    if (!m_findMatch) {
+        RepaintView();
+        ShowMorvelMessage(this, m_lang.String(kStringNotFound).arg(text));
+        return;
+    }
+    const int page = PageOfLine(m_findMatch->nLine);
+    if (page != m_nPage) {
+        ShowPage(page);
+    } else {
+        RepaintView();
+    }
+    m_pView->ShowMatch(MatchRowOnPage());
+}
+
+int CMorvelDlg::MatchRowOnPage() const {
+    if (!m_findMatch || PageOfLine(m_findMatch->nLine) != m_nPage) return -1;
+    return static_cast<int>(m_findMatch->nLine % kLinesPerPage);
+}
+
+bool CMorvelDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_editFind && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            OnFindNext();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CMorvelDlg::LeaveRegistry() {

@@ -7,8 +7,11 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "morvel/text_search.h"
 
 class CLangModule;
 class CMyView;
@@ -32,6 +35,17 @@ class CMorvelDlg : public QDialog {
     void OnPrevPage();
     void OnNextPage();
     void OnGotoPage();
+    // Page Up / Page Down: the previous or next page, only while that button is enabled.
+    void OnPageUpKey();
+    void OnPageDownKey();
+    // Ctrl+F: puts the focus on the find field with its text selected.
+    void OnFindKey();
+    // Button 1010, Enter in the find field and F3: shows the page of the next occurrence of the
+    // find field's text (after the last one found while its page is on show, else from the top
+    // of the page on show; wrapping at the end). No occurrence: message 134.
+    void OnFindNext();
+    // Row (0 to 24) of the page on show that holds the last occurrence found, or -1.
+    int MatchRowOnPage() const;
 
     // Puts page `page` of the lines in use into m_pageLines (empty beyond the last page) and
     // widens the view to it.
@@ -62,6 +76,11 @@ class CMorvelDlg : public QDialog {
     QLineEdit* m_editGotoPage = nullptr;
     QLabel* m_staticPageCount = nullptr;
     QPushButton* m_btnGotoPage = nullptr;
+    QLabel* m_staticCurrentPage = nullptr;  // 1008: "page n of m"
+    QLineEdit* m_editFind = nullptr;        // 1009
+    QPushButton* m_btnFindNext = nullptr;   // 1010
+    std::optional<ScanMatch> m_findMatch;   // last occurrence found, drawn highlighted
+    QString m_strFindText;                  // the text m_findMatch was found for
 
     // Ends the window however it is asked to (close, Escape, Enter on a default button);
     // every way leaves the registry first.
@@ -69,11 +88,14 @@ class CMorvelDlg : public QDialog {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     bool OnInitDialog();
     void LoadSessionLines();
+    // Enables the paging buttons for m_nPage and shows the current page in 1008.
     void EnableButtons();
+    void ShowPage(int page);
     void RepaintView();
     void LeaveRegistry();
     const std::vector<std::string>& LinesInUse() const;

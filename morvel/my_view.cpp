@@ -57,6 +57,40 @@ void CMyView::resizeEvent(QResizeEvent* event) {
     UpdateScrollBars();
 }
 
+namespace {
+QString AsShown(const std::string& line) {
+    // Lines are the package's bytes in the ANSI code page; bytes that do not convert show as
+    // replacement characters rather than vanishing.
+    return QString::fromStdU16String(platform::AnsiToUtf16(line));
+}
+}  // namespace
+
+QRect CMyView::MatchRect(int row) const {
+    if (!m_pOwnerDlg || row < 0 || row != m_pOwnerDlg->MatchRowOnPage() ||
+        static_cast<size_t>(row) >= m_pOwnerDlg->m_pageLines.size())
+        return QRect();
+    const ScanMatch& match = *m_pOwnerDlg->m_findMatch;
+    const QString text = AsShown(m_pOwnerDlg->m_pageLines[row]);
+    const QFontMetrics metrics(TextFont());
+    const int column = static_cast<int>(std::min<size_t>(match.nColumn, text.size()));
+    const int x = LineOrigin(row).x() + metrics.horizontalAdvance(text.left(column));
+    const int width = metrics.horizontalAdvance(text.mid(column, static_cast<int>(match.nLength)));
+    return QRect(x, LineOrigin(row).y(), width, metrics.height());
+}
+
+void CMyView::ShowMatch(int row) {
+    const QRect rect = MatchRect(row);
+    if (rect.isEmpty()) return;
+    // The extent follows 7.15 pixels a byte, which a wide font can outrun: let it reach the
+    // occurrence so the scroll bar can bring it in.
+    if (rect.right() + 30 > m_sizeTotal.width())
+        SetScrollSizes(QSize(rect.right() + 30, m_sizeTotal.height()));
+    QScrollBar* h = horizontalScrollBar();
+    const int client = viewport()->width();
+    if (rect.left() < h->value() || rect.right() > h->value() + client)
+        h->setValue(std::max(0, rect.left() - client / 3));
+}
+
 void CMyView::paintEvent(QPaintEvent* /*event*/) {
     if (!m_pOwnerDlg) return;
     QPainter painter(viewport());
@@ -64,12 +98,23 @@ void CMyView::paintEvent(QPaintEvent* /*event*/) {
     painter.setFont(TextFont());
     painter.setPen(palette().color(QPalette::Text));
     const int ascent = painter.fontMetrics().ascent();
+    const int matchRow = m_pOwnerDlg->MatchRowOnPage();
     int i = 0;
     for (const std::string& line : m_pOwnerDlg->m_pageLines) {
-        // Lines are the package's bytes in the ANSI code page; bytes that do not convert show
-        // as replacement characters rather than vanishing.
-        const QString text = QString::fromStdU16String(platform::AnsiToUtf16(line));
-        const QPoint origin = LineOrigin(i++);
+        const QString text = AsShown(line);
+        const QPoint origin = LineOrigin(i);
         painter.drawText(QPoint(origin.x(), origin.y() + ascent), text);
+        if (i == matchRow) {
+            // The occurrence again, over the highlight, so it stands out on its page.
+            const QRect rect = MatchRect(i);
+            const ScanMatch& match = *m_pOwnerDlg->m_findMatch;
+            painter.fillRect(rect, palette().color(QPalette::Highlight));
+            painter.setPen(palette().color(QPalette::HighlightedText));
+            painter.drawText(
+                QPoint(rect.x(), origin.y() + ascent),
+                text.mid(static_cast<int>(match.nColumn), static_cast<int>(match.nLength)));
+            painter.setPen(palette().color(QPalette::Text));
+        }
+        ++i;
     }
 }

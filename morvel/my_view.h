@@ -1,6 +1,7 @@
 // CMyView: the viewer's scrolling text view. It draws the owner dialog's current page, one line
 // every 15 pixels from (30, 35), in a 10-point "宋体" font (a CJK fallback where that face is
-// not installed), and scrolls over an extent the dialog sets. User-interface thread only.
+// not installed), and scrolls over an extent the dialog sets. The last occurrence the dialog's
+// find has found is drawn in the highlight colours. User-interface thread only.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -30,6 +31,11 @@ class CMyView : public QAbstractScrollArea {
 
     // Where line i (from 0) is drawn: its left edge and the top of its text cell.
     static QPoint LineOrigin(int i) { return QPoint(30, 35 + 15 * i); }
+    // Where the owner's found occurrence lies in row `row` of the page (extent coordinates),
+    // or an empty rectangle when there is none in that row.
+    QRect MatchRect(int row) const;
+    // Scrolls horizontally so that the found occurrence in row `row` is in sight (-1: none).
+    void ShowMatch(int row);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
