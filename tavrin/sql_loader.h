@@ -50,6 +50,10 @@ int RunSqlFile(DbHandle& handle, const std::string& path);
 // reported once as "%d:statement too long\n" with the line where it overflowed, and its lines
 // up to the one that completes it are dropped. At the end "Inster 结束！\n" is written.
 //
+// The load runs with the connection's synchronous setting off (child.db is rebuilt from the
+// package on every import; the commit still leaves a consistent file) and sets it to full
+// when it ends.
+//
 // Messages are kept in a slot of the loader's own: the handle's error slot is never touched, so
 // another thread may use the handle meanwhile. The handle's connection itself may be used by
 // other threads at the same time (they see the open transaction's rows).
