@@ -57,13 +57,23 @@ int LeadingInt(std::string_view text) {
     return static_cast<int>(value);
 }
 
-std::u16string MapAppliancePath(const std::u16string& field) {
-    std::u16string mapped = field;
-    for (char16_t& c : mapped) {
-        if (c == u':') c = u'_';
+std::string MapApplianceBytes(std::string_view field) {
+    // ':' never occurs inside a GBK double-byte character (trail bytes start at 0x40), so it
+    // is replaced byte by byte; the bytes of the file name stay as the package holds them.
+    std::string bytes(field);
+    for (char& c : bytes) {
+        if (c == ':') c = '_';
     }
-    mapped.resize(mapped.size() > 4 ? mapped.size() - 4 : 0);
-    return mapped;
+    // Drop the bytes of the last four characters.
+    std::u16string wide = platform::AnsiToUtf16(bytes);
+    size_t dropChars = wide.size() < 4 ? wide.size() : 4;
+    std::string tail = platform::Utf16ToAnsi(wide.substr(wide.size() - dropChars));
+    size_t dropBytes = dropChars;  // undecodable text: one byte a character
+    if (tail.size() <= bytes.size() &&
+        bytes.compare(bytes.size() - tail.size(), tail.size(), tail) == 0)
+        dropBytes = tail.size();
+    bytes.resize(bytes.size() > dropBytes ? bytes.size() - dropBytes : 0);
+    return bytes;
 }
 
 QString FormatMegabytes(std::uint64_t bytes) {
@@ -82,18 +92,16 @@ CharRow BuildCharRow(const RowPlace& place, int argc, char** argv) {
     row.cells[6] = FieldText(argc, argv, 7);
 
     const QString folder = QString::fromUtf8(place.strPackageFolder);
-    std::u16string record = MapAppliancePath(platform::AnsiToUtf16(RowField(argc, argv, 9)));
-    std::string recordBytes = platform::Utf16ToAnsi(record);
+    const std::string recordBytes = MapApplianceBytes(RowField(argc, argv, 9));
     std::optional<std::uint64_t> lines =
         platform::CountLinesBeneath(place.strPackageFolder, recordBytes);
     row.cells[7] = QString::number(lines ? static_cast<qulonglong>(*lines) : 0);
 
-    row.record.strPath = folder + QString::fromStdU16String(record);
+    row.record.strPath = folder + Wide(recordBytes);
     row.record.strPathBytes = place.strPackageFolder + recordBytes;
-    std::u16string second = MapAppliancePath(platform::AnsiToUtf16(RowField(argc, argv, 10)));
-    std::string secondBytes = platform::Utf16ToAnsi(second);
+    const std::string secondBytes = MapApplianceBytes(RowField(argc, argv, 10));
     if (platform::CanReadBeneath(place.strPackageFolder, secondBytes)) {
-        row.record.strPath2 = folder + QString::fromStdU16String(second);
+        row.record.strPath2 = folder + Wide(secondBytes);
         row.record.strPath2Bytes = place.strPackageFolder + secondBytes;
     }
     row.record.strKey = FieldText(argc, argv, 8);

@@ -28,10 +28,11 @@ std::string_view RowField(int argc, char** argv, int pos);
 // to the int range.
 int LeadingInt(std::string_view text);
 
-// Appliance path of the character layout mapped into the package: ':' becomes '_', the last
-// four characters (the extension) are dropped. The result begins with '/' when the field does
-// and is appended to the package folder without a separator.
-std::u16string MapAppliancePath(const std::u16string& field);
+// Appliance path of the character layout mapped into the package, on the field's ANSI bytes
+// (which name the file on disk): ':' becomes '_', the last four characters (the extension)
+// are dropped. The result begins with '/' when the field does and is appended to the package
+// folder without a separator.
+std::string MapApplianceBytes(std::string_view field);
 
 // "%.3fM": bytes / 1048576 with three decimals.
 QString FormatMegabytes(std::uint64_t bytes);

@@ -160,10 +160,12 @@ TEST(RowFillText, SizesAndMapping) {
     EXPECT_EQ("0.001M", FormatMegabytes(1536).toStdString());
     EXPECT_EQ("5120.000M", FormatMegabytes(5ull << 30).toStdString());
     EXPECT_EQ("0.000M", FormatMegabytes(0).toStdString());
-    EXPECT_EQ(u"/var/utm/data/sessions/12_30_00",
-              MapAppliancePath(u"/var/utm/data/sessions/12:30:00.txt"));
-    EXPECT_EQ(u"", MapAppliancePath(u".txt"));
-    EXPECT_EQ(u"", MapAppliancePath(u"ab"));
+    EXPECT_EQ("/var/utm/data/sessions/12_30_00",
+              MapApplianceBytes("/var/utm/data/sessions/12:30:00.txt"));
+    // GBK bytes stay as they are, also an undecodable one; the extension may be Chinese.
+    EXPECT_EQ("/s/\xBB\xE1\xFF_1", MapApplianceBytes("/s/\xBB\xE1\xFF:1.txt"));
+    EXPECT_EQ("/s/a", MapApplianceBytes("/s/a.\xBB\xE1\xBB\xB0x"));
+    EXPECT_EQ("", MapApplianceBytes("ab"));
     EXPECT_EQ(-12, LeadingInt(" -12x"));
     EXPECT_EQ(0, LeadingInt("x12"));
     EXPECT_EQ(2147483647, LeadingInt("99999999999999999999"));
