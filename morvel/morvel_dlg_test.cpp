@@ -24,16 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The English module from the build's program folder, loaded once for the whole run (only one
-// module is registered in a process at a time).
 const CLangModule& English() {
-    static CLangModule* module = [] {
-        auto* m = new CLangModule;
-        EXPECT_TRUE(
-            m->Load(QString::fromUtf8(TestProgramFolder()) + QStringLiteral("/Morvel_en.rcc")));
-        return m;
-    }();
-    return *module;
+    return TestEnglishModule();
 }
 
 // A program folder of the test's own with a registry folder and a package "pkg" whose session

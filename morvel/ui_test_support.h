@@ -2,9 +2,26 @@
 // when the environment sets it, else the build's program folder.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QString>
 #include <cstdlib>
+
+#include "common/lang_module.h"
 
 inline const char* TestProgramFolder() {
     const char* dir = std::getenv("TAVRIN_PROGRAM_DIR");
     return dir && *dir ? dir : MORVEL_BUILD_PROGRAM_DIR;
+}
+
+// The English module from the program folder, loaded once for the whole run and shared by every
+// window test (only one module is registered in a process at a time).
+inline const CLangModule& TestEnglishModule() {
+    static CLangModule* module = [] {
+        auto* m = new CLangModule;
+        EXPECT_TRUE(
+            m->Load(QString::fromUtf8(TestProgramFolder()) + QStringLiteral("/Morvel_en.rcc")));
+        return m;
+    }();
+    return *module;
 }
