@@ -1,14 +1,49 @@
 #!/usr/bin/env bash
-# Builds the program folder (build/, as scripts/test.sh configures it) and runs the shell
-# engine's front end on the bundled sample: a table script, a tab dump and a comma dump are
-# loaded into a database in a temporary folder and its rows are printed.
+# Builds the programs, writes the bundled sample package and starts Tavrin on it.
+#
+# With a display (DISPLAY or WAYLAND_DISPLAY set) Tavrin opens its window on the sample and
+# runs until it is closed. Without one the script says so, runs Tavrin under a virtual X
+# server on the same package, saves a screenshot of the window with the sessions listed and
+# prints where the picture is.
+#
+# Environment: BUILD_DIR (default build), SCREENSHOT (picture path), SHOT_DELAY (seconds to
+# wait before the picture, default 6), LANG (zh_CN.UTF-8 for the Chinese module).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target tavrin-sql
+BUILD=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD" -G Ninja >/dev/null
+# Tavrin with its language modules, table.sql and the archiver link; the players and Morvel
+# too when the build has them, so double-clicks work.
+targets="Tavrin tavrin_program_folder"
+for t in Morvel Ondrix OndrixS Rivosk Tessiv Fennic; do
+    if cmake --build "$BUILD" --target help 2>/dev/null | grep -q "^$t:"; then targets="$targets $t"; fi
+done
+# shellcheck disable=SC2086
+cmake --build "$BUILD" -j "$(nproc)" --target $targets >/dev/null
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd tavrin/shell/sample
-"../../../build/bin/tavrin-sql" "$work/sample.db" sample.sql
+SAMPLE_DIR="$BUILD/sample"
+PACKAGE=$(python3 scripts/make_sample_package.py --out "$SAMPLE_DIR")
+NAME=$(basename "$PACKAGE" .tar)
+# A work folder left by an interrupted run would make Tavrin open it instead of importing.
+rm -rf -- "${BUILD:?}/bin/$NAME"
+echo "Sample package: $PACKAGE"
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    exec "$BUILD/bin/Tavrin" "$PACKAGE"
+fi
+
+SHOT=${SCREENSHOT:-$PWD/$SAMPLE_DIR/tavrin-sample.png}
+DELAY=${SHOT_DELAY:-6}
+echo "No display (DISPLAY and WAYLAND_DISPLAY are not set): running Tavrin under a virtual" \
+     "X server and taking a screenshot."
+xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
+    "$1" "$2" > /dev/null 2>&1 &
+    pid=$!
+    sleep "$4"
+    import -window root "$3"
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+' run-sample "$BUILD/bin/Tavrin" "$PACKAGE" "$SHOT" "$DELAY"
+rm -rf -- "${BUILD:?}/bin/$NAME"
+echo "Screenshot: $SHOT"
