@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <list>
 #include <thread>
 
 #include <QApplication>
@@ -117,7 +118,7 @@ class PlayersDialogTest : public testing::Test {
     CLangModule m_module;
     CFakeUserPrompts m_prompts;
     std::unique_ptr<CTavrinDlg> m_pDlg;
-    std::vector<platform::ProcessHandle> m_children;
+    std::list<platform::ProcessHandle> m_children;  // stable addresses for the tests
 };
 
 TEST_F(PlayersDialogTest, DoubleClicksOnGraphicRowsStartTheirPlayersWithTheirArguments) {
