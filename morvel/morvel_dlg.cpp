@@ -71,7 +71,6 @@ CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineTe
     m_btnFindNext = Control<QPushButton>(this, form, 1010);
     // Enter in the find field searches; it must not reach the go button, the default.
     m_editFind->installEventFilter(this);
-    m_btnFindNext->setAutoDefault(false);
     // Enter in the page field goes to the typed page.
     m_btnGotoPage->setDefault(true);
     connect(m_btnFirstPage, &QPushButton::clicked, this, &CMorvelDlg::OnFirstPage);

@@ -2,7 +2,9 @@
 // above a row of paging controls (template 102 of the language module), and holds the whole
 // state of a run. Its construction parses the command line and runs OnInitDialog: the lines are
 // loaded, page 1 is shown and the process enters the registry; it leaves the registry however
-// the window ends (closed, Escape, or the destructor). User-interface thread only.
+// the window ends (closed, Escape, or the destructor). Beyond the buttons, Page Up / Page Down
+// page, a label names the page on show, and a find field (Ctrl+F, Enter, F3) jumps to the page
+// of the next occurrence of its text. User-interface thread only.
 #pragma once
 
 #include <QDialog>
