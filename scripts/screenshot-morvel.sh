@@ -6,7 +6,9 @@
 # Without --sample the package is a small one written here; with --sample it is the bundled
 # sample package (scripts/make_sample_package.py), unpacked with 7-Zip and its utm2dba dump
 # loaded as Tavrin's import does, and Morvel gets the command line Tavrin gives it for the
-# sample's first recording.
+# sample's first recording. MORVEL_FIND=TEXT (letters, digits, blanks) presses Ctrl+F, types
+# TEXT and Enter before the picture is taken, to show the find and its highlight (needs the X
+# test extension library, libXtst).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -64,8 +66,37 @@ xvfb-run -a -s "-screen 0 900x640x24" bash -c '
     pid=$!
     for _ in $(seq 1 50); do [ -e "$1/processid/$pid" ] && break; sleep 0.2; done
     sleep 1.5
+    if [ -n "$6" ]; then
+        python3 - "$6" <<"PY" || echo "could not type the find text" >&2
+import ctypes, sys, time
+x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+xtst = ctypes.cdll.LoadLibrary("libXtst.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XStringToKeysym.restype = ctypes.c_ulong
+x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x11.XFlush.argtypes = [ctypes.c_void_p]
+xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+display = x11.XOpenDisplay(None)
+def code(name):
+    return x11.XKeysymToKeycode(display, x11.XStringToKeysym(name.encode()))
+def press(name, *modifiers):
+    for m in modifiers: xtst.XTestFakeKeyEvent(display, code(m), 1, 0)
+    xtst.XTestFakeKeyEvent(display, code(name), 1, 0)
+    xtst.XTestFakeKeyEvent(display, code(name), 0, 0)
+    for m in reversed(modifiers): xtst.XTestFakeKeyEvent(display, code(m), 0, 0)
+    x11.XFlush(display)
+    time.sleep(0.05)
+press("f", "Control_L")
+for c in sys.argv[1]:
+    if c == " ": press("space")
+    elif c.isupper(): press(c.lower(), "Shift_L")
+    else: press(c)
+press("Return")
+PY
+        sleep 1
+    fi
     import -window root "$4"
     kill -TERM "$pid"
     wait "$pid" || true
-' _ "$WORK" "$LOCALE" "$BIN" "$OUT" "~1 ~1 ~$SESSION ~$PACKAGE"
+' _ "$WORK" "$LOCALE" "$BIN" "$OUT" "~1 ~1 ~$SESSION ~$PACKAGE" "${MORVEL_FIND:-}"
 echo "screenshot: $OUT"
