@@ -1,0 +1,32 @@
+// What the import does to a package's work folder around unpacking: it creates the folder
+// fresh and private, and afterwards removes whatever the archive left that could lead reads
+// or writes out of the folder or block them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/tree_audit.h"
+
+// Creates the work folder at path, which must not exist yet (not even as a dangling link),
+// with permissions for the user only (0700). Returns false when it existed or cannot be made.
+bool CreateFreshWorkFolder(const std::string& path);
+
+struct SUnpackAudit {
+    std::vector<platform::SRemovedEntry> removed;
+    bool bComplete = true;  // false: part of the tree could not be checked or cleaned
+
+    // Something was removed or could not be checked: the package is damaged and what was
+    // unpacked may be incomplete.
+    bool Damaged() const { return !removed.empty() || !bComplete; }
+};
+
+// Walks the work folder without following links and removes every symbolic link leading
+// outside it, every hard link, device, FIFO and socket (platform::RemoveUnsafeEntries). For
+// each entry removed it writes "已删除审计包中不安全的条目：%s\n" (GBK) with the entry's path
+// below the work folder, as the bytes it has. Any thread; one call per folder at a time.
+SUnpackAudit AuditUnpackedFolder(const std::string& workFolder);
+
+// A short English word for the kind of an entry ("link out", "hard link", "device", "fifo",
+// "socket"), for logs and tests.
+const char* UnsafeEntryKindName(platform::EUnsafeEntry kind);
