@@ -10,6 +10,9 @@ namespace platform {
 // Why an entry was removed.
 enum class EUnsafeEntry {
     kLinkOutside,  // a symbolic link whose target (followed through further links) leaves root
+    kLinkNowhere,  // a symbolic link that stays inside but leads to nothing: the archiver puts
+                   // an absolute target below the folder, so a link out often ends up so, and
+                   // what the package meant to hold there is not in it
     kHardLink,     // a regular file with more than one name (it may share its data with a
                    // file outside, which writing to it would change)
     kDevice,       // a character or block device
@@ -30,8 +33,9 @@ struct STreeAudit {
 };
 
 // Walks everything below the folder root (root itself must be a real folder, not a link) and
-// removes every symbolic link whose target leads outside root, every regular file with more
-// than one hard link, device, FIFO and socket. Symbolic links that stay inside root are kept.
+// removes every symbolic link whose target leads outside root or to nothing, every regular
+// file with more than one hard link, device, FIFO and socket. Symbolic links that lead to
+// something inside root are kept.
 // A link's target is resolved component by component as the system would, following further
 // links (at most 40), "..", and absolute targets (inside only when they name root's own real
 // path or below it); a chain that loops counts as leading outside. Folders are given owner

@@ -48,11 +48,14 @@ bool ReadLinkAt(int dirFd, const std::string& path, std::string& target) {
     return true;
 }
 
+enum class ELinkEnd { kInside, kOutside, kNowhere };
+
 // Where a link leads: resolves target from the folder `at` (components below root) as the
-// kernel would, but refusing to leave root. True when it leaves root (or loops, or cannot be
-// read). Components that do not exist are taken as they are written.
-bool LeadsOutside(int rootFd, const std::string& rootReal, std::vector<std::string> at,
-                  const std::string& target) {
+// kernel would, but refusing to leave root. kOutside when it leaves root (or loops, or cannot
+// be read); kNowhere when it stays inside but names nothing that exists. Components that do
+// not exist are taken as they are written.
+ELinkEnd LinkEnd(int rootFd, const std::string& rootReal, std::vector<std::string> at,
+                 const std::string& target) {
     std::deque<std::string> pending;
     int hops = 0;
     auto start = [&](const std::string& text) -> bool {
@@ -71,13 +74,13 @@ bool LeadsOutside(int rootFd, const std::string& rootReal, std::vector<std::stri
         pending.insert(pending.begin(), rest.begin(), rest.end());
         return true;
     };
-    if (!start(target)) return true;
+    if (!start(target)) return ELinkEnd::kOutside;
     while (!pending.empty()) {
         std::string part = std::move(pending.front());
         pending.pop_front();
         if (part == ".") continue;
         if (part == "..") {
-            if (at.empty()) return true;
+            if (at.empty()) return ELinkEnd::kOutside;
             at.pop_back();
             continue;
         }
@@ -87,13 +90,17 @@ bool LeadsOutside(int rootFd, const std::string& rootReal, std::vector<std::stri
         if (fstatat(rootFd, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) {
             continue;  // a folder, a file or nothing yet: taken as written
         }
-        if (++hops > kMaxLinkHops) return true;
+        if (++hops > kMaxLinkHops) return ELinkEnd::kOutside;
         std::string next;
-        if (!ReadLinkAt(rootFd, path, next)) return true;
+        if (!ReadLinkAt(rootFd, path, next)) return ELinkEnd::kOutside;
         at.pop_back();
-        if (!start(next)) return true;
+        if (!start(next)) return ELinkEnd::kOutside;
     }
-    return false;
+    struct stat st;
+    if (!at.empty() && fstatat(rootFd, Join(at).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return ELinkEnd::kNowhere;
+    }
+    return ELinkEnd::kInside;
 }
 
 struct DirCloser {
@@ -129,7 +136,7 @@ bool LinkLeadsOutside(const std::string& root, const std::string& linkPath,
     free(real);
     std::vector<std::string> at = Components(linkPath);
     if (!at.empty()) at.pop_back();  // resolved from the folder holding the link
-    bool outside = rootReal.empty() || LeadsOutside(rootFd, rootReal, at, target);
+    bool outside = rootReal.empty() || LinkEnd(rootFd, rootReal, at, target) == ELinkEnd::kOutside;
     close(rootFd);
     return outside;
 }
@@ -148,7 +155,11 @@ STreeAudit RemoveUnsafeEntries(const std::string& root) {
 
     // Links are judged on the tree as unpacked and removed after the walk, so that removing
     // one hop of a chain or loop never makes the others look harmless.
-    std::vector<std::pair<std::string, std::string>> linksOut;  // folder, name
+    struct SLink {
+        std::string strFolder, strName;
+        EUnsafeEntry eKind;
+    };
+    std::vector<SLink> linksOut;
     std::vector<std::string> folders{""};
     while (!folders.empty()) {
         std::string rel = std::move(folders.back());
@@ -178,9 +189,13 @@ STreeAudit RemoveUnsafeEntries(const std::string& root) {
             EUnsafeEntry kind = EUnsafeEntry::kDevice;
             if (S_ISLNK(st.st_mode)) {
                 std::string target;
-                if (!ReadLinkAt(dirFd, name, target) ||
-                    LeadsOutside(rootFd, rootReal, at, target)) {
-                    linksOut.emplace_back(rel, name);
+                ELinkEnd end = ReadLinkAt(dirFd, name, target)
+                                   ? LinkEnd(rootFd, rootReal, at, target)
+                                   : ELinkEnd::kOutside;
+                if (end != ELinkEnd::kInside) {
+                    linksOut.push_back({rel, name,
+                                        end == ELinkEnd::kOutside ? EUnsafeEntry::kLinkOutside
+                                                                  : EUnsafeEntry::kLinkNowhere});
                 }
                 continue;
             } else if (S_ISREG(st.st_mode)) {
@@ -209,11 +224,12 @@ STreeAudit RemoveUnsafeEntries(const std::string& root) {
             }
         }
     }
-    for (const auto& [rel, name] : linksOut) {
-        int dirFd = OpenFolderBelow(rootFd, rel);
-        if (dirFd >= 0 && unlinkat(dirFd, name.c_str(), 0) == 0) {
+    for (const SLink& link : linksOut) {
+        int dirFd = OpenFolderBelow(rootFd, link.strFolder);
+        if (dirFd >= 0 && unlinkat(dirFd, link.strName.c_str(), 0) == 0) {
             audit.removed.push_back(
-                {rel.empty() ? name : rel + "/" + name, EUnsafeEntry::kLinkOutside});
+                {link.strFolder.empty() ? link.strName : link.strFolder + "/" + link.strName,
+                 link.eKind});
         } else {
             audit.bComplete = false;
         }

@@ -30,6 +30,8 @@ const char* UnsafeEntryKindName(platform::EUnsafeEntry kind) {
     switch (kind) {
         case platform::EUnsafeEntry::kLinkOutside:
             return "link out";
+        case platform::EUnsafeEntry::kLinkNowhere:
+            return "link to nothing";
         case platform::EUnsafeEntry::kHardLink:
             return "hard link";
         case platform::EUnsafeEntry::kDevice:

@@ -22,11 +22,12 @@ struct SUnpackAudit {
 };
 
 // Walks the work folder without following links and removes every symbolic link leading
-// outside it, every hard link, device, FIFO and socket (platform::RemoveUnsafeEntries). For
-// each entry removed it writes "已删除审计包中不安全的条目：%s\n" (GBK) with the entry's path
-// below the work folder, as the bytes it has. Any thread; one call per folder at a time.
+// outside it or to nothing, every hard link, device, FIFO and socket
+// (platform::RemoveUnsafeEntries). For each entry removed it writes
+// "已删除审计包中不安全的条目：%s\n" (GBK) with the entry's path below the work folder, as the
+// bytes it has. Any thread; one call per folder at a time.
 SUnpackAudit AuditUnpackedFolder(const std::string& workFolder);
 
-// A short English word for the kind of an entry ("link out", "hard link", "device", "fifo",
-// "socket"), for logs and tests.
+// A short English word for the kind of an entry ("link out", "link to nothing", "hard link",
+// "device", "fifo", "socket"), for logs and tests.
 const char* UnsafeEntryKindName(platform::EUnsafeEntry kind);
