@@ -19,7 +19,7 @@ add_dependencies(hardening_tests tavrin_program_folder)
 # Packages built by the tests themselves from a generated sample, then made hostile.
 tavrin_add_gtest(hostile_package_tests
     SOURCES ${HARDENING_DIR}/hostile_package_test.cpp
-    LIBS tavrin_import tavrin_hardening SQLite::SQLite3)
+    LIBS tavrin_import tavrin_hardening tavrin_browser SQLite::SQLite3)
 add_dependencies(hostile_package_tests tavrin-import tavrin_table_sql)
 
 foreach(test hardening_tests hostile_package_tests)

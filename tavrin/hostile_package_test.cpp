@@ -17,6 +17,7 @@
 #include "tavrin/archive_extractor.h"
 #include "tavrin/import_test_util.h"
 #include "tavrin/package_import.h"
+#include "tavrin/row_fill.h"
 
 namespace {
 
@@ -322,6 +323,50 @@ TEST_F(HostilePackageTest, SqlThatReachesForFilesOutsideIsRefused) {
         EXPECT_FALSE(fs::exists(m_outside + "/" + file)) << file;
     }
     EXPECT_FALSE(fs::exists(WorkFolder() + "/" + kPackage + "child.db-wal"));
+}
+
+// Rows name files of the package (text records, second files). Whatever stands at such a name
+// by the time a page is shown, and however the name climbs, only regular files beneath the
+// work folder are read, and nothing blocks or reads without end.
+TEST_F(HostilePackageTest, FilesNamedByRowsAreReadOnlyBeneathTheWorkFolder) {
+    ImportAndCheck(Build("plain"));
+    const std::string sessions = WorkFolder() + "/var/utm/data/sessions/";
+    import_test::WriteFile(sessions + "real", "one\ntwo\nthree\n");
+    fs::create_symlink(m_outside + "/secret.bak", sessions + "out");
+    fs::create_symlink("../../../../../outside/secret.bak", sessions + "out_relative");
+    ASSERT_EQ(platform::SpawnAndWait("/usr/bin/mkfifo", {"mkfifo", sessions + "pipe"}).exitStatus,
+              0);
+    bool devices =
+        platform::SpawnAndWait("/usr/bin/mknod", {"mknod", sessions + "zero", "c", "1", "5"})
+            .exitStatus == 0;
+
+    auto row = [](std::string record, std::string second) {
+        std::vector<std::string> fields(13, "x");
+        fields[9] = record;
+        fields[10] = second;
+        return fields;
+    };
+    const browser::RowPlace place{WorkFolder()};
+    auto build = [&](std::vector<std::string> fields) {
+        std::vector<char*> argv;
+        for (std::string& f : fields) argv.push_back(f.data());
+        return browser::BuildCharRow(place, static_cast<int>(argv.size()), argv.data());
+    };
+    browser::CharRow control =
+        build(row("/var/utm/data/sessions/real.txt", "/var/utm/data/sessions/real.txt"));
+    EXPECT_EQ(control.cells[7].toStdString(), "3");
+    EXPECT_FALSE(control.record.strPath2.isEmpty());
+
+    std::vector<std::string> hostile = {
+        "/var/utm/data/sessions/out.txt", "/var/utm/data/sessions/out_relative.txt",
+        "/var/utm/data/sessions/pipe.txt", "/../../outside/secret.bak.txt",
+        "/var/utm/data/sessions/../../../../../outside/secret.bak.txt"};
+    if (devices) hostile.push_back("/var/utm/data/sessions/zero.txt");
+    for (const std::string& name : hostile) {
+        browser::CharRow r = build(row(name, name));
+        EXPECT_EQ(r.cells[7].toStdString(), "0") << name;
+        EXPECT_TRUE(r.record.strPath2.isEmpty()) << name;
+    }
 }
 
 class StarPackageTest : public HostilePackageTest {
