@@ -15,7 +15,11 @@ done
 if [ ! -f "$BUILD_DIR/build.ninja" ] && [ ! -f "$BUILD_DIR/Makefile" ]; then
     cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja >/dev/null
 fi
-cmake --build "$BUILD_DIR" --target Tavrin lang_modules >/dev/null
+if ! log=$(cmake --build "$BUILD_DIR" --target Tavrin lang_modules 2>&1); then
+    echo "$log" | tail -20 >&2
+    echo "building Tavrin failed" >&2
+    exit 1
+fi
 
 mkdir -p "$OUT"
 OUT=$(cd "$OUT" && pwd)
