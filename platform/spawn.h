@@ -8,10 +8,10 @@ namespace platform {
 
 // Result of SpawnAndWait.
 struct SpawnResult {
-    bool started = false;   // false: the program could not be started (errorCode tells why)
-    int errorCode = 0;      // errno of the failed start, 0 when started
-    int exitStatus = -1;    // exit status when the child exited normally, else -1
-    int termSignal = 0;     // signal number when the child was killed by a signal, else 0
+    bool started = false;  // false: the program could not be started (errorCode tells why)
+    int errorCode = 0;     // errno of the failed start, 0 when started
+    int exitStatus = -1;   // exit status when the child exited normally, else -1
+    int termSignal = 0;    // signal number when the child was killed by a signal, else 0
 };
 
 // Starts program (a path) with argv (argv[0] included) and standard input from /dev/null,
