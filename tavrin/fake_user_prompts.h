@@ -1,7 +1,7 @@
 // A recording stand-in for the modal prompts, for tests. Constructing it installs it as the
 // current prompts; destroying it restores the previous ones. Messages are recorded instead of
-// shown; the open-file dialog answers from a queue (empty text, i.e. "cancelled", once the
-// queue is empty). User-interface thread only.
+// shown; the open-file and save-file dialogs answer from queues (empty text, i.e.
+// "cancelled", once a queue is empty). User-interface thread only.
 #pragma once
 
 #include <QStringList>
@@ -20,10 +20,23 @@ class CFakeUserPrompts : public CUserPrompts {
         m_filters << filter;
         return m_openAnswers.isEmpty() ? QString() : m_openAnswers.takeFirst();
     }
+    QString ChooseOpenFileIn(const QString& filter, const QString& folder) override {
+        m_openFolders << folder;
+        return ChooseOpenFile(filter);
+    }
+    QString ChooseSaveFile(const QString& filter, const QString& suggestedPath) override {
+        m_saveFilters << filter;
+        m_saveSuggestions << suggestedPath;
+        return m_saveAnswers.isEmpty() ? QString() : m_saveAnswers.takeFirst();
+    }
 
-    QStringList m_messages;     // every message shown, in order
-    QStringList m_filters;      // the filter of every open-file dialog, in order
-    QStringList m_openAnswers;  // paths the next open-file dialogs return, in order
+    QStringList m_messages;         // every message shown, in order
+    QStringList m_filters;          // the filter of every open-file dialog, in order
+    QStringList m_openAnswers;      // paths the next open-file dialogs return, in order
+    QStringList m_openFolders;      // the start folder of every ChooseOpenFileIn, in order
+    QStringList m_saveFilters;      // the filter of every save-file dialog, in order
+    QStringList m_saveSuggestions;  // the proposed file of every save-file dialog, in order
+    QStringList m_saveAnswers;      // paths the next save-file dialogs return ("" cancels)
 
   private:
     CUserPrompts* m_pPrevious;

@@ -178,4 +178,7 @@ class CTavrinDlg : public QDialog {
     // Import: the background loader threads, one per import, in import order
     // (tavrin/background_load.h); each is stopped and joined before its connection closes.
     std::list<std::shared_ptr<class CInsertWorker>> m_loaders;
+    // Auditing aids (tavrin/auditor_extras.h): export, fingerprints, dropped packages, keys.
+    // A child object of the dialog, made by CAuditorExtras::Attach; null until then.
+    class CAuditorExtras* m_pAuditorExtras = nullptr;
 };

@@ -10,10 +10,12 @@
 #include "platform/paths.h"
 #include "tavrin/archive_extractor.h"
 #include "tavrin/audit_combo_box.h"
+#include "tavrin/auditor_extras.h"
 #include "tavrin/background_load.h"
 #include "tavrin/frame_strings.h"
 #include "tavrin/list_ctrl_ex.h"
 #include "tavrin/package_combo_box.h"
+#include "tavrin/package_fingerprint.h"
 #include "tavrin/package_flags.h"
 #include "tavrin/package_import.h"
 #include "tavrin/package_name.h"
@@ -86,6 +88,7 @@ void CloseOpenPackage(CTavrinDlg& dlg) {
 // The import of the package file at path, steps 4 to 29.
 void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     dlg.m_strPackagePath = path;  // step 4
+    RememberPackageFolder(dlg, path);
     const std::string strProgram = platform::ProgramFolder();
     CPackageImport import(strProgram, path.toStdString());
 
@@ -103,6 +106,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     dlg.m_strPackageName = strName;
     dlg.m_strStartDate = QString::fromStdString(fields.strStartDate);
     dlg.m_strEndDate = QString::fromStdString(fields.strEndDate);
+    ShowPackageFingerprint(dlg);
 
     if (import.WorkFolderExists()) {  // step 8
         if (!dlg.SetDateRange()) return;
@@ -112,6 +116,8 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     }
 
     CBusyCursor busy;
+    // The package file is hashed while it unpacks: the auditor records which file was read.
+    auditor::CFingerprintTask fingerprint(path.toStdString());
     dlg.DisablePaging();                                   // step 9
     if (import.CreateWorkFolder()) CloseOpenPackage(dlg);  // step 10
 
@@ -164,6 +170,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     dlg.m_packages.push_back(std::move(record));
     if (!dlg.SetDateRange()) return;
     dlg.UpdateData(false);  // step 29
+    RecordPackageFingerprint(dlg, strName, path, fingerprint.Get());
 
     if (outcome == UnpackOutcome::kDamaged) ShowMessage(ResString(kStrPackageDamaged));
 }
@@ -172,7 +179,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
 
 void CTavrinDlg::OnOpenPackage() {
     BeginImport(*this);
-    const QString path = ChooseOpenFile(ResString(159));  // step 3
+    const QString path = ChooseOpenFileIn(ResString(159), LastPackageFolder(*this));  // step 3
     if (!path.isEmpty()) ImportChosenFile(*this, path);
     EndImport(*this);
 }
@@ -215,6 +222,7 @@ void CTavrinDlg::OpenPackage(const QString& strName) {
     m_strPackageName = strName;
     m_strStartDate = QString::fromStdString(fields.strStartDate);
     m_strEndDate = QString::fromStdString(fields.strEndDate);
+    ShowPackageFingerprint(*this);
 
     if (m_comboAudit) m_comboAudit->setCurrentIndex(kCharViewIndex);  // step 8
     if (!SetDateRange()) return;                                      // step 9

@@ -17,6 +17,20 @@ class CUserPrompts {
     // Shows the open-file dialog with filter in the "description|pattern|...|" syntax of the
     // string table; returns the chosen file's path, or empty text when the user cancelled.
     virtual QString ChooseOpenFile(const QString& filter) = 0;
+    // The open-file dialog starting in folder (empty text: where the platform starts it).
+    // The default ignores the folder.
+    virtual QString ChooseOpenFileIn(const QString& filter, const QString& folder) {
+        (void)folder;
+        return ChooseOpenFile(filter);
+    }
+    // Shows the save-file dialog with filter (same syntax) and suggestedPath as the proposed
+    // file; the dialog asks before an existing file is replaced. Returns the chosen path, or
+    // empty text when the user cancelled. The default answers "cancelled".
+    virtual QString ChooseSaveFile(const QString& filter, const QString& suggestedPath) {
+        (void)filter;
+        (void)suggestedPath;
+        return QString();
+    }
 };
 
 // Modal Qt dialogs, parented to the active window when there is one.
@@ -24,6 +38,9 @@ class CQtUserPrompts : public CUserPrompts {
   public:
     void ShowMessage(const QString& text) override;
     QString ChooseOpenFile(const QString& filter) override;
+    // Defined in tavrin/auditor_prompts.cpp.
+    QString ChooseOpenFileIn(const QString& filter, const QString& folder) override;
+    QString ChooseSaveFile(const QString& filter, const QString& suggestedPath) override;
 };
 
 // The process-wide current prompts: the installed instance, or a CQtUserPrompts when none is
@@ -38,6 +55,9 @@ CUserPrompts* InstallUserPrompts(CUserPrompts* prompts);
 // Shorthands for UserPrompts().ShowMessage / ChooseOpenFile.
 void ShowMessage(const QString& text);
 QString ChooseOpenFile(const QString& filter);
+// Shorthands for UserPrompts().ChooseOpenFileIn / ChooseSaveFile (tavrin/auditor_prompts.cpp).
+QString ChooseOpenFileIn(const QString& filter, const QString& folder);
+QString ChooseSaveFile(const QString& filter, const QString& suggestedPath);
 
 // Turns a "description|pattern|description|pattern|" filter into Qt's name-filter syntax,
 // "description (pattern);;description (pattern)". Several patterns separated by ";" become

@@ -1,0 +1,50 @@
+// SHA-256 of package files against known digests, read in several steps, and the task that
+// hashes beside the import.
+#include "tavrin/package_fingerprint.h"
+
+#include <gtest/gtest.h>
+
+#include "tavrin/browser_test_support.h"
+
+namespace {
+
+using auditor::Sha256OfFile;
+
+TEST(PackageFingerprint, MatchesKnownDigestsAcrossReadSteps) {
+    browser_test::TempFolder tmp;
+    browser_test::WriteFile(tmp.Path() / "empty", "");
+    browser_test::WriteFile(tmp.Path() / "abc", "a");
+    // Larger than one read step, not a multiple of it.
+    std::string bytes;
+    for (int i = 0; i < 10000; ++i)
+        for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+    browser_test::WriteFile(tmp.Path() / "big", bytes);
+
+    EXPECT_EQ(Sha256OfFile((tmp.Path() / "empty").string()),
+              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256OfFile((tmp.Path() / "abc").string()),
+              "ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb");
+    EXPECT_EQ(Sha256OfFile((tmp.Path() / "big").string()),
+              "2350b445eb01b3dc3c68b3e42b5b5678349472e2cbf75539fd75172f931ad1ee");
+    EXPECT_EQ(Sha256OfFile((tmp.Path() / "missing").string()), "");
+    EXPECT_EQ(Sha256OfFile(tmp.Str()), "");  // a folder is no package file
+
+    std::atomic<bool> stop{true};
+    EXPECT_EQ(Sha256OfFile((tmp.Path() / "big").string(), &stop), "");
+
+    EXPECT_EQ(auditor::FingerprintLine("ab12", "/p/x.tar"), "ab12  /p/x.tar\n");
+}
+
+TEST(PackageFingerprint, TaskHashesOnItsOwnThreadAndStopsWhenDropped) {
+    browser_test::TempFolder tmp;
+    browser_test::WriteFile(tmp.Path() / "abc", "a");
+    {
+        auditor::CFingerprintTask task((tmp.Path() / "abc").string());
+        EXPECT_EQ(task.Get(), "ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb");
+    }
+    browser_test::WriteFile(tmp.Path() / "big", std::string(64 << 20, 'x'));
+    // Dropped unfinished (an import that failed): the destructor returns without the hash.
+    { auditor::CFingerprintTask task((tmp.Path() / "big").string()); }
+}
+
+}  // namespace
