@@ -1,9 +1,10 @@
-// Tavrin: the offline viewer of audit-log packages. Usage: Tavrin [PACKAGE.tar]
+// Tavrin: the offline viewer of audit-log packages. Usage: Tavrin [PACKAGE.tar ...]
 #include <QApplication>
 #include <QStringList>
 
 #include "platform/paths.h"
 #include "platform/single_instance.h"
+#include "tavrin/auditor_extras.h"
 #include "tavrin/tavrin_app.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +13,10 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
 
     CTavrinApp app(platform::ProgramFolder(), platform::UserRuntimeFolder(), IsChineseLocale());
-    app.InitInstance(args.size() > 1 ? args.at(1) : QString());
+    // Every package named on the command line is imported, one after the other, once the
+    // window runs.
+    const QStringList packages = args.mid(1);
+    app.m_onDialogReady = [packages](CTavrinDlg& dlg) { ImportPackagesWhenShown(dlg, packages); };
+    app.InitInstance();
     return app.ExitInstance();
 }
