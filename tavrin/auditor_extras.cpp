@@ -52,8 +52,9 @@ CAuditorExtras::CAuditorExtras(CTavrinDlg& dlg) : QObject(&dlg), m_dlg(dlg) {
 }
 
 CAuditorExtras::~CAuditorExtras() {
+    // Runs while the dialog deletes its children, when only its QWidget part is left: the
+    // dialog is not touched here.
     qApp->removeEventFilter(this);
-    if (m_dlg.m_pAuditorExtras == this) m_dlg.m_pAuditorExtras = nullptr;
 }
 
 bool CAuditorExtras::eventFilter(QObject* watched, QEvent* e) {
