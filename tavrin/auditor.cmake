@@ -23,7 +23,6 @@ list(APPEND TAVRIN_UI_SOURCES
 tavrin_add_gtest(auditor_tests
     SOURCES ${AUDITOR_DIR}/csv_export_test.cpp
             ${AUDITOR_DIR}/package_fingerprint_test.cpp
-            ${AUDITOR_DIR}/last_folder_test.cpp
     LIBS tavrin_auditor shell)
 target_compile_definitions(auditor_tests PRIVATE
     BROWSER_TABLE_SQL="${AUDITOR_DIR}/table.sql")

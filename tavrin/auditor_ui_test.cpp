@@ -198,14 +198,6 @@ TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {
     EXPECT_EQ(lines.size(), static_cast<size_t>(dlg.m_nTotalRows) + 1);
     EXPECT_EQ(lines[0].substr(lines[0].rfind(',') + 1),
               dlg.m_list->horizontalHeaderItem(7)->text().toStdString());
-
-    // A target that cannot be written is reported and leaves nothing behind.
-    const QString bad = QString::fromStdString(m_tmp / "missing/folder/x.csv");
-    m_prompts.m_saveAnswers << bad;
-    m_prompts.m_messages.clear();
-    m_pExtras->m_btnExport->click();
-    ASSERT_EQ(m_prompts.m_messages.size(), 1);
-    EXPECT_TRUE(m_prompts.m_messages[0].startsWith(ResString(kStrExportFailed).arg(bad, "")));
 }
 
 TEST_F(AuditorDialog, ALargeExportShowsProgressAndCancelWritesNothing) {
@@ -288,6 +280,10 @@ TEST_F(AuditorDialog, OpenDialogStartsInTheFolderOfTheLastPackageOpened) {
     m_pDlg->m_btnOpen->click();
     EXPECT_EQ(m_prompts.m_openFolders.back(), QString::fromStdString(m_tmp / "packages"));
     EXPECT_TRUE(fs::exists(m_tmp / "config/Tavrin/Tavrin.conf"));
+    // A folder that has gone is not offered.
+    fs::rename(m_tmp / "packages", m_tmp / "moved");
+    m_pDlg->m_btnOpen->click();
+    EXPECT_EQ(m_prompts.m_openFolders.back(), "");
     EXPECT_FALSE(fs::exists("code.ini") &&
                  import_test::ReadFile("code.ini").find("packages") != std::string::npos);
 }
@@ -345,15 +341,11 @@ TEST_F(AuditorDialog, KeysPageSearchFocusAndStartThePlayer) {
     EXPECT_EQ(dlg.m_editPage->text(), "2");
     Key(list, Qt::Key_PageUp);
     EXPECT_EQ(dlg.m_nCurPage, 1);
-    Key(list, Qt::Key_PageUp);  // already on the first page: previous is disabled
-    EXPECT_EQ(dlg.m_nCurPage, 1);
     Key(list, Qt::Key_End);
     EXPECT_EQ(dlg.m_nCurPage, 3);
     EXPECT_EQ(dlg.m_editPage->text(), "3");
     EXPECT_FALSE(dlg.m_btnNext->isEnabled());
     EXPECT_EQ(list->rowCount(), 10);
-    Key(list, Qt::Key_PageDown);  // past the last page: nothing
-    EXPECT_EQ(dlg.m_nCurPage, 3);
     Key(dlg.m_btnOpen, Qt::Key_Home);
     EXPECT_EQ(dlg.m_nCurPage, 1);
     EXPECT_EQ(dlg.m_editPage->text(), "1");

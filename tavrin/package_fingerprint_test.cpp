@@ -1,5 +1,5 @@
 // SHA-256 of package files against known digests, read in several steps, and the task that
-// hashes beside the import.
+// hashes beside the import and stops when dropped.
 #include "tavrin/package_fingerprint.h"
 
 #include <gtest/gtest.h>
@@ -33,11 +33,7 @@ TEST(PackageFingerprint, MatchesKnownDigestsAcrossReadSteps) {
     EXPECT_EQ(Sha256OfFile((tmp.Path() / "big").string(), &stop), "");
 
     EXPECT_EQ(auditor::FingerprintLine("ab12", "/p/x.tar"), "ab12  /p/x.tar\n");
-}
 
-TEST(PackageFingerprint, TaskHashesOnItsOwnThreadAndStopsWhenDropped) {
-    browser_test::TempFolder tmp;
-    browser_test::WriteFile(tmp.Path() / "abc", "a");
     {
         auditor::CFingerprintTask task((tmp.Path() / "abc").string());
         EXPECT_EQ(task.Get(), "ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb");
