@@ -18,6 +18,7 @@
 #include "platform/profile_ini.h"
 #include "tavrin/archive_extractor.h"
 #include "tavrin/audit_combo_box.h"
+#include "tavrin/auditor_extras.h"
 #include "tavrin/control_loader.h"
 #include "tavrin/date_range.h"
 #include "tavrin/dialog_events.h"
@@ -122,6 +123,9 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
 
     qApp->installEventFilter(this);
     OnInitDialog();
+    // Export, fingerprints, dropped packages and keys; after the dialog's own key filter, so
+    // that theirs sees keys first.
+    CAuditorExtras::Attach(*this);
 }
 
 CTavrinDlg::~CTavrinDlg() {
