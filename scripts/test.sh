@@ -1,16 +1,27 @@
 #!/usr/bin/env bash
-# Builds the project twice (plain, and with AddressSanitizer + UndefinedBehaviorSanitizer)
-# and runs the whole test suite through ctest in each build.
+# Builds the project with AddressSanitizer + UndefinedBehaviorSanitizer and plain, and runs the
+# whole test suite through ctest in each build; in between, the threaded tests (background
+# loader beside the user-interface thread, close during a load, the ticker) run in a
+# ThreadSanitizer build of just their test programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 JOBS=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
-build() {  # build DIR [cmake options...]
+build() {  # build DIR [cmake options...] [--target TARGET...]
     local dir=$1; shift
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" -j "$JOBS"
+    local options=() targets=()
+    while (($#)); do
+        if [ "$1" = --target ]; then shift; targets=("$@"); break; fi
+        options+=("$1"); shift
+    done
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+    if ((${#targets[@]})); then
+        cmake --build "$dir" -j "$JOBS" --target "${targets[@]}"
+    else
+        cmake --build "$dir" -j "$JOBS"
+    fi
 }
 
 echo "== sanitizer build (address, undefined)"
@@ -19,6 +30,14 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \
     ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 300
+
+echo "== thread sanitizer build (threaded tests)"
+build build-tsan -DTAVRIN_SANITIZE=thread --target workspace_tests tavrin_players_ui_tests \
+    tavrin_frame_ui_tests import_ui_tests lang_modules tavrin_table_sql tavrin_program_folder \
+    Ondrix OndrixS Rivosk Tessiv Fennic Morvel player_probe
+TSAN_OPTIONS="suppressions=$PWD/scripts/tsan.supp halt_on_error=1" \
+    ctest --test-dir build-tsan --output-on-failure -j "$JOBS" --timeout 300 \
+    -R '^(InsertWorker|SqlLoader|PlayersDialogTest|TickerTest|TimeThread|MainDialogTest\.RunningTicker|ImportDialogTest)\.'
 
 echo "== plain build"
 build build

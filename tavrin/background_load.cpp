@@ -38,9 +38,8 @@ void StartBackgroundLoad(CTavrinDlg& dlg, DbHandle* child, const QString& strNam
     // queued close is dropped if the dialog goes first.
     CTavrinDlg* pDlg = &dlg;
     param->onDone = [pDlg, strName](WorkerParam*) {
-        QCoreApplication::postEvent(pDlg, new CLoadFinishedEvent(strName));
-        QMetaObject::invokeMethod(
-            pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); }, Qt::QueuedConnection);
+        PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+        PostDialogCall(pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
     };
     dlg.m_workerParam.push_back(param);
     auto worker = std::make_shared<CInsertWorker>();

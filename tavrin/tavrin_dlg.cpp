@@ -291,10 +291,12 @@ void CTavrinDlg::OnTick() {
 
 bool CTavrinDlg::event(QEvent* e) {
     if (e->type() == CTickEvent::TypeId()) {
+        AcceptDialogEvent();
         OnTick();
         return true;
     }
     if (e->type() == CLoadFinishedEvent::TypeId()) {
+        AcceptDialogEvent();
         OnLoadFinished(static_cast<CLoadFinishedEvent*>(e)->Name());
         return true;
     }

@@ -31,7 +31,7 @@ void CTimeThread::Run() {
     while (!m_bStop) {
         // Posting under the lock guarantees that no tick is posted once Stop() has set the
         // flag, so the receiver may be destroyed right after Stop().
-        QCoreApplication::postEvent(m_pReceiver, new CTickEvent());
+        PostDialogEvent(m_pReceiver, new CTickEvent());
         m_cvStop.wait_for(lock, std::chrono::milliseconds(m_nIntervalMs),
                           [this] { return m_bStop; });
     }
