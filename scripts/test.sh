@@ -2,7 +2,7 @@
 # Builds the project with AddressSanitizer + UndefinedBehaviorSanitizer and plain, and runs the
 # whole test suite through ctest in each build; in between, the threaded tests (background
 # loader beside the user-interface thread, close during a load, the ticker) run in a
-# ThreadSanitizer build of just their test programs.
+# ThreadSanitizer build of just their test programs, and every fuzzer runs for a few seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,6 +38,9 @@ build build-tsan -DTAVRIN_SANITIZE=thread --target workspace_tests tavrin_player
 TSAN_OPTIONS="suppressions=$PWD/scripts/tsan.supp halt_on_error=1" \
     ctest --test-dir build-tsan --output-on-failure -j "$JOBS" --timeout 300 \
     -R '^(InsertWorker|SqlLoader|PlayersDialogTest|TickerTest|TimeThread|MainDialogTest\.RunningTicker|ImportDialogTest)\.'
+
+echo "== fuzzers (libFuzzer, a few seconds each)"
+FUZZ_SECONDS=${FUZZ_SECONDS:-5} bash scripts/fuzz.sh
 
 echo "== plain build"
 build build
