@@ -141,6 +141,9 @@ def measure(items, runs, logs):
         for item in items:
             if item.prepare:
                 item.prepare()
+            # The writes of the commands before are flushed first, so that their writeback
+            # does not slow this command down; a command's own writes count for it.
+            os.sync()
             cmd = item.cmd() if callable(item.cmd) else item.cmd
             run = run_process(cmd, logs, item.key, stdin_path=item.stdin, env=item.env)
             if item.after:
@@ -510,19 +513,29 @@ def package_section(args, ctx, report, size_mb, wholes):
     # The conversions are timed inside bench_step (the work of the function alone); the cat
     # times include starting a process, which the "true" row shows.
     copy = os.path.join(conv_out, "copy.sql")
+
+    def fresh_outputs():
+        # The import writes its outputs as new files; truncating an old one costs more.
+        for f in os.listdir(conv_out):
+            os.remove(os.path.join(conv_out, f))
+
     conv = [
         Item("true", "process start (true)", ["true"]),
         Item("cat", "cat sub_table_sms.sql > /dev/null", ["cat", sql_dump], size=sql_size),
         Item("cat-file", "cat sub_table_sms.sql > FILE", ["sh", "-c", 'cat "$0" > "$1"',
-                                                          sql_dump, copy], size=sql_size),
+                                                          sql_dump, copy], fresh_outputs,
+             size=sql_size),
         Item("split", "SplitSqlDump", [step, "split", sql_dump, os.path.join(conv_out, "r.sql"),
-                                       os.path.join(conv_out, "d.sql")], internal=True,
+                                       os.path.join(conv_out, "d.sql")], fresh_outputs,
+             internal=True,
              size=sql_size),
         Item("double", "DoubleEscapedQuotes (same dump)",
-             [step, "double", sql_dump, os.path.join(conv_out, "x.sql")], internal=True,
+             [step, "double", sql_dump, os.path.join(conv_out, "x.sql")], fresh_outputs,
+             internal=True,
              size=sql_size),
         Item("strip", "StripEscapedQuotes (same dump)",
-             [step, "strip", sql_dump, os.path.join(conv_out, "x.sql")], internal=True,
+             [step, "strip", sql_dump, os.path.join(conv_out, "x.sql")], fresh_outputs,
+             internal=True,
              size=sql_size),
     ]
     # The import step by step, each step a process of its own, for its time and peak memory.
