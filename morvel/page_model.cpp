@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "common/decimal_text.h"
+
 int PageCount(long long lineCount) {
     if (lineCount <= 0) return 0;
     long long pages = lineCount / kLinesPerPage + (lineCount % kLinesPerPage ? 1 : 0);
@@ -34,16 +36,5 @@ PagingButtons ButtonsAt(int page, int pageCount) {
 }
 
 int ParsePageNumber(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative) value = -value;
-    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+    return LeadingDecimal(text);
 }

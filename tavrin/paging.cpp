@@ -1,5 +1,6 @@
 #include "tavrin/paging.h"
 
+#include "common/decimal_text.h"
 #include "tavrin/query_builder.h"
 
 namespace browser {
@@ -65,15 +66,7 @@ PageMove GotoPageMove(const PageState& state, int n) {
 }
 
 int ParsePageNumber(const std::string& ansiText) {
-    std::string text = ansiText.substr(0, 9);
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;  // nine characters hold at most nine digits: no overflow
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = value * 10 + (text[i] - '0');
-    return static_cast<int>(negative ? -value : value);
+    return LeadingDecimal(ansiText.substr(0, 9));
 }
 
 std::u16string TotalLabel(const std::u16string& before, int total, const std::u16string& after) {

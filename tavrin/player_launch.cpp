@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/db_handle.h"
+#include "common/decimal_text.h"
 #include "platform/paths.h"
 #include "platform/spawn.h"
 
@@ -16,22 +17,6 @@ namespace {
 constexpr int kStringNotReady = 162;
 constexpr int kStringNoContent = 139;
 constexpr int kStringNoSecondFile = 140;
-
-// A leading decimal number: blanks skipped, an optional sign, digits up to the first other
-// character; no digits give 0. Values beyond int are clamped instead of overflowing.
-int ReadLeadingDecimal(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > INT_MAX) value = INT_MAX + 1LL;  // stays saturated
-    }
-    if (negative) return value > INT_MAX ? INT_MIN : static_cast<int>(-value);
-    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
-}
 
 std::string_view Tail(std::string_view text, size_t count) {
     return text.size() <= count ? text : text.substr(text.size() - count);
@@ -154,8 +139,8 @@ std::string OndrixSArguments(const std::string& sessionFile, int width, int heig
 STerminalSize ParsePlainSizeRecord(std::string_view text) {
     std::string_view first10 = text.substr(0, std::min<size_t>(text.size(), 10));
     STerminalSize size;
-    size.nHeight = ReadLeadingDecimal(first10.substr(0, std::min<size_t>(first10.size(), 5)));
-    size.nWidth = ReadLeadingDecimal(Tail(first10, 5));
+    size.nHeight = LeadingDecimal(first10.substr(0, std::min<size_t>(first10.size(), 5)));
+    size.nWidth = LeadingDecimal(Tail(first10, 5));
     return size;
 }
 
@@ -168,10 +153,10 @@ STerminalSize ParseFieldSizeRecord(std::string_view text) {
     STerminalSize size;
     size_t first = tail.find(' ');
     if (first == std::string_view::npos) return size;
-    size.nHeight = ReadLeadingDecimal(tail.substr(0, first));
+    size.nHeight = LeadingDecimal(tail.substr(0, first));
     size_t second = tail.find(' ', first + 1);
     if (second == std::string_view::npos) return size;
-    size.nWidth = ReadLeadingDecimal(tail.substr(first + 1, second - first - 1));
+    size.nWidth = LeadingDecimal(tail.substr(first + 1, second - first - 1));
     return size;
 }
 

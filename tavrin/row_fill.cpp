@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "common/decimal_text.h"
 #include "platform/bounded_read.h"
 #include "platform/codepage.h"
 
@@ -38,23 +39,6 @@ void FillRecording(const RowPlace& place, std::string_view name, GraphicRow& row
 std::string_view RowField(int argc, char** argv, int pos) {
     if (pos < 0 || pos >= argc || !argv || !argv[pos]) return std::string_view();
     return std::string_view(argv[pos]);
-}
-
-int LeadingInt(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) value = INT_MAX;
-    if (value < INT_MIN) value = INT_MIN;
-    return static_cast<int>(value);
 }
 
 std::string MapApplianceBytes(std::string_view field) {
@@ -117,9 +101,9 @@ GraphicRow BuildGraphicRow(const RowPlace& place, int argc, char** argv) {
     row.cells[5] = FieldText(argc, argv, 6);
     row.cells[6] = FieldText(argc, argv, 7);
     FillRecording(place, RowField(argc, argv, 8), row);
-    row.record.nWidth = LeadingInt(RowField(argc, argv, 9));
-    row.record.nHeight = LeadingInt(RowField(argc, argv, 10));
-    row.record.nCode = LeadingInt(RowField(argc, argv, 1));
+    row.record.nWidth = LeadingDecimal(RowField(argc, argv, 9));
+    row.record.nHeight = LeadingDecimal(RowField(argc, argv, 10));
+    row.record.nCode = LeadingDecimal(RowField(argc, argv, 1));
     return row;
 }
 
@@ -132,9 +116,9 @@ GraphicRow BuildJoinedRow(const RowPlace& place, int argc, char** argv) {
     row.cells[5] = FieldText(argc, argv, 4);
     row.cells[6] = FieldText(argc, argv, 5);
     FillRecording(place, RowField(argc, argv, 6), row);
-    row.record.nWidth = LeadingInt(RowField(argc, argv, 11));
-    row.record.nHeight = LeadingInt(RowField(argc, argv, 12));
-    row.record.nCode = LeadingInt(RowField(argc, argv, 1));
+    row.record.nWidth = LeadingDecimal(RowField(argc, argv, 11));
+    row.record.nHeight = LeadingDecimal(RowField(argc, argv, 12));
+    row.record.nCode = LeadingDecimal(RowField(argc, argv, 1));
     return row;
 }
 

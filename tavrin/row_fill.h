@@ -24,9 +24,6 @@ namespace browser {
 // Field pos of a row, or empty when the row has no such position or it is NULL.
 std::string_view RowField(int argc, char** argv, int pos);
 
-// Leading decimal number of text (leading blanks, optional sign; no digits give 0), clamped
-// to the int range.
-int LeadingInt(std::string_view text);
 
 // Appliance path of the character layout mapped into the package, on the field's ANSI bytes
 // (which name the file on disk): ':' becomes '_', the last four characters (the extension)

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "common/decimal_text.h"
 #include "tavrin/browser_test_support.h"
 
 namespace {
@@ -166,10 +167,10 @@ TEST(RowFillText, SizesAndMapping) {
     EXPECT_EQ("/s/\xBB\xE1\xFF_1", MapApplianceBytes("/s/\xBB\xE1\xFF:1.txt"));
     EXPECT_EQ("/s/a", MapApplianceBytes("/s/a.\xBB\xE1\xBB\xB0x"));
     EXPECT_EQ("", MapApplianceBytes("ab"));
-    EXPECT_EQ(-12, LeadingInt(" -12x"));
-    EXPECT_EQ(0, LeadingInt("x12"));
-    EXPECT_EQ(2147483647, LeadingInt("99999999999999999999"));
-    EXPECT_EQ(-2147483647 - 1, LeadingInt("-99999999999999999999"));
+    EXPECT_EQ(-12, LeadingDecimal(" -12x"));
+    EXPECT_EQ(0, LeadingDecimal("x12"));
+    EXPECT_EQ(2147483647, LeadingDecimal("99999999999999999999"));
+    EXPECT_EQ(-2147483647 - 1, LeadingDecimal("-99999999999999999999"));
 }
 
 }  // namespace
