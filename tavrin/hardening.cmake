@@ -13,7 +13,8 @@ cmake_language(DEFER CALL target_link_libraries tavrin_import PUBLIC tavrin_hard
 tavrin_add_gtest(hardening_tests
     SOURCES ${HARDENING_DIR}/archiver_version_test.cpp
             ${HARDENING_DIR}/unpack_audit_test.cpp
-    LIBS tavrin_hardening)
+            ${HARDENING_DIR}/connection_hardening_test.cpp
+    LIBS tavrin_hardening common SQLite::SQLite3)
 add_dependencies(hardening_tests tavrin_program_folder)
 
 # Packages built by the tests themselves from a generated sample, then made hostile.

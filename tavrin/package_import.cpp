@@ -1,5 +1,6 @@
 #include "tavrin/package_import.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -12,12 +13,15 @@
 #include "platform/disk_space.h"
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
+#include "platform/tree_audit.h"
 #include "tavrin/archive_extractor.h"
+#include "tavrin/archiver_version.h"
 #include "tavrin/package_flags.h"
 #include "tavrin/shell/dot_commands.h"
 #include "tavrin/shell/shell_state.h"
 #include "tavrin/sql_dump_conversion.h"
 #include "tavrin/sql_loader.h"
+#include "tavrin/unpack_audit.h"
 
 bool DiskSpaceSuffices(std::uint64_t fileSize, std::uint64_t freeBytes) {
     double needed = static_cast<double>(fileSize) * 1.5;
@@ -53,10 +57,12 @@ bool CPackageImport::WorkFolderExists() const {
 }
 
 bool CPackageImport::CreateWorkFolder() {
-    std::error_code ec;
-    bool created = HasUsableName() && std::filesystem::create_directory(m_paths.WorkFolder(), ec);
+    // Fresh and private: a package's files are the user's audit data, and an existing name
+    // (a folder or a link someone put there) is never unpacked into.
+    errno = 0;
+    bool created = HasUsableName() && CreateFreshWorkFolder(m_paths.WorkFolder());
     if (!created) {
-        int code = ec ? ec.value() : EEXIST;
+        int code = HasUsableName() && errno != 0 ? errno : EEXIST;
         // 创建文件夹失败！%d
         std::printf("\xB4\xB4\xBD\xA8\xCE\xC4\xBC\xFE\xBC\xD0\xCA\xA7\xB0\xDC\xA3\xA1%d", code);
         std::fflush(stdout);
@@ -65,12 +71,30 @@ bool CPackageImport::CreateWorkFolder() {
 }
 
 UnpackOutcome CPackageImport::Unpack(const std::string& str7zCommand) {
-    ArchiverResult result = RunArchiver(str7zCommand, m_strPackagePath, m_paths.WorkFolder());
+    // An archiver older than 26.01 lets links in an archive write outside the work folder (and
+    // does not know -spod): refuse it before it sees the package. One that cannot be started
+    // at all is left to RunArchiver, which says so.
+    SArchiverVersion version = ArchiverVersionForRun(ArchiverProgram(str7zCommand));
+    if (version.bStarted && !version.Acceptable()) {
+        PrintArchiverRefused(version);
+        return UnpackOutcome::kNotStarted;
+    }
+    // The archiver would create a missing folder with default permissions, or unpack through
+    // a link standing in its place.
+    const std::string& work = m_paths.WorkFolder();
+    if (!HasUsableName() || (!platform::IsRealFolder(work) && !CreateFreshWorkFolder(work))) {
+        return UnpackOutcome::kNotStarted;
+    }
+    ArchiverResult result = RunArchiver(str7zCommand, m_strPackagePath, work);
     if (!result.started) return UnpackOutcome::kNotStarted;
+    // Nothing the archive left may lead a read or a write out of the work folder or block it.
+    SUnpackAudit audit = AuditUnpackedFolder(work);
     // Whatever the archiver says, a package is only usable when its dumps are there; and a
-    // package the archiver complained about may be missing some of them.
+    // package the archiver complained about, or one that held unsafe entries, may be missing
+    // some of them.
     if (!platform::IsDirectory(m_paths.DumpFolder())) return UnpackOutcome::kNotAPackage;
-    return result.Succeeded() ? UnpackOutcome::kUnpacked : UnpackOutcome::kDamaged;
+    return result.Succeeded() && !audit.Damaged() ? UnpackOutcome::kUnpacked
+                                                  : UnpackOutcome::kDamaged;
 }
 
 bool CPackageImport::RemoveWorkFolder() {

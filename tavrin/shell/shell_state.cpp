@@ -105,6 +105,10 @@ void ensureOpen(ShellState& state) {
     sqlite3* db = nullptr;
     int rc = sqlite3_open(state.m_strDbFileName.c_str(), &db);
     if (db && rc == SQLITE_OK && sqlite3_errcode(db) == SQLITE_OK) {
+        // The import opens package databases here: no pointer-revealing tokenizer function,
+        // and no way for SQL to corrupt the file on purpose.
+        sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
+        sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
         sqlite3_create_function(db, "shellstatic", 0, SQLITE_UTF8, nullptr, shellStaticFunction,
                                 nullptr, nullptr);
         sqlite3_enable_load_extension(db, 1);
