@@ -28,7 +28,9 @@ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTAVRIN_FUZZ=ON >/dev/null
 cmake --build "$BUILD" -j "$(nproc)" --target "${TARGETS[@]/#/fuzz_}"
 
-mkdir -p "$BUILD/fuzz/artifacts"
+mkdir -p "$BUILD/fuzz/artifacts" "$BUILD/fuzz/tmp"
+# Targets that need scratch files make them here, not in the system's temporary folder.
+export TMPDIR="$PWD/$BUILD/fuzz/tmp"
 failed=()
 for target in "${TARGETS[@]}"; do
     scratch="$BUILD/fuzz/scratch/$target"
