@@ -30,7 +30,7 @@ cmake --build "$BUILD" -j "$(nproc)" --target "${TARGETS[@]/#/fuzz_}"
 
 mkdir -p "$BUILD/fuzz/artifacts" "$BUILD/fuzz/tmp"
 # Targets that need scratch files make them here, not in the system's temporary folder.
-export TMPDIR="$PWD/$BUILD/fuzz/tmp"
+export TMPDIR="$(cd "$BUILD/fuzz/tmp" && pwd)"
 failed=()
 for target in "${TARGETS[@]}"; do
     scratch="$BUILD/fuzz/scratch/$target"
