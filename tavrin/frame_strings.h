@@ -7,3 +7,6 @@ inline constexpr int kStrInvalidDateRange = 163;
 inline constexpr int kStrNotReadablePackage = 164;
 // Message box: the package is damaged and its data may be incomplete.
 inline constexpr int kStrPackageDamaged = 165;
+// Message box: the program folder's 7-Zip is too old to unpack packages safely ("%s": its
+// version).
+inline constexpr int kStrArchiverTooOld = 166;

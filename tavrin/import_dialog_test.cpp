@@ -234,6 +234,22 @@ TEST_F(ImportDialogTest, ACorruptFileIsReportedAndLeavesNoWorkFolderAndNoPackage
     EXPECT_EQ(m_pDlg->m_list->rowCount(), 15);
 }
 
+TEST_F(ImportDialogTest, AnArchiverTooOldIsRefusedWithItsVersionAndNothingIsUnpacked) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    fs::remove(m_strProgram + "/7z");
+    import_test::WriteFile(m_strProgram + "/7z",
+                           "#!/bin/sh\necho '7-Zip (z) 25.01 (x64) : Copyright (c) 1999-2025'\n");
+    fs::permissions(m_strProgram + "/7z", fs::perms::owner_all);
+    Open(package.strTar);
+    ASSERT_EQ(m_prompts.m_messages.size(), 1);
+    EXPECT_NE(m_prompts.m_messages[0].indexOf(QStringLiteral("25.01")), -1);
+    EXPECT_EQ(m_prompts.m_messages[0],
+              ResString(kStrArchiverTooOld).replace(QStringLiteral("%s"), QStringLiteral("25.01")));
+    EXPECT_FALSE(fs::exists(WorkFolder(package)));
+    EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
+    EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
+}
+
 TEST_F(ImportDialogTest, ADamagedPackageIsImportedWithAWarning) {
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in", {"--prefix", "cut"});
     std::string bytes = import_test::ReadFile(package.strTar);

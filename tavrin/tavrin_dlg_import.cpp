@@ -9,6 +9,7 @@
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
 #include "tavrin/archive_extractor.h"
+#include "tavrin/archiver_version.h"
 #include "tavrin/audit_combo_box.h"
 #include "tavrin/auditor_extras.h"
 #include "tavrin/background_load.h"
@@ -128,6 +129,12 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
         import.RemoveWorkFolder();
         dlg.UpdateData(false);
         if (outcome == UnpackOutcome::kNotAPackage) ShowMessage(ResString(kStrNotReadablePackage));
+        // An archiver too old to unpack safely was refused before it saw the package.
+        const SArchiverVersion version =
+            ArchiverVersionForRun(ArchiverProgram(dlg.m_str7zCommand.toStdString()));
+        if (outcome == UnpackOutcome::kNotStarted && version.bStarted && !version.Acceptable())
+            ShowMessage(QString::fromStdString(
+                ArchiverRefusalText(ResString(kStrArchiverTooOld).toStdString(), version)));
         return;
     }
 
