@@ -11,7 +11,7 @@ PACKAGES=(
     7zip
     libgtest-dev googletest libbenchmark-dev
     fonts-wqy-microhei
-    xvfb x11-apps imagemagick xauth
+    xvfb x11-apps imagemagick xauth time
     python3
 )
 
