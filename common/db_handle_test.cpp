@@ -6,22 +6,12 @@
 #include <filesystem>
 #include <random>
 
+#include "platform/test_temp_folder.h"
+
 namespace {
 
-// A fresh folder under the system's temporary folder, removed with what it holds.
-struct TempFolder {
-    std::filesystem::path path;
-    TempFolder() {
-        std::random_device rd;
-        do {
-            path = std::filesystem::temp_directory_path() /
-                   ("db-handle-test-" + std::to_string(rd()) + std::to_string(rd()));
-        } while (!std::filesystem::create_directory(path));
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
+struct TempFolder : platform_test::CTempFolder {
+    TempFolder() : CTempFolder("db-handle-test-") {}
 };
 
 const std::string kOpenFailed = "\xB4\xF2\xBF\xAA\xCA\xFD\xBE\xDD\xCA\xA7\xB0\xDC";  // 打开数据失败

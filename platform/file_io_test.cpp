@@ -8,22 +8,12 @@
 #include <fstream>
 #include <random>
 
+#include "platform/test_temp_folder.h"
+
 namespace {
 
-struct TempFolder {
-    std::filesystem::path path;
-    TempFolder() {
-        std::random_device rd;
-        do {
-            path = std::filesystem::temp_directory_path() /
-                   ("file-io-test-" + std::to_string(rd()) + std::to_string(rd()));
-        } while (!std::filesystem::create_directory(path));
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-    std::string operator/(const char* name) const { return (path / name).string(); }
+struct TempFolder : platform_test::CTempFolder {
+    TempFolder() : CTempFolder("file-io-test-") {}
 };
 
 std::string Slurp(const std::string& path) {
