@@ -132,6 +132,24 @@ void WriteEscapeRewrite(const CLineReader::Line& line, char quote, std::string_v
     if (line.bHasLineEnd) out.Write(kLineEnd);
 }
 
+// Reads sourcePath line by line and lets rewrite write each line to destinationPath: the
+// open, create and finish steps with their messages, shared by the one-output conversions.
+template <typename Rewrite>
+bool RewriteLines(const std::string& sourcePath, const std::string& destinationPath,
+                  Rewrite rewrite) {
+    platform::CFileReader source;
+    if (!source.Open(sourcePath)) {
+        ReportReadFailure(source.ErrorCode());
+        return false;
+    }
+    platform::CFileWriter out;
+    if (!CreateOutput(out, destinationPath, sourcePath)) return false;
+    CLineReader lines(source, kReadSize);
+    CLineReader::Line line;
+    while (lines.Next(line)) rewrite(line, out);
+    return Finish(lines, source, &out, nullptr);
+}
+
 }  // namespace
 
 void AppendInsertRewrite(std::string_view line, std::string& out) {
@@ -202,39 +220,24 @@ bool SplitSqlDump(const std::string& dumpPath, const std::string& rowStatementsP
 }
 
 bool DoubleEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath) {
-    platform::CFileReader source;
-    if (!source.Open(sourcePath)) {
-        ReportReadFailure(source.ErrorCode());
-        return false;
-    }
-    platform::CFileWriter out;
-    if (!CreateOutput(out, destinationPath, sourcePath)) return false;
-    CLineReader lines(source, kReadSize);
-    CLineReader::Line line;
-    while (lines.Next(line)) WriteEscapeRewrite(line, '"', "\"\"", out);
-    return Finish(lines, source, &out, nullptr);
+    return RewriteLines(sourcePath, destinationPath,
+                        [](const CLineReader::Line& line, platform::CFileWriter& out) {
+                            WriteEscapeRewrite(line, '"', "\"\"", out);
+                        });
 }
 
 bool StripEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath) {
-    platform::CFileReader source;
-    if (!source.Open(sourcePath)) {
-        ReportReadFailure(source.ErrorCode());
-        return false;
-    }
-    platform::CFileWriter out;
-    if (!CreateOutput(out, destinationPath, sourcePath)) return false;
-    CLineReader lines(source, kReadSize);
-    CLineReader::Line line;
     std::string scratch;
-    while (lines.Next(line)) {
-        if (std::memchr(line.pData, '\\', line.nSize)) {
-            scratch.clear();
-            AppendStrippedQuotesRewrite(std::string_view(line.pData, line.nSize), scratch);
-            out.Write(scratch);
-        } else {
-            out.Write(line.pData, line.nSize);
-        }
-        if (line.bHasLineEnd) out.Write(kLineEnd);
-    }
-    return Finish(lines, source, &out, nullptr);
+    return RewriteLines(sourcePath, destinationPath,
+                        [&scratch](const CLineReader::Line& line, platform::CFileWriter& out) {
+                            if (std::memchr(line.pData, '\\', line.nSize)) {
+                                scratch.clear();
+                                AppendStrippedQuotesRewrite(
+                                    std::string_view(line.pData, line.nSize), scratch);
+                                out.Write(scratch);
+                            } else {
+                                out.Write(line.pData, line.nSize);
+                            }
+                            if (line.bHasLineEnd) out.Write(kLineEnd);
+                        });
 }
