@@ -2,10 +2,15 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -16,8 +21,10 @@ namespace {
 
 // Starts the child with standard input from /dev/null and default signal handling, so a
 // child never inherits a blocked or ignored signal from whatever thread started it.
-// Returns the pid, or -1 with *err set.
-pid_t Start(const std::string& program, const std::vector<std::string>& argv, int* err) {
+// stdoutFd, when not -1, becomes the child's standard output. Returns the pid, or -1 with
+// *err set.
+pid_t Start(const std::string& program, const std::vector<std::string>& argv, int* err,
+            int stdoutFd = -1) {
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -37,6 +44,7 @@ pid_t Start(const std::string& program, const std::vector<std::string>& argv, in
         return -1;
     }
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
     sigset_t empty;
     sigemptyset(&empty);
     sigset_t defaults;
@@ -70,6 +78,59 @@ int WaitFor(pid_t pid) {
     return status;
 }
 
+void RecordStatus(int status, SpawnResult& result) {
+    if (status >= 0 && WIFEXITED(status)) {
+        result.exitStatus = WEXITSTATUS(status);
+    } else if (status >= 0 && WIFSIGNALED(status)) {
+        result.termSignal = WTERMSIG(status);
+    }
+}
+
+// A file descriptor closed when it goes out of scope.
+class CFd {
+  public:
+    explicit CFd(int fd = -1) : m_fd(fd) {}
+    ~CFd() { Reset(); }
+    CFd(const CFd&) = delete;
+    CFd& operator=(const CFd&) = delete;
+    int Get() const { return m_fd; }
+    int Release() {
+        int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+    void Reset(int fd = -1) {
+        if (m_fd >= 0) close(m_fd);
+        m_fd = fd;
+    }
+
+  private:
+    int m_fd;
+};
+
+// Opens a pseudo-terminal pair in raw mode (bytes pass untranslated) with an 80-column window,
+// both ends close-on-exec. False when the system has none to give.
+bool OpenRawTerminal(CFd& reading, CFd& writing) {
+    CFd master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (master.Get() < 0 || grantpt(master.Get()) != 0 || unlockpt(master.Get()) != 0) return false;
+    char name[128];
+    if (ptsname_r(master.Get(), name, sizeof name) != 0) return false;
+    CFd slave(open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (slave.Get() < 0) return false;
+    termios mode{};
+    if (tcgetattr(slave.Get(), &mode) == 0) {
+        cfmakeraw(&mode);
+        tcsetattr(slave.Get(), TCSANOW, &mode);
+    }
+    winsize size{};
+    size.ws_col = 80;
+    size.ws_row = 24;
+    ioctl(slave.Get(), TIOCSWINSZ, &size);
+    reading.Reset(master.Release());
+    writing.Reset(slave.Release());
+    return true;
+}
+
 }  // namespace
 
 SpawnResult SpawnAndWait(const std::string& program, const std::vector<std::string>& argv) {
@@ -85,12 +146,73 @@ SpawnResult SpawnAndWait(const std::string& program, const std::vector<std::stri
         return result;
     }
     result.started = true;
-    int status = WaitFor(pid);
-    if (status >= 0 && WIFEXITED(status)) {
-        result.exitStatus = WEXITSTATUS(status);
-    } else if (status >= 0 && WIFSIGNALED(status)) {
-        result.termSignal = WTERMSIG(status);
+    RecordStatus(WaitFor(pid), result);
+    return result;
+}
+
+SpawnResult SpawnWatched(const std::string& program, const std::vector<std::string>& argv,
+                         const OutputSink& sink, const StopRequest& stop, int pollMs) {
+    SpawnResult result;
+    if (argv.empty()) {
+        result.errorCode = EINVAL;
+        return result;
     }
+    CFd reading;
+    CFd writing;
+    if (!OpenRawTerminal(reading, writing)) {
+        int ends[2];
+        if (pipe2(ends, O_CLOEXEC) != 0) {
+            result.errorCode = errno;
+            return result;
+        }
+        reading.Reset(ends[0]);
+        writing.Reset(ends[1]);
+    }
+    int err = 0;
+    pid_t pid = Start(program, argv, &err, writing.Get());
+    // Only the child may hold the writing end: its end is the output's end.
+    writing.Reset();
+    if (pid < 0) {
+        result.errorCode = err;
+        return result;
+    }
+    result.started = true;
+    fcntl(reading.Get(), F_SETFL, fcntl(reading.Get(), F_GETFL) | O_NONBLOCK);
+
+    char buffer[16384];
+    bool bEnded = false;  // reaped already
+    int status = -1;
+    for (;;) {
+        pollfd wanted{reading.Get(), POLLIN, 0};
+        int ready = poll(&wanted, 1, pollMs < 1 ? 1 : pollMs);
+        bool bDrained = false;
+        if (ready > 0) {
+            ssize_t n = read(reading.Get(), buffer, sizeof buffer);
+            if (n > 0) {
+                if (sink) sink(buffer, static_cast<std::size_t>(n));
+                continue;
+            }
+            // End of the pipe, or EIO once no process holds the terminal any more.
+            bDrained = n == 0 || (errno != EINTR && errno != EAGAIN);
+        } else if (ready < 0 && errno != EINTR) {
+            bDrained = true;
+        }
+        if (bDrained) break;
+        if (!result.stopped && stop && stop()) {
+            kill(pid, SIGKILL);  // not reaped yet, so the identifier is still the child's
+            result.stopped = true;
+        }
+        // A process the child left behind may keep the output open: the child's own end
+        // decides, and what it wrote before it ended is read first.
+        if (!bEnded && waitpid(pid, &status, WNOHANG) == pid) bEnded = true;
+        if (bEnded) {
+            ssize_t n;
+            while ((n = read(reading.Get(), buffer, sizeof buffer)) > 0)
+                if (sink) sink(buffer, static_cast<std::size_t>(n));
+            break;
+        }
+    }
+    RecordStatus(bEnded ? status : WaitFor(pid), result);
     return result;
 }
 

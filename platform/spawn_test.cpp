@@ -99,3 +99,64 @@ TEST(SpawnDetached, ReportsStartFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+struct SWatched {
+    platform::SpawnResult result;
+    std::string output;
+};
+
+SWatched Watch(const std::vector<std::string>& argv, const platform::StopRequest& stop = {}) {
+    SWatched watched;
+    const std::string program = argv[0] == "sh" ? "/bin/sh" : argv[0];
+    watched.result = platform::SpawnWatched(
+        program, argv, [&](const char* data, size_t size) { watched.output.append(data, size); },
+        stop, 20);
+    return watched;
+}
+
+TEST(SpawnWatched, GivesTheChildATerminalAndEveryByteUntranslated) {
+    auto tty = Watch({"sh", "-c", "test -t 1 && printf 'on a terminal\\nline two\\n'; exit 4"});
+    ASSERT_TRUE(tty.result.started);
+    EXPECT_EQ(tty.result.exitStatus, 4);
+    EXPECT_FALSE(tty.result.stopped);
+    EXPECT_EQ(tty.output, "on a terminal\nline two\n");  // no CR added
+
+    // Far more than one read and than the terminal's buffer, written by a child that ends at
+    // once: nothing is lost at its end.
+    auto big = Watch({"sh", "-c", "head -c 3000000 /dev/zero | tr '\\0' 'x'"});
+    EXPECT_EQ(big.result.exitStatus, 0);
+    EXPECT_EQ(big.output.size(), 3000000u);
+    EXPECT_EQ(big.output.find_first_not_of('x'), std::string::npos);
+
+    auto missing = Watch({"/nonexistent/program"});
+    EXPECT_FALSE(missing.result.started);
+    EXPECT_EQ(missing.result.errorCode, ENOENT);
+    EXPECT_FALSE(platform::SpawnWatched("/bin/true", {}, {}, {}).started);
+}
+
+TEST(SpawnWatched, StopKillsTheChildPromptly) {
+    auto start = std::chrono::steady_clock::now();
+    int polls = 0;
+    auto stopped = Watch({"sh", "-c", "echo started; exec sleep 30"}, [&] { return ++polls > 5; });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_TRUE(stopped.result.stopped);
+    EXPECT_EQ(stopped.result.termSignal, SIGKILL);
+    EXPECT_EQ(stopped.output, "started\n");
+
+    // A stop that is never asked for leaves the run alone.
+    auto whole = Watch({"sh", "-c", "sleep 0.2; echo end"}, [] { return false; });
+    EXPECT_FALSE(whole.result.stopped);
+    EXPECT_EQ(whole.output, "end\n");
+}
+
+TEST(SpawnWatched, EndsWithTheChildEvenWhenAnotherProcessKeepsItsOutputOpen) {
+    auto start = std::chrono::steady_clock::now();
+    auto left = Watch({"sh", "-c", "sleep 3 & echo done"});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+    EXPECT_EQ(left.result.exitStatus, 0);
+    EXPECT_EQ(left.output, "done\n");
+}
+
+}  // namespace

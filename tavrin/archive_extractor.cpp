@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "platform/spawn.h"
+#include "tavrin/archiver_progress.h"
 
 std::string Make7zCommand(const std::string& programFolder) {
     return "\"" + platform::JoinPath(programFolder, "7z") + "\"";
@@ -36,21 +37,25 @@ std::string ArchiverCommandLine(const std::string& str7zCommand, const std::stri
            folder + "\"";
 }
 
-ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
-                           const std::string& folder) {
+namespace {
+
+// The console lines around a run, and its result; run starts the archiver and waits for it.
+template <typename Run>
+ArchiverResult RunArchiverWith(const std::string& str7zCommand, const std::string& archive,
+                               const std::string& folder, Run run) {
     std::string program = ArchiverProgram(str7zCommand);
     std::printf("%s\n%s\n",
                 platform::Utf8ToAnsi(ArchiverCommandLine(str7zCommand, archive, folder)).c_str(),
                 platform::Utf8ToAnsi(program).c_str());
     std::fflush(stdout);
 
-    platform::SpawnResult spawned =
-        platform::SpawnAndWait(program, ArchiverArguments(archive, folder));
+    platform::SpawnResult spawned = run(program, ArchiverArguments(archive, folder));
     ArchiverResult result;
     result.started = spawned.started;
     result.errorCode = spawned.errorCode;
     result.exitStatus = spawned.exitStatus;
     result.termSignal = spawned.termSignal;
+    result.stopped = spawned.stopped;
     if (!spawned.started) {
         // 运行失败！%d\n
         std::printf("\xD4\xCB\xD0\xD0\xCA\xA7\xB0\xDC\xA3\xA1%d\n", spawned.errorCode);
@@ -62,5 +67,41 @@ ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& a
             "\xCD\xCB\xB3\xF6\xA3\xA1");
     }
     std::fflush(stdout);
+    return result;
+}
+
+}  // namespace
+
+ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
+                           const std::string& folder) {
+    return RunArchiverWith(str7zCommand, archive, folder,
+                           [](const std::string& program, const std::vector<std::string>& argv) {
+                               return platform::SpawnAndWait(program, argv);
+                           });
+}
+
+ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
+                           const std::string& folder, const SArchiverWatch& watch) {
+    CArchiverOutput output;
+    std::string console;
+    auto sink = [&](const char* data, std::size_t size) {
+        const int before = output.Percent();
+        output.Feed(data, size, &console);
+        if (!console.empty()) {
+            std::fwrite(console.data(), 1, console.size(), stdout);
+            std::fflush(stdout);
+            console.clear();
+        }
+        if (output.Percent() > before && watch.onPercent) watch.onPercent(output.Percent());
+    };
+    ArchiverResult result =
+        RunArchiverWith(str7zCommand, archive, folder,
+                        [&](const std::string& program, const std::vector<std::string>& argv) {
+                            platform::SpawnResult spawned =
+                                platform::SpawnWatched(program, argv, sink, watch.shouldStop);
+                            output.Finish(&console);
+                            std::fwrite(console.data(), 1, console.size(), stdout);
+                            return spawned;
+                        });
     return result;
 }

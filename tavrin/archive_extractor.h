@@ -1,6 +1,7 @@
 // Unpacking a package with the 7-Zip archiver that lies in the program folder.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ struct ArchiverResult {
     int errorCode = 0;     // errno of a failed start
     int exitStatus = -1;   // the archiver's exit status; -1 when it was killed
     int termSignal = 0;    // the signal that killed it, else 0
+    bool stopped = false;  // it was stopped because the watch asked for it
 
     // The archiver ran and reported success (exit status 0).
     bool Succeeded() const { return started && exitStatus == 0; }
@@ -43,3 +45,18 @@ struct ArchiverResult {
 // Blocks the calling thread for the whole extraction; any thread may call it.
 ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
                            const std::string& folder);
+
+// Following one archiver run while it works. Both functions are called on the thread running
+// the archiver and may be empty.
+struct SArchiverWatch {
+    std::function<void(int nPercent)> onPercent;  // the archiver's own percentage, when it grows
+    std::function<bool()> shouldStop;             // asked about ten times a second; true stops it
+};
+
+// RunArchiver with the same arguments and console text, watched: the archiver writes to a
+// terminal of its own, so that it shows its progress; its progress texts are taken out of what
+// reaches standard output, which otherwise gets the archiver's lines as they come. When
+// shouldStop answers true the archiver is killed; the result then has stopped set (and is no
+// success).
+ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
+                           const std::string& folder, const SArchiverWatch& watch);

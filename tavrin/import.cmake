@@ -4,6 +4,8 @@
 set(IMPORT_DIR ${CMAKE_CURRENT_LIST_DIR})
 add_library(tavrin_import STATIC
     ${IMPORT_DIR}/archive_extractor.cpp
+    ${IMPORT_DIR}/archiver_progress.cpp
+    ${IMPORT_DIR}/import_progress.cpp
     ${IMPORT_DIR}/package_import.cpp)
 target_include_directories(tavrin_import PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(tavrin_import PUBLIC tavrin_workspace shell common platform
@@ -25,11 +27,12 @@ add_dependencies(tavrin_import tavrin_program_folder)
 
 # tavrin-import PACKAGE.tar: the same import from a terminal, kept in the program folder.
 add_executable(tavrin-import ${IMPORT_DIR}/tavrin_import_main.cpp)
-target_link_libraries(tavrin-import PRIVATE tavrin_import)
+target_link_libraries(tavrin-import PRIVATE tavrin_import tavrin_browser)
 add_dependencies(tavrin-import tavrin_table_sql)
 
 tavrin_add_gtest(import_tests
     SOURCES ${IMPORT_DIR}/archive_extractor_test.cpp
+            ${IMPORT_DIR}/archiver_progress_test.cpp
             ${IMPORT_DIR}/package_import_test.cpp
             ${IMPORT_DIR}/tavrin_import_main_test.cpp
     LIBS tavrin_import SQLite::SQLite3)

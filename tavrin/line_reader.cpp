@@ -31,6 +31,7 @@ bool CLineReader::Fill() {
     }
     if (n == 0) m_bEof = true;
     m_nEnd += static_cast<std::size_t>(n);
+    m_nBytesRead += static_cast<std::uint64_t>(n);
     return n > 0;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "platform/file_io.h"
@@ -26,6 +27,8 @@ class CLineReader {
     // The next line. False at the end of the file or on a read error (Failed() tells which).
     bool Next(Line& line);
     bool Failed() const { return m_bFailed; }
+    // Bytes read from the file so far (ahead of the lines returned by up to one read).
+    std::uint64_t BytesRead() const { return m_nBytesRead; }
 
   private:
     bool Fill();
@@ -37,6 +40,7 @@ class CLineReader {
     std::size_t m_nBegin = 0;  // first byte not yet returned
     std::size_t m_nScan = 0;   // bytes before this hold no line feed (from m_nBegin on)
     std::size_t m_nEnd = 0;    // end of the bytes read
+    std::uint64_t m_nBytesRead = 0;
     bool m_bEof = false;
     bool m_bFailed = false;
 };

@@ -16,6 +16,7 @@
 #include "platform/tree_audit.h"
 #include "tavrin/archive_extractor.h"
 #include "tavrin/archiver_version.h"
+#include "tavrin/import_progress.h"
 #include "tavrin/package_flags.h"
 #include "tavrin/shell/dot_commands.h"
 #include "tavrin/shell/shell_state.h"
@@ -47,6 +48,29 @@ CPackageImport::CPackageImport(std::string programFolder, std::string packagePat
 bool CPackageImport::HasUsableName() const {
     return IsUsablePackageName(PackageName());
 }
+
+bool CPackageImport::Cancelled() const {
+    return m_pProgress && m_pProgress->CancelRequested();
+}
+
+namespace {
+
+std::uint64_t SizeOf(const std::string& path) {
+    return platform::FileSize(path).value_or(0);
+}
+
+// The progress of one conversion: its bytes read, and whether to go on.
+ConversionProgress ReportConversion(CImportProgress* pProgress, ImportStep eStep,
+                                    const std::string& source) {
+    if (!pProgress) return {};
+    pProgress->BeginStep(eStep, source, SizeOf(source));
+    return [pProgress](std::uint64_t nRead) {
+        pProgress->SetDone(nRead);
+        return !pProgress->CancelRequested();
+    };
+}
+
+}  // namespace
 
 bool CPackageImport::CheckDiskSpace() const {
     return ::CheckDiskSpace(m_strPackagePath, m_strProgramFolder);
@@ -85,7 +109,21 @@ UnpackOutcome CPackageImport::Unpack(const std::string& str7zCommand) {
     if (!HasUsableName() || (!platform::IsRealFolder(work) && !CreateFreshWorkFolder(work))) {
         return UnpackOutcome::kNotStarted;
     }
-    ArchiverResult result = RunArchiver(str7zCommand, m_strPackagePath, work);
+    ArchiverResult result;
+    if (m_pProgress) {
+        if (Cancelled()) return UnpackOutcome::kCancelled;
+        CImportProgress& progress = *m_pProgress;
+        progress.BeginStep(ImportStep::kUnpacking, m_strPackagePath, 100);
+        SArchiverWatch watch;
+        watch.onPercent = [&progress](int nPercent) {
+            progress.SetDone(static_cast<std::uint64_t>(nPercent));
+        };
+        watch.shouldStop = [&progress] { return progress.CancelRequested(); };
+        result = RunArchiver(str7zCommand, m_strPackagePath, work, watch);
+        if (result.stopped) return UnpackOutcome::kCancelled;
+    } else {
+        result = RunArchiver(str7zCommand, m_strPackagePath, work);
+    }
     if (!result.started) return UnpackOutcome::kNotStarted;
     // Nothing the archive left may lead a read or a write out of the work folder or block it.
     SUnpackAudit audit = AuditUnpackedFolder(work);
@@ -113,13 +151,19 @@ bool CPackageImport::RemoveWorkFolder() {
 }
 
 void CPackageImport::ConvertDumps() {
-    StripEscapedQuotes(m_paths.DumpPath("w_text_matrix.bak"),
-                       m_paths.DumpPath("w_text_matrix1.bak"));
+    if (Cancelled()) return;
+    const std::string matrix = m_paths.DumpPath("w_text_matrix.bak");
+    StripEscapedQuotes(matrix, m_paths.DumpPath("w_text_matrix1.bak"),
+                       ReportConversion(m_pProgress, ImportStep::kConverting, matrix));
+    if (Cancelled()) return;
     m_bHasTabTable = DumpHasData(m_paths.DumpPath("vsms_xapp_tab.bak"));
     m_bHasMatrixTable = DumpHasData(m_paths.DumpPath("w_text_matrix1.bak"));
-    DoubleEscapedQuotes(m_paths.DumpPath("utm_dba_scan.bak"), m_paths.WorkPath("utm_dba_scan.bak"));
-    DoubleEscapedQuotes(m_paths.DumpPath("utm_xapp_scan.bak"),
-                        m_paths.WorkPath("utm_xapp_scan.bak"));
+    for (const char* scan : {"utm_dba_scan.bak", "utm_xapp_scan.bak"}) {
+        const std::string source = m_paths.DumpPath(scan);
+        DoubleEscapedQuotes(source, m_paths.WorkPath(scan),
+                            ReportConversion(m_pProgress, ImportStep::kConverting, source));
+        if (Cancelled()) return;
+    }
 }
 
 namespace {
@@ -135,35 +179,47 @@ int RunCommand(ShellState& state, std::vector<std::string> args) {
 }  // namespace
 
 void CPackageImport::LoadParentDb() {
+    if (Cancelled()) return;
     ShellState state;
     // The work databases are rebuilt from the package whenever needed, so the loads need no
     // journal file or synchronous writes; each import still ends consistent.
     state.m_bFastImport = true;
+    if (m_pProgress) {
+        state.m_fnImportProgress = [pProgress = m_pProgress](std::uint64_t nRead) {
+            pProgress->SetDone(nRead);
+            return !pProgress->CancelRequested();
+        };
+    }
     openShell(state, m_paths.ParentDbPath().c_str());
     std::fflush(stdout);
 
+    // Each dump is announced before it loads; after a cancel request nothing more loads.
+    auto import = [&](const std::string& dump, const char* table) {
+        if (Cancelled()) return;
+        if (m_pProgress) m_pProgress->BeginStep(ImportStep::kLoading, dump, SizeOf(dump));
+        RunCommand(state, {"import", dump, table});
+        if (m_pProgress) m_pProgress->SetDone(SizeOf(dump));
+    };
     RunCommand(state, {"read", m_paths.TableScriptPath()});
     RunCommand(state, {"separator", "\t"});
     for (const char* table :
          {"unix_sms_log", "unix_vsms_log", "unix_xapp_log", "utm2dba", "unix_xfer_log"}) {
-        RunCommand(state, {"import", m_paths.DumpPath(std::string(table) + ".bak"), table});
+        import(m_paths.DumpPath(std::string(table) + ".bak"), table);
     }
     RunCommand(state, {"separator", ","});
-    RunCommand(state, {"import", m_paths.WorkPath("utm_xapp_scan.bak"), "utm_xapp_scan"});
-    RunCommand(state, {"import", m_paths.WorkPath("utm_dba_scan.bak"), "utm_dba_scan"});
-    if (m_bHasTabTable) {
-        RunCommand(state, {"import", m_paths.DumpPath("vsms_xapp_tab.bak"), "vsms_xapp_tab"});
-    }
-    if (m_bHasMatrixTable) {
-        RunCommand(state, {"import", m_paths.DumpPath("w_text_matrix1.bak"), "w_text_matrix"});
-    }
+    import(m_paths.WorkPath("utm_xapp_scan.bak"), "utm_xapp_scan");
+    import(m_paths.WorkPath("utm_dba_scan.bak"), "utm_dba_scan");
+    if (m_bHasTabTable) import(m_paths.DumpPath("vsms_xapp_tab.bak"), "vsms_xapp_tab");
+    if (m_bHasMatrixTable) import(m_paths.DumpPath("w_text_matrix1.bak"), "w_text_matrix");
     closeShell(state);
     std::fflush(stdout);
 }
 
 void CPackageImport::CreateChildTables(DbHandle& child) {
-    SplitSqlDump(m_paths.SqlDumpPath(), m_paths.RowStatementsPath(),
-                 m_paths.TableDefinitionsPath());
+    if (Cancelled()) return;
+    SplitSqlDump(m_paths.SqlDumpPath(), m_paths.RowStatementsPath(), m_paths.TableDefinitionsPath(),
+                 ReportConversion(m_pProgress, ImportStep::kSplitting, m_paths.SqlDumpPath()));
+    if (Cancelled()) return;
     RunSqlFile(child, m_paths.TableDefinitionsPath());
     std::fflush(stdout);
 }

@@ -14,6 +14,10 @@
 // own that is closed before LoadParentDb returns, and the child database is the caller's
 // handle.
 //
+// Progress: with SetProgress the steps report what they work on and how far they are, and stop
+// at the user's request: Unpack kills the archiver, and a step that was asked to stop (or that
+// comes after the request) leaves its work unfinished; the caller then removes the work folder.
+//
 // Threads: one object is used by one thread at a time. The steps before LoadChildRows use the
 // shell engine, whose process-wide values allow one importing thread at a time.
 #pragma once
@@ -23,6 +27,7 @@
 
 #include "tavrin/workspace_paths.h"
 
+class CImportProgress;
 struct DbHandle;
 
 // What became of unpacking.
@@ -32,6 +37,7 @@ enum class UnpackOutcome {
                    // on with what was unpacked, and the user must be told it may be incomplete
     kNotAPackage,  // no dump folder after the archiver ran: not a readable package
     kNotStarted,   // the archiver could not be started
+    kCancelled,    // stopped at the user's request (the archiver killed or never started)
 };
 
 // True when freeBytes is strictly greater than 1.5 times fileSize (computed in floating point
@@ -58,6 +64,12 @@ class CPackageImport {
     // be the program folder itself or lie outside it, and it is deleted at close.
     bool HasUsableName() const;
 
+    // Reports the steps to pProgress and honours its cancel request; null (the default) does
+    // neither. The object must outlive every later step call.
+    void SetProgress(CImportProgress* pProgress) { m_pProgress = pProgress; }
+    // True once the user asked the import to stop (through the progress object).
+    bool Cancelled() const;
+
     // The free-space check, on the file system of the program folder (where the package is
     // unpacked).
     bool CheckDiskSpace() const;
@@ -70,7 +82,8 @@ class CPackageImport {
     bool CreateWorkFolder();
 
     // Runs the archiver (str7zCommand as Make7zCommand builds it) on the package with the
-    // work folder as output and waits for it. Blocks for the whole extraction.
+    // work folder as output and waits for it. Blocks for the whole extraction. With a progress
+    // object the archiver shows its percentage and a cancel request kills it (kCancelled).
     UnpackOutcome Unpack(const std::string& str7zCommand);
 
     // After kNotStarted or kNotAPackage: deletes the work folder with what the archiver left
@@ -106,4 +119,5 @@ class CPackageImport {
     CWorkspacePaths m_paths;
     bool m_bHasTabTable = false;
     bool m_bHasMatrixTable = false;
+    CImportProgress* m_pProgress = nullptr;
 };

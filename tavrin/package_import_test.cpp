@@ -7,6 +7,7 @@
 #include "common/db_handle.h"
 #include "platform/disk_space.h"
 #include "tavrin/archive_extractor.h"
+#include "tavrin/import_progress.h"
 #include "tavrin/import_test_util.h"
 
 namespace {
@@ -178,6 +179,65 @@ TEST_F(PackageImportTest, NeverUsesANameThatWouldMakeTheProgramFolderTheWorkFold
         testing::internal::GetCapturedStdout();
     }
     EXPECT_TRUE(fs::exists(m_strProgram + "/table.sql"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PackageImportTest, ReportsItsStepsWithoutChangingWhatItLoadsOrPrints) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    CPackageImport plain(m_strProgram, package.strTar);
+    ASSERT_EQ(ImportAll(plain), UnpackOutcome::kUnpacked) << m_strConsole;
+    const std::string plainConsole = m_strConsole;
+    const auto plainParent = import_test::DatabaseContent(plain.Paths().ParentDbPath());
+    fs::remove_all(plain.Paths().WorkFolder());
+
+    CImportProgress progress;
+    CPackageImport watched(m_strProgram, package.strTar);
+    watched.SetProgress(&progress);
+    ASSERT_EQ(ImportAll(watched), UnpackOutcome::kUnpacked) << m_strConsole;
+    EXPECT_FALSE(watched.Cancelled());
+    EXPECT_EQ(m_strConsole, plainConsole);
+    EXPECT_EQ(import_test::DatabaseContent(watched.Paths().ParentDbPath()), plainParent);
+    EXPECT_EQ(import_test::TableCounts(watched.Paths().ChildDbPath()), package.child);
+
+    // The last step was the split of the SQL dump, read to its end.
+    const SImportProgress last = progress.Snapshot();
+    EXPECT_EQ(last.eStep, ImportStep::kSplitting);
+    EXPECT_EQ(last.strFile, "sub_table_sms.sql");
+    EXPECT_GT(last.nTotal, 0u);
+    EXPECT_EQ(last.nDone, last.nTotal);
+}
+
+TEST_F(PackageImportTest, DoesNothingMoreOnceTheUserCancelled) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    CImportProgress progress;
+    progress.RequestCancel();
+    CPackageImport early(m_strProgram, package.strTar);
+    early.SetProgress(&progress);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(early.CreateWorkFolder());
+    EXPECT_EQ(early.Unpack(Make7zCommand(m_strProgram)), UnpackOutcome::kCancelled);
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(console.find(" x -ttar"), std::string::npos) << "the archiver ran: " << console;
+    EXPECT_TRUE(early.RemoveWorkFolder());
+
+    // Cancelled after unpacking: no conversion and no database follow.
+    CImportProgress later;
+    CPackageImport late(m_strProgram, package.strTar);
+    late.SetProgress(&later);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(late.CreateWorkFolder());
+    ASSERT_EQ(late.Unpack(Make7zCommand(m_strProgram)), UnpackOutcome::kUnpacked);
+    later.RequestCancel();
+    late.ConvertDumps();
+    late.LoadParentDb();
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(late.Cancelled());
+    EXPECT_FALSE(fs::exists(late.Paths().DumpPath("w_text_matrix1.bak")));
+    EXPECT_FALSE(fs::exists(late.Paths().WorkPath("utm_dba_scan.bak")));
+    EXPECT_FALSE(fs::exists(late.Paths().ParentDbPath()));
 }
 
 }  // namespace

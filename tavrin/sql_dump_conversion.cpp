@@ -48,6 +48,24 @@ bool CreateOutput(platform::CFileWriter& writer, const std::string& path,
     return true;
 }
 
+// Passes each new read of the source to progress. False when progress asks to stop.
+class CProgressReport {
+  public:
+    explicit CProgressReport(const ConversionProgress& progress) : m_progress(progress) {}
+    bool Continue(const CLineReader& lines) {
+        if (!m_progress || lines.BytesRead() == m_nReported) return true;
+        m_nReported = lines.BytesRead();
+        m_bStopped = !m_progress(m_nReported);
+        return !m_bStopped;
+    }
+    bool Stopped() const { return m_bStopped; }
+
+  private:
+    const ConversionProgress& m_progress;
+    std::uint64_t m_nReported = 0;
+    bool m_bStopped = false;
+};
+
 // Finishes a conversion: closes the outputs and reports the first failure.
 bool Finish(const CLineReader& lines, const platform::CFileReader& source, platform::CFileWriter* a,
             platform::CFileWriter* b) {
@@ -136,7 +154,7 @@ void WriteEscapeRewrite(const CLineReader::Line& line, char quote, std::string_v
 // open, create and finish steps with their messages, shared by the one-output conversions.
 template <typename Rewrite>
 bool RewriteLines(const std::string& sourcePath, const std::string& destinationPath,
-                  Rewrite rewrite) {
+                  const ConversionProgress& progress, Rewrite rewrite) {
     platform::CFileReader source;
     if (!source.Open(sourcePath)) {
         ReportReadFailure(source.ErrorCode());
@@ -146,8 +164,9 @@ bool RewriteLines(const std::string& sourcePath, const std::string& destinationP
     if (!CreateOutput(out, destinationPath, sourcePath)) return false;
     CLineReader lines(source, kReadSize);
     CLineReader::Line line;
-    while (lines.Next(line)) rewrite(line, out);
-    return Finish(lines, source, &out, nullptr);
+    CProgressReport report(progress);
+    while (lines.Next(line) && report.Continue(lines)) rewrite(line, out);
+    return Finish(lines, source, &out, nullptr) && !report.Stopped();
 }
 
 }  // namespace
@@ -187,7 +206,7 @@ void AppendWithoutAutoIncrement(std::string_view line, std::string& out) {
 }
 
 bool SplitSqlDump(const std::string& dumpPath, const std::string& rowStatementsPath,
-                  const std::string& tableDefinitionsPath) {
+                  const std::string& tableDefinitionsPath, const ConversionProgress& progress) {
     platform::CFileReader source;
     if (!source.Open(dumpPath)) {
         ReportReadFailure(source.ErrorCode());
@@ -201,7 +220,8 @@ bool SplitSqlDump(const std::string& dumpPath, const std::string& rowStatementsP
     CLineReader lines(source, kReadSize);
     CLineReader::Line line;
     std::string scratch;
-    while (lines.Next(line)) {
+    CProgressReport report(progress);
+    while (lines.Next(line) && report.Continue(lines)) {
         if (StartsWith(line, "CR")) {
             definitions.Write(line.pData, line.nSize);
             if (line.bHasLineEnd) definitions.Write(kLineEnd);
@@ -216,19 +236,21 @@ bool SplitSqlDump(const std::string& dumpPath, const std::string& rowStatementsP
             definitions.Write(");\r\n");
         }
     }
-    return Finish(lines, source, &rows, &definitions);
+    return Finish(lines, source, &rows, &definitions) && !report.Stopped();
 }
 
-bool DoubleEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath) {
-    return RewriteLines(sourcePath, destinationPath,
+bool DoubleEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath,
+                         const ConversionProgress& progress) {
+    return RewriteLines(sourcePath, destinationPath, progress,
                         [](const CLineReader::Line& line, platform::CFileWriter& out) {
                             WriteEscapeRewrite(line, '"', "\"\"", out);
                         });
 }
 
-bool StripEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath) {
+bool StripEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath,
+                        const ConversionProgress& progress) {
     std::string scratch;
-    return RewriteLines(sourcePath, destinationPath,
+    return RewriteLines(sourcePath, destinationPath, progress,
                         [&scratch](const CLineReader::Line& line, platform::CFileWriter& out) {
                             if (std::memchr(line.pData, '\\', line.nSize)) {
                                 scratch.clear();

@@ -18,8 +18,15 @@
 // Each call works on its own files and may run on any thread.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+
+// Told, as a conversion reads its source, how many bytes of it are read so far. Answering
+// false stops the conversion: its outputs are closed as they stand (incomplete) and it returns
+// false without a message. Called on the converting thread.
+using ConversionProgress = std::function<bool(std::uint64_t nBytesRead)>;
 
 // Classifies each line of the dump by its first two bytes:
 //   "CR"  (CREATE TABLE)         -> definitions, unchanged;
@@ -30,14 +37,16 @@
 //   anything else                -> dropped.
 // The row-statements file is created before the definitions file.
 bool SplitSqlDump(const std::string& dumpPath, const std::string& rowStatementsPath,
-                  const std::string& tableDefinitionsPath);
+                  const std::string& tableDefinitionsPath, const ConversionProgress& progress = {});
 
 // Writes each line with every \" turned into "" (the doubled quote .import reads as one).
-bool DoubleEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath);
+bool DoubleEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath,
+                         const ConversionProgress& progress = {});
 
 // Writes each line with its \" pairs removed unless the first of them follows a backslash,
 // then every \\ folded to one backslash.
-bool StripEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath);
+bool StripEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath,
+                        const ConversionProgress& progress = {});
 
 // The per-line rewrites, exposed for the fuzzers and tests. Each appends to out.
 //

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "tavrin/workspace_test_support.h"
 
@@ -220,6 +223,37 @@ TEST(SqlDumpConversion, FailuresAreReportedAndCreateNothingOrLoseNothing) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "\xD0\xB4\xC8\xEBsql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC"
               "28\n");  // 写入sql文件失败
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ConversionProgress, ReportsTheBytesReadAndStopsWhenAsked) {
+    TempFolder tmp;
+    // More than two reads of the converter, so that progress is told more than once.
+    std::string dump;
+    while (dump.size() < (9u << 20)) dump += "INSERT INTO t VALUES ('a\\'b', 1);\n";
+    const std::string source = tmp / "dump.sql";
+    WriteFile(source, dump);
+
+    std::vector<std::uint64_t> seen;
+    EXPECT_TRUE(SplitSqlDump(source, tmp / "rows.sql", tmp / "defs.sql", [&](std::uint64_t n) {
+        seen.push_back(n);
+        return true;
+    }));
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(seen.back(), dump.size());
+
+    // Stopped after the first read: false, no message, and less than the whole written.
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(
+        DoubleEscapedQuotes(source, tmp / "double.bak", [](std::uint64_t) { return false; }));
+    EXPECT_FALSE(
+        StripEscapedQuotes(source, tmp / "strip.bak", [](std::uint64_t) { return false; }));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_LT(std::filesystem::file_size(tmp / "double.bak"), dump.size());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // .read, .separator and .import: the commands the package import drives.
 #include <sqlite3.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -152,6 +154,15 @@ int commandImport(ShellState& state, int, char** azArg) {
     CLineReader reader(in);
     while (reader.next()) {
         ++lineNumber;
+        // Often enough for a progress bar, rarely enough to cost nothing.
+        if (state.m_fnImportProgress && (lineNumber & 4095) == 0 &&
+            !state.m_fnImportProgress(static_cast<std::uint64_t>(std::ftell(in)))) {
+            std::fprintf(stderr, "Error: %s: the import was stopped at line %d\n", file,
+                         lineNumber);
+            closing = "ROLLBACK";
+            result = 1;
+            break;
+        }
         int found = splitImportFields(reader.line(), reader.length(), reader.quoteCount(),
                                       separator, nColumns, fields.data(), &lineNumber);
         if (found != nColumns) {

@@ -1,4 +1,7 @@
 // .import, .separator and .read as the package import drives them, on real database files.
+#include <algorithm>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "tavrin/shell/shell_test_support.h"
@@ -202,6 +205,35 @@ TEST(ShellOpen, ADatabaseThatCannotBeOpenedLeavesTheStateWithoutConnection) {
     EXPECT_EQ(err,
               "Error: unable to open database \"" + path + "\": unable to open database file\n");
     EXPECT_EQ(runCommand(state, {"separator", ","}), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ImportTest, ProgressHookSeesTheFileAdvanceAndCanStopTheImport) {
+    openShell(m_state, m_folder.path("Parent.db").c_str());
+    exec("CREATE TABLE t(a, b)");
+    runCommand(m_state, {"separator", ","});
+    std::string data;
+    for (int i = 0; i < 20000; ++i) data += std::to_string(i) + ",x\n";
+
+    std::vector<std::uint64_t> seen;
+    m_state.m_fnImportProgress = [&](std::uint64_t n) {
+        seen.push_back(n);
+        return true;
+    };
+    EXPECT_EQ(import(data, "t"), 0);
+    EXPECT_EQ(rows("SELECT count(*) FROM t"), "20000\n");
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_LE(seen.back(), data.size());
+
+    // A stop rolls the whole file back and says where it stopped.
+    m_state.m_fnImportProgress = [](std::uint64_t) { return false; };
+    EXPECT_EQ(import(data, "t"), 1);
+    EXPECT_EQ(rows("SELECT count(*) FROM t"), "20000\n");
+    EXPECT_NE(m_strErr.find("the import was stopped at line 4096"), std::string::npos) << m_strErr;
 }
 
 }  // namespace

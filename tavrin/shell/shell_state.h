@@ -6,7 +6,9 @@
 // the same time through a connection of its own; the library runs in its serialized mode.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 struct sqlite3;
@@ -68,6 +70,10 @@ struct ShellState {
     // still rolls back) and restores both afterwards. For work databases that are rebuilt
     // from their source anyway. Off by default; a caller's choice, so openShell keeps it.
     bool m_bFastImport = false;
+    // Not part of a plain shell either: when set, .import tells it how many bytes of its file
+    // it has read, now and then, and stops (rolled back, result 1) when it answers false. For
+    // a caller that shows the progress of a load and lets the user stop it; openShell keeps it.
+    std::function<bool(std::uint64_t nBytesRead)> m_fnImportProgress;
 
     ShellState() = default;
     ShellState(const ShellState&) = delete;
