@@ -11,7 +11,8 @@ target_include_directories(tavrin_import PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(tavrin_import PUBLIC tavrin_workspace shell common platform
                       SQLite::SQLite3 Threads::Threads)
 list(APPEND TAVRIN_LIBS tavrin_import)
-list(APPEND TAVRIN_UI_SOURCES ${IMPORT_DIR}/background_load.h ${IMPORT_DIR}/background_load.cpp)
+list(APPEND TAVRIN_UI_SOURCES ${IMPORT_DIR}/background_load.h ${IMPORT_DIR}/background_load.cpp
+     ${IMPORT_DIR}/import_progress_dialog.h ${IMPORT_DIR}/import_progress_dialog.cpp)
 
 # The program folder holds "7z", a link to the system's 7-Zip, and the empty registry folder.
 find_program(TAVRIN_ARCHIVER NAMES 7zz 7z PATHS /usr/bin NO_DEFAULT_PATH)

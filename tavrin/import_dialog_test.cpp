@@ -8,7 +8,9 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -16,8 +18,10 @@
 #include "platform/disk_space.h"
 #include "tavrin/audit_combo_box.h"
 #include "tavrin/background_load.h"
+#include "tavrin/dialog_events.h"
 #include "tavrin/fake_user_prompts.h"
 #include "tavrin/frame_strings.h"
+#include "tavrin/import_progress_dialog.h"
 #include "tavrin/import_test_util.h"
 #include "tavrin/list_ctrl_ex.h"
 #include "tavrin/package_combo_box.h"
@@ -316,6 +320,174 @@ TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {
               parentContent);
     EXPECT_EQ(import_test::DatabaseContent(cmdWork + "/" + package.strName + "child.db"),
               childContent);
+}
+
+// --- The import behind its progress window ------------------------------------------------
+
+// An archiver in front of the real one that shows two percentages as 7-Zip does on a terminal
+// and takes its time over them (pauseSeconds after each), then unpacks.
+std::string WriteSlowArchiver(const std::string& folder, const std::string& pauseSeconds) {
+    const std::string real = fs::read_symlink(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/7z");
+    const std::string script = folder + "/slow7z";
+    import_test::WriteFile(script,
+                           "#!/bin/sh\n"
+                           "if [ \"$1\" = x ]; then\n"
+                           "  printf ' 10%%\\b\\b\\b\\b'; sleep " +
+                               pauseSeconds +
+                               "\n"
+                               "  printf ' 60%%\\b\\b\\b\\b'; sleep " +
+                               pauseSeconds +
+                               "\n"
+                               "fi\n"
+                               "exec '" +
+                               real + "' \"$@\"\n");
+    fs::permissions(script, fs::perms::owner_all);
+    return "\"" + script + "\"";
+}
+
+// The progress window while it is shown, or null.
+CImportProgressDialog* ShownProgressWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* p = qobject_cast<CImportProgressDialog*>(w); p && p->isVisible()) return p;
+    return nullptr;
+}
+
+// Counts the ticker's events that reach the dialog.
+class CTickCounter : public QObject {
+  public:
+    int m_nTicks = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == CTickEvent::TypeId()) ++m_nTicks;
+        return false;
+    }
+};
+
+TEST_F(ImportDialogTest, ImportsBehindAProgressWindowWhileTheWindowKeepsTicking) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    CTavrinDlg& dlg = *m_pDlg;
+    dlg.m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "0.7"));
+    CTickCounter ticks;
+    dlg.installEventFilter(&ticks);
+
+    QStringList labels;
+    QList<int> percents;
+    bool bOpenLocked = false;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (CImportProgressDialog* p = ShownProgressWindow()) {
+            if (labels.isEmpty() || labels.back() != p->Label()->text())
+                labels << p->Label()->text();
+            if (p->Bar()->maximum() == 100) percents << p->Bar()->value();
+            bOpenLocked = bOpenLocked || !dlg.m_btnOpen->isEnabled();
+        }
+    });
+    watch.start();
+    Open(package.strTar);
+    watch.stop();
+
+    ASSERT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
+    const QString file = QString::fromStdString(fs::path(package.strTar).filename().string());
+    ASSERT_FALSE(labels.isEmpty());
+    EXPECT_EQ(labels.front(), ResString(210).arg(QString::fromStdString(package.strName)));
+    EXPECT_TRUE(labels.contains(ResString(211).arg(file))) << labels.join("|").toStdString();
+    EXPECT_TRUE(percents.contains(10) && percents.contains(60));
+    EXPECT_TRUE(bOpenLocked);
+    // More than a second of unpacking: the ticker's events were delivered meanwhile.
+    EXPECT_GE(ticks.m_nTicks, 1);
+    EXPECT_EQ(ShownProgressWindow(), nullptr);
+    EXPECT_EQ(dlg.m_pRunningImport, nullptr);
+    // And the import ended as ever.
+    EXPECT_EQ(dlg.m_packages.size(), 1u);
+    EXPECT_EQ(dlg.m_nTotalRows, package.parent["unix_sms_log"]);
+    EXPECT_EQ(dlg.m_list->rowCount(), 15);
+    ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
+    EXPECT_EQ(import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "child.db"),
+              package.child);
+}
+
+TEST_F(ImportDialogTest, CancelStopsTheArchiverAndEndsAsAFailedUnpackingDoes) {
+    SamplePackage first = import_test::MakeSamplePackage(m_tmp / "in");
+    Open(first.strTar);
+    ASSERT_EQ(m_pDlg->m_packages.size(), 1u);
+    SamplePackage second = import_test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
+    CTavrinDlg& dlg = *m_pDlg;
+    dlg.m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "30"));
+
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        CImportProgressDialog* p = ShownProgressWindow();
+        if (p && p->Bar()->value() == 10 && p->CancelButton()->isEnabled()) {
+            p->CancelButton()->click();
+            EXPECT_EQ(p->Label()->text(), ResString(216));
+        }
+    });
+    watch.start();
+    QElapsedTimer took;
+    took.start();
+    Open(second.strTar);
+    watch.stop();
+
+    EXPECT_LT(took.elapsed(), 20000) << m_strConsole;  // the archiver did not run its 30 s
+    EXPECT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
+    EXPECT_FALSE(fs::exists(WorkFolder(second)));
+    EXPECT_EQ(dlg.m_packages.size(), 1u);
+    EXPECT_EQ(dlg.m_comboPackage->count(), 1);
+    EXPECT_EQ(dlg.m_pParentDb, nullptr);
+    EXPECT_TRUE(dlg.m_btnOpen->isEnabled());
+    // 删除文件夹成功！, as after a failed unpacking.
+    EXPECT_NE(m_strConsole.find("\xC9\xBE\xB3\xFD\xCE\xC4\xBC\xFE\xBC\xD0\xB3\xC9\xB9\xA6\xA3\xA1"),
+              std::string::npos);
+    // The first package is untouched and opens again; a new import works.
+    dlg.m_comboPackage->OnSelChange(0);
+    EXPECT_EQ(dlg.m_list->rowCount(), 15);
+    dlg.m_str7zCommand.clear();
+    Open(second.strTar);
+    EXPECT_EQ(dlg.m_packages.size(), 2u);
+}
+
+TEST_F(ImportDialogTest, AClosingWindowCancelsTheImportFirstAndThenCleansUp) {
+    SamplePackage first = import_test::MakeSamplePackage(m_tmp / "in");
+    Open(first.strTar);
+    ASSERT_TRUE(WaitForLoad(QString::fromStdString(first.strName)));
+    SamplePackage second = import_test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
+    CTavrinDlg& dlg = *m_pDlg;
+    dlg.m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "30"));
+    dlg.show();
+
+    bool bClosed = false;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        CImportProgressDialog* p = ShownProgressWindow();
+        if (!bClosed && p && p->Bar()->value() == 10) {
+            bClosed = true;
+            // As the termination handling does: the nested window first, then the dialog.
+            p->close();
+            EXPECT_TRUE(p->isVisible());  // it stays until the step has given up
+            dlg.OnClose();
+            EXPECT_FALSE(dlg.IsClosing());  // deferred while the import runs
+        }
+    });
+    watch.start();
+    QElapsedTimer took;
+    took.start();
+    Open(second.strTar);
+    watch.stop();
+
+    EXPECT_TRUE(bClosed);
+    EXPECT_LT(took.elapsed(), 20000);
+    EXPECT_TRUE(dlg.IsClosing());
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_TRUE(dlg.m_packages.empty());
+    EXPECT_FALSE(fs::exists(WorkFolder(first)));
+    EXPECT_FALSE(fs::exists(WorkFolder(second)));
+    // Nothing starts once the close has run.
+    Open(first.strTar);
+    EXPECT_TRUE(dlg.m_packages.empty());
 }
 
 }  // namespace

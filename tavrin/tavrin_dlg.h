@@ -181,4 +181,13 @@ class CTavrinDlg : public QDialog {
     // Auditing aids (tavrin/auditor_extras.h): export, fingerprints, dropped packages, keys.
     // A child object of the dialog, made by CAuditorExtras::Attach; null until then.
     class CAuditorExtras* m_pAuditorExtras = nullptr;
+    // Import off the user-interface thread (tavrin/import_progress_dialog.h): the running
+    // import's progress, null when none runs. A close requested meanwhile cancels it and runs
+    // once the import has ended (RunDeferredClose).
+    class CImportProgress* m_pRunningImport = nullptr;
+    bool m_bCloseAfterImport = false;
+    // True once the close handling has started; nothing new may start then.
+    bool IsClosing() const;
+    // Runs the close that arrived while an import ran, if one did.
+    void RunDeferredClose();
 };

@@ -14,6 +14,7 @@
 #include "platform/termination_signals.h"
 #include "tavrin/background_load.h"
 #include "tavrin/close_cleanup.h"
+#include "tavrin/import_progress.h"
 #include "tavrin/registry_sweep.h"
 #include "tavrin/tavrin_dlg.h"
 
@@ -82,8 +83,25 @@ void InstallTerminationWatch() {
 
 Q_COREAPP_STARTUP_FUNCTION(InstallTerminationWatch)
 
+bool CTavrinDlg::IsClosing() const {
+    return property(kClosingProperty).toBool();
+}
+
+void CTavrinDlg::RunDeferredClose() {
+    if (!m_bCloseAfterImport || m_pRunningImport) return;
+    m_bCloseAfterImport = false;
+    OnClose();
+}
+
 void CTavrinDlg::OnClose() {
     if (property(kClosingProperty).toBool()) return;
+    if (m_pRunningImport) {
+        // The import's thread still uses its work folder and the engine: it is stopped first,
+        // and the close runs once it has given up (RunDeferredClose).
+        m_bCloseAfterImport = true;
+        m_pRunningImport->RequestCancel();
+        return;
+    }
     setProperty(kClosingProperty, true);
 
     // A loader still filling a child database is stopped (its statement interrupted) and

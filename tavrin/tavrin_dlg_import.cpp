@@ -1,7 +1,6 @@
 // The package import's part of the main dialog: importing, switching and deleting packages.
 // The work that needs no window is CPackageImport's (tavrin/package_import.h); this file
 // drives it and keeps the dialog's records, controls and open package in step.
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +13,8 @@
 #include "tavrin/auditor_extras.h"
 #include "tavrin/background_load.h"
 #include "tavrin/frame_strings.h"
+#include "tavrin/import_progress.h"
+#include "tavrin/import_progress_dialog.h"
 #include "tavrin/list_ctrl_ex.h"
 #include "tavrin/package_combo_box.h"
 #include "tavrin/package_fingerprint.h"
@@ -31,14 +32,19 @@ namespace {
 constexpr int kJoinedViewIndex = 4;
 constexpr int kCharViewIndex = 3;
 
-// Shows the busy cursor for the lifetime of the object: the synchronous import blocks the
-// window while it runs.
-class CBusyCursor {
+// Marks the dialog as running an import for the lifetime of the object, so that a close
+// arriving meanwhile waits for the import to give up.
+class CRunningImport {
   public:
-    CBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CBusyCursor() { QApplication::restoreOverrideCursor(); }
-    CBusyCursor(const CBusyCursor&) = delete;
-    CBusyCursor& operator=(const CBusyCursor&) = delete;
+    CRunningImport(CTavrinDlg& dlg, CImportProgress& progress) : m_dlg(dlg) {
+        m_dlg.m_pRunningImport = &progress;
+    }
+    ~CRunningImport() { m_dlg.m_pRunningImport = nullptr; }
+    CRunningImport(const CRunningImport&) = delete;
+    CRunningImport& operator=(const CRunningImport&) = delete;
+
+  private:
+    CTavrinDlg& m_dlg;
 };
 
 void SetEnabled(QWidget* widget, bool bEnabled) {
@@ -116,7 +122,6 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
         return;
     }
 
-    CBusyCursor busy;
     // The package file is hashed while it unpacks: the auditor records which file was read.
     auditor::CFingerprintTask fingerprint(path.toStdString());
     dlg.DisablePaging();                                   // step 9
@@ -124,31 +129,53 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
 
     if (dlg.m_str7zCommand.isEmpty())
         dlg.m_str7zCommand = QString::fromStdString(Make7zCommand(strProgram));
-    const UnpackOutcome outcome = import.Unpack(dlg.m_str7zCommand.toStdString());  // step 11
-    if (outcome == UnpackOutcome::kNotStarted || outcome == UnpackOutcome::kNotAPackage) {
+    const std::string str7zCommand = dlg.m_str7zCommand.toStdString();
+
+    // Unpacking, the conversions and the loads run on a thread of their own behind the
+    // progress window; the window only shows, and the dialog keeps repainting and ticking.
+    CImportProgress progress;
+    import.SetProgress(&progress);
+    CRunningImport running(dlg, progress);
+    auto progressWindow = std::make_unique<CImportProgressDialog>(&dlg, progress, strName);
+
+    UnpackOutcome outcome = UnpackOutcome::kNotStarted;
+    progressWindow->RunStep([&] { outcome = import.Unpack(str7zCommand); });  // step 11
+    if (outcome == UnpackOutcome::kNotStarted || outcome == UnpackOutcome::kNotAPackage ||
+        outcome == UnpackOutcome::kCancelled) {
+        progressWindow.reset();
         import.RemoveWorkFolder();
         dlg.UpdateData(false);
         if (outcome == UnpackOutcome::kNotAPackage) ShowMessage(ResString(kStrNotReadablePackage));
         // An archiver too old to unpack safely was refused before it saw the package.
-        const SArchiverVersion version =
-            ArchiverVersionForRun(ArchiverProgram(dlg.m_str7zCommand.toStdString()));
-        if (outcome == UnpackOutcome::kNotStarted && version.bStarted && !version.Acceptable())
-            ShowMessage(QString::fromStdString(
-                ArchiverRefusalText(ResString(kStrArchiverTooOld).toStdString(), version)));
+        if (outcome == UnpackOutcome::kNotStarted) {
+            const SArchiverVersion version = ArchiverVersionForRun(ArchiverProgram(str7zCommand));
+            if (version.bStarted && !version.Acceptable())
+                ShowMessage(QString::fromStdString(
+                    ArchiverRefusalText(ResString(kStrArchiverTooOld).toStdString(), version)));
+        }
         return;
     }
 
     // The previous package is closed even when step 10 could not make the folder and the
     // archiver made it: its connections must not stay open behind the new package.
     CloseOpenPackage(dlg);
-    import.ConvertDumps();  // steps 12 to 17
+    progressWindow->RunStep([&] {
+        import.ConvertDumps();  // steps 12 to 17
+        import.LoadParentDb();  // steps 18 to 20
+    });
+    // A cancelled import ends as a failed unpacking does: no package, no work folder.
+    auto abandon = [&] {
+        progressWindow.reset();
+        dlg.DisablePaging();
+        import.RemoveWorkFolder();
+        dlg.UpdateData(false);
+    };
+    if (import.Cancelled()) return abandon();
     g_bHasTabTable = import.HasTabTable();
     g_bHasMatrixTable = import.HasMatrixTable();
     // The joined view is offered once, by the first package that has its data.
     if (g_bHasTabTable && dlg.m_comboAudit && dlg.m_comboAudit->count() <= kJoinedViewIndex)
         dlg.m_comboAudit->insertItem(kJoinedViewIndex, ResString(161));
-
-    import.LoadParentDb();  // steps 18 to 20
 
     MyStruct record;
     record.strName = strName;
@@ -165,7 +192,17 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
 
     dlg.m_pChildDb = record.pChildDb.get();  // step 24
     OpenDbHandle(*dlg.m_pChildDb, import.Paths().ChildDbPath());
-    import.CreateChildTables(*dlg.m_pChildDb);  // step 25
+    DbHandle& child = *dlg.m_pChildDb;
+    progressWindow->RunStep([&] { import.CreateChildTables(child); });  // step 25
+    progressWindow.reset();
+    if (import.Cancelled()) {
+        // The record is not kept, so its handles close with it, before the folder goes.
+        dlg.m_pParentDb = nullptr;
+        dlg.m_pChildDb = nullptr;
+        record.pParentDb.reset();
+        record.pChildDb.reset();
+        return abandon();
+    }
 
     dlg.m_strWorkerSql = QString::fromStdString(import.Paths().RowStatementsPath());  // step 26
     dlg.m_states.push_back(stateData{strName, false});
@@ -185,17 +222,21 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
 }  // namespace
 
 void CTavrinDlg::OnOpenPackage() {
+    if (m_pRunningImport || IsClosing() || m_bCloseAfterImport) return;
     BeginImport(*this);
     const QString path = ChooseOpenFileIn(ResString(159), LastPackageFolder(*this));  // step 3
     if (!path.isEmpty()) ImportChosenFile(*this, path);
     EndImport(*this);
+    RunDeferredClose();
 }
 
 void CTavrinDlg::ImportPackageFile(const QString& path) {
-    if (path.isEmpty()) return;
+    // One import at a time, and none once the dialog is closing (or about to).
+    if (path.isEmpty() || m_pRunningImport || IsClosing() || m_bCloseAfterImport) return;
     BeginImport(*this);
     ImportChosenFile(*this, path);
     EndImport(*this);
+    RunDeferredClose();
 }
 
 void CTavrinDlg::OpenPackage(const QString& strName) {
