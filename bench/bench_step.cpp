@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "common/db_handle.h"
+#include "common/sqlite_memory.h"
 #include "tavrin/archive_extractor.h"
 #include "tavrin/browser_db.h"
 #include "tavrin/package_import.h"
@@ -134,6 +135,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ConfigureSqliteMemory();  // as the programs do
     if (argc < 2) return Usage();
     const std::string step = argv[1];
     std::vector<std::string> a(argv + 2, argv + argc);

@@ -2,12 +2,14 @@
 #include <QApplication>
 #include <QStringList>
 
+#include "common/sqlite_memory.h"
 #include "platform/paths.h"
 #include "platform/single_instance.h"
 #include "tavrin/auditor_extras.h"
 #include "tavrin/tavrin_app.h"
 
 int main(int argc, char** argv) {
+    ConfigureSqliteMemory();  // before anything opens a database or starts a thread
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrin"));
     const QStringList args = QApplication::arguments();

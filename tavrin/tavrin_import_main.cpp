@@ -16,6 +16,7 @@
 #include <sqlite3.h>
 
 #include "common/db_handle.h"
+#include "common/sqlite_memory.h"
 #include "platform/paths.h"
 #include "tavrin/archive_extractor.h"
 #include "tavrin/package_import.h"
@@ -78,6 +79,7 @@ bool PrintRowCounts(const char* label, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ConfigureSqliteMemory();  // as Tavrin does, so the steps cost what they cost there
     if (argc != 2 || argv[1][0] == '\0') {
         std::fprintf(stderr, "usage: %s PACKAGE.tar\n", argc > 0 ? argv[0] : "tavrin-import");
         return 1;
