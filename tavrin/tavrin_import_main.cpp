@@ -19,7 +19,9 @@
 #include "common/sqlite_memory.h"
 #include "platform/paths.h"
 #include "tavrin/archive_extractor.h"
+#include "tavrin/browser_db.h"
 #include "tavrin/package_import.h"
+#include "tavrin/query_builder.h"
 
 namespace {
 
@@ -132,14 +134,15 @@ int main(int argc, char** argv) {
         import.LoadParentDb();
         return 0;
     });
-    // What the first page costs the dialog: the row count and the first 15 rows.
+    // What the first page costs the dialog: the row count and the first 15 rows, with the
+    // dialog's own queries.
     DbHandle parent;
     Timed("first page", [&] {
         OpenDbHandle(parent, paths.ParentDbPath());
-        int rows = CountQueryRows(parent, "select * from unix_sms_log");
-        char* error = nullptr;
-        sqlite3_exec(parent.db, "select * from unix_sms_log limit 0, 15", nullptr, nullptr, &error);
-        parent.SetError(error);
+        int rows = browser::CountRows(parent, browser::TableCountQuery("unix_sms_log", ""));
+        browser::RunPageQuery(
+            parent, browser::TableFirstPageQuery("unix_sms_log", ""),
+            [](void*, int, char**, char**) { return 0; }, nullptr);
         return rows;
     });
     std::chrono::duration<double> firstPage = Clock::now() - started;
