@@ -36,9 +36,10 @@ using StopRequest = std::function<bool()>;
 // (so a program that shows its progress only on a terminal shows it there; line ends are not
 // translated), or on a pipe when no pseudo-terminal can be made. Standard error is inherited.
 // Every byte the child writes is passed to sink on the calling thread; the call returns when
-// the child has ended and its output is drained. When stop (may be empty) returns true, the
-// child is killed (SIGKILL) and waited for, and the result's stopped is set. Blocks the
-// calling thread; thread-safe.
+// the child has ended and its output is drained. The child leads a process group of its own;
+// when stop (may be empty) returns true, that group (the child and whatever it started) is
+// killed (SIGKILL), the child waited for, and the result's stopped is set. Blocks the calling
+// thread; thread-safe.
 SpawnResult SpawnWatched(const std::string& program, const std::vector<std::string>& argv,
                          const OutputSink& sink, const StopRequest& stop, int pollMs = 100);
 

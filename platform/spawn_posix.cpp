@@ -21,10 +21,11 @@ namespace {
 
 // Starts the child with standard input from /dev/null and default signal handling, so a
 // child never inherits a blocked or ignored signal from whatever thread started it.
-// stdoutFd, when not -1, becomes the child's standard output. Returns the pid, or -1 with
+// stdoutFd, when not -1, becomes the child's standard output; bOwnGroup makes the child the
+// leader of a new process group (whose identifier is its pid). Returns the pid, or -1 with
 // *err set.
 pid_t Start(const std::string& program, const std::vector<std::string>& argv, int* err,
-            int stdoutFd = -1) {
+            int stdoutFd = -1, bool bOwnGroup = false) {
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -56,7 +57,12 @@ pid_t Start(const std::string& program, const std::vector<std::string>& argv, in
     sigaddset(&defaults, SIGCHLD);
     posix_spawnattr_setsigmask(&attr, &empty);
     posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (bOwnGroup) {
+        posix_spawnattr_setpgroup(&attr, 0);
+        flags |= POSIX_SPAWN_SETPGROUP;
+    }
+    posix_spawnattr_setflags(&attr, flags);
 
     pid_t pid = -1;
     rc = posix_spawn(&pid, program.c_str(), &actions, &attr, args.data(), environ);
@@ -169,7 +175,8 @@ SpawnResult SpawnWatched(const std::string& program, const std::vector<std::stri
         writing.Reset(ends[1]);
     }
     int err = 0;
-    pid_t pid = Start(program, argv, &err, writing.Get());
+    // A group of its own, so that a stop also ends whatever the child started.
+    pid_t pid = Start(program, argv, &err, writing.Get(), true);
     // Only the child may hold the writing end: its end is the output's end.
     writing.Reset();
     if (pid < 0) {
@@ -199,7 +206,8 @@ SpawnResult SpawnWatched(const std::string& program, const std::vector<std::stri
         }
         if (bDrained) break;
         if (!result.stopped && stop && stop()) {
-            kill(pid, SIGKILL);  // not reaped yet, so the identifier is still the child's
+            // The child is not reaped yet, so its group's identifier is still its own.
+            kill(-pid, SIGKILL);
             result.stopped = true;
         }
         // A process the child left behind may keep the output open: the child's own end
