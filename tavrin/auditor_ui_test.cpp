@@ -29,6 +29,7 @@
 #include "tavrin/frame_strings.h"
 #include "tavrin/import_test_util.h"
 #include "tavrin/list_ctrl_ex.h"
+#include "tavrin/main_dialog_test_support.h"
 #include "tavrin/package_combo_box.h"
 #include "tavrin/res_string.h"
 #include "tavrin/tavrin_dlg.h"
@@ -39,50 +40,17 @@ namespace fs = std::filesystem;
 using import_test::CTempFolder;
 using import_test::SamplePackage;
 
-class AuditorDialog : public testing::Test {
+class AuditorDialog : public CMainDialogTest {
   protected:
     void SetUp() override {
-        m_strProgram = m_tmp / "bin";
-        import_test::LayOutProgramFolder(m_strProgram);
-        fs::copy_file(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/english.rcc",
-                      m_strProgram + "/english.rcc");
-        qputenv("TAVRIN_PROGRAM_DIR", QByteArray::fromStdString(m_strProgram));
-        // The user's settings folder is the test's own.
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(m_tmp / "config"));
-        ASSERT_TRUE(m_module.Load(QString::fromStdString(m_strProgram + "/english.rcc")));
-        SetCurrentLangModule(&m_module);
-        NewDialog();
-    }
-    void TearDown() override {
-        m_pDlg.reset();
-        SetCurrentLangModule(nullptr);
-        qunsetenv("TAVRIN_PROGRAM_DIR");
-        qunsetenv("XDG_CONFIG_HOME");
+        CMainDialogTest::SetUp();
+        m_pExtras = &CAuditorExtras::Attach(*m_pDlg);
     }
 
     void NewDialog() {
         m_pDlg.reset();
         m_pDlg = std::make_unique<CTavrinDlg>();
         m_pExtras = &CAuditorExtras::Attach(*m_pDlg);
-    }
-
-    // Chooses path in the fake open-file dialog and presses button 1001.
-    void Open(const std::string& path) {
-        m_prompts.m_openAnswers << QString::fromStdString(path);
-        testing::internal::CaptureStdout();
-        m_pDlg->m_btnOpen->click();
-        m_strConsole = testing::internal::GetCapturedStdout();
-    }
-
-    bool WaitForLoad(const QString& name) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 30000) {
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
-            for (const stateData& s : m_pDlg->m_states)
-                if (s.strName == name && s.bDone) return true;
-        }
-        return false;
     }
 
     void Key(QWidget* widget, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -124,13 +92,7 @@ class AuditorDialog : public testing::Test {
         return m_strProgram + "/" + p.strName + "/" + p.strName + "Parent.db";
     }
 
-    CTempFolder m_tmp;
-    std::string m_strProgram;
-    CLangModule m_module;
-    CFakeUserPrompts m_prompts;
-    std::unique_ptr<CTavrinDlg> m_pDlg;
     CAuditorExtras* m_pExtras = nullptr;
-    std::string m_strConsole;
 };
 
 TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {

@@ -24,6 +24,7 @@
 #include "tavrin/import_progress_dialog.h"
 #include "tavrin/import_test_util.h"
 #include "tavrin/list_ctrl_ex.h"
+#include "tavrin/main_dialog_test_support.h"
 #include "tavrin/package_combo_box.h"
 #include "tavrin/package_flags.h"
 #include "tavrin/res_string.h"
@@ -35,54 +36,7 @@ namespace fs = std::filesystem;
 using import_test::CTempFolder;
 using import_test::SamplePackage;
 
-class ImportDialogTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        m_strProgram = m_tmp / "bin";
-        import_test::LayOutProgramFolder(m_strProgram);
-        fs::copy_file(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/english.rcc",
-                      m_strProgram + "/english.rcc");
-        qputenv("TAVRIN_PROGRAM_DIR", QByteArray::fromStdString(m_strProgram));
-        ASSERT_TRUE(m_module.Load(QString::fromStdString(m_strProgram + "/english.rcc")));
-        SetCurrentLangModule(&m_module);
-        m_pDlg = std::make_unique<CTavrinDlg>();
-    }
-    void TearDown() override {
-        m_pDlg.reset();
-        SetCurrentLangModule(nullptr);
-        qunsetenv("TAVRIN_PROGRAM_DIR");
-        platform::SetFreeBytesOverride(std::nullopt);
-    }
-
-    // Chooses path in the fake open-file dialog and presses button 1001.
-    void Open(const std::string& path) {
-        m_prompts.m_openAnswers << QString::fromStdString(path);
-        testing::internal::CaptureStdout();
-        m_pDlg->m_btnOpen->click();
-        m_strConsole = testing::internal::GetCapturedStdout();
-    }
-
-    // Delivers posted events until the named package's ticker entry is done.
-    bool WaitForLoad(const QString& name) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 30000) {
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
-            for (const stateData& s : m_pDlg->m_states)
-                if (s.strName == name && s.bDone) return true;
-        }
-        return false;
-    }
-
-    std::string WorkFolder(const SamplePackage& p) const { return m_strProgram + "/" + p.strName; }
-
-    CTempFolder m_tmp;
-    std::string m_strProgram;
-    CLangModule m_module;
-    CFakeUserPrompts m_prompts;
-    std::unique_ptr<CTavrinDlg> m_pDlg;
-    std::string m_strConsole;
-};
+using ImportDialogTest = CMainDialogTest;
 
 TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");

@@ -21,6 +21,7 @@
 #include "tavrin/fake_user_prompts.h"
 #include "tavrin/import_test_util.h"
 #include "tavrin/list_ctrl_ex.h"
+#include "tavrin/main_dialog_test_support.h"
 #include "tavrin/res_string.h"
 #include "tavrin/tavrin_dlg.h"
 
@@ -30,18 +31,8 @@ namespace fs = std::filesystem;
 using import_test::CTempFolder;
 using import_test::SamplePackage;
 
-class PlayersDialogTest : public testing::Test {
+class PlayersDialogTest : public CMainDialogTest {
   protected:
-    void SetUp() override {
-        m_strProgram = m_tmp / "bin";
-        import_test::LayOutProgramFolder(m_strProgram);
-        fs::copy_file(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/english.rcc",
-                      m_strProgram + "/english.rcc");
-        qputenv("TAVRIN_PROGRAM_DIR", QByteArray::fromStdString(m_strProgram));
-        ASSERT_TRUE(m_module.Load(QString::fromStdString(m_strProgram + "/english.rcc")));
-        SetCurrentLangModule(&m_module);
-        m_pDlg = std::make_unique<CTavrinDlg>();
-    }
     void TearDown() override {
         fs::remove(m_strProgram + "/probe_stay");
         for (auto& handle : m_children) {
@@ -51,9 +42,7 @@ class PlayersDialogTest : public testing::Test {
                 platform::WaitProcessEnd(handle, 5000);
             }
         }
-        m_pDlg.reset();
-        SetCurrentLangModule(nullptr);
-        qunsetenv("TAVRIN_PROGRAM_DIR");
+        CMainDialogTest::TearDown();
     }
 
     // Copies the probe into the program folder under a player's name.
@@ -75,22 +64,6 @@ class PlayersDialogTest : public testing::Test {
         return std::distance(fs::directory_iterator(registry), fs::directory_iterator());
     }
 
-    void Open(const std::string& path) {
-        m_prompts.m_openAnswers << QString::fromStdString(path);
-        testing::internal::CaptureStdout();
-        m_pDlg->m_btnOpen->click();
-        testing::internal::GetCapturedStdout();
-    }
-    bool WaitForLoad(const QString& name) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 60000) {
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
-            for (const stateData& s : m_pDlg->m_states)
-                if (s.strName == name && s.bDone) return true;
-        }
-        return false;
-    }
     // Starts program (in the program folder) registered as a player would be, and keeps its
     // handle for the checks and for the clean-up.
     platform::ProcessHandle* StartRegistered(const std::string& name,
@@ -113,11 +86,6 @@ class PlayersDialogTest : public testing::Test {
         m_pDlg->m_list->m_stringData.push_back(data);
     }
 
-    CTempFolder m_tmp;
-    std::string m_strProgram;
-    CLangModule m_module;
-    CFakeUserPrompts m_prompts;
-    std::unique_ptr<CTavrinDlg> m_pDlg;
     std::list<platform::ProcessHandle> m_children;  // stable addresses for the tests
 };
 
