@@ -20,11 +20,14 @@ struct CTempFolder {
     }
     ~CTempFolder() {
         std::error_code ec;
+        // A test may have taken the owner's rights away; they are needed to remove the tree.
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(path, ec);
     }
     CTempFolder(const CTempFolder&) = delete;
     CTempFolder& operator=(const CTempFolder&) = delete;
-    std::string operator/(const char* name) const { return (path / name).string(); }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
 
 }  // namespace platform_test

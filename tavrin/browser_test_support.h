@@ -12,39 +12,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/test_temp_folder.h"
 #include "tavrin/shell/dot_commands.h"
 #include "tavrin/shell/shell_state.h"
 
 namespace browser_test {
 
 // A fresh folder under the system temporary folder, removed with everything in it.
-class TempFolder {
+class TempFolder : public platform_test::CTempFolder {
   public:
-    TempFolder() {
-        static std::atomic<unsigned> counter{0};
-        std::random_device rd;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::filesystem::path p =
-                std::filesystem::temp_directory_path() /
-                ("browser-test-" + std::to_string(rd()) + "-" + std::to_string(counter++));
-            if (std::filesystem::create_directory(p)) {
-                m_path = p;
-                return;
-            }
-        }
-        std::abort();
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& Path() const { return m_path; }
-    std::string Str() const { return m_path.string(); }
-
-  private:
-    std::filesystem::path m_path;
+    TempFolder() : platform_test::CTempFolder("browser-test-") {}
+    const std::filesystem::path& Path() const { return path; }
+    std::string Str() const { return path.string(); }
 };
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {

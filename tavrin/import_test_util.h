@@ -12,37 +12,16 @@
 #include <gtest/gtest.h>
 
 #include "platform/spawn.h"
+#include "platform/test_temp_folder.h"
 
 namespace import_test {
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the
 // end of the scope.
-class CTempFolder {
+class CTempFolder : public platform_test::CTempFolder {
   public:
-    CTempFolder() {
-        std::random_device rd;
-        for (int i = 0; i < 100; ++i) {
-            auto candidate = std::filesystem::temp_directory_path() /
-                             ("import_test_" + std::to_string(rd()) + "_" + std::to_string(i));
-            if (std::filesystem::create_directory(candidate)) {
-                m_path = candidate.string();
-                return;
-            }
-        }
-        ADD_FAILURE() << "no temporary folder";
-    }
-    ~CTempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    CTempFolder(const CTempFolder&) = delete;
-    CTempFolder& operator=(const CTempFolder&) = delete;
-
-    const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
-  private:
-    std::string m_path;
+    CTempFolder() : platform_test::CTempFolder("import_test_") {}
+    std::string Path() const { return path.string(); }
 };
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {

@@ -7,34 +7,15 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include "platform/test_temp_folder.h"
 
 namespace wstest {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
+class TempFolder : public platform_test::CTempFolder {
   public:
-    TempFolder() {
-        std::random_device rd;
-        auto base = std::filesystem::temp_directory_path();
-        for (;;) {
-            m_path = base / ("workspace-test-" + std::to_string(rd()) + std::to_string(rd()));
-            if (std::filesystem::create_directory(m_path)) break;
-        }
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(m_path, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string Path() const { return m_path.string(); }
-    std::string operator/(const std::string& name) const { return (m_path / name).string(); }
-
-  private:
-    std::filesystem::path m_path;
+    TempFolder() : platform_test::CTempFolder("workspace-test-") {}
+    std::string Path() const { return path.string(); }
 };
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {

@@ -14,31 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/test_temp_folder.h"
 #include "tavrin/shell/shell.h"
 
 namespace shelltest {
 
 // A fresh folder removed again at the end of the test.
-class CTempFolder {
+class CTempFolder : public platform_test::CTempFolder {
   public:
-    CTempFolder() {
-        static int s_nCounter = 0;
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("shell_") + (info ? info->name() : "test") + "_" +
-                           std::to_string(reinterpret_cast<std::uintptr_t>(this) % 100000) + "_" +
-                           std::to_string(++s_nCounter) + "_" + std::to_string(std::rand());
-        m_path = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(m_path);
-        std::filesystem::create_directories(m_path);
-    }
-    ~CTempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string path(const std::string& name) const { return (m_path / name).string(); }
-
-  private:
-    std::filesystem::path m_path;
+    CTempFolder() : platform_test::CTempFolder("shell_") {}
+    std::string path(const std::string& name) const { return *this / name; }
 };
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
