@@ -88,6 +88,18 @@ TEST_F(ImportTest, WrongFieldCountRollsBackTheWholeImport) {
     EXPECT_EQ(rows("SELECT a, b FROM t"), "1|2\n");
 }
 
+TEST_F(ImportTest, LineNumbersCountTheLineFeedsOfEveryQuotedStretch) {
+    exec("CREATE TABLE t(a, b)");
+    runCommand(m_state, {"separator", ","});
+    // Line feeds in two quoted fields of one record, one of them between doubled quotes;
+    // the bad record starts on physical line 5.
+    EXPECT_EQ(import("\"a\n\"\"\n\"\"b\",\"c\nd\"\nbad\n", "t"), 1);
+    EXPECT_EQ(m_strErr, "Error: " + m_folder.path("data.txt") +
+                            " line 5: expected 2 columns of data but found 1\n");
+    EXPECT_EQ(import("\"a\n\"\"\n\"\"b\",\"c\nd\"\n", "t"), 0) << m_strErr;
+    EXPECT_EQ(rows("SELECT a, b FROM t"), "a\n\"\n\"b|c\nd\n");
+}
+
 TEST_F(ImportTest, AQuoteLeftOpenSwallowsTheFollowingLines) {
     exec("CREATE TABLE t(a, b, c)");
     runCommand(m_state, {"separator", ","});
