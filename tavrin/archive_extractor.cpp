@@ -84,24 +84,25 @@ ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& a
                            const std::string& folder, const SArchiverWatch& watch) {
     CArchiverOutput output;
     std::string console;
+    // The archiver's own lines reach standard output as soon as they are complete.
+    auto writeConsole = [&console] {
+        if (console.empty()) return;
+        std::fwrite(console.data(), 1, console.size(), stdout);
+        std::fflush(stdout);
+        console.clear();
+    };
     auto sink = [&](const char* data, std::size_t size) {
         const int before = output.Percent();
         output.Feed(data, size, &console);
-        if (!console.empty()) {
-            std::fwrite(console.data(), 1, console.size(), stdout);
-            std::fflush(stdout);
-            console.clear();
-        }
+        writeConsole();
         if (output.Percent() > before && watch.onPercent) watch.onPercent(output.Percent());
     };
-    ArchiverResult result =
-        RunArchiverWith(str7zCommand, archive, folder,
-                        [&](const std::string& program, const std::vector<std::string>& argv) {
-                            platform::SpawnResult spawned =
-                                platform::SpawnWatched(program, argv, sink, watch.shouldStop);
-                            output.Finish(&console);
-                            std::fwrite(console.data(), 1, console.size(), stdout);
-                            return spawned;
-                        });
-    return result;
+    return RunArchiverWith(str7zCommand, archive, folder,
+                           [&](const std::string& program, const std::vector<std::string>& argv) {
+                               platform::SpawnResult spawned =
+                                   platform::SpawnWatched(program, argv, sink, watch.shouldStop);
+                               output.Finish(&console);
+                               writeConsole();
+                               return spawned;
+                           });
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -59,15 +60,21 @@ std::uint64_t SizeOf(const std::string& path) {
     return platform::FileSize(path).value_or(0);
 }
 
-// The progress of one conversion: its bytes read, and whether to go on.
-ConversionProgress ReportConversion(CImportProgress* pProgress, ImportStep eStep,
-                                    const std::string& source) {
+// Passes the bytes a step has read to pProgress and answers whether to go on; empty (nothing
+// reported, never stopped) without a progress object.
+std::function<bool(std::uint64_t)> ReportBytes(CImportProgress* pProgress) {
     if (!pProgress) return {};
-    pProgress->BeginStep(eStep, source, SizeOf(source));
     return [pProgress](std::uint64_t nRead) {
         pProgress->SetDone(nRead);
         return !pProgress->CancelRequested();
     };
+}
+
+// The progress of one conversion of source: announced as a step, then its bytes read.
+ConversionProgress ReportConversion(CImportProgress* pProgress, ImportStep eStep,
+                                    const std::string& source) {
+    if (pProgress) pProgress->BeginStep(eStep, source, SizeOf(source));
+    return ReportBytes(pProgress);
 }
 
 }  // namespace
@@ -98,9 +105,9 @@ UnpackOutcome CPackageImport::Unpack(const std::string& str7zCommand) {
     // An archiver older than 26.01 lets links in an archive write outside the work folder (and
     // does not know -spod): refuse it before it sees the package. One that cannot be started
     // at all is left to RunArchiver, which says so.
-    SArchiverVersion version = ArchiverVersionForRun(ArchiverProgram(str7zCommand));
-    if (version.bStarted && !version.Acceptable()) {
-        PrintArchiverRefused(version);
+    m_archiverVersion = ArchiverVersionForRun(ArchiverProgram(str7zCommand));
+    if (ArchiverRefused()) {
+        PrintArchiverRefused(m_archiverVersion);
         return UnpackOutcome::kNotStarted;
     }
     // The archiver would create a missing folder with default permissions, or unpack through
@@ -184,12 +191,7 @@ void CPackageImport::LoadParentDb() {
     // The work databases are rebuilt from the package whenever needed, so the loads need no
     // journal file or synchronous writes; each import still ends consistent.
     state.m_bFastImport = true;
-    if (m_pProgress) {
-        state.m_fnImportProgress = [pProgress = m_pProgress](std::uint64_t nRead) {
-            pProgress->SetDone(nRead);
-            return !pProgress->CancelRequested();
-        };
-    }
+    state.m_fnImportProgress = ReportBytes(m_pProgress);
     openShell(state, m_paths.ParentDbPath().c_str());
     std::fflush(stdout);
 

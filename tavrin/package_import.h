@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <string>
 
+#include "tavrin/archiver_version.h"
 #include "tavrin/workspace_paths.h"
 
 class CImportProgress;
@@ -85,6 +86,12 @@ class CPackageImport {
     // work folder as output and waits for it. Blocks for the whole extraction. With a progress
     // object the archiver shows its percentage and a cancel request kills it (kCancelled).
     UnpackOutcome Unpack(const std::string& str7zCommand);
+    // True when Unpack refused the archiver as too old to unpack safely (it returned
+    // kNotStarted before the archiver saw the package); ArchiverVersion() tells which it was.
+    bool ArchiverRefused() const {
+        return m_archiverVersion.bStarted && !m_archiverVersion.Acceptable();
+    }
+    const SArchiverVersion& ArchiverVersion() const { return m_archiverVersion; }
 
     // After kNotStarted or kNotAPackage: deletes the work folder with what the archiver left
     // in it and writes "删除文件夹成功！" or "删除文件夹失败！%d" with the error code (no line
@@ -120,4 +127,5 @@ class CPackageImport {
     bool m_bHasTabTable = false;
     bool m_bHasMatrixTable = false;
     CImportProgress* m_pProgress = nullptr;
+    SArchiverVersion m_archiverVersion;  // as the last Unpack found it
 };

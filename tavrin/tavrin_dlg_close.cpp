@@ -28,7 +28,7 @@ constexpr char kClosingProperty[] = "tavrinClosing";
 // handling runs in the dialog's own event loop, then runs it. Bounded: a window that refuses
 // to close does not keep the program from cleaning up.
 void CloseForSignal(QPointer<CTavrinDlg> pDlg, int nTriesLeft) {
-    if (!pDlg || pDlg->property(kClosingProperty).toBool()) return;
+    if (!pDlg || pDlg->IsClosing()) return;
     QWidget* modal = QApplication::activeModalWidget();
     if (modal && modal != pDlg && nTriesLeft > 0) {
         modal->close();
@@ -94,7 +94,7 @@ void CTavrinDlg::RunDeferredClose() {
 }
 
 void CTavrinDlg::OnClose() {
-    if (property(kClosingProperty).toBool()) return;
+    if (IsClosing()) return;
     if (m_pRunningImport) {
         // The import's thread still uses its work folder and the engine: it is stopped first,
         // and the close runs once it has given up (RunDeferredClose).

@@ -147,12 +147,9 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
         dlg.UpdateData(false);
         if (outcome == UnpackOutcome::kNotAPackage) ShowMessage(ResString(kStrNotReadablePackage));
         // An archiver too old to unpack safely was refused before it saw the package.
-        if (outcome == UnpackOutcome::kNotStarted) {
-            const SArchiverVersion version = ArchiverVersionForRun(ArchiverProgram(str7zCommand));
-            if (version.bStarted && !version.Acceptable())
-                ShowMessage(QString::fromStdString(
-                    ArchiverRefusalText(ResString(kStrArchiverTooOld).toStdString(), version)));
-        }
+        if (outcome == UnpackOutcome::kNotStarted && import.ArchiverRefused())
+            ShowMessage(QString::fromStdString(ArchiverRefusalText(
+                ResString(kStrArchiverTooOld).toStdString(), import.ArchiverVersion())));
         return;
     }
 
@@ -219,10 +216,15 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     if (outcome == UnpackOutcome::kDamaged) ShowMessage(ResString(kStrPackageDamaged));
 }
 
+// One import at a time, and none once the dialog is closing or about to.
+bool ImportMayStart(const CTavrinDlg& dlg) {
+    return !dlg.m_pRunningImport && !dlg.IsClosing() && !dlg.m_bCloseAfterImport;
+}
+
 }  // namespace
 
 void CTavrinDlg::OnOpenPackage() {
-    if (m_pRunningImport || IsClosing() || m_bCloseAfterImport) return;
+    if (!ImportMayStart(*this)) return;
     BeginImport(*this);
     const QString path = ChooseOpenFileIn(ResString(159), LastPackageFolder(*this));  // step 3
     if (!path.isEmpty()) ImportChosenFile(*this, path);
@@ -231,8 +233,7 @@ void CTavrinDlg::OnOpenPackage() {
 }
 
 void CTavrinDlg::ImportPackageFile(const QString& path) {
-    // One import at a time, and none once the dialog is closing (or about to).
-    if (path.isEmpty() || m_pRunningImport || IsClosing() || m_bCloseAfterImport) return;
+    if (path.isEmpty() || !ImportMayStart(*this)) return;
     BeginImport(*this);
     ImportChosenFile(*this, path);
     EndImport(*this);
