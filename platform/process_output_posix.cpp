@@ -1,17 +1,16 @@
 #include "platform/process_output.h"
 
+#include "platform/child_start_posix.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-
-extern char** environ;
 
 namespace platform {
 
@@ -23,34 +22,13 @@ CapturedOutput RunAndCaptureOutput(const std::string& program, const std::vector
         result.errorCode = errno;
         return result;
     }
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t empty;
-    sigemptyset(&empty);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGCHLD);
-    posix_spawnattr_setsigmask(&attr, &empty);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = -1;
-    int rc = posix_spawn(&pid, program.c_str(), &actions, &attr, args.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
+    int err = 0;
+    pid_t pid = argv.empty() ? -1 : posix::StartChild(program, argv, &err, fds[1], fds[1]);
+    if (argv.empty()) err = EINVAL;
     close(fds[1]);
-    if (rc != 0) {
+    if (pid < 0) {
         close(fds[0]);
-        result.errorCode = rc;
+        result.errorCode = err;
         return result;
     }
     result.started = true;

@@ -1,5 +1,7 @@
 #include "platform/spawn.h"
 
+#include "platform/child_start_posix.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -17,15 +19,11 @@
 extern char** environ;
 
 namespace platform {
-namespace {
 
-// Starts the child with standard input from /dev/null and default signal handling, so a
-// child never inherits a blocked or ignored signal from whatever thread started it.
-// stdoutFd, when not -1, becomes the child's standard output; bOwnGroup makes the child the
-// leader of a new process group (whose identifier is its pid). Returns the pid, or -1 with
-// *err set.
-pid_t Start(const std::string& program, const std::vector<std::string>& argv, int* err,
-            int stdoutFd = -1, bool bOwnGroup = false) {
+namespace posix {
+
+pid_t StartChild(const std::string& program, const std::vector<std::string>& argv, int* err,
+                 int stdoutFd, int stderrFd, bool bOwnGroup) {
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -46,6 +44,7 @@ pid_t Start(const std::string& program, const std::vector<std::string>& argv, in
     }
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+    if (stderrFd >= 0) posix_spawn_file_actions_adddup2(&actions, stderrFd, 2);
     sigset_t empty;
     sigemptyset(&empty);
     sigset_t defaults;
@@ -75,6 +74,12 @@ pid_t Start(const std::string& program, const std::vector<std::string>& argv, in
     *err = 0;
     return pid;
 }
+
+}  // namespace posix
+
+namespace {
+
+using posix::StartChild;
 
 int WaitFor(pid_t pid) {
     int status = 0;
@@ -146,7 +151,7 @@ SpawnResult SpawnAndWait(const std::string& program, const std::vector<std::stri
         return result;
     }
     int err = 0;
-    pid_t pid = Start(program, argv, &err);
+    pid_t pid = StartChild(program, argv, &err);
     if (pid < 0) {
         result.errorCode = err;
         return result;
@@ -176,7 +181,7 @@ SpawnResult SpawnWatched(const std::string& program, const std::vector<std::stri
     }
     int err = 0;
     // A group of its own, so that a stop also ends whatever the child started.
-    pid_t pid = Start(program, argv, &err, writing.Get(), true);
+    pid_t pid = StartChild(program, argv, &err, writing.Get(), -1, true);
     // Only the child may hold the writing end: its end is the output's end.
     writing.Reset();
     if (pid < 0) {
@@ -227,7 +232,7 @@ SpawnResult SpawnWatched(const std::string& program, const std::vector<std::stri
 int SpawnDetached(const std::string& program, const std::vector<std::string>& argv,
                   int* errorCode) {
     int err = EINVAL;
-    pid_t pid = argv.empty() ? -1 : Start(program, argv, &err);
+    pid_t pid = argv.empty() ? -1 : StartChild(program, argv, &err);
     if (errorCode) *errorCode = pid < 0 ? err : 0;
     if (pid < 0) return -1;
     // One small waiting thread per child: it ends when the child does, so nothing is left
