@@ -15,13 +15,12 @@
 #include <system_error>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "tavrin/sql_dump_conversion.h"
 
-namespace {
+using fuzz_support::check;
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+namespace {
 
 std::string Without(std::string_view text, char drop) {
     std::string out;

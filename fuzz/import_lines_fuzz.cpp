@@ -13,14 +13,13 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "tavrin/shell/import_fields.h"
 #include "tavrin/shell/line_input.h"
 
-namespace {
+using fuzz_support::check;
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+namespace {
 
 struct Cut {
     int found = 0;

@@ -7,13 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "tavrin/ipv4_check.h"
 
-namespace {
+using fuzz_support::check;
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+namespace {
 
 bool ReadPart(std::string_view part, int low, int high) {
     if (part.empty() || part.size() > 3) return false;

@@ -7,13 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "tavrin/package_name.h"
 
-namespace {
+using fuzz_support::check;
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
+namespace {
 
 bool EndsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
