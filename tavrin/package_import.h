@@ -3,7 +3,8 @@
 // step, in this order:
 //
 //   CheckDiskSpace -> WorkFolderExists (if so, open the package instead and stop)
-//   -> CreateWorkFolder -> Unpack (on kNotStarted / kNotAPackage: RemoveWorkFolder, stop)
+//   -> CreateWorkFolder -> Unpack (on kNotStarted, kNotAPackage or kCancelled:
+//      RemoveWorkFolder, stop)
 //   -> ConvertDumps -> LoadParentDb -> [first page] -> CreateChildTables(child handle)
 //   -> LoadChildRows(child handle), normally on a background loader thread.
 //
