@@ -1,6 +1,7 @@
 // Fuzz target: the line reading and field cutting of .import. The block reader must give the
-// same lines as readLine at any block size, and the quick cut of a line without quotes must
-// equal the byte-by-byte cut.
+// same lines as readLine at any block size, the quick cut of a line without quotes must
+// equal the byte-by-byte cut, and the one-pass cut of a one-byte separator must give the texts
+// of the zero-terminated cut (and leave lines with a zero byte to it).
 //
 // Input layout: byte 0 picks the separator length (1-3) and the column count (1-8), byte 1
 // the reader's block size; then the separator's bytes; the rest is the data file.
@@ -79,9 +80,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t quotes = 0;
         for (char c : line) quotes += c == '"';
         check(quotes == reader.quoteCount());
+        if (k == 1 && line.find('\0') != std::string::npos) {
+            std::string copy = line;
+            std::vector<SImportField> texts(static_cast<std::size_t>(nColumns));
+            int lineNumber = 0;
+            check(cutImportFields(copy.data(), copy.size(), separator[0], nColumns, texts.data(),
+                                  &lineNumber) == -1);
+            check(copy == line && lineNumber == 0);
+        }
         // Lines with NUL bytes are cut short by the zero-terminated fields; skip comparing them.
         if (line.find('\0') == std::string::npos && separator.find('\0') == std::string::npos) {
             Cut slow = cutLine(line, quotes == 0 ? 1 : quotes, separator, nColumns);
+            if (k == 1) {
+                std::string copy = line;
+                std::vector<SImportField> texts(static_cast<std::size_t>(nColumns));
+                int lineNumber = 0;
+                int found = cutImportFields(copy.data(), copy.size(), separator[0], nColumns,
+                                            texts.data(), &lineNumber);
+                check(found == slow.found && lineNumber == slow.lineNumber);
+                for (int i = 0; i < found && i < nColumns; ++i) {
+                    check(std::string(texts[i].pText, texts[i].nLength) == slow.fields[i]);
+                }
+            }
             if (quotes == 0) {
                 Cut fast = cutLine(line, 0, separator, nColumns);
                 check(fast.found == slow.found);

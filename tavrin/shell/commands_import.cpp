@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tavrin/shell/commands.h"
+#include "tavrin/shell/import_batch.h"
 #include "tavrin/shell/import_fields.h"
 #include "tavrin/shell/line_input.h"
 #include "tavrin/shell/shell_state.h"
@@ -108,7 +109,6 @@ int commandImport(ShellState& state, int, char** azArg) {
     }
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db, select, -1, &stmt, nullptr);
-    size_t selectLength = std::strlen(select);
     sqlite3_free(select);
     if (rc != SQLITE_OK) {
         std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
@@ -120,72 +120,88 @@ int commandImport(ShellState& state, int, char** azArg) {
     stmt = nullptr;
     if (nColumns == 0) return 0;
 
-    std::string insert;
-    try {
-        insert.reserve(selectLength + 20 + 2 * static_cast<size_t>(nColumns));
-        insert = "INSERT INTO ";
-        insert += table;
-        insert += " VALUES(?";
-        for (int i = 1; i < nColumns; ++i) insert += ",?";
-        insert += ")";
-    } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "Error: out of memory\n");
-        return 1;
-    }
-    rc = sqlite3_prepare_v2(db, insert.c_str(), -1, &stmt, nullptr);
-    if (rc != SQLITE_OK) {
-        std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
-        sqlite3_finalize(stmt);
+    CImportBatch batch(db, table, nColumns);
+    if (!batch.Prepare()) {
+        std::fprintf(stderr, "Error: %s\n", batch.Error().c_str());
         return 1;
     }
     std::FILE* in = std::fopen(file, "rb");
     if (!in) {
         std::fprintf(stderr, "Error: cannot open \"%s\"\n", file);
-        sqlite3_finalize(stmt);
         return 1;
     }
     std::vector<char*> fields(static_cast<size_t>(nColumns) + 1);
+    std::vector<SImportField> texts(static_cast<size_t>(nColumns));
 
     CFastImportSettings fast(db, state.m_bFastImport);
     execQuietly(db, "BEGIN");
     const char* closing = "COMMIT";
     int result = 0;
     int lineNumber = 0;
+    // Rows wait in the batch until it is full; every report of this loop first inserts the rows
+    // read before it, so that it comes out as when each row went in before the next was read.
+    auto fail = [&](auto&& report) {
+        if (batch.Flush()) {
+            report();
+        } else {
+            std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
+        }
+        closing = "ROLLBACK";
+        result = 1;
+    };
     CLineReader reader(in);
     while (reader.next()) {
         ++lineNumber;
         // Often enough for a progress bar, rarely enough to cost nothing.
-        if (state.m_fnImportProgress && (lineNumber & 4095) == 0 &&
-            !state.m_fnImportProgress(static_cast<std::uint64_t>(std::ftell(in)))) {
-            std::fprintf(stderr, "Error: %s: the import was stopped at line %d\n", file,
-                         lineNumber);
-            closing = "ROLLBACK";
-            result = 1;
-            break;
+        if (state.m_fnImportProgress && (lineNumber & 4095) == 0) {
+            if (!batch.Flush()) {
+                std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
+                closing = "ROLLBACK";
+                result = 1;
+                break;
+            }
+            if (!state.m_fnImportProgress(static_cast<std::uint64_t>(std::ftell(in)))) {
+                fail([&] {
+                    std::fprintf(stderr, "Error: %s: the import was stopped at line %d\n", file,
+                                 lineNumber);
+                });
+                break;
+            }
         }
-        int found = splitImportFields(reader.line(), reader.length(), reader.quoteCount(),
+        // The one-pass cut gives each text with its length; a line with a zero byte (or a
+        // longer separator) takes the zero-terminated cut, whose texts end at the first zero.
+        int found = k == 1 ? cutImportFields(reader.line(), reader.length(), separator[0], nColumns,
+                                             texts.data(), &lineNumber)
+                           : -1;
+        if (found < 0) {
+            found = splitImportFields(reader.line(), reader.length(), reader.quoteCount(),
                                       separator, nColumns, fields.data(), &lineNumber);
+            for (int f = 0; f < nColumns && found == nColumns; ++f) {
+                if (fields[f][0] == '"') unquoteField(fields[f]);
+                texts[f] = {fields[f], std::strlen(fields[f])};
+            }
+        }
         if (found != nColumns) {
-            std::fprintf(stderr, "Error: %s line %d: expected %d columns of data but found %d\n",
-                         file, lineNumber, nColumns, found);
-            closing = "ROLLBACK";
-            result = 1;
+            fail([&] {
+                std::fprintf(stderr,
+                             "Error: %s line %d: expected %d columns of data but found %d\n", file,
+                             lineNumber, nColumns, found);
+            });
             break;
         }
-        for (int f = 0; f < nColumns; ++f) {
-            if (fields[f][0] == '"') unquoteField(fields[f]);
-            sqlite3_bind_text(stmt, f + 1, fields[f], -1, SQLITE_STATIC);
-        }
-        sqlite3_step(stmt);
-        if (sqlite3_reset(stmt) != SQLITE_OK) {
+        if (!batch.Add(texts.data())) {
             std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
             closing = "ROLLBACK";
             result = 1;
             break;
         }
     }
+    if (result == 0 && !batch.Flush()) {
+        std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
+        closing = "ROLLBACK";
+        result = 1;
+    }
     std::fclose(in);
-    sqlite3_finalize(stmt);
     execQuietly(db, closing);
     return result;
 }

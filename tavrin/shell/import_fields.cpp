@@ -1,6 +1,10 @@
 #include "tavrin/shell/import_fields.h"
 
+#include <cstdint>
 #include <cstring>
+#include <vector>
+
+#include "tavrin/shell/byte_scan.h"
 
 int splitImportFields(char* line, std::size_t length, std::size_t quoteCount,
                       std::string_view separator, int nColumns, char** fields, int* lineNumber) {
@@ -75,21 +79,101 @@ int splitImportFields(char* line, std::size_t length, std::size_t quoteCount,
     return i + 1;
 }
 
-void unquoteField(char* field) {
-    // Moves the stretches between quotes down in one piece each.
+namespace {
+
+// unquoteField on a field of known length that begins with '"' and holds no zero byte;
+// returns the new length.
+std::size_t unquoteBytes(char* field, std::size_t length) {
     char* out = field;
     char* in = field + 1;
+    char* end = field + length;
     for (;;) {
-        char* quote = std::strchr(in, '"');
+        auto* quote = static_cast<char*>(std::memchr(in, '"', static_cast<size_t>(end - in)));
         if (!quote) {
-            std::memmove(out, in, std::strlen(in) + 1);
-            return;
+            std::memmove(out, in, static_cast<size_t>(end - in));
+            return static_cast<size_t>(out + (end - in) - field);
         }
         std::memmove(out, in, static_cast<size_t>(quote - in));
         out += quote - in;
         in = quote + 1;
-        if (*in == '\0') break;
+        if (in == end) break;
         *out++ = *in++;  // the byte after a quote stands as it is, a quote included
     }
-    *out = '\0';
+    return static_cast<size_t>(out - field);
+}
+
+// The text of a field that spans [start, start + length) and holds quotes '"'.
+void finishField(char* start, std::size_t length, std::size_t quotes, SImportField* field) {
+    if (length > 0 && start[0] == '"') {
+        if (quotes == 2 && length >= 2 && start[length - 1] == '"') {
+            // The usual "text": only the two quotes around it to drop, nothing to move.
+            field->pText = start + 1;
+            field->nLength = length - 2;
+            return;
+        }
+        length = unquoteBytes(start, length);
+    }
+    field->pText = start;
+    field->nLength = length;
+}
+
+}  // namespace
+
+int cutImportFields(char* line, std::size_t length, char separator, int nColumns,
+                    SImportField* fields, int* lineNumber) {
+    // First pass: where the fields end. Nothing is written until the line is known to hold no
+    // zero byte, so that the zero-terminated cut can still take it as it came.
+    struct Cut {
+        std::size_t nEnd;
+        std::size_t nQuotes;
+    };
+    constexpr int kInline = 64;
+    Cut inlineCuts[kInline];
+    std::vector<Cut> moreCuts;
+    Cut* cuts = inlineCuts;
+    if (nColumns > kInline) {
+        moreCuts.resize(static_cast<size_t>(nColumns));
+        cuts = moreCuts.data();
+    }
+    int found = 0;  // separators seen outside quotes
+    int lineFeeds = 0;
+    std::size_t quotes = 0;  // in the current field
+    bool inQuote = false;
+    for (std::size_t base = 0; base < length; base += byte_scan::kBlock) {
+        std::size_t n = length - base < byte_scan::kBlock ? length - base : byte_scan::kBlock;
+        std::uint32_t mask = byte_scan::MatchMask(line + base, n, separator, '"', '\n', '\0');
+        while (mask) {
+            std::size_t pos = base + static_cast<size_t>(__builtin_ctz(mask));
+            mask &= mask - 1;
+            char c = line[pos];
+            if (c == '"') {
+                inQuote = !inQuote;
+                ++quotes;
+            } else if (c == '\n') {
+                ++lineFeeds;
+            } else if (c == '\0') {
+                return -1;
+            } else if (!inQuote) {  // the separator
+                if (found < nColumns) cuts[found] = {pos, quotes};
+                ++found;
+                quotes = 0;
+            }
+        }
+        // A separator that is also '"', '\n' or '\0' is taken as that byte, as in the cut
+        // with zero-terminated fields, which tests the quote and the line feed first.
+    }
+    if (found < nColumns) cuts[found] = {length, quotes};
+    *lineNumber += lineFeeds;
+    int texts = found + 1 < nColumns ? found + 1 : nColumns;
+    std::size_t start = 0;
+    for (int i = 0; i < texts; ++i) {
+        finishField(line + start, cuts[i].nEnd - start, cuts[i].nQuotes, &fields[i]);
+        start = cuts[i].nEnd + 1;
+    }
+    return found + 1;
+}
+
+void unquoteField(char* field) {
+    std::size_t length = unquoteBytes(field, std::strlen(field));
+    field[length] = '\0';
 }

@@ -249,3 +249,79 @@ TEST_F(ImportTest, ProgressHookSeesTheFileAdvanceAndCanStopTheImport) {
 }
 
 }  // namespace
+
+namespace {
+
+// Many rows go in through one statement; what is stored, in what order, and which error is
+// told must not show it.
+TEST_F(ImportTest, BatchedRowsKeepTheirOrderAndEachRowsTrigger) {
+    exec(
+        "CREATE TABLE t(a INTEGER, b, c); CREATE TABLE seen(n);"
+        "CREATE TRIGGER t_in AFTER INSERT ON t BEGIN "
+        "INSERT INTO seen VALUES((SELECT count(*) FROM t)); END");
+    runCommand(m_state, {"separator", ","});
+    std::string data;
+    for (int i = 1; i <= 1001; ++i)
+        data += std::to_string(i) + ",\"x" + std::to_string(i) + "\",\n";
+    EXPECT_EQ(import(data, "t"), 0) << m_strErr;
+    EXPECT_EQ(rows("SELECT count(*), min(a), max(a), sum(rowid != a), sum(typeof(a) != 'integer'),"
+                   " sum(b != 'x' || a), sum(c != '') FROM t"),
+              "1001|1|1001|0|0|0|0\n");
+    // Each row's trigger ran before the next row went in.
+    EXPECT_EQ(rows("SELECT count(*), sum(n != rowid) FROM seen"), "1001|0\n");
+}
+
+TEST_F(ImportTest, TheFirstFailingLineIsToldWhateverComesAfterIt) {
+    exec("CREATE TABLE t(a PRIMARY KEY, b)");
+    runCommand(m_state, {"separator", ","});
+    std::string path = m_folder.path("data.txt");
+    // A duplicate key on line 40 and too few fields on line 50: the key is told, as when
+    // each row went in before the next line was read.
+    std::string data;
+    for (int i = 1; i <= 60; ++i) {
+        data += (i == 40 ? std::string("1") : std::to_string(i)) + (i == 50 ? "\n" : ",b\n");
+    }
+    EXPECT_EQ(import(data, "t"), 1);
+    EXPECT_EQ(m_strErr, "Error: UNIQUE constraint failed: t.a\n");
+    EXPECT_EQ(rows("SELECT count(*) FROM t"), "0\n");
+    // The same duplicate in the last rows of the file, fewer than a batch.
+    EXPECT_EQ(import("1,a\n2,b\n1,c\n", "t"), 1);
+    EXPECT_EQ(m_strErr, "Error: UNIQUE constraint failed: t.a\n");
+    // A field-count error with good rows before it in the batch: those rows are not told.
+    EXPECT_EQ(import("1,a\n2,b\n3\n", "t"), 1);
+    EXPECT_EQ(m_strErr, "Error: " + path + " line 3: expected 2 columns of data but found 1\n");
+    EXPECT_EQ(rows("SELECT count(*) FROM t"), "0\n");
+
+    // A duplicate just before the progress hook is asked: the duplicate is told, not a stop.
+    data.clear();
+    for (int i = 1; i <= 5000; ++i) data += std::to_string(i == 4090 ? 7 : i) + ",b\n";
+    m_state.m_fnImportProgress = [](std::uint64_t) { return false; };
+    EXPECT_EQ(import(data, "t"), 1);
+    EXPECT_EQ(m_strErr, "Error: UNIQUE constraint failed: t.a\n");
+}
+
+TEST_F(ImportTest, ASmallParameterLimitLoadsRowByRow) {
+    exec("CREATE TABLE t(a, b, c)");
+    runCommand(m_state, {"separator", "\t"});
+    std::string data;
+    for (int i = 0; i < 100; ++i) data += std::to_string(i) + "\tb\tc\n";
+    // Room for no batch, then for batches of two rows.
+    for (int limit : {5, 7}) {
+        sqlite3_limit(m_state.m_pDb, SQLITE_LIMIT_VARIABLE_NUMBER, limit);
+        exec("DELETE FROM t");
+        EXPECT_EQ(import(data, "t"), 0) << m_strErr;
+        EXPECT_EQ(rows("SELECT count(*), sum(CAST(a AS INTEGER) != rowid - 1) FROM t"), "100|0\n");
+    }
+}
+
+TEST_F(ImportTest, AFieldEndsAtItsFirstZeroByte) {
+    exec("CREATE TABLE t(a, b)");
+    runCommand(m_state, {"separator", ","});
+    // Lines with zero bytes among lines without, in one batch; quoted and plain fields.
+    const char data[] = "a\0x,b\n\"q\0\"\"\",r\nplain,\"quo\"\"ted\"\n";
+    EXPECT_EQ(import(std::string(data, sizeof data - 1), "t"), 0) << m_strErr;
+    EXPECT_EQ(rows("SELECT a, b, length(a) FROM t ORDER BY rowid"),
+              "a|b|1\nq|r|1\nplain|quo\"ted|5\n");
+}
+
+}  // namespace
