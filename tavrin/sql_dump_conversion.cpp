@@ -115,6 +115,17 @@ inline const char* FindBackslash(const char* p, const char* end) {
     return static_cast<const char*>(std::memchr(p, '\\', static_cast<size_t>(end - p)));
 }
 
+// Whether [p, end) holds a backslash followed by '"' or by another backslash, the pairs the
+// quote stripping changes: a dump escapes its single quotes on nearly every line, and those
+// lines go out as they are, without a copy.
+bool HoldsStripPair(const char* p, const char* end) {
+    while ((p = FindBackslash(p, end)) != nullptr && p + 1 < end) {
+        if (p[1] == '"' || p[1] == '\\') return true;
+        p += 2;  // the byte after this backslash is neither, so no pair starts there
+    }
+    return false;
+}
+
 // Emits line through append(data, size) with each "\<quote>" replaced by replacement; any
 // other backslash is copied together with the byte after it, so "\\" never escapes what
 // follows. Stretches between backslashes are emitted in one piece.
@@ -252,7 +263,7 @@ bool StripEscapedQuotes(const std::string& sourcePath, const std::string& destin
     std::string scratch;
     return RewriteLines(sourcePath, destinationPath, progress,
                         [&scratch](const CLineReader::Line& line, platform::CFileWriter& out) {
-                            if (std::memchr(line.pData, '\\', line.nSize)) {
+                            if (HoldsStripPair(line.pData, line.pData + line.nSize)) {
                                 scratch.clear();
                                 AppendStrippedQuotesRewrite(
                                     std::string_view(line.pData, line.nSize), scratch);

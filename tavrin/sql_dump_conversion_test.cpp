@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <random>
 #include <vector>
 
 #include "tavrin/workspace_test_support.h"
@@ -167,6 +168,30 @@ TEST(SqlDumpConversion, QuoteConversionsWriteCrLfLinesAndKeepLinesWithoutPairs) 
     EXPECT_EQ(ReadFile(dir / "double.bak"),
               "1,\"a\"\"b\"\"\"\r\nplain,\"x\"\r\n\"\"s\\\\t\r\n\r\nlast");
     EXPECT_EQ(ReadFile(dir / "strip.bak"), "1,\"ab\"\r\nplain,\"x\"\r\ns\\t\r\n\r\nlast");
+}
+
+TEST(SqlDumpConversion, StripWritesUnchangedOnlyTheLinesWithoutItsPairs) {
+    // Lines with escapes the stripping leaves alone go out as read; the pairs it changes may
+    // stand far into a line, after many other escapes, or at its very end.
+    std::mt19937 random(7);
+    const char alphabet[] = {'\\', '\\', '"', '\'', 'a', ','};
+    std::string source, expected;
+    for (int n = 0; n < 3000; ++n) {
+        std::string line(random() % 200, 'a');
+        for (char& c : line) c = alphabet[random() % sizeof alphabet];
+        if (n % 3 == 0) {  // only escaped single quotes, as on most lines of a dump
+            line.clear();
+            for (int i = 0; i < 40; ++i) line += "x\\'";
+            if (n % 2) line += (n % 4 == 1) ? "\\\\" : "\\\"";
+        }
+        source += line + "\n";
+        AppendStrippedQuotesRewrite(line, expected);
+        expected += "\r\n";
+    }
+    TempFolder dir;
+    WriteFile(dir / "in.bak", source);
+    EXPECT_TRUE(StripEscapedQuotes(dir / "in.bak", dir / "strip.bak"));
+    EXPECT_EQ(ReadFile(dir / "strip.bak"), expected);
 }
 
 TEST(SqlDumpConversion, EmptySourceGivesEmptyOutputs) {
