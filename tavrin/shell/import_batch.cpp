@@ -7,6 +7,9 @@ namespace {
 
 // Enough rows to pay the statement's overhead once per many rows; more gains nothing.
 constexpr int kMaxBatchRows = 32;
+// Long rows go in without waiting for a full batch, so that the batch holds no more than this
+// beside the line being read (a dump line may be many megabytes long).
+constexpr std::size_t kMaxHeldBytes = 1 << 20;
 
 std::string insertSql(const std::string& table, int nColumns, int rows) {
     std::string sql = "INSERT INTO " + table + " VALUES";
@@ -76,7 +79,7 @@ bool CImportBatch::Add(const SImportField* texts) {
         sqlite3_step(m_pOne);
         return sqlite3_reset(m_pOne) == SQLITE_OK;
     }
-    if (++m_nHeld < m_nBatchRows) return true;
+    if (++m_nHeld < m_nBatchRows) return m_bytes.size() <= kMaxHeldBytes || Flush();
     bool ok = Run(m_pBatch ? m_pBatch : m_pOne, 0, m_nBatchRows);
     m_bytes.clear();
     m_textEnds.clear();

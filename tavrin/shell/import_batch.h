@@ -27,8 +27,9 @@ class CImportBatch {
     const std::string& Error() const { return m_strError; }
 
     // Takes one row of nColumns texts, copied, so the caller may reuse their bytes; runs the
-    // batch when it is full. False when that insert failed: sqlite3_errmsg(db) says why, and
-    // the rows held are dropped.
+    // batch when it is full (rows holding more than a megabyte between them go in one by
+    // one at once, so memory stays bounded whatever the lines' length). False when that insert
+    // failed: sqlite3_errmsg(db) says why, and the rows held are dropped.
     bool Add(const SImportField* texts);
 
     // Inserts the rows held, one statement each and in order, so that the first failing row

@@ -314,6 +314,20 @@ TEST_F(ImportTest, ASmallParameterLimitLoadsRowByRow) {
     }
 }
 
+TEST_F(ImportTest, LongRowsGoInWithoutWaitingForAFullBatch) {
+    exec("CREATE TABLE t(a, b)");
+    runCommand(m_state, {"separator", "\t"});
+    // Rows of 300 kB and short ones mixed: some go in alone, the rest in batches.
+    std::string data;
+    for (int i = 0; i < 40; ++i) {
+        data += std::to_string(i) + "\t" + std::string(i % 3 ? 10 : 300000, 'a' + i % 26) + "\n";
+    }
+    EXPECT_EQ(import(data, "t"), 0) << m_strErr;
+    EXPECT_EQ(rows("SELECT count(*), sum(CAST(a AS INTEGER) != rowid - 1), sum(length(b)),"
+                   " sum(substr(b, 1, 1) != char(97 + (rowid - 1) % 26)) FROM t"),
+              "40|0|" + std::to_string(14 * 300000 + 26 * 10) + "|0\n");
+}
+
 TEST_F(ImportTest, AFieldEndsAtItsFirstZeroByte) {
     exec("CREATE TABLE t(a, b)");
     runCommand(m_state, {"separator", ","});
