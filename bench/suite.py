@@ -371,7 +371,7 @@ def dump_load_section(args, ctx, report):
     cli_item = Item("import-cli", "sqlite3 .import", [cli, db, "-cmd", '.separator "\\t"',
                                                       ".import '%s' unix_sms_log" % dump],
                     prepare, after=check("sqlite3"), size=size)
-    min_item = Item("import-min", "min_insert (bind and step)",
+    min_item = Item("import-min", "min_insert (bind and step, 32 rows a statement)",
                     [mini, db, dump, "unix_sms_log", "tab"], prepare, after=check("min_insert"),
                     size=size)
     measure([engine, cli_item, min_item], args.runs, ctx["logs"])
