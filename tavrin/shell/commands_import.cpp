@@ -138,33 +138,30 @@ int commandImport(ShellState& state, int, char** azArg) {
     const char* closing = "COMMIT";
     int result = 0;
     int lineNumber = 0;
-    // Rows wait in the batch until it is full; every report of this loop first inserts the rows
-    // read before it, so that it comes out as when each row went in before the next was read.
-    auto fail = [&](auto&& report) {
-        if (batch.Flush()) {
-            report();
-        } else {
-            std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
-        }
+    auto abandon = [&] {
         closing = "ROLLBACK";
         result = 1;
     };
+    auto insertFailed = [&] {
+        std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
+        abandon();
+    };
+    // Rows wait in the batch until it is full. Before anything else is told, the rows read
+    // before it go in (batch.Flush), so that a failing row is told first, as when each row
+    // went in before the next line was read.
     CLineReader reader(in);
     while (reader.next()) {
         ++lineNumber;
         // Often enough for a progress bar, rarely enough to cost nothing.
         if (state.m_fnImportProgress && (lineNumber & 4095) == 0) {
             if (!batch.Flush()) {
-                std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
-                closing = "ROLLBACK";
-                result = 1;
+                insertFailed();
                 break;
             }
             if (!state.m_fnImportProgress(static_cast<std::uint64_t>(std::ftell(in)))) {
-                fail([&] {
-                    std::fprintf(stderr, "Error: %s: the import was stopped at line %d\n", file,
-                                 lineNumber);
-                });
+                std::fprintf(stderr, "Error: %s: the import was stopped at line %d\n", file,
+                             lineNumber);
+                abandon();
                 break;
             }
         }
@@ -182,25 +179,22 @@ int commandImport(ShellState& state, int, char** azArg) {
             }
         }
         if (found != nColumns) {
-            fail([&] {
+            if (!batch.Flush()) {
+                insertFailed();
+            } else {
                 std::fprintf(stderr,
                              "Error: %s line %d: expected %d columns of data but found %d\n", file,
                              lineNumber, nColumns, found);
-            });
+                abandon();
+            }
             break;
         }
         if (!batch.Add(texts.data())) {
-            std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
-            closing = "ROLLBACK";
-            result = 1;
+            insertFailed();
             break;
         }
     }
-    if (result == 0 && !batch.Flush()) {
-        std::fprintf(stderr, "Error: %s\n", sqlite3_errmsg(db));
-        closing = "ROLLBACK";
-        result = 1;
-    }
+    if (result == 0 && !batch.Flush()) insertFailed();
     std::fclose(in);
     execQuietly(db, closing);
     return result;
