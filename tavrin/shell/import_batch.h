@@ -37,8 +37,6 @@ class CImportBatch {
     // rows after it are dropped.
     bool Flush();
 
-    int RowsPerBatch() const { return m_nBatchRows; }
-
   private:
     bool Run(sqlite3_stmt* stmt, std::size_t firstText, int rows);
 
