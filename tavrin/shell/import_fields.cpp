@@ -29,38 +29,6 @@ int splitImportFields(char* line, std::size_t length, std::size_t quoteCount,
         }
         return i + 1;
     }
-    if (k == 1) {
-        // Quoted stretches are skipped whole with memchr; the byte loop only sees what lies
-        // between them. A record that holds no line feed (most do) needs no count inside them.
-        const bool hasLineFeeds = std::memchr(line, '\n', length) != nullptr;
-        char* p = line;
-        while (p < end) {
-            char c = *p;
-            if (c == '"') {
-                char* open = p + 1;
-                auto* close =
-                    static_cast<char*>(std::memchr(open, '"', static_cast<size_t>(end - open)));
-                char* stop = close ? close : end;
-                if (hasLineFeeds) {
-                    for (char* n = open; (n = static_cast<char*>(
-                                              std::memchr(n, '\n', static_cast<size_t>(stop - n))));
-                         ++n) {
-                        ++*lineNumber;
-                    }
-                }
-                p = close ? close + 1 : end;
-                continue;
-            }
-            if (c == '\n') {
-                ++*lineNumber;
-            } else if (c == sep0) {
-                *p = '\0';
-                if (++i < nColumns) fields[i] = p + 1;
-            }
-            ++p;
-        }
-        return i + 1;
-    }
     bool inQuote = false;
     for (char* p = line; p < end; ++p) {
         char c = *p;
