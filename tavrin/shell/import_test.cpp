@@ -33,6 +33,12 @@ class ImportTest : public ::testing::Test {
         return rc;
     }
     std::string rows(const char* sql) { return queryRows(m_state.m_pDb, sql); }
+    // The message for a record of data.txt with the wrong number of fields.
+    std::string fieldCountError(int line, int expected, int found) {
+        return "Error: " + m_folder.path("data.txt") + " line " + std::to_string(line) +
+               ": expected " + std::to_string(expected) + " columns of data but found " +
+               std::to_string(found) + "\n";
+    }
 
     CTempFolder m_folder;
     ShellState m_state;
@@ -75,13 +81,12 @@ TEST_F(ImportTest, CommaDumpKeepsQuotedSeparatorsAndUnquotedQuotes) {
 TEST_F(ImportTest, WrongFieldCountRollsBackTheWholeImport) {
     exec("CREATE TABLE t(a, b)");
     runCommand(m_state, {"separator", ","});
-    std::string path = m_folder.path("data.txt");
     EXPECT_EQ(import("1,2\n3,4\n5,6,7,8\n9,10\n", "t"), 1);
-    EXPECT_EQ(m_strErr, "Error: " + path + " line 3: expected 2 columns of data but found 4\n");
+    EXPECT_EQ(m_strErr, fieldCountError(3, 2, 4));
     EXPECT_EQ(rows("SELECT count(*) FROM t"), "0\n");
     // Too few fields; the line number counts the physical lines of a quoted field.
     EXPECT_EQ(import("\"a\nb\",c\nsingle\n", "t"), 1);
-    EXPECT_EQ(m_strErr, "Error: " + path + " line 3: expected 2 columns of data but found 1\n");
+    EXPECT_EQ(m_strErr, fieldCountError(3, 2, 1));
     EXPECT_EQ(rows("SELECT count(*) FROM t"), "0\n");
     // The connection is usable afterwards: no transaction was left open.
     EXPECT_EQ(import("1,2\n", "t"), 0);
@@ -94,8 +99,7 @@ TEST_F(ImportTest, LineNumbersCountTheLineFeedsOfEveryQuotedStretch) {
     // Line feeds in two quoted fields of one record, one of them between doubled quotes;
     // the bad record starts on physical line 5.
     EXPECT_EQ(import("\"a\n\"\"\n\"\"b\",\"c\nd\"\nbad\n", "t"), 1);
-    EXPECT_EQ(m_strErr, "Error: " + m_folder.path("data.txt") +
-                            " line 5: expected 2 columns of data but found 1\n");
+    EXPECT_EQ(m_strErr, fieldCountError(5, 2, 1));
     EXPECT_EQ(import("\"a\n\"\"\n\"\"b\",\"c\nd\"\n", "t"), 0) << m_strErr;
     EXPECT_EQ(rows("SELECT a, b FROM t"), "a\n\"\n\"b|c\nd\n");
 }
@@ -105,8 +109,7 @@ TEST_F(ImportTest, AQuoteLeftOpenSwallowsTheFollowingLines) {
     runCommand(m_state, {"separator", ","});
     // No separator splits inside the open quote, so the rest of the file is one field.
     EXPECT_EQ(import("a,\"b\nc,d\ne,f,g\n", "t"), 1);
-    EXPECT_EQ(m_strErr, "Error: " + m_folder.path("data.txt") +
-                            " line 4: expected 3 columns of data but found 2\n");
+    EXPECT_EQ(m_strErr, fieldCountError(4, 3, 2));
     EXPECT_EQ(rows("SELECT count(*) FROM t"), "0\n");
 }
 
@@ -127,8 +130,7 @@ TEST_F(ImportTest, EdgeFiles) {
     EXPECT_EQ(import("\n\xEF\xBB\xBFx\n", "one"), 0);
     EXPECT_EQ(rows("SELECT quote(a) FROM one ORDER BY rowid"), "''\n'\xEF\xBB\xBFx'\n");
     EXPECT_EQ(import("\n", "two"), 1);
-    EXPECT_EQ(m_strErr, "Error: " + m_folder.path("data.txt") +
-                            " line 1: expected 2 columns of data but found 1\n");
+    EXPECT_EQ(m_strErr, fieldCountError(1, 2, 1));
 }
 
 TEST_F(ImportTest, MultiByteSeparatorSplitsOnlyWhereItStandsWhole) {
@@ -274,7 +276,6 @@ TEST_F(ImportTest, BatchedRowsKeepTheirOrderAndEachRowsTrigger) {
 TEST_F(ImportTest, TheFirstFailingLineIsToldWhateverComesAfterIt) {
     exec("CREATE TABLE t(a PRIMARY KEY, b)");
     runCommand(m_state, {"separator", ","});
-    std::string path = m_folder.path("data.txt");
     // A duplicate key on line 40 and too few fields on line 50: the key is told, as when
     // each row went in before the next line was read.
     std::string data;
@@ -289,7 +290,7 @@ TEST_F(ImportTest, TheFirstFailingLineIsToldWhateverComesAfterIt) {
     EXPECT_EQ(m_strErr, "Error: UNIQUE constraint failed: t.a\n");
     // A field-count error with good rows before it in the batch: those rows are not told.
     EXPECT_EQ(import("1,a\n2,b\n3\n", "t"), 1);
-    EXPECT_EQ(m_strErr, "Error: " + path + " line 3: expected 2 columns of data but found 1\n");
+    EXPECT_EQ(m_strErr, fieldCountError(3, 2, 1));
     EXPECT_EQ(rows("SELECT count(*) FROM t"), "0\n");
 
     // A duplicate just before the progress hook is asked: the duplicate is told, not a stop.
