@@ -7,7 +7,7 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config clang clang-format
     libsqlite3-dev sqlite3 libboost-dev
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools libqt6uitools6
-    libgl-dev libxkbcommon-dev
+    libgl-dev libxkbcommon-dev libqt6opengl6-dev
     7zip
     libgtest-dev googletest libbenchmark-dev
     fonts-wqy-microhei
