@@ -37,13 +37,28 @@ SHOT=${SCREENSHOT:-$PWD/$SAMPLE_DIR/tavrin-sample.png}
 DELAY=${SHOT_DELAY:-6}
 echo "No display (DISPLAY and WAYLAND_DISPLAY are not set): running Tavrin under a virtual" \
      "X server and taking a screenshot."
+LOG=$PWD/$SAMPLE_DIR/tavrin-sample.log
+rm -f -- "$SHOT"
+# A Tavrin that ended before the picture (a missing library or platform plugin) would leave
+# a picture of an empty screen: that fails, with Tavrin's output.
+status=0
 xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
-    "$1" "$2" > /dev/null 2>&1 &
+    "$1" "$2" > "$5" 2>&1 &
     pid=$!
     sleep "$4"
+    if ! kill -0 "$pid" 2>/dev/null; then
+        wait "$pid"
+        echo "Tavrin ended before the screenshot (exit status $?)" >&2
+        exit 1
+    fi
     import -window root "$3"
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
-' run-sample "$BUILD/bin/Tavrin" "$PACKAGE" "$SHOT" "$DELAY"
+' run-sample "$BUILD/bin/Tavrin" "$PACKAGE" "$SHOT" "$DELAY" "$LOG" || status=$?
 rm -rf -- "${BUILD:?}/bin/$NAME"
+if [ "$status" -ne 0 ] || [ ! -s "$SHOT" ]; then
+    tail -20 "$LOG" >&2
+    echo "No screenshot: the run failed (Tavrin's output: $LOG)" >&2
+    exit 1
+fi
 echo "Screenshot: $SHOT"

@@ -13,6 +13,8 @@ PACKAGES=(
     fonts-wqy-microhei
     xvfb x11-apps imagemagick xauth time
     python3
+    libclang-rt-dev  # the fuzzers' runtime, which clang only recommends
+    procps libxtst6  # pgrep and the X test extension of the screenshot scripts
 )
 
 missing=()
@@ -24,9 +26,17 @@ done
 
 if ((${#missing[@]})); then
     echo "setup: installing ${missing[*]}"
-    SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    SUDO=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null; then
+            echo "setup: installing packages needs root: run this as root, or install sudo" >&2
+            exit 1
+        fi
+        SUDO=(sudo)
+    fi
+    # Waits for another apt-get or an unattended upgrade to finish rather than failing.
+    APT=("${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
+    "${APT[@]}" update -qq
+    "${APT[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 fi
 echo "setup: all packages present"
