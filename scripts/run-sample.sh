@@ -15,9 +15,12 @@ BUILD=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -G Ninja >/dev/null
 # Tavrin with its language modules, table.sql and the archiver link; the players and Morvel
 # too when the build has them, so double-clicks work.
+# The list is read whole first: grep -q on a pipe from cmake ends the pipe early, and under
+# pipefail cmake's broken pipe would drop a target at random.
 targets="Tavrin tavrin_program_folder"
+available=$(cmake --build "$BUILD" --target help 2>/dev/null || true)
 for t in Morvel Ondrix OndrixS Rivosk Tessiv Fennic; do
-    if cmake --build "$BUILD" --target help 2>/dev/null | grep -q "^$t:"; then targets="$targets $t"; fi
+    if grep -q "^$t:" <<<"$available"; then targets="$targets $t"; fi
 done
 # shellcheck disable=SC2086
 cmake --build "$BUILD" -j "$(nproc)" --target $targets >/dev/null
