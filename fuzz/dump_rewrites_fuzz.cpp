@@ -1,8 +1,9 @@
 // Fuzz target: the line rewrites of the dump conversions and the line classification of the
 // SQL dump split. Each rewrite may only do its one kind of change (the INSERT rewrite only
 // adds apostrophes, the doubled-quote rewrite only turns a backslash before a quote into a
-// quote, the strip rewrite only removes backslashes and quotes, the AUTO_INCREMENT removal
-// only removes whole words), and the split must route every line by its first two bytes.
+// quote, the strip rewrite only removes backslashes and quotes, exactly as a plain
+// byte-by-byte reading of its pairing rule does, the AUTO_INCREMENT removal only removes whole
+// words), and the split must route every line by its first two bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -73,6 +74,23 @@ std::size_t CountOutputLines(std::string_view text) {
     return n;
 }
 
+// The quote stripping read plainly: a backslash takes the byte after it; \" goes, \\ leaves one
+// backslash, any other pair (and a backslash at the end) stays as written.
+std::string StrippedByteByByte(std::string_view line) {
+    std::string out;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] != '\\' || i + 1 == line.size()) {
+            out.push_back(line[i]);
+            continue;
+        }
+        const char next = line[++i];
+        if (next == '"') continue;
+        if (next != '\\') out.push_back('\\');
+        out.push_back(next);
+    }
+    return out;
+}
+
 void CheckLineRewrites(std::string_view line) {
     std::string out;
     AppendInsertRewrite(line, out);
@@ -92,6 +110,7 @@ void CheckLineRewrites(std::string_view line) {
     check(out.size() <= line.size());
     check(IsSubsequence(out, line));
     check(Without(Without(out, '\\'), '"') == Without(Without(line, '\\'), '"'));
+    check(out == StrippedByteByByte(line));
 
     out.clear();
     AppendWithoutAutoIncrement(line, out);

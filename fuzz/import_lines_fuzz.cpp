@@ -1,7 +1,10 @@
 // Fuzz target: the line reading and field cutting of .import. The block reader must give the
 // same lines as readLine at any block size, the quick cut of a line without quotes must
 // equal the byte-by-byte cut, and the one-pass cut of a one-byte separator must give the texts
-// of the zero-terminated cut (and leave lines with a zero byte to it).
+// of the zero-terminated cut (and leave lines with a zero byte to it). Besides, lines written
+// as the appliance writes its text-matrix dump (each value in quotes, inner quotes and
+// backslashes escaped with a backslash) must come out of the quote stripping and the cut as one
+// field per value, the value without its quotes.
 //
 // Input layout: byte 0 picks the separator length (1-3) and the column count (1-8), byte 1
 // the reader's block size; then the separator's bytes; the rest is the data file.
@@ -17,6 +20,7 @@
 #include "fuzz/fuzz_check.h"
 #include "tavrin/shell/import_fields.h"
 #include "tavrin/shell/line_input.h"
+#include "tavrin/sql_dump_conversion.h"
 
 using fuzz_support::check;
 
@@ -50,6 +54,49 @@ Cut cutLine(std::string line, std::size_t quoteCount, std::string_view separator
         cut.fields.push_back(field);
     }
     return cut;
+}
+
+// The data file read as rows of values (a row per line, values cut at byte 1), each row
+// written as the dump writes it, stripped and cut at ','.
+void checkEscapedRows(std::string_view file) {
+    std::size_t start = 0;
+    while (start < file.size()) {
+        std::size_t lf = file.find('\n', start);
+        std::string_view row = file.substr(start, lf == std::string_view::npos ? lf : lf - start);
+        start = lf == std::string_view::npos ? file.size() : lf + 1;
+
+        std::vector<std::string> values(1);
+        std::string line;
+        for (char c : row) {
+            if (c == '\1') {
+                values.emplace_back();
+            } else if (c != '\0') {  // a zero byte would end a field of the cut
+                values.back().push_back(c);
+            }
+        }
+        for (const std::string& value : values) {
+            line += line.empty() ? "\"" : ",\"";
+            for (char c : value) {
+                if (c == '"' || c == '\\') line.push_back('\\');
+                line.push_back(c);
+            }
+            line.push_back('"');
+        }
+        std::string stripped;
+        AppendStrippedQuotesRewrite(line, stripped);
+        const int nColumns = static_cast<int>(values.size());
+        std::vector<SImportField> texts(values.size());
+        int lineNumber = 0;
+        check(cutImportFields(stripped.data(), stripped.size(), ',', nColumns, texts.data(),
+                              &lineNumber) == nColumns);
+        for (int i = 0; i < nColumns; ++i) {
+            std::string expected;
+            for (char c : values[static_cast<std::size_t>(i)]) {
+                if (c != '"') expected.push_back(c);
+            }
+            check(std::string(texts[i].pText, texts[i].nLength) == expected);
+        }
+    }
 }
 
 }  // namespace
@@ -113,5 +160,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check(index == expected.size());
     std::fclose(stream);
+    checkEscapedRows(std::string_view(file, fileSize));
     return 0;
 }

@@ -12,8 +12,10 @@ namespace platform {
 // Deletes everything inside the folder at path and then the folder itself. Read-only entries
 // and folders without write or search permission are made accessible first. A symbolic link
 // (inside, or the path itself) is unlinked, never followed; other file systems mounted inside
-// are not entered. Returns true when the folder is gone afterwards (or path is empty), false
-// when anything stayed (then as much as possible was deleted).
+// are not entered. The walk is iterative and keeps at most three descriptors open however deep
+// the tree, so it also works under a low open-file limit. Returns true when the folder is gone
+// afterwards (or path is empty), false when anything stayed (then as much as possible was
+// deleted).
 bool DeleteFolderTree(const std::string& path);
 
 // Names of the entries of the folder at path, except "." and "..", in the order the system

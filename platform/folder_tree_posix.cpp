@@ -1,5 +1,7 @@
 #include "platform/folder_tree.h"
 
+#include "platform/folder_walk_posix.h"
+
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -14,57 +16,39 @@ namespace {
 
 constexpr mode_t kOwnerAll = S_IRWXU;
 
-// Opens a folder relative to parentFd without following a link in its last component.
-int OpenFolderAt(int parentFd, const char* name) {
-    return openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
-
-// Deletes the contents of the open folder folderFd (device dev). Takes ownership of folderFd.
-// Returns true when every entry inside was removed.
-bool DeleteContents(int folderFd, dev_t dev) {
-    DIR* dir = fdopendir(folderFd);
-    if (!dir) {
-        close(folderFd);
-        return false;
-    }
+// Deletes the contents of the open folder rootFd (identity root), depth first, with a walk
+// that holds no descriptor per level. Takes ownership of rootFd. Returns true when every entry
+// inside was removed.
+bool DeleteContents(int rootFd, const struct stat& root) {
+    CFolderWalk walk(rootFd, root);
     bool allGone = true;
-    // Collect first: removing entries while reading a directory stream may skip some.
-    std::vector<std::string> names;
-    while (dirent* entry = readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        names.emplace_back(entry->d_name);
-    }
-    const int fd = dirfd(dir);
-    for (const std::string& name : names) {
-        struct stat st;
-        if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT) allGone = false;
+    for (;;) {
+        const CFolderWalk::EStep step = walk.Next();
+        if (step == CFolderWalk::EStep::kEnd || step == CFolderWalk::EStep::kLost) break;
+        const int fd = walk.FolderFd();
+        const char* name = walk.Name().c_str();
+        if (step == CFolderWalk::EStep::kLeft) {
+            if (unlinkat(fd, name, AT_REMOVEDIR) != 0 && errno != ENOENT) allGone = false;
             continue;
         }
-        if (S_ISDIR(st.st_mode)) {
-            if (st.st_dev != dev) {
-                // A mount point: its contents belong to another file system, leave them.
-                allGone = false;
-                continue;
-            }
-            if ((st.st_mode & kOwnerAll) != kOwnerAll)
-                fchmodat(fd, name.c_str(), (st.st_mode & 07777) | kOwnerAll, 0);
-            int childFd = OpenFolderAt(fd, name.c_str());
-            if (childFd < 0) {
-                allGone = false;
-                continue;
-            }
-            DeleteContents(childFd, dev);
-            if (unlinkat(fd, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) allGone = false;
-        } else {
+        const struct stat& st = walk.Stat();
+        if (!S_ISDIR(st.st_mode)) {
             // Links are never chmod-ed or opened: unlinking removes the link itself.
             if (!S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0)
-                fchmodat(fd, name.c_str(), (st.st_mode & 07777) | S_IWUSR, 0);
-            if (unlinkat(fd, name.c_str(), 0) != 0 && errno != ENOENT) allGone = false;
+                fchmodat(fd, name, (st.st_mode & 07777) | S_IWUSR, 0);
+            if (unlinkat(fd, name, 0) != 0 && errno != ENOENT) allGone = false;
+            continue;
         }
+        if (st.st_dev != root.st_dev) {
+            // A mount point: its contents belong to another file system, leave them.
+            allGone = false;
+            continue;
+        }
+        if ((st.st_mode & kOwnerAll) != kOwnerAll)
+            fchmodat(fd, name, (st.st_mode & 07777) | kOwnerAll, 0);
+        if (!walk.Descend()) allGone = false;
     }
-    closedir(dir);
-    return allGone;
+    return allGone && walk.Complete();
 }
 
 }  // namespace
@@ -82,7 +66,12 @@ bool DeleteFolderTree(const std::string& path) {
         chmod(path.c_str(), (st.st_mode & 07777) | kOwnerAll);
     int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
-    DeleteContents(fd, st.st_dev);
+    struct stat opened;
+    if (fstat(fd, &opened) != 0 || opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
+        close(fd);
+        return false;
+    }
+    DeleteContents(fd, opened);
     return rmdir(path.c_str()) == 0;
 }
 

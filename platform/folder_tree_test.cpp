@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/test_file_limit.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -50,6 +52,28 @@ TEST_F(FolderTreeTest, DeletesNestedTreeWithReadOnlyFilesAndFolders) {
     chmod((work / "var").c_str(), 0400);
     EXPECT_TRUE(platform::DeleteFolderTree(work.string()));
     EXPECT_FALSE(fs::exists(work));
+}
+
+TEST_F(FolderTreeTest, DeletesATreeDeeperThanTheOpenFileLimitAndThePathLimit) {
+    const fs::path work = m_root / "work";
+    const std::string outside = (m_root / "outside").string();
+    // 1,500 levels of 4-byte names: a path of 7,500 bytes, far more levels than descriptors.
+    ASSERT_TRUE(
+        platform_test::MakeNestedFolders(work.string(), "deep", 1500, [&](int fd, int level) {
+            if (level % 500 == 0) {
+                EXPECT_EQ(symlinkat(outside.c_str(), fd, "to_outside"), 0);
+                int file = openat(fd, "ro.txt", O_WRONLY | O_CREAT, 0400);
+                EXPECT_GE(file, 0);
+                close(file);
+            }
+        }));
+    {
+        platform_test::CLowFileLimit limit(32);
+        ASSERT_TRUE(limit.Lowered());
+        EXPECT_TRUE(platform::DeleteFolderTree(work.string()));
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(work)));
+    ExpectOutsideIntact();
 }
 
 TEST_F(FolderTreeTest, SymbolicLinksAreRemovedNeverFollowed) {

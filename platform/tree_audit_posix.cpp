@@ -1,5 +1,7 @@
 #include "platform/tree_audit.h"
 
+#include "platform/folder_walk_posix.h"
+
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -9,7 +11,6 @@
 #include <unistd.h>
 
 #include <deque>
-#include <memory>
 #include <utility>
 
 namespace platform {
@@ -103,10 +104,6 @@ ELinkEnd LinkEnd(int rootFd, const std::string& rootReal, std::vector<std::strin
     return ELinkEnd::kInside;
 }
 
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
 // Opens the folder rel below root without following a link on the way.
 int OpenFolderBelow(int rootFd, const std::string& rel) {
     if (rel.empty()) return openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -160,70 +157,66 @@ STreeAudit RemoveUnsafeEntries(const std::string& root) {
         EUnsafeEntry eKind;
     };
     std::vector<SLink> linksOut;
-    std::vector<std::string> folders{""};
-    while (!folders.empty()) {
-        std::string rel = std::move(folders.back());
-        folders.pop_back();
-        int dirFd = OpenFolderBelow(rootFd, rel);
-        if (dirFd < 0) {
-            audit.bComplete = false;
-            continue;
-        }
-        std::unique_ptr<DIR, DirCloser> dir(fdopendir(dirFd));
-        if (!dir) {
-            close(dirFd);
-            audit.bComplete = false;
-            continue;
-        }
-        const std::vector<std::string> at = Components(rel);
-        while (dirent* entry = readdir(dir.get())) {
-            std::string name = entry->d_name;
-            if (name == "." || name == "..") continue;
-            const std::string path = rel.empty() ? name : rel + "/" + name;
-            struct stat st;
-            if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                audit.bComplete = false;
-                continue;
+    struct stat rootStat;
+    int walkFd = fstat(rootFd, &rootStat) == 0
+                     ? openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                     : -1;
+    if (walkFd < 0) {
+        close(rootFd);
+        audit.bComplete = false;
+        return audit;
+    }
+    // A walk that keeps no descriptor per level, so that a tree deeper than the open-file
+    // limit is checked whole.
+    CFolderWalk walk(walkFd, rootStat);
+    for (;;) {
+        const CFolderWalk::EStep step = walk.Next();
+        if (step == CFolderWalk::EStep::kEnd || step == CFolderWalk::EStep::kLost) break;
+        if (step == CFolderWalk::EStep::kLeft) continue;
+        const int dirFd = walk.FolderFd();
+        const std::string& name = walk.Name();
+        const std::string& rel = walk.FolderPath();
+        const struct stat& st = walk.Stat();
+        bool unsafe = false;
+        EUnsafeEntry kind = EUnsafeEntry::kDevice;
+        if (S_ISLNK(st.st_mode)) {
+            std::string target;
+            ELinkEnd end = ReadLinkAt(dirFd, name, target)
+                               ? LinkEnd(rootFd, rootReal, Components(rel), target)
+                               : ELinkEnd::kOutside;
+            if (end != ELinkEnd::kInside) {
+                linksOut.push_back({rel, name,
+                                    end == ELinkEnd::kOutside ? EUnsafeEntry::kLinkOutside
+                                                              : EUnsafeEntry::kLinkNowhere});
             }
-            bool unsafe = false;
-            EUnsafeEntry kind = EUnsafeEntry::kDevice;
-            if (S_ISLNK(st.st_mode)) {
-                std::string target;
-                ELinkEnd end = ReadLinkAt(dirFd, name, target)
-                                   ? LinkEnd(rootFd, rootReal, at, target)
-                                   : ELinkEnd::kOutside;
-                if (end != ELinkEnd::kInside) {
-                    linksOut.push_back({rel, name,
-                                        end == ELinkEnd::kOutside ? EUnsafeEntry::kLinkOutside
-                                                                  : EUnsafeEntry::kLinkNowhere});
-                }
-                continue;
-            } else if (S_ISREG(st.st_mode)) {
-                if (st.st_nlink > 1) {
-                    unsafe = true;
-                    kind = EUnsafeEntry::kHardLink;
-                } else if (st.st_mode & (S_ISUID | S_ISGID)) {
-                    fchmodat(dirFd, name.c_str(), st.st_mode & 0777, 0);
-                }
-            } else if (S_ISDIR(st.st_mode)) {
-                if ((st.st_mode & S_IRWXU) != S_IRWXU) {
-                    fchmodat(dirFd, name.c_str(), (st.st_mode & 07777) | S_IRWXU, 0);
-                }
-                folders.push_back(path);
-            } else {
+            continue;
+        } else if (S_ISREG(st.st_mode)) {
+            if (st.st_nlink > 1) {
                 unsafe = true;
-                kind = S_ISFIFO(st.st_mode)   ? EUnsafeEntry::kFifo
-                       : S_ISSOCK(st.st_mode) ? EUnsafeEntry::kSocket
-                                              : EUnsafeEntry::kDevice;
+                kind = EUnsafeEntry::kHardLink;
+            } else if (st.st_mode & (S_ISUID | S_ISGID)) {
+                fchmodat(dirFd, name.c_str(), st.st_mode & 0777, 0);
             }
-            if (!unsafe) continue;
-            if (unlinkat(dirFd, name.c_str(), 0) == 0) {
-                audit.removed.push_back({path, kind});
-            } else {
-                audit.bComplete = false;
+        } else if (S_ISDIR(st.st_mode)) {
+            if ((st.st_mode & S_IRWXU) != S_IRWXU) {
+                fchmodat(dirFd, name.c_str(), (st.st_mode & 07777) | S_IRWXU, 0);
             }
+            if (!walk.Descend()) audit.bComplete = false;
+            continue;
+        } else {
+            unsafe = true;
+            kind = S_ISFIFO(st.st_mode)   ? EUnsafeEntry::kFifo
+                   : S_ISSOCK(st.st_mode) ? EUnsafeEntry::kSocket
+                                          : EUnsafeEntry::kDevice;
+        }
+        if (!unsafe) continue;
+        if (unlinkat(dirFd, name.c_str(), 0) == 0) {
+            audit.removed.push_back({rel.empty() ? name : rel + "/" + name, kind});
+        } else {
+            audit.bComplete = false;
         }
     }
+    if (!walk.Complete()) audit.bComplete = false;
     for (const SLink& link : linksOut) {
         int dirFd = OpenFolderBelow(rootFd, link.strFolder);
         if (dirFd >= 0 && unlinkat(dirFd, link.strName.c_str(), 0) == 0) {

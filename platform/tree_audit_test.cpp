@@ -13,6 +13,8 @@
 #include <map>
 #include <set>
 
+#include "platform/test_file_limit.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -54,6 +56,34 @@ class TreeAuditTest : public ::testing::Test {
     fs::path m_base;
     std::string m_work;
 };
+
+TEST_F(TreeAuditTest, ADeepTreeIsWalkedWholeUnderALowOpenFileLimit) {
+    // 1,500 nested folders: more levels than descriptors, a link out and one inside at the bottom.
+    const std::string outside = (m_base / "outside" / "secret.txt").string();
+    std::string rel = "deep";
+    ASSERT_TRUE(platform_test::MakeNestedFolders(m_work, "deep", 1, [](int, int) {}));
+    ASSERT_TRUE(
+        platform_test::MakeNestedFolders(m_work + "/deep", "d", 1500, [&](int fd, int level) {
+            rel += "/d";
+            if (level < 1500) return;
+            close(openat(fd, "file.txt", O_WRONLY | O_CREAT, 0600));
+            EXPECT_EQ(symlinkat(outside.c_str(), fd, "out"), 0);
+            EXPECT_EQ(symlinkat("file.txt", fd, "in"), 0);
+        }));
+    platform::STreeAudit audit;
+    {
+        platform_test::CLowFileLimit limit(32);
+        ASSERT_TRUE(limit.Lowered());
+        audit = platform::RemoveUnsafeEntries(m_work);
+    }
+    EXPECT_TRUE(audit.bComplete);
+    EXPECT_EQ(Removed(audit), (std::map<std::string, platform::EUnsafeEntry>{
+                                  {rel + "/out", platform::EUnsafeEntry::kLinkOutside}}));
+    struct stat st;
+    EXPECT_EQ(fstatat(AT_FDCWD, (m_work + "/" + rel + "/in").c_str(), &st, AT_SYMLINK_NOFOLLOW), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ExpectOutsideIntact();
+}
 
 TEST_F(TreeAuditTest, LinksLeadingOutAreRemovedAndLinksStayingInsideKept) {
     const std::string outside = (m_base / "outside" / "secret.txt").string();

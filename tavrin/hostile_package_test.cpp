@@ -8,12 +8,14 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/db_handle.h"
 #include "platform/folder_tree.h"
 #include "platform/spawn.h"
+#include "platform/test_file_limit.h"
 #include "tavrin/archive_extractor.h"
 #include "tavrin/import_test_util.h"
 #include "tavrin/package_import.h"
@@ -182,6 +184,7 @@ class HostilePackageTest : public ::testing::Test {
         EXPECT_FALSE(fs::exists(fs::symlink_status(WorkFolder(m_strName))));
         EXPECT_EQ(Differences(m_before, TakeSnapshot(m_tmp.Path(), WorkFolder(m_strName))),
                   std::vector<std::string>{});
+        m_lowLimit.reset();
     }
 
     CTempFolder m_tmp;
@@ -189,6 +192,7 @@ class HostilePackageTest : public ::testing::Test {
     std::string m_prog, m_outside, m_base, m_strName;
     std::map<std::string, long long> m_expected;
     Snapshot m_before;
+    std::optional<platform_test::CLowFileLimit> m_lowLimit;  // while set, until TearDown
 };
 
 // 已删除审计包中不安全的条目：
@@ -289,6 +293,21 @@ TEST_F(HostilePackageTest, ArchivesThatAreNoTarOrAreCutShort) {
 TEST_F(HostilePackageTest, OverlongNamesAreSkippedAndTheRestLoads) {
     SImportRun run = ImportAndCheck(Build("long_name"));
     EXPECT_EQ(run.outcome, UnpackOutcome::kDamaged);
+    EXPECT_EQ(ParentCounts()["unix_sms_log"], m_expected["unix_sms_log"]);
+}
+
+TEST_F(HostilePackageTest, DeepTreesAreAuditedAndDeletedUnderALowOpenFileLimit) {
+    const std::string tar = Build("deep_tree");
+    // Fewer descriptors than the tree has levels, for the import and the deletion (TearDown).
+    m_lowLimit.emplace(64);
+    ASSERT_TRUE(m_lowLimit->Lowered());
+    SImportRun run = ImportAndCheck(tar);
+    EXPECT_EQ(run.outcome, UnpackOutcome::kDamaged);  // for the link out
+    std::string deep = "var/deep";
+    for (int i = 0; i < 1500; ++i) deep += "/d";
+    EXPECT_NE(run.console.find(kRemovedMessage + deep + "/out\n"), std::string::npos)
+        << run.console.substr(0, 2000);
+    EXPECT_EQ(import_test::ReadFile(WorkFolder() + "/" + deep + "/bottom.txt"), "bottom\n");
     EXPECT_EQ(ParentCounts()["unix_sms_log"], m_expected["unix_sms_log"]);
 }
 

@@ -118,6 +118,12 @@ def main():
     elif case == "long_name":
         extra.append(file_info("var/utm/data/sessions/" + "n" * 300, b"long\n"))
         extra.append(file_info("var/" + "/".join(["d" * 200] * 20) + "/deep.txt", b"deep\n"))
+    elif case == "deep_tree":
+        # 1,500 nested folders, a file and a link out at the bottom: more levels than a usual
+        # open-file limit has descriptors.
+        deep = "var/deep/" + "d/" * 1500
+        extra.append(file_info(deep + "bottom.txt", b"bottom\n"))
+        extra.append((link_info(deep + "out", secret), None))
     elif case == "gbk":
         extra.append(file_info(raw(b"var/utm/data/sessions/\xb2\xe2\xca\xd4.txt"), b"gbk\n"))
         extra.append((link_info(raw(b"var/utm/data/sessions/\xc1\xb4\xbd\xd3"), secret), None))

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/process_output.h"
 #include "tavrin/browser_test_support.h"
 
 namespace {
@@ -32,8 +33,6 @@ TEST(PackageFingerprint, MatchesKnownDigestsAcrossReadSteps) {
     std::atomic<bool> stop{true};
     EXPECT_EQ(Sha256OfFile((tmp.Path() / "big").string(), &stop), "");
 
-    EXPECT_EQ(auditor::FingerprintLine("ab12", "/p/x.tar"), "ab12  /p/x.tar\n");
-
     {
         auditor::CFingerprintTask task((tmp.Path() / "abc").string());
         EXPECT_EQ(task.Get(), "ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb");
@@ -41,6 +40,35 @@ TEST(PackageFingerprint, MatchesKnownDigestsAcrossReadSteps) {
     browser_test::WriteFile(tmp.Path() / "big", std::string(64 << 20, 'x'));
     // Dropped unfinished (an import that failed): the destructor returns without the hash.
     { auditor::CFingerprintTask task((tmp.Path() / "big").string()); }
+}
+
+// The printed lines are what sha256sum itself writes, and sha256sum -c accepts them, also for
+// paths with a line feed, a carriage return or a backslash.
+TEST(PackageFingerprint, LinesAreCheckedBySha256sum) {
+    browser_test::TempFolder tmp;
+    std::string checks;
+    for (const char* name : {"plain x.tar", "new\nline.tar", "back\\slash.tar", "cr\rx.tar",
+                             "\\\\n and \\n.tar", "\xB2\xE2.tar"}) {
+        SCOPED_TRACE(name);
+        const std::string path = (tmp.Path() / name).string();
+        browser_test::WriteFile(path, name);
+        const std::string line = auditor::FingerprintLine(Sha256OfFile(path), path);
+        checks += line;
+        auto own = platform::RunAndCaptureOutput("/usr/bin/sha256sum", {"sha256sum", path}, 1 << 16,
+                                                 30000);
+        ASSERT_EQ(own.exitStatus, 0) << own.text;
+        EXPECT_EQ(line, own.text);
+    }
+    browser_test::WriteFile(tmp.Path() / "sums", checks);
+    auto check = platform::RunAndCaptureOutput(
+        "/usr/bin/sha256sum", {"sha256sum", "-c", (tmp.Path() / "sums").string()}, 1 << 16, 30000);
+    EXPECT_EQ(check.exitStatus, 0) << check.text;
+
+    // A changed file fails the check: it reads the paths, not merely the line format.
+    browser_test::WriteFile((tmp.Path() / "back\\slash.tar").string(), "changed");
+    check = platform::RunAndCaptureOutput(
+        "/usr/bin/sha256sum", {"sha256sum", "-c", (tmp.Path() / "sums").string()}, 1 << 16, 30000);
+    EXPECT_EQ(check.exitStatus, 1) << check.text;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -115,32 +116,21 @@ inline const char* FindBackslash(const char* p, const char* end) {
     return static_cast<const char*>(std::memchr(p, '\\', static_cast<size_t>(end - p)));
 }
 
-// Whether [p, end) holds a backslash followed by '"' or by another backslash, the pairs the
-// quote stripping changes: a dump escapes its single quotes on nearly every line, and those
-// lines go out as they are, without a copy.
-bool HoldsStripPair(const char* p, const char* end) {
-    while ((p = FindBackslash(p, end)) != nullptr && p + 1 < end) {
-        if (p[1] == '"' || p[1] == '\\') return true;
-        p += 2;  // the byte after this backslash is neither, so no pair starts there
-    }
-    return false;
-}
-
-// Emits line through append(data, size) with each "\<quote>" replaced by replacement; any
-// other backslash is copied together with the byte after it, so "\\" never escapes what
-// follows. Stretches between backslashes are emitted in one piece.
-template <typename Append>
-void EmitEscapeRewrite(std::string_view line, char quote, std::string_view replacement,
-                       Append append) {
+// Emits line through append(data, size), pairing each backslash with the byte after it:
+// replace(next) gives the text that stands for the pair, or nullopt to keep the pair as
+// written. A pair is never rescanned, so "\\" never escapes what follows it, and a backslash
+// at the very end stays. Stretches between changed pairs are emitted in one piece.
+template <typename Replace, typename Append>
+void EmitEscapeRewrite(std::string_view line, Replace replace, Append append) {
     const char* segment = line.data();  // start of the bytes not yet emitted
     const char* p = segment;
     const char* end = p + line.size();
     while (p < end) {
         const char* bs = FindBackslash(p, end);
         if (!bs || bs + 1 == end) break;
-        if (bs[1] == quote) {
+        if (const std::optional<std::string_view> replacement = replace(bs[1])) {
             append(segment, static_cast<size_t>(bs - segment));
-            append(replacement.data(), replacement.size());
+            append(replacement->data(), replacement->size());
             segment = bs + 2;
         }
         p = bs + 2;
@@ -148,15 +138,34 @@ void EmitEscapeRewrite(std::string_view line, char quote, std::string_view repla
     append(segment, static_cast<size_t>(end - segment));
 }
 
-void AppendEscapeRewrite(std::string_view line, char quote, std::string_view replacement,
-                         std::string& out) {
-    EmitEscapeRewrite(line, quote, replacement,
+// \<quote> becomes replacement; every other pair stays.
+struct CQuoteEscape {
+    char cQuote;
+    std::string_view replacement;
+    std::optional<std::string_view> operator()(char next) const {
+        if (next == cQuote) return replacement;
+        return std::nullopt;
+    }
+};
+
+// \" is dropped and \\ becomes one backslash; every other pair stays.
+struct CStripPair {
+    std::optional<std::string_view> operator()(char next) const {
+        if (next == '"') return std::string_view("", 0);
+        if (next == '\\') return std::string_view("\\", 1);
+        return std::nullopt;
+    }
+};
+
+template <typename Replace>
+void AppendRewrite(std::string_view line, Replace replace, std::string& out) {
+    EmitEscapeRewrite(line, replace,
                       [&out](const char* data, size_t size) { out.append(data, size); });
 }
 
-void WriteEscapeRewrite(const CLineReader::Line& line, char quote, std::string_view replacement,
-                        platform::CFileWriter& out) {
-    EmitEscapeRewrite(std::string_view(line.pData, line.nSize), quote, replacement,
+template <typename Replace>
+void WriteRewrite(const CLineReader::Line& line, Replace replace, platform::CFileWriter& out) {
+    EmitEscapeRewrite(std::string_view(line.pData, line.nSize), replace,
                       [&out](const char* data, size_t size) { out.Write(data, size); });
     if (line.bHasLineEnd) out.Write(kLineEnd);
 }
@@ -183,31 +192,15 @@ bool RewriteLines(const std::string& sourcePath, const std::string& destinationP
 }  // namespace
 
 void AppendInsertRewrite(std::string_view line, std::string& out) {
-    AppendEscapeRewrite(line, '\'', "\\''", out);
+    AppendRewrite(line, CQuoteEscape{'\'', "\\''"}, out);
 }
 
 void AppendDoubledQuotesRewrite(std::string_view line, std::string& out) {
-    AppendEscapeRewrite(line, '"', "\"\"", out);
+    AppendRewrite(line, CQuoteEscape{'"', "\"\""}, out);
 }
 
 void AppendStrippedQuotesRewrite(std::string_view line, std::string& out) {
-    std::string stripped;
-    std::string_view text = line;
-    size_t first = line.find("\\\"");
-    // A pair at the very start has nothing before it and counts as not escaped.
-    if (first != std::string_view::npos && (first == 0 || line[first - 1] != '\\')) {
-        AppendWithout(line, "\\\"", stripped);
-        text = stripped;
-    }
-    // Fold each "\\" to one backslash, scanning left to right without overlap.
-    size_t start = 0;
-    size_t pos = text.find("\\\\");
-    while (pos != std::string_view::npos) {
-        out.append(text.substr(start, pos + 1 - start));
-        start = pos + 2;
-        pos = text.find("\\\\", start);
-    }
-    out.append(text.substr(start));
+    AppendRewrite(line, CStripPair{}, out);
 }
 
 void AppendWithoutAutoIncrement(std::string_view line, std::string& out) {
@@ -242,7 +235,7 @@ bool SplitSqlDump(const std::string& dumpPath, const std::string& rowStatementsP
             definitions.Write(scratch);
             if (line.bHasLineEnd) definitions.Write(kLineEnd);
         } else if (StartsWith(line, "IN")) {
-            WriteEscapeRewrite(line, '\'', "\\''", rows);
+            WriteRewrite(line, CQuoteEscape{'\'', "\\''"}, rows);
         } else if (StartsWith(line, ") ")) {
             definitions.Write(");\r\n");
         }
@@ -254,23 +247,14 @@ bool DoubleEscapedQuotes(const std::string& sourcePath, const std::string& desti
                          const ConversionProgress& progress) {
     return RewriteLines(sourcePath, destinationPath, progress,
                         [](const CLineReader::Line& line, platform::CFileWriter& out) {
-                            WriteEscapeRewrite(line, '"', "\"\"", out);
+                            WriteRewrite(line, CQuoteEscape{'"', "\"\""}, out);
                         });
 }
 
 bool StripEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath,
                         const ConversionProgress& progress) {
-    std::string scratch;
     return RewriteLines(sourcePath, destinationPath, progress,
-                        [&scratch](const CLineReader::Line& line, platform::CFileWriter& out) {
-                            if (HoldsStripPair(line.pData, line.pData + line.nSize)) {
-                                scratch.clear();
-                                AppendStrippedQuotesRewrite(
-                                    std::string_view(line.pData, line.nSize), scratch);
-                                out.Write(scratch);
-                            } else {
-                                out.Write(line.pData, line.nSize);
-                            }
-                            if (line.bHasLineEnd) out.Write(kLineEnd);
+                        [](const CLineReader::Line& line, platform::CFileWriter& out) {
+                            WriteRewrite(line, CStripPair{}, out);
                         });
 }

@@ -43,17 +43,18 @@ bool SplitSqlDump(const std::string& dumpPath, const std::string& rowStatementsP
 bool DoubleEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath,
                          const ConversionProgress& progress = {});
 
-// Writes each line with its \" pairs removed unless the first of them follows a backslash,
-// then every \\ folded to one backslash.
+// Writes each line with every \" removed and every \\ folded to one backslash; a backslash
+// pairs with the byte after it, so "C:\\" keeps the quote that closes it.
 bool StripEscapedQuotes(const std::string& sourcePath, const std::string& destinationPath,
                         const ConversionProgress& progress = {});
 
 // The per-line rewrites, exposed for the fuzzers and tests. Each appends to out.
 //
-// In the two escape rewrites a backslash always pairs with the byte after it, so an escaped
-// backslash (\\) is copied as it stands and never escapes the quote that follows it; other
-// escapes are kept as written.
+// In the three escape rewrites a backslash always pairs with the byte after it, so an escaped
+// backslash (\\) never escapes the quote that follows it; escapes a rewrite does not change are
+// kept as written, and a backslash at the very end of a line stays.
 void AppendInsertRewrite(std::string_view line, std::string& out);         // \'  -> \''
 void AppendDoubledQuotesRewrite(std::string_view line, std::string& out);  // \"  -> ""
-void AppendStrippedQuotesRewrite(std::string_view line, std::string& out);
+void AppendStrippedQuotesRewrite(std::string_view line,
+                                 std::string& out);  // \" dropped, \\ -> \ once
 void AppendWithoutAutoIncrement(std::string_view line, std::string& out);

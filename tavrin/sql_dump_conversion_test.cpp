@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "tavrin/shell/shell.h"
 #include "tavrin/workspace_test_support.h"
 
 namespace {
@@ -143,9 +144,13 @@ TEST(SqlDumpConversion, EscapeRewritesPairEachBackslashWithTheByteAfterIt) {
     };
     EXPECT_EQ(stripped("a\\\"b\\\"c"), "abc");
     EXPECT_EQ(stripped("\\\"at start\\\""), "at start");
-    // First pair follows a backslash: every pair stays, double backslashes still fold.
-    EXPECT_EQ(stripped("x\\\\\"y\\\"z\\\\w"), "x\\\"y\\\"z\\w");
+    // A backslash pairs with the byte after it: an escaped backslash before a quote leaves the
+    // quote alone, whatever came before on the line.
+    EXPECT_EQ(stripped("\"say \\\"hi\\\" in C:\\\\\""), "\"say hi in C:\\\"");
+    EXPECT_EQ(stripped("x\\\\\"y\\\"z\\\\w"), "x\\\"yz\\w");
+    EXPECT_EQ(stripped("\\\\\\\"q"), "\\q");  // \\ then \"
     EXPECT_EQ(stripped("p\\\\\\\\q"), "p\\\\q");
+    EXPECT_EQ(stripped("\\n\\'\\t end\\"), "\\n\\'\\t end\\");  // other escapes as written
     EXPECT_EQ(stripped("plain"), "plain");
 
     auto noAuto = [](std::string_view in) {
@@ -168,6 +173,54 @@ TEST(SqlDumpConversion, QuoteConversionsWriteCrLfLinesAndKeepLinesWithoutPairs) 
     EXPECT_EQ(ReadFile(dir / "double.bak"),
               "1,\"a\"\"b\"\"\"\r\nplain,\"x\"\r\n\"\"s\\\\t\r\n\r\nlast");
     EXPECT_EQ(ReadFile(dir / "strip.bak"), "1,\"ab\"\r\nplain,\"x\"\r\ns\\t\r\n\r\nlast");
+}
+
+// The text-matrix dump through the stripping and the real .import, as the import loads it.
+TEST(SqlDumpConversion, StrippedMatrixDumpImportsOneRowPerLine) {
+    TempFolder dir;
+    // A title ending in an escaped backslash must not swallow the lines after it.
+    WriteFile(dir / "w_text_matrix.bak",
+              "1,\"s1\",\"t\",\"say \\\"hi\\\" in C:\\\\\",\"x\"\r\n"
+              "2,\"s2\",\"t\",\"C:\\\\\\\\server\\\\share\\\\\",\"\\\\\\\"\"\r\n"
+              "3,\"s3\",\"t\",\"plain, with comma\",\"\\n stays\"\r\n");
+    EXPECT_TRUE(StripEscapedQuotes(dir / "w_text_matrix.bak", dir / "w_text_matrix1.bak"));
+
+    ShellState state;
+    openShell(state, (dir / "Parent.db").c_str());
+    ASSERT_EQ(sqlite3_exec(state.m_pDb,
+                           "CREATE TABLE w_text_matrix (id INTEGER, session_name TEXT, "
+                           "window_time TEXT, window_title TEXT, window_text TEXT)",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    std::string separator = ",", command = "separator";
+    char* sep[] = {command.data(), separator.data()};
+    ASSERT_EQ(runDotCommand(2, sep, state), 0);
+    std::string import = "import", file = dir / "w_text_matrix1.bak", table = "w_text_matrix";
+    char* imp[] = {import.data(), file.data(), table.data()};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runDotCommand(3, imp, state), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    std::string rows;
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(state.m_pDb,
+                                 "SELECT id, window_title, window_text FROM w_text_matrix "
+                                 "ORDER BY id",
+                                 -1, &stmt, nullptr),
+              SQLITE_OK);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        rows += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        rows += '|';
+        rows += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
+        rows += '|';
+        rows += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2));
+        rows += '\n';
+    }
+    sqlite3_finalize(stmt);
+    EXPECT_EQ(rows,
+              "1|say hi in C:\\|x\n"
+              "2|C:\\\\server\\share\\|\\\n"
+              "3|plain, with comma|\\n stays\n");
 }
 
 TEST(SqlDumpConversion, StripWritesUnchangedOnlyTheLinesWithoutItsPairs) {

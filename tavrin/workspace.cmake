@@ -21,4 +21,4 @@ tavrin_add_gtest(workspace_tests
         ${WORKSPACE_DIR}/sql_dump_conversion_test.cpp
         ${WORKSPACE_DIR}/sql_loader_test.cpp
         ${WORKSPACE_DIR}/insert_worker_test.cpp
-    LIBS tavrin_workspace)
+    LIBS tavrin_workspace shell)

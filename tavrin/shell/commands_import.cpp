@@ -63,23 +63,45 @@ class CFastImportSettings {
 }  // namespace
 
 int commandRead(ShellState& state, int, char** azArg) {
-    // Scripts may read scripts; a script that reads itself would otherwise recurse until the
-    // stack runs out.
+    // Scripts may read scripts. A script that reads itself would recurse until the stack runs
+    // out, and one that reads itself twice would take 2^depth runs, so both the depth and the
+    // number of scripts run under one outermost .read are bounded. Each bound is reported once
+    // per outermost .read; every .read beyond it fails.
     constexpr int kMaxReadDepth = 64;
-    static int s_nDepth = 0;
+    constexpr int kMaxNestedReads = 1000;
+    thread_local int s_nDepth = 0;
+    thread_local int s_nNestedReads = 0;
+    thread_local bool s_bDepthReported = false;
+    thread_local bool s_bCountReported = false;
+    if (s_nDepth == 0) {
+        s_nNestedReads = 0;
+        s_bDepthReported = s_bCountReported = false;
+    }
     if (s_nDepth >= kMaxReadDepth) {
-        std::fprintf(stderr, "Error: .read nested more than %d deep: \"%s\"\n", kMaxReadDepth,
-                     azArg[1]);
+        if (!s_bDepthReported) {
+            std::fprintf(stderr, "Error: .read nested more than %d deep: \"%s\"\n", kMaxReadDepth,
+                         azArg[1]);
+        }
+        s_bDepthReported = true;
         return 1;
     }
-    std::FILE* in = std::fopen(azArg[1], "rb");
-    if (!in) {
-        std::fprintf(stderr, "Error: cannot open \"%s\"\n", azArg[1]);
+    if (s_nDepth > 0 && ++s_nNestedReads > kMaxNestedReads) {
+        if (!s_bCountReported) {
+            std::fprintf(stderr, "Error: more than %d nested .read commands: \"%s\"\n",
+                         kMaxNestedReads, azArg[1]);
+        }
+        s_bCountReported = true;
         return 1;
     }
+    std::FILE* in = openInputFile(azArg[1]);
+    if (!in) return 1;
     ++s_nDepth;
     int rc = runScript(state, in);
     --s_nDepth;
+    if (std::ferror(in)) {
+        std::fprintf(stderr, "Error: cannot read \"%s\"\n", azArg[1]);
+        rc = 1;
+    }
     std::fclose(in);
     return rc;
 }
@@ -125,11 +147,8 @@ int commandImport(ShellState& state, int, char** azArg) {
         std::fprintf(stderr, "Error: %s\n", batch.Error().c_str());
         return 1;
     }
-    std::FILE* in = std::fopen(file, "rb");
-    if (!in) {
-        std::fprintf(stderr, "Error: cannot open \"%s\"\n", file);
-        return 1;
-    }
+    std::FILE* in = openInputFile(file);
+    if (!in) return 1;
     std::vector<char*> fields(static_cast<size_t>(nColumns) + 1);
     std::vector<SImportField> texts(static_cast<size_t>(nColumns));
 
@@ -195,6 +214,11 @@ int commandImport(ShellState& state, int, char** azArg) {
         }
     }
     if (result == 0 && !batch.Flush()) insertFailed();
+    if (result == 0 && std::ferror(in)) {
+        // What was read may end anywhere: keep none of it.
+        std::fprintf(stderr, "Error: cannot read \"%s\"\n", file);
+        abandon();
+    }
     std::fclose(in);
     execQuietly(db, closing);
     return result;

@@ -58,10 +58,13 @@ int commandEcho(ShellState& state, int, char** azArg) {
 
 int commandExit(ShellState& state, int nArg, char** azArg) {
     if (nArg > 1) {
-        int status = std::atoi(azArg[1]);
+        // Read as atoi would, without its overflow. The system keeps only the low 8 bits of an
+        // exit status, so 256 would end the process as a success: a status outside 1..255
+        // ends it with 255.
+        long long status = std::strtoll(azArg[1], nullptr, 10);
         if (status != 0) {
             std::fflush(state.out());
-            std::exit(status);
+            std::exit(status >= 1 && status <= 255 ? static_cast<int>(status) : 255);
         }
     }
     return 2;

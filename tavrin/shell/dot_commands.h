@@ -14,7 +14,8 @@ struct ShellState;
 // \"%s\". Enter \".help\" for help\n" goes to standard error. Returns 0 on success, 1 on
 // failure (the command has written its message to standard error) and 2 when the command asks
 // the script to stop (.quit, .exit). nArg 0 returns 0. ".exit N" with N non-zero ends the
-// process with status N.
+// process with status N, or 255 when N lies outside 1..255 (the system would keep only its low
+// 8 bits, and 256 would read as success).
 //
 // The package import calls, on a state from openShell:
 //   runDotCommand(2, {"read", "/prog/table.sql"}, state)

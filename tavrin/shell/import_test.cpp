@@ -198,6 +198,43 @@ TEST_F(ImportTest, AScriptThatReadsItselfStopsWithAnError) {
     writeFile(self, ".read " + self + "\n");
     std::string err = captureStderr([&] { EXPECT_EQ(runCommand(m_state, {"read", self}), 1); });
     EXPECT_EQ(err, "Error: .read nested more than 64 deep: \"" + self + "\"\n");
+
+    // Reading itself twice would run 2^64 scripts within the depth bound: the number of
+    // nested runs is bounded too, each run counted by its row.
+    exec("CREATE TEMP TABLE runs(a)");  // in memory: a thousand commits cost nothing
+    writeFile(self, "INSERT INTO runs VALUES(1);\n.read " + self + "\n.read " + self + "\n");
+    err = captureStderr([&] { EXPECT_EQ(runCommand(m_state, {"read", self}), 1); });
+    EXPECT_EQ(err, "Error: .read nested more than 64 deep: \"" + self +
+                       "\"\nError: more than 1000 nested .read commands: \"" + self + "\"\n");
+    EXPECT_EQ(rows("SELECT count(*) FROM runs"), "1001\n");
+
+    // The bound is per outermost .read: the next one starts afresh.
+    writeFile(self, "INSERT INTO runs VALUES(2);\n");
+    EXPECT_EQ(runCommand(m_state, {"read", self}), 0);
+    EXPECT_EQ(rows("SELECT count(*) FROM runs WHERE a = 2"), "1\n");
+}
+
+TEST_F(ImportTest, FoldersAndUnreadableFilesAreErrorsNotEmptyInput) {
+    exec("CREATE TABLE t(a)");
+    const std::string folder = m_folder.path("");
+    for (const char* command : {"read", "import"}) {
+        SCOPED_TRACE(command);
+        std::vector<std::string> args = {command, folder};
+        if (std::string(command) == "import") args.push_back("t");
+        std::string err = captureStderr([&] { EXPECT_EQ(runCommand(m_state, args), 1); });
+        EXPECT_EQ(err, "Error: cannot open \"" + folder + "\"\n");
+    }
+    // A file that opens but fails at its first read (this process's memory at address 0).
+    std::string err = captureStderr([&] {
+        EXPECT_EQ(runCommand(m_state, {"read", "/proc/self/mem"}), 1);
+    });
+    EXPECT_EQ(err, "Error: cannot read \"/proc/self/mem\"\n");
+    exec("INSERT INTO t VALUES('kept')");
+    err = captureStderr([&] {
+        EXPECT_EQ(runCommand(m_state, {"import", "/proc/self/mem", "t"}), 1);
+    });
+    EXPECT_EQ(err, "Error: cannot read \"/proc/self/mem\"\n");
+    EXPECT_EQ(rows("SELECT a FROM t"), "kept\n");
 }
 
 TEST(ShellOpen, ADatabaseThatCannotBeOpenedLeavesTheStateWithoutConnection) {

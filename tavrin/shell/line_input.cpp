@@ -2,7 +2,14 @@
 
 #include <cstring>
 
+#include "platform/paths.h"
 #include "tavrin/shell/byte_scan.h"
+
+std::FILE* openInputFile(const char* path) {
+    std::FILE* in = platform::IsDirectory(path) ? nullptr : std::fopen(path, "rb");
+    if (!in) std::fprintf(stderr, "Error: cannot open \"%s\"\n", path);
+    return in;
+}
 
 std::optional<std::string> readLine(std::FILE* stream, bool quoteAware) {
     std::string line;

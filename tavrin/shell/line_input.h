@@ -7,6 +7,12 @@
 #include <string>
 #include <vector>
 
+// Opens the file at path for reading as bytes, for .read, .import and the front end. A folder
+// is refused (it would open here and only fail at its first read). On failure writes
+// "Error: cannot open \"%s\"\n" to standard error and returns null. The caller closes the
+// stream, and should check std::ferror after reading: a read error looks like the end of input.
+std::FILE* openInputFile(const char* path);
+
 // Reads one line of bytes from stream. The line feed that ends it and one carriage return
 // directly before that line feed are removed; a last line without a line feed comes back as
 // it is (a carriage return at the very end of the input stays). An empty line is an empty

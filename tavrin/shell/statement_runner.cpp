@@ -12,6 +12,7 @@
 #include "tavrin/shell/line_input.h"
 #include "tavrin/shell/row_format.h"
 #include "tavrin/shell/shell_state.h"
+#include "tavrin/shell/sql_complete.h"
 
 namespace {
 
@@ -196,6 +197,9 @@ int runSql(sqlite3* db, const char* sql, ShellRowHandler handler, ShellState* st
 
 int runScript(ShellState& state, std::FILE* stream) {
     std::string pending;  // the statement being collected; empty when none
+    // Whether pending is complete, kept up to date line by line: asking sqlite3_complete
+    // about the whole text at every line would make a script quadratic in its length.
+    CSqlCompleteness completeness;
     size_t priorLength = 0;
     int errors = 0;
     int lineNumber = 0;
@@ -219,8 +223,7 @@ int runScript(ShellState& state, std::FILE* stream) {
             if (rc != 0) ++errors;
             continue;
         }
-        if (isTerminatorLine(line.c_str()) &&
-            (pending.empty() || sqlite3_complete((pending + ";").c_str()))) {
+        if (isTerminatorLine(line.c_str()) && (pending.empty() || completeness.CompleteWith(';'))) {
             line = ";";
         }
         priorLength = pending.size();
@@ -228,12 +231,14 @@ int runScript(ShellState& state, std::FILE* stream) {
             if (*skipSpace(line.c_str()) == '\0') continue;
             pending = line;
             startLine = lineNumber;
+            completeness.Reset();
         } else {
             pending += '\n';
+            completeness.Feed("\n", 1);
             pending += line;
         }
-        if (pending.find(';', priorLength) != std::string::npos &&
-            sqlite3_complete(pending.c_str())) {
+        completeness.Feed(line.data(), line.size());
+        if (pending.find(';', priorLength) != std::string::npos && completeness.Complete()) {
             state.m_nRowCount = 0;
             ensureOpen(state);
             if (!state.m_pDb) {

@@ -1,6 +1,7 @@
 // tavrin-sql DATABASE [SCRIPT]: runs SCRIPT (or standard input) on DATABASE with the shell
 // engine. Rows go to standard output, messages to standard error. The exit status is the
-// script's result (0 or 1), 1 when the database cannot be opened, or N after ".exit N".
+// script's result (0 or 1; 1 also when the script cannot be read), 1 when the database cannot
+// be opened, or N after ".exit N" (255 for an N outside 1..255).
 #include <cstdio>
 
 #include "tavrin/shell/shell.h"
@@ -15,13 +16,14 @@ int main(int argc, char** argv) {
     if (!state.m_pDb) return 1;
     std::FILE* in = stdin;
     if (argc == 3) {
-        in = std::fopen(argv[2], "rb");
-        if (!in) {
-            std::fprintf(stderr, "Error: cannot open \"%s\"\n", argv[2]);
-            return 1;
-        }
+        in = openInputFile(argv[2]);
+        if (!in) return 1;
     }
     int rc = runScript(state, in);
+    if (std::ferror(in)) {
+        std::fprintf(stderr, "Error: cannot read \"%s\"\n", argc == 3 ? argv[2] : "stdin");
+        rc = 1;
+    }
     if (in != stdin) std::fclose(in);
     closeShell(state);
     return rc;

@@ -49,6 +49,22 @@ TEST(TavrinSql, ExitStatusFromDotExitAndFromAnUnopenableDatabase) {
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, "before\n");
 
+    // The system keeps 8 bits of a status: 256 must not end the program as a success.
+    for (const char* status : {"256", "-256", "99999999999999999999", "1000"}) {
+        writeFile(folder.path("big.sql"), std::string(".exit ") + status + "\nSELECT 'after';\n");
+        run = runTavrinSql(folder, {folder.path("p.db"), folder.path("big.sql")});
+        EXPECT_EQ(run.exitStatus, 255) << status;
+        EXPECT_EQ(run.out, "") << status;
+    }
+
+    // A script that is a folder, or cannot be read, is a failure, not an empty script.
+    run = runTavrinSql(folder, {folder.path("p.db"), folder.path("")});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, "Error: cannot open \"" + folder.path("") + "\"\n");
+    run = runTavrinSql(folder, {folder.path("p.db"), "/proc/self/mem"});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, "Error: cannot read \"/proc/self/mem\"\n");
+
     std::string bad = folder.path("missing/dir/p.db");
     run = runTavrinSql(folder, {bad, folder.path("quit.sql")});
     EXPECT_EQ(run.exitStatus, 1);
