@@ -1,17 +1,15 @@
 #include "common/process_registry.h"
 
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <system_error>
 
+#include "platform/folder_entry.h"
 #include "platform/paths.h"
 #include "platform/process_control.h"
 
 namespace {
 
-std::string EntryPath(const std::string& registryFolder) {
-    return platform::JoinPath(registryFolder, std::to_string(platform::CurrentProcessId()));
+std::string EntryName() {
+    return std::to_string(platform::CurrentProcessId());
 }
 
 }  // namespace
@@ -23,20 +21,13 @@ std::string RegistryFolder(const std::string& programFolder) {
 bool RegisterProcess(const std::string& registryFolder) {
     if (registryFolder.empty()) return false;
     // The folder belongs to the installation: a missing folder means no registration, never a
-    // folder created here.
-    if (!platform::IsDirectory(registryFolder)) return false;
-    const std::string path = EntryPath(registryFolder);
-    {
-        std::ofstream entry(path, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!entry) return false;
-    }
-    return platform::PathExists(path);
+    // folder created here. A link in its place is refused, as Tavrin's sweep does not follow
+    // it either (a player registered there would outlive the close); and an entry is made
+    // afresh, so a link named like our identifier never has its target truncated.
+    return platform::CreateFreshFileIn(registryFolder, EntryName());
 }
 
 bool UnregisterProcess(const std::string& registryFolder) {
     if (registryFolder.empty()) return false;
-    std::error_code error;
-    const std::filesystem::path path(EntryPath(registryFolder));
-    std::filesystem::remove(path, error);
-    return !std::filesystem::exists(std::filesystem::symlink_status(path, error));
+    return platform::DeleteEntryIn(registryFolder, EntryName());
 }

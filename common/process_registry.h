@@ -9,9 +9,11 @@
 // Path of the registry folder of the given program folder: "{programFolder}/processid".
 std::string RegistryFolder(const std::string& programFolder);
 
-// Creates (or truncates) the entry file for the calling process in registryFolder and closes
-// it at once. Returns true when the file exists afterwards.
+// Creates the entry file for the calling process in registryFolder, empty (a file of that
+// name is replaced, a link there is removed, never followed), and closes it at once. Returns
+// false when registryFolder is missing or is a link, or the file cannot be created.
 bool RegisterProcess(const std::string& registryFolder);
 
-// Deletes the calling process's entry file from registryFolder. Returns true when it is gone.
+// Deletes the calling process's entry file from registryFolder (not through a link). Returns
+// true when it is gone.
 bool UnregisterProcess(const std::string& registryFolder);

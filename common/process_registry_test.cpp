@@ -62,4 +62,38 @@ TEST_F(ProcessRegistryTest, UnregisterLeavesOtherPlayersEntriesAlone) {
     EXPECT_TRUE(fs::exists(fs::path(folder) / "12345"));
 }
 
+// Registration and Tavrin's sweep agree: the sweep reads no registry folder that is a link,
+// so a player never registers through one; and no link is ever written or deleted through.
+TEST_F(ProcessRegistryTest, LinksAreNeverFollowedNeitherTheFolderNorTheEntry) {
+    const fs::path outside = m_root / "outside";
+    fs::create_directory(outside);
+    const std::string folder = RegistryFolder(m_root.string());
+    fs::create_directory_symlink(outside, folder);
+    EXPECT_FALSE(RegisterProcess(folder));
+    EXPECT_TRUE(fs::is_empty(outside));
+    std::ofstream(outside / std::to_string(platform::CurrentProcessId())) << "kept";
+    UnregisterProcess(folder);
+    EXPECT_TRUE(fs::exists(outside / std::to_string(platform::CurrentProcessId())));
+    fs::remove(folder);
+
+    // A link named like our identifier: replaced by our own entry, its target untouched.
+    fs::create_directory(folder);
+    const fs::path victim = outside / "victim";
+    std::ofstream(victim) << "victim";
+    const fs::path entry = fs::path(folder) / std::to_string(platform::CurrentProcessId());
+    fs::create_symlink(victim, entry);
+    ASSERT_TRUE(RegisterProcess(folder));
+    EXPECT_FALSE(fs::is_symlink(entry));
+    EXPECT_TRUE(fs::is_regular_file(entry));
+    std::ifstream in(victim);
+    std::string text;
+    in >> text;
+    EXPECT_EQ(text, "victim");
+    // A folder in the entry's place is not removed: no registration.
+    ASSERT_TRUE(UnregisterProcess(folder));
+    fs::create_directory(entry);
+    EXPECT_FALSE(RegisterProcess(folder));
+    EXPECT_TRUE(fs::is_directory(entry));
+}
+
 }  // namespace

@@ -30,6 +30,13 @@ bool IsDirectory(const std::string& path);
 // Size in bytes of the regular file at path, or nothing when it is missing or not a file.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 
+// True when something exists at path itself (a symbolic link counts, and is not followed).
+bool EntryExists(const std::string& path);
+
+// Size of the file at path when it is a regular file that opens for reading (links are
+// followed); nothing otherwise. The open never blocks: a FIFO or device is refused, not read.
+std::optional<std::uint64_t> ReadableFileSize(const std::string& path);
+
 // Creates one folder (its parent must exist). mode is the permission bits, for example 0700.
 // Returns true on success; false also when the folder already existed.
 bool CreateFolder(const std::string& path, unsigned mode = 0755);

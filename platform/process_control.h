@@ -62,6 +62,11 @@ std::optional<std::int64_t> ProcessStartTime(const ProcessHandle& process);
 // followed), or nothing when it cannot be read.
 std::optional<std::int64_t> FileModificationTime(const std::string& path);
 
+// Status-change time of the file at path in nanoseconds since the Unix epoch (links are not
+// followed), or nothing when it cannot be read. Unlike the modification time, no program can
+// set it back: it is the clock's time of the last change to the file or its attributes.
+std::optional<std::int64_t> FileChangeTime(const std::string& path);
+
 // Granularity of ProcessStartTime in nanoseconds (one clock tick): comparisons with file times
 // allow for it.
 std::int64_t ProcessStartTimeResolution();

@@ -165,6 +165,12 @@ std::optional<std::int64_t> FileModificationTime(const std::string& path) {
     return ToNanoseconds(st.st_mtim);
 }
 
+std::optional<std::int64_t> FileChangeTime(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return std::nullopt;
+    return ToNanoseconds(st.st_ctim);
+}
+
 bool SignalProcess(const ProcessHandle& process, int signal) {
     if (!process.IsOpen()) return false;
     if (SignalRecorder recorder = CurrentRecorder()) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,11 @@ struct CapturedOutput {
 // Starts program with argv (argv[0] included), standard input from /dev/null and standard
 // output and error into one pipe, reads up to maxBytes of it and waits for the program to end,
 // at most timeoutMs milliseconds in all (then it is killed). Once maxBytes are read the rest
-// is not read (the program gets a broken pipe). Thread-safe; blocks the calling thread.
+// is not read (the program gets a broken pipe). shouldStop, when given, is asked about ten
+// times a second; true kills the program at once (the result then counts as timed out).
+// Thread-safe; blocks the calling thread.
 CapturedOutput RunAndCaptureOutput(const std::string& program, const std::vector<std::string>& argv,
-                                   std::size_t maxBytes, int timeoutMs);
+                                   std::size_t maxBytes, int timeoutMs,
+                                   const std::function<bool()>& shouldStop = {});
 
 }  // namespace platform

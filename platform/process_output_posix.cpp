@@ -10,12 +10,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace platform {
 
 CapturedOutput RunAndCaptureOutput(const std::string& program, const std::vector<std::string>& argv,
-                                   std::size_t maxBytes, int timeoutMs) {
+                                   std::size_t maxBytes, int timeoutMs,
+                                   const std::function<bool()>& shouldStop) {
     CapturedOutput result;
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
@@ -39,17 +41,16 @@ CapturedOutput RunAndCaptureOutput(const std::string& program, const std::vector
     while (result.text.size() < maxBytes) {
         auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
+        if (left <= 0 || (shouldStop && shouldStop())) {
             result.timedOut = true;
             break;
         }
+        // Short waits, so that a stop request is seen soon.
         pollfd p{fds[0], POLLIN, 0};
-        int ready = poll(&p, 1, static_cast<int>(left));
+        int ready = poll(&p, 1, static_cast<int>(std::min<long long>(left, 100)));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) {
-            result.timedOut = ready == 0;
-            break;
-        }
+        if (ready == 0) continue;
+        if (ready < 0) break;
         std::size_t want = std::min(sizeof buffer, maxBytes - result.text.size());
         ssize_t n = read(fds[0], buffer, want);
         if (n < 0 && errno == EINTR) continue;
@@ -64,7 +65,7 @@ CapturedOutput RunAndCaptureOutput(const std::string& program, const std::vector
         pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) break;
         if (done < 0 && errno != EINTR) return result;
-        if (result.timedOut || Clock::now() >= deadline) {
+        if (result.timedOut || Clock::now() >= deadline || (shouldStop && shouldStop())) {
             result.timedOut = true;
             kill(pid, SIGKILL);
             while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {

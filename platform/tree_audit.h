@@ -18,6 +18,7 @@ enum class EUnsafeEntry {
     kDevice,       // a character or block device
     kFifo,         // a named pipe (opening or reading it could block)
     kSocket,
+    kPlanted,  // an entry at a name the import writes itself (found, not made, so not trusted)
 };
 
 struct SRemovedEntry {

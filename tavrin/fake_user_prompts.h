@@ -4,6 +4,7 @@
 // "cancelled", once a queue is empty). User-interface thread only.
 #pragma once
 
+#include <QList>
 #include <QStringList>
 
 #include "tavrin/user_prompts.h"
@@ -16,6 +17,10 @@ class CFakeUserPrompts : public CUserPrompts {
     CFakeUserPrompts& operator=(const CFakeUserPrompts&) = delete;
 
     void ShowMessage(const QString& text) override { m_messages << text; }
+    bool AskYesNo(const QString& text) override {
+        m_questions << text;
+        return !m_yesNoAnswers.isEmpty() && m_yesNoAnswers.takeFirst();
+    }
     QString ChooseOpenFile(const QString& filter) override {
         m_filters << filter;
         return m_openAnswers.isEmpty() ? QString() : m_openAnswers.takeFirst();
@@ -31,6 +36,8 @@ class CFakeUserPrompts : public CUserPrompts {
     }
 
     QStringList m_messages;         // every message shown, in order
+    QStringList m_questions;        // every yes/no question asked, in order
+    QList<bool> m_yesNoAnswers;     // answers to the next questions (No once it is empty)
     QStringList m_filters;          // the filter of every open-file dialog, in order
     QStringList m_openAnswers;      // paths the next open-file dialogs return, in order
     QStringList m_openFolders;      // the start folder of every ChooseOpenFileIn, in order

@@ -10,3 +10,8 @@ inline constexpr int kStrPackageDamaged = 165;
 // Message box: the program folder's 7-Zip is too old to unpack packages safely ("%s": its
 // version).
 inline constexpr int kStrArchiverTooOld = 166;
+// Question: a work folder of this package is left from an earlier run; delete it and import
+// afresh?
+inline constexpr int kStrLeftoverWorkFolder = 220;
+// Message box: that leftover work folder cannot be deleted; nothing was imported.
+inline constexpr int kStrLeftoverNotDeleted = 221;

@@ -136,7 +136,7 @@ class HostilePackageTest : public ::testing::Test {
         import.CreateWorkFolder();
         run.outcome = import.Unpack(Make7zCommand(m_prog));
         if (run.outcome == UnpackOutcome::kNotStarted ||
-            run.outcome == UnpackOutcome::kNotAPackage) {
+            run.outcome == UnpackOutcome::kNotAPackage || run.outcome == UnpackOutcome::kNoSpace) {
             import.RemoveWorkFolder();
         } else {
             import.ConvertDumps();

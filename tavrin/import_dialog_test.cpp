@@ -219,23 +219,67 @@ TEST_F(ImportDialogTest, ADamagedPackageIsImportedWithAWarning) {
     EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
 }
 
-TEST_F(ImportDialogTest, DeleteRemovesALeftoverWorkFolderOnlyWhenNoPackageIsOpen) {
+TEST_F(ImportDialogTest, ALeftoverWorkFolderIsOfferedForDeletionAndDecliningChangesNothing) {
+    SamplePackage first = import_test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
-    // A work folder left by an earlier run: the import opens it instead, and nothing opens.
-    fs::create_directories(WorkFolder(package) + "/var");
-    Open(package.strTar);
-    EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
-    EXPECT_TRUE(m_pDlg->m_packages.empty());
-    m_pDlg->OnDeletePackage();
-    EXPECT_FALSE(fs::exists(WorkFolder(package)));
-    EXPECT_TRUE(m_pDlg->m_strPackagePath.isEmpty());
-
-    // Now it imports afresh; afterwards the button does nothing.
-    Open(package.strTar);
+    Open(first.strTar);
     ASSERT_EQ(m_pDlg->m_packages.size(), 1u);
+    const QString openName = m_pDlg->m_strPackageName;
+    const QString openPath = m_pDlg->m_strPackagePath;
+    const QString total = m_pDlg->m_staticTotal->text();
+
+    // A work folder left by a run that was killed: the user is asked, and says no.
+    import_test::WriteFile(WorkFolder(package) + "/var/left", "left");
+    Open(package.strTar);
+    ASSERT_EQ(m_prompts.m_questions, QStringList{ResString(kStrLeftoverWorkFolder)});
+    EXPECT_TRUE(m_prompts.m_messages.isEmpty());
+    EXPECT_EQ(import_test::ReadFile(WorkFolder(package) + "/var/left"), "left");
+    EXPECT_EQ(m_pDlg->m_strPackageName, openName);
+    EXPECT_EQ(m_pDlg->m_strPackagePath, openPath);
+    EXPECT_EQ(m_pDlg->m_staticTotal->text(), total);
+    EXPECT_EQ(m_pDlg->m_list->rowCount(), 15);
+    EXPECT_NE(m_pDlg->m_pParentDb, nullptr);
+    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+    EXPECT_EQ(m_strConsole.find("7z"), std::string::npos) << m_strConsole;
+
+    // Yes: the folder goes and the package is imported afresh.
+    m_prompts.m_yesNoAnswers << true;
+    Open(package.strTar);
+    EXPECT_EQ(m_prompts.m_questions.size(), 2);
+    EXPECT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
+    EXPECT_FALSE(fs::exists(WorkFolder(package) + "/var/left"));
+    ASSERT_EQ(m_pDlg->m_packages.size(), 2u);
+    EXPECT_EQ(m_pDlg->m_nTotalRows, package.parent["unix_sms_log"]);
+    // Imported in this run: opened again without a question, and never deleted by the button.
+    Open(package.strTar);
+    EXPECT_EQ(m_prompts.m_questions.size(), 2);
     m_pDlg->OnDeletePackage();
     EXPECT_TRUE(fs::exists(WorkFolder(package)));
-    EXPECT_FALSE(m_pDlg->m_strPackagePath.isEmpty());
+}
+
+TEST_F(ImportDialogTest, ANameTakenByALinkOrByTheProgramFolderIsRefusedAndNothingIsDeleted) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    // A link where the work folder goes, to a folder outside: never used, never deleted.
+    import_test::WriteFile(m_tmp / "outside/keep", "keep");
+    fs::create_directory_symlink(m_tmp / "outside", WorkFolder(package));
+    Open(package.strTar);
+    EXPECT_EQ(m_prompts.m_messages, QStringList{ResString(kStrNotReadablePackage)});
+    EXPECT_TRUE(m_prompts.m_questions.isEmpty());
+    EXPECT_TRUE(fs::is_symlink(WorkFolder(package)));
+    EXPECT_EQ(import_test::ReadFile(m_tmp / "outside/keep"), "keep");
+    m_pDlg->OnDeletePackage();
+    EXPECT_TRUE(fs::is_symlink(WorkFolder(package)));
+
+    // A package named like the registry folder.
+    m_prompts.m_messages.clear();
+    const std::string registry = m_strProgram + "/processid";
+    import_test::WriteFile(registry + "/123", "");
+    fs::copy_file(package.strTar, m_tmp / "in/processid.tar");
+    Open(m_tmp / "in/processid.tar");
+    EXPECT_EQ(m_prompts.m_messages, QStringList{ResString(kStrNotReadablePackage)});
+    m_pDlg->OnDeletePackage();
+    EXPECT_TRUE(fs::exists(registry + "/123"));
+    EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
 }
 
 TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {

@@ -13,10 +13,11 @@
 
 namespace {
 
-// Names that came from package data go back to the bytes the package holds: they name its
-// files and its child.db tables.
-std::string AnsiBytes(const QString& text) {
-    return platform::Utf16ToAnsi(text.toStdU16String());
+// Names that came from package data travel as the bytes the package holds: they name its
+// files and its child.db tables, and bytes that are no valid GBK do not survive a round trip
+// through wide text. Records made without the bytes fall back to that round trip.
+std::string AnsiBytes(const std::string& bytes, const QString& text) {
+    return bytes.empty() ? platform::Utf16ToAnsi(text.toStdU16String()) : bytes;
 }
 
 bool PackageReady(const CTavrinDlg& dlg) {
@@ -44,7 +45,7 @@ void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
         if (row >= m_drpData.size()) return;
         const drpData& data = m_drpData[row];
         SGraphicRowRecord record{data.strPathBytes, data.nWidth, data.nHeight,
-                                 AnsiBytes(data.strName), data.nCode};
+                                 AnsiBytes(data.strNameBytes, data.strName), data.nCode};
         decision = DecideGraphicDoubleClick(context, nColumn, &record);
     } else {
         context.bPackageReady = PackageReady(*m_pDlg);
@@ -53,7 +54,7 @@ void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
         if (data) {
             record.strPath = data->strPathBytes;
             record.strPath2 = data->strPath2Bytes;
-            record.strKey = AnsiBytes(data->strKey);
+            record.strKey = AnsiBytes(data->strKeyBytes, data->strKey);
             record.nWidth = data->nWidth;
             record.nHeight = data->nHeight;
         }

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <system_error>
 #include <utility>
@@ -16,6 +15,7 @@
 #include "platform/paths.h"
 #include "platform/tree_audit.h"
 #include "tavrin/archive_extractor.h"
+#include "tavrin/archive_listing.h"
 #include "tavrin/archiver_version.h"
 #include "tavrin/import_progress.h"
 #include "tavrin/package_flags.h"
@@ -33,10 +33,9 @@ bool DiskSpaceSuffices(std::uint64_t fileSize, std::uint64_t freeBytes) {
 }
 
 bool CheckDiskSpace(const std::string& packagePath, const std::string& targetFolder) {
-    std::ifstream in(packagePath, std::ios::binary);
-    if (!in) return false;
-    std::optional<std::uint64_t> size = platform::FileSize(packagePath);
-    if (!size) return false;  // not a regular file (a folder opens, but has no length)
+    // Only a regular file: a FIFO would block the open, a device never ends.
+    std::optional<std::uint64_t> size = platform::ReadableFileSize(packagePath);
+    if (!size) return false;
     std::optional<std::uint64_t> freeBytes = platform::FreeBytes(targetFolder);
     return freeBytes && DiskSpaceSuffices(*size, *freeBytes);
 }
@@ -84,7 +83,7 @@ bool CPackageImport::CheckDiskSpace() const {
 }
 
 bool CPackageImport::WorkFolderExists() const {
-    return HasUsableName() && platform::PathExists(m_paths.WorkFolder());
+    return HasUsableName() && platform::EntryExists(m_paths.WorkFolder());
 }
 
 bool CPackageImport::CreateWorkFolder() {
@@ -116,9 +115,11 @@ UnpackOutcome CPackageImport::Unpack(const std::string& str7zCommand) {
     if (!HasUsableName() || (!platform::IsRealFolder(work) && !CreateFreshWorkFolder(work))) {
         return UnpackOutcome::kNotStarted;
     }
+    if (Cancelled()) return UnpackOutcome::kCancelled;
+    if (!UnpackedSizeFits(ArchiverProgram(str7zCommand)))
+        return Cancelled() ? UnpackOutcome::kCancelled : UnpackOutcome::kNoSpace;
     ArchiverResult result;
     if (m_pProgress) {
-        if (Cancelled()) return UnpackOutcome::kCancelled;
         CImportProgress& progress = *m_pProgress;
         progress.BeginStep(ImportStep::kUnpacking, m_strPackagePath, 100);
         SArchiverWatch watch;
@@ -132,14 +133,36 @@ UnpackOutcome CPackageImport::Unpack(const std::string& str7zCommand) {
         result = RunArchiver(str7zCommand, m_strPackagePath, work);
     }
     if (!result.started) return UnpackOutcome::kNotStarted;
-    // Nothing the archive left may lead a read or a write out of the work folder or block it.
+    // Nothing the archive left may lead a read or a write out of the work folder or block it,
+    // and nothing it left stands where the import writes: what the import makes is made fresh.
     SUnpackAudit audit = AuditUnpackedFolder(work);
+    SUnpackAudit planted = RemovePlantedOutputs(work, m_paths.ImportOutputPaths());
     // Whatever the archiver says, a package is only usable when its dumps are there; and a
     // package the archiver complained about, or one that held unsafe entries, may be missing
     // some of them.
     if (!platform::IsDirectory(m_paths.DumpFolder())) return UnpackOutcome::kNotAPackage;
-    return result.Succeeded() && !audit.Damaged() ? UnpackOutcome::kUnpacked
-                                                  : UnpackOutcome::kDamaged;
+    return result.Succeeded() && !audit.Damaged() && !planted.Damaged() ? UnpackOutcome::kUnpacked
+                                                                        : UnpackOutcome::kDamaged;
+}
+
+bool CPackageImport::UnpackedSizeFits(const std::string& archiverPath) {
+    std::function<bool()> shouldStop;
+    if (m_pProgress) shouldStop = [this] { return Cancelled(); };
+    SDeclaredSize declared = ReadDeclaredSize(archiverPath, m_strPackagePath, shouldStop);
+    std::optional<std::uint64_t> freeBytes = platform::FreeBytes(m_strProgramFolder);
+    m_nDeclaredBytes = declared.nBytes;
+    if (declared.eState != SDeclaredSize::kCutOff && freeBytes &&
+        ::UnpackedSizeFits(declared.nBytes, *freeBytes))
+        return true;
+    // 解压后的大小（%llu 字节）超过可用空间（%llu 字节），未解压。
+    std::printf(
+        "\xBD\xE2\xD1\xB9\xBA\xF3\xB5\xC4\xB4\xF3\xD0\xA1\xA3\xA8%llu "
+        "\xD7\xD6\xBD\xDA\xA3\xA9\xB3\xAC\xB9\xFD\xBF\xC9\xD3\xC3\xBF\xD5\xBC\xE4\xA3\xA8%llu "
+        "\xD7\xD6\xBD\xDA\xA3\xA9\xA3\xAC\xCE\xB4\xBD\xE2\xD1\xB9\xA1\xA3\n",
+        static_cast<unsigned long long>(declared.nBytes),
+        static_cast<unsigned long long>(freeBytes.value_or(0)));
+    std::fflush(stdout);
+    return false;
 }
 
 bool CPackageImport::RemoveWorkFolder() {

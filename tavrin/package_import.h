@@ -40,6 +40,8 @@ enum class UnpackOutcome {
     kNotAPackage,  // no dump folder after the archiver ran: not a readable package
     kNotStarted,   // the archiver could not be started
     kCancelled,    // stopped at the user's request (the archiver killed or never started)
+    kNoSpace,      // what the archive declares it unpacks to does not fit (or its listing did
+                   // not end): not unpacked
 };
 
 // True when freeBytes is strictly greater than 1.5 times fileSize (computed in floating point
@@ -86,7 +88,12 @@ class CPackageImport {
     // Runs the archiver (str7zCommand as Make7zCommand builds it) on the package with the
     // work folder as output and waits for it. Blocks for the whole extraction. With a progress
     // object the archiver shows its percentage and a cancel request kills it (kCancelled).
+    // Before that, the archive's listing must show that what it unpacks to fits in the free
+    // space (else kNoSpace). After it, entries standing where the import writes its own files
+    // are removed (ImportOutputPaths), which makes the package damaged.
     UnpackOutcome Unpack(const std::string& str7zCommand);
+    // The unpacked size the archive declared, as the last Unpack read it.
+    std::uint64_t DeclaredBytes() const { return m_nDeclaredBytes; }
     // True when Unpack refused the archiver as too old to unpack safely (it returned
     // kNotStarted before the archiver saw the package); ArchiverVersion() tells which it was.
     bool ArchiverRefused() const {
@@ -122,6 +129,9 @@ class CPackageImport {
     int LoadChildRows(DbHandle& child);
 
   private:
+    // The listing's check before unpacking; writes the console line of a refusal.
+    bool UnpackedSizeFits(const std::string& archiverPath);
+
     std::string m_strProgramFolder;
     std::string m_strPackagePath;
     CWorkspacePaths m_paths;
@@ -129,4 +139,5 @@ class CPackageImport {
     bool m_bHasMatrixTable = false;
     CImportProgress* m_pProgress = nullptr;
     SArchiverVersion m_archiverVersion;  // as the last Unpack found it
+    std::uint64_t m_nDeclaredBytes = 0;
 };

@@ -54,7 +54,31 @@ PackageName PackageNameFromFile(std::string_view path) {
     return SplitPackageName(file.substr(0, DropLastCharacters(file, 4)));
 }
 
+bool IsProgramFolderEntryName(std::string_view name) {
+    // What the build and the installation put beside the programs, with the names the same
+    // files have on Windows.
+    static constexpr std::string_view kEntries[] = {
+        "Tavrin",          "Morvel",       "Ondrix",        "OndrixS",       "Rivosk",
+        "Tessiv",          "Fennic",       "tavrin-import", "tavrin-sql",    "tavrin-query",
+        "stand_in_player", "chinese.rcc",  "english.rcc",   "Morvel_zh.rcc", "Morvel_en.rcc",
+        "table.sql",       "7z",           "7z.exe",        "7z.dll",        "processid",
+        "Tavrin.exe",      "Morvel.exe",   "Ondrix.exe",    "OndrixS.exe",   "Rivosk.exe",
+        "Tessiv.exe",      "Fennic.exe",   "chinese.dll",   "english.dll",   "Morvel_zh.dll",
+        "Morvel_en.dll",   "code.ini",     "sqlite3.dll",   "lib",           "plugins",
+        "translations",    "player_probe",
+    };
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::string_view entry : kEntries) {
+        if (entry.size() != name.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < name.size() && same; ++i) same = lower(entry[i]) == lower(name[i]);
+        if (same) return true;
+    }
+    return false;
+}
+
 bool IsUsablePackageName(std::string_view name) {
     if (name.empty() || name == "." || name == "..") return false;
+    if (name.size() > kMaxPackageNameBytes || IsProgramFolderEntryName(name)) return false;
     return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }

@@ -5,6 +5,7 @@
 // from it with these functions. All functions are pure and thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -33,8 +34,19 @@ std::string_view FileNameOfPath(std::string_view path);
 // SplitPackageName. A file name of four characters or fewer gives an empty name.
 PackageName PackageNameFromFile(std::string_view path);
 
+// Longest package name in bytes: its longest derived file, "{name}Parent.db-journal", must
+// still fit the file-name limit of 255 bytes.
+inline constexpr std::size_t kMaxPackageNameBytes = 255 - 17;
+
+// True when name is one the program folder needs for itself: a program, a language module,
+// table.sql, 7z, processid and the like (ASCII letters compared without case, so that no
+// spelling of them is taken on a file system that ignores case).
+bool IsProgramFolderEntryName(std::string_view name);
+
 // True when name can serve as a work-folder name beside the program: not empty, not "." or
-// "..", and without '/' or NUL bytes. The work folder is deleted with everything in it when
-// Tavrin closes, so a name failing this test must never be used to build one (an empty name
-// would make the program folder itself the work folder).
+// "..", without '/' or NUL bytes, not a name the program folder needs
+// (IsProgramFolderEntryName) and at most kMaxPackageNameBytes long. The work folder is
+// deleted with everything in it when Tavrin closes, so a name failing this test must never be
+// used to build one (an empty name would make the program folder itself the work folder; the
+// name "processid" its registry).
 bool IsUsablePackageName(std::string_view name);

@@ -64,6 +64,16 @@ TEST(PackageName, OnlySafeNamesMayBecomeWorkFolders) {
     EXPECT_FALSE(IsUsablePackageName(std::string_view("a\0b", 3)));
     // ".tar" alone leaves nothing to name a folder with.
     EXPECT_FALSE(IsUsablePackageName(PackageNameFromFile("/x/.tar").strName));
+
+    // What the program folder needs is never a work folder, in any spelling.
+    for (const char* name : {"processid", "7z", "table.sql", "chinese.rcc", "Morvel_en.rcc",
+                             "Tavrin", "OndrixS", "tavrin-import", "ProcessID", "TABLE.SQL"})
+        EXPECT_FALSE(IsUsablePackageName(name)) << name;
+    EXPECT_TRUE(IsUsablePackageName("processid_log_x_y"));
+    EXPECT_TRUE(IsUsablePackageName("7z_"));
+    // Its longest file, "{name}Parent.db-journal", must fit in 255 bytes.
+    EXPECT_TRUE(IsUsablePackageName(std::string(238, 'a')));
+    EXPECT_FALSE(IsUsablePackageName(std::string(239, 'a')));
 }
 
 }  // namespace

@@ -4,11 +4,12 @@
 
 #include <climits>
 #include <cstdio>
-#include <fstream>
+#include <optional>
 #include <string>
 
 #include "common/db_handle.h"
 #include "common/decimal_text.h"
+#include "platform/bounded_read.h"
 #include "platform/paths.h"
 #include "platform/spawn.h"
 
@@ -63,12 +64,30 @@ SDispatchDecision Launch(EPlayer player, std::string arguments) {
     return decision;
 }
 
-// The session file must open for reading and hold something.
-bool SessionFileUsable(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::optional<std::uint64_t> size = platform::FileSize(path);
+const char kSessionsDir[] = "/var/utm/data/sessions";
+
+// {program}/{package}/var/utm/data/sessions: every file a player is handed must lie beneath.
+std::string SessionsFolder(const SDispatchContext& context) {
+    return PackageFolderPath(context.strProgramFolder, context.strPackageName) + kSessionsDir;
+}
+
+// The key's text after its last "_" (the whole key without one).
+std::string SessionFileName(const std::string& key) {
+    size_t underscore = key.rfind('_');
+    return underscore == std::string::npos ? key : key.substr(underscore + 1);
+}
+
+// The session file must be a regular file beneath the sessions folder that opens for reading
+// (without blocking) and holds something.
+bool SessionFileUsable(const SDispatchContext& context, const std::string& name) {
+    std::optional<std::uint64_t> size = platform::FileSizeBeneath(SessionsFolder(context), name);
     return size && *size > 0;
+}
+
+// A recording is handed to its player as the path without extension; the player reads the
+// ".rec" file, which must be a regular file beneath the sessions folder.
+bool RecordingUsable(const SDispatchContext& context, const std::string& name) {
+    return platform::CanReadBeneath(SessionsFolder(context), name + ".rec");
 }
 
 }  // namespace
@@ -105,9 +124,7 @@ std::string PackageChildDbPath(const std::string& programFolder, const std::stri
 
 std::string SessionFilePath(const std::string& programFolder, const std::string& package,
                             const std::string& key) {
-    size_t underscore = key.rfind('_');
-    std::string tail = underscore == std::string::npos ? key : key.substr(underscore + 1);
-    return PackageFolderPath(programFolder, package) + "/var/utm/data/sessions/" + tail;
+    return PackageFolderPath(programFolder, package) + kSessionsDir + "/" + SessionFileName(key);
 }
 
 std::string OndrixArguments(const std::string& path, int width, int height) {
@@ -175,6 +192,9 @@ STerminalSize QueryTerminalSize(DbHandle* db, const std::string& key, STerminalS
 SDispatchDecision DecideGraphicDoubleClick(const SDispatchContext& context, int nColumn,
                                            const SGraphicRowRecord* record) {
     if (!record) return {};
+    // The players open the recording themselves: it must be one of the package's.
+    if ((nColumn == 8 || nColumn == 10) && !RecordingUsable(context, record->strName))
+        return Message(kStringNoContent);
     switch (nColumn) {
         case 8:
             return Launch(EPlayer::Ondrix,
@@ -210,7 +230,8 @@ SDispatchDecision DecideCharDoubleClick(const SDispatchContext& context, int nCo
         case 10: {
             const std::string sessionFile =
                 SessionFilePath(context.strProgramFolder, context.strPackageName, record->strKey);
-            if (!SessionFileUsable(sessionFile)) return Message(kStringNoContent);
+            if (!SessionFileUsable(context, SessionFileName(record->strKey)))
+                return Message(kStringNoContent);
             STerminalSize size = QueryTerminalSize(context.pChildDb, record->strKey,
                                                    {record->nWidth, record->nHeight});
             std::printf("w = %d,h = %d\n", size.nWidth, size.nHeight);

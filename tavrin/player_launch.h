@@ -101,13 +101,16 @@ struct SDispatchDecision {
 };
 
 // Decides for a double-click on column nColumn of a graphical row (record may be null when
-// the row has no record: nothing happens).
+// the row has no record: nothing happens). Ondrix (8) and Rivosk (10) start only when
+// "{recording name}.rec" is a regular file beneath the package's sessions folder (opened
+// without blocking, no way out through "..", absolute names or links); else string 139.
 SDispatchDecision DecideGraphicDoubleClick(const SDispatchContext& context, int nColumn,
                                            const SGraphicRowRecord* record);
 
 // Decides for a character row: first the readiness check (string 162, on every column), then
 // column 8 Tessiv (string 139 when column7Text is "0"), 9 Fennic (string 140 without a second
-// file), 10 OndrixS (string 139 when the session file is missing or empty; the size query;
+// file), 10 OndrixS (string 139 when the session file is missing, empty, not a regular file
+// or not beneath the package's sessions folder, checked as for recordings; the size query;
 // "w = %d,h = %d\n" on standard output). record may be null: nothing happens after the
 // readiness check.
 SDispatchDecision DecideCharDoubleClick(const SDispatchContext& context, int nColumn,

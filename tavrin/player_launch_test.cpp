@@ -11,6 +11,7 @@
 
 #include "common/db_handle.h"
 #include "platform/process_control.h"
+#include "platform/spawn.h"
 
 namespace fs = std::filesystem;
 
@@ -96,6 +97,51 @@ TEST_F(PlayerLaunchTest, CharLayoutChecksReadinessOnEveryColumnThenItsOwnConditi
     // A key without an underscore names the session file by the whole key.
     EXPECT_EQ(SessionFilePath("/V", "P", "plainkey"), "/V/P/var/utm/data/sessions/plainkey");
     EXPECT_EQ(SessionFilePath("/V", "P", "a_b_"), "/V/P/var/utm/data/sessions/");
+}
+
+// Keys and recording names come from the package: none may hand a player a file outside its
+// sessions folder, a FIFO (whose open would block) or anything else but a regular file.
+TEST_F(PlayerLaunchTest, FilesHandedToPlayersAreRegularFilesBeneathTheSessionsFolder) {
+    fs::create_directories(m_program / "outside");
+    std::ofstream(m_program / "outside/victim.txt") << "victim";
+    std::ofstream(m_program / "outside/victim.rec") << "victim";
+    auto fifo = platform::SpawnAndWait("/usr/bin/mkfifo",
+                                       {"mkfifo", Sessions() + "pipe", Sessions() + "pipe.rec"});
+    ASSERT_TRUE(fifo.started && fifo.exitStatus == 0);
+    fs::create_symlink(m_program / "outside/victim.txt", Sessions() + "linkout");
+    fs::create_symlink(m_program / "outside/victim.rec", Sessions() + "linkout.rec");
+    fs::create_directories(Sessions() + "dir.rec");
+    fs::create_directories(Sessions() + "dir");
+    std::ofstream(Sessions() + "good") << "session";
+    std::ofstream(Sessions() + "good.rec") << "recording";
+
+    for (const char* key : {"a_b_../../../../../outside/victim.txt", "a_b_pipe", "a_b_linkout",
+                            "a_b_dir", "a_b_/" /* the sessions folder itself */}) {
+        SCharRowRecord record{"", "", key};
+        SDispatchDecision d = DecideCharDoubleClick(m_context, 10, &record, "3");
+        EXPECT_EQ(d.eKind, SDispatchDecision::kMessage) << key;
+        EXPECT_EQ(d.nMessageId, 139) << key;
+    }
+    SCharRowRecord good{"", "", "a_b_good"};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(DecideCharDoubleClick(m_context, 10, &good, "3").eKind, SDispatchDecision::kLaunch);
+    testing::internal::GetCapturedStdout();
+
+    for (const char* name : {"../../../../../outside/victim", "pipe", "linkout", "dir", "none"}) {
+        SGraphicRowRecord record{Sessions() + name, 800, 600, name, 1};
+        for (int column : {8, 10}) {
+            SDispatchDecision d = DecideGraphicDoubleClick(m_context, column, &record);
+            EXPECT_EQ(d.eKind, SDispatchDecision::kMessage) << name << " " << column;
+            EXPECT_EQ(d.nMessageId, 139) << name << " " << column;
+        }
+        // Morvel is handed no file, only the name it looks up.
+        EXPECT_EQ(DecideGraphicDoubleClick(m_context, 9, &record).eKind,
+                  SDispatchDecision::kLaunch);
+    }
+    SGraphicRowRecord recording{Sessions() + "good", 800, 600, "good", 1};
+    EXPECT_EQ(DecideGraphicDoubleClick(m_context, 8, &recording).strArguments,
+              "~" + Sessions() + "good ~800 ~600");
+    EXPECT_EQ(DecideGraphicDoubleClick(m_context, 10, &recording).ePlayer, EPlayer::Rivosk);
 }
 
 TEST_F(PlayerLaunchTest, SizeRecordsRaiseButNeverLowerTheStartingSize) {

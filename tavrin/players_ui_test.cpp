@@ -13,7 +13,9 @@
 #include <QTableWidgetItem>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include "common/db_handle.h"
 #include "common/lang_module.h"
 #include "platform/process_control.h"
 #include "platform/spawn.h"
@@ -23,6 +25,7 @@
 #include "tavrin/list_ctrl_ex.h"
 #include "tavrin/main_dialog_test_support.h"
 #include "tavrin/res_string.h"
+#include "tavrin/row_fill.h"
 #include "tavrin/tavrin_dlg.h"
 
 namespace {
@@ -105,6 +108,9 @@ TEST_F(PlayersDialogTest, DoubleClicksOnGraphicRowsStartTheirPlayersWithTheirArg
     data.nCode = 17;
     list.m_drpData.push_back(data);
 
+    // The players read the recording file; it must be there.
+    import_test::WriteFile(m_strProgram + "/P/var/utm/data/sessions/r1.rec", "recording");
+
     // No ticker entry exists: this layout makes no readiness check.
     for (int column = 0; column <= 7; ++column) list.OnDblClick(0, column);
     list.OnDblClick(-1, 9);  // below the last row
@@ -120,6 +126,72 @@ TEST_F(PlayersDialogTest, DoubleClicksOnGraphicRowsStartTheirPlayersWithTheirArg
     list.OnDblClick(0, 10);
     EXPECT_EQ(ProbeArgs("Rivosk"),
               "Rivosk\n~" + m_strProgram + "/P/var/utm/data/sessions/r1 ~1024 ~768 ~P\n");
+    EXPECT_TRUE(m_prompts.m_messages.isEmpty());
+}
+
+// Recording names and session keys that are no valid GBK reach the players, and the size
+// query, as the bytes the package holds: they name its files and its tables.
+TEST_F(PlayersDialogTest, NamesFromRowsTravelAsThePackagesBytes) {
+    for (const char* name : {"Morvel", "Ondrix", "Tessiv", "OndrixS"}) InstallProbe(name);
+    CListCtrlEx& list = *m_pDlg->m_list;
+    m_pDlg->m_strPackageName = "P";
+    const std::string sessions = m_strProgram + "/P/var/utm/data/sessions/";
+    const std::string name =
+        "r\xFF"
+        "1";
+    import_test::WriteFile(sessions + name + ".rec", "recording");
+    const browser::RowPlace place{m_strProgram + "/P"};
+
+    std::vector<std::string> graphic = {"0", "17", "",     "",    "", "", "",
+                                        "",  name, "1024", "768", "", "", ""};
+    std::vector<char*> argv;
+    for (std::string& field : graphic) argv.push_back(field.data());
+    browser::GraphicRow row =
+        browser::BuildGraphicRow(place, static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(row.record.strNameBytes, name);
+    list.SetGraphicLayout();
+    list.m_nKind = 1;
+    list.insertRow(0);
+    list.m_drpData.push_back(row.record);
+    list.OnDblClick(0, 9);
+    EXPECT_EQ(ProbeArgs("Morvel"), "Morvel\n~1 ~17 ~" + name + " ~P\n");
+    list.OnDblClick(0, 8);
+    EXPECT_EQ(ProbeArgs("Ondrix"), "Ondrix\n~" + sessions + name + " ~1024 ~768\n");
+
+    const std::string key =
+        "a_b_s\xFF"
+        "9";
+    import_test::WriteFile(sessions +
+                               "s\xFF"
+                               "9",
+                           "session");
+    DbHandle child;
+    ASSERT_EQ(OpenDbHandle(child, m_strProgram + "/P/Pchild.db"), 0);
+    const std::string sql = "create table \"" + key +
+                            "\"(c0,c1,c2,c3,c4,c5,c6,c7,c8,c9,c10,flag);insert into \"" + key +
+                            "\" values(0,1,2,3,4,5,6,7,8,9,'0006000200',1000);";
+    ASSERT_EQ(sqlite3_exec(child.db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    std::vector<std::string> charRow(13);
+    charRow[8] = key;
+    argv.clear();
+    for (std::string& field : charRow) argv.push_back(field.data());
+    browser::CharRow crow =
+        browser::BuildCharRow(place, static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(crow.record.strKeyBytes, key);
+    list.SetCharLayout();
+    list.ClearRows();
+    m_pDlg->m_states.push_back({"P", true});
+    m_pDlg->m_pChildDb = &child;
+    AddCharRow(crow.record, "5");
+    list.OnDblClick(0, 8);
+    EXPECT_EQ(ProbeArgs("Tessiv"), "Tessiv\n~" + m_strProgram + "/P/Pchild.db ~" + key + "\n");
+    testing::internal::CaptureStdout();
+    list.OnDblClick(0, 10);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "w = 200,h = 60\n");
+    EXPECT_EQ(ProbeArgs("OndrixS"), "OndrixS\n~" + sessions +
+                                        "s\xFF"
+                                        "9 ~200 ~60\n");
+    m_pDlg->m_pChildDb = nullptr;
     EXPECT_TRUE(m_prompts.m_messages.isEmpty());
 }
 

@@ -13,6 +13,7 @@
 namespace {
 
 constexpr int kStopWaitMs = 2000;
+constexpr std::int64_t kClockSlackNs = 24LL * 3600 * 1000000000;
 
 // The folder as the kernel reports executables: absolute, links resolved.
 std::string CanonicalFolder(const std::string& folder) {
@@ -39,11 +40,15 @@ bool IsRegisteredPlayer(const platform::ProcessHandle& process, const std::strin
     std::optional<std::string> executable = platform::ProcessExecutable(process);
     if (!executable || !LiesDirectlyIn(*executable, programFolder)) return false;
     std::optional<std::int64_t> started = platform::ProcessStartTime(process);
-    std::optional<std::int64_t> written = platform::FileModificationTime(entryPath);
+    // The change time, not the modification time: anyone may set the latter back (an entry
+    // back-dated so would let a live player survive the close), the former only the clock.
+    std::optional<std::int64_t> written = platform::FileChangeTime(entryPath);
     if (!started || !written) return false;
-    // Start times are counted in clock ticks, so a process may appear to start up to a tick
-    // after the entry it wrote at once.
-    return *started <= *written + 2 * platform::ProcessStartTimeResolution();
+    // Start times are counted in clock ticks, and a start time is reckoned back from the
+    // clock of now, so a clock stepped forward after the entry was made makes the player seem
+    // to start later than it did. The slack covers both; it only lets through a process of
+    // the program folder that reused the identifier of a player that died within that time.
+    return *started <= *written + kClockSlackNs + 2 * platform::ProcessStartTimeResolution();
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ void FillRecording(const RowPlace& place, std::string_view name, GraphicRow& row
     row.record.strPath =
         QString::fromUtf8(place.strPackageFolder) + QString::fromLatin1(kSessionsDir) + Wide(name);
     row.record.strName = Wide(name);
+    row.record.strNameBytes.assign(name);
 }
 
 }  // namespace
@@ -89,6 +90,7 @@ CharRow BuildCharRow(const RowPlace& place, int argc, char** argv) {
         row.record.strPath2Bytes = place.strPackageFolder + secondBytes;
     }
     row.record.strKey = FieldText(argc, argv, 8);
+    row.record.strKeyBytes.assign(RowField(argc, argv, 8));
     return row;
 }
 

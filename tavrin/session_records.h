@@ -22,6 +22,7 @@ struct drpData {
     QString strName;           // recording name as read from the row
     int nCode = 0;             // decimal value of position 1 of the row
     std::string strPathBytes;  // strPath as file-system bytes
+    std::string strNameBytes;  // strName as the bytes the row holds (what Morvel looks up)
 };
 
 // One row of the character layout (views unix_sms_log and unix_xfer_log).
@@ -35,4 +36,5 @@ struct StringData {
     int nHeight = 30;
     std::string strPathBytes;   // strPath as file-system bytes
     std::string strPath2Bytes;  // strPath2 as file-system bytes (empty with strPath2)
+    std::string strKeyBytes;    // strKey as the bytes the row holds (the table's real name)
 };

@@ -15,6 +15,7 @@
 #include "tavrin/frame_strings.h"
 #include "tavrin/import_progress.h"
 #include "tavrin/import_progress_dialog.h"
+#include "tavrin/leftover_work_folder.h"
 #include "tavrin/list_ctrl_ex.h"
 #include "tavrin/package_combo_box.h"
 #include "tavrin/package_fingerprint.h"
@@ -94,6 +95,7 @@ void CloseOpenPackage(CTavrinDlg& dlg) {
 
 // The import of the package file at path, steps 4 to 29.
 void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
+    const QString strPreviousPath = dlg.m_strPackagePath;
     dlg.m_strPackagePath = path;  // step 4
     RememberPackageFolder(dlg, path);
     const std::string strProgram = platform::ProgramFolder();
@@ -104,9 +106,27 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
         return;
     }
     if (!import.HasUsableName()) {
-        // Its work folder would be the program folder itself or lie outside it.
+        // Its work folder would be the program folder itself, lie outside it, be a file the
+        // program needs, or hold files whose names are too long.
         ShowMessage(ResString(kStrNotReadablePackage));
         return;
+    }
+    const QString strChosenName = QString::fromStdString(import.PackageName());
+    EImportStart start = DecideImportStart(WorkFolderState(import.Paths().WorkFolder()),
+                                           FindPackage(dlg, strChosenName) != nullptr);
+    if (start == EImportStart::kRefuse) {
+        ShowMessage(ResString(kStrNotReadablePackage));
+        return;
+    }
+    if (start == EImportStart::kAskLeftover) {
+        if (!AskYesNo(ResString(kStrLeftoverWorkFolder))) {
+            dlg.m_strPackagePath = strPreviousPath;  // declined: everything stays as it was
+            return;
+        }
+        if (!DeleteLeftoverWorkFolder(import.Paths().WorkFolder())) {
+            ShowMessage(ResString(kStrLeftoverNotDeleted));
+            return;
+        }
     }
     const PackageName& fields = import.Paths().Package();  // steps 6 and 7
     const QString strName = QString::fromStdString(fields.strName);
@@ -115,7 +135,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     dlg.m_strEndDate = QString::fromStdString(fields.strEndDate);
     ShowPackageFingerprint(dlg);
 
-    if (import.WorkFolderExists()) {  // step 8
+    if (start == EImportStart::kOpenImported) {  // step 8
         if (!dlg.SetDateRange()) return;
         dlg.OpenPackage(strName);
         dlg.UpdateData(false);
@@ -141,11 +161,12 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     UnpackOutcome outcome = UnpackOutcome::kNotStarted;
     progressWindow->RunStep([&] { outcome = import.Unpack(str7zCommand); });  // step 11
     if (outcome == UnpackOutcome::kNotStarted || outcome == UnpackOutcome::kNotAPackage ||
-        outcome == UnpackOutcome::kCancelled) {
+        outcome == UnpackOutcome::kCancelled || outcome == UnpackOutcome::kNoSpace) {
         progressWindow.reset();
         import.RemoveWorkFolder();
         dlg.UpdateData(false);
         if (outcome == UnpackOutcome::kNotAPackage) ShowMessage(ResString(kStrNotReadablePackage));
+        if (outcome == UnpackOutcome::kNoSpace) ShowMessage(ResString(142));
         // An archiver too old to unpack safely was refused before it saw the package.
         if (outcome == UnpackOutcome::kNotStarted && import.ArchiverRefused())
             ShowMessage(QString::fromStdString(ArchiverRefusalText(

@@ -116,12 +116,15 @@ int main(int argc, char** argv) {
     Timed("work folder", [&] { return import.CreateWorkFolder(); });
     UnpackOutcome outcome =
         Timed("unpack", [&] { return import.Unpack(Make7zCommand(programFolder)); });
-    if (outcome == UnpackOutcome::kNotStarted || outcome == UnpackOutcome::kNotAPackage) {
+    if (outcome == UnpackOutcome::kNotStarted || outcome == UnpackOutcome::kNotAPackage ||
+        outcome == UnpackOutcome::kNoSpace) {
         import.RemoveWorkFolder();
         std::printf("\n");
         std::fprintf(stderr, "tavrin-import: %s\n",
-                     outcome == UnpackOutcome::kNotStarted
-                         ? "the archiver could not be started"
+                     outcome == UnpackOutcome::kNotStarted ? "the archiver could not be started"
+                     : outcome == UnpackOutcome::kNoSpace
+                         ? "what the archive unpacks to does not fit in the free space; "
+                           "nothing was unpacked"
                          : "the file is not a readable package; nothing was imported");
         return 1;
     }

@@ -28,6 +28,13 @@ struct SUnpackAudit {
 // bytes it has. Any thread; one call per folder at a time.
 SUnpackAudit AuditUnpackedFolder(const std::string& workFolder);
 
+// Removes whatever the archive put at a path the import writes itself (outputPaths, all below
+// workFolder): a file, a link (not what it points to) or a whole folder. For each it writes the
+// same console line as AuditUnpackedFolder. Returns the paths removed (relative to
+// workFolder); bComplete is false when one of them could not be removed. Any thread.
+SUnpackAudit RemovePlantedOutputs(const std::string& workFolder,
+                                  const std::vector<std::string>& outputPaths);
+
 // A short English word for the kind of an entry ("link out", "link to nothing", "hard link",
 // "device", "fifo", "socket"), for logs and tests.
 const char* UnsafeEntryKindName(platform::EUnsafeEntry kind);

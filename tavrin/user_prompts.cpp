@@ -16,6 +16,13 @@ void CQtUserPrompts::ShowMessage(const QString& text) {
     box.exec();
 }
 
+bool CQtUserPrompts::AskYesNo(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QString(), text, QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString CQtUserPrompts::ChooseOpenFile(const QString& filter) {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
                                         QtNameFilter(filter));
@@ -35,6 +42,10 @@ CUserPrompts* InstallUserPrompts(CUserPrompts* prompts) {
 
 void ShowMessage(const QString& text) {
     UserPrompts().ShowMessage(text);
+}
+
+bool AskYesNo(const QString& text) {
+    return UserPrompts().AskYesNo(text);
 }
 
 QString ChooseOpenFile(const QString& filter) {

@@ -14,6 +14,12 @@ class CUserPrompts {
     // Shows text in a message box with the OK button and no caption of the program's own;
     // returns when the user has dismissed it.
     virtual void ShowMessage(const QString& text) = 0;
+    // Shows text in a message box with the Yes and No buttons (No the default); returns true
+    // only when the user chose Yes. The default answers No.
+    virtual bool AskYesNo(const QString& text) {
+        (void)text;
+        return false;
+    }
     // Shows the open-file dialog with filter in the "description|pattern|...|" syntax of the
     // string table; returns the chosen file's path, or empty text when the user cancelled.
     virtual QString ChooseOpenFile(const QString& filter) = 0;
@@ -37,6 +43,7 @@ class CUserPrompts {
 class CQtUserPrompts : public CUserPrompts {
   public:
     void ShowMessage(const QString& text) override;
+    bool AskYesNo(const QString& text) override;
     QString ChooseOpenFile(const QString& filter) override;
     // Defined in tavrin/auditor_prompts.cpp.
     QString ChooseOpenFileIn(const QString& filter, const QString& folder) override;
@@ -52,8 +59,9 @@ CUserPrompts& UserPrompts();
 // when it was the Qt default).
 CUserPrompts* InstallUserPrompts(CUserPrompts* prompts);
 
-// Shorthands for UserPrompts().ShowMessage / ChooseOpenFile.
+// Shorthands for UserPrompts().ShowMessage / AskYesNo / ChooseOpenFile.
 void ShowMessage(const QString& text);
+bool AskYesNo(const QString& text);
 QString ChooseOpenFile(const QString& filter);
 // Shorthands for UserPrompts().ChooseOpenFileIn / ChooseSaveFile (tavrin/auditor_prompts.cpp).
 QString ChooseOpenFileIn(const QString& filter, const QString& folder);

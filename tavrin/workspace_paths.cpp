@@ -66,3 +66,16 @@ std::string CWorkspacePaths::TableDefinitionsPath() const {
 std::string CWorkspacePaths::SqlDumpPath() const {
     return DumpPath("sub_table_sms.sql");
 }
+
+std::vector<std::string> CWorkspacePaths::ImportOutputPaths() const {
+    std::vector<std::string> paths;
+    for (const std::string& db : {ParentDbPath(), ChildDbPath()}) {
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"}) paths.push_back(db + suffix);
+    }
+    paths.push_back(RowStatementsPath());
+    paths.push_back(TableDefinitionsPath());
+    paths.push_back(WorkPath("utm_xapp_scan.bak"));
+    paths.push_back(WorkPath("utm_dba_scan.bak"));
+    paths.push_back(DumpPath("w_text_matrix1.bak"));
+    return paths;
+}

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tavrin/package_name.h"
 
@@ -50,6 +51,11 @@ class CWorkspacePaths {
     std::string RowStatementsPath() const;
     std::string TableDefinitionsPath() const;
     std::string SqlDumpPath() const;
+
+    // Every file the import itself writes into the unpacked tree: both databases with their
+    // -journal, -wal and -shm files, the halves of the SQL dump, the converted scan dumps and
+    // w_text_matrix1.bak. None of them may be taken from the archive.
+    std::vector<std::string> ImportOutputPaths() const;
 
   private:
     std::string m_strProgramFolder;
