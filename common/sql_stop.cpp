@@ -19,18 +19,18 @@ struct SThreadStop {
     Clock::duration limit{0};
     TimeLimitHook hook = nullptr;
     void* context = nullptr;
-    Clock::time_point started;     // of the statement the thread runs now
-    bool bLimitReported = false;   // the hook ran for that statement
+    Clock::time_point started;  // of the statement the thread runs now
+    bool bTripped = false;      // a statement ran past the limit; the thread has not resumed
 };
 
 thread_local SThreadStop t_stop;
 
 bool TimeLimitPassed() {
-    if (t_stop.limit.count() <= 0 || Clock::now() - t_stop.started <= t_stop.limit) return false;
-    if (!t_stop.bLimitReported) {
-        t_stop.bLimitReported = true;
-        if (t_stop.hook) t_stop.hook(t_stop.context);
-    }
+    if (t_stop.limit.count() <= 0) return false;
+    if (t_stop.bTripped) return true;
+    if (Clock::now() - t_stop.started <= t_stop.limit) return false;
+    t_stop.bTripped = true;
+    if (t_stop.hook) t_stop.hook(t_stop.context);
     return true;
 }
 
@@ -40,10 +40,7 @@ int OnProgress(void*) {
 
 int OnTrace(unsigned type, void*, void*, void*) {
     // A statement (or a trigger's program) begins: its time starts now.
-    if (type == SQLITE_TRACE_STMT && t_stop.limit.count() > 0) {
-        t_stop.started = Clock::now();
-        t_stop.bLimitReported = false;
-    }
+    if (type == SQLITE_TRACE_STMT && t_stop.limit.count() > 0) t_stop.started = Clock::now();
     return 0;
 }
 
@@ -73,7 +70,11 @@ void SetThreadTimeLimit(std::chrono::milliseconds limit, TimeLimitHook hook, voi
     t_stop.hook = hook;
     t_stop.context = context;
     t_stop.started = Clock::now();
-    t_stop.bLimitReported = false;
+    t_stop.bTripped = false;
+}
+
+void ResumeAfterTimeLimit() {
+    t_stop.bTripped = false;
 }
 
 }  // namespace sqlstop

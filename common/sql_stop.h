@@ -46,8 +46,12 @@ class CStopScope {
 using TimeLimitHook = void (*)(void* context);
 
 // Every statement the calling thread starts from now on stops after limit (zero: no limit),
-// and hook(context) is called when one does. For the window thread, set once at its start.
+// and hook(context) is called when one does. From then on every statement of the thread stops
+// at once, so a handler running several queries returns within one limit, until
+// ResumeAfterTimeLimit: call it when the thread is back at its event loop (the hook may queue
+// that). For the window thread, set once at its start.
 void SetThreadTimeLimit(std::chrono::milliseconds limit, TimeLimitHook hook = nullptr,
                         void* context = nullptr);
+void ResumeAfterTimeLimit();
 
 }  // namespace sqlstop

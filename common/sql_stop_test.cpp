@@ -89,6 +89,16 @@ TEST_F(SqlStop, TheTimeLimitStopsEachStatementThatRunsLongerAndCallsTheHookOnce)
     EXPECT_GE(run.second, 0.19);
     EXPECT_LT(run.second, 2.0);
     EXPECT_EQ(calls.load(), 1);
+    // Until the thread resumes, its statements stop at once, so one handler running several
+    // queries returns within one limit.
+    run = RunEndless();
+    EXPECT_EQ(run.first, SQLITE_INTERRUPT);
+    EXPECT_LT(run.second, 0.1);
+    EXPECT_EQ(calls.load(), 1);
+    sqlstop::ResumeAfterTimeLimit();
+    run = RunEndless();
+    EXPECT_GE(run.second, 0.19);
+    EXPECT_EQ(calls.load(), 2);
     // A limit set on this thread does not reach another one.
     std::atomic<bool> stop{false};
     std::thread other([&] {

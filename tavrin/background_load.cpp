@@ -69,7 +69,8 @@ void StartBackgroundLoad(CTavrinDlg& dlg, DbHandle* child, const QString& strNam
         PrintIncompleteTables(tables);
         PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
         if (!tables.empty())
-            PostDialogCall(pDlg, [pDlg, strName, tables] { ReportFailedLoad(pDlg, strName, tables); });
+            PostDialogCall(pDlg,
+                           [pDlg, strName, tables] { ReportFailedLoad(pDlg, strName, tables); });
         PostDialogCall(pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
     };
     dlg.m_workerParam.push_back(param);

@@ -4,9 +4,9 @@
 //
 // When a loader has executed its row statements it posts CLoadFinishedEvent with its package
 // name to the dialog (the ticker turns the entry to "loaded"; a load that left tables short
-// turns it to "did not load completely" instead and is told to the user), and then, on the user-interface
-// thread, closes the package's child connection unless that package is the open one: a
-// package switch leaves a connection that a loader still uses open for it (see
+// turns it to "did not load completely" instead and is told to the user), and then, on the
+// user-interface thread, closes the package's child connection unless that package is the open one:
+// a package switch leaves a connection that a loader still uses open for it (see
 // IsBackgroundLoadRunning), and the loader's end closes it.
 //
 // All functions: user-interface thread only.

@@ -431,9 +431,9 @@ TEST_F(HostilePackageTest, PackageSqlMakesNoViewsOrTriggersAndStaysWithinItsBoun
     std::string tar = Build("sql_unbounded");
     SImportRun run = ImportAndCheck(tar);
     const std::string child = WorkFolder() + "/" + kPackage + "child.db";
-    EXPECT_LT(fs::file_size(child), ChildDatabaseBound(fs::file_size(WorkFolder() + "/" + kDump +
-                                                                     "/sub_table_sms.sql")) +
-                                        (1u << 20));
+    EXPECT_LT(fs::file_size(child),
+              ChildDatabaseBound(fs::file_size(WorkFolder() + "/" + kDump + "/sub_table_sms.sql")) +
+                  (1u << 20));
     EXPECT_FALSE(run.incomplete.empty());
     EXPECT_NE(std::find(run.incomplete.begin(), run.incomplete.end(), "child.db"),
               run.incomplete.end())

@@ -148,8 +148,7 @@ std::string_view NextWord(std::string_view& text) {
         end = text.find(close, start + 1);
         end = end == std::string_view::npos ? text.size() : end + 1;
     } else {
-        while (end < text.size() && static_cast<unsigned char>(text[end]) > ' ' &&
-               text[end] != '(')
+        while (end < text.size() && static_cast<unsigned char>(text[end]) > ' ' && text[end] != '(')
             ++end;
     }
     std::string_view word = text.substr(start, end - start);
@@ -163,10 +162,9 @@ bool WordIs(std::string_view word, const char* expected) {
 }
 
 std::string Unquoted(std::string_view name) {
-    if (name.size() >= 2 &&
-        ((name.front() == '`' && name.back() == '`') ||
-         (name.front() == '"' && name.back() == '"') ||
-         (name.front() == '[' && name.back() == ']'))) {
+    if (name.size() >= 2 && ((name.front() == '`' && name.back() == '`') ||
+                             (name.front() == '"' && name.back() == '"') ||
+                             (name.front() == '[' && name.back() == ']'))) {
         name = name.substr(1, name.size() - 2);
     }
     return std::string(name);
@@ -216,7 +214,8 @@ std::string StatementTable(const std::string& statement) {
         }
     }
     std::string_view start(statement);
-    while (!start.empty() && static_cast<unsigned char>(start.front()) <= ' ') start.remove_prefix(1);
+    while (!start.empty() && static_cast<unsigned char>(start.front()) <= ' ')
+        start.remove_prefix(1);
     return std::string(start.substr(0, 40));
 }
 

@@ -18,8 +18,8 @@ struct sqlite3;
 struct SLoadReport {
     int nFailed = 0;                  // statements that failed
     std::vector<std::string> tables;  // the tables they name (each once, in order met)
-    bool bFull = false;       // the database or disk was full (also the size bound of
-                              // LimitDatabaseSize): the load stopped there, nothing committed
+    bool bFull = false;               // the database or disk was full (also the size bound of
+                         // LimitDatabaseSize): the load stopped there, nothing committed
     bool bCommitFailed = false;  // the commit failed: nothing of the file is in the database
     bool bStopped = false;       // stopped on request (sqlstop); rolled back, not damage
     // True when the database lacks something the file held.

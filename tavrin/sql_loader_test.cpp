@@ -6,10 +6,10 @@
 #include <atomic>
 #include <filesystem>
 
+#include <thread>
 #include "common/sql_stop.h"
 #include "platform/spawn.h"
 #include "tavrin/workspace_test_support.h"
-#include <thread>
 
 namespace {
 
@@ -288,7 +288,8 @@ TEST_F(SqlLoader, AWriteBombStopsAtTheSizeBound) {
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(report.bFull);
     EXPECT_TRUE(report.Incomplete());
-    EXPECT_EQ(report.tables, (std::vector<std::string>{"PRAGMA max_page_count = 1000000000;", "b"}));
+    EXPECT_EQ(report.tables,
+              (std::vector<std::string>{"PRAGMA max_page_count = 1000000000;", "b"}));
     EXPECT_TRUE(sqlite3_get_autocommit(m_child.db));
     EXPECT_EQ(Column(m_child.db, "select count(*) from sqlite_master"),
               std::vector<std::string>{"0"});
@@ -338,4 +339,3 @@ TEST_F(SqlLoaderFullDisk, ARowLoadThatFillsTheDiskStopsAndGoesNoFurther) {
 }
 
 }  // namespace
-

@@ -20,8 +20,8 @@
 #include "tavrin/background_load.h"
 #include "tavrin/close_cleanup.h"
 #include "tavrin/import_progress.h"
-#include "tavrin/registry_sweep.h"
 #include "tavrin/load_report_strings.h"
+#include "tavrin/registry_sweep.h"
 #include "tavrin/res_string.h"
 #include "tavrin/tavrin_dlg.h"
 #include "tavrin/user_prompts.h"
@@ -86,12 +86,14 @@ class CTerminationWatch : public QObject {
 
   public:
     // Called by the stop handler when a statement on this thread ran past its time limit:
-    // tells the user once the query has returned, unless the program is closing by then.
+    // once the handler that ran it has returned, lets statements run again and tells the
+    // user, unless the program is closing by then.
     static void OnStatementStopped(void* context) {
         auto* watch = static_cast<CTerminationWatch*>(context);
         QMetaObject::invokeMethod(
             watch,
             [watch] {
+                sqlstop::ResumeAfterTimeLimit();  // back at the event loop
                 CTavrinDlg* dlg = watch->m_pDlg;
                 if (dlg && !dlg->IsClosing() && !dlg->m_bCloseAfterImport &&
                     !platform::TerminationRequested())
