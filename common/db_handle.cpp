@@ -5,25 +5,28 @@
 #include <cstdio>
 #include <mutex>
 
+#include "common/sql_stop.h"
+
 namespace {
 
-// Run by SQLite on every connection the process opens from the first OpenDbHandle on (also
+// Run by SQLite on every connection the process opens once HardenEveryConnection ran (also
 // those opened elsewhere, read-only counts and exports included): package databases come from
-// outside, so no pointer-revealing tokenizer function and no way for their SQL to corrupt the
-// file on purpose.
+// outside, so no pointer-revealing tokenizer function, no way for their SQL to corrupt the
+// file on purpose, and every statement on them can be stopped.
 int HardenConnection(sqlite3* db, char**, const sqlite3_api_routines*) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlstop::InstallStopHandler(db);
     return SQLITE_OK;
 }
+
+}  // namespace
 
 void HardenEveryConnection() {
     static std::once_flag once;
     std::call_once(once,
                    [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(&HardenConnection)); });
 }
-
-}  // namespace
 
 DbHandle::~DbHandle() {
     SetError(nullptr);
@@ -53,6 +56,7 @@ int OpenDbHandle(DbHandle& handle, const std::string& utf8Path) {
         // way for their SQL to corrupt the file on purpose.
         sqlite3_db_config(handle.db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
         sqlite3_db_config(handle.db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+        sqlstop::InstallStopHandler(handle.db);
     }
     if (rc != SQLITE_OK) {
         std::fputs("\xB4\xF2\xBF\xAA\xCA\xFD\xBE\xDD\xCA\xA7\xB0\xDC", stdout);  // 打开数据失败

@@ -30,7 +30,8 @@ struct DbHandle {
 // open handle closes its old connection first. On failure writes "打开数据失败" (GBK, no line
 // end) to standard output and returns the SQLite result code; 0 on success. The handle then
 // keeps whatever connection SQLite returned (queries on it fail). Every connection is opened
-// with defensive mode on and the fts3_tokenizer pointer form off. Any thread may open a handle;
+// with defensive mode on, the fts3_tokenizer pointer form off and the stop handler of
+// common/sql_stop.h installed (HardenEveryConnection). Any thread may open a handle;
 // the connection is in SQLite's serialized mode, so two threads may use it at once.
 int OpenDbHandle(DbHandle& handle, const std::string& utf8Path);
 
@@ -38,6 +39,12 @@ int OpenDbHandle(DbHandle& handle, const std::string& utf8Path);
 // connection (0 when the statement fails), counted by stepping, so memory does not grow with
 // the result. The error slot receives the message of a failure or is cleared.
 int CountQueryRows(DbHandle& handle, const std::string& sql);
+
+// From now on every SQLite connection the process opens gets what OpenDbHandle gives its own:
+// defensive mode, no fts3_tokenizer pointer form, and the stop handler of common/sql_stop.h.
+// OpenDbHandle calls it; code that opens package databases otherwise (the shell engine) calls
+// it first. Idempotent, thread-safe.
+void HardenEveryConnection();
 
 // UTF-16 text to UTF-8, the encoding SQLite expects for file names. Empty optional when the
 // text cannot be converted (an unpaired surrogate).

@@ -16,8 +16,14 @@ int InstallTerminationSignalPipe();
 // waiting. Call it from the thread that watches the descriptor when it becomes readable.
 int TakeTerminationSignal();
 
-// Puts the default action back for the three signals (the pipe stays). For a program that
-// has finished its close handling and should now die on the next signal.
+// True from the moment one of the three signals arrived (the handler sets it, so any thread
+// sees it at once, also while the watching thread is busy) until
+// RestoreDefaultTerminationSignals. Work that may run long polls it to give up early.
+bool TerminationRequested();
+
+// Puts the default action back for the three signals (the pipe stays) and clears
+// TerminationRequested. For a program that has finished its close handling and should now die
+// on the next signal.
 void RestoreDefaultTerminationSignals();
 
 // Sends sig to the calling process itself (tests use this to exercise the handler).

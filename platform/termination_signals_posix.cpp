@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 
 namespace platform {
@@ -13,12 +14,16 @@ namespace {
 
 int g_nReadFd = -1;
 volatile sig_atomic_t g_nWriteFd = -1;
+// Lock-free, so the handler may set it and other threads read it without a race.
+std::atomic<bool> g_bTerminationRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 std::once_flag g_pipeOnce;
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 void OnTerminationSignal(int sig) {
     const int savedErrno = errno;
+    g_bTerminationRequested.store(true, std::memory_order_relaxed);
     const unsigned char byte = static_cast<unsigned char>(sig);
     // A full pipe already holds a pending signal: dropping this one loses nothing.
     if (g_nWriteFd >= 0) {
@@ -64,8 +69,13 @@ int TakeTerminationSignal() {
     return last;
 }
 
+bool TerminationRequested() {
+    return g_bTerminationRequested.load(std::memory_order_relaxed);
+}
+
 void RestoreDefaultTerminationSignals() {
     for (int sig : kSignals) signal(sig, SIG_DFL);
+    g_bTerminationRequested.store(false, std::memory_order_relaxed);
 }
 
 bool RaiseSignal(int sig) {

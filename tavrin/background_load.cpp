@@ -1,11 +1,17 @@
 #include "tavrin/background_load.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <QTimer>
 
+#include "platform/codepage.h"
 #include "tavrin/dialog_events.h"
 #include "tavrin/insert_worker.h"
+#include "tavrin/load_report_strings.h"
+#include "tavrin/package_import.h"
+#include "tavrin/res_string.h"
 #include "tavrin/tavrin_dlg.h"
+#include "tavrin/user_prompts.h"
 
 namespace {
 
@@ -26,7 +32,28 @@ void CloseIdleChild(CTavrinDlg* pDlg, const QString& strName) {
     }
 }
 
+// Marks the package's ticker entry and tells the user; on the user-interface thread.
+void ReportFailedLoad(CTavrinDlg* pDlg, const QString& strName,
+                      const std::vector<std::string>& tables) {
+    for (stateData& state : pDlg->m_states) {
+        if (state.strName == strName) state.bIncomplete = true;
+    }
+    ShowIncompleteLoad(*pDlg, strName, tables);
+}
+
 }  // namespace
+
+void ShowIncompleteLoad(CTavrinDlg& dlg, const QString& strName,
+                        const std::vector<std::string>& tables) {
+    if (tables.empty() || dlg.IsClosing() || dlg.m_bCloseAfterImport) return;
+    constexpr std::size_t kMostNamed = 20;
+    QStringList names;
+    for (std::size_t i = 0; i < tables.size() && i < kMostNamed; ++i)
+        names << QString::fromStdU16String(platform::AnsiToUtf16(tables[i]));
+    if (tables.size() > kMostNamed)
+        names << QStringLiteral("… (%1)").arg(tables.size() - kMostNamed);
+    ShowMessage(ResString(kStrLoadIncompleteTables).arg(strName, names.join(QStringLiteral(", "))));
+}
 
 void StartBackgroundLoad(CTavrinDlg& dlg, DbHandle* child, const QString& strName,
                          const std::string& strSqlFile) {
@@ -37,8 +64,13 @@ void StartBackgroundLoad(CTavrinDlg& dlg, DbHandle* child, const QString& strNam
     // The dialog outlives every loader (its loaders are joined before it is destroyed); the
     // queued close is dropped if the dialog goes first.
     CTavrinDlg* pDlg = &dlg;
-    param->onDone = [pDlg, strName](WorkerParam*) {
+    param->onDone = [pDlg, strName](WorkerParam* done) {
+        const std::vector<std::string> tables = IncompleteTables(done->report, "child.db");
+        PrintIncompleteTables(tables);
         PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+        if (!tables.empty())
+            PostDialogCall(pDlg,
+                           [pDlg, strName, tables] { ReportFailedLoad(pDlg, strName, tables); });
         PostDialogCall(pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
     };
     dlg.m_workerParam.push_back(param);

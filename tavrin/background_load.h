@@ -3,15 +3,17 @@
 // or overwrite a block.
 //
 // When a loader has executed its row statements it posts CLoadFinishedEvent with its package
-// name to the dialog (the ticker turns the entry to "loaded"), and then, on the user-interface
-// thread, closes the package's child connection unless that package is the open one: a
-// package switch leaves a connection that a loader still uses open for it (see
+// name to the dialog (the ticker turns the entry to "loaded"; a load that left tables short
+// turns it to "did not load completely" instead and is told to the user), and then, on the
+// user-interface thread, closes the package's child connection unless that package is the open one:
+// a package switch leaves a connection that a loader still uses open for it (see
 // IsBackgroundLoadRunning), and the loader's end closes it.
 //
 // All functions: user-interface thread only.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <QString>
 
@@ -27,6 +29,13 @@ void StartBackgroundLoad(CTavrinDlg& dlg, DbHandle* child, const QString& strNam
 // True while a loader of this dialog still uses the child handle's connection; such a
 // connection must be neither closed nor reopened.
 bool IsBackgroundLoadRunning(const CTavrinDlg& dlg, const DbHandle* child);
+
+// Tells the user that package strName did not load completely, naming the tables (message
+// 230, at most a screenful of names), unless the dialog is closing. Used for the import's own
+// steps and, when a background load fails, together with the ticker's "did not load
+// completely" for that package.
+void ShowIncompleteLoad(CTavrinDlg& dlg, const QString& strName,
+                        const std::vector<std::string>& tables);
 
 // Stops every loader that still runs (its statement is interrupted and its transaction
 // rolled back) and joins every loader thread. Afterwards no loader uses any connection, so

@@ -161,6 +161,33 @@ def main():
                     b"INSERT INTO hostile_t SELECT writefile('" + o + b"/written.bin', 'x') WHERE (1);",
                 ]
                 replace[m.name] = file_info(m.name, b"\n".join(lines) + b"\n" + data)
+    elif case == "unbalanced_quote":
+        # One stray double quote in one field: the engine's .import rolls the table back.
+        for m, data in members:
+            if m.name == dump + "/unix_sms_log.bak":
+                first, rest = data.split(b"\n", 1)
+                replace[m.name] = file_info(m.name, first.replace(b"\t", b'\t"', 1) + b"\n" + rest)
+    elif case == "sql_endless":
+        # One definition that never ends and writes nothing: only a stop ends it.
+        for m, data in members:
+            if m.name == dump + "/sub_table_sms.sql":
+                replace[m.name] = file_info(
+                    m.name, b"CREATE TABLE t AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL "
+                    b"SELECT x+1 FROM c) SELECT x FROM c WHERE x < 0;\n" + data)
+    elif case == "sql_unbounded":
+        # Views and triggers that would run later, inside the browser's and the players'
+        # queries, and 123 bytes that would fill the disk with random blobs.
+        for m, data in members:
+            if m.name == dump + "/sub_table_sms.sql":
+                key = data.split(b"CREATE TABLE `", 1)[1].split(b"`", 1)[0]
+                lines = [
+                    b"  CREATE VIEW `" + key + b"_v` AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL "
+                    b"SELECT x+1 FROM c) SELECT x AS flag FROM c WHERE x < 0;",
+                    b"  CREATE TRIGGER tr AFTER INSERT ON `" + key + b"` BEGIN SELECT 1; END;",
+                    b"CREATE TABLE b AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 "
+                    b"FROM c) SELECT randomblob(10000) FROM c;",
+                ]
+                replace[m.name] = file_info(m.name, data + b"\n".join(lines) + b"\n")
     else:
         sys.exit("unknown case " + case)
 

@@ -33,6 +33,8 @@ class CImportProgress {
 
     void RequestCancel() { m_bCancel.store(true, std::memory_order_relaxed); }
     bool CancelRequested() const { return m_bCancel.load(std::memory_order_relaxed); }
+    // The request itself, for the stop handler of the importing thread's statements.
+    const std::atomic<bool>& CancelFlag() const { return m_bCancel; }
 
   private:
     mutable std::mutex m_mutex;

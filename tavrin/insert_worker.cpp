@@ -1,7 +1,5 @@
 #include "tavrin/insert_worker.h"
 
-#include <sqlite3.h>
-
 #include <cstdio>
 
 #include "tavrin/sql_loader.h"
@@ -10,8 +8,9 @@ int InsertWorkerThread(WorkerParam* param) {
     std::printf("\xBD\xF8\xB3\xCC\xC6\xF4\xB6\xAF\xA3\xA1\n");  // 进程启动！
     std::fflush(stdout);
     std::string path = param->strSqlFile;
-    int result =
-        param->pDatabase ? InsertRowStatements(*param->pDatabase, path, &param->bStopRequested) : 0;
+    int result = param->pDatabase ? InsertRowStatements(*param->pDatabase, path,
+                                                        &param->bStopRequested, &param->report)
+                                  : 0;
     param->nResult.store(result);
     if (param->onDone) param->onDone(param);
     std::printf("\xBD\xF8\xB3\xCC\xBD\xE1\xCA\xF8\xA3\xA1\n");  // 进程结束！
@@ -22,7 +21,6 @@ int InsertWorkerThread(WorkerParam* param) {
 
 void RequestWorkerStop(WorkerParam& param) {
     param.bStopRequested.store(true, std::memory_order_release);
-    if (param.pDatabase && param.pDatabase->db) sqlite3_interrupt(param.pDatabase->db);
 }
 
 bool CInsertWorker::Start(std::shared_ptr<WorkerParam> param) {

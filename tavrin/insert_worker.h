@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/db_handle.h"
+#include "tavrin/sql_loader.h"
 
 // The loader's parameter block. The import fills it before starting the thread and keeps it
 // alive (and does not change it) until the thread has ended; the thread only reads it, apart
@@ -27,6 +28,9 @@ struct WorkerParam {
     std::atomic<bool> bStopRequested{false};
     // InsertRowStatements' result (1 loaded or stopped, 0 not opened), set before onDone runs.
     std::atomic<int> nResult{-1};
+    // What the load left undone; written by the thread before onDone runs, read by onDone and,
+    // once bFinished, by anyone.
+    SLoadReport report;
     // True once the thread has called onDone and will not touch the block again.
     std::atomic<bool> bFinished{false};
 };
@@ -36,11 +40,11 @@ struct WorkerParam {
 // calls param->onDone whatever the outcome, writes "进程结束！\n" and returns 0.
 int InsertWorkerThread(WorkerParam* param);
 
-// Asks a running loader to stop: no further statement starts, and the one running is
-// interrupted with sqlite3_interrupt (which cuts short any statement running on that
-// connection at this moment, the caller's own included). The loader then rolls back its
-// transaction and ends (onDone is still called). Callable from any thread; the caller must
-// still join the thread before closing the connection.
+// Asks a running loader to stop: no further statement starts, and the one running is cut short
+// by the connection's stop handler on the loader's thread (statements other threads run on the
+// same connection go on). The loader then rolls back its transaction and ends (onDone is still
+// called). Callable from any thread; the caller must still join the thread before closing the
+// connection.
 void RequestWorkerStop(WorkerParam& param);
 
 // Owns one loader thread. Start launches InsertWorkerThread on the block; Stop asks it to

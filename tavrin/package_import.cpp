@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/db_handle.h"
+#include "common/sql_stop.h"
 #include "platform/disk_space.h"
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
@@ -40,10 +41,48 @@ bool CheckDiskSpace(const std::string& packagePath, const std::string& targetFol
     return freeBytes && DiskSpaceSuffices(*size, *freeBytes);
 }
 
+std::vector<std::string> IncompleteTables(const SLoadReport& report,
+                                          const std::string& databaseName) {
+    if (report.bStopped && !report.bFull && !report.bCommitFailed) return {};
+    std::vector<std::string> tables = report.tables;
+    if (report.bFull || report.bCommitFailed || (report.nFailed > 0 && tables.empty()))
+        tables.push_back(databaseName);
+    return tables;
+}
+
+void PrintIncompleteTables(const std::vector<std::string>& tables) {
+    for (const std::string& table : tables) {
+        // 数据表未完整载入：
+        std::printf("\xCA\xFD\xBE\xDD\xB1\xED\xCE\xB4\xCD\xEA\xD5\xFB\xD4\xD8\xC8\xEB\xA3\xBA%s\n",
+                    table.c_str());
+    }
+    std::fflush(stdout);
+}
+
+std::uint64_t ChildDatabaseBound(std::uint64_t dumpSize) {
+    // Stored rows take less room than their INSERT text; three times it leaves room for
+    // indexes and the free pages of a rebuilt table.
+    constexpr std::uint64_t kFloor = 16ull << 20;
+    if (dumpSize > (UINT64_MAX - kFloor) / 3) return UINT64_MAX;
+    return dumpSize * 3 + kFloor;
+}
+
 CPackageImport::CPackageImport(std::string programFolder, std::string packagePath)
     : m_strProgramFolder(std::move(programFolder)),
       m_strPackagePath(std::move(packagePath)),
-      m_paths(m_strProgramFolder, PackageNameFromFile(m_strPackagePath)) {}
+      m_paths(m_strProgramFolder, PackageNameFromFile(m_strPackagePath)) {
+    // Every connection the import opens (the engine's included) can be stopped.
+    HardenEveryConnection();
+}
+
+void CPackageImport::NoteIncomplete(const std::string& table) {
+    if (Cancelled() || sqlstop::StopRequested()) return;
+    for (const std::string& t : m_incompleteTables) {
+        if (t == table) return;
+    }
+    m_incompleteTables.push_back(table);
+    PrintIncompleteTables({table});
+}
 
 bool CPackageImport::HasUsableName() const {
     return IsUsablePackageName(PackageName());
@@ -182,16 +221,25 @@ bool CPackageImport::RemoveWorkFolder() {
 
 void CPackageImport::ConvertDumps() {
     if (Cancelled()) return;
+    // A missing source is no conversion failure: the optional text matrix is then absent, and
+    // the load of a missing scan dump reports its table.
     const std::string matrix = m_paths.DumpPath("w_text_matrix.bak");
-    StripEscapedQuotes(matrix, m_paths.DumpPath("w_text_matrix1.bak"),
-                       ReportConversion(m_pProgress, ImportStep::kConverting, matrix));
+    if (!StripEscapedQuotes(matrix, m_paths.DumpPath("w_text_matrix1.bak"),
+                            ReportConversion(m_pProgress, ImportStep::kConverting, matrix)) &&
+        platform::PathExists(matrix)) {
+        NoteIncomplete("w_text_matrix");
+    }
     if (Cancelled()) return;
     m_bHasTabTable = DumpHasData(m_paths.DumpPath("vsms_xapp_tab.bak"));
     m_bHasMatrixTable = DumpHasData(m_paths.DumpPath("w_text_matrix1.bak"));
-    for (const char* scan : {"utm_dba_scan.bak", "utm_xapp_scan.bak"}) {
-        const std::string source = m_paths.DumpPath(scan);
-        DoubleEscapedQuotes(source, m_paths.WorkPath(scan),
-                            ReportConversion(m_pProgress, ImportStep::kConverting, source));
+    for (const char* scan : {"utm_dba_scan", "utm_xapp_scan"}) {
+        const std::string file = std::string(scan) + ".bak";
+        const std::string source = m_paths.DumpPath(file);
+        if (!DoubleEscapedQuotes(source, m_paths.WorkPath(file),
+                                 ReportConversion(m_pProgress, ImportStep::kConverting, source)) &&
+            platform::PathExists(source)) {
+            NoteIncomplete(scan);
+        }
         if (Cancelled()) return;
     }
 }
@@ -210,6 +258,7 @@ int RunCommand(ShellState& state, std::vector<std::string> args) {
 
 void CPackageImport::LoadParentDb() {
     if (Cancelled()) return;
+    sqlstop::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
     ShellState state;
     // The work databases are rebuilt from the package whenever needed, so the loads need no
     // journal file or synchronous writes; each import still ends consistent.
@@ -222,10 +271,11 @@ void CPackageImport::LoadParentDb() {
     auto import = [&](const std::string& dump, const char* table) {
         if (Cancelled()) return;
         if (m_pProgress) m_pProgress->BeginStep(ImportStep::kLoading, dump, SizeOf(dump));
-        RunCommand(state, {"import", dump, table});
+        // The engine rolls the whole table back on one bad line; that must not pass unseen.
+        if (RunCommand(state, {"import", dump, table}) != 0) NoteIncomplete(table);
         if (m_pProgress) m_pProgress->SetDone(SizeOf(dump));
     };
-    RunCommand(state, {"read", m_paths.TableScriptPath()});
+    if (RunCommand(state, {"read", m_paths.TableScriptPath()}) != 0) NoteIncomplete("table.sql");
     RunCommand(state, {"separator", "\t"});
     for (const char* table :
          {"unix_sms_log", "unix_vsms_log", "unix_xapp_log", "utm2dba", "unix_xfer_log"}) {
@@ -242,15 +292,27 @@ void CPackageImport::LoadParentDb() {
 
 void CPackageImport::CreateChildTables(DbHandle& child) {
     if (Cancelled()) return;
-    SplitSqlDump(m_paths.SqlDumpPath(), m_paths.RowStatementsPath(), m_paths.TableDefinitionsPath(),
-                 ReportConversion(m_pProgress, ImportStep::kSplitting, m_paths.SqlDumpPath()));
+    sqlstop::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
+    const std::string& dump = m_paths.SqlDumpPath();
+    if (!SplitSqlDump(dump, m_paths.RowStatementsPath(), m_paths.TableDefinitionsPath(),
+                      ReportConversion(m_pProgress, ImportStep::kSplitting, dump))) {
+        NoteIncomplete("sub_table_sms.sql");
+    }
     if (Cancelled()) return;
-    RunSqlFile(child, m_paths.TableDefinitionsPath());
+    // Package SQL may not grow child.db without bound (a few bytes of recursive query can
+    // fill a disk); the background load runs on this connection, within the same bound.
+    LimitDatabaseSize(child.db, ChildDatabaseBound(SizeOf(dump)));
+    SLoadReport report;
+    if (RunSqlFile(child, m_paths.TableDefinitionsPath(), &report) == 0) ++report.nFailed;
+    for (const std::string& table : ::IncompleteTables(report, "child.db")) NoteIncomplete(table);
     std::fflush(stdout);
 }
 
 int CPackageImport::LoadChildRows(DbHandle& child) {
-    int result = InsertRowStatements(child, m_paths.RowStatementsPath());
+    SLoadReport report;
+    int result = InsertRowStatements(child, m_paths.RowStatementsPath(), nullptr, &report);
+    if (result == 0) ++report.nFailed;
+    for (const std::string& table : ::IncompleteTables(report, "child.db")) NoteIncomplete(table);
     std::fflush(stdout);
     return result;
 }

@@ -15,6 +15,11 @@
 // own that is closed before LoadParentDb returns, and the child database is the caller's
 // handle.
 //
+// Nothing silent: every failure of a step that leaves a table short or empty (a conversion, a
+// dot-command of the Parent.db load, a table definition, a commit, the row load) is named on
+// the console ("数据表未完整载入：TABLE") and kept in IncompleteTables(); the caller tells the
+// user (and tavrin-import exits 3).
+//
 // Progress: with SetProgress the steps report what they work on and how far they are, and stop
 // at the user's request: Unpack kills the archiver, and a step that was asked to stop (or that
 // comes after the request) leaves its work unfinished; the caller then removes the work folder.
@@ -25,12 +30,14 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tavrin/archiver_version.h"
 #include "tavrin/workspace_paths.h"
 
 class CImportProgress;
 struct DbHandle;
+struct SLoadReport;
 
 // What became of unpacking.
 enum class UnpackOutcome {
@@ -52,6 +59,19 @@ bool DiskSpaceSuffices(std::uint64_t fileSize, std::uint64_t freeBytes);
 // targetFolder has more free bytes than 1.5 times its size. False also when the free space
 // cannot be queried.
 bool CheckDiskSpace(const std::string& packagePath, const std::string& targetFolder);
+
+// The tables a load of package SQL left short, as the user is told them: those its failed
+// statements name and, when the whole load was lost (a full disk, a failed commit), the
+// database itself (databaseName). Empty for a complete or a stopped load.
+std::vector<std::string> IncompleteTables(const SLoadReport& report,
+                                          const std::string& databaseName);
+
+// Writes "数据表未完整载入：TABLE\n" (GBK) on standard output for each table.
+void PrintIncompleteTables(const std::vector<std::string>& tables);
+
+// The most the SQL of a dump of dumpSize bytes may make its database grow to: enough for
+// every row it can hold, with room for indexes, and never the whole disk.
+std::uint64_t ChildDatabaseBound(std::uint64_t dumpSize);
 
 class CPackageImport {
   public:
@@ -125,8 +145,12 @@ class CPackageImport {
     void CreateChildTables(DbHandle& child);
 
     // Loads mysql.sql into child (the background loader's work, here on the calling thread).
-    // Returns 1 when the file was loaded, 0 when it could not be opened.
+    // Returns 1 when the file was loaded, 0 when it could not be opened (also incomplete).
     int LoadChildRows(DbHandle& child);
+
+    // The tables the steps so far left short or empty, each once, in the order found.
+    const std::vector<std::string>& IncompleteTables() const { return m_incompleteTables; }
+    bool LoadIncomplete() const { return !m_incompleteTables.empty(); }
 
   private:
     // The listing's check before unpacking; writes the console line of a refusal.
@@ -140,4 +164,8 @@ class CPackageImport {
     CImportProgress* m_pProgress = nullptr;
     SArchiverVersion m_archiverVersion;  // as the last Unpack found it
     std::uint64_t m_nDeclaredBytes = 0;
+    std::vector<std::string> m_incompleteTables;
+
+    // Names table on the console and keeps it (once) for IncompleteTables; not after a cancel.
+    void NoteIncomplete(const std::string& table);
 };

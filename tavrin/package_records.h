@@ -24,4 +24,5 @@ struct MyStruct {
 struct stateData {
     QString strName;
     bool bDone = false;
+    bool bIncomplete = false;  // the background load ended without all of its rows
 };

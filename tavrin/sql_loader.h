@@ -6,11 +6,30 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/db_handle.h"
 
 struct sqlite3;
+
+// What a load of package SQL left undone, for the caller to tell the user.
+struct SLoadReport {
+    int nFailed = 0;                  // statements that failed
+    std::vector<std::string> tables;  // the tables they name (each once, in order met)
+    bool bFull = false;               // the database or disk was full (also the size bound of
+                         // LimitDatabaseSize): the load stopped there, nothing committed
+    bool bCommitFailed = false;  // the commit failed: nothing of the file is in the database
+    bool bStopped = false;       // stopped on request (sqlstop); rolled back, not damage
+    // True when the database lacks something the file held.
+    bool Incomplete() const { return nFailed > 0 || bFull || bCommitFailed; }
+};
+
+// The table a statement names: the name after INSERT [OR ...] INTO, CREATE [TEMP] TABLE
+// [IF NOT EXISTS] or CREATE [UNIQUE] INDEX ... ON, its quotes (` " [ ]) removed; for any
+// other statement its first 40 bytes. Used to tell which tables a failed load left short.
+std::string StatementTable(const std::string& statement);
 
 // Hardens a connection that runs package SQL; idempotent, callable from any thread (the
 // connection must be in serialized mode, SQLite's default). Refused from then on:
@@ -20,10 +39,17 @@ struct sqlite3;
 //    index_info, index_xinfo and foreign_key_list;
 //  - the functions load_extension, fts3_tokenizer, readfile, writefile and edit, and creating
 //    virtual tables; extension loading is switched off, defensive mode on, fts3_tokenizer's
-//    pointer form off and the schema is not trusted.
+//    pointer form off and the schema is not trusted;
+//  - creating views and triggers: a view or trigger would run package SQL later, inside the
+//    browser's and the players' own queries (an endless view named like a session table).
 // Creating tables and indexes, inserting, updating and querying work as usual. The guard stays
 // on the connection until it is closed.
 void GuardPackageConnection(sqlite3* db);
+
+// Bounds the size of db's main database to about maxBytes (PRAGMA max_page_count, which
+// package SQL cannot change past the guard): a statement that would grow it further fails
+// with SQLITE_FULL, so no package SQL fills the disk. Any thread.
+void LimitDatabaseSize(sqlite3* db, std::uint64_t maxBytes);
 
 // Runs every statement of the table-definitions file at path on handle's connection in one
 // transaction. Every ";" ends a statement (also one inside a quoted value or a comment); text
@@ -33,10 +59,15 @@ void GuardPackageConnection(sqlite3* db);
 // ("%s\n"), and the next one runs. A statement longer than the connection's SQL length limit
 // (SQLITE_LIMIT_SQL_LENGTH) is dropped unread with "statement too long\n". At the end
 // "Table完成！\n" is written.
+//
+// A statement that fails with a full database or disk, or after which the transaction is
+// gone, ends the run: nothing more runs outside the transaction. Between statements the run
+// stops when sqlstop::StopRequested (the statement running then is stopped by the handler).
+// report, when given, receives what was left undone.
 // Returns 1 when the file was opened and run, 0 when it could not be opened ("打开文件失败！%d\n"
 // with the errno value) or the handle has no connection (nothing is run then).
 // Call on the thread that owns the handle's error slot (the user-interface thread).
-int RunSqlFile(DbHandle& handle, const std::string& path);
+int RunSqlFile(DbHandle& handle, const std::string& path, SLoadReport* report = nullptr);
 
 // Loads the row-statements file at path on handle's connection in one transaction. The file is
 // read as bytes, line by line (LF or CR LF); statements reach SQLite with exactly the bytes of
@@ -58,10 +89,14 @@ int RunSqlFile(DbHandle& handle, const std::string& path);
 // another thread may use the handle meanwhile. The handle's connection itself may be used by
 // other threads at the same time (they see the open transaction's rows).
 //
-// stop, when given, is polled before every statement: once it reads true no further statement
-// starts, the transaction is rolled back and the function returns (pair it with
-// sqlite3_interrupt to cut a running statement short; see RequestWorkerStop).
+// A statement that fails with a full database or disk, or after which the transaction is
+// gone, ends the load: the rest would otherwise go in one by one outside the transaction.
+//
+// stop, when given, is this thread's stop flag for the load (sqlstop::CStopScope): once it
+// reads true the running statement is cut short, no further statement starts, the
+// transaction is rolled back and the function returns. report, when given, receives what was
+// left undone.
 // Returns 1 when the file was opened and loaded (or stopped), 0 when it could not be opened
 // ("打开文件失败！%d\n") or the handle has no connection.
 int InsertRowStatements(DbHandle& handle, const std::string& path,
-                        const std::atomic<bool>* stop = nullptr);
+                        const std::atomic<bool>* stop = nullptr, SLoadReport* report = nullptr);

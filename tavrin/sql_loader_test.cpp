@@ -6,6 +6,9 @@
 #include <atomic>
 #include <filesystem>
 
+#include <thread>
+#include "common/sql_stop.h"
+#include "platform/spawn.h"
 #include "tavrin/workspace_test_support.h"
 
 namespace {
@@ -42,13 +45,14 @@ class SqlLoader : public testing::Test {
         return testing::internal::GetCapturedStdout();
     }
     static int Insert(DbHandle& h, const std::string& p) { return InsertRowStatements(h, p); }
+    static int Definitions(DbHandle& h, const std::string& p) { return RunSqlFile(h, p); }
 
     TempFolder m_dir;
     DbHandle m_child;
 };
 
 TEST_F(SqlLoader, TableDefinitionsRunStatementByStatementAndGoOnAfterAFailure) {
-    std::string out = Run(RunSqlFile,
+    std::string out = Run(Definitions,
                           "CREATE TABLE a (x int);\r\n"
                           "CREATE TABLE b (y text DEFAULT 'p;q');\r\n"  // cut at the ";"
                           "CREATE TABLE c (z int);\r\n"
@@ -73,7 +77,7 @@ TEST_F(SqlLoader, MissingFilesAreReportedAndLoadNothing) {
 }
 
 TEST_F(SqlLoader, RowStatementsCompleteOnTheirFirstClosingParenthesisSemicolon) {
-    Run(RunSqlFile, "CREATE TABLE t (id int, v text);");
+    Run(Definitions, "CREATE TABLE t (id int, v text);");
     const std::string gbk = "\xC9\xF3\xBC\xC6";  // 审计
     const std::string invalid = "\xFF\x80";      // not GBK
     std::string out = Run(Insert,
@@ -121,7 +125,7 @@ TEST_F(SqlLoader, EmptyRowFileRunsAnEmptyTransaction) {
 }
 
 TEST_F(SqlLoader, RowLoaderLeavesTheHandlesErrorSlotAlone) {
-    Run(RunSqlFile, "CREATE TABLE t (id int);");
+    Run(Definitions, "CREATE TABLE t (id int);");
     m_child.SetError(sqlite3_mprintf("earlier message"));
     Run(Insert, "INSERT INTO nope VALUES (1);\n");
     ASSERT_NE(m_child.errmsg, nullptr);
@@ -131,7 +135,7 @@ TEST_F(SqlLoader, RowLoaderLeavesTheHandlesErrorSlotAlone) {
 TEST_F(SqlLoader, StatementsReachingOutsideTheDatabaseAreRefusedAndLoadingGoesOn) {
     TempFolder outside;
     const std::string target = outside / "stolen.db";
-    Run(RunSqlFile,
+    Run(Definitions,
         "CREATE TABLE t (id int);\n"
         "ATTACH '" +
             target +
@@ -170,7 +174,7 @@ TEST_F(SqlLoader, StatementsReachingOutsideTheDatabaseAreRefusedAndLoadingGoesOn
 TEST_F(SqlLoader, StatementsBeyondTheLengthLimitAreDroppedWithoutGatheringThem) {
     sqlite3_limit(m_child.db, SQLITE_LIMIT_SQL_LENGTH, 300);
     const std::string filler(150, 'x');
-    std::string out = Run(RunSqlFile,
+    std::string out = Run(Definitions,
                           "CREATE TABLE t (id int);\n"
                           "CREATE TABLE big (a int DEFAULT '" +
                               filler + filler +
@@ -200,7 +204,7 @@ TEST_F(SqlLoader, StatementsBeyondTheLengthLimitAreDroppedWithoutGatheringThem) 
 }
 
 TEST_F(SqlLoader, AStopRequestedBeforehandLoadsNothing) {
-    Run(RunSqlFile, "CREATE TABLE t (id int);");
+    Run(Definitions, "CREATE TABLE t (id int);");
     WriteFile(m_dir / "rows.sql", "INSERT INTO t VALUES (1);\nINSERT INTO t VALUES (2);\n");
     std::atomic<bool> stop{true};
     testing::internal::CaptureStdout();
@@ -208,6 +212,130 @@ TEST_F(SqlLoader, AStopRequestedBeforehandLoadsNothing) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(Column(m_child.db, "select count(*) from t"), std::vector<std::string>{"0"});
     EXPECT_TRUE(sqlite3_get_autocommit(m_child.db));  // rolled back, not left open
+}
+
+// Package SQL runs in a transaction of the loader's own and may make tables, indexes and rows,
+// nothing that runs SQL later (views, triggers) and no transaction control of its own.
+TEST_F(SqlLoader, ViewsTriggersAndTransactionControlAreRefusedAndReported) {
+    WriteFile(m_dir / "in.sql",
+              "CREATE TABLE a (x int);\n"
+              "  CREATE VIEW v AS SELECT 1;\n"
+              "  CREATE TEMP VIEW tv AS SELECT 1;\n"
+              "  CREATE TRIGGER tr AFTER INSERT ON a BEGIN DELETE FROM a; END;\n"
+              "  COMMIT;\n"
+              "  CREATE INDEX ia ON a (x);\n"
+              "CREATE TABLE c (z int);\n");
+    SLoadReport report;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(RunSqlFile(m_child, m_dir / "in.sql", &report), 1);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(Column(m_child.db, "select type || ' ' || name from sqlite_master order by name"),
+              (std::vector<std::string>{"table a", "table c", "index ia"}));
+    // The view, the temporary view, both halves of the cut trigger and the commit.
+    EXPECT_EQ(report.nFailed, 5);
+    EXPECT_FALSE(report.bCommitFailed);
+    EXPECT_TRUE(report.Incomplete());
+    EXPECT_EQ(StatementTable("INSERT INTO `t1` VALUES (1)"), "t1");
+    EXPECT_EQ(StatementTable("  insert or replace into \"t 2\" values (1)"), "t 2");
+    EXPECT_EQ(StatementTable("CREATE TABLE IF NOT EXISTS [t3] (a)"), "t3");
+    EXPECT_EQ(StatementTable("CREATE TABLE `t4`(a)"), "t4");
+    EXPECT_EQ(StatementTable("CREATE UNIQUE INDEX i ON t5 (a)"), "t5");
+    EXPECT_EQ(StatementTable("  CREATE VIEW v AS SELECT 1"), "CREATE VIEW v AS SELECT 1");
+}
+
+// The import's hang: an endless query among the definitions ends on the stop request, and
+// nothing of the run is kept.
+TEST_F(SqlLoader, AnEndlessDefinitionEndsOnTheStopRequestAndKeepsNothing) {
+    WriteFile(m_dir / "in.sql",
+              "CREATE TABLE first (x int);\n"
+              "CREATE TABLE t AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c) "
+              "SELECT x FROM c WHERE x < 0;\n"
+              "CREATE TABLE later (x int);\n");
+    std::atomic<bool> stop{false};
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop = true;
+    });
+    SLoadReport report;
+    testing::internal::CaptureStdout();
+    {
+        sqlstop::CStopScope scope(&stop);
+        EXPECT_EQ(RunSqlFile(m_child, m_dir / "in.sql", &report), 1);
+    }
+    std::string out = testing::internal::GetCapturedStdout();
+    canceller.join();
+    EXPECT_TRUE(report.bStopped);
+    EXPECT_FALSE(report.Incomplete());  // a stop is the user's, not damage
+    EXPECT_TRUE(sqlite3_get_autocommit(m_child.db));
+    EXPECT_EQ(Column(m_child.db, "select count(*) from sqlite_master"),
+              std::vector<std::string>{"0"});
+    EXPECT_EQ(out.find("interrupted"), std::string::npos) << out;
+}
+
+// A 123-byte bomb of random blobs over an endless query stops at the database's size bound,
+// which package SQL cannot raise; the run ends there instead of going on outside the
+// transaction.
+TEST_F(SqlLoader, AWriteBombStopsAtTheSizeBound) {
+    LimitDatabaseSize(m_child.db, 1 << 20);
+    WriteFile(m_dir / "in.sql",
+              "  PRAGMA max_page_count = 1000000000;\n"
+              "CREATE TABLE b AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c) "
+              "SELECT randomblob(10000) FROM c;\n"
+              "CREATE TABLE after (x int);\n");
+    SLoadReport report;
+    testing::internal::CaptureStdout();
+    RunSqlFile(m_child, m_dir / "in.sql", &report);
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(report.bFull);
+    EXPECT_TRUE(report.Incomplete());
+    EXPECT_EQ(report.tables,
+              (std::vector<std::string>{"PRAGMA max_page_count = 1000000000;", "b"}));
+    EXPECT_TRUE(sqlite3_get_autocommit(m_child.db));
+    EXPECT_EQ(Column(m_child.db, "select count(*) from sqlite_master"),
+              std::vector<std::string>{"0"});
+    EXPECT_LT(std::filesystem::file_size(m_dir / "Pchild.db"), 2u << 20);
+}
+
+// A small file system of its own (tmpfs, root only), always unmounted at the end.
+class SqlLoaderFullDisk : public testing::Test {
+  protected:
+    void SetUp() override {
+        m_strMount = m_dir / "small";
+        std::filesystem::create_directories(m_strMount);
+        auto r = platform::SpawnAndWait(
+            "/bin/mount", {"mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", m_strMount});
+        if (!r.started || r.exitStatus != 0) GTEST_SKIP() << "cannot mount a small tmpfs here";
+        m_bMounted = true;
+        ASSERT_EQ(OpenDbHandle(m_child, m_strMount + "/Pchild.db"), SQLITE_OK);
+    }
+    void TearDown() override {
+        m_child.Close();
+        if (m_bMounted) platform::SpawnAndWait("/bin/umount", {"umount", m_strMount});
+    }
+    TempFolder m_dir;
+    std::string m_strMount;
+    bool m_bMounted = false;
+    DbHandle m_child;
+};
+
+TEST_F(SqlLoaderFullDisk, ARowLoadThatFillsTheDiskStopsAndGoesNoFurther) {
+    testing::internal::CaptureStdout();
+    WriteFile(m_dir / "defs.sql", "CREATE TABLE t (v text);\nCREATE TABLE u (v text);\n");
+    RunSqlFile(m_child, m_dir / "defs.sql");
+    std::string rows;
+    for (int i = 0; i < 200; ++i)
+        rows += "INSERT INTO t VALUES ('" + std::string(20000, 'a' + i % 26) + "');\n";
+    rows += "INSERT INTO u VALUES ('small');\n";
+    WriteFile(m_dir / "rows.sql", rows);
+    SLoadReport report;
+    EXPECT_EQ(InsertRowStatements(m_child, m_dir / "rows.sql", nullptr, &report), 1);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(report.bFull) << out;
+    EXPECT_EQ(report.nFailed, 1);  // the load stopped at the first full write
+    EXPECT_EQ(report.tables, std::vector<std::string>{"t"});
+    // Nothing went in one by one after the transaction was lost.
+    EXPECT_EQ(Column(m_child.db, "select count(*) from t"), std::vector<std::string>{"0"});
+    EXPECT_EQ(Column(m_child.db, "select count(*) from u"), std::vector<std::string>{"0"});
 }
 
 }  // namespace

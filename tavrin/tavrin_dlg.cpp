@@ -24,6 +24,7 @@
 #include "tavrin/dialog_events.h"
 #include "tavrin/frame_strings.h"
 #include "tavrin/list_ctrl_ex.h"
+#include "tavrin/load_report_strings.h"
 #include "tavrin/package_combo_box.h"
 #include "tavrin/res_string.h"
 #include "tavrin/time_thread.h"
@@ -279,7 +280,9 @@ void CTavrinDlg::OnTick() {
     if (m_posTicker == m_states.end()) m_posTicker = m_states.begin();
     const stateData& state = *m_posTicker;
     ++m_posTicker;
-    m_strStatus = state.strName + QLatin1Char(' ') + ResString(state.bDone ? 151 : 150);
+    // A load that failed never reads as loaded.
+    const int nText = state.bIncomplete ? kStrLoadIncomplete : state.bDone ? 151 : 150;
+    m_strStatus = state.strName + QLatin1Char(' ') + ResString(nText);
     // Keep what the user is typing in the filters: read them before writing everything back.
     if (m_editLoginAddr) m_strLoginAddr = m_editLoginAddr->text();
     if (m_editRemoteAddr) m_strRemoteAddr = m_editRemoteAddr->text();

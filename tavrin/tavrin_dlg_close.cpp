@@ -1,24 +1,37 @@
 // The main dialog's close handling, and the same handling for a session that ends without a
 // close message (logout, closed terminal, kill): SIGTERM, SIGINT and SIGHUP are turned into a
-// call of OnClose on the user-interface thread.
+// call of OnClose on the user-interface thread. A signal also stops at once any statement on
+// package data, on every thread (common/sql_stop.h), so a thread busy in a query cannot hold
+// the close up; and the user-interface thread's statements on package data stop after a time
+// limit, so the window is never away from its events for long.
 #include <QApplication>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "common/process_registry.h"
+#include "common/sql_stop.h"
 #include "platform/paths.h"
 #include "platform/termination_signals.h"
 #include "tavrin/background_load.h"
 #include "tavrin/close_cleanup.h"
 #include "tavrin/import_progress.h"
+#include "tavrin/load_report_strings.h"
 #include "tavrin/registry_sweep.h"
+#include "tavrin/res_string.h"
 #include "tavrin/tavrin_dlg.h"
+#include "tavrin/user_prompts.h"
 
 namespace {
+
+// How long a statement on package data may keep the user-interface thread. A first page takes a
+// few hundredths of a second even on the largest packages; a close requested meanwhile still
+// ends the program well within two seconds.
+constexpr std::chrono::milliseconds kWindowStatementLimit{1000};
 
 // Set on the dialog while its close handling runs, so a termination signal arriving
 // meanwhile (or a nested close request) does not start it a second time.
@@ -71,12 +84,34 @@ class CTerminationWatch : public QObject {
         qApp->removeEventFilter(this);
     }
 
+  public:
+    // Called by the stop handler when a statement on this thread ran past its time limit:
+    // once the handler that ran it has returned, lets statements run again and tells the
+    // user, unless the program is closing by then.
+    static void OnStatementStopped(void* context) {
+        auto* watch = static_cast<CTerminationWatch*>(context);
+        QMetaObject::invokeMethod(
+            watch,
+            [watch] {
+                sqlstop::ResumeAfterTimeLimit();  // back at the event loop
+                CTavrinDlg* dlg = watch->m_pDlg;
+                if (dlg && !dlg->IsClosing() && !dlg->m_bCloseAfterImport &&
+                    !platform::TerminationRequested())
+                    ShowMessage(ResString(kStrQueryStopped));
+            },
+            Qt::QueuedConnection);
+    }
+
+  private:
     QPointer<CTavrinDlg> m_pDlg;
 };
 
 void InstallTerminationWatch() {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
-    qApp->installEventFilter(new CTerminationWatch(qApp));
+    auto* watch = new CTerminationWatch(qApp);
+    qApp->installEventFilter(watch);
+    sqlstop::SetThreadTimeLimit(kWindowStatementLimit, &CTerminationWatch::OnStatementStopped,
+                                watch);
 }
 
 }  // namespace

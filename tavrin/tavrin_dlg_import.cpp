@@ -223,7 +223,8 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     }
 
     dlg.m_strWorkerSql = QString::fromStdString(import.Paths().RowStatementsPath());  // step 26
-    dlg.m_states.push_back(stateData{strName, false});
+    // A package whose import left tables short never reads as loaded.
+    dlg.m_states.push_back(stateData{strName, false, import.LoadIncomplete()});
     dlg.m_posTicker = dlg.m_states.begin();
 
     StartBackgroundLoad(dlg, dlg.m_pChildDb, strName, import.Paths().RowStatementsPath());  // 27
@@ -234,7 +235,11 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     dlg.UpdateData(false);  // step 29
     RecordPackageFingerprint(dlg, strName, path, fingerprint.Get());
 
-    if (outcome == UnpackOutcome::kDamaged) ShowMessage(ResString(kStrPackageDamaged));
+    if (import.LoadIncomplete()) {
+        ShowIncompleteLoad(dlg, strName, import.IncompleteTables());
+    } else if (outcome == UnpackOutcome::kDamaged) {
+        ShowMessage(ResString(kStrPackageDamaged));
+    }
 }
 
 // One import at a time, and none once the dialog is closing or about to.

@@ -5,7 +5,9 @@
 //
 // Exit status: 0 imported; 1 usage or a package that cannot be imported (nothing is left
 // behind); 2 the work folder exists already (left untouched); 3 imported, but the archiver
-// reported the package damaged, so its data may be incomplete.
+// reported the package damaged, or a table did not load completely (each is named on standard
+// output as "数据表未完整载入：TABLE" and, together, on standard error), so its data may be
+// incomplete.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -174,12 +176,18 @@ int main(int argc, char** argv) {
     PrintRowCounts("Parent.db", paths.ParentDbPath());
     PrintRowCounts("child.db", paths.ChildDbPath());
     std::printf("work folder  %s\n", paths.WorkFolder().c_str());
+    std::fflush(stdout);
+    if (import.LoadIncomplete()) {
+        std::string names;
+        for (const std::string& table : import.IncompleteTables())
+            names += (names.empty() ? "" : ", ") + table;
+        std::fprintf(stderr, "tavrin-import: these tables did not load completely: %s\n",
+                     names.c_str());
+    }
     if (outcome == UnpackOutcome::kDamaged) {
-        std::fflush(stdout);
         std::fprintf(stderr,
                      "tavrin-import: the archiver reported errors: the package is damaged and "
                      "its data may be incomplete\n");
-        return 3;
     }
-    return 0;
+    return outcome == UnpackOutcome::kDamaged || import.LoadIncomplete() ? 3 : 0;
 }
