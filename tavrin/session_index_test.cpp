@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 
@@ -311,6 +312,52 @@ TEST_F(FindTest, SearchSaysWhenTheIndexIsNotComplete) {
     EXPECT_EQ(runner.State().nPercent, 100);
     EXPECT_TRUE(Find(work, "payroll").bComplete);
     EXPECT_EQ(Find(work, "payroll").nTotal, 3u);
+}
+
+TEST_F(FindTest, LinesLongerThanAPieceAreFoundUnderTheirNumber) {
+    const std::string work = MainPackage();
+    // 2.5 MiB in one line, then a short line: the line is indexed in pieces.
+    std::string huge(2621440, 'q');
+    huge.replace(2600000, 11, "FAR-NEEDLE!");
+    import_test::WriteFile(work + "/var/utm/data/sessions/a1.scan", huge + "\nafter it\n");
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    SessionSearchResult far = Find(work, "FAR-NEEDLE");
+    ASSERT_EQ(far.hits.size(), 1u);
+    EXPECT_EQ(far.hits[0].nLine, 1);
+    EXPECT_EQ(far.hits[0].nViewerLine, 0);
+    EXPECT_LE(far.hits[0].strText.size(), 1u << 20);
+    EXPECT_EQ(far.hits[0].strText.substr(far.hits[0].nMatchOffset, 10), "FAR-NEEDLE");
+    SessionSearchResult after = Find(work, "after it");
+    ASSERT_EQ(after.hits.size(), 1u);
+    EXPECT_EQ(after.hits[0].nLine, 2);
+}
+
+TEST_F(FindTest, ABuildStopsPromptlyAndSearchesMeanwhileSayHowFarItIs) {
+    const std::string work = MainPackage();
+    // Enough text that the build is still running when it is stopped.
+    std::string big;
+    for (int i = 0; i < 400000; ++i) big += "line " + std::to_string(i) + " of a long scan\n";
+    import_test::WriteFile(work + "/var/utm/data/sessions/a1.scan", big);
+
+    CSessionIndexRunner runner;
+    ASSERT_TRUE(runner.Start(IndexInputsForWorkFolder(work)));
+    SessionSearchResult during;
+    for (int i = 0; i < 200 && during.packages.empty(); ++i) {
+        during = Find(work, "line 1");
+        if (!during.packages.empty() && during.packages[0].status != IndexStatus::kBuilding)
+            during.packages.clear();
+    }
+    ASSERT_FALSE(during.packages.empty()) << "the build never showed as building";
+    EXPECT_FALSE(during.bComplete);
+    EXPECT_EQ(runner.State().status, IndexStatus::kBuilding);
+
+    auto start = std::chrono::steady_clock::now();
+    runner.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(runner.State().status, IndexStatus::kStopped);
+    EXPECT_LT(runner.State().nPercent, 100);
+    EXPECT_EQ(ReadIndexState(work).status, IndexStatus::kStopped);
+    EXPECT_FALSE(Find(work, "line 1").bComplete);
 }
 
 TEST_F(FindTest, AnUnwritableIndexFailsAndSaysWhy) {
