@@ -360,6 +360,24 @@ TEST_F(FindTest, ABuildStopsPromptlyAndSearchesMeanwhileSayHowFarItIs) {
     EXPECT_FALSE(Find(work, "line 1").bComplete);
 }
 
+TEST_F(FindTest, OnlyTablesOfChildDbAreReadWhateverTheirNames) {
+    const std::string work = MainPackage();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((work + "/audit_log_2016-09-01_2016-09-10child.db").c_str(), &db),
+              SQLITE_OK);
+    for (const char* sql :
+         {"CREATE TABLE \"we\"\"ird\" (flag INTEGER, data TEXT)",
+          "INSERT INTO \"we\"\"ird\" VALUES (1, 'WEIRD-TABLE-TEXT'), (1000, 'SIZE-TEXT')",
+          "CREATE VIEW planted AS SELECT 'VIEW-TEXT' AS data"})
+        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    sqlite3_close(db);
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    EXPECT_EQ(Describe(Find(work, "weird-table")),
+              (std::vector<std::string>{"|we\"ird|we\"ird|1|-1|WEIRD-TABLE-TEXT"}));
+    EXPECT_EQ(Find(work, "SIZE-TEXT").nTotal, 0u);
+    EXPECT_EQ(Find(work, "VIEW-TEXT").nTotal, 0u);
+}
+
 TEST_F(FindTest, AnUnwritableIndexFailsAndSaysWhy) {
     SessionIndexInputs inputs = IndexInputsForWorkFolder(m_tmp / "no such package");
     SessionIndexControl control;
