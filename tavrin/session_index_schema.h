@@ -26,7 +26,7 @@ CREATE TABLE sessions (rank INTEGER PRIMARY KEY, view TEXT NOT NULL, name BLOB N
     row INTEGER NOT NULL);
 CREATE TABLE sources (id INTEGER PRIMARY KEY, kind INTEGER NOT NULL, name BLOB NOT NULL);
 CREATE VIRTUAL TABLE entries USING fts5(text, source UNINDEXED, first UNINDEXED,
-    viewer UNINDEXED, tokenize = 'trigram case_sensitive 0', detail = none);
+    viewer UNINDEXED, tokenize = 'trigram case_sensitive 0', detail = none, columnsize = 0);
 )";
 
 inline constexpr char kInsertEntry[] =
