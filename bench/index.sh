@@ -29,4 +29,4 @@ PACKAGE=$(ls "$DATA"/*.tar)
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/index-bench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 "$BUILD/bench/index_bench" "$PACKAGE" "$BUILD/bin" "$WORK/program" >"$WORK/console.log"
-grep -v '^$' "$WORK/console.log" | sed -n '/== Session text index ==/,$p'
+sed -n "/== Session text index ==/,\$p" "$WORK/console.log" | grep -av "^\$"
