@@ -1,0 +1,157 @@
+// Times the session text index against the import of the same package: imports PACKAGE.tar
+// with the real import steps (child rows on this thread, as the background load would), builds
+// the package's index, compares its time with the import's and its size with the package's
+// unpacked text, then times searches (first page alone, and with every hit counted).
+//
+//   index_bench PACKAGE.tar BUILD_PROGRAM_FOLDER WORK_ROOT [--keep]
+//
+// WORK_ROOT becomes a program folder of its own (a link to the archiver, table.sql); the
+// package's work folder is made in it and deleted at the end unless --keep is given.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/db_handle.h"
+#include "platform/child_cpu_times.h"
+#include "platform/cpu_times.h"
+#include "tavrin/archive_extractor.h"
+#include "tavrin/package_import.h"
+#include "tavrin/session_index.h"
+#include "tavrin/session_search.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+double CpuSeconds() {
+    platform::CpuTimes times;
+    platform::ReadCpuTimes(&times);
+    return times.userSeconds + times.systemSeconds;
+}
+
+// Bytes of the package's text as unpacked: every regular file of the unpacked tree except the
+// binary recordings (".rec").
+std::uintmax_t UnpackedTextBytes(const std::string& work) {
+    std::uintmax_t total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(work) / "var")) {
+        if (entry.is_regular_file() && entry.path().extension() != ".rec")
+            total += entry.file_size();
+    }
+    return total;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr,
+                     "usage: index_bench PACKAGE.tar BUILD_PROGRAM_FOLDER WORK_ROOT [--keep]\n");
+        return 2;
+    }
+    const std::string package = argv[1];
+    const fs::path build = argv[2];
+    const std::string root = argv[3];
+    const bool keep = argc > 4 && std::string(argv[4]) == "--keep";
+
+    fs::create_directories(fs::path(root) / "processid");
+    if (!fs::exists(fs::path(root) / "7z"))
+        fs::create_symlink(fs::read_symlink(build / "7z"), fs::path(root) / "7z");
+    fs::copy_file(build / "table.sql", fs::path(root) / "table.sql",
+                  fs::copy_options::overwrite_existing);
+
+    CPackageImport import(root, package);
+    if (import.WorkFolderExists()) fs::remove_all(import.Paths().WorkFolder());
+    std::fflush(stdout);
+    double importCpuBefore = CpuSeconds() + platform::ChildrenCpuSeconds();
+    auto start = Clock::now();
+    import.CreateWorkFolder();
+    if (import.Unpack(Make7zCommand(root)) != UnpackOutcome::kUnpacked) {
+        std::fprintf(stderr, "unpacking failed\n");
+        return 1;
+    }
+    double unpack = Seconds(start);
+    import.ConvertDumps();
+    import.LoadParentDb();
+    DbHandle child;
+    OpenDbHandle(child, import.Paths().ChildDbPath());
+    import.CreateChildTables(child);
+    import.LoadChildRows(child);
+    child.Close();
+    double importSeconds = Seconds(start);
+    double importCpu = CpuSeconds() + platform::ChildrenCpuSeconds() - importCpuBefore;
+
+    const std::string work = import.Paths().WorkFolder();
+    SessionIndexControl control;
+    double cpuBefore = CpuSeconds();
+    start = Clock::now();
+    SessionIndexOutcome outcome = BuildSessionIndex(IndexInputsForWorkFolder(work), control);
+    double indexSeconds = Seconds(start);
+    double indexCpu = CpuSeconds() - cpuBefore;
+    if (outcome.status != IndexStatus::kBuilt) {
+        std::fprintf(stderr, "index failed: %s\n", outcome.strError.c_str());
+        return 1;
+    }
+    std::uintmax_t indexBytes = fs::file_size(IndexPathForWorkFolder(work));
+    std::uintmax_t textBytes = UnpackedTextBytes(work);
+
+    std::printf("\n== Session text index ==\n");
+    std::printf("lines and rows indexed     %llu (%llu index entries)\n",
+                static_cast<unsigned long long>(outcome.nLines),
+                static_cast<unsigned long long>(outcome.nEntries));
+    std::printf("import (whole)             %8.2f s  (CPU %.2f s with 7-Zip; unpacking %.2f s)\n",
+                importSeconds, importCpu, unpack);
+    std::printf("index build                %8.2f s  (CPU %.2f s: one core)\n", indexSeconds,
+                indexCpu);
+    std::printf("index / import time        %8.2f    target <= 0.50  %s\n",
+                indexSeconds / importSeconds,
+                indexSeconds <= 0.5 * importSeconds ? "pass" : "MISS");
+    std::printf("unpacked text              %8.1f MB (without the .rec recordings)\n",
+                textBytes / 1e6);
+    std::printf("index file                 %8.1f MB\n", indexBytes / 1e6);
+    std::printf("index / unpacked text size %8.2f    target <= 1.00  %s\n",
+                double(indexBytes) / double(textBytes), indexBytes <= textBytes ? "pass" : "MISS");
+
+    const char* queries[] = {"passwd", "cat /etc/hosts", "王五", "数据库服务器",
+                             "ab",     "no-such-text"};
+    std::printf("\n%-16s %10s %10s %12s %12s\n", "query", "first page", "hits", "all counted",
+                "total");
+    bool firstPagePass = true;
+    for (const char* query : queries) {
+        std::vector<double> first, all;
+        std::size_t hits = 0;
+        std::uint64_t total = 0;
+        for (int run = 0; run < 3; ++run) {
+            SessionSearchOptions page;
+            page.bCountAll = false;
+            start = Clock::now();
+            SessionSearchResult r = SearchSessions({work}, query, page);
+            first.push_back(Seconds(start) * 1000);
+            hits = r.hits.size();
+            start = Clock::now();
+            total = SearchSessions({work}, query).nTotal;
+            all.push_back(Seconds(start) * 1000);
+        }
+        double firstMs = Median(first);
+        if (firstMs >= 100) firstPagePass = false;
+        std::printf("%-16s %8.1fms %10zu %10.1fms %12llu\n", query, firstMs, hits, Median(all),
+                    static_cast<unsigned long long>(total));
+    }
+    std::printf("first page of hits < 100 ms for every query: %s\n",
+                firstPagePass ? "pass" : "MISS");
+
+    if (!keep) fs::remove_all(work);
+    return 0;
+}
