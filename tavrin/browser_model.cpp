@@ -51,6 +51,16 @@ int EachRowCallback(void* context, int argc, char** argv, char**) {
     return (*each->onRow)(each->nRow++, row) ? 0 : 1;
 }
 
+// True when a name filter of values holds a character the code page lacks: no stored value
+// can contain it, while its converted text ('?' in its place) would match other values.
+bool NameFilterMatchesNothing(const FilterValues& values, const browser::FilterClause& clause) {
+    if (clause.failure != FilterFailure::None) return false;  // the names were not appended
+    bool loginOk = true, remoteOk = true;
+    platform::Utf16ToAnsi(values.strLoginName, &loginOk);
+    platform::Utf16ToAnsi(values.strRemoteName, &remoteOk);
+    return !loginOk || !remoteOk;
+}
+
 }  // namespace
 
 ListLayout LayoutOfView(AuditView view) {
@@ -77,7 +87,7 @@ BrowserUpdate CBrowserModel::Refused(int nMessage) const {
 
 void CBrowserModel::LoadPage(BrowserScreen& next, const std::string& query) {
     next.rows.clear();
-    if (!m_package.pParentDb) return;
+    if (!m_package.pParentDb || m_bMatchesNothing) return;
     PageFill fill{next.eView, RowPlace{m_package.strPackageFolder}, &next.rows};
     RunPageQuery(*m_package.pParentDb, query, &FillRow, &fill);
 }
@@ -86,7 +96,8 @@ void CBrowserModel::LoadFirstPage(BrowserScreen& next, AuditView view, bool bSea
     const bool joined = view == AuditView::Joined;
     const std::string countQuery =
         joined ? JoinedCountQuery(m_strFilter) : TableCountQuery(m_strTable, m_strFilter);
-    const int total = m_package.pParentDb ? CountRows(*m_package.pParentDb, countQuery) : 0;
+    const int total =
+        m_package.pParentDb && !m_bMatchesNothing ? CountRows(*m_package.pParentDb, countQuery) : 0;
     next.page = StartPagingState(total);
     next.buttons = StartPagingButtons(next.page);
     next.bCounted = true;
@@ -122,6 +133,7 @@ BrowserUpdate CBrowserModel::Open(const BrowserPackage& package) {
 BrowserUpdate CBrowserModel::Close() {
     m_package = BrowserPackage();
     m_strFilter.clear();
+    m_bMatchesNothing = false;
     BrowserScreen next;
     next.nKind = m_screen.nKind;
     return Done(std::move(next));
@@ -135,6 +147,7 @@ BrowserUpdate CBrowserModel::SelectView(AuditView view) {
     if (view == AuditView::XappLog) next.nKind = 0;
     if (view == AuditView::VsmsLog) next.nKind = 1;
     m_strFilter.clear();
+    m_bMatchesNothing = false;
     if (view != AuditView::Joined) m_strTable = ViewTable(view);
     LoadFirstPage(next, view, false);
     return Done(std::move(next));
@@ -149,6 +162,7 @@ BrowserUpdate CBrowserModel::ChangeView(AuditView view, const FilterValues& valu
     if (view == AuditView::VsmsLog) next.nKind = 1;
     const browser::FilterClause clause = BuildFilterClause(values, view == AuditView::Joined);
     m_strFilter = platform::Utf16ToAnsi(clause.strClause);
+    m_bMatchesNothing = NameFilterMatchesNothing(values, clause);
     if (view != AuditView::Joined) m_strTable = ViewTable(view);
     LoadFirstPage(next, view, false);
     return Done(std::move(next), std::nullopt,
@@ -160,6 +174,7 @@ BrowserUpdate CBrowserModel::Search(const FilterValues& values) {
     const browser::FilterClause clause =
         BuildFilterClause(values, m_screen.eView == AuditView::Joined);
     m_strFilter = platform::Utf16ToAnsi(clause.strClause);
+    m_bMatchesNothing = NameFilterMatchesNothing(values, clause);
     // The shortened clause stays for later paging; nothing else changes.
     if (clause.failure != FilterFailure::None) return Refused(kMsgBadAddress);
     BrowserScreen next = m_screen;
@@ -229,6 +244,7 @@ std::string CBrowserModel::ExportQuery() const {
 bool CBrowserModel::ForEachRow(
     const std::function<bool(long long nRow, const BrowserRow& row)>& onRow) {
     if (!m_screen.bOpen || !m_package.pParentDb) return false;
+    if (m_bMatchesNothing) return true;
     EachRow each{m_screen.eView, RowPlace{m_package.strPackageFolder}, &onRow};
     return RunPageQuery(*m_package.pParentDb, ExportQuery(), &EachRowCallback, &each) == SQLITE_OK;
 }

@@ -12,7 +12,8 @@
 //
 // Query texts are the query builder's, byte for byte (tavrin/query_builder.h), counted with
 // count(*) (tavrin/browser_db.h); rows are built by tavrin/row_fill.h. Name filters compare
-// by code-page character (tavrin/codepage_like.h, registered on the connection by Open).
+// by code-page character (tavrin/codepage_like.h, registered on the connection by Open); a
+// name holding a character the code page lacks matches no row.
 //
 // Owns no connection: the package's DbHandle is lent by the caller and must stay open (or at
 // least alive) until Close() or the next Open(). One thread at a time, normally the
@@ -156,6 +157,9 @@ class CBrowserModel {
     BrowserPackage m_package;
     std::string m_strTable = "unix_sms_log";  // the single table whose first page came last
     std::string m_strFilter;                  // empty or " where ...", ANSI bytes
+    // A name filter holds a character the code page lacks: the filter matches no row, so
+    // nothing is counted or listed (its text, with '?' for that character, would).
+    bool m_bMatchesNothing = false;
 };
 
 }  // namespace browser
