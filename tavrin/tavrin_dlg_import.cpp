@@ -12,6 +12,7 @@
 #include "tavrin/audit_combo_box.h"
 #include "tavrin/auditor_extras.h"
 #include "tavrin/background_load.h"
+#include "tavrin/date_range.h"
 #include "tavrin/frame_strings.h"
 #include "tavrin/import_progress.h"
 #include "tavrin/import_progress_dialog.h"
@@ -52,17 +53,13 @@ void SetEnabled(QWidget* widget, bool bEnabled) {
 }
 
 // Steps 1 and 2 of the import: lock the controls an import must not race with, and empty the
-// filter.
+// filter, in the fields too, so that nothing brings the old texts back.
 void BeginImport(CTavrinDlg& dlg) {
     SetEnabled(dlg.m_btnOpen, false);
     SetEnabled(dlg.m_comboPackage, false);
     SetEnabled(dlg.m_comboAudit, false);
     SetEnabled(dlg.m_btnSearch, false);
-    dlg.m_strWhere.clear();
-    dlg.m_strLoginAddr.clear();
-    dlg.m_strRemoteAddr.clear();
-    dlg.m_strLoginName.clear();
-    dlg.m_strRemoteName.clear();
+    dlg.ClearFilters();
 }
 
 // Step 30, which runs however the import ended, so that no failure leaves the window locked.
@@ -71,6 +68,18 @@ void EndImport(CTavrinDlg& dlg) {
     SetEnabled(dlg.m_comboAudit, true);
     SetEnabled(dlg.m_btnSearch, !dlg.m_packages.empty());
     SetEnabled(dlg.m_btnOpen, true);
+    dlg.UpdateData(false);
+}
+
+bool HasValidDates(const std::string& strStart, const std::string& strEnd) {
+    return ParseDateField(strStart) && ParseDateField(strEnd);
+}
+
+// The combo of imported packages shows the open one.
+void SelectPackageEntry(CTavrinDlg& dlg, const QString& strName) {
+    if (!dlg.m_comboPackage) return;
+    dlg.m_comboPackage->setCurrentIndex(
+        dlg.m_comboPackage->findText(strName, Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
 MyStruct* FindPackage(CTavrinDlg& dlg, const QString& strName) {
@@ -110,15 +119,27 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     }
     const PackageName& fields = import.Paths().Package();  // steps 6 and 7
     const QString strName = QString::fromStdString(fields.strName);
-    dlg.m_strPackageName = strName;
-    dlg.m_strStartDate = QString::fromStdString(fields.strStartDate);
-    dlg.m_strEndDate = QString::fromStdString(fields.strEndDate);
-    ShowPackageFingerprint(dlg);
+    // A name without a valid date range is refused before anything is unpacked or changed.
+    if (!HasValidDates(fields.strStartDate, fields.strEndDate)) {
+        ShowMessage(ResString(kStrInvalidDateRange));
+        return;
+    }
+    // The fields name the package being imported once it has unpacked; a failure before
+    // leaves them showing the package that is open, or none.
+    auto showName = [&dlg, &fields, &strName] {
+        dlg.m_strPackageName = strName;
+        dlg.m_strStartDate = QString::fromStdString(fields.strStartDate);
+        dlg.m_strEndDate = QString::fromStdString(fields.strEndDate);
+        ShowPackageFingerprint(dlg);
+    };
 
     if (import.WorkFolderExists()) {  // step 8
-        if (!dlg.SetDateRange()) return;
-        dlg.OpenPackage(strName);
-        dlg.UpdateData(false);
+        if (dlg.OpenPackage(strName) || dlg.m_pParentDb) return;
+        // A work folder left from an earlier run, and nothing open: the fields name it, so
+        // that button 1035 can remove it.
+        dlg.ShowNoPackage();
+        showName();
+        dlg.SetDateRange();
         return;
     }
 
@@ -126,6 +147,10 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     auditor::CFingerprintTask fingerprint(path.toStdString());
     dlg.DisablePaging();                                   // step 9
     if (import.CreateWorkFolder()) CloseOpenPackage(dlg);  // step 10
+    // After a failed unpacking the window shows the package still open, or none.
+    auto showOpenPackage = [&dlg] {
+        if (!dlg.m_pParentDb || !dlg.OpenPackage(dlg.m_strPackageName)) dlg.ShowNoPackage();
+    };
 
     if (dlg.m_str7zCommand.isEmpty())
         dlg.m_str7zCommand = QString::fromStdString(Make7zCommand(strProgram));
@@ -144,7 +169,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
         outcome == UnpackOutcome::kCancelled) {
         progressWindow.reset();
         import.RemoveWorkFolder();
-        dlg.UpdateData(false);
+        showOpenPackage();
         if (outcome == UnpackOutcome::kNotAPackage) ShowMessage(ResString(kStrNotReadablePackage));
         // An archiver too old to unpack safely was refused before it saw the package.
         if (outcome == UnpackOutcome::kNotStarted && import.ArchiverRefused())
@@ -156,6 +181,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     // The previous package is closed even when step 10 could not make the folder and the
     // archiver made it: its connections must not stay open behind the new package.
     CloseOpenPackage(dlg);
+    showName();
     progressWindow->RunStep([&] {
         import.ConvertDumps();  // steps 12 to 17
         import.LoadParentDb();  // steps 18 to 20
@@ -163,9 +189,8 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     // A cancelled import ends as a failed unpacking does: no package, no work folder.
     auto abandon = [&] {
         progressWindow.reset();
-        dlg.DisablePaging();
+        dlg.ShowNoPackage();
         import.RemoveWorkFolder();
-        dlg.UpdateData(false);
     };
     if (import.Cancelled()) return abandon();
     g_bHasTabTable = import.HasTabTable();
@@ -208,6 +233,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     StartBackgroundLoad(dlg, dlg.m_pChildDb, strName, import.Paths().RowStatementsPath());  // 27
 
     if (dlg.m_comboPackage) dlg.m_comboPackage->addItem(strName);  // step 28
+    SelectPackageEntry(dlg, strName);
     dlg.m_packages.push_back(std::move(record));
     if (!dlg.SetDateRange()) return;
     dlg.UpdateData(false);  // step 29
@@ -240,25 +266,25 @@ void CTavrinDlg::ImportPackageFile(const QString& path) {
     RunDeferredClose();
 }
 
-void CTavrinDlg::OpenPackage(const QString& strName) {
+bool CTavrinDlg::OpenPackage(const QString& strName) {
+    // Everything that can refuse the switch is checked first, so that a refused switch leaves
+    // the open package open and shown.
+    MyStruct* package = FindPackage(*this, strName);  // step 5
+    if (!package || !package->pParentDb || !package->pChildDb) return false;
+    const PackageName fields = SplitPackageName(strName.toStdString());  // step 7
+    if (!HasValidDates(fields.strStartDate, fields.strEndDate)) {
+        ShowMessage(ResString(kStrInvalidDateRange));
+        return false;
+    }
+
     CloseOpenPackage(*this);                                                        // step 1
     const CWorkspacePaths paths(platform::ProgramFolder(), strName.toStdString());  // step 2
     if (m_list) {                                                                   // step 3
         m_list->SetCharLayout();
         m_list->ClearRows();
     }
-    m_strWhere.clear();  // step 4
-    m_strLoginAddr.clear();
-    m_strRemoteAddr.clear();
-    m_strLoginName.clear();
-    m_strRemoteName.clear();
+    ClearFilters();  // step 4
 
-    MyStruct* package = FindPackage(*this, strName);  // step 5
-    if (!package || !package->pParentDb || !package->pChildDb) {
-        // No package is open now: nothing may page through closed connections.
-        DisablePaging();
-        return;
-    }
     m_pChildDb = package->pChildDb.get();  // step 6
     m_pParentDb = package->pParentDb.get();
     g_bHasTabTable = package->bHasTabTable != 0;
@@ -267,16 +293,18 @@ void CTavrinDlg::OpenPackage(const QString& strName) {
     // A loader still writing keeps its connection open; the package reuses it.
     if (!IsBackgroundLoadRunning(*this, m_pChildDb)) OpenDbHandle(*m_pChildDb, paths.ChildDbPath());
 
-    const PackageName fields = SplitPackageName(strName.toStdString());  // step 7
     m_strPackageName = strName;
     m_strStartDate = QString::fromStdString(fields.strStartDate);
     m_strEndDate = QString::fromStdString(fields.strEndDate);
     ShowPackageFingerprint(*this);
 
+    SelectPackageEntry(*this, strName);
+
     if (m_comboAudit) m_comboAudit->setCurrentIndex(kCharViewIndex);  // step 8
-    if (!SetDateRange()) return;                                      // step 9
+    SetDateRange();                                                   // step 9, dates checked
     QueryTable("unix_sms_log");                                       // step 10
     UpdateData(false);                                                // step 11
+    return true;
 }
 
 void CTavrinDlg::OnDeletePackage() {
