@@ -72,6 +72,19 @@ TEST_F(WindowTest, DefaultSizeFitsA1280x800ScreenAndShowsAWholePageInEveryLayout
     // Room for a window frame and a panel on a 1280x800 screen.
     EXPECT_LE(dlg.width(), 1260);
     EXPECT_LE(dlg.height(), 730);
+    // No control of the template covers another (the group box frames the filters).
+    QWidget* form = dlg.m_btnOpen->parentWidget();
+    QList<QWidget*> controls;
+    for (QWidget* w : form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (!w->inherits("QGroupBox")) controls << w;
+    for (int i = 0; i < controls.size(); ++i) {
+        EXPECT_TRUE(form->rect().contains(controls[i]->geometry()))
+            << controls[i]->objectName().toStdString();
+        for (int j = i + 1; j < controls.size(); ++j)
+            EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
+                << controls[i]->objectName().toStdString() << " and "
+                << controls[j]->objectName().toStdString();
+    }
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
     CListCtrlEx& list = *dlg.m_list;
