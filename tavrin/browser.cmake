@@ -5,9 +5,11 @@ add_library(tavrin_browser STATIC
     ${CMAKE_CURRENT_SOURCE_DIR}/query_builder.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/paging.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/row_fill.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/browser_db.cpp)
+    ${CMAKE_CURRENT_SOURCE_DIR}/browser_db.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/codepage_like.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/browser_model.cpp)
 target_include_directories(tavrin_browser PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(tavrin_browser PUBLIC common platform Qt6::Core Boost::headers)
+target_link_libraries(tavrin_browser PUBLIC common platform SQLite::SQLite3 Qt6::Core Boost::headers)
 list(APPEND TAVRIN_LIBS tavrin_browser)
 
 # table.sql lies in the program folder, where the import reads it.
@@ -21,7 +23,7 @@ add_custom_target(tavrin_table_sql ALL DEPENDS ${TAVRIN_PROGRAM_DIR}/table.sql)
 add_dependencies(tavrin_browser tavrin_table_sql)
 
 set(BROWSER_TEST_SOURCES "")
-foreach(name ipv4_check query_builder paging row_fill browser_db)
+foreach(name ipv4_check query_builder paging row_fill browser_db codepage_like browser_model)
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${name}_test.cpp)
         list(APPEND BROWSER_TEST_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${name}_test.cpp)
     endif()

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/file_io.h"
+#include "tavrin/codepage_like.h"
 #include "tavrin/query_builder.h"
 #include "tavrin/row_fill.h"
 
@@ -14,8 +15,6 @@ namespace auditor {
 namespace {
 
 const char kUtf8Bom[] = "\xEF\xBB\xBF";
-// The page queries end in this limit; the export takes the same text without it.
-const char kFirstPageLimit[] = " limit 0, 15";
 
 // Builds the cells of one result row as the list's filler for the view does.
 browser::RowCells BuildCells(ExportRowKind eKind, const browser::RowPlace& place, int argc,
@@ -74,20 +73,17 @@ std::string TableExportQuery(const std::string& table, const std::string& filter
 }
 
 std::string JoinedExportQuery(const std::string& filter) {
-    std::string query = browser::JoinedSearchPageQuery(filter);
-    const std::string_view limit(kFirstPageLimit);
-    if (query.size() >= limit.size() &&
-        query.compare(query.size() - limit.size(), limit.size(), limit) == 0)
-        query.resize(query.size() - limit.size());
-    return query;
+    return browser::JoinedAllRowsQuery(filter);
 }
 
 ExportResult ExportView(const ExportRequest& request,
                         const std::function<bool(long long)>& progress) {
     ExportResult result;
     CStatement st;
+    // Name filters compare by code-page character here as in the list.
     if (sqlite3_open_v2(request.strDbPath.c_str(), &st.db, SQLITE_OPEN_READONLY, nullptr) !=
             SQLITE_OK ||
+        browser::RegisterCodePageLike(st.db) != SQLITE_OK ||
         sqlite3_prepare_v2(st.db, request.strQuery.c_str(), -1, &st.stmt, nullptr) != SQLITE_OK) {
         result.eStatus = ExportStatus::kQueryFailed;
         result.strError = st.db ? sqlite3_errmsg(st.db) : "out of memory";

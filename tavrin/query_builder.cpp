@@ -162,6 +162,10 @@ std::string JoinedSearchPageQuery(const std::string& filter) {
     return std::string(kJoinPageVsms) + " " + filter + kJoinPageXapp + filter + " limit 0, 15";
 }
 
+std::string JoinedAllRowsQuery(const std::string& filter) {
+    return std::string(kJoinPageVsms) + " " + filter + kJoinPageXapp + filter;
+}
+
 std::string JoinedPageQuery(const std::string& filter, int offset) {
     return std::string(kJoinPageVsms) + "  " + filter + kJoinPageXapp + filter + " limit " +
            Offset(offset) + ", 15";

@@ -70,5 +70,8 @@ std::string JoinedCountQuery(const std::string& filter);
 std::string JoinedFirstPageQuery(const std::string& filter);   // first page of a view change
 std::string JoinedSearchPageQuery(const std::string& filter);  // first page of a search
 std::string JoinedPageQuery(const std::string& filter, int offset);
+// Every row of the joined view (the search's page query without its limit), as the export
+// and the command line read them.
+std::string JoinedAllRowsQuery(const std::string& filter);
 
 }  // namespace browser

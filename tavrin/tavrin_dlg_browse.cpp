@@ -11,6 +11,7 @@
 #include "tavrin/audit_combo_box.h"
 #include "tavrin/auditor_extras.h"
 #include "tavrin/browser_db.h"
+#include "tavrin/codepage_like.h"
 #include "tavrin/list_ctrl_ex.h"
 #include "tavrin/package_combo_box.h"
 #include "tavrin/paging.h"
@@ -82,8 +83,12 @@ bool BuildFilter(CTavrinDlg& dlg) {
     return true;
 }
 
+// Every page load counts first, also on a connection just (re)opened: name filters compare
+// by code-page character from the count on.
 int Count(CTavrinDlg& dlg, const std::string& sql) {
-    return dlg.m_pParentDb ? browser::CountRows(*dlg.m_pParentDb, sql) : 0;
+    if (!dlg.m_pParentDb) return 0;
+    browser::RegisterCodePageLike(dlg.m_pParentDb->db);
+    return browser::CountRows(*dlg.m_pParentDb, sql);
 }
 
 // Runs one page query into the list with the view's row filler.
