@@ -32,6 +32,7 @@
 #include <QString>
 
 #include "common/db_handle.h"
+#include "tavrin/background_load.h"
 #include "tavrin/package_records.h"
 
 class QComboBox;
@@ -43,7 +44,6 @@ class CAuditComboBox;
 class CListCtrlEx;
 class CPackageComboBox;
 class CTimeThread;
-struct WorkerParam;
 
 class CTavrinDlg : public QDialog {
     Q_OBJECT
@@ -130,10 +130,10 @@ class CTavrinDlg : public QDialog {
     QString m_strWorkerSql;                      // SQL file given to the background loader
     std::thread::id m_dwTimeThreadId;            // the ticker thread's identifier
     std::unique_ptr<CTimeThread> m_hTimeThread;  // the ticker thread; null once stopped
-    // Parameter blocks of the background loaders, one per loader started in this run, so a
-    // second import never overwrites a block a running loader still reads. Created by the
-    // import, kept until the dialog ends.
-    std::list<std::shared_ptr<WorkerParam>> m_workerParam;
+    // The background loaders, one per import, each with a parameter block of its own, so
+    // a second import never overwrites a block a running loader still reads; each is stopped
+    // and joined before its connection closes.
+    CBackgroundLoads m_loads;
     CPackageComboBox* m_comboPackage = nullptr;  // 1006
     CListCtrlEx* m_list = nullptr;               // 10000, created at run time
     CAuditComboBox* m_comboAudit = nullptr;      // 1025
@@ -206,9 +206,6 @@ class CTavrinDlg : public QDialog {
     // ===== members added by other components ================================================
     // (other components add their declarations below, with small targeted edits)
   public:
-    // Import: the background loader threads, one per import, in import order
-    // (tavrin/background_load.h); each is stopped and joined before its connection closes.
-    std::list<std::shared_ptr<class CInsertWorker>> m_loaders;
     // Auditing aids (tavrin/auditor_extras.h): export, fingerprints, dropped packages, keys.
     // A child object of the dialog, made by CAuditorExtras::Attach; null until then.
     class CAuditorExtras* m_pAuditorExtras = nullptr;

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
@@ -13,6 +14,7 @@
 #include "tavrin/auditor_extras.h"
 #include "tavrin/background_load.h"
 #include "tavrin/date_range.h"
+#include "tavrin/dialog_events.h"
 #include "tavrin/frame_strings.h"
 #include "tavrin/import_progress.h"
 #include "tavrin/import_progress_dialog.h"
@@ -95,10 +97,39 @@ MyStruct* FindPackage(CTavrinDlg& dlg, const QString& strName) {
 void CloseOpenPackage(CTavrinDlg& dlg) {
     if (dlg.m_pParentDb && dlg.m_pChildDb) {
         dlg.m_pParentDb->Close();
-        if (!IsBackgroundLoadRunning(dlg, dlg.m_pChildDb)) dlg.m_pChildDb->Close();
+        if (!dlg.m_loads.IsRunning(dlg.m_pChildDb)) dlg.m_pChildDb->Close();
     }
     dlg.m_pParentDb = nullptr;
     dlg.m_pChildDb = nullptr;
+}
+
+// Runs on the user-interface thread after a loader ended: its connection is no longer needed
+// unless its package is the open one (or has been opened again meanwhile). The loader marks
+// itself finished just after its completion hook, so a moment later is asked again.
+void CloseIdleChild(CTavrinDlg* pDlg, const QString& strName) {
+    for (MyStruct& package : pDlg->m_packages) {
+        if (package.strName != strName) continue;
+        DbHandle* child = package.pChildDb.get();
+        if (!child || child == pDlg->m_pChildDb) return;
+        if (pDlg->m_loads.IsRunning(child)) {
+            QTimer::singleShot(10, pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
+        } else {
+            child->Close();
+        }
+        return;
+    }
+}
+
+// Step 27: the loader of the open package's row statements. Its end is posted to the dialog
+// (the ticker shows the package loaded) and then closes the connection if it is idle. The
+// dialog outlives every loader (they are joined before it is destroyed); the queued close is
+// dropped if the dialog goes first.
+void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, const std::string& strSqlFile) {
+    CTavrinDlg* pDlg = &dlg;
+    dlg.m_loads.Start(dlg.m_pChildDb, strName.toStdString(), strSqlFile, [pDlg, strName] {
+        PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+        PostDialogCall(pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
+    });
 }
 
 // The import of the package file at path, steps 4 to 29.
@@ -230,7 +261,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     dlg.m_states.push_back(stateData{strName, false});
     dlg.m_posTicker = dlg.m_states.begin();
 
-    StartBackgroundLoad(dlg, dlg.m_pChildDb, strName, import.Paths().RowStatementsPath());  // 27
+    StartBackgroundLoad(dlg, strName, import.Paths().RowStatementsPath());  // step 27
 
     if (dlg.m_comboPackage) dlg.m_comboPackage->addItem(strName);  // step 28
     SelectPackageEntry(dlg, strName);
@@ -291,7 +322,7 @@ bool CTavrinDlg::OpenPackage(const QString& strName) {
     g_bHasMatrixTable = package->bHasMatrixTable != 0;
     OpenDbHandle(*m_pParentDb, paths.ParentDbPath());
     // A loader still writing keeps its connection open; the package reuses it.
-    if (!IsBackgroundLoadRunning(*this, m_pChildDb)) OpenDbHandle(*m_pChildDb, paths.ChildDbPath());
+    if (!m_loads.IsRunning(m_pChildDb)) OpenDbHandle(*m_pChildDb, paths.ChildDbPath());
 
     m_strPackageName = strName;
     m_strStartDate = QString::fromStdString(fields.strStartDate);
