@@ -139,13 +139,18 @@ BrowserUpdate CBrowserModel::Close() {
     return Done(std::move(next));
 }
 
-BrowserUpdate CBrowserModel::SelectView(AuditView view) {
-    if (!m_screen.bOpen) return Refused();
+BrowserScreen CBrowserModel::EnteredView(AuditView view) const {
     BrowserScreen next = m_screen;
     next.eView = view;
     next.eLayout = LayoutOfView(view);
     if (view == AuditView::XappLog) next.nKind = 0;
     if (view == AuditView::VsmsLog) next.nKind = 1;
+    return next;
+}
+
+BrowserUpdate CBrowserModel::SelectView(AuditView view) {
+    if (!m_screen.bOpen) return Refused();
+    BrowserScreen next = EnteredView(view);
     m_strFilter.clear();
     m_bMatchesNothing = false;
     if (view != AuditView::Joined) m_strTable = ViewTable(view);
@@ -155,11 +160,7 @@ BrowserUpdate CBrowserModel::SelectView(AuditView view) {
 
 BrowserUpdate CBrowserModel::ChangeView(AuditView view, const FilterValues& values) {
     if (!m_screen.bOpen) return Refused();
-    BrowserScreen next = m_screen;
-    next.eView = view;
-    next.eLayout = LayoutOfView(view);
-    if (view == AuditView::XappLog) next.nKind = 0;
-    if (view == AuditView::VsmsLog) next.nKind = 1;
+    BrowserScreen next = EnteredView(view);
     const browser::FilterClause clause = BuildFilterClause(values, view == AuditView::Joined);
     m_strFilter = platform::Utf16ToAnsi(clause.strClause);
     m_bMatchesNothing = NameFilterMatchesNothing(values, clause);
@@ -186,7 +187,8 @@ BrowserUpdate CBrowserModel::FirstPage() {
     if (!m_screen.bOpen) return Refused();
     BrowserScreen next = m_screen;
     LoadFirstPage(next, next.eView, false);
-    return Done(std::move(next), next.page.nCurPage);
+    const int page = next.page.nCurPage;
+    return Done(std::move(next), page);
 }
 
 BrowserUpdate CBrowserModel::Move(const PageMove& move, bool bWriteField) {

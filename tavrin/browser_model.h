@@ -146,6 +146,8 @@ class CBrowserModel {
     BrowserUpdate Done(BrowserScreen next, std::optional<int> pageField = std::nullopt,
                        int nMessage = 0);
     BrowserUpdate Refused(int nMessage = 0) const;
+    // The screen with view, its layout and kind, before its rows are loaded.
+    BrowserScreen EnteredView(AuditView view) const;
     // Counts and loads the first page of view into next (StartPaging, then the page).
     void LoadFirstPage(BrowserScreen& next, AuditView view, bool bSearchText);
     // Loads the page at offset into next.rows.

@@ -65,7 +65,7 @@ class BrowserModel : public testing::Test {
         package.bHasTabTable = m_bTabTable;
         return m_model.Open(package);
     }
-    // Column 1 (the login time) of each row shown, or the row's session key.
+    // The session key of each row shown.
     std::vector<std::string> Keys(const BrowserUpdate& u) {
         std::vector<std::string> keys;
         for (const auto& row : u.screen.rows) keys.push_back(row.charRecord.strKey.toStdString());
