@@ -11,6 +11,7 @@ PACKAGES=(
     7zip
     libgtest-dev googletest libbenchmark-dev
     fonts-wqy-microhei
+    qt6-translations-l10n
     xvfb x11-apps imagemagick xauth time
     python3
     libclang-rt-dev  # the fuzzers' runtime, which clang only recommends

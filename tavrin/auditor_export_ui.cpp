@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QProgressDialog>
-#include <QTableWidgetItem>
 
 #include "platform/codepage.h"
 #include "tavrin/audit_combo_box.h"
@@ -63,10 +62,8 @@ void CAuditorExtras::OnExport() {
     request.eKind =
         bJoined ? auditor::ExportRowKind::kJoined : auditor::RowKindOfTable(dlg.m_strTable);
     request.strPackageFolder = CRowContext(dlg.m_list, dlg.m_strPackageName).strPackageFolder;
-    for (int col = 0; col < kExportedColumns && col < dlg.m_list->columnCount(); ++col) {
-        const QTableWidgetItem* header = dlg.m_list->horizontalHeaderItem(col);
-        request.headers.push_back(header ? header->text().toStdString() : std::string());
-    }
+    for (int col = 0; col < kExportedColumns && col < dlg.m_list->ColumnCount(); ++col)
+        request.headers.push_back(dlg.m_list->HeaderText(col).toStdString());
     request.strOutPath = QFileInfo(path).absoluteFilePath().toStdString();
 
     // Large views show a progress dialog at once; it is modal, so nothing in the window can

@@ -128,13 +128,13 @@ TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {
     auto lines = CsvLines(all);
     ASSERT_EQ(lines.size(), 41u);
     QStringList headers;
-    for (int col = 0; col < 8; ++col) headers << dlg.m_list->horizontalHeaderItem(col)->text();
+    for (int col = 0; col < 8; ++col) headers << dlg.m_list->HeaderText(col);
     EXPECT_EQ(QString::fromStdString(lines[0]), headers.join(','));
     EXPECT_EQ(lines[40].substr(0, 3), "39,");
 
     // A search narrows the view: the export follows it.
     dlg.OnFirstPage();
-    const QString name = dlg.m_list->item(0, 4)->text();
+    const QString name = dlg.m_list->CellText(0, 4);
     dlg.m_editLoginName->setText(name);
     dlg.OnSearch();
     const int nFiltered = dlg.m_nTotalRows;
@@ -159,7 +159,7 @@ TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {
     ASSERT_GT(dlg.m_nTotalRows, 0);
     EXPECT_EQ(lines.size(), static_cast<size_t>(dlg.m_nTotalRows) + 1);
     EXPECT_EQ(lines[0].substr(lines[0].rfind(',') + 1),
-              dlg.m_list->horizontalHeaderItem(7)->text().toStdString());
+              dlg.m_list->HeaderText(7).toStdString());
 }
 
 TEST_F(AuditorDialog, ALargeExportShowsProgressAndCancelWritesNothing) {
@@ -307,7 +307,7 @@ TEST_F(AuditorDialog, KeysPageSearchFocusAndStartThePlayer) {
     EXPECT_EQ(dlg.m_nCurPage, 3);
     EXPECT_EQ(dlg.m_editPage->text(), "3");
     EXPECT_FALSE(dlg.m_btnNext->isEnabled());
-    EXPECT_EQ(list->rowCount(), 10);
+    EXPECT_EQ(list->RowCount(), 10);
     Key(dlg.m_btnOpen, Qt::Key_Home);
     EXPECT_EQ(dlg.m_nCurPage, 1);
     EXPECT_EQ(dlg.m_editPage->text(), "1");
@@ -335,12 +335,12 @@ TEST_F(AuditorDialog, KeysPageSearchFocusAndStartThePlayer) {
     Key(list, Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(dlg.focusWidget(), dlg.m_editLoginName);
     dlg.OnFirstPage();
-    const QString name = list->item(0, 4)->text();
+    const QString name = list->CellText(0, 4);
     dlg.m_editLoginName->setText(name);
     Key(dlg.m_editLoginName, Qt::Key_F5);
     EXPECT_GT(dlg.m_nTotalRows, 0);
     EXPECT_LT(dlg.m_nTotalRows, 40);
-    for (int row = 0; row < list->rowCount(); ++row) EXPECT_EQ(list->item(row, 4)->text(), name);
+    for (int row = 0; row < list->RowCount(); ++row) EXPECT_EQ(list->CellText(row, 4), name);
 
     // Enter on a selected row starts the player of its first action column: before the
     // background load ends, that is the message that the package is still loading.

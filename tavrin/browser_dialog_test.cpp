@@ -95,11 +95,8 @@ class BrowserDialog : public ::testing::Test {
         emit m_pDlg->m_comboAudit->activated(index);
     }
 
-    int Rows() const { return m_pDlg->m_list->rowCount(); }
-    QString Cell(int row, int col) const {
-        QTableWidgetItem* item = m_pDlg->m_list->item(row, col);
-        return item ? item->text() : QString();
-    }
+    int Rows() const { return m_pDlg->m_list->RowCount(); }
+    QString Cell(int row, int col) const { return m_pDlg->m_list->CellText(row, col); }
     bool Enabled(QPushButton* b) const { return b->isEnabled(); }
 
     browser_test::TempFolder m_folder;
@@ -120,7 +117,7 @@ TEST_F(BrowserDialog, TotalsGivePagesLabelsAndButtons) {
         int rows;
     };
     int added = 0;
-    for (Case c : {Case{0, "/ 1 pages", false, 0}, Case{14, "/ 1 pages", false, 14},
+    for (Case c : {Case{0, "/ 1 page", false, 0}, Case{14, "/ 1 page", false, 14},
                    Case{15, "/ 2 pages", true, 15}, Case{16, "/ 2 pages", true, 15},
                    Case{30, "/ 3 pages", true, 15}}) {
         AddCharRows("unix_sms_log", c.total - added, added);
@@ -133,7 +130,7 @@ TEST_F(BrowserDialog, TotalsGivePagesLabelsAndButtons) {
         EXPECT_EQ(c.next, Enabled(m_pDlg->m_btnNext)) << c.total;
         EXPECT_EQ(c.next, Enabled(m_pDlg->m_btnGoto)) << c.total;
         EXPECT_EQ(c.rows, Rows()) << c.total;
-        EXPECT_EQ(c.rows, static_cast<int>(m_pDlg->m_list->m_stringData.size()));
+        EXPECT_EQ(c.rows, static_cast<int>(m_pDlg->m_list->Model().CharRecords().size()));
     }
 }
 
@@ -149,7 +146,7 @@ TEST_F(BrowserDialog, NextPrevAndFirstMoveThroughPages) {
     ASSERT_EQ(15, Rows());
     for (int i = 0; i < 15; ++i) EXPECT_EQ(QString::number(i), Cell(i, 0));  // numbered per page
     EXPECT_EQ("user15", Cell(0, 4));
-    EXPECT_EQ("key_29", m_pDlg->m_list->m_stringData[14].strKey);
+    EXPECT_EQ("key_29", m_pDlg->m_list->Model().CharRecords()[14].strKey);
     EXPECT_EQ("2", m_pDlg->m_editPage->text());
     EXPECT_TRUE(Enabled(m_pDlg->m_btnPrev));
 
@@ -199,16 +196,16 @@ TEST_F(BrowserDialog, GotoPageReadsTheEditField) {
 TEST_F(BrowserDialog, LayoutsHaveTheirColumnsAndAFixedHeader) {
     CListCtrlEx* list = m_pDlg->m_list;
     EXPECT_EQ(2, list->m_nLayout);
-    EXPECT_EQ(11, list->columnCount());
-    EXPECT_EQ(ResString(138), list->horizontalHeaderItem(7)->text());
+    EXPECT_EQ(11, list->ColumnCount());
+    EXPECT_EQ(ResString(138), list->HeaderText(7));
     EXPECT_EQ(138, list->columnWidth(6));
     list->SetGraphicLayout();
     EXPECT_EQ(1, list->m_nLayout);
-    EXPECT_EQ(10, list->columnCount());
-    EXPECT_EQ(ResString(136), list->horizontalHeaderItem(7)->text());
+    EXPECT_EQ(10, list->ColumnCount());
+    EXPECT_EQ(ResString(136), list->HeaderText(7));
     g_bHasMatrixTable = true;
     list->SetGraphicLayout();
-    EXPECT_EQ(11, list->columnCount());
+    EXPECT_EQ(11, list->ColumnCount());
     EXPECT_EQ(72, list->columnWidth(9));
     EXPECT_FALSE(list->horizontalHeader()->isEnabled());
     EXPECT_FALSE(list->horizontalHeader()->sectionsClickable());
@@ -226,7 +223,7 @@ TEST_F(BrowserDialog, CharRowsCountTextRecordLines) {
     EXPECT_EQ(ResString(152), Cell(0, 8));
     EXPECT_EQ(ResString(154), Cell(0, 10));
     EXPECT_EQ(QString::fromStdString((m_pkg / "var/utm/data/sessions/t0").string()),
-              m_pDlg->m_list->m_stringData[0].strPath);
+              m_pDlg->m_list->Model().CharRecords()[0].strPath);
 }
 
 TEST_F(BrowserDialog, SelectorSwitchesViewsAndKinds) {
@@ -248,22 +245,22 @@ TEST_F(BrowserDialog, SelectorSwitchesViewsAndKinds) {
     EXPECT_EQ(1, m_pDlg->m_list->m_nLayout);
     EXPECT_EQ(1, Rows());
     EXPECT_EQ(ResString(160), Cell(0, 10));
-    EXPECT_EQ(10, m_pDlg->m_list->m_drpData[0].nCode);
+    EXPECT_EQ(10, m_pDlg->m_list->Model().GraphicRecords()[0].nCode);
     EXPECT_EQ("-", Cell(0, 7));
 
     Choose(1);
     EXPECT_EQ(1, m_pDlg->m_list->m_nKind);
     EXPECT_EQ(2, Rows());
     EXPECT_EQ("1.000M", Cell(0, 7));
-    EXPECT_EQ(800, m_pDlg->m_list->m_drpData[0].nWidth);
+    EXPECT_EQ(800, m_pDlg->m_list->Model().GraphicRecords()[0].nWidth);
 
     Choose(4);
     EXPECT_EQ(1, m_pDlg->m_list->m_nKind);  // left by the last choice of 0 or 1
     ASSERT_EQ(2, Rows());
     EXPECT_EQ("2013-05-07 08:30:00", Cell(0, 1));
     EXPECT_EQ("guest", Cell(0, 6));
-    EXPECT_EQ(5, m_pDlg->m_list->m_drpData[1].nCode);
-    EXPECT_EQ("x1", m_pDlg->m_list->m_drpData[1].strName);
+    EXPECT_EQ(5, m_pDlg->m_list->Model().GraphicRecords()[1].nCode);
+    EXPECT_EQ("x1", m_pDlg->m_list->Model().GraphicRecords()[1].strName);
 
     Choose(2);
     EXPECT_EQ(2, m_pDlg->m_list->m_nLayout);
@@ -337,7 +334,7 @@ TEST_F(BrowserDialog, DisablePagingEmptiesTheList) {
     m_pDlg->QueryTable("unix_sms_log");
     m_pDlg->DisablePaging();
     EXPECT_EQ(0, Rows());
-    EXPECT_TRUE(m_pDlg->m_list->m_stringData.empty());
+    EXPECT_TRUE(m_pDlg->m_list->Model().CharRecords().empty());
     EXPECT_FALSE(Enabled(m_pDlg->m_btnNext));
     EXPECT_FALSE(Enabled(m_pDlg->m_btnGoto));
 }

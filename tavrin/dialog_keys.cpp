@@ -58,7 +58,7 @@ bool CAuditorExtras::HandleKey(QObject* watched, const QKeyEvent& key) {
             }
             CListCtrlEx* list = m_dlg.m_list;
             if (!list || (widget != list && !list->isAncestorOf(widget))) return false;
-            const int nRow = list->currentRow();
+            const int nRow = list->currentIndex().row();
             if (nRow >= 0 && list->selectionModel()->isRowSelected(nRow, QModelIndex()))
                 list->OnDblClick(nRow, kFirstActionColumn);
             return true;

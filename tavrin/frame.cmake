@@ -24,12 +24,14 @@ list(APPEND TAVRIN_UI_SOURCES
     ${FRAME_DIR}/tavrin_dlg_close.cpp
     ${FRAME_DIR}/list_ctrl_ex.h ${FRAME_DIR}/list_ctrl_ex.cpp
     ${FRAME_DIR}/list_ctrl_ex_dispatch.cpp
+    ${FRAME_DIR}/session_table_model.h ${FRAME_DIR}/session_table_model.cpp
     ${FRAME_DIR}/audit_combo_box.h ${FRAME_DIR}/audit_combo_box.cpp
     ${FRAME_DIR}/package_combo_box.h ${FRAME_DIR}/package_combo_box.cpp
     ${FRAME_DIR}/control_loader.cpp
     ${FRAME_DIR}/dialog_events.cpp
     ${FRAME_DIR}/res_string.cpp
     ${FRAME_DIR}/user_prompts.cpp
+    ${FRAME_DIR}/qt_translations.h ${FRAME_DIR}/qt_translations.cpp
     ${FRAME_DIR}/time_thread.cpp)
 if(EXISTS ${FRAME_DIR}/tavrin_app.cpp)
     list(APPEND TAVRIN_UI_SOURCES ${FRAME_DIR}/tavrin_app.h ${FRAME_DIR}/tavrin_app.cpp)
@@ -42,6 +44,8 @@ tavrin_add_gtest(tavrin_frame_tests
     SOURCES ${FRAME_DIR}/date_range_test.cpp
     LIBS tavrin_frame)
 file(GLOB FRAME_UI_TESTS CONFIGURE_DEPENDS ${FRAME_DIR}/frame_ui_test*.cpp)
+list(APPEND FRAME_UI_TESTS ${FRAME_DIR}/session_table_model_test.cpp
+     ${FRAME_DIR}/tavrin_dlg_window_test.cpp)
 if(FRAME_UI_TESTS)
     tavrin_add_gtest(tavrin_frame_ui_tests
         SOURCES ${FRAME_UI_TESTS}

@@ -42,6 +42,7 @@ add_dependencies(import_tests tavrin-import)
 # The import through the real dialog, offscreen.
 tavrin_add_gtest(import_ui_tests
     SOURCES ${IMPORT_DIR}/import_dialog_test.cpp ${IMPORT_DIR}/stop_dialog_test.cpp
+            ${IMPORT_DIR}/tavrin_dlg_stale_test.cpp
     LIBS tavrin_ui tavrin_qt_test_main SQLite::SQLite3)
 add_dependencies(import_ui_tests lang_modules tavrin-import)
 

@@ -57,7 +57,7 @@ TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
     EXPECT_EQ(dlg.m_nTotalRows, package.parent["unix_sms_log"]);
     EXPECT_EQ(dlg.m_nPageCount, package.parent["unix_sms_log"] / 15 + 1);
     EXPECT_EQ(dlg.m_nCurPage, 1);
-    EXPECT_EQ(dlg.m_list->rowCount(), 15);
+    EXPECT_EQ(dlg.m_list->RowCount(), 15);
     EXPECT_TRUE(dlg.m_staticTotal->text().contains(QString::number(dlg.m_nTotalRows)));
     EXPECT_FALSE(dlg.m_btnPrev->isEnabled());
     EXPECT_TRUE(dlg.m_btnNext->isEnabled());
@@ -101,7 +101,7 @@ TEST_F(ImportDialogTest, OpensAnImportedPackageAgainWithoutUnpacking) {
     EXPECT_EQ(import_test::ReadFile(WorkFolder(package) + "/marker"), "kept");
     EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
     EXPECT_EQ(m_pDlg->m_comboPackage->count(), 1);
-    EXPECT_EQ(m_pDlg->m_list->rowCount(), 15);
+    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
     EXPECT_NE(m_pDlg->m_pParentDb, nullptr);
 }
 
@@ -126,7 +126,7 @@ TEST_F(ImportDialogTest, SwitchesBetweenTwoPackagesWithTheirOwnPagesNamesAndDate
     EXPECT_EQ(dlg.m_strPackageName, QString::fromStdString(a.strName));
     EXPECT_EQ(dlg.m_strStartDate, "2016-09-01");
     EXPECT_EQ(dlg.m_nTotalRows, 40);
-    EXPECT_EQ(dlg.m_list->rowCount(), 15);
+    EXPECT_EQ(dlg.m_list->RowCount(), 15);
     EXPECT_TRUE(g_bHasTabTable);
     EXPECT_EQ(dlg.m_pParentDb, dlg.m_packages.front().pParentDb.get());
 
@@ -134,7 +134,7 @@ TEST_F(ImportDialogTest, SwitchesBetweenTwoPackagesWithTheirOwnPagesNamesAndDate
     EXPECT_EQ(dlg.m_strPackageName, QString::fromStdString(b.strName));
     EXPECT_EQ(dlg.m_strEndDate, "2016-10-05");
     EXPECT_EQ(dlg.m_nTotalRows, 14);
-    EXPECT_EQ(dlg.m_list->rowCount(), 14);
+    EXPECT_EQ(dlg.m_list->RowCount(), 14);
     EXPECT_EQ(dlg.m_pChildDb, dlg.m_packages.back().pChildDb.get());
 
     // Both loads end, each marked on its own, and every connection stays usable.
@@ -143,7 +143,7 @@ TEST_F(ImportDialogTest, SwitchesBetweenTwoPackagesWithTheirOwnPagesNamesAndDate
     EXPECT_EQ(import_test::TableCounts(WorkFolder(a) + "/" + a.strName + "child.db"), a.child);
     EXPECT_EQ(import_test::TableCounts(WorkFolder(b) + "/" + b.strName + "child.db"), b.child);
     dlg.m_comboPackage->OnSelChange(0);
-    EXPECT_EQ(dlg.m_list->rowCount(), 15);
+    EXPECT_EQ(dlg.m_list->RowCount(), 15);
 }
 
 TEST_F(ImportDialogTest, APackageWithoutApplicationRecordsAddsNoFifthAuditType) {
@@ -185,11 +185,11 @@ TEST_F(ImportDialogTest, ACorruptFileIsReportedAndLeavesNoWorkFolderAndNoPackage
     EXPECT_FALSE(fs::exists(m_strProgram + "/broken_log_2016-09-01_2016-09-10"));
     EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
     EXPECT_EQ(m_pDlg->m_pChildDb, nullptr);
-    EXPECT_EQ(m_pDlg->m_list->rowCount(), 0);
+    EXPECT_EQ(m_pDlg->m_list->RowCount(), 0);
     EXPECT_TRUE(m_pDlg->m_btnSearch->isEnabled());  // a package was imported in this run
     // The earlier package opens again from the selector.
     m_pDlg->m_comboPackage->OnSelChange(0);
-    EXPECT_EQ(m_pDlg->m_list->rowCount(), 15);
+    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
 }
 
 TEST_F(ImportDialogTest, AnArchiverTooOldIsRefusedWithItsVersionAndNothingIsUnpacked) {
@@ -289,7 +289,7 @@ TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(m_prompts.m_filters.isEmpty());  // no open-file dialog
     EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
-    EXPECT_EQ(m_pDlg->m_list->rowCount(), 15);
+    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
     EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
 
@@ -400,7 +400,7 @@ TEST_F(ImportDialogTest, ImportsBehindAProgressWindowWhileTheWindowKeepsTicking)
     // And the import ended as ever.
     EXPECT_EQ(dlg.m_packages.size(), 1u);
     EXPECT_EQ(dlg.m_nTotalRows, package.parent["unix_sms_log"]);
-    EXPECT_EQ(dlg.m_list->rowCount(), 15);
+    EXPECT_EQ(dlg.m_list->RowCount(), 15);
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
     EXPECT_EQ(import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "child.db"),
               package.child);
@@ -441,7 +441,7 @@ TEST_F(ImportDialogTest, CancelStopsTheArchiverAndEndsAsAFailedUnpackingDoes) {
               std::string::npos);
     // The first package is untouched and opens again; a new import works.
     dlg.m_comboPackage->OnSelChange(0);
-    EXPECT_EQ(dlg.m_list->rowCount(), 15);
+    EXPECT_EQ(dlg.m_list->RowCount(), 15);
     dlg.m_str7zCommand.clear();
     Open(second.strTar);
     EXPECT_EQ(dlg.m_packages.size(), 2u);

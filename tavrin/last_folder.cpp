@@ -9,7 +9,8 @@ namespace auditor {
 
 namespace {
 const char kKey[] = "open/lastPackageFolder";
-}
+const char kSizeKey[] = "window/size";
+}  // namespace
 
 QString DefaultSettingsFile() {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
@@ -30,6 +31,20 @@ bool CLastFolder::Remember(const QString& packagePath) {
     if (packagePath.isEmpty() || !file.isFile()) return false;
     QSettings settings(m_strSettingsFile, QSettings::IniFormat);
     settings.setValue(QLatin1String(kKey), file.absolutePath());
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+QSize CLastFolder::WindowSize() const {
+    QSettings settings(m_strSettingsFile, QSettings::IniFormat);
+    const QSize size = settings.value(QLatin1String(kSizeKey)).toSize();
+    return size.width() > 0 && size.height() > 0 ? size : QSize();
+}
+
+bool CLastFolder::RememberWindowSize(const QSize& size) {
+    if (size.width() <= 0 || size.height() <= 0) return false;
+    QSettings settings(m_strSettingsFile, QSettings::IniFormat);
+    settings.setValue(QLatin1String(kSizeKey), size);
     settings.sync();
     return settings.status() == QSettings::NoError;
 }

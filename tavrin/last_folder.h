@@ -4,6 +4,7 @@
 // user-interface thread.
 #pragma once
 
+#include <QSize>
 #include <QString>
 
 namespace auditor {
@@ -24,6 +25,11 @@ class CLastFolder {
     // Remembers the folder of packagePath (made absolute). Paths that name no existing file
     // are ignored. Returns false when the setting could not be written.
     bool Remember(const QString& packagePath);
+
+    // The main window's size at the end of the last run, invalid when none is remembered.
+    QSize WindowSize() const;
+    // Remembers the main window's size. Returns false when the setting could not be written.
+    bool RememberWindowSize(const QSize& size);
 
   private:
     QString m_strSettingsFile;

@@ -1,6 +1,10 @@
 #include "tavrin/list_ctrl_ex.h"
 
+#include <algorithm>
+
 #include <QHeaderView>
+#include <QResizeEvent>
+#include <QScrollBar>
 
 #include "platform/paths.h"
 #include "tavrin/package_flags.h"
@@ -17,6 +21,11 @@ const int kCharColumns[][2] = {{129, 40},  {130, 150}, {131, 150}, {132, 150},
                                {133, 150}, {134, 150}, {135, 138}, {138, 72},
                                {137, 72},  {137, 60},  {137, 60}};
 
+// Text columns never get narrower than this when the list fits its width.
+constexpr int kMinTextColumn = 60;
+constexpr int kFirstTextColumn = 1;
+constexpr int kLastTextColumn = 6;
+
 }  // namespace
 
 CRowContext::CRowContext(CListCtrlEx* list, const QString& packageName)
@@ -26,28 +35,33 @@ CRowContext::CRowContext(CListCtrlEx* list, const QString& packageName)
 }
 
 CListCtrlEx::CListCtrlEx(QWidget* parent)
-    : QTableWidget(parent), m_strProgramFolder(platform::ProgramFolder()) {
+    : QTableView(parent), m_strProgramFolder(platform::ProgramFolder()) {
+    setModel(&m_model);
     setSortingEnabled(false);
-    connect(this, &QTableWidget::cellDoubleClicked, this, &CListCtrlEx::OnDblClick);
+    setWordWrap(false);
+    // A compact row, so that a page of 15 rows fits the list without a vertical scroll bar.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setMinimumSectionSize(8);
+    connect(this, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { OnDblClick(index.row(), index.column()); });
 }
 
-CListCtrlEx::~CListCtrlEx() {
-    m_drpData.clear();
-    m_stringData.clear();
+CListCtrlEx::~CListCtrlEx() = default;
+
+void CListCtrlEx::SetPackageSource(std::function<SListPackage()> source) {
+    m_packageSource = std::move(source);
 }
 
 void CListCtrlEx::SetLayoutColumns(int nLayout, const int (*columns)[2], int nColumns) {
-    ClearRows();
-    setColumnCount(0);
     m_nLastRow = -1;
     m_nLayout = nLayout;
-    setColumnCount(nColumns);
-    for (int i = 0; i < nColumns; ++i) {
-        auto* header = new QTableWidgetItem(ResString(columns[i][0]));
-        header->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        setHorizontalHeaderItem(i, header);
-        setColumnWidth(i, columns[i][1]);
-    }
+    m_pColumns = columns;
+    QStringList headers;
+    for (int i = 0; i < nColumns; ++i) headers << ResString(columns[i][0]);
+    m_model.SetLayout(nLayout, headers);
+    verticalScrollBar()->setValue(0);
+    FitColumns();
     // A disabled header takes no clicks and no drags: the list is never sorted or reordered.
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setSectionsMovable(false);
@@ -62,25 +76,46 @@ void CListCtrlEx::SetCharLayout() {
     SetLayoutColumns(2, kCharColumns, 11);
 }
 
+int CListCtrlEx::LayoutWidth(int nColumn) const {
+    if (!m_pColumns || nColumn < 0 || nColumn >= m_model.columnCount()) return 0;
+    return m_pColumns[nColumn][1];
+}
+
+void CListCtrlEx::FitColumns() {
+    const int nColumns = m_model.columnCount();
+    if (!m_pColumns || nColumns == 0) return;
+    int nTotal = 0;
+    for (int i = 0; i < nColumns; ++i) nTotal += m_pColumns[i][1];
+    const int nTextColumns = std::min(kLastTextColumn, nColumns - 1) - kFirstTextColumn + 1;
+    // Only what is missing is taken, evenly (rounded up), from the text columns; a list wide
+    // enough keeps the layout's widths.
+    const int nMissing = std::max(0, nTotal - viewport()->width());
+    const int nCut = nTextColumns > 0 ? (nMissing + nTextColumns - 1) / nTextColumns : 0;
+    for (int i = 0; i < nColumns; ++i) {
+        int nWidth = m_pColumns[i][1];
+        if (i >= kFirstTextColumn && i <= kLastTextColumn && nCut > 0)
+            nWidth = std::max(kMinTextColumn, nWidth - nCut);
+        setColumnWidth(i, nWidth);
+    }
+}
+
+void CListCtrlEx::resizeEvent(QResizeEvent* e) {
+    QTableView::resizeEvent(e);
+    FitColumns();
+}
+
+bool CListCtrlEx::viewportEvent(QEvent* e) {
+    const bool bResult = QTableView::viewportEvent(e);
+    if (e->type() == QEvent::Resize) FitColumns();
+    return bResult;
+}
+
 void CListCtrlEx::ClearRows() {
     m_nLastRow = -1;
-    setRowCount(0);
-    m_drpData.clear();
-    m_stringData.clear();
-}
-
-int CListCtrlEx::AddRow() {
-    ++m_nLastRow;
-    insertRow(m_nLastRow);
-    SetCell(m_nLastRow, 0, QString::number(m_nLastRow));
-    return m_nLastRow;
-}
-
-void CListCtrlEx::SetCell(int nRow, int nColumn, const QString& text) {
-    if (nColumn >= columnCount()) return;
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    setItem(nRow, nColumn, item);
+    m_model.Clear();
+    // A new page starts at its first row, wherever the last one was scrolled to.
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
 }
 
 int CListCtrlEx::FillCharRow(void* context, int argc, char** argv, char** /*names*/) {
@@ -88,22 +123,24 @@ int CListCtrlEx::FillCharRow(void* context, int argc, char** argv, char** /*name
     if (!ctx || !ctx->pList) return 0;
     CListCtrlEx* list = ctx->pList;
     browser::CharRow row = browser::BuildCharRow({ctx->strPackageFolder}, argc, argv);
-    int nRow = list->AddRow();
-    for (int col = 1; col <= 7; ++col) list->SetCell(nRow, col, row.cells[col]);
-    list->SetCell(nRow, 8, ResString(152));
-    list->SetCell(nRow, 9, ResString(153));
-    list->SetCell(nRow, 10, ResString(154));
-    list->m_stringData.push_back(std::move(row.record));
+    CSessionTableModel::Cells cells;
+    for (int col = 1; col <= 7; ++col) cells[col] = row.cells[col];
+    cells[8] = ResString(152);
+    cells[9] = ResString(153);
+    cells[10] = ResString(154);
+    ++list->m_nLastRow;
+    list->m_model.AppendCharRow(cells, row.nLines, std::move(row.record));
     return 0;
 }
 
 void CListCtrlEx::AddGraphicRow(browser::GraphicRow&& row) {
-    int nRow = AddRow();
-    for (int col = 1; col <= 7; ++col) SetCell(nRow, col, row.cells[col]);
-    SetCell(nRow, 8, ResString(154));
-    SetCell(nRow, 9, ResString(152));
-    if (g_bHasMatrixTable) SetCell(nRow, 10, ResString(160));
-    m_drpData.push_back(std::move(row.record));
+    CSessionTableModel::Cells cells;
+    for (int col = 1; col <= 7; ++col) cells[col] = row.cells[col];
+    cells[8] = ResString(154);
+    cells[9] = ResString(152);
+    if (g_bHasMatrixTable) cells[10] = ResString(160);
+    ++m_nLastRow;
+    m_model.AppendGraphicRow(cells, std::move(row.record));
 }
 
 int CListCtrlEx::FillGraphicRow(void* context, int argc, char** argv, char** /*names*/) {

@@ -1,29 +1,39 @@
 // CListCtrlEx: the result list of the main dialog (identifier 10000), a report view created
-// at run time by the dialog (it is not part of dialog template 102). It derives from
-// QTableWidget: one table row per result row, columns set by the two layouts. The list never
-// sorts, so row i always belongs to record i of m_drpData (graphical layout, m_nLayout 1) or
-// m_stringData (character layout, m_nLayout 2); see tavrin/session_records.h for the fields.
-// User-interface thread only.
+// at run time by the dialog (it is not part of dialog template 102). It is a view of a
+// CSessionTableModel (tavrin/session_table_model.h), which it owns: one model row per result
+// row, columns set by the two layouts. The list never sorts, so row i always belongs to
+// record i of the model. User-interface thread only.
+//
+// The list knows nothing of the dialog: what a double-click needs about the open package
+// comes from the source set with SetPackageSource.
 #pragma once
 
+#include <functional>
 #include <string>
-#include <vector>
 
 #include <QString>
-#include <QTableWidget>
+#include <QTableView>
 
 #include "tavrin/session_records.h"
+#include "tavrin/session_table_model.h"
 
-class CTavrinDlg;
+struct DbHandle;
 namespace browser {
 struct GraphicRow;
 }
 
-class CListCtrlEx : public QTableWidget {
+// What the double-click dispatch needs to know about the open package.
+struct SListPackage {
+    std::string strName;           // the package name as the file system takes it
+    DbHandle* pChildDb = nullptr;  // its child.db, null when no package is open
+    bool bReady = false;           // its background load has finished
+};
+
+class CListCtrlEx : public QTableView {
     Q_OBJECT
   public:
     explicit CListCtrlEx(QWidget* parent = nullptr);
-    ~CListCtrlEx() override;  // drops both record arrays, then the table
+    ~CListCtrlEx() override;
 
     // Column layouts: each empties the list first, then sets the columns (header texts from
     // strings 129 to 138 and 137 for the action columns) and leaves the header disabled, so it
@@ -42,25 +52,42 @@ class CListCtrlEx : public QTableWidget {
     static int FillGraphicRow(void* context, int argc, char** argv, char** names);
     static int FillJoinedRow(void* context, int argc, char** argv, char** names);
 
-    // Double-click on a cell (connected to cellDoubleClicked): starts the player for the
+    // Double-click on a cell (connected to doubleClicked): starts the player for the
     // clicked row and column. Defined in list_ctrl_ex_dispatch.cpp.
     void OnDblClick(int nRow, int nColumn);
+    // Where OnDblClick learns the open package; without a source nothing is dispatched.
+    void SetPackageSource(std::function<SListPackage()> source);
 
-    CTavrinDlg* m_pDlg = nullptr;  // the owning dialog, set by its initialisation
+    CSessionTableModel& Model() { return m_model; }
+    const CSessionTableModel& Model() const { return m_model; }
+    int RowCount() const { return m_model.rowCount(); }
+    int ColumnCount() const { return m_model.columnCount(); }
+    QString CellText(int nRow, int nColumn) const { return m_model.CellText(nRow, nColumn); }
+    QString HeaderText(int nColumn) const { return m_model.HeaderText(nColumn); }
+    // The width a column of the current layout is given before the list fits it to its width.
+    int LayoutWidth(int nColumn) const;
+
     int m_nKind = 0;      // graphical session kind: 0 xapp, 1 vsms (set by the audit selector)
     int m_nLayout = 2;    // 1 graphical, 2 character
     int m_nLastRow = -1;  // index of the row added last; -1 when empty
-    std::vector<drpData> m_drpData;        // one per row of the graphical layout, row order
-    std::vector<StringData> m_stringData;  // one per row of the character layout, row order
     // Folder whose subfolders are the package folders: the program folder, read at
     // construction (tests may point it elsewhere).
     std::string m_strProgramFolder;
 
+  protected:
+    void resizeEvent(QResizeEvent* e) override;
+    bool viewportEvent(QEvent* e) override;  // refits the columns when a scroll bar comes or goes
+
   private:
     void AddGraphicRow(browser::GraphicRow&& row);
-    int AddRow();  // appends a row numbered m_nLastRow + 1; returns its index
-    void SetCell(int nRow, int nColumn, const QString& text);
     void SetLayoutColumns(int nLayout, const int (*columns)[2], int nColumns);
+    // Narrows the text columns (1 to 6) when the layout is wider than the viewport, so that a
+    // page needs no horizontal scroll bar while every column keeps a readable width.
+    void FitColumns();
+
+    CSessionTableModel m_model;
+    const int (*m_pColumns)[2] = nullptr;  // {string id, width} of the current layout
+    std::function<SListPackage()> m_packageSource;
 };
 
 // The context of one page query's row filler: the list and a copy of the package name. The

@@ -1,14 +1,11 @@
 // The result list's double-click: turns the clicked row's record into the plain dispatch
 // record, lets player_launch decide, and shows the message or starts the player.
-#include <QTableWidgetItem>
-
 #include <string>
 
 #include "platform/codepage.h"
 #include "tavrin/list_ctrl_ex.h"
 #include "tavrin/player_launch.h"
 #include "tavrin/res_string.h"
-#include "tavrin/tavrin_dlg.h"
 #include "tavrin/user_prompts.h"
 
 namespace {
@@ -20,36 +17,32 @@ std::string AnsiBytes(const std::string& bytes, const QString& text) {
     return bytes.empty() ? platform::Utf16ToAnsi(text.toStdU16String()) : bytes;
 }
 
-bool PackageReady(const CTavrinDlg& dlg) {
-    for (const stateData& state : dlg.m_states) {
-        if (state.strName == dlg.m_strPackageName) return state.bDone;
-    }
-    return false;
-}
-
 }  // namespace
 
 void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
-    if (nRow < 0 || !m_pDlg) return;
+    if (nRow < 0 || !m_packageSource) return;
     const size_t row = static_cast<size_t>(nRow);
+    const SListPackage package = m_packageSource();
 
     SDispatchContext context;
     context.strProgramFolder = m_strProgramFolder;
-    context.strPackageName = m_pDlg->m_strPackageName.toStdString();
+    context.strPackageName = package.strName;
     context.nLayout = m_nLayout;
     context.nKind = m_nKind;
-    context.pChildDb = m_pDlg->m_pChildDb;
+    context.pChildDb = package.pChildDb;
 
     SDispatchDecision decision;
     if (m_nLayout == 1) {
-        if (row >= m_drpData.size()) return;
-        const drpData& data = m_drpData[row];
+        const std::vector<drpData>& records = m_model.GraphicRecords();
+        if (row >= records.size()) return;
+        const drpData& data = records[row];
         SGraphicRowRecord record{data.strPathBytes, data.nWidth, data.nHeight,
                                  AnsiBytes(data.strNameBytes, data.strName), data.nCode};
         decision = DecideGraphicDoubleClick(context, nColumn, &record);
     } else {
-        context.bPackageReady = PackageReady(*m_pDlg);
-        const StringData* data = row < m_stringData.size() ? &m_stringData[row] : nullptr;
+        context.bPackageReady = package.bReady;
+        const std::vector<StringData>& records = m_model.CharRecords();
+        const StringData* data = row < records.size() ? &records[row] : nullptr;
         SCharRowRecord record;
         if (data) {
             record.strPath = data->strPathBytes;
@@ -58,9 +51,9 @@ void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
             record.nWidth = data->nWidth;
             record.nHeight = data->nHeight;
         }
-        const QTableWidgetItem* lines = item(nRow, 7);
+        // The line count the row was filled with, as the number it is.
         decision = DecideCharDoubleClick(context, nColumn, data ? &record : nullptr,
-                                         lines ? lines->text().toStdString() : std::string());
+                                         std::to_string(m_model.LineCount(nRow)));
     }
 
     if (decision.eKind == SDispatchDecision::kMessage) {

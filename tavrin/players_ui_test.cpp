@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QTableWidgetItem>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -83,10 +82,9 @@ class PlayersDialogTest : public CMainDialogTest {
         return &m_children.back();
     }
     void AddCharRow(const StringData& data, const QString& lines) {
-        const int row = m_pDlg->m_list->rowCount();
-        m_pDlg->m_list->insertRow(row);
-        m_pDlg->m_list->setItem(row, 7, new QTableWidgetItem(lines));
-        m_pDlg->m_list->m_stringData.push_back(data);
+        CSessionTableModel::Cells cells;
+        cells[7] = lines;
+        m_pDlg->m_list->Model().AppendCharRow(cells, lines.toInt(), data);
     }
 
     std::list<platform::ProcessHandle> m_children;  // stable addresses for the tests
@@ -98,7 +96,6 @@ TEST_F(PlayersDialogTest, DoubleClicksOnGraphicRowsStartTheirPlayersWithTheirArg
     list.SetGraphicLayout();
     list.m_nKind = 1;
     m_pDlg->m_strPackageName = "P";
-    list.insertRow(0);
     drpData data;
     data.strPath = QString::fromStdString(m_strProgram + "/P/var/utm/data/sessions/r1");
     data.strPathBytes = m_strProgram + "/P/var/utm/data/sessions/r1";
@@ -106,7 +103,7 @@ TEST_F(PlayersDialogTest, DoubleClicksOnGraphicRowsStartTheirPlayersWithTheirArg
     data.nHeight = 768;
     data.strName = "r1";
     data.nCode = 17;
-    list.m_drpData.push_back(data);
+    list.Model().AppendGraphicRow({}, data);
 
     // The players read the recording file; it must be there.
     import_test::WriteFile(m_strProgram + "/P/var/utm/data/sessions/r1.rec", "recording");

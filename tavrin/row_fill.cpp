@@ -1,5 +1,6 @@
 #include "tavrin/row_fill.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
@@ -80,6 +81,7 @@ CharRow BuildCharRow(const RowPlace& place, int argc, char** argv) {
     const std::string recordBytes = MapApplianceBytes(RowField(argc, argv, 9));
     std::optional<std::uint64_t> lines =
         platform::CountLinesBeneath(place.strPackageFolder, recordBytes);
+    row.nLines = lines ? static_cast<int>(std::min<std::uint64_t>(*lines, INT_MAX)) : 0;
     row.cells[7] = QString::number(lines ? static_cast<qulonglong>(*lines) : 0);
 
     row.record.strPath = folder + Wide(recordBytes);

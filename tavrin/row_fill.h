@@ -24,7 +24,6 @@ namespace browser {
 // Field pos of a row, or empty when the row has no such position or it is NULL.
 std::string_view RowField(int argc, char** argv, int pos);
 
-
 // Appliance path of the character layout mapped into the package, on the field's ANSI bytes
 // (which name the file on disk): ':' becomes '_', the last four characters (the extension)
 // are dropped. The result begins with '/' when the field does and is appended to the package
@@ -49,6 +48,7 @@ using RowCells = std::array<QString, 8>;
 struct CharRow {
     RowCells cells;
     StringData record;
+    int nLines = 0;  // the number cell 7 shows, for those who need it as a number
 };
 
 struct GraphicRow {

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "platform/single_instance.h"
+#include "tavrin/qt_translations.h"
 #include "tavrin/res_string.h"
 #include "tavrin/tavrin_dlg.h"
 #include "tavrin/user_prompts.h"
@@ -72,6 +73,7 @@ bool CTavrinApp::InitInstance(const QString& packagePath) {
         return false;
     }
     SetCurrentLangModule(&m_hLangModule);
+    m_pQtTranslator = InstallQtTranslations(m_bChinese);
     QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
 
     {
@@ -92,6 +94,8 @@ int CTavrinApp::ExitInstance() {
         m_bExited = true;
         if (CurrentLangModule() == &m_hLangModule) SetCurrentLangModule(nullptr);
         m_hLangModule.Release();
+        RemoveQtTranslations(m_pQtTranslator);
+        m_pQtTranslator = nullptr;
     }
     return 0;
 }

@@ -29,6 +29,8 @@ QString LanguageModuleName(bool bChinese);
 // module is there to supply it.
 QString String141();
 
+class QTranslator;
+
 class CTavrinApp {
   public:
     enum class Outcome {
@@ -67,4 +69,5 @@ class CTavrinApp {
     std::unique_ptr<platform::CInstanceLock> m_pInstanceLock;  // held for the life of the run
     Outcome m_outcome = Outcome::kNotRun;
     bool m_bExited = false;
+    QTranslator* m_pQtTranslator = nullptr;  // Qt's own texts in Chinese, while the run lasts
 };

@@ -1,5 +1,6 @@
 #include "tavrin/tavrin_dlg.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <QApplication>
@@ -12,6 +13,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
 
 #include "common/lang_module.h"
 #include "platform/paths.h"
@@ -49,7 +52,8 @@ void SetTextIfChanged(QLineEdit* edit, const QString& text) {
 
 CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.end()) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     m_str7zCommand = QString::fromStdString(Make7zCommand(platform::ProgramFolder()));
     if (CLangModule* module = CurrentLangModule()) {
         m_hIcon = module->Icon(128);
@@ -59,7 +63,11 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
     if (m_pTemplate) {
         m_pTemplate->move(0, 0);
         setWindowTitle(m_pTemplate->windowTitle());
-        setFixedSize(m_pTemplate->size());
+        // The template's size is the default and the smallest: every control keeps its place.
+        m_templateSize = m_pTemplate->size();
+        setMinimumSize(m_templateSize);
+        resize(m_templateSize);
+        RecordTemplateLayout();
     } else {
         std::fprintf(stderr, "dialog template 102 missing from the language module\n");
     }
@@ -127,6 +135,7 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
     // Export, fingerprints, dropped packages and keys; after the dialog's own key filter, so
     // that theirs sees keys first.
     CAuditorExtras::Attach(*this);
+    RestoreWindowSize();
 }
 
 CTavrinDlg::~CTavrinDlg() {
@@ -138,18 +147,27 @@ bool CTavrinDlg::OnInitDialog() {
     // The window icon serves as the big, the small and the drag icon.
     setWindowIcon(m_hIcon);
 
-    // The result list fills the middle of the window, between the filters and the paging row.
-    const QRect listRect = rect().adjusted(30, 230, -30, -70);
     m_list = new CListCtrlEx(this);
     m_list->setObjectName(QStringLiteral("10000"));
-    m_list->setGeometry(listRect);
+    m_list->setGeometry(ListRect());
     m_list->setShowGrid(true);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->verticalHeader()->hide();
     m_list->show();
     m_list->SetCharLayout();
-    m_list->m_pDlg = this;
+    m_list->SetPackageSource([this] {
+        SListPackage package;
+        package.strName = m_strPackageName.toStdString();
+        package.pChildDb = m_pChildDb;
+        for (const stateData& state : m_states) {
+            if (state.strName == m_strPackageName) {
+                package.bReady = state.bDone;
+                break;
+            }
+        }
+        return package;
+    });
 
     if (m_comboAudit) {
         m_comboAudit->insertItem(0, ResString(155));
@@ -161,11 +179,10 @@ bool CTavrinDlg::OnInitDialog() {
 
     UpdateData(false);
 
-    if (m_comboAudit) {
-        m_comboAudit->m_pList = m_list;
-        m_comboAudit->m_pDlg = this;
-    }
-    if (m_comboPackage) m_comboPackage->m_pDlg = this;
+    if (m_comboAudit)
+        connect(m_comboAudit, &CAuditComboBox::viewChosen, this, &CTavrinDlg::OnAuditTypeChange);
+    if (m_comboPackage)
+        connect(m_comboPackage, &CPackageComboBox::packageChosen, this, &CTavrinDlg::OpenPackage);
 
     m_hTimeThread = std::make_unique<CTimeThread>(this);
     m_dwTimeThreadId = m_hTimeThread->Id();
@@ -261,7 +278,61 @@ void CTavrinDlg::StopTimeThread() {
     }
 }
 
+QRect CTavrinDlg::ListRect() const {
+    // The result list fills the middle of the window, between the filters and the paging row.
+    return rect().adjusted(30, 230, -30, -70);
+}
+
+void CTavrinDlg::RecordTemplateLayout() {
+    const int nBottomRows = m_templateSize.height() - 70;  // the paging row and the status line
+    for (QWidget* child : m_pTemplate->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->geometry().top() >= nBottomRows)
+            m_bottomControls.push_back({child, child->geometry()});
+    }
+}
+
+void CTavrinDlg::resizeEvent(QResizeEvent* e) {
+    QDialog::resizeEvent(e);
+    LayOutControls();
+}
+
+void CTavrinDlg::LayOutControls() {
+    if (!m_pTemplate) return;
+    // The paging row and the status line stay below the list; the status line and the list
+    // take the width the window has.
+    m_pTemplate->resize(size().expandedTo(m_templateSize));
+    const int dx = std::max(0, width() - m_templateSize.width());
+    const int dy = std::max(0, height() - m_templateSize.height());
+    for (const SPlacedControl& placed : m_bottomControls) {
+        if (!placed.pWidget) continue;
+        QRect rect = placed.rect.translated(0, dy);
+        if (placed.pWidget == m_editStatus) rect.setWidth(rect.width() + dx);
+        placed.pWidget->setGeometry(rect);
+    }
+    if (m_list) m_list->setGeometry(ListRect());
+}
+
+void CTavrinDlg::RestoreWindowSize() {
+    QSize size = CAuditorExtras::Attach(*this).LastFolder().WindowSize();
+    if (!size.isValid()) return;
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size.expandedTo(minimumSize()));
+    LayOutControls();  // a hidden window gets its resize event only when shown
+    m_restoredSize = this->size();
+}
+
+void CTavrinDlg::RememberWindowSize() {
+    const QSize size = isMaximized() || isFullScreen() ? normalGeometry().size() : this->size();
+    // Only a size the user chose is written; an untouched window leaves the settings alone.
+    if (!size.isValid() || size == m_restoredSize ||
+        (!m_restoredSize.isValid() && size == m_templateSize))
+        return;
+    CAuditorExtras::Attach(*this).LastFolder().RememberWindowSize(size);
+}
+
 void CTavrinDlg::EndDialogDefault() {
+    RememberWindowSize();
     m_bEnding = true;
     QDialog::done(QDialog::Rejected);
 }
@@ -283,12 +354,14 @@ void CTavrinDlg::OnTick() {
     // A load that failed never reads as loaded.
     const int nText = state.bIncomplete ? kStrLoadIncomplete : state.bDone ? 151 : 150;
     m_strStatus = state.strName + QLatin1Char(' ') + ResString(nText);
-    // Keep what the user is typing in the filters: read them before writing everything back.
+    // The filter strings follow what the user typed. Only the status line is written: the
+    // other fields show what the user typed or what the last operation wrote, and a tick
+    // must neither undo the one nor bring back what the other cleared.
     if (m_editLoginAddr) m_strLoginAddr = m_editLoginAddr->text();
     if (m_editRemoteAddr) m_strRemoteAddr = m_editRemoteAddr->text();
     if (m_editLoginName) m_strLoginName = m_editLoginName->text();
     if (m_editRemoteName) m_strRemoteName = m_editRemoteName->text();
-    UpdateData(false);
+    if (m_editStatus) SetTextIfChanged(m_editStatus, m_strStatus);
     if (m_posTicker == m_states.end()) m_posTicker = m_states.begin();
 }
 

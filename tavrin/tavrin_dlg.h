@@ -22,12 +22,17 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
+#include <QRect>
+#include <QSize>
 #include <QString>
 
 #include "common/db_handle.h"
+#include "tavrin/background_load.h"
 #include "tavrin/package_records.h"
 
 class QComboBox;
@@ -39,7 +44,6 @@ class CAuditComboBox;
 class CListCtrlEx;
 class CPackageComboBox;
 class CTimeThread;
-struct WorkerParam;
 
 class CTavrinDlg : public QDialog {
     Q_OBJECT
@@ -61,7 +65,11 @@ class CTavrinDlg : public QDialog {
     void OnLoadFinished(const QString& strName);  // a background loader ended (CLoadFinishedEvent)
     void OnTick();                                // the ticker's once-a-second CTickEvent
     void OnSearch();                              // button 1028
-    void OnDeletePackage();                       // button 1035
+    // The audit type chosen by the user in 1025 (index 0 to 4): layout, filter clause for
+    // the new view (an invalid address shows message 145 and the view still loads with the
+    // shortened clause) and its first page. Does nothing before a package is open.
+    void OnAuditTypeChange(int nIndex);
+    void OnDeletePackage();  // button 1035
 
     // --- Operations used by the other components -----------------------------------------
     // Sets pickers 1032/1033 from m_strStartDate/m_strEndDate and the end time to 23:59:59.
@@ -79,8 +87,10 @@ class CTavrinDlg : public QDialog {
     void EndDialogDefault();
 
     // Import (tavrin_dlg_import.cpp).
-    // Makes the named package, if imported in this run, the open one.
-    void OpenPackage(const QString& strName);
+    // Makes the named package, if imported in this run, the open one, and returns true.
+    // Returns false, changing nothing, when no package of that name was imported or its
+    // name has no valid date range (message 163).
+    bool OpenPackage(const QString& strName);
     // Imports the package file at path as button 1001 does after the file was chosen; used
     // for the package given on the command line, once the event loop runs.
     void ImportPackageFile(const QString& path);
@@ -91,6 +101,11 @@ class CTavrinDlg : public QDialog {
     void QueryTable(const std::string& strTable);  // first page of one table, current filter
     void QueryJoined();                            // first page of the joined view
     void RebuildFilter();                          // filter clause for the selected audit type
+    // Empties the filter clause and the four filter texts, in the fields as well.
+    void ClearFilters();
+    // No package open: empty list, no counts, paging disabled, no name or dates, no entry
+    // chosen in 1006.
+    void ShowNoPackage();
 
     // --- Members, in the order of the data model --------------------------------------------
     QIcon m_hIcon;                           // icon 128 of the language module
@@ -115,10 +130,10 @@ class CTavrinDlg : public QDialog {
     QString m_strWorkerSql;                      // SQL file given to the background loader
     std::thread::id m_dwTimeThreadId;            // the ticker thread's identifier
     std::unique_ptr<CTimeThread> m_hTimeThread;  // the ticker thread; null once stopped
-    // Parameter blocks of the background loaders, one per loader started in this run, so a
-    // second import never overwrites a block a running loader still reads. Created by the
-    // import, kept until the dialog ends.
-    std::list<std::shared_ptr<WorkerParam>> m_workerParam;
+    // The background loaders, one per import, each with a parameter block of its own, so
+    // a second import never overwrites a block a running loader still reads; each is stopped
+    // and joined before its connection closes.
+    CBackgroundLoads m_loads;
     CPackageComboBox* m_comboPackage = nullptr;  // 1006
     CListCtrlEx* m_list = nullptr;               // 10000, created at run time
     CAuditComboBox* m_comboAudit = nullptr;      // 1025
@@ -159,8 +174,9 @@ class CTavrinDlg : public QDialog {
     bool eventFilter(QObject* watched, QEvent* e) override;  // swallows Enter and Escape
     void keyPressEvent(QKeyEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;  // runs OnClose
-    void reject() override;                    // Escape never ends the dialog
+    void closeEvent(QCloseEvent* e) override;    // runs OnClose
+    void resizeEvent(QResizeEvent* e) override;  // the list and the bottom rows follow
+    void reject() override;                      // Escape never ends the dialog
 
   private:
     QWidget* m_pTemplate = nullptr;  // the top widget built from template 102
@@ -172,12 +188,24 @@ class CTavrinDlg : public QDialog {
     QPushButton* m_pDeleteButton = nullptr;  // 1035
     bool m_bEnding = false;  // set by EndDialogDefault, so the final close is not refused
 
+    // Layout: the template's size is the window's default and smallest size; the controls
+    // below the list move down with the window's bottom edge.
+    struct SPlacedControl {
+        QPointer<QWidget> pWidget;
+        QRect rect;  // its place in the template
+    };
+    QRect ListRect() const;
+    void RecordTemplateLayout();
+    void LayOutControls();      // the list and the bottom rows for the window's size
+    void RestoreWindowSize();   // the size remembered with the last folder, if any
+    void RememberWindowSize();  // at the end of the run, when the user changed it
+    QSize m_templateSize;
+    QSize m_restoredSize;
+    std::vector<SPlacedControl> m_bottomControls;
+
     // ===== members added by other components ================================================
     // (other components add their declarations below, with small targeted edits)
   public:
-    // Import: the background loader threads, one per import, in import order
-    // (tavrin/background_load.h); each is stopped and joined before its connection closes.
-    std::list<std::shared_ptr<class CInsertWorker>> m_loaders;
     // Auditing aids (tavrin/auditor_extras.h): export, fingerprints, dropped packages, keys.
     // A child object of the dialog, made by CAuditorExtras::Attach; null until then.
     class CAuditorExtras* m_pAuditorExtras = nullptr;

@@ -9,9 +9,11 @@
 
 #include "platform/codepage.h"
 #include "tavrin/audit_combo_box.h"
+#include "tavrin/auditor_extras.h"
 #include "tavrin/browser_db.h"
 #include "tavrin/codepage_like.h"
 #include "tavrin/list_ctrl_ex.h"
+#include "tavrin/package_combo_box.h"
 #include "tavrin/paging.h"
 #include "tavrin/query_builder.h"
 #include "tavrin/res_string.h"
@@ -26,6 +28,14 @@ constexpr int kStrBadAddress = 145;
 constexpr int kStrTotalBefore = 147;
 constexpr int kStrTotalAfter = 148;
 constexpr int kStrPagesAfter = 149;
+constexpr int kStrTotalAfterOne = 260;  // the singular of 148
+constexpr int kStrPagesAfterOne = 261;  // the singular of 149
+
+// The word after a count: its singular form for 1 when the language module has one.
+QString CountWord(int n, int nMany, int nOne) {
+    const QString one = n == 1 ? ResString(nOne) : QString();
+    return one.isEmpty() ? ResString(nMany) : one;
+}
 
 bool IsJoinedView(const CTavrinDlg& dlg) {
     return dlg.m_comboAudit && dlg.m_comboAudit->currentIndex() == CAuditComboBox::kJoinedViewIndex;
@@ -188,16 +198,17 @@ void CTavrinDlg::StartPaging(int nTotal) {
     const browser::PageButtons buttons = browser::StartPagingButtons(state);
     m_nTotalRows = state.nTotalRows;
     if (m_staticTotal) {
-        m_staticTotal->setText(QString::fromStdU16String(
-            browser::TotalLabel(ResString(kStrTotalBefore).toStdU16String(), nTotal,
-                                ResString(kStrTotalAfter).toStdU16String())));
+        m_staticTotal->setText(QString::fromStdU16String(browser::TotalLabel(
+            ResString(kStrTotalBefore).toStdU16String(), nTotal,
+            CountWord(nTotal, kStrTotalAfter, kStrTotalAfterOne).toStdU16String())));
         m_staticTotal->show();
     }
     m_nPageCount = state.nPageCount;
     m_nCurPage = state.nCurPage;
     if (m_staticPages) {
-        m_staticPages->setText(QString::fromStdU16String(
-            browser::PagesLabel(m_nPageCount, ResString(kStrPagesAfter).toStdU16String())));
+        m_staticPages->setText(QString::fromStdU16String(browser::PagesLabel(
+            m_nPageCount,
+            CountWord(m_nPageCount, kStrPagesAfter, kStrPagesAfterOne).toStdU16String())));
         m_staticPages->show();
     }
     if (m_editPage) m_editPage->show();
@@ -223,6 +234,31 @@ void CTavrinDlg::DisablePaging() {
     if (m_btnGoto) m_btnGoto->setEnabled(false);
 }
 
+void CTavrinDlg::ClearFilters() {
+    m_strWhere.clear();
+    m_strLoginAddr.clear();
+    m_strRemoteAddr.clear();
+    m_strLoginName.clear();
+    m_strRemoteName.clear();
+    for (QLineEdit* edit : {m_editLoginAddr, m_editRemoteAddr, m_editLoginName, m_editRemoteName})
+        if (edit) edit->clear();
+}
+
+void CTavrinDlg::ShowNoPackage() {
+    DisablePaging();
+    m_nTotalRows = 0;
+    m_nPageCount = 0;
+    m_nCurPage = 0;
+    if (m_staticTotal) m_staticTotal->clear();
+    if (m_staticPages) m_staticPages->clear();
+    m_strPackageName.clear();
+    m_strStartDate.clear();
+    m_strEndDate.clear();
+    if (m_comboPackage) m_comboPackage->setCurrentIndex(-1);
+    ShowPackageFingerprint(*this);
+    UpdateData(false);
+}
+
 void CTavrinDlg::QueryTable(const std::string& strTable) {
     m_strTable = strTable;
     const std::string filter = AnsiFilter(*this);
@@ -234,6 +270,32 @@ void CTavrinDlg::QueryJoined() {
     const std::string filter = AnsiFilter(*this);
     StartPaging(Count(*this, browser::JoinedCountQuery(filter)));
     FillPage(*this, browser::JoinedFirstPageQuery(filter), &CListCtrlEx::FillJoinedRow);
+}
+
+void CTavrinDlg::OnAuditTypeChange(int nIndex) {
+    if (!m_pParentDb || !m_pParentDb->db || !m_pChildDb || !m_pChildDb->db || !m_list)
+        return;  // no package loaded yet
+    static const char* const kTables[] = {"unix_xapp_log", "unix_vsms_log", "unix_xfer_log",
+                                          "unix_sms_log"};
+    switch (nIndex) {
+        case 0:
+        case 1:
+            m_list->m_nKind = nIndex;
+            m_list->SetGraphicLayout();
+            break;
+        case 2:
+        case 3:
+            m_list->SetCharLayout();
+            break;
+        default:
+            m_list->SetGraphicLayout();
+            break;
+    }
+    RebuildFilter();
+    if (nIndex == CAuditComboBox::kJoinedViewIndex)
+        QueryJoined();
+    else
+        QueryTable(kTables[nIndex]);
 }
 
 void CTavrinDlg::RebuildFilter() {

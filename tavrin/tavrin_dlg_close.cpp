@@ -141,7 +141,7 @@ void CTavrinDlg::OnClose() {
 
     // A loader still filling a child database is stopped (its statement interrupted) and
     // joined first: nothing may use a connection closed below or a folder deleted below.
-    StopBackgroundLoads(*this);
+    m_loads.StopAll();
 
     // The open package's databases.
     if (m_pParentDb) m_pParentDb->Close();

@@ -4,7 +4,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
+#include <QTimer>
 
+#include "platform/codepage.h"
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
 #include "tavrin/archive_extractor.h"
@@ -12,6 +15,10 @@
 #include "tavrin/audit_combo_box.h"
 #include "tavrin/auditor_extras.h"
 #include "tavrin/background_load.h"
+#include "tavrin/insert_worker.h"
+#include "tavrin/load_report_strings.h"
+#include "tavrin/date_range.h"
+#include "tavrin/dialog_events.h"
 #include "tavrin/frame_strings.h"
 #include "tavrin/import_progress.h"
 #include "tavrin/import_progress_dialog.h"
@@ -53,17 +60,13 @@ void SetEnabled(QWidget* widget, bool bEnabled) {
 }
 
 // Steps 1 and 2 of the import: lock the controls an import must not race with, and empty the
-// filter.
+// filter, in the fields too, so that nothing brings the old texts back.
 void BeginImport(CTavrinDlg& dlg) {
     SetEnabled(dlg.m_btnOpen, false);
     SetEnabled(dlg.m_comboPackage, false);
     SetEnabled(dlg.m_comboAudit, false);
     SetEnabled(dlg.m_btnSearch, false);
-    dlg.m_strWhere.clear();
-    dlg.m_strLoginAddr.clear();
-    dlg.m_strRemoteAddr.clear();
-    dlg.m_strLoginName.clear();
-    dlg.m_strRemoteName.clear();
+    dlg.ClearFilters();
 }
 
 // Step 30, which runs however the import ended, so that no failure leaves the window locked.
@@ -72,6 +75,18 @@ void EndImport(CTavrinDlg& dlg) {
     SetEnabled(dlg.m_comboAudit, true);
     SetEnabled(dlg.m_btnSearch, !dlg.m_packages.empty());
     SetEnabled(dlg.m_btnOpen, true);
+    dlg.UpdateData(false);
+}
+
+bool HasValidDates(const std::string& strStart, const std::string& strEnd) {
+    return ParseDateField(strStart) && ParseDateField(strEnd);
+}
+
+// The combo of imported packages shows the open one.
+void SelectPackageEntry(CTavrinDlg& dlg, const QString& strName) {
+    if (!dlg.m_comboPackage) return;
+    dlg.m_comboPackage->setCurrentIndex(
+        dlg.m_comboPackage->findText(strName, Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
 MyStruct* FindPackage(CTavrinDlg& dlg, const QString& strName) {
@@ -87,10 +102,71 @@ MyStruct* FindPackage(CTavrinDlg& dlg, const QString& strName) {
 void CloseOpenPackage(CTavrinDlg& dlg) {
     if (dlg.m_pParentDb && dlg.m_pChildDb) {
         dlg.m_pParentDb->Close();
-        if (!IsBackgroundLoadRunning(dlg, dlg.m_pChildDb)) dlg.m_pChildDb->Close();
+        if (!dlg.m_loads.IsRunning(dlg.m_pChildDb)) dlg.m_pChildDb->Close();
     }
     dlg.m_pParentDb = nullptr;
     dlg.m_pChildDb = nullptr;
+}
+
+// Runs on the user-interface thread after a loader ended: its connection is no longer needed
+// unless its package is the open one (or has been opened again meanwhile). The loader marks
+// itself finished just after its completion hook, so a moment later is asked again.
+void CloseIdleChild(CTavrinDlg* pDlg, const QString& strName) {
+    for (MyStruct& package : pDlg->m_packages) {
+        if (package.strName != strName) continue;
+        DbHandle* child = package.pChildDb.get();
+        if (!child || child == pDlg->m_pChildDb) return;
+        if (pDlg->m_loads.IsRunning(child)) {
+            QTimer::singleShot(10, pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
+        } else {
+            child->Close();
+        }
+        return;
+    }
+}
+
+// Tells the user that package strName did not load completely, naming the tables (message
+// 230, at most a screenful of names), unless the dialog is closing.
+void ShowIncompleteLoad(CTavrinDlg& dlg, const QString& strName,
+                        const std::vector<std::string>& tables) {
+    if (tables.empty() || dlg.IsClosing() || dlg.m_bCloseAfterImport) return;
+    constexpr std::size_t kMostNamed = 20;
+    QStringList names;
+    for (std::size_t i = 0; i < tables.size() && i < kMostNamed; ++i)
+        names << QString::fromStdU16String(platform::AnsiToUtf16(tables[i]));
+    if (tables.size() > kMostNamed)
+        names << QStringLiteral("… (%1)").arg(tables.size() - kMostNamed);
+    ShowMessage(ResString(kStrLoadIncompleteTables).arg(strName, names.join(QStringLiteral(", "))));
+}
+
+// Marks the package's ticker entry and tells the user; on the user-interface thread.
+void ReportFailedLoad(CTavrinDlg* pDlg, const QString& strName,
+                      const std::vector<std::string>& tables) {
+    for (stateData& state : pDlg->m_states) {
+        if (state.strName == strName) state.bIncomplete = true;
+    }
+    ShowIncompleteLoad(*pDlg, strName, tables);
+}
+
+// Step 27: the loader of the open package's row statements. Its end is posted to the dialog
+// (the ticker shows the package loaded, or not completely loaded with the tables told) and
+// then closes the connection if it is idle. The dialog outlives every loader (they are joined
+// before it is destroyed); the queued calls are dropped if the dialog goes first.
+void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, const std::string& strSqlFile) {
+    CTavrinDlg* pDlg = &dlg;
+    dlg.m_loads.Start(dlg.m_pChildDb, strName.toStdString(), strSqlFile,
+                      [pDlg, strName](const SLoadReport& report) {
+                          const std::vector<std::string> tables =
+                              IncompleteTables(report, "child.db");
+                          PrintIncompleteTables(tables);
+                          PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+                          if (!tables.empty())
+                              PostDialogCall(pDlg, [pDlg, strName, tables] {
+                                  ReportFailedLoad(pDlg, strName, tables);
+                              });
+                          PostDialogCall(pDlg,
+                                         [pDlg, strName] { CloseIdleChild(pDlg, strName); });
+                      });
 }
 
 // The import of the package file at path, steps 4 to 29.
@@ -130,15 +206,22 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     }
     const PackageName& fields = import.Paths().Package();  // steps 6 and 7
     const QString strName = QString::fromStdString(fields.strName);
-    dlg.m_strPackageName = strName;
-    dlg.m_strStartDate = QString::fromStdString(fields.strStartDate);
-    dlg.m_strEndDate = QString::fromStdString(fields.strEndDate);
-    ShowPackageFingerprint(dlg);
+    // A name without a valid date range is refused before anything is unpacked or changed.
+    if (!HasValidDates(fields.strStartDate, fields.strEndDate)) {
+        ShowMessage(ResString(kStrInvalidDateRange));
+        return;
+    }
+    // The fields name the package being imported once it has unpacked; a failure before
+    // leaves them showing the package that is open, or none.
+    auto showName = [&dlg, &fields, &strName] {
+        dlg.m_strPackageName = strName;
+        dlg.m_strStartDate = QString::fromStdString(fields.strStartDate);
+        dlg.m_strEndDate = QString::fromStdString(fields.strEndDate);
+        ShowPackageFingerprint(dlg);
+    };
 
     if (start == EImportStart::kOpenImported) {  // step 8
-        if (!dlg.SetDateRange()) return;
         dlg.OpenPackage(strName);
-        dlg.UpdateData(false);
         return;
     }
 
@@ -146,6 +229,10 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     auditor::CFingerprintTask fingerprint(path.toStdString());
     dlg.DisablePaging();                                   // step 9
     if (import.CreateWorkFolder()) CloseOpenPackage(dlg);  // step 10
+    // After a failed unpacking the window shows the package still open, or none.
+    auto showOpenPackage = [&dlg] {
+        if (!dlg.m_pParentDb || !dlg.OpenPackage(dlg.m_strPackageName)) dlg.ShowNoPackage();
+    };
 
     if (dlg.m_str7zCommand.isEmpty())
         dlg.m_str7zCommand = QString::fromStdString(Make7zCommand(strProgram));
@@ -164,7 +251,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
         outcome == UnpackOutcome::kCancelled || outcome == UnpackOutcome::kNoSpace) {
         progressWindow.reset();
         import.RemoveWorkFolder();
-        dlg.UpdateData(false);
+        showOpenPackage();
         if (outcome == UnpackOutcome::kNotAPackage) ShowMessage(ResString(kStrNotReadablePackage));
         if (outcome == UnpackOutcome::kNoSpace) ShowMessage(ResString(142));
         // An archiver too old to unpack safely was refused before it saw the package.
@@ -177,6 +264,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     // The previous package is closed even when step 10 could not make the folder and the
     // archiver made it: its connections must not stay open behind the new package.
     CloseOpenPackage(dlg);
+    showName();
     progressWindow->RunStep([&] {
         import.ConvertDumps();  // steps 12 to 17
         import.LoadParentDb();  // steps 18 to 20
@@ -184,9 +272,8 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     // A cancelled import ends as a failed unpacking does: no package, no work folder.
     auto abandon = [&] {
         progressWindow.reset();
-        dlg.DisablePaging();
+        dlg.ShowNoPackage();
         import.RemoveWorkFolder();
-        dlg.UpdateData(false);
     };
     if (import.Cancelled()) return abandon();
     g_bHasTabTable = import.HasTabTable();
@@ -227,9 +314,10 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     dlg.m_states.push_back(stateData{strName, false, import.LoadIncomplete()});
     dlg.m_posTicker = dlg.m_states.begin();
 
-    StartBackgroundLoad(dlg, dlg.m_pChildDb, strName, import.Paths().RowStatementsPath());  // 27
+    StartBackgroundLoad(dlg, strName, import.Paths().RowStatementsPath());  // step 27
 
     if (dlg.m_comboPackage) dlg.m_comboPackage->addItem(strName);  // step 28
+    SelectPackageEntry(dlg, strName);
     dlg.m_packages.push_back(std::move(record));
     if (!dlg.SetDateRange()) return;
     dlg.UpdateData(false);  // step 29
@@ -266,43 +354,45 @@ void CTavrinDlg::ImportPackageFile(const QString& path) {
     RunDeferredClose();
 }
 
-void CTavrinDlg::OpenPackage(const QString& strName) {
+bool CTavrinDlg::OpenPackage(const QString& strName) {
+    // Everything that can refuse the switch is checked first, so that a refused switch leaves
+    // the open package open and shown.
+    MyStruct* package = FindPackage(*this, strName);  // step 5
+    if (!package || !package->pParentDb || !package->pChildDb) return false;
+    const PackageName fields = SplitPackageName(strName.toStdString());  // step 7
+    if (!HasValidDates(fields.strStartDate, fields.strEndDate)) {
+        ShowMessage(ResString(kStrInvalidDateRange));
+        return false;
+    }
+
     CloseOpenPackage(*this);                                                        // step 1
     const CWorkspacePaths paths(platform::ProgramFolder(), strName.toStdString());  // step 2
     if (m_list) {                                                                   // step 3
         m_list->SetCharLayout();
         m_list->ClearRows();
     }
-    m_strWhere.clear();  // step 4
-    m_strLoginAddr.clear();
-    m_strRemoteAddr.clear();
-    m_strLoginName.clear();
-    m_strRemoteName.clear();
+    ClearFilters();  // step 4
 
-    MyStruct* package = FindPackage(*this, strName);  // step 5
-    if (!package || !package->pParentDb || !package->pChildDb) {
-        // No package is open now: nothing may page through closed connections.
-        DisablePaging();
-        return;
-    }
     m_pChildDb = package->pChildDb.get();  // step 6
     m_pParentDb = package->pParentDb.get();
     g_bHasTabTable = package->bHasTabTable != 0;
     g_bHasMatrixTable = package->bHasMatrixTable != 0;
     OpenDbHandle(*m_pParentDb, paths.ParentDbPath());
     // A loader still writing keeps its connection open; the package reuses it.
-    if (!IsBackgroundLoadRunning(*this, m_pChildDb)) OpenDbHandle(*m_pChildDb, paths.ChildDbPath());
+    if (!m_loads.IsRunning(m_pChildDb)) OpenDbHandle(*m_pChildDb, paths.ChildDbPath());
 
-    const PackageName fields = SplitPackageName(strName.toStdString());  // step 7
     m_strPackageName = strName;
     m_strStartDate = QString::fromStdString(fields.strStartDate);
     m_strEndDate = QString::fromStdString(fields.strEndDate);
     ShowPackageFingerprint(*this);
 
+    SelectPackageEntry(*this, strName);
+
     if (m_comboAudit) m_comboAudit->setCurrentIndex(kCharViewIndex);  // step 8
-    if (!SetDateRange()) return;                                      // step 9
+    SetDateRange();                                                   // step 9, dates checked
     QueryTable("unix_sms_log");                                       // step 10
     UpdateData(false);                                                // step 11
+    return true;
 }
 
 void CTavrinDlg::OnDeletePackage() {

@@ -60,7 +60,12 @@ QString QtNameFilter(const QString& pipeFilter) {
         QString patterns = parts[i + 1].trimmed();
         if (description.isEmpty() && patterns.isEmpty()) continue;
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << QStringLiteral("%1 (%2)").arg(description, patterns);
+        const QString shown = QStringLiteral("(%1)").arg(patterns);
+        // A description that already names its patterns keeps them once.
+        if (description.endsWith(shown))
+            filters << description;
+        else
+            filters << QStringLiteral("%1 %2").arg(description, shown).trimmed();
     }
     return filters.join(QStringLiteral(";;"));
 }

@@ -69,5 +69,6 @@ QString ChooseSaveFile(const QString& filter, const QString& suggestedPath);
 
 // Turns a "description|pattern|description|pattern|" filter into Qt's name-filter syntax,
 // "description (pattern);;description (pattern)". Several patterns separated by ";" become
-// blank-separated. Empty input gives empty output.
+// blank-separated; a description that already ends with "(pattern)" is not given it twice.
+// Empty input gives empty output.
 QString QtNameFilter(const QString& pipeFilter);
