@@ -58,6 +58,8 @@ CBoundedFile::~CBoundedFile() {
 bool CBoundedFile::OpenBeneath(const std::string& root, std::string_view relPath) {
     Close();
     if (root.empty() || relPath.find('\0') != std::string_view::npos) return false;
+    // A name ending in a separator names a folder, never the file.
+    if (!relPath.empty() && (relPath.back() == '/' || relPath.back() == '\\')) return false;
     // Both separators divide names on Windows, so a "\.." inside a name is a step too.
     std::vector<std::wstring> parts;
     std::size_t pos = 0;

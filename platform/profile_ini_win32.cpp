@@ -3,6 +3,9 @@
 #include "platform/profile_ini_lines.h"
 #include "platform/system_win32.h"
 
+// <windows.h> names its own WriteProfileString (a macro for WriteProfileStringW).
+#undef WriteProfileString
+
 namespace platform {
 
 // The profile functions of Windows (GetPrivateProfileIntW, WritePrivateProfileStringW) are
