@@ -8,6 +8,10 @@
 # better-sqlite3 carries, fetched once with `npm pack` and checked against its SHA-256; it and
 # the cross-built GoogleTest are kept in $TAVRIN_WINDOWS_CACHE (default ~/.cache/tavrin-windows),
 # so later runs download and rebuild nothing. Nothing is fetched during the build itself.
+#
+# TAVRIN_WINDOWS_REQUIRED (program names, blank-separated) limits the programs whose failures
+# fail the run; failures of the others are listed as not yet passing under Wine. Unset, every
+# program counts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SOURCE=$PWD
@@ -131,33 +135,45 @@ while read -r exe; do
 done < "$BUILD/qt_free_tests.txt"
 
 status=0
+TAVRIN_WINDOWS_REQUIRED=${TAVRIN_WINDOWS_REQUIRED:-} \
 python3 - "$results" "${bad_programs[@]}" <<'PY' || status=$?
 import json, os, sys
 folder, bad = sys.argv[1], sys.argv[2:]
-run = failed = skipped = 0
-failures = []
+required = os.environ["TAVRIN_WINDOWS_REQUIRED"].split()
+counts = lambda program: not required or program in required
+run = failed = skipped = known = 0
 for name in sorted(os.listdir(folder)):
     if not name.endswith(".json"):
         continue
+    program = name[:-5]
     with open(os.path.join(folder, name)) as f:
         report = json.load(f)
     for suite in report.get("testsuites", []):
         for test in suite.get("testsuite", []):
-            full = f"{suite['name']}.{test['name']}"
-            if test.get("result") == "SKIPPED" or test.get("status") == "NOTRUN":
+            full = f"{program}: {suite['name']}.{test['name']}"
+            if test.get("status") == "NOTRUN":
+                continue  # a disabled helper, run only as a child of another test
+            if test.get("result") == "SKIPPED":
                 skipped += 1
                 continue
             run += 1
             if test.get("failures"):
-                failed += 1
-                failures.append(full)
-for f in failures:
-    print(f"FAILED under Wine: {f}")
+                if counts(program):
+                    failed += 1
+                    print(f"FAILED under Wine: {full}")
+                else:
+                    known += 1
+                    print(f"not yet passing under Wine: {full}")
 for b in bad:
-    print(f"FAILED under Wine: program {b} did not finish")
-print(f"windows: {run} tests run, {skipped} skipped")
-print(f"windows: {run - failed} passed, {failed + len(bad)} failed, {skipped} skipped")
-sys.exit(1 if failed or bad else 0)
+    if counts(b):
+        failed += 1
+        print(f"FAILED under Wine: program {b} did not finish")
+    else:
+        known += 1
+        print(f"not yet passing under Wine: program {b} did not finish")
+print(f"windows: {run} tests run, {skipped} skipped, {known} not yet passing outside the required programs")
+print(f"windows: {run - failed - known} passed, {failed} failed, {skipped} skipped")
+sys.exit(1 if failed else 0)
 PY
 echo "test-windows: $(( $(date +%s) - started )) s"
 exit $status
