@@ -1,5 +1,7 @@
 #include "platform/codepage.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -41,6 +43,25 @@ TEST(CodePage, ALeadByteWithAnInvalidTrailLosesOnlyItself) {
     EXPECT_EQ(platform::AnsiToUtf16("\x81 ok\xC9\xF3"), u"\uFFFD ok审");
     EXPECT_EQ(platform::AnsiToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
     EXPECT_EQ(platform::AnsiToUtf8(""), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CodePage, OneBadByteInALongTextCostsOnlyItself) {
+    // Long enough that a converter working on the whole text at once must fall back to
+    // converting piece by piece, and must not lose the valid text around the bad byte.
+    std::string gbk;
+    for (int i = 0; i < 10000; ++i) gbk += "\xB4\xF2";  // 打
+    gbk.insert(10000, "\xFF");
+    const std::u16string wide = platform::AnsiToUtf16(gbk);
+    ASSERT_EQ(wide.size(), 10001u);
+    EXPECT_EQ(wide[5000], u'\uFFFD');
+    EXPECT_EQ(std::count(wide.begin(), wide.end(), u'\u6253'), 10000);
+    // Overlong UTF-8 forms are refused byte by byte, never read as the character they dress.
+    EXPECT_EQ(platform::Utf8ToUtf16("a\xC0\xAFz"), u"a\uFFFD\uFFFDz");
+    EXPECT_EQ(platform::Utf16ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
 }
 
 }  // namespace

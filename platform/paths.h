@@ -10,7 +10,8 @@
 
 namespace platform {
 
-// The native path separator ('/' here, '\\' on Windows).
+// The separator the programs put into paths: '/' on every system (Windows takes it as well,
+// and its layer turns it into '\\' where the system needs that).
 inline constexpr char kPathSeparator = '/';
 
 // Folder of the running executable, without a trailing separator. Read afresh on every call.

@@ -1,24 +1,21 @@
 #include "platform/profile_ini.h"
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "platform/test_temp_folder.h"
+
 namespace {
 
 class ProfileIniTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/profile_ini_test.XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_dir = pattern;
+        m_dir = m_temp.path.string();
         m_file = m_dir + "/code.ini";
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
     void Write(const std::string& text) { std::ofstream(m_file, std::ios::binary) << text; }
     std::string Read() {
         std::ifstream in(m_file, std::ios::binary);
@@ -26,6 +23,7 @@ class ProfileIniTest : public ::testing::Test {
         s << in.rdbuf();
         return s.str();
     }
+    platform_test::CTempFolder m_temp{"profile_ini_test."};
     std::string m_dir, m_file;
 };
 

@@ -23,7 +23,10 @@ namespace shelltest {
 class CTempFolder : public platform_test::CTempFolder {
   public:
     CTempFolder() : platform_test::CTempFolder("shell_") {}
-    std::string path(const std::string& name) const { return *this / name; }
+    // With '/' on every system: scripts name these paths, and a backslash there escapes.
+    std::string path(const std::string& name) const {
+        return (platform_test::CTempFolder::path / name).generic_string();
+    }
 };
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
