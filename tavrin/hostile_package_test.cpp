@@ -264,6 +264,20 @@ TEST_F(HostilePackageTest, HardLinksOutNeverChangeTheirFile) {
     EXPECT_EQ(import_test::ReadFile(m_outside + "/victim.txt"), "victim");
     EXPECT_EQ(fs::hard_link_count(m_outside + "/victim.txt"), 1u);
     EXPECT_EQ(ParentCounts()["unix_xfer_log"], m_expected["unix_xfer_log"]);
+    // The same package through tavrin-import.
+    ASSERT_TRUE(platform::DeleteFolderTree(WorkFolder()));
+    const std::string log = m_tmp / "import.log";
+    auto r = platform::SpawnAndWait(
+        "/bin/sh",
+        {"sh", "-c",
+         "TAVRIN_PROGRAM_DIR='" + m_prog + "' '" + TAVRIN_TEST_PROGRAM_DIR + "/tavrin-import' '" +
+             m_tmp / ("in/" + std::string(kPackage) + ".tar") + "' > '" + log + "' 2>&1"});
+    std::string output = import_test::ReadFile(log);
+    fs::remove(log);
+    EXPECT_EQ(r.exitStatus, 3) << output;
+    EXPECT_NE(output.find("these tables did not load completely: unix_sms_log\n"),
+              std::string::npos)
+        << output;
 }
 
 TEST_F(HostilePackageTest, DevicesAndFifosNeverBlockOrLoad) {
