@@ -237,7 +237,7 @@ TEST_F(ImportDialogTest, ALeftoverWorkFolderIsOfferedForDeletionAndDecliningChan
     EXPECT_EQ(m_pDlg->m_strPackageName, openName);
     EXPECT_EQ(m_pDlg->m_strPackagePath, openPath);
     EXPECT_EQ(m_pDlg->m_staticTotal->text(), total);
-    EXPECT_EQ(m_pDlg->m_list->rowCount(), 15);
+    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
     EXPECT_NE(m_pDlg->m_pParentDb, nullptr);
     EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
     EXPECT_EQ(m_strConsole.find("7z"), std::string::npos) << m_strConsole;

@@ -148,8 +148,7 @@ TEST_F(PlayersDialogTest, NamesFromRowsTravelAsThePackagesBytes) {
     EXPECT_EQ(row.record.strNameBytes, name);
     list.SetGraphicLayout();
     list.m_nKind = 1;
-    list.insertRow(0);
-    list.m_drpData.push_back(row.record);
+    list.Model().AppendGraphicRow({}, row.record);
     list.OnDblClick(0, 9);
     EXPECT_EQ(ProbeArgs("Morvel"), "Morvel\n~1 ~17 ~" + name + " ~P\n");
     list.OnDblClick(0, 8);
