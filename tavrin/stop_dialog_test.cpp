@@ -36,7 +36,10 @@ CImportProgressDialog* ShownProgressWindow() {
 class StopDialogTest : public CMainDialogTest {
   protected:
     // The sample with an endless statement first among its table definitions.
-    SamplePackage EndlessPackage() {
+    SamplePackage EndlessPackage() { return HostilePackage("sql_endless"); }
+
+    // The sample made hostile by the named case of hostile_packages.py.
+    SamplePackage HostilePackage(const std::string& strCase) {
         SamplePackage base = import_test::MakeSamplePackage(m_tmp / "gen");
         fs::create_directories(m_tmp / "in");
         fs::create_directories(m_tmp / "outside");
@@ -45,7 +48,7 @@ class StopDialogTest : public CMainDialogTest {
         auto r = platform::SpawnAndWait(
             "/usr/bin/python3",
             {"python3", std::string(TAVRIN_TEST_SOURCE_DIR) + "/tavrin/hostile_packages.py",
-             "sql_endless", base.strTar, endless.strTar, m_tmp / "outside"});
+             strCase, base.strTar, endless.strTar, m_tmp / "outside"});
         EXPECT_TRUE(r.started && r.exitStatus == 0);
         return endless;
     }
@@ -121,6 +124,21 @@ TEST_F(StopDialogTest, AnEndlessQueryOnTheWindowThreadStopsWithinItsLimitAndIsTo
     // The close still ends everything.
     m_pDlg->OnClose();
     EXPECT_FALSE(fs::exists(WorkFolder(package)));
+}
+
+TEST_F(StopDialogTest, AFailedBackgroundLoadIsToldAndNeverReadsAsLoaded) {
+    SamplePackage package = HostilePackage("row_fails");
+    const QString name = QString::fromStdString(package.strName);
+    Open(package.strTar);
+    ASSERT_TRUE(WaitForLoad(name));
+    for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_EQ(m_prompts.m_messages.size(), 1) << m_prompts.m_messages.join("|").toStdString();
+    EXPECT_EQ(m_prompts.m_messages[0],
+              ResString(kStrLoadIncompleteTables).arg(name, QStringLiteral("no_such_table")));
+    ASSERT_EQ(m_pDlg->m_states.size(), 1u);
+    EXPECT_TRUE(m_pDlg->m_states.front().bIncomplete);
+    m_pDlg->OnTick();
+    EXPECT_EQ(m_pDlg->m_strStatus, name + QLatin1Char(' ') + ResString(kStrLoadIncomplete));
 }
 
 }  // namespace
