@@ -77,4 +77,13 @@ void ResumeAfterTimeLimit() {
     t_stop.bTripped = false;
 }
 
+CNoTimeLimitScope::CNoTimeLimitScope() : m_previous(t_stop.limit) {
+    t_stop.limit = Clock::duration{0};
+}
+
+CNoTimeLimitScope::~CNoTimeLimitScope() {
+    t_stop.limit = m_previous;
+    t_stop.started = Clock::now();
+}
+
 }  // namespace sqlstop

@@ -54,4 +54,19 @@ void SetThreadTimeLimit(std::chrono::milliseconds limit, TimeLimitHook hook = nu
                         void* context = nullptr);
 void ResumeAfterTimeLimit();
 
+// While it lives, the calling thread's statements have no time limit (the thread's stop flag and
+// termination still stop them). For window-thread work that steps one statement across many
+// passes of the event loop behind its own progress window and Cancel, as the CSV export does:
+// the user sees it and can stop it, so it is not waiting unseen. Restores the limit at its end.
+class CNoTimeLimitScope {
+  public:
+    CNoTimeLimitScope();
+    ~CNoTimeLimitScope();
+    CNoTimeLimitScope(const CNoTimeLimitScope&) = delete;
+    CNoTimeLimitScope& operator=(const CNoTimeLimitScope&) = delete;
+
+  private:
+    std::chrono::steady_clock::duration m_previous;
+};
+
 }  // namespace sqlstop

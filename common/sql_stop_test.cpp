@@ -112,6 +112,22 @@ TEST_F(SqlStop, TheTimeLimitStopsEachStatementThatRunsLongerAndCallsTheHookOnce)
     other.join();
 }
 
+TEST_F(SqlStop, WorkWithItsOwnCancelRunsPastTheLimitWhichComesBackAfterIt) {
+    sqlstop::SetThreadTimeLimit(std::chrono::milliseconds(100));
+    constexpr const char* kLong =
+        "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000000) "
+        "SELECT count(*) FROM c";
+    {
+        sqlstop::CNoTimeLimitScope lifted;
+        auto start = Clock::now();
+        EXPECT_EQ(sqlite3_exec(m_db.db, kLong, nullptr, nullptr, nullptr), SQLITE_OK);
+        ASSERT_GT(Clock::now() - start, std::chrono::milliseconds(150)) << "too quick to tell";
+    }
+    std::pair<int, double> run = RunEndless();
+    EXPECT_EQ(run.first, SQLITE_INTERRUPT);
+    EXPECT_LT(run.second, 2.0);
+}
+
 TEST_F(SqlStop, ATerminationSignalStopsStatementsOnEveryThreadUntilCleared) {
     ASSERT_GE(platform::InstallTerminationSignalPipe(), 0);
     int rc = SQLITE_OK;

@@ -3,6 +3,7 @@
 // uses it) written to a CSV file the user chooses, behind a progress dialog that can cancel.
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include <QApplication>
 #include <QComboBox>
@@ -11,6 +12,7 @@
 #include <QHeaderView>
 #include <QProgressDialog>
 
+#include "common/sql_stop.h"
 #include "platform/codepage.h"
 #include "tavrin/audit_combo_box.h"
 #include "tavrin/auditor_extras.h"
@@ -80,12 +82,17 @@ void CAuditorExtras::OnExport() {
         progress->show();
     }
     QApplication::setOverrideCursor(Qt::BusyCursor);
+    // The export steps one query for as long as the view takes, behind its progress window and
+    // Cancel, so the window thread's statement time limit does not apply to it.
+    std::optional<sqlstop::CNoTimeLimitScope> lifted;
+    lifted.emplace();
     const auditor::ExportResult result = auditor::ExportView(request, [&](long long nRows) {
         if (!progress) return true;
         progress->setValue(static_cast<int>(std::min<long long>(nRows, progress->maximum())));
         QApplication::processEvents();
         return !progress->wasCanceled();
     });
+    lifted.reset();
     QApplication::restoreOverrideCursor();
     progress.reset();
 
