@@ -15,8 +15,12 @@
 #include "platform/paths.h"
 #include "tavrin/appliance_path.h"
 #include "tavrin/session_index_schema.h"
+#include "tavrin/sqlite_handles.h"
 
 namespace {
+
+using session_index::Connection;
+using session_index::Statement;
 
 using Clock = std::chrono::steady_clock;
 
@@ -57,27 +61,6 @@ std::string QuoteIdentifier(const std::string& name) {
     }
     return out + '"';
 }
-
-struct Statement {
-    sqlite3_stmt* p = nullptr;
-    Statement() = default;
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    ~Statement() { sqlite3_finalize(p); }
-    bool Prepare(sqlite3* db, const std::string& sql) {
-        sqlite3_finalize(p);
-        p = nullptr;
-        return sqlite3_prepare_v2(db, sql.c_str(), -1, &p, nullptr) == SQLITE_OK;
-    }
-};
-
-struct Connection {
-    sqlite3* p = nullptr;
-    Connection() = default;
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    ~Connection() { sqlite3_close_v2(p); }
-};
 
 int StopHandler(void* arg) {
     return static_cast<SessionIndexControl*>(arg)->bStopRequested.load() ? 1 : 0;

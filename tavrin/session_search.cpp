@@ -8,27 +8,12 @@
 #include "platform/ansi_decoder.h"
 #include "platform/paths.h"
 #include "tavrin/session_index_schema.h"
+#include "tavrin/sqlite_handles.h"
 
 namespace {
 
-struct Connection {
-    sqlite3* p = nullptr;
-    Connection() = default;
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    ~Connection() { sqlite3_close_v2(p); }
-};
-
-struct Statement {
-    sqlite3_stmt* p = nullptr;
-    Statement() = default;
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    ~Statement() { sqlite3_finalize(p); }
-    bool Prepare(sqlite3* db, const char* sql) {
-        return sqlite3_prepare_v2(db, sql, -1, &p, nullptr) == SQLITE_OK;
-    }
-};
+using session_index::Connection;
+using session_index::Statement;
 
 std::string Text(sqlite3_stmt* st, int col) {
     const void* data = sqlite3_column_blob(st, col);
