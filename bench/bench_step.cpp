@@ -32,16 +32,16 @@
 
 #include "common/db_handle.h"
 #include "common/sqlite_memory.h"
-#include "tavrin/archive_extractor.h"
-#include "tavrin/browser_db.h"
-#include "tavrin/package_import.h"
-#include "tavrin/paging.h"
-#include "tavrin/query_builder.h"
-#include "tavrin/row_fill.h"
+#include "tavrin/browser/browser_db.h"
+#include "tavrin/browser/paging.h"
+#include "tavrin/browser/query_builder.h"
+#include "tavrin/browser/row_fill.h"
+#include "tavrin/import/archive_extractor.h"
+#include "tavrin/import/package_import.h"
 #include "tavrin/shell/dot_commands.h"
 #include "tavrin/shell/shell_state.h"
-#include "tavrin/sql_dump_conversion.h"
-#include "tavrin/sql_loader.h"
+#include "tavrin/workspace/sql_dump_conversion.h"
+#include "tavrin/workspace/sql_loader.h"
 
 namespace {
 

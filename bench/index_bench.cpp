@@ -17,10 +17,10 @@
 #include "common/db_handle.h"
 #include "platform/child_cpu_times.h"
 #include "platform/cpu_times.h"
-#include "tavrin/archive_extractor.h"
-#include "tavrin/package_import.h"
-#include "tavrin/session_index.h"
-#include "tavrin/session_search.h"
+#include "tavrin/find/session_index.h"
+#include "tavrin/find/session_search.h"
+#include "tavrin/import/archive_extractor.h"
+#include "tavrin/import/package_import.h"
 
 namespace {
 

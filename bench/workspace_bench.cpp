@@ -24,8 +24,8 @@
 #include "platform/child_cpu_times.h"
 #include "platform/cpu_times.h"
 #include "platform/file_io.h"
-#include "tavrin/sql_dump_conversion.h"
-#include "tavrin/sql_loader.h"
+#include "tavrin/workspace/sql_dump_conversion.h"
+#include "tavrin/workspace/sql_loader.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "tavrin/sql_dump_conversion.h"
+#include "tavrin/workspace/sql_dump_conversion.h"
 
 using fuzz_support::check;
 

@@ -20,7 +20,7 @@
 #include "fuzz/fuzz_check.h"
 #include "tavrin/shell/import_fields.h"
 #include "tavrin/shell/line_input.h"
-#include "tavrin/sql_dump_conversion.h"
+#include "tavrin/workspace/sql_dump_conversion.h"
 
 using fuzz_support::check;
 

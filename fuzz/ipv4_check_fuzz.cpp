@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "tavrin/ipv4_check.h"
+#include "tavrin/browser/ipv4_check.h"
 
 using fuzz_support::check;
 

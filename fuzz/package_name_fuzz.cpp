@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "tavrin/package_name.h"
+#include "tavrin/workspace/package_name.h"
 
 using fuzz_support::check;
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "tavrin/player_launch.h"
+#include "tavrin/dispatch/player_launch.h"
 
 using fuzz_support::check;
 

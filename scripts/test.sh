@@ -32,8 +32,8 @@ LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \
     ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 300
 
 echo "== thread sanitizer build (threaded tests)"
-build build-tsan -DTAVRIN_SANITIZE=thread --target workspace_tests tavrin_players_ui_tests \
-    tavrin_frame_ui_tests import_ui_tests lang_modules tavrin_table_sql tavrin_program_folder \
+build build-tsan -DTAVRIN_SANITIZE=thread --target workspace_tests dispatch_ui_tests \
+    ui_tests import_ui_tests lang_modules tavrin_table_sql tavrin_program_folder \
     Ondrix OndrixS Rivosk Tessiv Fennic Morvel player_probe
 TSAN_OPTIONS="suppressions=$PWD/scripts/tsan.supp halt_on_error=1" \
     ctest --test-dir build-tsan --output-on-failure -j "$JOBS" --timeout 300 \

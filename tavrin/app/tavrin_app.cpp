@@ -1,0 +1,101 @@
+#include "tavrin/app/tavrin_app.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "platform/single_instance.h"
+#include "tavrin/ui/qt_translations.h"
+#include "tavrin/ui/res_string.h"
+#include "tavrin/ui/tavrin_dlg.h"
+#include "tavrin/ui/user_prompts.h"
+
+bool IsChineseLocale(const char* lcAll, const char* lcMessages, const char* lang) {
+    const char* value = nullptr;
+    for (const char* candidate : {lcAll, lcMessages, lang}) {
+        if (candidate && *candidate) {
+            value = candidate;
+            break;
+        }
+    }
+    if (!value) return false;
+    const QByteArray text(value);
+    return text == "zh_CN" || text.startsWith("zh_CN.") || text.startsWith("zh_CN@");
+}
+
+bool IsChineseLocale() {
+    return IsChineseLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+}
+
+QString LanguageModuleName(bool bChinese) {
+    return bChinese ? QStringLiteral("chinese.rcc") : QStringLiteral("english.rcc");
+}
+
+QString String141() {
+    return QStringLiteral(
+        "无法加载语言模块（chinese.rcc 或 english.rcc），程序无法启动。\n"
+        "The language module (chinese.rcc or english.rcc) cannot be loaded; Tavrin cannot "
+        "start.");
+}
+
+CTavrinApp::CTavrinApp(std::string programFolder, std::string runtimeFolder, bool bChinese)
+    : m_bChinese(bChinese),
+      m_strProgramFolder(std::move(programFolder)),
+      m_strRuntimeFolder(std::move(runtimeFolder)) {}
+
+CTavrinApp::~CTavrinApp() {
+    ExitInstance();
+}
+
+bool CTavrinApp::InitInstance(const QString& packagePath) {
+    m_pInstanceLock = std::make_unique<platform::CInstanceLock>(m_strRuntimeFolder, "Tavrin.exe");
+    switch (m_pInstanceLock->GetState()) {
+        case platform::CInstanceLock::State::kHeldElsewhere:
+            m_outcome = Outcome::kSecondCopy;
+            return false;
+        case platform::CInstanceLock::State::kUnavailable:
+            // Without a usable marker the program still runs; only the guard is missing.
+            std::fprintf(stderr, "cannot use the lock file %s\n", m_pInstanceLock->Path().c_str());
+            break;
+        case platform::CInstanceLock::State::kAcquired:
+            break;
+    }
+
+    const QString moduleFile =
+        QDir(QString::fromStdString(m_strProgramFolder)).filePath(LanguageModuleName(m_bChinese));
+    if (!m_hLangModule.Load(moduleFile)) {
+        ShowMessage(String141());
+        m_outcome = Outcome::kModuleMissing;
+        return false;
+    }
+    SetCurrentLangModule(&m_hLangModule);
+    m_pQtTranslator = InstallQtTranslations(m_bChinese);
+    QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
+
+    {
+        CTavrinDlg dlg;
+        if (!packagePath.isEmpty()) {
+            const QString path = QFileInfo(packagePath).absoluteFilePath();
+            QTimer::singleShot(0, &dlg, [&dlg, path] { dlg.ImportPackageFile(path); });
+        }
+        if (m_onDialogReady) m_onDialogReady(dlg);
+        dlg.exec();
+    }
+    m_outcome = Outcome::kDialogEnded;
+    return false;
+}
+
+int CTavrinApp::ExitInstance() {
+    if (!m_bExited) {
+        m_bExited = true;
+        if (CurrentLangModule() == &m_hLangModule) SetCurrentLangModule(nullptr);
+        m_hLangModule.Release();
+        RemoveQtTranslations(m_pQtTranslator);
+        m_pQtTranslator = nullptr;
+    }
+    return 0;
+}

@@ -1,0 +1,402 @@
+// Packages with known texts in every source the index reads, imported with the real import
+// (7-Zip, the shell engine, the loaders), then indexed and searched.
+#include "tavrin/find/session_index.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "common/db_handle.h"
+#include "platform/codepage.h"
+#include "tavrin/find/session_index_runner.h"
+#include "tavrin/find/session_search.h"
+#include "tavrin/import/archive_extractor.h"
+#include "tavrin/import/package_import.h"
+#include "tavrin/testing/import_test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Gbk(const std::string& utf8) {
+    return platform::Utf8ToAnsi(utf8);
+}
+
+// Lines of a text file, each followed by LF.
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+std::string CharRow(const std::string& id, const std::string& login, const std::string& key,
+                    const std::string& record) {
+    return Gbk(id + "\tdev01\t10.1.0.1\tssh\t" + login + "\t192.168.0.1\t张三\troot\t" + key +
+               "\t" + record + "\t/var/utm/data/sessions/none.log\tok\t" + login + "\n");
+}
+
+std::string GraphicRow(const std::string& id, const std::string& login, const std::string& name) {
+    return Gbk(id + "\t100" + id + "\tdev01\t" + login + "\t192.168.0.2\t李四\t10.2.0.1\t" +
+               "admin\t" + name + "\t1024\t768\trdp\tok\t" + login + "\n");
+}
+
+// The SQL dump of one terminal table as mysqldump writes it.
+std::string TerminalTable(const std::string& key, const std::vector<std::string>& values) {
+    std::string sql = "DROP TABLE IF EXISTS `" + key + "`;\n" + "CREATE TABLE `" + key + "` (\n" +
+                      "  `id` int(11) NOT NULL AUTO_INCREMENT,\n" +
+                      "  `flag` int(11) NOT NULL DEFAULT '0',\n" +
+                      "  `user` varchar(64) DEFAULT NULL,\n" + "  `data` text,\n" +
+                      "  PRIMARY KEY (`id`)\n" + ") ENGINE=MyISAM DEFAULT CHARSET=gbk;\n";
+    for (const std::string& v : values) sql += "INSERT INTO `" + key + "` VALUES " + v + ";\n";
+    return sql;
+}
+
+// Writes and imports packages, then builds their indexes.
+class FindTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        m_strProgram = m_tmp / "program";
+        import_test::LayOutProgramFolder(m_strProgram);
+    }
+
+    // Imports the package built in folder stage (relative entries) as name.tar; returns its
+    // work folder.
+    std::string Import(const std::string& stage, const std::string& name) {
+        std::string tar = m_tmp / (name + ".tar");
+        EXPECT_TRUE(import_test::MakeTar(tar, stage, {"var"}));
+        CPackageImport import(m_strProgram, tar);
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(import.CreateWorkFolder());
+        EXPECT_EQ(import.Unpack(Make7zCommand(m_strProgram)), UnpackOutcome::kUnpacked);
+        import.ConvertDumps();
+        import.LoadParentDb();
+        DbHandle child;
+        OpenDbHandle(child, import.Paths().ChildDbPath());
+        import.CreateChildTables(child);
+        EXPECT_EQ(import.LoadChildRows(child), 1);
+        child.Close();
+        testing::internal::GetCapturedStdout();
+        return import.Paths().WorkFolder();
+    }
+
+    // The package of the main tests: every source holds known texts.
+    std::string MainPackage() {
+        const std::string stage = m_tmp / "stage1";
+        const std::string dump = stage + "/var/tmp/backup_log/data_2016-09-01_2016-09-10/";
+        const std::string sessions = stage + "/var/utm/data/sessions/";
+        using import_test::WriteFile;
+        WriteFile(dump + "unix_sms_log.bak",
+                  CharRow("1", "2016-09-02 10:00:00", "sms_20160901_s1",
+                          "/var/utm/data/sessions/s1.txt") +
+                      CharRow("2", "2016-09-05 10:00:00", "sms_20160901_s2",
+                              "/var/utm/data/sessions/12:30:00.txt"));
+        WriteFile(dump + "unix_xfer_log.bak",
+                  CharRow("1", "2016-09-03 10:00:00", "xfer_1", "/var/utm/data/sessions/x1.txt"));
+        WriteFile(dump + "unix_vsms_log.bak", GraphicRow("1", "2016-09-04 10:00:00", "v1"));
+        WriteFile(dump + "unix_xapp_log.bak", GraphicRow("2", "2016-09-01 10:00:00", "a1"));
+        WriteFile(dump + "utm2dba.bak",
+                  "1\tv1\tv1_a.txt\t2016-09-04 10:00:00\n"
+                  "2\tv1\tv1_b.txt\t2016-09-04 10:00:00\n"
+                  "3\tv1\t../../../../../outside.txt\t2016-09-04 10:00:00\n");
+        WriteFile(m_tmp / "outside.txt", "OUTSIDE-SECRET\n");
+        WriteFile(dump + "utm_dba_scan.bak",
+                  Gbk("1,\"v1\",\"2016-09-04 10:00:01\",\"点击 \\\"确定\\\" 按钮\"\n"));
+        WriteFile(dump + "utm_xapp_scan.bak",
+                  "1,\"a1\",\"2016-09-01 10:00:01\",\"Payroll export\"\n"
+                  "2,\"ghost\",\"2016-09-01 10:00:02\",\"orphan scan text\"\n");
+        WriteFile(dump + "sub_table_sms.sql",
+                  "/*!40101 SET NAMES gbk */;\n" +
+                      Gbk(TerminalTable("sms_20160901_s1", {"(1,1000,'root','0002400080')",
+                                                            "(2,1,'root','sudo passwd root')",
+                                                            "(3,2,'管理员','审计 日志')"})));
+        WriteFile(sessions + "s1", Gbk(Lines({"ls -l", "cat /etc/shadow", "echo 审计 payroll",
+                                              "'); DROP TABLE entries; --"})) +
+                                       "bad \xFF\xFE end\r\n");
+        WriteFile(sessions + "12_30_00", "rm -rf /tmp/x");  // no line end on the last line
+        WriteFile(sessions + "x1", "put payroll.xls\n");
+        std::vector<std::string> pageA;
+        for (int i = 1; i <= 26; ++i) pageA.push_back("line " + std::to_string(i));
+        pageA[24] = "PAGE-EDGE-ONE";
+        pageA[25] = "PAGE-EDGE-TWO";
+        WriteFile(sessions + "v1_a.txt", Lines(pageA));
+        WriteFile(sessions + "v1_b.txt", std::string(300000, 'z') + "NEEDLE-IN-LONG\n");
+        WriteFile(sessions + "v1.scan", "scan only secret\n");
+        std::vector<std::string> a1 = {Gbk("打开 财务系统")};
+        for (int i = 0; i < 1500; ++i) a1.push_back("repeat-me " + std::to_string(i));
+        WriteFile(sessions + "a1.scan", Lines(a1));
+        return Import(stage, "audit_log_2016-09-01_2016-09-10");
+    }
+
+    SessionIndexOutcome Build(const std::string& work) {
+        SessionIndexControl control;
+        return BuildSessionIndex(IndexInputsForWorkFolder(work), control);
+    }
+
+    // "view|session|source|line|viewer|text" of each hit.
+    static std::vector<std::string> Describe(const SessionSearchResult& result) {
+        std::vector<std::string> out;
+        for (const SessionHit& hit : result.hits) {
+            out.push_back(hit.strView + "|" + hit.strSessionText + "|" + hit.strSource + "|" +
+                          std::to_string(hit.nLine) + "|" + std::to_string(hit.nViewerLine) + "|" +
+                          hit.strText);
+        }
+        return out;
+    }
+
+    SessionSearchResult Find(const std::string& work, const std::string& query) {
+        return SearchSessions({work}, query);
+    }
+
+    import_test::CTempFolder m_tmp;
+    std::string m_strProgram;
+};
+
+const char kS1[] = "var/utm/data/sessions/s1";
+
+TEST_F(FindTest, EverySourceLeadsBackToItsSessionNewestFirst) {
+    const std::string work = MainPackage();
+    SessionIndexOutcome outcome = Build(work);
+    ASSERT_EQ(outcome.status, IndexStatus::kBuilt) << outcome.strError;
+    EXPECT_EQ(ReadIndexState(work).status, IndexStatus::kBuilt);
+
+    // Character text record, ASCII case ignored; a transfer record; a scan-table row. The
+    // transfer (09-03) is newer than s1 (09-02), which is newer than a1 (09-01).
+    SessionSearchResult payroll = Find(work, "PAYROLL");
+    EXPECT_TRUE(payroll.bComplete);
+    EXPECT_EQ(Describe(payroll),
+              (std::vector<std::string>{
+                  "unix_xfer_log|xfer_1|var/utm/data/sessions/x1|1|-1|put payroll.xls",
+                  std::string("unix_sms_log|sms_20160901_s1|") + kS1 + "|3|-1|echo 审计 payroll",
+                  "unix_xapp_log|a1|utm_xapp_scan|1|-1|a1\t2016-09-01 10:00:01\tPayroll export"}));
+    EXPECT_EQ(payroll.nTotal, 3u);
+    ASSERT_EQ(payroll.hits.size(), 3u);
+    EXPECT_EQ(
+        payroll.hits[1].strText.substr(payroll.hits[1].nMatchOffset, payroll.hits[1].nMatchLength),
+        "payroll");
+    EXPECT_EQ(payroll.hits[1].strStartTime, "2016-09-02 10:00:00");
+    EXPECT_EQ(payroll.hits[1].strLoginName, "张三");
+    EXPECT_EQ(payroll.hits[1].strRemoteName, "root");
+    EXPECT_EQ(payroll.hits[1].nSessionRow, 1);
+
+    // A colon in the appliance path and a last line without a line end.
+    EXPECT_EQ(Describe(Find(work, "rm -rf")),
+              (std::vector<std::string>{"unix_sms_log|sms_20160901_s2|"
+                                        "var/utm/data/sessions/12_30_00|1|-1|rm -rf /tmp/x"}));
+    // Terminal rows of child.db, but not the size records.
+    EXPECT_EQ(Describe(Find(work, "passwd")),
+              (std::vector<std::string>{"unix_sms_log|sms_20160901_s1|sms_20160901_s1|2|-1|"
+                                        "root\tsudo passwd root"}));
+    EXPECT_TRUE(Find(work, "0002400080").hits.empty());
+    // Two Chinese characters are too short for the trigram index: the scan finds them in
+    // the text record and in a terminal row (GBK decoded on the way).
+    EXPECT_EQ(Describe(Find(work, "审计")),
+              (std::vector<std::string>{
+                  std::string("unix_sms_log|sms_20160901_s1|") + kS1 + "|3|-1|echo 审计 payroll",
+                  "unix_sms_log|sms_20160901_s1|sms_20160901_s1|3|-1|管理员\t审计 日志"}));
+    // A scan-table row whose quotes the import doubled, with a two-character query.
+    EXPECT_EQ(Describe(Find(work, "确定")),
+              (std::vector<std::string>{"unix_vsms_log|v1|utm_dba_scan|1|-1|"
+                                        "v1\t2016-09-04 10:00:01\t点击 \"确定\" 按钮"}));
+    // Scan text of no listed session still leads to its name.
+    EXPECT_EQ(Describe(Find(work, "orphan scan")),
+              (std::vector<std::string>{"|ghost|utm_xapp_scan|2|-1|"
+                                        "ghost\t2016-09-01 10:00:02\torphan scan text"}));
+    // Package text that looks like SQL is only text.
+    EXPECT_EQ(Find(work, "DROP TABLE entries").nTotal, 1u);
+}
+
+TEST_F(FindTest, ScanFilesAreNumberedAsTheScanViewerPagesThem) {
+    const std::string work = MainPackage();
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    const std::string dir = "unix_vsms_log|v1|var/utm/data/sessions/";
+    // Lines 25 and 26 of the first named file lie on the viewer's pages 1 and 2.
+    EXPECT_EQ(Describe(Find(work, "page-edge")),
+              (std::vector<std::string>{dir + "v1_a.txt|25|24|PAGE-EDGE-ONE",
+                                        dir + "v1_a.txt|26|25|PAGE-EDGE-TWO"}));
+    // The second file follows the first in the viewer; its one long line is found whole.
+    SessionSearchResult longLine = Find(work, "NEEDLE-IN-LONG");
+    ASSERT_EQ(longLine.hits.size(), 1u);
+    EXPECT_EQ(longLine.hits[0].nViewerLine, 26);
+    EXPECT_EQ(longLine.hits[0].nMatchOffset, 300000u);
+    // The ".scan" file is indexed but not shown by the viewer when named files give lines;
+    // a session with no named file shows its ".scan" file from line 0.
+    EXPECT_EQ(Describe(Find(work, "scan only")),
+              (std::vector<std::string>{dir + "v1.scan|1|-1|scan only secret"}));
+    EXPECT_EQ(Describe(Find(work, "财务系统")),
+              (std::vector<std::string>{
+                  "unix_xapp_log|a1|var/utm/data/sessions/a1.scan|1|0|打开 财务系统"}));
+    // A named file outside the package is never read.
+    EXPECT_EQ(Find(work, "OUTSIDE-SECRET").nTotal, 0u);
+}
+
+TEST_F(FindTest, UndecodableBytesStayVisibleAndLineEndsAreDropped) {
+    const std::string work = MainPackage();
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    EXPECT_EQ(Describe(Find(work, "\\xFF")),
+              (std::vector<std::string>{std::string("unix_sms_log|sms_20160901_s1|") + kS1 +
+                                        "|5|-1|bad \\xFF\\xFE end"}));
+    // Wildcards of SQL are plain characters here.
+    EXPECT_EQ(Find(work, "%").nTotal, 0u);
+    EXPECT_EQ(Find(work, "_1").nTotal, 0u);
+    EXPECT_EQ(Find(work, "").nTotal, 0u);
+}
+
+TEST_F(FindTest, HitsAreCappedAndCountedAcrossPackages) {
+    const std::string first = MainPackage();
+    ASSERT_EQ(Build(first).status, IndexStatus::kBuilt);
+
+    SessionSearchResult many = Find(first, "repeat-me");
+    EXPECT_EQ(many.nTotal, 1500u);
+    ASSERT_EQ(many.hits.size(), 1000u);
+    EXPECT_EQ(many.hits.back().nLine, 1001);
+    SessionSearchOptions firstPage;
+    firstPage.nMaxHits = 10;
+    firstPage.bCountAll = false;
+    EXPECT_EQ(SearchSessions({first}, "repeat-me", firstPage).hits.size(), 10u);
+
+    // A newer package: its session comes before every session of the first.
+    const std::string stage = m_tmp / "stage2";
+    const std::string dump = stage + "/var/tmp/backup_log/data_2016-10-01_2016-10-10/";
+    import_test::WriteFile(
+        dump + "unix_sms_log.bak",
+        CharRow("1", "2016-10-02 08:00:00", "sms_20161001_t1", "/var/utm/data/sessions/t1.txt"));
+    import_test::WriteFile(stage + "/var/utm/data/sessions/t1", "vi payroll.txt\n");
+    for (const char* empty :
+         {"unix_xfer_log.bak", "unix_vsms_log.bak", "unix_xapp_log.bak", "utm2dba.bak",
+          "utm_xapp_scan.bak", "utm_dba_scan.bak", "sub_table_sms.sql"})
+        import_test::WriteFile(dump + empty, "");
+    const std::string second = Import(stage, "audit_log_2016-10-01_2016-10-10");
+    ASSERT_EQ(Build(second).status, IndexStatus::kBuilt);
+
+    SessionSearchResult both = SearchSessions({first, second}, "payroll");
+    EXPECT_EQ(both.nTotal, 4u);
+    ASSERT_EQ(both.hits.size(), 4u);
+    EXPECT_EQ(both.hits[0].strPackage, "audit_log_2016-10-01_2016-10-10");
+    EXPECT_EQ(both.hits[0].strText, "vi payroll.txt");
+    EXPECT_EQ(both.hits[1].strView, "unix_xfer_log");
+    ASSERT_EQ(both.packages.size(), 2u);
+    EXPECT_EQ(both.packages[1].status, IndexStatus::kBuilt);
+}
+
+TEST_F(FindTest, SearchSaysWhenTheIndexIsNotComplete) {
+    const std::string work = MainPackage();
+    // Not built yet.
+    SessionSearchResult none = Find(work, "payroll");
+    EXPECT_FALSE(none.bComplete);
+    ASSERT_EQ(none.packages.size(), 1u);
+    EXPECT_EQ(none.packages[0].status, IndexStatus::kMissing);
+
+    // A build stopped before it began records that, and the search passes it on.
+    SessionIndexControl control;
+    control.bStopRequested = true;
+    EXPECT_EQ(BuildSessionIndex(IndexInputsForWorkFolder(work), control).status,
+              IndexStatus::kStopped);
+    SessionSearchResult stopped = Find(work, "payroll");
+    EXPECT_FALSE(stopped.bComplete);
+    EXPECT_EQ(stopped.packages[0].status, IndexStatus::kStopped);
+    EXPECT_LT(PercentDone(stopped.packages[0].nDone, stopped.packages[0].nTotal), 100);
+
+    // The runner rebuilds it from scratch on its thread and reports the end.
+    CSessionIndexRunner runner;
+    EXPECT_EQ(runner.State().status, IndexStatus::kMissing);
+    std::atomic<int> calls{0};
+    ASSERT_TRUE(
+        runner.Start(IndexInputsForWorkFolder(work), [&](const SessionIndexOutcome&) { ++calls; }));
+    runner.Join();
+    EXPECT_EQ(calls.load(), 1);
+    EXPECT_EQ(runner.State().status, IndexStatus::kBuilt);
+    EXPECT_EQ(runner.State().nPercent, 100);
+    EXPECT_TRUE(Find(work, "payroll").bComplete);
+    EXPECT_EQ(Find(work, "payroll").nTotal, 3u);
+}
+
+TEST_F(FindTest, LinesLongerThanAPieceAreFoundUnderTheirNumber) {
+    const std::string work = MainPackage();
+    // 2.5 MiB in one line, then a short line: the line is indexed in pieces.
+    std::string huge(2621440, 'q');
+    huge.replace(2600000, 11, "FAR-NEEDLE!");
+    import_test::WriteFile(work + "/var/utm/data/sessions/a1.scan", huge + "\nafter it\n");
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    SessionSearchResult far = Find(work, "FAR-NEEDLE");
+    ASSERT_EQ(far.hits.size(), 1u);
+    EXPECT_EQ(far.hits[0].nLine, 1);
+    EXPECT_EQ(far.hits[0].nViewerLine, 0);
+    EXPECT_LE(far.hits[0].strText.size(), 1u << 20);
+    EXPECT_EQ(far.hits[0].strText.substr(far.hits[0].nMatchOffset, 10), "FAR-NEEDLE");
+    SessionSearchResult after = Find(work, "after it");
+    ASSERT_EQ(after.hits.size(), 1u);
+    EXPECT_EQ(after.hits[0].nLine, 2);
+}
+
+TEST_F(FindTest, ABuildStopsPromptlyAndSearchesMeanwhileSayHowFarItIs) {
+    const std::string work = MainPackage();
+    // Enough text that the build is still running when it is stopped.
+    std::string big;
+    for (int i = 0; i < 400000; ++i) big += "line " + std::to_string(i) + " of a long scan\n";
+    import_test::WriteFile(work + "/var/utm/data/sessions/a1.scan", big);
+
+    CSessionIndexRunner runner;
+    ASSERT_TRUE(runner.Start(IndexInputsForWorkFolder(work)));
+    // The file says "building" from its first commit on; wait for that (slow builds, such
+    // as under a sanitizer, take a while to get there).
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (ReadIndexState(work).status != IndexStatus::kBuilding &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    SessionSearchOptions quick;
+    quick.nMaxHits = 1;
+    quick.bCountAll = false;
+    SessionSearchResult during = SearchSessions({work}, "line 1", quick);
+    ASSERT_EQ(during.packages.size(), 1u);
+    ASSERT_EQ(during.packages[0].status, IndexStatus::kBuilding);
+    EXPECT_FALSE(during.bComplete);
+    EXPECT_EQ(runner.State().status, IndexStatus::kBuilding);
+
+    auto start = std::chrono::steady_clock::now();
+    runner.Stop();
+    // Well within this under a sanitizer on a loaded machine; far less normally.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(runner.State().status, IndexStatus::kStopped);
+    EXPECT_LT(runner.State().nPercent, 100);
+    EXPECT_EQ(ReadIndexState(work).status, IndexStatus::kStopped);
+    EXPECT_FALSE(SearchSessions({work}, "line 1", quick).bComplete);
+}
+
+TEST_F(FindTest, OnlyTablesOfChildDbAreReadWhateverTheirNames) {
+    const std::string work = MainPackage();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((work + "/audit_log_2016-09-01_2016-09-10child.db").c_str(), &db),
+              SQLITE_OK);
+    for (const char* sql :
+         {"CREATE TABLE \"we\"\"ird\" (flag INTEGER, data TEXT)",
+          "INSERT INTO \"we\"\"ird\" VALUES (1, 'WEIRD-TABLE-TEXT'), (1000, 'SIZE-TEXT')",
+          "CREATE VIEW planted AS SELECT 'VIEW-TEXT' AS data"})
+        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    sqlite3_close(db);
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    EXPECT_EQ(Describe(Find(work, "weird-table")),
+              (std::vector<std::string>{"|we\"ird|we\"ird|1|-1|WEIRD-TABLE-TEXT"}));
+    EXPECT_EQ(Find(work, "SIZE-TEXT").nTotal, 0u);
+    EXPECT_EQ(Find(work, "VIEW-TEXT").nTotal, 0u);
+}
+
+TEST_F(FindTest, AnUnwritableIndexFailsAndSaysWhy) {
+    SessionIndexInputs inputs = IndexInputsForWorkFolder(m_tmp / "no such package");
+    SessionIndexControl control;
+    SessionIndexOutcome outcome = BuildSessionIndex(inputs, control);
+    EXPECT_EQ(outcome.status, IndexStatus::kFailed);
+    EXPECT_FALSE(outcome.strError.empty());
+
+    CSessionIndexRunner runner;
+    ASSERT_TRUE(runner.Start(inputs));
+    runner.Join();
+    EXPECT_EQ(runner.State().status, IndexStatus::kFailed);
+    EXPECT_FALSE(runner.State().strError.empty());
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+#include "tavrin/import/archive_extractor.h"
+
+#include <cstdio>
+
+#include "platform/codepage.h"
+#include "platform/paths.h"
+#include "platform/spawn.h"
+#include "tavrin/import/archiver_progress.h"
+
+std::string Make7zCommand(const std::string& programFolder) {
+    return "\"" + platform::JoinPath(programFolder, "7z") + "\"";
+}
+
+std::string ArchiverProgram(const std::string& str7zCommand) {
+    std::string program = str7zCommand;
+    if (program.size() >= 2 && program.front() == '"' && program.back() == '"') {
+        program = program.substr(1, program.size() - 2);
+    }
+    return program;
+}
+
+namespace {
+
+std::string SafeArchivePath(const std::string& archive) {
+    return !archive.empty() && archive.front() == '-' ? "./" + archive : archive;
+}
+
+}  // namespace
+
+std::vector<std::string> ArchiverArguments(const std::string& archive, const std::string& folder) {
+    return {"7z", "x", "-ttar", "-y", "-spd", "-spod", SafeArchivePath(archive), "-o" + folder};
+}
+
+std::string ArchiverCommandLine(const std::string& str7zCommand, const std::string& archive,
+                                const std::string& folder) {
+    return str7zCommand + " x -ttar -y -spd -spod \"" + SafeArchivePath(archive) + "\" -o\"" +
+           folder + "\"";
+}
+
+namespace {
+
+// The console lines around a run, and its result; run starts the archiver and waits for it.
+template <typename Run>
+ArchiverResult RunArchiverWith(const std::string& str7zCommand, const std::string& archive,
+                               const std::string& folder, Run run) {
+    std::string program = ArchiverProgram(str7zCommand);
+    std::printf("%s\n%s\n",
+                platform::Utf8ToAnsi(ArchiverCommandLine(str7zCommand, archive, folder)).c_str(),
+                platform::Utf8ToAnsi(program).c_str());
+    std::fflush(stdout);
+
+    platform::SpawnResult spawned = run(program, ArchiverArguments(archive, folder));
+    ArchiverResult result;
+    result.started = spawned.started;
+    result.errorCode = spawned.errorCode;
+    result.exitStatus = spawned.exitStatus;
+    result.termSignal = spawned.termSignal;
+    result.stopped = spawned.stopped;
+    if (!spawned.started) {
+        // 运行失败！%d\n
+        std::printf("\xD4\xCB\xD0\xD0\xCA\xA7\xB0\xDC\xA3\xA1%d\n", spawned.errorCode);
+    } else {
+        // 进程1退出！
+        std::printf(
+            "\xBD\xF8\xB3\xCC"
+            "1"
+            "\xCD\xCB\xB3\xF6\xA3\xA1");
+    }
+    std::fflush(stdout);
+    return result;
+}
+
+}  // namespace
+
+ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
+                           const std::string& folder) {
+    return RunArchiverWith(str7zCommand, archive, folder,
+                           [](const std::string& program, const std::vector<std::string>& argv) {
+                               return platform::SpawnAndWait(program, argv);
+                           });
+}
+
+ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
+                           const std::string& folder, const SArchiverWatch& watch) {
+    CArchiverOutput output;
+    std::string console;
+    // The archiver's own lines reach standard output as soon as they are complete.
+    auto writeConsole = [&console] {
+        if (console.empty()) return;
+        std::fwrite(console.data(), 1, console.size(), stdout);
+        std::fflush(stdout);
+        console.clear();
+    };
+    auto sink = [&](const char* data, std::size_t size) {
+        const int before = output.Percent();
+        output.Feed(data, size, &console);
+        writeConsole();
+        if (output.Percent() > before && watch.onPercent) watch.onPercent(output.Percent());
+    };
+    return RunArchiverWith(str7zCommand, archive, folder,
+                           [&](const std::string& program, const std::vector<std::string>& argv) {
+                               platform::SpawnResult spawned =
+                                   platform::SpawnWatched(program, argv, sink, watch.shouldStop);
+                               output.Finish(&console);
+                               writeConsole();
+                               return spawned;
+                           });
+}

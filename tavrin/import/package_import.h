@@ -1,0 +1,171 @@
+// CPackageImport: the work of importing one package that needs no window. The main dialog
+// (button 1001, the command-line package) and the tavrin-import command drive it step by
+// step, in this order:
+//
+//   CheckDiskSpace -> WorkFolderExists (if so, open the package instead and stop)
+//   -> CreateWorkFolder -> Unpack (on kNotStarted, kNotAPackage or kCancelled:
+//      RemoveWorkFolder, stop)
+//   -> ConvertDumps -> LoadParentDb -> [first page] -> CreateChildTables(child handle)
+//   -> LoadChildRows(child handle), normally on a background loader thread.
+//
+// Each step is a separate call so that a caller can time it, show progress or move it off
+// the user-interface thread. The steps write the console messages of the import (GBK) to
+// standard output, as the engine and loaders they call write theirs. Nothing here keeps a
+// database connection open between calls: Parent.db is loaded through a shell state of its
+// own that is closed before LoadParentDb returns, and the child database is the caller's
+// handle.
+//
+// Nothing silent: every failure of a step that leaves a table short or empty (a conversion, a
+// dot-command of the Parent.db load, a table definition, a commit, the row load) is named on
+// the console ("数据表未完整载入：TABLE") and kept in IncompleteTables(); the caller tells the
+// user (and tavrin-import exits 3).
+//
+// Progress: with SetProgress the steps report what they work on and how far they are, and stop
+// at the user's request: Unpack kills the archiver, and a step that was asked to stop (or that
+// comes after the request) leaves its work unfinished; the caller then removes the work folder.
+//
+// Threads: one object is used by one thread at a time. The steps before LoadChildRows use the
+// shell engine, whose process-wide values allow one importing thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tavrin/import/archiver_version.h"
+#include "tavrin/workspace/workspace_paths.h"
+
+class CImportProgress;
+struct DbHandle;
+struct SLoadReport;
+
+// What became of unpacking.
+enum class UnpackOutcome {
+    kUnpacked,     // the archiver succeeded and the dump folder is there
+    kDamaged,      // the archiver reported an error but left the dump folder: the import goes
+                   // on with what was unpacked, and the user must be told it may be incomplete
+    kNotAPackage,  // no dump folder after the archiver ran: not a readable package
+    kNotStarted,   // the archiver could not be started
+    kCancelled,    // stopped at the user's request (the archiver killed or never started)
+    kNoSpace,      // what the archive declares it unpacks to does not fit (or its listing did
+                   // not end): not unpacked
+};
+
+// True when freeBytes is strictly greater than 1.5 times fileSize (computed in floating point
+// and truncated to an integer, so exactly 1.5 times is refused).
+bool DiskSpaceSuffices(std::uint64_t fileSize, std::uint64_t freeBytes);
+
+// True when the package file can be opened for reading and the file system holding
+// targetFolder has more free bytes than 1.5 times its size. False also when the free space
+// cannot be queried.
+bool CheckDiskSpace(const std::string& packagePath, const std::string& targetFolder);
+
+// The tables a load of package SQL left short, as the user is told them: those its failed
+// statements name and, when the whole load was lost (a full disk, a failed commit), the
+// database itself (databaseName). Empty for a complete or a stopped load.
+std::vector<std::string> IncompleteTables(const SLoadReport& report,
+                                          const std::string& databaseName);
+
+// Writes "数据表未完整载入：TABLE\n" (GBK) on standard output for each table.
+void PrintIncompleteTables(const std::vector<std::string>& tables);
+
+// The most the SQL of a dump of dumpSize bytes may make its database grow to: enough for
+// every row it can hold, with room for indexes, and never the whole disk.
+std::uint64_t ChildDatabaseBound(std::uint64_t dumpSize);
+
+class CPackageImport {
+  public:
+    // The import of the package file at packagePath (its name gives every path) into a work
+    // folder beside programFolder.
+    CPackageImport(std::string programFolder, std::string packagePath);
+
+    const std::string& PackagePath() const { return m_strPackagePath; }
+    const CWorkspacePaths& Paths() const { return m_paths; }
+    const std::string& PackageName() const { return m_paths.Package().strName; }
+
+    // False when the file name gives no name a work folder can safely have (empty, "." or
+    // "..", a '/' or NUL in it). Such a package must not be imported: its work folder would
+    // be the program folder itself or lie outside it, and it is deleted at close.
+    bool HasUsableName() const;
+
+    // Reports the steps to pProgress and honours its cancel request; null (the default) does
+    // neither. The object must outlive every later step call.
+    void SetProgress(CImportProgress* pProgress) { m_pProgress = pProgress; }
+    // True once the user asked the import to stop (through the progress object).
+    bool Cancelled() const;
+
+    // The free-space check, on the file system of the program folder (where the package is
+    // unpacked).
+    bool CheckDiskSpace() const;
+
+    // True when the package's work folder exists (the package was imported already).
+    bool WorkFolderExists() const;
+
+    // Creates the work folder. On failure writes "创建文件夹失败！%d" with the error code (no
+    // line end) and returns false; the caller goes on, as the archiver may still succeed.
+    bool CreateWorkFolder();
+
+    // Runs the archiver (str7zCommand as Make7zCommand builds it) on the package with the
+    // work folder as output and waits for it. Blocks for the whole extraction. With a progress
+    // object the archiver shows its percentage and a cancel request kills it (kCancelled).
+    // Before that, the archive's listing must show that what it unpacks to fits in the free
+    // space (else kNoSpace). After it, entries standing where the import writes its own files
+    // are removed (ImportOutputPaths), which makes the package damaged.
+    UnpackOutcome Unpack(const std::string& str7zCommand);
+    // The unpacked size the archive declared, as the last Unpack read it.
+    std::uint64_t DeclaredBytes() const { return m_nDeclaredBytes; }
+    // True when Unpack refused the archiver as too old to unpack safely (it returned
+    // kNotStarted before the archiver saw the package); ArchiverVersion() tells which it was.
+    bool ArchiverRefused() const {
+        return m_archiverVersion.bStarted && !m_archiverVersion.Acceptable();
+    }
+    const SArchiverVersion& ArchiverVersion() const { return m_archiverVersion; }
+
+    // After kNotStarted or kNotAPackage: deletes the work folder with what the archiver left
+    // in it and writes "删除文件夹成功！" or "删除文件夹失败！%d" with the error code (no line
+    // end). Returns true when the folder is gone.
+    bool RemoveWorkFolder();
+
+    // The conversions before loading: w_text_matrix.bak into w_text_matrix1.bak (dump
+    // folder), the package flags from vsms_xapp_tab.bak and w_text_matrix1.bak, then
+    // utm_dba_scan.bak and utm_xapp_scan.bak from the dump folder into the work folder.
+    void ConvertDumps();
+    // The flags ConvertDumps found: vsms_xapp_tab data present, w_text_matrix data present.
+    bool HasTabTable() const { return m_bHasTabTable; }
+    bool HasMatrixTable() const { return m_bHasMatrixTable; }
+
+    // Creates Parent.db's tables with {exe}/table.sql and imports every dump with its
+    // separator through a shell state of its own, closed before returning. A dump that is
+    // missing or malformed leaves its table short or empty (the engine says why on standard
+    // error) and the load goes on.
+    void LoadParentDb();
+
+    // Splits sub_table_sms.sql into mysql.sql (rows) and mysql1.sql (definitions) in the work
+    // folder and runs the definitions at once on child, which must be open on ChildDbPath().
+    void CreateChildTables(DbHandle& child);
+
+    // Loads mysql.sql into child (the background loader's work, here on the calling thread).
+    // Returns 1 when the file was loaded, 0 when it could not be opened (also incomplete).
+    int LoadChildRows(DbHandle& child);
+
+    // The tables the steps so far left short or empty, each once, in the order found.
+    const std::vector<std::string>& IncompleteTables() const { return m_incompleteTables; }
+    bool LoadIncomplete() const { return !m_incompleteTables.empty(); }
+
+  private:
+    // The listing's check before unpacking; writes the console line of a refusal.
+    bool UnpackedSizeFits(const std::string& archiverPath);
+
+    std::string m_strProgramFolder;
+    std::string m_strPackagePath;
+    CWorkspacePaths m_paths;
+    bool m_bHasTabTable = false;
+    bool m_bHasMatrixTable = false;
+    CImportProgress* m_pProgress = nullptr;
+    SArchiverVersion m_archiverVersion;  // as the last Unpack found it
+    std::uint64_t m_nDeclaredBytes = 0;
+    std::vector<std::string> m_incompleteTables;
+
+    // Names table on the console and keeps it (once) for IncompleteTables; not after a cancel.
+    void NoteIncomplete(const std::string& table);
+};

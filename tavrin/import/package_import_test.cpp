@@ -1,0 +1,243 @@
+#include "tavrin/import/package_import.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "common/db_handle.h"
+#include "platform/disk_space.h"
+#include "tavrin/import/archive_extractor.h"
+#include "tavrin/import/import_progress.h"
+#include "tavrin/testing/import_test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using import_test::CTempFolder;
+using import_test::SamplePackage;
+
+TEST(DiskSpace, RefusesExactlyOneAndAHalfTimesTheSize) {
+    EXPECT_FALSE(DiskSpaceSuffices(1000, 1500));
+    EXPECT_TRUE(DiskSpaceSuffices(1000, 1501));
+    // 1.5 x 3 = 4.5 is truncated to 4 bytes needed.
+    EXPECT_FALSE(DiskSpaceSuffices(3, 4));
+    EXPECT_TRUE(DiskSpaceSuffices(3, 5));
+    EXPECT_TRUE(DiskSpaceSuffices(0, 1));
+    EXPECT_FALSE(DiskSpaceSuffices(0, 0));
+    EXPECT_FALSE(DiskSpaceSuffices(UINT64_MAX, UINT64_MAX));  // no overflow into "enough"
+
+    CTempFolder tmp;
+    import_test::WriteFile(tmp / "p.tar", std::string(1000, 'x'));
+    platform::SetFreeBytesOverride(1500);
+    EXPECT_FALSE(CheckDiskSpace(tmp / "p.tar", tmp.Path()));
+    platform::SetFreeBytesOverride(1501);
+    EXPECT_TRUE(CheckDiskSpace(tmp / "p.tar", tmp.Path()));
+    // Missing files and folders are not packages, whatever the free space.
+    EXPECT_FALSE(CheckDiskSpace(tmp / "missing.tar", tmp.Path()));
+    EXPECT_FALSE(CheckDiskSpace(tmp.Path(), tmp.Path()));
+    platform::SetFreeBytesOverride(std::nullopt);
+    EXPECT_TRUE(CheckDiskSpace(tmp / "p.tar", tmp.Path()));
+}
+
+class PackageImportTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        m_strProgram = m_tmp / "program folder";
+        import_test::LayOutProgramFolder(m_strProgram);
+    }
+
+    // Runs every step as the dialog does, with the child rows loaded on this thread.
+    UnpackOutcome ImportAll(CPackageImport& import) {
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(import.CheckDiskSpace());
+        EXPECT_FALSE(import.WorkFolderExists());
+        EXPECT_TRUE(import.CreateWorkFolder());
+        UnpackOutcome outcome = import.Unpack(Make7zCommand(m_strProgram));
+        if (outcome == UnpackOutcome::kUnpacked || outcome == UnpackOutcome::kDamaged) {
+            import.ConvertDumps();
+            import.LoadParentDb();
+            DbHandle child;
+            OpenDbHandle(child, import.Paths().ChildDbPath());
+            import.CreateChildTables(child);
+            EXPECT_EQ(import.LoadChildRows(child), 1);
+            child.Close();
+        }
+        m_strConsole = testing::internal::GetCapturedStdout();
+        return outcome;
+    }
+
+    CTempFolder m_tmp;
+    std::string m_strProgram;
+    std::string m_strConsole;
+};
+
+TEST_F(PackageImportTest, FillsBothDatabasesWithEveryRowOfThePackage) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    CPackageImport import(m_strProgram, package.strTar);
+    ASSERT_EQ(ImportAll(import), UnpackOutcome::kUnpacked) << m_strConsole;
+
+    EXPECT_TRUE(import.HasTabTable());
+    EXPECT_TRUE(import.HasMatrixTable());
+    EXPECT_EQ(import.Paths().WorkFolder(), m_strProgram + "/" + package.strName);
+    auto parent = import_test::TableCounts(import.Paths().ParentDbPath());
+    for (const auto& [table, rows] : package.parent) EXPECT_EQ(parent[table], rows) << table;
+    auto child = import_test::TableCounts(import.Paths().ChildDbPath());
+    EXPECT_EQ(child, package.child);
+
+    // Escaped quotes arrive as plain quotes, GBK bytes untouched.
+    auto content = import_test::DatabaseContent(import.Paths().ParentDbPath());
+    bool sawScanQuote = false, sawMatrixText = false;
+    for (const std::string& line : content) {
+        if (line.rfind("utm_dba_scan|", 0) == 0 && line.find("\" ") != std::string::npos &&
+            line.find("\\\"") == std::string::npos)
+            sawScanQuote = true;
+        if (line.rfind("w_text_matrix|", 0) == 0 &&
+            line.find("C:\\Windows\\") != std::string::npos && line.find('"') == std::string::npos)
+            sawMatrixText = true;
+    }
+    EXPECT_TRUE(sawScanQuote);
+    EXPECT_TRUE(sawMatrixText);
+    // Session files are where the rows say they are.
+    EXPECT_TRUE(fs::exists(import.Paths().SessionsFolder() + "s0000001"));
+}
+
+TEST_F(PackageImportTest, LeavesOutTheOptionalTablesWhenTheirDumpsAreMissing) {
+    SamplePackage package =
+        import_test::MakeSamplePackage(m_tmp / "in", {"--no-tab", "--no-matrix", "--kind", "web"});
+    CPackageImport import(m_strProgram, package.strTar);
+    ASSERT_EQ(ImportAll(import), UnpackOutcome::kUnpacked) << m_strConsole;
+    EXPECT_FALSE(import.HasTabTable());
+    EXPECT_FALSE(import.HasMatrixTable());
+    EXPECT_NE(import.Paths().DumpFolder().find("/data_web_2016-09-01_2016-09-10"),
+              std::string::npos);
+    auto parent = import_test::TableCounts(import.Paths().ParentDbPath());
+    EXPECT_EQ(parent["vsms_xapp_tab"], 0);
+    EXPECT_EQ(parent["w_text_matrix"], 0);
+    EXPECT_EQ(parent["unix_sms_log"], package.parent["unix_sms_log"]);
+}
+
+TEST_F(PackageImportTest, RefusesAFileThatIsNoPackageAndLeavesNoWorkFolder) {
+    import_test::WriteFile(m_tmp / "in/x_log_2016-09-01_2016-09-10.tar", std::string(5000, 'Z'));
+    // A real tar without the appliance's dumps is no package either.
+    import_test::WriteFile(m_tmp / "src/readme.txt", "hello");
+    ASSERT_TRUE(import_test::MakeTar(m_tmp / "in/y_log_2016-09-01_2016-09-10.tar", m_tmp / "src",
+                                     {"readme.txt"}));
+    for (const char* name :
+         {"x_log_2016-09-01_2016-09-10.tar", "y_log_2016-09-01_2016-09-10.tar"}) {
+        CPackageImport import(m_strProgram, m_tmp / (std::string("in/") + name));
+        EXPECT_EQ(ImportAll(import), UnpackOutcome::kNotAPackage) << name;
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(import.RemoveWorkFolder());
+        std::string console = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(console, "\xC9\xBE\xB3\xFD\xCE\xC4\xBC\xFE\xBC\xD0\xB3\xC9\xB9\xA6\xA3\xA1");
+        EXPECT_FALSE(fs::exists(import.Paths().WorkFolder())) << name;
+    }
+}
+
+TEST_F(PackageImportTest, GoesOnWithADamagedPackageButSaysSo) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    // Cut the archive short: the dumps come first, the session files are lost.
+    std::string bytes = import_test::ReadFile(package.strTar);
+    std::string cut =
+        m_tmp / ("in/cut_" + package.strName.substr(package.strName.find('_') + 1) + ".tar");
+    import_test::WriteFile(cut, bytes.substr(0, bytes.size() * 2 / 3 + 100));
+    CPackageImport import(m_strProgram, cut);
+    ASSERT_EQ(ImportAll(import), UnpackOutcome::kDamaged) << m_strConsole;
+    auto parent = import_test::TableCounts(import.Paths().ParentDbPath());
+    EXPECT_EQ(parent["unix_sms_log"], package.parent["unix_sms_log"]);
+}
+
+TEST_F(PackageImportTest, ReportsAMissingArchiverAndAWorkFolderThatCannotBeMade) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    fs::remove(m_strProgram + "/7z");
+    CPackageImport import(m_strProgram, package.strTar);
+    EXPECT_EQ(ImportAll(import), UnpackOutcome::kNotStarted);
+    EXPECT_NE(m_strConsole.find("\xD4\xCB\xD0\xD0\xCA\xA7\xB0\xDC\xA3\xA1"), std::string::npos);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(import.RemoveWorkFolder());
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(fs::exists(import.Paths().WorkFolder()));
+
+    CPackageImport nowhere(m_tmp / "no such folder", package.strTar);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(nowhere.CreateWorkFolder());
+    std::string console = testing::internal::GetCapturedStdout();
+    // 创建文件夹失败！ followed by the error code, no line end.
+    EXPECT_EQ(console, "\xB4\xB4\xBD\xA8\xCE\xC4\xBC\xFE\xBC\xD0\xCA\xA7\xB0\xDC\xA3\xA1" +
+                           std::to_string(ENOENT));
+}
+
+TEST_F(PackageImportTest, NeverUsesANameThatWouldMakeTheProgramFolderTheWorkFolder) {
+    for (const char* name : {".tar", "..tar", "...tar"}) {
+        import_test::WriteFile(m_tmp / name, "x");
+        CPackageImport import(m_strProgram, m_tmp / name);
+        EXPECT_FALSE(import.HasUsableName()) << name;
+        EXPECT_FALSE(import.WorkFolderExists()) << name;
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(import.CreateWorkFolder()) << name;
+        EXPECT_FALSE(import.RemoveWorkFolder()) << name;
+        testing::internal::GetCapturedStdout();
+    }
+    EXPECT_TRUE(fs::exists(m_strProgram + "/table.sql"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PackageImportTest, ReportsItsStepsWithoutChangingWhatItLoadsOrPrints) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    CPackageImport plain(m_strProgram, package.strTar);
+    ASSERT_EQ(ImportAll(plain), UnpackOutcome::kUnpacked) << m_strConsole;
+    const std::string plainConsole = m_strConsole;
+    const auto plainParent = import_test::DatabaseContent(plain.Paths().ParentDbPath());
+    fs::remove_all(plain.Paths().WorkFolder());
+
+    CImportProgress progress;
+    CPackageImport watched(m_strProgram, package.strTar);
+    watched.SetProgress(&progress);
+    ASSERT_EQ(ImportAll(watched), UnpackOutcome::kUnpacked) << m_strConsole;
+    EXPECT_FALSE(watched.Cancelled());
+    EXPECT_EQ(m_strConsole, plainConsole);
+    EXPECT_EQ(import_test::DatabaseContent(watched.Paths().ParentDbPath()), plainParent);
+    EXPECT_EQ(import_test::TableCounts(watched.Paths().ChildDbPath()), package.child);
+
+    // The last step was the split of the SQL dump, read to its end.
+    const SImportProgress last = progress.Snapshot();
+    EXPECT_EQ(last.eStep, ImportStep::kSplitting);
+    EXPECT_EQ(last.strFile, "sub_table_sms.sql");
+    EXPECT_GT(last.nTotal, 0u);
+    EXPECT_EQ(last.nDone, last.nTotal);
+}
+
+TEST_F(PackageImportTest, DoesNothingMoreOnceTheUserCancelled) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    CImportProgress progress;
+    progress.RequestCancel();
+    CPackageImport early(m_strProgram, package.strTar);
+    early.SetProgress(&progress);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(early.CreateWorkFolder());
+    EXPECT_EQ(early.Unpack(Make7zCommand(m_strProgram)), UnpackOutcome::kCancelled);
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(console.find(" x -ttar"), std::string::npos) << "the archiver ran: " << console;
+    EXPECT_TRUE(early.RemoveWorkFolder());
+
+    // Cancelled after unpacking: no conversion and no database follow.
+    CImportProgress later;
+    CPackageImport late(m_strProgram, package.strTar);
+    late.SetProgress(&later);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(late.CreateWorkFolder());
+    ASSERT_EQ(late.Unpack(Make7zCommand(m_strProgram)), UnpackOutcome::kUnpacked);
+    later.RequestCancel();
+    late.ConvertDumps();
+    late.LoadParentDb();
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(late.Cancelled());
+    EXPECT_FALSE(fs::exists(late.Paths().DumpPath("w_text_matrix1.bak")));
+    EXPECT_FALSE(fs::exists(late.Paths().WorkPath("utm_dba_scan.bak")));
+    EXPECT_FALSE(fs::exists(late.Paths().ParentDbPath()));
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// The main dialog under test, offscreen: a program folder of the test's own (the archiver
+// link, table.sql, the English module and the registry folder), the user's settings folder
+// inside the test's temporary folder, the fake prompts, and the dialog. Fixtures of the dialog
+// tests derive from CMainDialogTest and add what their component needs.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include "common/lang_module.h"
+#include "tavrin/testing/fake_user_prompts.h"
+#include "tavrin/testing/import_test_util.h"
+#include "tavrin/ui/package_records.h"
+#include "tavrin/ui/res_string.h"
+#include "tavrin/ui/tavrin_dlg.h"
+
+class CMainDialogTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        m_strProgram = m_tmp / "bin";
+        import_test::LayOutProgramFolder(m_strProgram);
+        std::filesystem::copy_file(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/english.rcc",
+                                   m_strProgram + "/english.rcc");
+        qputenv("TAVRIN_PROGRAM_DIR", QByteArray::fromStdString(m_strProgram));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(m_tmp / "config"));
+        ASSERT_TRUE(m_module.Load(QString::fromStdString(m_strProgram + "/english.rcc")));
+        SetCurrentLangModule(&m_module);
+        m_pDlg = std::make_unique<CTavrinDlg>();
+    }
+    void TearDown() override {
+        m_pDlg.reset();
+        SetCurrentLangModule(nullptr);
+        qunsetenv("TAVRIN_PROGRAM_DIR");
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    // Chooses path in the fake open-file dialog and presses button 1001; the console output
+    // of the import is kept in m_strConsole.
+    void Open(const std::string& path) {
+        m_prompts.m_openAnswers << QString::fromStdString(path);
+        testing::internal::CaptureStdout();
+        m_pDlg->m_btnOpen->click();
+        m_strConsole = testing::internal::GetCapturedStdout();
+    }
+
+    // Delivers posted events until the named package's ticker entry is done (at most a
+    // minute: sanitizer builds load slowly).
+    bool WaitForLoad(const QString& name) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 60000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+            for (const stateData& s : m_pDlg->m_states)
+                if (s.strName == name && s.bDone) return true;
+        }
+        return false;
+    }
+
+    std::string WorkFolder(const import_test::SamplePackage& p) const {
+        return m_strProgram + "/" + p.strName;
+    }
+
+    import_test::CTempFolder m_tmp;
+    std::string m_strProgram;
+    CLangModule m_module;
+    CFakeUserPrompts m_prompts;
+    std::unique_ptr<CTavrinDlg> m_pDlg;
+    std::string m_strConsole;
+};

@@ -1,0 +1,44 @@
+// Shared pieces of the frame's dialog tests: a private temporary folder that is also the
+// current directory (code.ini lands there), and the language module of the program folder
+// made current.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QString>
+#include <QTemporaryDir>
+
+#include "common/lang_module.h"
+#include "tavrin/testing/fake_user_prompts.h"
+#include "tavrin/ui/res_string.h"
+
+// The program folder of the build: TAVRIN_PROGRAM_DIR when set, else the folder the build
+// compiled in.
+inline QString TestProgramFolder() {
+    const QString fromEnv = qEnvironmentVariable("TAVRIN_PROGRAM_DIR");
+    return fromEnv.isEmpty() ? QStringLiteral(TAVRIN_TEST_PROGRAM_DIR) : fromEnv;
+}
+
+class FrameDialogTest : public ::testing::Test {
+  protected:
+    // Loads the module named by Module() from the program folder and enters the temp folder.
+    void SetUp() override {
+        ASSERT_TRUE(m_temp.isValid());
+        m_strOldCurrent = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(m_temp.path()));
+        ASSERT_TRUE(m_module.Load(QDir(TestProgramFolder()).filePath(Module())))
+            << "language module missing in " << TestProgramFolder().toStdString();
+        SetCurrentLangModule(&m_module);
+    }
+    void TearDown() override {
+        SetCurrentLangModule(nullptr);
+        m_module.Release();
+        QDir::setCurrent(m_strOldCurrent);
+    }
+    virtual QString Module() const { return QStringLiteral("english.rcc"); }
+
+    QTemporaryDir m_temp;
+    QString m_strOldCurrent;
+    CLangModule m_module;
+    CFakeUserPrompts m_prompts;
+};

@@ -1,0 +1,36 @@
+#include "tavrin/ui/background_load.h"
+
+#include "tavrin/workspace/insert_worker.h"
+
+CBackgroundLoads::CBackgroundLoads() = default;
+
+CBackgroundLoads::~CBackgroundLoads() {
+    StopAll();
+}
+
+void CBackgroundLoads::Start(DbHandle* child, const std::string& strName,
+                             const std::string& strSqlFile, std::function<void(const SLoadReport&)> onDone) {
+    auto param = std::make_shared<WorkerParam>();
+    param->pDatabase = child;
+    param->strSqlFile = strSqlFile;
+    param->strPackageName = strName;
+    param->onDone = [onDone = std::move(onDone)](WorkerParam* done) {
+        if (onDone) onDone(done->report);
+    };
+    m_workerParam.push_back(param);
+    auto worker = std::make_shared<CInsertWorker>();
+    worker->Start(param);
+    m_loaders.push_back(std::move(worker));
+}
+
+bool CBackgroundLoads::IsRunning(const DbHandle* child) const {
+    if (!child) return false;
+    for (const std::shared_ptr<WorkerParam>& param : m_workerParam) {
+        if (param->pDatabase == child && !param->bFinished.load()) return true;
+    }
+    return false;
+}
+
+void CBackgroundLoads::StopAll() {
+    for (const std::shared_ptr<CInsertWorker>& worker : m_loaders) worker->Stop();
+}

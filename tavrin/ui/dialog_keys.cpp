@@ -1,0 +1,90 @@
+// Keys of the main dialog beyond Enter and Escape (which the dialog itself swallows): paging,
+// Enter in the page field and on a row of the list, Ctrl+F and F5. Each key does what its
+// button does and only when that button is enabled, so a key never runs a command the window
+// does not offer at that moment.
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "tavrin/ui/dialog_aids.h"
+#include "tavrin/ui/list_ctrl_ex.h"
+#include "tavrin/ui/tavrin_dlg.h"
+
+namespace {
+
+// The first action column of a row: the player a double-click there starts.
+constexpr int kFirstActionColumn = 8;
+
+bool IsEnabled(const QWidget* widget) {
+    return widget && widget->isEnabled();
+}
+
+// Widgets that give Page Up / Page Down (and Home / End) a meaning of their own keep them:
+// a drop list would change the audit type, a date picker its date.
+bool KeepsPageKeys(const QWidget* widget) {
+    return qobject_cast<const QComboBox*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget);
+}
+
+// Text fields also keep Home and End, which move the cursor.
+bool KeepsLineKeys(const QWidget* widget) {
+    return KeepsPageKeys(widget) || qobject_cast<const QLineEdit*>(widget);
+}
+
+}  // namespace
+
+bool CAuditorExtras::HandleKey(QObject* watched, const QKeyEvent& key) {
+    QWidget* widget = static_cast<QWidget*>(watched);
+    if (key.matches(QKeySequence::Find)) {
+        if (m_dlg.m_editLoginName) {
+            m_dlg.m_editLoginName->setFocus(Qt::ShortcutFocusReason);
+            m_dlg.m_editLoginName->selectAll();
+        }
+        return true;
+    }
+    if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+
+    switch (key.key()) {
+        case Qt::Key_F5:
+            if (IsEnabled(m_dlg.m_btnSearch)) m_dlg.OnSearch();
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: {
+            if (widget == m_dlg.m_editPage) {
+                if (IsEnabled(m_dlg.m_btnGoto)) m_dlg.OnGotoPage();
+                return true;
+            }
+            CListCtrlEx* list = m_dlg.m_list;
+            if (!list || (widget != list && !list->isAncestorOf(widget))) return false;
+            const int nRow = list->currentIndex().row();
+            if (nRow >= 0 && list->selectionModel()->isRowSelected(nRow, QModelIndex()))
+                list->OnDblClick(nRow, kFirstActionColumn);
+            return true;
+        }
+        case Qt::Key_PageUp:
+            if (KeepsPageKeys(widget)) return false;
+            if (IsEnabled(m_dlg.m_btnPrev)) m_dlg.OnPrevPage();
+            return true;
+        case Qt::Key_PageDown:
+            if (KeepsPageKeys(widget)) return false;
+            if (IsEnabled(m_dlg.m_btnNext)) m_dlg.OnNextPage();
+            return true;
+        case Qt::Key_Home:
+            if (KeepsLineKeys(widget)) return false;
+            if (m_dlg.m_pParentDb && IsEnabled(m_dlg.m_btnFirst)) m_dlg.OnFirstPage();
+            return true;
+        case Qt::Key_End:
+            if (KeepsLineKeys(widget)) return false;
+            // The last page, as go to page does with the page count typed in the page field.
+            if (m_dlg.m_pParentDb && m_dlg.m_editPage && IsEnabled(m_dlg.m_btnGoto) &&
+                m_dlg.m_nCurPage != m_dlg.m_nPageCount) {
+                m_dlg.m_editPage->setText(QString::number(m_dlg.m_nPageCount));
+                m_dlg.OnGotoPage();
+            }
+            return true;
+        default:
+            return false;
+    }
+}

@@ -1,0 +1,491 @@
+// The import driven through the real main dialog, offscreen, with the fake open-file dialog,
+// the real archiver and real SQLite files, in a program folder of the test's own.
+#include <chrono>
+#include <filesystem>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "common/lang_module.h"
+#include "platform/disk_space.h"
+#include "tavrin/testing/fake_user_prompts.h"
+#include "tavrin/testing/import_test_util.h"
+#include "tavrin/testing/main_dialog_test_support.h"
+#include "tavrin/ui/audit_combo_box.h"
+#include "tavrin/ui/background_load.h"
+#include "tavrin/ui/dialog_events.h"
+#include "tavrin/ui/dialog_strings.h"
+#include "tavrin/ui/import_progress_dialog.h"
+#include "tavrin/ui/list_ctrl_ex.h"
+#include "tavrin/ui/package_combo_box.h"
+#include "tavrin/ui/res_string.h"
+#include "tavrin/ui/tavrin_dlg.h"
+#include "tavrin/workspace/package_flags.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using import_test::CTempFolder;
+using import_test::SamplePackage;
+
+using ImportDialogTest = CMainDialogTest;
+
+TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    Open(package.strTar);
+    CTavrinDlg& dlg = *m_pDlg;
+    const QString name = QString::fromStdString(package.strName);
+
+    ASSERT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
+    EXPECT_EQ(dlg.m_strPackagePath, QString::fromStdString(package.strTar));
+    EXPECT_EQ(dlg.m_strPackageName, name);
+    EXPECT_EQ(dlg.m_strStartDate, "2016-09-01");
+    EXPECT_EQ(dlg.m_strEndDate, "2016-09-10");
+    ASSERT_NE(dlg.m_pParentDb, nullptr);
+    ASSERT_NE(dlg.m_pChildDb, nullptr);
+
+    // The first page of unix_sms_log: 40 rows give 3 pages.
+    EXPECT_EQ(dlg.m_strTable, "unix_sms_log");
+    EXPECT_EQ(dlg.m_nTotalRows, package.parent["unix_sms_log"]);
+    EXPECT_EQ(dlg.m_nPageCount, package.parent["unix_sms_log"] / 15 + 1);
+    EXPECT_EQ(dlg.m_nCurPage, 1);
+    EXPECT_EQ(dlg.m_list->RowCount(), 15);
+    EXPECT_TRUE(dlg.m_staticTotal->text().contains(QString::number(dlg.m_nTotalRows)));
+    EXPECT_FALSE(dlg.m_btnPrev->isEnabled());
+    EXPECT_TRUE(dlg.m_btnNext->isEnabled());
+    EXPECT_EQ(dlg.m_comboAudit->currentIndex(), 3);
+    EXPECT_EQ(dlg.m_comboAudit->count(), 5);  // the package has vsms_xapp_tab data
+    EXPECT_EQ(dlg.m_comboAudit->itemText(4), ResString(161));
+    EXPECT_TRUE(g_bHasTabTable);
+    EXPECT_TRUE(g_bHasMatrixTable);
+
+    // Controls are free again; the package is listed and ticking.
+    EXPECT_TRUE(dlg.m_btnOpen->isEnabled());
+    EXPECT_TRUE(dlg.m_btnSearch->isEnabled());
+    EXPECT_TRUE(dlg.m_comboPackage->isEnabled());
+    ASSERT_EQ(dlg.m_comboPackage->count(), 1);
+    EXPECT_EQ(dlg.m_comboPackage->itemText(0), name);
+    ASSERT_EQ(dlg.m_packages.size(), 1u);
+    ASSERT_EQ(dlg.m_states.size(), 1u);
+    dlg.OnTick();
+    EXPECT_EQ(dlg.m_strStatus, name + " " + ResString(150));
+
+    ASSERT_TRUE(WaitForLoad(name));
+    dlg.OnTick();
+    EXPECT_EQ(dlg.m_strStatus, name + " " + ResString(151));
+
+    auto parent =
+        import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "Parent.db");
+    for (const auto& [table, rows] : package.parent) EXPECT_EQ(parent[table], rows) << table;
+    EXPECT_EQ(import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "child.db"),
+              package.child);
+}
+
+TEST_F(ImportDialogTest, OpensAnImportedPackageAgainWithoutUnpacking) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    Open(package.strTar);
+    ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
+    // A marker in the work folder survives only if nothing is unpacked again.
+    import_test::WriteFile(WorkFolder(package) + "/marker", "kept");
+    m_pDlg->m_list->ClearRows();
+    Open(package.strTar);
+    EXPECT_EQ(m_strConsole.find("7z"), std::string::npos) << m_strConsole;
+    EXPECT_EQ(import_test::ReadFile(WorkFolder(package) + "/marker"), "kept");
+    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+    EXPECT_EQ(m_pDlg->m_comboPackage->count(), 1);
+    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
+    EXPECT_NE(m_pDlg->m_pParentDb, nullptr);
+}
+
+TEST_F(ImportDialogTest, SwitchesBetweenTwoPackagesWithTheirOwnPagesNamesAndDates) {
+    SamplePackage a = import_test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
+    SamplePackage b = import_test::MakeSamplePackage(
+        m_tmp / "b", {"--prefix", "second", "--sessions", "14", "--start", "2016-10-01", "--end",
+                      "2016-10-05", "--no-tab"});
+    Open(a.strTar);
+    Open(b.strTar);
+    CTavrinDlg& dlg = *m_pDlg;
+    ASSERT_EQ(dlg.m_comboPackage->count(), 2);
+    EXPECT_EQ(dlg.m_nTotalRows, 14);
+    EXPECT_EQ(dlg.m_nPageCount, 1);
+    EXPECT_FALSE(dlg.m_btnNext->isEnabled());
+    EXPECT_FALSE(dlg.m_btnGoto->isEnabled());
+    EXPECT_EQ(dlg.m_comboAudit->count(), 5);  // entry 161 stays, added once
+    EXPECT_FALSE(g_bHasTabTable);
+
+    dlg.m_comboPackage->setCurrentIndex(0);
+    dlg.m_comboPackage->OnSelChange(0);
+    EXPECT_EQ(dlg.m_strPackageName, QString::fromStdString(a.strName));
+    EXPECT_EQ(dlg.m_strStartDate, "2016-09-01");
+    EXPECT_EQ(dlg.m_nTotalRows, 40);
+    EXPECT_EQ(dlg.m_list->RowCount(), 15);
+    EXPECT_TRUE(g_bHasTabTable);
+    EXPECT_EQ(dlg.m_pParentDb, dlg.m_packages.front().pParentDb.get());
+
+    dlg.m_comboPackage->OnSelChange(1);
+    EXPECT_EQ(dlg.m_strPackageName, QString::fromStdString(b.strName));
+    EXPECT_EQ(dlg.m_strEndDate, "2016-10-05");
+    EXPECT_EQ(dlg.m_nTotalRows, 14);
+    EXPECT_EQ(dlg.m_list->RowCount(), 14);
+    EXPECT_EQ(dlg.m_pChildDb, dlg.m_packages.back().pChildDb.get());
+
+    // Both loads end, each marked on its own, and every connection stays usable.
+    EXPECT_TRUE(WaitForLoad(QString::fromStdString(a.strName)));
+    EXPECT_TRUE(WaitForLoad(QString::fromStdString(b.strName)));
+    EXPECT_EQ(import_test::TableCounts(WorkFolder(a) + "/" + a.strName + "child.db"), a.child);
+    EXPECT_EQ(import_test::TableCounts(WorkFolder(b) + "/" + b.strName + "child.db"), b.child);
+    dlg.m_comboPackage->OnSelChange(0);
+    EXPECT_EQ(dlg.m_list->RowCount(), 15);
+}
+
+TEST_F(ImportDialogTest, APackageWithoutApplicationRecordsAddsNoFifthAuditType) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in", {"--no-tab"});
+    Open(package.strTar);
+    EXPECT_EQ(m_pDlg->m_comboAudit->count(), 4);
+    EXPECT_FALSE(g_bHasTabTable);
+    EXPECT_TRUE(g_bHasMatrixTable);
+}
+
+TEST_F(ImportDialogTest, RefusesThePackageWhenFreeSpaceIsExactlyOneAndAHalfTimesItsSize) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    auto size = fs::file_size(package.strTar);
+    ASSERT_EQ(size % 2, 0u);  // tar files come in whole blocks, so 1.5 x is exact
+    platform::SetFreeBytesOverride(size * 3 / 2);
+    Open(package.strTar);
+    ASSERT_EQ(m_prompts.m_messages.size(), 1);
+    EXPECT_EQ(m_prompts.m_messages[0], ResString(142));
+    EXPECT_FALSE(fs::exists(WorkFolder(package)));
+    EXPECT_TRUE(m_pDlg->m_packages.empty());
+    EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
+    EXPECT_FALSE(m_pDlg->m_btnSearch->isEnabled());
+
+    platform::SetFreeBytesOverride(size * 3 / 2 + 1);
+    Open(package.strTar);
+    EXPECT_EQ(m_prompts.m_messages.size(), 1);
+    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+}
+
+TEST_F(ImportDialogTest, ACorruptFileIsReportedAndLeavesNoWorkFolderAndNoPackageOpen) {
+    SamplePackage good = import_test::MakeSamplePackage(m_tmp / "in");
+    Open(good.strTar);
+    ASSERT_NE(m_pDlg->m_pParentDb, nullptr);
+    std::string corrupt = m_tmp / "in/broken_log_2016-09-01_2016-09-10.tar";
+    import_test::WriteFile(corrupt, std::string(20000, '\x01'));
+    Open(corrupt);
+    ASSERT_EQ(m_prompts.m_messages.size(), 1);
+    EXPECT_EQ(m_prompts.m_messages[0], ResString(kStrNotReadablePackage));
+    EXPECT_FALSE(fs::exists(m_strProgram + "/broken_log_2016-09-01_2016-09-10"));
+    EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
+    EXPECT_EQ(m_pDlg->m_pChildDb, nullptr);
+    EXPECT_EQ(m_pDlg->m_list->RowCount(), 0);
+    EXPECT_TRUE(m_pDlg->m_btnSearch->isEnabled());  // a package was imported in this run
+    // The earlier package opens again from the selector.
+    m_pDlg->m_comboPackage->OnSelChange(0);
+    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
+}
+
+TEST_F(ImportDialogTest, AnArchiverTooOldIsRefusedWithItsVersionAndNothingIsUnpacked) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    fs::remove(m_strProgram + "/7z");
+    import_test::WriteFile(m_strProgram + "/7z",
+                           "#!/bin/sh\necho '7-Zip (z) 25.01 (x64) : Copyright (c) 1999-2025'\n");
+    fs::permissions(m_strProgram + "/7z", fs::perms::owner_all);
+    Open(package.strTar);
+    ASSERT_EQ(m_prompts.m_messages.size(), 1);
+    EXPECT_NE(m_prompts.m_messages[0].indexOf(QStringLiteral("25.01")), -1);
+    EXPECT_EQ(m_prompts.m_messages[0],
+              ResString(kStrArchiverTooOld).replace(QStringLiteral("%s"), QStringLiteral("25.01")));
+    EXPECT_FALSE(fs::exists(WorkFolder(package)));
+    EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
+    EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
+}
+
+TEST_F(ImportDialogTest, ADamagedPackageIsImportedWithAWarning) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in", {"--prefix", "cut"});
+    std::string bytes = import_test::ReadFile(package.strTar);
+    import_test::WriteFile(package.strTar, bytes.substr(0, bytes.size() * 2 / 3 + 100));
+    Open(package.strTar);
+    ASSERT_EQ(m_prompts.m_messages.size(), 1);
+    EXPECT_EQ(m_prompts.m_messages[0], ResString(kStrPackageDamaged));
+    EXPECT_EQ(m_pDlg->m_nTotalRows, package.parent["unix_sms_log"]);
+    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+}
+
+TEST_F(ImportDialogTest, ALeftoverWorkFolderIsOfferedForDeletionAndDecliningChangesNothing) {
+    SamplePackage first = import_test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    Open(first.strTar);
+    ASSERT_EQ(m_pDlg->m_packages.size(), 1u);
+    const QString openName = m_pDlg->m_strPackageName;
+    const QString openPath = m_pDlg->m_strPackagePath;
+    const QString total = m_pDlg->m_staticTotal->text();
+
+    // A work folder left by a run that was killed: the user is asked, and says no.
+    import_test::WriteFile(WorkFolder(package) + "/var/left", "left");
+    Open(package.strTar);
+    ASSERT_EQ(m_prompts.m_questions, QStringList{ResString(kStrLeftoverWorkFolder)});
+    EXPECT_TRUE(m_prompts.m_messages.isEmpty());
+    EXPECT_EQ(import_test::ReadFile(WorkFolder(package) + "/var/left"), "left");
+    EXPECT_EQ(m_pDlg->m_strPackageName, openName);
+    EXPECT_EQ(m_pDlg->m_strPackagePath, openPath);
+    EXPECT_EQ(m_pDlg->m_staticTotal->text(), total);
+    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
+    EXPECT_NE(m_pDlg->m_pParentDb, nullptr);
+    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+    EXPECT_EQ(m_strConsole.find("7z"), std::string::npos) << m_strConsole;
+
+    // Yes: the folder goes and the package is imported afresh.
+    m_prompts.m_yesNoAnswers << true;
+    Open(package.strTar);
+    EXPECT_EQ(m_prompts.m_questions.size(), 2);
+    EXPECT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
+    EXPECT_FALSE(fs::exists(WorkFolder(package) + "/var/left"));
+    ASSERT_EQ(m_pDlg->m_packages.size(), 2u);
+    EXPECT_EQ(m_pDlg->m_nTotalRows, package.parent["unix_sms_log"]);
+    // Imported in this run: opened again without a question, and never deleted by the button.
+    Open(package.strTar);
+    EXPECT_EQ(m_prompts.m_questions.size(), 2);
+    m_pDlg->OnDeletePackage();
+    EXPECT_TRUE(fs::exists(WorkFolder(package)));
+}
+
+TEST_F(ImportDialogTest, ANameTakenByALinkOrByTheProgramFolderIsRefusedAndNothingIsDeleted) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    // A link where the work folder goes, to a folder outside: never used, never deleted.
+    import_test::WriteFile(m_tmp / "outside/keep", "keep");
+    fs::create_directory_symlink(m_tmp / "outside", WorkFolder(package));
+    Open(package.strTar);
+    EXPECT_EQ(m_prompts.m_messages, QStringList{ResString(kStrNotReadablePackage)});
+    EXPECT_TRUE(m_prompts.m_questions.isEmpty());
+    EXPECT_TRUE(fs::is_symlink(WorkFolder(package)));
+    EXPECT_EQ(import_test::ReadFile(m_tmp / "outside/keep"), "keep");
+    m_pDlg->OnDeletePackage();
+    EXPECT_TRUE(fs::is_symlink(WorkFolder(package)));
+
+    // A package named like the registry folder.
+    m_prompts.m_messages.clear();
+    const std::string registry = m_strProgram + "/processid";
+    import_test::WriteFile(registry + "/123", "");
+    fs::copy_file(package.strTar, m_tmp / "in/processid.tar");
+    Open(m_tmp / "in/processid.tar");
+    EXPECT_EQ(m_prompts.m_messages, QStringList{ResString(kStrNotReadablePackage)});
+    m_pDlg->OnDeletePackage();
+    EXPECT_TRUE(fs::exists(registry + "/123"));
+    EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
+}
+
+TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    testing::internal::CaptureStdout();
+    m_pDlg->ImportPackageFile(QString::fromStdString(package.strTar));
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(m_prompts.m_filters.isEmpty());  // no open-file dialog
+    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
+    EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
+    ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
+
+    // tavrin-import on a copy of the same package builds the same databases.
+    std::string copyFolder = m_tmp / "copy";
+    fs::create_directories(copyFolder);
+    std::string copy = copyFolder + "/" + package.strName + ".tar";
+    fs::copy_file(package.strTar, copy);
+    std::string dialogParent = WorkFolder(package) + "/" + package.strName + "Parent.db";
+    std::string dialogChild = WorkFolder(package) + "/" + package.strName + "child.db";
+    auto parentContent = import_test::DatabaseContent(dialogParent);
+    auto childContent = import_test::DatabaseContent(dialogChild);
+    fs::remove_all(WorkFolder(package));  // the command would leave an existing folder alone
+
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    auto r = platform::SpawnAndWait(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/tavrin-import",
+                                    {"tavrin-import", copy});
+    std::string out = testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(r.started);
+    EXPECT_EQ(r.exitStatus, 0) << out;
+    // The command inherits the test's program folder (TAVRIN_PROGRAM_DIR) and imports there.
+    std::string cmdWork = WorkFolder(package);
+    EXPECT_EQ(import_test::DatabaseContent(cmdWork + "/" + package.strName + "Parent.db"),
+              parentContent);
+    EXPECT_EQ(import_test::DatabaseContent(cmdWork + "/" + package.strName + "child.db"),
+              childContent);
+}
+
+// --- The import behind its progress window ------------------------------------------------
+
+// An archiver in front of the real one that shows two percentages as 7-Zip does on a terminal
+// and takes its time over them (pauseSeconds after each), then unpacks.
+std::string WriteSlowArchiver(const std::string& folder, const std::string& pauseSeconds) {
+    const std::string real = fs::read_symlink(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/7z");
+    const std::string script = folder + "/slow7z";
+    import_test::WriteFile(script,
+                           "#!/bin/sh\n"
+                           "if [ \"$1\" = x ]; then\n"
+                           "  printf ' 10%%\\b\\b\\b\\b'; sleep " +
+                               pauseSeconds +
+                               "\n"
+                               "  printf ' 60%%\\b\\b\\b\\b'; sleep " +
+                               pauseSeconds +
+                               "\n"
+                               "fi\n"
+                               "exec '" +
+                               real + "' \"$@\"\n");
+    fs::permissions(script, fs::perms::owner_all);
+    return "\"" + script + "\"";
+}
+
+// The progress window while it is shown, or null.
+CImportProgressDialog* ShownProgressWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* p = qobject_cast<CImportProgressDialog*>(w); p && p->isVisible()) return p;
+    return nullptr;
+}
+
+// Counts the ticker's events that reach the dialog.
+class CTickCounter : public QObject {
+  public:
+    int m_nTicks = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == CTickEvent::TypeId()) ++m_nTicks;
+        return false;
+    }
+};
+
+TEST_F(ImportDialogTest, ImportsBehindAProgressWindowWhileTheWindowKeepsTicking) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    CTavrinDlg& dlg = *m_pDlg;
+    dlg.m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "0.7"));
+    CTickCounter ticks;
+    dlg.installEventFilter(&ticks);
+
+    QStringList labels;
+    QList<int> percents;
+    bool bOpenLocked = false;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (CImportProgressDialog* p = ShownProgressWindow()) {
+            if (labels.isEmpty() || labels.back() != p->Label()->text())
+                labels << p->Label()->text();
+            if (p->Bar()->maximum() == 100) percents << p->Bar()->value();
+            bOpenLocked = bOpenLocked || !dlg.m_btnOpen->isEnabled();
+        }
+    });
+    watch.start();
+    Open(package.strTar);
+    watch.stop();
+
+    ASSERT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
+    const QString file = QString::fromStdString(fs::path(package.strTar).filename().string());
+    ASSERT_FALSE(labels.isEmpty());
+    EXPECT_EQ(labels.front(), ResString(210).arg(QString::fromStdString(package.strName)));
+    EXPECT_TRUE(labels.contains(ResString(211).arg(file))) << labels.join("|").toStdString();
+    EXPECT_TRUE(percents.contains(10) && percents.contains(60));
+    EXPECT_TRUE(bOpenLocked);
+    // More than a second of unpacking: the ticker's events were delivered meanwhile.
+    EXPECT_GE(ticks.m_nTicks, 1);
+    EXPECT_EQ(ShownProgressWindow(), nullptr);
+    EXPECT_EQ(dlg.m_pRunningImport, nullptr);
+    // And the import ended as ever.
+    EXPECT_EQ(dlg.m_packages.size(), 1u);
+    EXPECT_EQ(dlg.m_nTotalRows, package.parent["unix_sms_log"]);
+    EXPECT_EQ(dlg.m_list->RowCount(), 15);
+    ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
+    EXPECT_EQ(import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "child.db"),
+              package.child);
+}
+
+TEST_F(ImportDialogTest, CancelStopsTheArchiverAndEndsAsAFailedUnpackingDoes) {
+    SamplePackage first = import_test::MakeSamplePackage(m_tmp / "in");
+    Open(first.strTar);
+    ASSERT_EQ(m_pDlg->m_packages.size(), 1u);
+    SamplePackage second = import_test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
+    CTavrinDlg& dlg = *m_pDlg;
+    dlg.m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "30"));
+
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        CImportProgressDialog* p = ShownProgressWindow();
+        if (p && p->Bar()->value() == 10 && p->CancelButton()->isEnabled()) {
+            p->CancelButton()->click();
+            EXPECT_EQ(p->Label()->text(), ResString(216));
+        }
+    });
+    watch.start();
+    QElapsedTimer took;
+    took.start();
+    Open(second.strTar);
+    watch.stop();
+
+    EXPECT_LT(took.elapsed(), 20000) << m_strConsole;  // the archiver did not run its 30 s
+    EXPECT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
+    EXPECT_FALSE(fs::exists(WorkFolder(second)));
+    EXPECT_EQ(dlg.m_packages.size(), 1u);
+    EXPECT_EQ(dlg.m_comboPackage->count(), 1);
+    EXPECT_EQ(dlg.m_pParentDb, nullptr);
+    EXPECT_TRUE(dlg.m_btnOpen->isEnabled());
+    // 删除文件夹成功！, as after a failed unpacking.
+    EXPECT_NE(m_strConsole.find("\xC9\xBE\xB3\xFD\xCE\xC4\xBC\xFE\xBC\xD0\xB3\xC9\xB9\xA6\xA3\xA1"),
+              std::string::npos);
+    // The first package is untouched and opens again; a new import works.
+    dlg.m_comboPackage->OnSelChange(0);
+    EXPECT_EQ(dlg.m_list->RowCount(), 15);
+    dlg.m_str7zCommand.clear();
+    Open(second.strTar);
+    EXPECT_EQ(dlg.m_packages.size(), 2u);
+}
+
+TEST_F(ImportDialogTest, AClosingWindowCancelsTheImportFirstAndThenCleansUp) {
+    SamplePackage first = import_test::MakeSamplePackage(m_tmp / "in");
+    Open(first.strTar);
+    ASSERT_TRUE(WaitForLoad(QString::fromStdString(first.strName)));
+    SamplePackage second = import_test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
+    CTavrinDlg& dlg = *m_pDlg;
+    dlg.m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "30"));
+    dlg.show();
+
+    bool bClosed = false;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        CImportProgressDialog* p = ShownProgressWindow();
+        if (!bClosed && p && p->Bar()->value() == 10) {
+            bClosed = true;
+            // As the termination handling does: the nested window first, then the dialog.
+            p->close();
+            EXPECT_TRUE(p->isVisible());  // it stays until the step has given up
+            dlg.OnClose();
+            EXPECT_FALSE(dlg.IsClosing());  // deferred while the import runs
+        }
+    });
+    watch.start();
+    QElapsedTimer took;
+    took.start();
+    Open(second.strTar);
+    watch.stop();
+
+    EXPECT_TRUE(bClosed);
+    EXPECT_LT(took.elapsed(), 20000);
+    EXPECT_TRUE(dlg.IsClosing());
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_TRUE(dlg.m_packages.empty());
+    EXPECT_FALSE(fs::exists(WorkFolder(first)));
+    EXPECT_FALSE(fs::exists(WorkFolder(second)));
+    // Nothing starts once the close has run.
+    Open(first.strTar);
+    EXPECT_TRUE(dlg.m_packages.empty());
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+// The result list's double-click: turns the clicked row's record into the plain dispatch
+// record, lets player_launch decide, and shows the message or starts the player.
+#include <string>
+
+#include "platform/codepage.h"
+#include "tavrin/dispatch/player_launch.h"
+#include "tavrin/ui/list_ctrl_ex.h"
+#include "tavrin/ui/res_string.h"
+#include "tavrin/ui/user_prompts.h"
+
+namespace {
+
+// Names that came from package data travel as the bytes the package holds: they name its
+// files and its child.db tables, and bytes that are no valid GBK do not survive a round trip
+// through wide text. Records made without the bytes fall back to that round trip.
+std::string AnsiBytes(const std::string& bytes, const QString& text) {
+    return bytes.empty() ? platform::Utf16ToAnsi(text.toStdU16String()) : bytes;
+}
+
+}  // namespace
+
+void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
+    if (nRow < 0 || !m_packageSource) return;
+    const size_t row = static_cast<size_t>(nRow);
+    const SListPackage package = m_packageSource();
+
+    SDispatchContext context;
+    context.strProgramFolder = m_strProgramFolder;
+    context.strPackageName = package.strName;
+    context.nLayout = m_nLayout;
+    context.nKind = m_nKind;
+    context.pChildDb = package.pChildDb;
+
+    SDispatchDecision decision;
+    if (m_nLayout == 1) {
+        const std::vector<drpData>& records = m_model.GraphicRecords();
+        if (row >= records.size()) return;
+        const drpData& data = records[row];
+        SGraphicRowRecord record{data.strPathBytes, data.nWidth, data.nHeight,
+                                 AnsiBytes(data.strNameBytes, data.strName), data.nCode};
+        decision = DecideGraphicDoubleClick(context, nColumn, &record);
+    } else {
+        context.bPackageReady = package.bReady;
+        const std::vector<StringData>& records = m_model.CharRecords();
+        const StringData* data = row < records.size() ? &records[row] : nullptr;
+        SCharRowRecord record;
+        if (data) {
+            record.strPath = data->strPathBytes;
+            record.strPath2 = data->strPath2Bytes;
+            record.strKey = AnsiBytes(data->strKeyBytes, data->strKey);
+            record.nWidth = data->nWidth;
+            record.nHeight = data->nHeight;
+        }
+        // The line count the row was filled with, as the number it is.
+        decision = DecideCharDoubleClick(context, nColumn, data ? &record : nullptr,
+                                         std::to_string(m_model.LineCount(nRow)));
+    }
+
+    if (decision.eKind == SDispatchDecision::kMessage) {
+        ShowMessage(ResString(decision.nMessageId));
+    } else if (decision.eKind == SDispatchDecision::kLaunch) {
+        LaunchPlayer(context.strProgramFolder, decision.ePlayer, decision.strArguments);
+    }
+}

@@ -1,0 +1,19 @@
+#include "tavrin/ui/res_string.h"
+
+#include "common/lang_module.h"
+
+namespace {
+CLangModule* g_pLangModule = nullptr;
+}
+
+QString ResString(int id) {
+    return g_pLangModule ? g_pLangModule->String(id) : QString();
+}
+
+CLangModule* CurrentLangModule() {
+    return g_pLangModule;
+}
+
+void SetCurrentLangModule(CLangModule* module) {
+    g_pLangModule = module;
+}

@@ -1,0 +1,410 @@
+// The package import's part of the main dialog: importing, switching and deleting packages.
+// The work that needs no window is CPackageImport's (tavrin/package_import.h); this file
+// drives it and keeps the dialog's records, controls and open package in step.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStringList>
+#include <QTimer>
+
+#include "platform/codepage.h"
+#include "platform/folder_tree.h"
+#include "platform/paths.h"
+#include "tavrin/import/archive_extractor.h"
+#include "tavrin/import/archiver_version.h"
+#include "tavrin/import/import_progress.h"
+#include "tavrin/import/leftover_work_folder.h"
+#include "tavrin/import/package_import.h"
+#include "tavrin/ui/audit_combo_box.h"
+#include "tavrin/ui/background_load.h"
+#include "tavrin/ui/dialog_aids.h"
+#include "tavrin/ui/dialog_events.h"
+#include "tavrin/ui/dialog_strings.h"
+#include "tavrin/ui/import_progress_dialog.h"
+#include "tavrin/ui/list_ctrl_ex.h"
+#include "tavrin/ui/load_report_strings.h"
+#include "tavrin/ui/package_combo_box.h"
+#include "tavrin/ui/package_fingerprint.h"
+#include "tavrin/ui/res_string.h"
+#include "tavrin/ui/tavrin_dlg.h"
+#include "tavrin/ui/user_prompts.h"
+#include "tavrin/workspace/date_range.h"
+#include "tavrin/workspace/insert_worker.h"
+#include "tavrin/workspace/package_flags.h"
+#include "tavrin/workspace/package_name.h"
+#include "tavrin/workspace/workspace_paths.h"
+
+namespace {
+
+// Position of the joined graphical view in the audit-type combo.
+constexpr int kJoinedViewIndex = 4;
+constexpr int kCharViewIndex = 3;
+
+// Marks the dialog as running an import for the lifetime of the object, so that a close
+// arriving meanwhile waits for the import to give up.
+class CRunningImport {
+  public:
+    CRunningImport(CTavrinDlg& dlg, CImportProgress& progress) : m_dlg(dlg) {
+        m_dlg.m_pRunningImport = &progress;
+    }
+    ~CRunningImport() { m_dlg.m_pRunningImport = nullptr; }
+    CRunningImport(const CRunningImport&) = delete;
+    CRunningImport& operator=(const CRunningImport&) = delete;
+
+  private:
+    CTavrinDlg& m_dlg;
+};
+
+void SetEnabled(QWidget* widget, bool bEnabled) {
+    if (widget) widget->setEnabled(bEnabled);
+}
+
+// Steps 1 and 2 of the import: lock the controls an import must not race with, and empty the
+// filter, in the fields too, so that nothing brings the old texts back.
+void BeginImport(CTavrinDlg& dlg) {
+    SetEnabled(dlg.m_btnOpen, false);
+    SetEnabled(dlg.m_comboPackage, false);
+    SetEnabled(dlg.m_comboAudit, false);
+    SetEnabled(dlg.m_btnSearch, false);
+    dlg.ClearFilters();
+}
+
+// Step 30, which runs however the import ended, so that no failure leaves the window locked.
+void EndImport(CTavrinDlg& dlg) {
+    SetEnabled(dlg.m_comboPackage, true);
+    SetEnabled(dlg.m_comboAudit, true);
+    SetEnabled(dlg.m_btnSearch, !dlg.m_packages.empty());
+    SetEnabled(dlg.m_btnOpen, true);
+    dlg.UpdateData(false);
+}
+
+bool HasValidDates(const std::string& strStart, const std::string& strEnd) {
+    return ParseDateField(strStart) && ParseDateField(strEnd);
+}
+
+// The combo of imported packages shows the open one.
+void SelectPackageEntry(CTavrinDlg& dlg, const QString& strName) {
+    if (!dlg.m_comboPackage) return;
+    dlg.m_comboPackage->setCurrentIndex(
+        dlg.m_comboPackage->findText(strName, Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
+MyStruct* FindPackage(CTavrinDlg& dlg, const QString& strName) {
+    for (MyStruct& package : dlg.m_packages) {
+        if (package.strName == strName) return &package;
+    }
+    return nullptr;
+}
+
+// Closes the open package's connections and leaves no package open. The child connection of
+// a package whose background load still runs stays open for the loader; the loader's end
+// closes it (CloseIdleChild) unless the package is open again by then.
+void CloseOpenPackage(CTavrinDlg& dlg) {
+    if (dlg.m_pParentDb && dlg.m_pChildDb) {
+        dlg.m_pParentDb->Close();
+        if (!dlg.m_loads.IsRunning(dlg.m_pChildDb)) dlg.m_pChildDb->Close();
+    }
+    dlg.m_pParentDb = nullptr;
+    dlg.m_pChildDb = nullptr;
+}
+
+// Runs on the user-interface thread after a loader ended: its connection is no longer needed
+// unless its package is the open one (or has been opened again meanwhile). The loader marks
+// itself finished just after its completion hook, so a moment later is asked again.
+void CloseIdleChild(CTavrinDlg* pDlg, const QString& strName) {
+    for (MyStruct& package : pDlg->m_packages) {
+        if (package.strName != strName) continue;
+        DbHandle* child = package.pChildDb.get();
+        if (!child || child == pDlg->m_pChildDb) return;
+        if (pDlg->m_loads.IsRunning(child)) {
+            QTimer::singleShot(10, pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
+        } else {
+            child->Close();
+        }
+        return;
+    }
+}
+
+// Tells the user that package strName did not load completely, naming the tables (message
+// 230, at most a screenful of names), unless the dialog is closing.
+void ShowIncompleteLoad(CTavrinDlg& dlg, const QString& strName,
+                        const std::vector<std::string>& tables) {
+    if (tables.empty() || dlg.IsClosing() || dlg.m_bCloseAfterImport) return;
+    constexpr std::size_t kMostNamed = 20;
+    QStringList names;
+    for (std::size_t i = 0; i < tables.size() && i < kMostNamed; ++i)
+        names << QString::fromStdU16String(platform::AnsiToUtf16(tables[i]));
+    if (tables.size() > kMostNamed)
+        names << QStringLiteral("… (%1)").arg(tables.size() - kMostNamed);
+    ShowMessage(ResString(kStrLoadIncompleteTables).arg(strName, names.join(QStringLiteral(", "))));
+}
+
+// Marks the package's ticker entry and tells the user; on the user-interface thread.
+void ReportFailedLoad(CTavrinDlg* pDlg, const QString& strName,
+                      const std::vector<std::string>& tables) {
+    for (stateData& state : pDlg->m_states) {
+        if (state.strName == strName) state.bIncomplete = true;
+    }
+    ShowIncompleteLoad(*pDlg, strName, tables);
+}
+
+// Step 27: the loader of the open package's row statements. Its end is posted to the dialog
+// (the ticker shows the package loaded, or not completely loaded with the tables told) and
+// then closes the connection if it is idle. The dialog outlives every loader (they are joined
+// before it is destroyed); the queued calls are dropped if the dialog goes first.
+void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, const std::string& strSqlFile) {
+    CTavrinDlg* pDlg = &dlg;
+    dlg.m_loads.Start(dlg.m_pChildDb, strName.toStdString(), strSqlFile,
+                      [pDlg, strName](const SLoadReport& report) {
+                          const std::vector<std::string> tables =
+                              IncompleteTables(report, "child.db");
+                          PrintIncompleteTables(tables);
+                          PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+                          if (!tables.empty())
+                              PostDialogCall(pDlg, [pDlg, strName, tables] {
+                                  ReportFailedLoad(pDlg, strName, tables);
+                              });
+                          PostDialogCall(pDlg,
+                                         [pDlg, strName] { CloseIdleChild(pDlg, strName); });
+                      });
+}
+
+// The import of the package file at path, steps 4 to 29.
+void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
+    const QString strPreviousPath = dlg.m_strPackagePath;
+    dlg.m_strPackagePath = path;  // step 4
+    RememberPackageFolder(dlg, path);
+    const std::string strProgram = platform::ProgramFolder();
+    CPackageImport import(strProgram, path.toStdString());
+
+    if (!import.CheckDiskSpace()) {  // step 5
+        ShowMessage(ResString(142));
+        return;
+    }
+    if (!import.HasUsableName()) {
+        // Its work folder would be the program folder itself, lie outside it, be a file the
+        // program needs, or hold files whose names are too long.
+        ShowMessage(ResString(kStrNotReadablePackage));
+        return;
+    }
+    const QString strChosenName = QString::fromStdString(import.PackageName());
+    EImportStart start = DecideImportStart(WorkFolderState(import.Paths().WorkFolder()),
+                                           FindPackage(dlg, strChosenName) != nullptr);
+    if (start == EImportStart::kRefuse) {
+        ShowMessage(ResString(kStrNotReadablePackage));
+        return;
+    }
+    if (start == EImportStart::kAskLeftover) {
+        if (!AskYesNo(ResString(kStrLeftoverWorkFolder))) {
+            dlg.m_strPackagePath = strPreviousPath;  // declined: everything stays as it was
+            return;
+        }
+        if (!DeleteLeftoverWorkFolder(import.Paths().WorkFolder())) {
+            ShowMessage(ResString(kStrLeftoverNotDeleted));
+            return;
+        }
+    }
+    const PackageName& fields = import.Paths().Package();  // steps 6 and 7
+    const QString strName = QString::fromStdString(fields.strName);
+    // A name without a valid date range is refused before anything is unpacked or changed.
+    if (!HasValidDates(fields.strStartDate, fields.strEndDate)) {
+        ShowMessage(ResString(kStrInvalidDateRange));
+        return;
+    }
+    // The fields name the package being imported once it has unpacked; a failure before
+    // leaves them showing the package that is open, or none.
+    auto showName = [&dlg, &fields, &strName] {
+        dlg.m_strPackageName = strName;
+        dlg.m_strStartDate = QString::fromStdString(fields.strStartDate);
+        dlg.m_strEndDate = QString::fromStdString(fields.strEndDate);
+        ShowPackageFingerprint(dlg);
+    };
+
+    if (start == EImportStart::kOpenImported) {  // step 8
+        dlg.OpenPackage(strName);
+        return;
+    }
+
+    // The package file is hashed while it unpacks: the auditor records which file was read.
+    auditor::CFingerprintTask fingerprint(path.toStdString());
+    dlg.DisablePaging();                                   // step 9
+    if (import.CreateWorkFolder()) CloseOpenPackage(dlg);  // step 10
+    // After a failed unpacking the window shows the package still open, or none.
+    auto showOpenPackage = [&dlg] {
+        if (!dlg.m_pParentDb || !dlg.OpenPackage(dlg.m_strPackageName)) dlg.ShowNoPackage();
+    };
+
+    if (dlg.m_str7zCommand.isEmpty())
+        dlg.m_str7zCommand = QString::fromStdString(Make7zCommand(strProgram));
+    const std::string str7zCommand = dlg.m_str7zCommand.toStdString();
+
+    // Unpacking, the conversions and the loads run on a thread of their own behind the
+    // progress window; the window only shows, and the dialog keeps repainting and ticking.
+    CImportProgress progress;
+    import.SetProgress(&progress);
+    CRunningImport running(dlg, progress);
+    auto progressWindow = std::make_unique<CImportProgressDialog>(&dlg, progress, strName);
+
+    UnpackOutcome outcome = UnpackOutcome::kNotStarted;
+    progressWindow->RunStep([&] { outcome = import.Unpack(str7zCommand); });  // step 11
+    if (outcome == UnpackOutcome::kNotStarted || outcome == UnpackOutcome::kNotAPackage ||
+        outcome == UnpackOutcome::kCancelled || outcome == UnpackOutcome::kNoSpace) {
+        progressWindow.reset();
+        import.RemoveWorkFolder();
+        showOpenPackage();
+        if (outcome == UnpackOutcome::kNotAPackage) ShowMessage(ResString(kStrNotReadablePackage));
+        if (outcome == UnpackOutcome::kNoSpace) ShowMessage(ResString(142));
+        // An archiver too old to unpack safely was refused before it saw the package.
+        if (outcome == UnpackOutcome::kNotStarted && import.ArchiverRefused())
+            ShowMessage(QString::fromStdString(ArchiverRefusalText(
+                ResString(kStrArchiverTooOld).toStdString(), import.ArchiverVersion())));
+        return;
+    }
+
+    // The previous package is closed even when step 10 could not make the folder and the
+    // archiver made it: its connections must not stay open behind the new package.
+    CloseOpenPackage(dlg);
+    showName();
+    progressWindow->RunStep([&] {
+        import.ConvertDumps();  // steps 12 to 17
+        import.LoadParentDb();  // steps 18 to 20
+    });
+    // A cancelled import ends as a failed unpacking does: no package, no work folder.
+    auto abandon = [&] {
+        progressWindow.reset();
+        dlg.ShowNoPackage();
+        import.RemoveWorkFolder();
+    };
+    if (import.Cancelled()) return abandon();
+    g_bHasTabTable = import.HasTabTable();
+    g_bHasMatrixTable = import.HasMatrixTable();
+    // The joined view is offered once, by the first package that has its data.
+    if (g_bHasTabTable && dlg.m_comboAudit && dlg.m_comboAudit->count() <= kJoinedViewIndex)
+        dlg.m_comboAudit->insertItem(kJoinedViewIndex, ResString(161));
+
+    MyStruct record;
+    record.strName = strName;
+    record.pParentDb = std::make_unique<DbHandle>();  // step 21
+    record.pChildDb = std::make_unique<DbHandle>();
+    record.bHasTabTable = g_bHasTabTable ? 1 : 0;
+    record.bHasMatrixTable = g_bHasMatrixTable ? 1 : 0;
+    dlg.m_pParentDb = record.pParentDb.get();
+    OpenDbHandle(*dlg.m_pParentDb, import.Paths().ParentDbPath());
+
+    if (dlg.m_comboAudit) dlg.m_comboAudit->setCurrentIndex(kCharViewIndex);  // steps 22, 23
+    if (dlg.m_list) dlg.m_list->SetCharLayout();
+    dlg.QueryTable("unix_sms_log");
+
+    dlg.m_pChildDb = record.pChildDb.get();  // step 24
+    OpenDbHandle(*dlg.m_pChildDb, import.Paths().ChildDbPath());
+    DbHandle& child = *dlg.m_pChildDb;
+    progressWindow->RunStep([&] { import.CreateChildTables(child); });  // step 25
+    progressWindow.reset();
+    if (import.Cancelled()) {
+        // The record is not kept, so its handles close with it, before the folder goes.
+        dlg.m_pParentDb = nullptr;
+        dlg.m_pChildDb = nullptr;
+        record.pParentDb.reset();
+        record.pChildDb.reset();
+        return abandon();
+    }
+
+    dlg.m_strWorkerSql = QString::fromStdString(import.Paths().RowStatementsPath());  // step 26
+    // A package whose import left tables short never reads as loaded.
+    dlg.m_states.push_back(stateData{strName, false, import.LoadIncomplete()});
+    dlg.m_posTicker = dlg.m_states.begin();
+
+    StartBackgroundLoad(dlg, strName, import.Paths().RowStatementsPath());  // step 27
+
+    if (dlg.m_comboPackage) dlg.m_comboPackage->addItem(strName);  // step 28
+    SelectPackageEntry(dlg, strName);
+    dlg.m_packages.push_back(std::move(record));
+    if (!dlg.SetDateRange()) return;
+    dlg.UpdateData(false);  // step 29
+    RecordPackageFingerprint(dlg, strName, path, fingerprint.Get());
+
+    if (import.LoadIncomplete()) {
+        ShowIncompleteLoad(dlg, strName, import.IncompleteTables());
+    } else if (outcome == UnpackOutcome::kDamaged) {
+        ShowMessage(ResString(kStrPackageDamaged));
+    }
+}
+
+// One import at a time, and none once the dialog is closing or about to.
+bool ImportMayStart(const CTavrinDlg& dlg) {
+    return !dlg.m_pRunningImport && !dlg.IsClosing() && !dlg.m_bCloseAfterImport;
+}
+
+}  // namespace
+
+void CTavrinDlg::OnOpenPackage() {
+    if (!ImportMayStart(*this)) return;
+    BeginImport(*this);
+    const QString path = ChooseOpenFileIn(ResString(159), LastPackageFolder(*this));  // step 3
+    if (!path.isEmpty()) ImportChosenFile(*this, path);
+    EndImport(*this);
+    RunDeferredClose();
+}
+
+void CTavrinDlg::ImportPackageFile(const QString& path) {
+    if (path.isEmpty() || !ImportMayStart(*this)) return;
+    BeginImport(*this);
+    ImportChosenFile(*this, path);
+    EndImport(*this);
+    RunDeferredClose();
+}
+
+bool CTavrinDlg::OpenPackage(const QString& strName) {
+    // Everything that can refuse the switch is checked first, so that a refused switch leaves
+    // the open package open and shown.
+    MyStruct* package = FindPackage(*this, strName);  // step 5
+    if (!package || !package->pParentDb || !package->pChildDb) return false;
+    const PackageName fields = SplitPackageName(strName.toStdString());  // step 7
+    if (!HasValidDates(fields.strStartDate, fields.strEndDate)) {
+        ShowMessage(ResString(kStrInvalidDateRange));
+        return false;
+    }
+
+    CloseOpenPackage(*this);                                                        // step 1
+    const CWorkspacePaths paths(platform::ProgramFolder(), strName.toStdString());  // step 2
+    if (m_list) {                                                                   // step 3
+        m_list->SetCharLayout();
+        m_list->ClearRows();
+    }
+    ClearFilters();  // step 4
+
+    m_pChildDb = package->pChildDb.get();  // step 6
+    m_pParentDb = package->pParentDb.get();
+    g_bHasTabTable = package->bHasTabTable != 0;
+    g_bHasMatrixTable = package->bHasMatrixTable != 0;
+    OpenDbHandle(*m_pParentDb, paths.ParentDbPath());
+    // A loader still writing keeps its connection open; the package reuses it.
+    if (!m_loads.IsRunning(m_pChildDb)) OpenDbHandle(*m_pChildDb, paths.ChildDbPath());
+
+    m_strPackageName = strName;
+    m_strStartDate = QString::fromStdString(fields.strStartDate);
+    m_strEndDate = QString::fromStdString(fields.strEndDate);
+    ShowPackageFingerprint(*this);
+
+    SelectPackageEntry(*this, strName);
+
+    if (m_comboAudit) m_comboAudit->setCurrentIndex(kCharViewIndex);  // step 8
+    SetDateRange();                                                   // step 9, dates checked
+    QueryTable("unix_sms_log");                                       // step 10
+    UpdateData(false);                                                // step 11
+    return true;
+}
+
+void CTavrinDlg::OnDeletePackage() {
+    const std::string strName = m_strPackageName.toStdString();
+    if (strName.empty() || !IsUsablePackageName(strName)) return;
+    const std::string strFolder = platform::JoinPath(platform::ProgramFolder(), strName);
+    if (!platform::PathExists(strFolder) || m_pChildDb || m_pParentDb) return;
+    // Only a leftover of an earlier run: a package imported in this run keeps its folder
+    // until close, and its loader may still be writing there.
+    if (FindPackage(*this, m_strPackageName)) return;
+    if (platform::DeleteFolderTree(strFolder)) {
+        if (m_editPackagePath) m_editPackagePath->clear();
+        UpdateData(true);
+    }
+}

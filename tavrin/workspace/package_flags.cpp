@@ -1,0 +1,13 @@
+#include "tavrin/workspace/package_flags.h"
+
+#include "platform/file_io.h"
+
+bool g_bHasTabTable = false;
+bool g_bHasMatrixTable = false;
+
+bool DumpHasData(const std::string& path) {
+    platform::CFileReader reader;
+    if (!reader.Open(path)) return false;
+    char byte;
+    return reader.Read(&byte, 1) == 1;
+}
