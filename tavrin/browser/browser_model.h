@@ -10,10 +10,10 @@
 // at the end. An operation refused (no package open, a move past the first or last page, a
 // page number out of range) leaves the screen as it was.
 //
-// Query texts are the query builder's, byte for byte (tavrin/query_builder.h), counted with
-// count(*) (tavrin/browser_db.h); rows are built by tavrin/row_fill.h. Name filters compare
-// by code-page character (tavrin/codepage_like.h, registered on the connection by Open); a
-// name holding a character the code page lacks matches no row.
+// Query texts are the query builder's, byte for byte (tavrin/browser/query_builder.h), counted
+// with count(*) (tavrin/browser/browser_db.h); rows are built by tavrin/browser/row_fill.h. Name
+// filters compare by code-page character (tavrin/browser/codepage_like.h, registered on the
+// connection by Open); a name holding a character the code page lacks matches no row.
 //
 // Owns no connection: the package's DbHandle is lent by the caller and must stay open (or at
 // least alive) until Close() or the next Open(). One thread at a time, normally the

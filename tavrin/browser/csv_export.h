@@ -20,7 +20,7 @@ std::string CsvField(std::string_view utf8);
 // Fields joined by commas, ended by CR LF.
 std::string CsvLine(const std::vector<std::string>& fields);
 
-// Which row builder turns a result row into the list's cells (tavrin/row_fill.h).
+// Which row builder turns a result row into the list's cells (tavrin/browser/row_fill.h).
 enum class ExportRowKind { kChar, kGraphic, kJoined };
 
 // The row builder a single table's rows need: graphical for unix_vsms_log and unix_xapp_log,

@@ -1,5 +1,5 @@
 // Hostile packages: each test builds a package from a generated sample and makes it hostile
-// (tavrin/hostile_packages.py), imports it into a program folder of its own with the real
+// (tavrin/testing/hostile_packages.py), imports it into a program folder of its own with the real
 // 7-Zip, and checks that nothing outside the work folder was created, changed or read, that
 // the import went on with what it could use and said what it could not, and that deleting the
 // work folder removes everything. Every escape aims at the test's own folder, so even one that
@@ -123,7 +123,7 @@ class HostilePackageTest : public ::testing::Test {
         std::string out = m_tmp / ("in/" + name + ".tar");
         auto r = platform::SpawnAndWait(
             "/usr/bin/python3",
-            {"python3", std::string(TAVRIN_TEST_SOURCE_DIR) + "/tavrin/hostile_packages.py",
+            {"python3", std::string(TAVRIN_TEST_SOURCE_DIR) + "/tavrin/testing/hostile_packages.py",
              hostileCase, m_base, out, m_outside});
         EXPECT_TRUE(r.started && r.exitStatus == 0) << hostileCase;
         return out;

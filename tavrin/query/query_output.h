@@ -1,5 +1,5 @@
 // What tavrin-query prints: rows of a browser view as CSV lines (the export's columns and
-// quoting, tavrin/csv_export.h) or JSON. Texts are UTF-8, decoded from the package's code
+// quoting, tavrin/browser/csv_export.h) or JSON. Texts are UTF-8, decoded from the package's code
 // page by the row builders. No window; any thread.
 #pragma once
 

@@ -38,7 +38,7 @@ inline std::string TableScriptPath() {
     return BROWSER_TABLE_SQL;
 #else
     const char* src = std::getenv("TAVRIN_SOURCE_DIR");
-    return src ? std::string(src) + "/tavrin/table.sql" : std::string("table.sql");
+    return src ? std::string(src) + "/tavrin/browser/table.sql" : std::string("table.sql");
 #endif
 }
 

@@ -55,7 +55,8 @@ inline void LayOutProgramFolder(const std::string& folder) {
     fs::create_directories(folder + "/processid");
     fs::path build(TAVRIN_TEST_PROGRAM_DIR);
     fs::create_symlink(fs::read_symlink(build / "7z"), folder + "/7z");
-    fs::copy_file(std::string(TAVRIN_TEST_SOURCE_DIR) + "/tavrin/table.sql", folder + "/table.sql");
+    fs::copy_file(std::string(TAVRIN_TEST_SOURCE_DIR) + "/tavrin/browser/table.sql",
+                  folder + "/table.sql");
 }
 
 // A name no other test run uses at the same time, e.g. for packages unpacked into the

@@ -1,5 +1,5 @@
 // CAuditComboBox: the audit-type selector (control 1025 of dialog template 102). The
-// template names its class "CAuditComboBox"; CControlLoader (tavrin/control_loader.h) creates
+// template names its class "CAuditComboBox"; CControlLoader (tavrin/ui/control_loader.h) creates
 // it when the dialog builds the template. It knows nothing of the dialog: a choice made by
 // the user is announced with viewChosen, which the dialog handles. User-interface thread
 // only.

@@ -1,11 +1,11 @@
 // CAuditorExtras: what auditors expect of the main dialog beyond its own commands, attached
 // to a CTavrinDlg as a child object:
 //   - the export button (1040): every row of the current view and filter to a CSV file
-//     (auditor_export_ui.cpp, the writing itself in tavrin/csv_export.h);
+//     (export_button.cpp, the writing itself in tavrin/browser/csv_export.h);
 //   - the package fingerprint: the SHA-256 of each imported package file, shown as the
 //     tooltip of the package name field (1002) and written to the console;
 //   - the open-file dialog starting in the folder of the last package opened
-//     (tavrin/last_folder.h);
+//     (tavrin/ui/last_folder.h);
 //   - .tar files dropped onto the window are imported in turn (package_drop.cpp);
 //   - keys: Page Up / Page Down, Home / End, Enter in the page field and on a row, Ctrl+F
 //     and F5 (dialog_keys.cpp).

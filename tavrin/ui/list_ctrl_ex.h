@@ -1,6 +1,6 @@
 // CListCtrlEx: the result list of the main dialog (identifier 10000), a report view created
 // at run time by the dialog (it is not part of dialog template 102). It is a view of a
-// CSessionTableModel (tavrin/session_table_model.h), which it owns: one model row per result
+// CSessionTableModel (tavrin/ui/session_table_model.h), which it owns: one model row per result
 // row, columns set by the two layouts. The list never sorts, so row i always belongs to
 // record i of the model. User-interface thread only.
 //

@@ -1,5 +1,5 @@
 // CPackageComboBox: the selector of imported packages (control 1006 of dialog template 102).
-// The template names its class "CPackageComboBox"; CControlLoader (tavrin/control_loader.h)
+// The template names its class "CPackageComboBox"; CControlLoader (tavrin/ui/control_loader.h)
 // creates it when the dialog builds the template. A package chosen by the user is announced
 // with packageChosen, which the dialog handles. User-interface thread only.
 #pragma once

@@ -47,7 +47,7 @@ class StopDialogTest : public CMainDialogTest {
         endless.strTar = m_tmp / ("in/" + base.strName + ".tar");
         auto r = platform::SpawnAndWait(
             "/usr/bin/python3",
-            {"python3", std::string(TAVRIN_TEST_SOURCE_DIR) + "/tavrin/hostile_packages.py",
+            {"python3", std::string(TAVRIN_TEST_SOURCE_DIR) + "/tavrin/testing/hostile_packages.py",
              strCase, base.strTar, endless.strTar, m_tmp / "outside"});
         EXPECT_TRUE(r.started && r.exitStatus == 0);
         return endless;

@@ -3,7 +3,7 @@
 // ticker and the child controls.
 //
 // The controls come from dialog template 102 of the current language module
-// (tavrin/res_string.h), built with CControlLoader so that 1006 and 1025 are the program's
+// (tavrin/ui/res_string.h), built with CControlLoader so that 1006 and 1025 are the program's
 // own combo classes; each is found by its numeric object name ("1000" ... "1038"). The result
 // list 10000 is created at run time. The constructor builds everything and runs the
 // initialisation (OnInitDialog), so a constructed dialog is ready; the application then runs
@@ -206,10 +206,10 @@ class CTavrinDlg : public QDialog {
     // ===== members added by other components ================================================
     // (other components add their declarations below, with small targeted edits)
   public:
-    // Auditing aids (tavrin/auditor_extras.h): export, fingerprints, dropped packages, keys.
+    // Auditing aids (tavrin/ui/dialog_aids.h): export, fingerprints, dropped packages, keys.
     // A child object of the dialog, made by CAuditorExtras::Attach; null until then.
     class CAuditorExtras* m_pAuditorExtras = nullptr;
-    // Import off the user-interface thread (tavrin/import_progress_dialog.h): the running
+    // Import off the user-interface thread (tavrin/ui/import_progress_dialog.h): the running
     // import's progress, null when none runs. A close requested meanwhile cancels it and runs
     // once the import has ended (RunDeferredClose).
     class CImportProgress* m_pRunningImport = nullptr;

@@ -1,5 +1,5 @@
 // The package import's part of the main dialog: importing, switching and deleting packages.
-// The work that needs no window is CPackageImport's (tavrin/package_import.h); this file
+// The work that needs no window is CPackageImport's (tavrin/import/package_import.h); this file
 // drives it and keeps the dialog's records, controls and open package in step.
 #include <QComboBox>
 #include <QLineEdit>

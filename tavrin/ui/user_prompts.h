@@ -1,6 +1,6 @@
 // The interface in front of the program's modal prompts: message boxes and the open-file
 // dialog. The program uses the Qt implementation; tests install a recording fake
-// (tavrin/fake_user_prompts.h) so that no test blocks on a modal window.
+// (tavrin/testing/fake_user_prompts.h) so that no test blocks on a modal window.
 // User-interface thread only.
 #pragma once
 
@@ -45,7 +45,7 @@ class CQtUserPrompts : public CUserPrompts {
     void ShowMessage(const QString& text) override;
     bool AskYesNo(const QString& text) override;
     QString ChooseOpenFile(const QString& filter) override;
-    // Defined in tavrin/auditor_prompts.cpp.
+    // Defined in tavrin/ui/user_prompts_files.cpp.
     QString ChooseOpenFileIn(const QString& filter, const QString& folder) override;
     QString ChooseSaveFile(const QString& filter, const QString& suggestedPath) override;
 };
@@ -63,7 +63,8 @@ CUserPrompts* InstallUserPrompts(CUserPrompts* prompts);
 void ShowMessage(const QString& text);
 bool AskYesNo(const QString& text);
 QString ChooseOpenFile(const QString& filter);
-// Shorthands for UserPrompts().ChooseOpenFileIn / ChooseSaveFile (tavrin/auditor_prompts.cpp).
+// Shorthands for UserPrompts().ChooseOpenFileIn / ChooseSaveFile
+// (tavrin/ui/user_prompts_files.cpp).
 QString ChooseOpenFileIn(const QString& filter, const QString& folder);
 QString ChooseSaveFile(const QString& filter, const QString& suggestedPath);
 
