@@ -11,6 +11,9 @@
 #       screenshot exists and shows more than a blank screen (OUT.png keeps a copy of it)
 #   scripts/check-fresh-machine.sh --tests
 #       bash scripts/setup.sh && bash scripts/test.sh (the whole suite, built from nothing: long)
+#   scripts/check-fresh-machine.sh --both
+#       both commands in the one root, the run command first (what CI runs: the test command's
+#       plain build reuses the programs the run command built)
 #
 # Needs root and Debian's mirror. The root is made under $FRESH_ROOT_PARENT (default
 # /var/tmp), and is always unmounted and removed, also on an error or an interruption; if
@@ -19,7 +22,7 @@
 set -euo pipefail
 
 usage() {
-    sed -n '9,14p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '9,17p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
@@ -28,6 +31,7 @@ KEEP_SHOT=
 while (($#)); do
     case $1 in
     --tests) MODE=tests ;;
+    --both) MODE=both ;;
     --screenshot)
         [ $# -ge 2 ] || usage
         KEEP_SHOT=$(realpath -m "$2")
@@ -181,11 +185,11 @@ mount_in_root /dev/shm -t tmpfs -o mode=1777,nosuid,nodev shm
 git clone --quiet --no-hardlinks "$SOURCE" "$ROOT/root/tavrin"
 echo "check-fresh-machine: the tree under test is $(git -C "$ROOT/root/tavrin" log -1 --format='%h %s')"
 
-if [ "$MODE" = tests ]; then
-    COMMAND='bash scripts/setup.sh && bash scripts/test.sh'
-else
-    COMMAND='bash scripts/setup.sh && bash scripts/run-sample.sh'
-fi
+case $MODE in
+tests) COMMAND='bash scripts/setup.sh && bash scripts/test.sh' ;;
+both) COMMAND='bash scripts/setup.sh && bash scripts/run-sample.sh && bash scripts/test.sh' ;;
+*) COMMAND='bash scripts/setup.sh && bash scripts/run-sample.sh' ;;
+esac
 echo "check-fresh-machine: running in the new root: $COMMAND"
 start=$SECONDS
 status=0
@@ -195,7 +199,7 @@ run chroot "$ROOT" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/
 echo "check-fresh-machine: the command took $((SECONDS - start)) s and exited with $status"
 ((status == 0)) || exit 1
 
-if [ "$MODE" = sample ]; then
+if [ "$MODE" != tests ]; then
     SHOT=/root/tavrin/build/sample/tavrin-sample.png
     if [ ! -s "$ROOT$SHOT" ]; then
         echo "check-fresh-machine: no screenshot at $SHOT" >&2

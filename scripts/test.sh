@@ -9,6 +9,16 @@ cd "$(dirname "$0")/.."
 JOBS=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
+# Each step says how long it took: CI has a time budget, and these show where it goes.
+STEP=
+STEP_START=$SECONDS
+step() {
+    [ -z "$STEP" ] || echo "== $STEP: $((SECONDS - STEP_START)) s"
+    STEP=$1
+    STEP_START=$SECONDS
+    [ -z "$STEP" ] || echo "== $STEP"
+}
+
 build() {  # build DIR [cmake options...] [--target TARGET...]
     local dir=$1; shift
     local options=() targets=()
@@ -24,14 +34,14 @@ build() {  # build DIR [cmake options...] [--target TARGET...]
     fi
 }
 
-echo "== sanitizer build (address, undefined)"
+step "sanitizer build (address, undefined)"
 build build-asan -DTAVRIN_SANITIZE=address
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \
     ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 300
 
-echo "== thread sanitizer build (threaded tests)"
+step "thread sanitizer build (threaded tests)"
 build build-tsan -DTAVRIN_SANITIZE=thread --target workspace_tests dispatch_ui_tests \
     ui_tests import_ui_tests lang_modules tavrin_table_sql tavrin_program_folder \
     Ondrix OndrixS Rivosk Tessiv Fennic Morvel player_probe
@@ -39,9 +49,11 @@ TSAN_OPTIONS="suppressions=$PWD/scripts/tsan.supp halt_on_error=1" \
     ctest --test-dir build-tsan --output-on-failure -j "$JOBS" --timeout 300 \
     -R '^(InsertWorker|SqlLoader|PlayersDialogTest|TickerTest|TimeThread|MainDialogTest\.RunningTicker|ImportDialogTest)\.'
 
-echo "== fuzzers (libFuzzer, a few seconds each)"
+step "fuzzers (libFuzzer, a few seconds each)"
 FUZZ_SECONDS=${FUZZ_SECONDS:-5} bash scripts/fuzz.sh
 
-echo "== plain build"
+step "plain build"
 build build
 ctest --test-dir build --output-on-failure -j "$JOBS" --timeout 300
+step ""
+echo "== all steps: $SECONDS s"
