@@ -6,7 +6,8 @@ add_library(tavrin_find STATIC
     ${FIND_DIR}/appliance_path.cpp
     ${FIND_DIR}/session_index.cpp
     ${FIND_DIR}/session_index_runner.cpp
-    ${FIND_DIR}/session_search.cpp)
+    ${FIND_DIR}/session_search.cpp
+    ${FIND_DIR}/session_tokenizer.cpp)
 target_include_directories(tavrin_find PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(tavrin_find PUBLIC platform SQLite::SQLite3 Threads::Threads)
 list(APPEND TAVRIN_LIBS tavrin_find)
@@ -15,6 +16,7 @@ list(APPEND TAVRIN_LIBS tavrin_find)
 tavrin_add_gtest(find_tests
     SOURCES ${FIND_DIR}/appliance_path_test.cpp
             ${FIND_DIR}/session_index_test.cpp
+            ${FIND_DIR}/session_tokenizer_test.cpp
     LIBS tavrin_find tavrin_import SQLite::SQLite3)
 target_compile_definitions(find_tests PRIVATE
     TAVRIN_TEST_PROGRAM_DIR="${TAVRIN_PROGRAM_DIR}" TAVRIN_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

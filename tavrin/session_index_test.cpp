@@ -385,6 +385,56 @@ TEST_F(FindTest, OnlyTablesOfChildDbAreReadWhateverTheirNames) {
     EXPECT_EQ(Find(work, "VIEW-TEXT").nTotal, 0u);
 }
 
+TEST_F(FindTest, QueriesOfOneOrTwoCharactersFindTheLastCharactersOfABlock) {
+    const std::string work = MainPackage();
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    // The end of a file without a line end, and the end of a block of terminal rows.
+    EXPECT_EQ(Describe(Find(work, "/X")),
+              (std::vector<std::string>{"unix_sms_log|sms_20160901_s2|"
+                                        "var/utm/data/sessions/12_30_00|1|-1|rm -rf /tmp/x"}));
+    EXPECT_EQ(Describe(Find(work, "志")),
+              (std::vector<std::string>{
+                  "unix_sms_log|sms_20160901_s1|sms_20160901_s1|3|-1|管理员\t审计 日志"}));
+    EXPECT_EQ(Find(work, "Z").nTotal, 1u);  // the one long line of z's
+    EXPECT_EQ(Find(work, "~").nTotal, 0u);
+}
+
+TEST_F(FindTest, SearchesCanBeLimitedToViews) {
+    const std::string work = MainPackage();
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    SessionSearchOptions sms;
+    sms.views = {"unix_sms_log"};
+    SessionSearchResult payroll = SearchSessions({work}, "payroll", sms);
+    EXPECT_EQ(payroll.nTotal, 1u);
+    ASSERT_EQ(payroll.hits.size(), 1u);
+    EXPECT_EQ(payroll.hits[0].strSource, kS1);
+    // Text of no listed session is in no view.
+    SessionSearchOptions graphic;
+    graphic.views = {"unix_vsms_log", "unix_xapp_log"};
+    EXPECT_EQ(SearchSessions({work}, "scan text", graphic).nTotal, 0u);
+    EXPECT_EQ(SearchSessions({work}, "scan text").nTotal, 1u);
+}
+
+TEST_F(FindTest, TextReadBackFromChangedFilesOrAnOldIndexIsNotTrusted) {
+    const std::string work = MainPackage();
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    // A file cut short after indexing: its lines are no longer found, the rest still is.
+    import_test::WriteFile(work + "/" + kS1, "ls\n");
+    EXPECT_EQ(Describe(Find(work, "payroll")),
+              (std::vector<std::string>{
+                  "unix_xfer_log|xfer_1|var/utm/data/sessions/x1|1|-1|put payroll.xls",
+                  "unix_xapp_log|a1|utm_xapp_scan|1|-1|a1\t2016-09-01 10:00:01\tPayroll export"}));
+    // An index of another layout counts as none.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(IndexPathForWorkFolder(work).c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version = 1", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(ReadIndexState(work).status, IndexStatus::kMissing);
+    SessionSearchResult old = Find(work, "payroll");
+    EXPECT_FALSE(old.bComplete);
+    EXPECT_EQ(old.nTotal, 0u);
+}
+
 TEST_F(FindTest, AnUnwritableIndexFailsAndSaysWhy) {
     SessionIndexInputs inputs = IndexInputsForWorkFolder(m_tmp / "no such package");
     SessionIndexControl control;
