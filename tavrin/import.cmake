@@ -28,7 +28,7 @@ add_dependencies(tavrin_import tavrin_program_folder)
 
 # tavrin-import PACKAGE.tar: the same import from a terminal, kept in the program folder.
 add_executable(tavrin-import ${IMPORT_DIR}/tavrin_import_main.cpp)
-target_link_libraries(tavrin-import PRIVATE tavrin_import tavrin_browser)
+target_link_libraries(tavrin-import PRIVATE tavrin_import tavrin_browser tavrin_find)
 add_dependencies(tavrin-import tavrin_table_sql)
 
 tavrin_add_gtest(import_tests

@@ -2,13 +2,14 @@
 # line, through the browser model; kept in the program folder beside tavrin-import.
 set(QUERY_DIR ${CMAKE_CURRENT_LIST_DIR})
 add_library(tavrin_query_tool STATIC
+    ${QUERY_DIR}/query_find.cpp
     ${QUERY_DIR}/query_options.cpp
     ${QUERY_DIR}/query_output.cpp)
 target_include_directories(tavrin_query_tool PUBLIC ${CMAKE_SOURCE_DIR})
 # tavrin_auditor (CSV lines), tavrin_frame (calendar dates) and tavrin_workspace (package
 # names) come from other fragments; the names are resolved at generation.
 target_link_libraries(tavrin_query_tool PUBLIC tavrin_browser tavrin_auditor tavrin_frame
-                      tavrin_workspace platform)
+                      tavrin_workspace tavrin_find platform)
 
 add_executable(tavrin-query ${QUERY_DIR}/tavrin_query_main.cpp)
 target_link_libraries(tavrin-query PRIVATE tavrin_query_tool common SQLite::SQLite3)

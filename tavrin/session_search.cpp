@@ -360,8 +360,13 @@ SessionSearchResult SearchSessions(const std::vector<std::string>& workFolders,
         if (state.status != IndexStatus::kMissing && !queryUtf8.empty()) {
             std::vector<SessionHit> hits;
             std::uint64_t total = 0;
-            if (!CPackageSearch(conn.p, state, queryUtf8, options).Run(hits, total))
+            if (!CPackageSearch(conn.p, state, queryUtf8, options).Run(hits, total)) {
                 result.bComplete = false;
+                if (!options.pStop || !options.pStop->load()) {
+                    state.bReadFailed = true;
+                    state.strMessage = sqlite3_errmsg(conn.p);
+                }
+            }
             result.nTotal += total;
             for (SessionHit& hit : hits) result.hits.push_back(std::move(hit));
         }

@@ -28,7 +28,8 @@ struct PackageIndexState {
     std::string strPackage;  // the work folder's last component
     IndexStatus status = IndexStatus::kMissing;
     std::uint64_t nDone = 0, nTotal = 0;  // units, as SessionIndexControl counts them
-    std::string strMessage;               // why it failed
+    std::string strMessage;               // why it failed, or why it could not be read
+    bool bReadFailed = false;  // a search could not read the index to its end (not stopped)
 };
 
 // Reads the state recorded in the package's index file (kMissing when there is none or it
