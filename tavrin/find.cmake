@@ -16,6 +16,7 @@ list(APPEND TAVRIN_LIBS tavrin_find)
 tavrin_add_gtest(find_tests
     SOURCES ${FIND_DIR}/appliance_path_test.cpp
             ${FIND_DIR}/session_index_test.cpp
+            ${FIND_DIR}/session_index_runner_test.cpp
             ${FIND_DIR}/session_tokenizer_test.cpp
     LIBS tavrin_find tavrin_import SQLite::SQLite3)
 target_compile_definitions(find_tests PRIVATE

@@ -20,6 +20,7 @@
 #include "tavrin/background_load.h"
 #include "tavrin/dialog_events.h"
 #include "tavrin/fake_user_prompts.h"
+#include "tavrin/find_strings.h"
 #include "tavrin/frame_strings.h"
 #include "tavrin/import_progress_dialog.h"
 #include "tavrin/import_test_util.h"
@@ -28,6 +29,7 @@
 #include "tavrin/package_combo_box.h"
 #include "tavrin/package_flags.h"
 #include "tavrin/res_string.h"
+#include "tavrin/session_search.h"
 #include "tavrin/tavrin_dlg.h"
 
 namespace {
@@ -79,8 +81,11 @@ TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
     EXPECT_EQ(dlg.m_strStatus, name + " " + ResString(150));
 
     ASSERT_TRUE(WaitForLoad(name));
+    // Then the package's text index, on its own thread, with its own ticker text.
+    dlg.m_indexes.WaitIdle();
     dlg.OnTick();
-    EXPECT_EQ(dlg.m_strStatus, name + " " + ResString(151));
+    EXPECT_EQ(dlg.m_strStatus, name + " " + ResString(151) + ResString(kStrIndexBuilt));
+    EXPECT_EQ(ReadIndexState(WorkFolder(package)).status, IndexStatus::kBuilt);
 
     auto parent =
         import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "Parent.db");
@@ -292,6 +297,7 @@ TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {
     EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
     EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
+    m_pDlg->m_indexes.WaitIdle();  // its text index is written into the folder removed below
 
     // tavrin-import on a copy of the same package builds the same databases.
     std::string copyFolder = m_tmp / "copy";

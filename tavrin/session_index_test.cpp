@@ -14,6 +14,7 @@
 #include "common/db_handle.h"
 #include "platform/codepage.h"
 #include "tavrin/archive_extractor.h"
+#include "tavrin/find_strings.h"
 #include "tavrin/import_test_util.h"
 #include "tavrin/package_import.h"
 #include "tavrin/session_index_runner.h"
@@ -240,7 +241,12 @@ TEST_F(FindTest, UndecodableBytesStayVisibleAndLineEndsAreDropped) {
     EXPECT_EQ(Describe(Find(work, "\\xFF")),
               (std::vector<std::string>{std::string("unix_sms_log|sms_20160901_s1|") + kS1 +
                                         "|5|-1|bad \\xFF\\xFE end"}));
-    // Wildcards of SQL are plain characters here.
+    // Wildcards of SQL and FTS5's syntax are plain characters here.
+    EXPECT_EQ(Describe(Find(work, "\"确定\"")),
+              (std::vector<std::string>{"unix_vsms_log|v1|utm_dba_scan|1|-1|"
+                                        "v1\t2016-09-04 10:00:01\t点击 \"确定\" 按钮"}));
+    EXPECT_EQ(Find(work, "NEAR(").nTotal, 0u);
+    EXPECT_EQ(Find(work, "\"").nTotal, 1u);
     EXPECT_EQ(Find(work, "%").nTotal, 0u);
     EXPECT_EQ(Find(work, "_1").nTotal, 0u);
     EXPECT_EQ(Find(work, "").nTotal, 0u);
@@ -303,14 +309,14 @@ TEST_F(FindTest, SearchSaysWhenTheIndexIsNotComplete) {
 
     // The runner rebuilds it from scratch on its thread and reports the end.
     CSessionIndexRunner runner;
-    EXPECT_EQ(runner.State().status, IndexStatus::kMissing);
+    EXPECT_EQ(runner.State("p").status, IndexStatus::kMissing);
     std::atomic<int> calls{0};
-    ASSERT_TRUE(
-        runner.Start(IndexInputsForWorkFolder(work), [&](const SessionIndexOutcome&) { ++calls; }));
-    runner.Join();
+    ASSERT_TRUE(runner.Queue("p", IndexInputsForWorkFolder(work),
+                             [&](const std::string&, const SessionIndexOutcome&) { ++calls; }));
+    runner.WaitIdle();
     EXPECT_EQ(calls.load(), 1);
-    EXPECT_EQ(runner.State().status, IndexStatus::kBuilt);
-    EXPECT_EQ(runner.State().nPercent, 100);
+    EXPECT_EQ(runner.State("p").status, IndexStatus::kBuilt);
+    EXPECT_EQ(runner.State("p").nPercent, 100);
     EXPECT_TRUE(Find(work, "payroll").bComplete);
     EXPECT_EQ(Find(work, "payroll").nTotal, 3u);
 }
@@ -341,7 +347,7 @@ TEST_F(FindTest, ABuildStopsPromptlyAndSearchesMeanwhileSayHowFarItIs) {
     import_test::WriteFile(work + "/var/utm/data/sessions/a1.scan", big);
 
     CSessionIndexRunner runner;
-    ASSERT_TRUE(runner.Start(IndexInputsForWorkFolder(work)));
+    ASSERT_TRUE(runner.Queue("p", IndexInputsForWorkFolder(work)));
     // The file says "building" from its first commit on; wait for that (slow builds, such
     // as under a sanitizer, take a while to get there).
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -355,14 +361,15 @@ TEST_F(FindTest, ABuildStopsPromptlyAndSearchesMeanwhileSayHowFarItIs) {
     ASSERT_EQ(during.packages.size(), 1u);
     ASSERT_EQ(during.packages[0].status, IndexStatus::kBuilding);
     EXPECT_FALSE(during.bComplete);
-    EXPECT_EQ(runner.State().status, IndexStatus::kBuilding);
+    EXPECT_EQ(runner.State("p").status, IndexStatus::kBuilding);
 
     auto start = std::chrono::steady_clock::now();
-    runner.Stop();
+    runner.Stop("p");
+    runner.WaitIdle();
     // Well within this under a sanitizer on a loaded machine; far less normally.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(runner.State().status, IndexStatus::kStopped);
-    EXPECT_LT(runner.State().nPercent, 100);
+    EXPECT_EQ(runner.State("p").status, IndexStatus::kStopped);
+    EXPECT_LT(runner.State("p").nPercent, 100);
     EXPECT_EQ(ReadIndexState(work).status, IndexStatus::kStopped);
     EXPECT_FALSE(SearchSessions({work}, "line 1", quick).bComplete);
 }
@@ -443,10 +450,11 @@ TEST_F(FindTest, AnUnwritableIndexFailsAndSaysWhy) {
     EXPECT_FALSE(outcome.strError.empty());
 
     CSessionIndexRunner runner;
-    ASSERT_TRUE(runner.Start(inputs));
-    runner.Join();
-    EXPECT_EQ(runner.State().status, IndexStatus::kFailed);
-    EXPECT_FALSE(runner.State().strError.empty());
+    ASSERT_TRUE(runner.Queue("p", inputs));
+    runner.WaitIdle();
+    EXPECT_EQ(runner.State("p").status, IndexStatus::kFailed);
+    EXPECT_FALSE(runner.State("p").strError.empty());
+    EXPECT_EQ(IndexTickerStringId(runner.State("p")), kStrIndexFailed);
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "tavrin/control_loader.h"
 #include "tavrin/date_range.h"
 #include "tavrin/dialog_events.h"
+#include "tavrin/find_strings.h"
 #include "tavrin/frame_strings.h"
 #include "tavrin/list_ctrl_ex.h"
 #include "tavrin/load_report_strings.h"
@@ -354,6 +355,12 @@ void CTavrinDlg::OnTick() {
     // A load that failed never reads as loaded.
     const int nText = state.bIncomplete ? kStrLoadIncomplete : state.bDone ? 151 : 150;
     m_strStatus = state.strName + QLatin1Char(' ') + ResString(nText);
+    // After the load, how far the package's text index is.
+    const IndexTickerState index = m_indexes.State(state.strName.toStdString());
+    if (const int nIndexText = IndexTickerStringId(index); state.bDone && nIndexText != 0) {
+        m_strStatus += nIndexText == kStrIndexBuilding ? ResString(nIndexText).arg(index.nPercent)
+                                                       : ResString(nIndexText);
+    }
     // The filter strings follow what the user typed. Only the status line is written: the
     // other fields show what the user typed or what the last operation wrote, and a tick
     // must neither undo the one nor bring back what the other cleared.
