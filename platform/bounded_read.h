@@ -34,6 +34,9 @@ class CBoundedFile {
     std::uint64_t Size() const;
     // Reads at most size bytes. Returns the count read, 0 at the end, -1 on an error.
     long long Read(char* buffer, std::size_t size);
+    // Reads at most size bytes from byte offset on, without moving the position Read uses.
+    // Returns the count read, 0 at or past the end, -1 on an error.
+    long long ReadAt(std::uint64_t offset, char* buffer, std::size_t size);
     void Close();
 
   private:

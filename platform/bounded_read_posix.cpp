@@ -132,6 +132,15 @@ long long CBoundedFile::Read(char* buffer, std::size_t size) {
     }
 }
 
+long long CBoundedFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) {
+    if (m_nFd < 0) return -1;
+    while (true) {
+        ssize_t n = pread(m_nFd, buffer, size, static_cast<off_t>(offset));
+        if (n >= 0) return static_cast<long long>(n);
+        if (errno != EINTR) return -1;
+    }
+}
+
 void CBoundedFile::Close() {
     if (m_nFd >= 0) {
         close(m_nFd);

@@ -124,6 +124,24 @@ long long CBoundedFile::Read(char* buffer, std::size_t size) {
     return static_cast<long long>(got);
 }
 
+long long CBoundedFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) {
+    if (m_nFd < 0) return -1;
+    // A read at an offset moves a synchronous handle's position: put it back afterwards.
+    const HANDLE h = IntToHandle(m_nFd);
+    LARGE_INTEGER zero = {}, position = {};
+    if (!SetFilePointerEx(h, zero, &position, FILE_CURRENT)) return -1;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
+    const bool ok = ReadFile(h, buffer, want, &got, &at) != 0;
+    const bool atEnd = !ok && GetLastError() == ERROR_HANDLE_EOF;
+    SetFilePointerEx(h, position, nullptr, FILE_BEGIN);
+    if (!ok) return atEnd ? 0 : -1;
+    return static_cast<long long>(got);
+}
+
 void CBoundedFile::Close() {
     if (m_nFd >= 0) {
         CloseHandle(IntToHandle(m_nFd));

@@ -16,6 +16,7 @@
 #include "tavrin/find/appliance_path.h"
 #include "tavrin/find/session_index_schema.h"
 #include "tavrin/find/sqlite_handles.h"
+#include "tavrin/find/session_tokenizer.h"
 
 namespace {
 
@@ -24,10 +25,11 @@ using session_index::Statement;
 
 using Clock = std::chrono::steady_clock;
 
-// A file entry gathers consecutive lines up to about this size, so the index stores each
-// trigram once per block instead of once per line (smaller and faster to build); searches
-// split the block back into lines.
-constexpr std::size_t kEntryBytes = 2048;
+// An entry gathers consecutive lines (or rows) up to about this size, so the index stores
+// each n-gram once per block instead of once per line (smaller and faster to build); searches
+// split the block back into lines. Larger blocks make a smaller index but more text to check
+// for each candidate a search reads back.
+constexpr std::size_t kEntryBytes = 4096;
 // Longer lines are indexed in pieces of at most this many bytes, each under the line's number,
 // so memory stays bounded whatever a file holds.
 constexpr std::size_t kMaxLineBytes = 1 << 20;
@@ -98,11 +100,17 @@ class CIndexWriter {
             return false;
         }
         sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-        if (!Exec(session_index::kCreateSchema) || !Exec("BEGIN")) {
+        if (!session_index::RegisterNgramTokenizer(m_db)) {
+            error = "SQLite has no FTS5";
+            return false;
+        }
+        if (!Exec(session_index::kCreateSchema) || !Exec(session_index::kTuneIndex) ||
+            !Exec("BEGIN")) {
             error = Error();
             return false;
         }
         return m_insEntry.Prepare(m_db, session_index::kInsertEntry) &&
+                       m_insBlock.Prepare(m_db, session_index::kInsertBlock) &&
                        m_insSession.Prepare(m_db, session_index::kInsertSession) &&
                        m_insSource.Prepare(m_db, session_index::kInsertSource) &&
                        m_setState.Prepare(m_db, session_index::kSetState)
@@ -136,16 +144,39 @@ class CIndexWriter {
         return Step(st) ? sqlite3_last_insert_rowid(m_db) : -1;
     }
 
-    bool AddEntry(std::int64_t rowid, const std::string& text, std::int64_t source,
-                  std::int64_t first, std::int64_t viewer) {
-        sqlite3_stmt* st = m_insEntry.p;
-        sqlite3_bind_int64(st, 1, rowid);
-        sqlite3_bind_text(st, 2, text.data(), int(text.size()), SQLITE_STATIC);
+    // A block of file lines: decoded (indexed) and where its bytes lie in the file.
+    bool AddFileBlock(std::int64_t rank, const std::string& text, std::int64_t source,
+                      std::int64_t first, std::int64_t viewer, std::uint64_t offset,
+                      std::uint64_t length, bool piece) {
+        const std::int64_t id = ++m_nLastId;
+        sqlite3_stmt* st = m_insBlock.p;
+        sqlite3_bind_int64(st, 1, id);
+        sqlite3_bind_int64(st, 2, rank);
         sqlite3_bind_int64(st, 3, source);
         sqlite3_bind_int64(st, 4, first);
         sqlite3_bind_int64(st, 5, viewer);
-        ++m_nEntries;
-        return Step(st);
+        sqlite3_bind_int64(st, 6, static_cast<std::int64_t>(offset));
+        sqlite3_bind_int64(st, 7, static_cast<std::int64_t>(length));
+        sqlite3_bind_int(st, 8, piece ? 1 : 0);
+        return Step(st) && AddEntry(id, text);
+    }
+
+    // A block of table rows, whose text the index keeps (rows: "rowid:bytes,...").
+    bool AddTableBlock(std::int64_t rank, const std::string& text, std::int64_t source,
+                       std::int64_t first, const std::string& rows) {
+        const std::int64_t id = ++m_nLastId;
+        sqlite3_stmt* st = m_insBlock.p;
+        sqlite3_bind_int64(st, 1, id);
+        sqlite3_bind_int64(st, 2, rank);
+        sqlite3_bind_int64(st, 3, source);
+        sqlite3_bind_int64(st, 4, first);
+        sqlite3_bind_int64(st, 5, -1);
+        sqlite3_bind_int64(st, 6, 0);
+        sqlite3_bind_int64(st, 7, 0);
+        sqlite3_bind_int(st, 8, 0);
+        sqlite3_bind_text(st, 9, rows.data(), int(rows.size()), SQLITE_STATIC);
+        sqlite3_bind_text(st, 10, text.data(), int(text.size()), SQLITE_STATIC);
+        return Step(st) && AddEntry(id, text);
     }
 
     bool SetState(IndexStatus status, std::uint64_t done, std::uint64_t total,
@@ -186,6 +217,14 @@ class CIndexWriter {
     sqlite3* Db() const { return m_db; }
 
   private:
+    bool AddEntry(std::int64_t id, const std::string& text) {
+        sqlite3_stmt* st = m_insEntry.p;
+        sqlite3_bind_int64(st, 1, id);
+        sqlite3_bind_text(st, 2, text.data(), int(text.size()), SQLITE_STATIC);
+        ++m_nEntries;
+        return Step(st);
+    }
+
     bool Step(sqlite3_stmt* st) {
         int rc = sqlite3_step(st);
         sqlite3_reset(st);
@@ -194,16 +233,16 @@ class CIndexWriter {
     }
 
     sqlite3* m_db = nullptr;
-    Statement m_insEntry, m_insSession, m_insSource, m_setState;
+    Statement m_insEntry, m_insBlock, m_insSession, m_insSource, m_setState;
     std::uint64_t m_nEntries = 0;
+    std::int64_t m_nLastId = 0;  // blocks are written in rank order, ids from 1
     Clock::time_point m_lastCommit = Clock::now();
 };
 
-// Gathers the lines of one file into entries.
+// Gathers the lines of one file into blocks.
 class CEntryBatcher {
   public:
-    CEntryBatcher(CIndexWriter& writer, std::int64_t rowidBase, std::uint32_t& counter)
-        : m_writer(writer), m_nRowidBase(rowidBase), m_nCounter(counter) {}
+    CEntryBatcher(CIndexWriter& writer, std::int64_t rank) : m_writer(writer), m_nRank(rank) {}
 
     void Start(std::int64_t source, std::int64_t viewerFirst) {
         m_nSource = source;
@@ -212,46 +251,92 @@ class CEntryBatcher {
         m_nLines = 0;
     }
 
-    // Adds line number lineNo (from 1) whose decoded text is text.
-    bool AddLine(std::int64_t lineNo, const std::string& text) {
+    // Adds line number lineNo (from 1) whose decoded text is text and whose bytes (a CR
+    // included, the LF not) are [begin, end) of the file.
+    bool AddLine(std::int64_t lineNo, const std::string& text, std::uint64_t begin,
+                 std::uint64_t end) {
         if (m_nLines > 0 && m_strText.size() + text.size() > kEntryBytes && !Flush()) return false;
-        if (m_nLines == 0)
+        if (m_nLines == 0) {
             m_nFirst = lineNo;
-        else
+            m_nOffset = begin;
+        } else {
             m_strText += '\n';
+        }
         m_strText += text;
+        m_nEnd = end;
         ++m_nLines;
         return true;
     }
 
-    // A piece of a line too long to keep whole: an entry of its own.
-    bool AddPiece(std::int64_t lineNo, const std::string& text) {
+    // A piece of a line too long to keep whole, bytes [begin, begin + length): a block of its
+    // own.
+    bool AddPiece(std::int64_t lineNo, const std::string& text, std::uint64_t begin,
+                  std::uint64_t length) {
         if (!Flush()) return false;
-        m_nFirst = lineNo;
-        m_strText = text;
-        m_nLines = 1;
-        return Flush();
+        return m_writer.AddFileBlock(m_nRank, text, m_nSource, lineNo, Viewer(lineNo), begin,
+                                     length, true);
     }
 
     bool Flush() {
         if (m_nLines == 0) return true;
-        std::int64_t viewer = m_nViewerFirst < 0 ? -1 : m_nViewerFirst + m_nFirst - 1;
-        bool ok =
-            m_writer.AddEntry(m_nRowidBase + m_nCounter++, m_strText, m_nSource, m_nFirst, viewer);
+        bool ok = m_writer.AddFileBlock(m_nRank, m_strText, m_nSource, m_nFirst, Viewer(m_nFirst),
+                                        m_nOffset, m_nEnd - m_nOffset, false);
         m_strText.clear();
         m_nLines = 0;
         return ok;
     }
 
   private:
+    std::int64_t Viewer(std::int64_t lineNo) const {
+        return m_nViewerFirst < 0 ? -1 : m_nViewerFirst + lineNo - 1;
+    }
+
     CIndexWriter& m_writer;
-    std::int64_t m_nRowidBase;
-    std::uint32_t& m_nCounter;
+    std::int64_t m_nRank;
     std::int64_t m_nSource = 0;
     std::int64_t m_nViewerFirst = -1;
     std::int64_t m_nFirst = 0;
+    std::uint64_t m_nOffset = 0, m_nEnd = 0;
     std::size_t m_nLines = 0;
     std::string m_strText;
+};
+
+// Gathers rows of one table that belong to one session into blocks.
+class CRowBatcher {
+  public:
+    CRowBatcher(CIndexWriter& writer, std::int64_t rank, std::int64_t source)
+        : m_writer(writer), m_nRank(rank), m_nSource(source) {}
+
+    bool Add(std::int64_t row, const std::string& text) {
+        if (m_nRows > 0 && m_strText.size() + text.size() > kEntryBytes && !Flush()) return false;
+        if (m_nRows == 0) {
+            m_nFirst = row;
+        } else {
+            m_strText += '\n';
+            m_strRows += ',';
+        }
+        m_strText += text;
+        m_strRows += std::to_string(row) + ':' + std::to_string(text.size());
+        ++m_nRows;
+        return true;
+    }
+
+    bool Flush() {
+        if (m_nRows == 0) return true;
+        bool ok = m_writer.AddTableBlock(m_nRank, m_strText, m_nSource, m_nFirst, m_strRows);
+        m_strText.clear();
+        m_strRows.clear();
+        m_nRows = 0;
+        return ok;
+    }
+
+  private:
+    CIndexWriter& m_writer;
+    std::int64_t m_nRank;
+    std::int64_t m_nSource;
+    std::int64_t m_nFirst = 0;
+    std::size_t m_nRows = 0;
+    std::string m_strText, m_strRows;
 };
 
 class CIndexBuild {
@@ -265,7 +350,6 @@ class CIndexBuild {
     bool Stopped() const { return m_control.bStopRequested.load(); }
     void ReadSessions(sqlite3* parent);
     void ReadDbaNames(sqlite3* parent);
-    std::uint64_t CountRows(sqlite3* db, const std::string& table);
     std::int64_t RankOfGraphic(const std::string& name);
     std::int64_t RankOfCharacter(const std::string& key);
     std::int64_t OrphanRank(const std::string& name);
@@ -273,10 +357,22 @@ class CIndexBuild {
     // Indexes file relPath beneath the work folder; lineCount receives its number of lines.
     bool IndexFile(std::int64_t rank, const std::string& relPath, std::int64_t viewerFirst,
                    std::int64_t& lineCount);
-    bool IndexScanTable(sqlite3* parent, const std::string& table);
-    bool IndexChildTables(sqlite3* child);
-    bool IndexTableRows(sqlite3* db, const std::string& table, const std::string& sql,
-                        int sessionColumn, std::int64_t fixedRank);
+    // Plans the rows of the scan tables and the tables of child.db by session, so that every
+    // session's texts are written together, newest session first.
+    bool PlanScanRows(sqlite3* parent);
+    bool PlanChildTables(sqlite3* child);
+    // Indexes what the plan holds for the session of rank (its scan rows, its terminal table).
+    bool IndexSessionRows(std::int64_t rank, std::size_t& nextScanRow, std::size_t& nextChildTable,
+                          sqlite3* child);
+    // Indexes every row the statement st gives (rowid in column 0, then the row's columns) as
+    // rows of source in the session of rank.
+    bool IndexRows(std::int64_t rank, std::int64_t source, sqlite3_stmt* st);
+    std::int64_t SourceOf(int kind, const std::string& name, std::int64_t& cached);
+    std::string RowText(sqlite3_stmt* st);
+    bool WriteFailed() {
+        m_strError = "cannot write the index: " + m_writer.Error();
+        return false;
+    }
     bool Progress(std::uint64_t units = 1) {
         m_control.nDone.fetch_add(units);
         if (!m_writer.MaybeCommit(m_control.nDone.load(), m_control.nTotal.load())) {
@@ -285,12 +381,22 @@ class CIndexBuild {
         }
         return !Stopped();
     }
-    std::int64_t RowidBase(std::int64_t rank) const { return rank << 32; }
-    std::uint32_t& Counter(std::int64_t rank) {
-        if (static_cast<std::size_t>(rank) >= m_counters.size()) m_counters.resize(rank + 1, 0);
-        return m_counters[static_cast<std::size_t>(rank)];
-    }
 
+    // One scan table: its rows of one session are read by rowid when the session's turn comes.
+    struct ScanTable {
+        std::string strName;
+        Statement byRowid;
+        std::int64_t nSource = -1;
+    };
+    struct ScanRow {
+        std::int64_t nRank;
+        std::size_t nTable;
+        std::int64_t nRowid;
+    };
+    struct ChildTable {
+        std::int64_t nRank;
+        std::string strName;
+    };
     const SessionIndexInputs& m_inputs;
     SessionIndexControl& m_control;
     CIndexWriter m_writer;
@@ -298,7 +404,9 @@ class CIndexBuild {
     std::vector<Session> m_sessions;  // by rank: newest first, then sessions of no view
     std::unordered_map<std::string, std::int64_t> m_graphicRank, m_charRank, m_orphanRank;
     std::unordered_map<std::string, std::vector<std::string>> m_dbaNames;
-    std::vector<std::uint32_t> m_counters;
+    ScanTable m_scanTables[2];
+    std::vector<ScanRow> m_scanRows;        // by rank
+    std::vector<ChildTable> m_childTables;  // by rank
     std::uint64_t m_nLines = 0;
     std::string m_strError;
     std::string m_strLine, m_strDecoded;
@@ -358,14 +466,6 @@ void CIndexBuild::ReadDbaNames(sqlite3* parent) {
     }
 }
 
-std::uint64_t CIndexBuild::CountRows(sqlite3* db, const std::string& table) {
-    Statement st;
-    if (!st.Prepare(db, "SELECT count(*) FROM " + QuoteIdentifier(table))) return 0;
-    return sqlite3_step(st.p) == SQLITE_ROW
-               ? static_cast<std::uint64_t>(sqlite3_column_int64(st.p, 0))
-               : 0;
-}
-
 std::int64_t CIndexBuild::OrphanRank(const std::string& name) {
     auto found = m_orphanRank.find(name);
     if (found != m_orphanRank.end()) return found->second;
@@ -393,25 +493,30 @@ bool CIndexBuild::IndexFile(std::int64_t rank, const std::string& relPath, std::
     platform::CBoundedFile file;
     if (!file.OpenBeneath(m_inputs.strWorkFolder, relPath)) return true;  // missing: nothing
     std::int64_t source = m_writer.AddSource(session_index::kSourceFile, relPath);
-    if (source < 0) {
-        m_strError = "cannot write the index: " + m_writer.Error();
-        return false;
-    }
-    CEntryBatcher batcher(m_writer, RowidBase(rank), Counter(rank));
+    if (source < 0) return WriteFailed();
+    CEntryBatcher batcher(m_writer, rank);
     batcher.Start(source, viewerFirst);
     std::unique_ptr<char[]> buffer(new char[kReadStep]);
     std::string& line = m_strLine;
     line.clear();
-    bool pending = false;    // bytes seen since the last line feed
-    bool splitLine = false;  // the current line was too long and went out in pieces
+    bool pending = false;         // bytes seen since the last line feed
+    bool splitLine = false;       // the current line was too long and went out in pieces
+    std::uint64_t filePos = 0;    // file offset of the buffer's first byte
+    std::uint64_t lineStart = 0;  // file offset of line's first byte
     bool ok = true;
+    // The line's bytes went out; a piece keeps a CR, the end of a line drops one (and the
+    // bytes recorded for a last piece are those of its text).
     auto emit = [&](bool piece) {
-        if (!line.empty() && line.back() == '\r' && !piece) line.pop_back();
+        const std::uint64_t begin = lineStart;
+        const std::size_t raw = line.size();
+        if (!piece && !line.empty() && line.back() == '\r') line.pop_back();
         m_strDecoded.clear();
         m_decoder.AppendUtf8(line, m_strDecoded);
+        const std::size_t kept = line.size();
         line.clear();
-        return piece || splitLine ? batcher.AddPiece(lineCount, m_strDecoded)
-                                  : batcher.AddLine(lineCount, m_strDecoded);
+        lineStart += raw;
+        return piece || splitLine ? batcher.AddPiece(lineCount, m_strDecoded, begin, kept)
+                                  : batcher.AddLine(lineCount, m_strDecoded, begin, begin + raw);
     };
     for (;;) {
         long long got = file.Read(buffer.get(), kReadStep);
@@ -423,6 +528,7 @@ bool CIndexBuild::IndexFile(std::int64_t rank, const std::string& relPath, std::
                 ++lineCount;
                 pending = true;
                 splitLine = false;
+                lineStart = filePos + static_cast<std::uint64_t>(p - buffer.get());
             }
             const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
             const char* stop = lf ? lf : end;
@@ -433,15 +539,14 @@ bool CIndexBuild::IndexFile(std::int64_t rank, const std::string& relPath, std::
                 pending = false;
                 ++m_nLines;
             } else if (line.size() > kMaxLineBytes) {
-                // Keep a possible CR and a possible lead byte for the next piece.
-                std::size_t cut = kMaxLineBytes;
-                std::string rest = line.substr(cut);
-                line.resize(cut);
+                std::string rest = line.substr(kMaxLineBytes);
+                line.resize(kMaxLineBytes);
                 ok = emit(true);
                 splitLine = true;
                 line = rest;
             }
         }
+        filePos += static_cast<std::uint64_t>(got);
         if (!ok) break;
     }
     if (ok && pending) {
@@ -475,80 +580,125 @@ bool CIndexBuild::IndexSessionFiles(std::int64_t rank) {
     return IndexFile(rank, kSessionsFolder + s.strName + ".scan", viewerLines == 0 ? 0 : -1, count);
 }
 
-bool CIndexBuild::IndexTableRows(sqlite3* db, const std::string& table, const std::string& sql,
-                                 int sessionColumn, std::int64_t fixedRank) {
-    Statement st;
-    bool byRowid = st.Prepare(db, "SELECT rowid, " + sql);
-    if (!byRowid && !st.Prepare(db, "SELECT NULL, " + sql)) return true;  // unreadable: nothing
-    std::int64_t source = m_writer.AddSource(session_index::kSourceTable, table);
-    if (source < 0) {
-        m_strError = "cannot write the index: " + m_writer.Error();
-        return false;
-    }
-    std::int64_t ordinal = 0;
-    int columns = sqlite3_column_count(st.p);
+std::int64_t CIndexBuild::SourceOf(int kind, const std::string& name, std::int64_t& cached) {
+    if (cached < 0) cached = m_writer.AddSource(kind, name);
+    return cached;
+}
+
+std::string CIndexBuild::RowText(sqlite3_stmt* st) {
     std::string text;
-    while (!Stopped() && sqlite3_step(st.p) == SQLITE_ROW) {
+    bool first = true;
+    const int columns = sqlite3_column_count(st);
+    for (int col = 1; col < columns; ++col) {
+        if (sqlite3_column_type(st, col) != SQLITE_TEXT) continue;
+        if (!first) text += '\t';
+        first = false;
+        m_decoder.AppendUtf8(ColumnBytes(st, col), text);
+    }
+    return text;
+}
+
+bool CIndexBuild::IndexRows(std::int64_t rank, std::int64_t source, sqlite3_stmt* st) {
+    CRowBatcher batcher(m_writer, rank, source);
+    std::int64_t ordinal = 0;
+    while (!Stopped() && sqlite3_step(st) == SQLITE_ROW) {
         ++ordinal;
-        std::int64_t row = byRowid ? sqlite3_column_int64(st.p, 0) : ordinal;
-        std::int64_t rank =
-            fixedRank >= 0 ? fixedRank : RankOfGraphic(ColumnBytes(st.p, sessionColumn + 1));
-        if (rank < 0) {
-            m_strError = "cannot write the index: " + m_writer.Error();
-            return false;
-        }
-        text.clear();
-        bool first = true;
-        for (int col = 1; col < columns; ++col) {
-            if (sqlite3_column_type(st.p, col) != SQLITE_TEXT) continue;
-            if (!first) text += '\t';
-            first = false;
-            m_decoder.AppendUtf8(ColumnBytes(st.p, col), text);
-        }
+        const std::int64_t row =
+            sqlite3_column_type(st, 0) == SQLITE_NULL ? ordinal : sqlite3_column_int64(st, 0);
+        const std::string text = RowText(st);
         ++m_nLines;
-        if (!text.empty() &&
-            !m_writer.AddEntry(RowidBase(rank) + Counter(rank)++, text, source, row, -1)) {
-            m_strError = "cannot write the index: " + m_writer.Error();
-            return false;
-        }
-        if (fixedRank < 0 && !Progress()) return m_strError.empty();
-        if (fixedRank >= 0 && (ordinal & 1023) == 0 &&
-            !m_writer.MaybeCommit(m_control.nDone.load(), m_control.nTotal.load())) {
-            m_strError = "cannot write the index: " + m_writer.Error();
-            return false;
+        if (!text.empty() && !batcher.Add(row, text)) return WriteFailed();
+        if ((ordinal & 1023) == 0 &&
+            !m_writer.MaybeCommit(m_control.nDone.load(), m_control.nTotal.load()))
+            return WriteFailed();
+    }
+    return batcher.Flush() || WriteFailed();
+}
+
+bool CIndexBuild::PlanScanRows(sqlite3* parent) {
+    const char* names[] = {"utm_dba_scan", "utm_xapp_scan"};
+    for (std::size_t t = 0; t < 2; ++t) {
+        ScanTable& table = m_scanTables[t];
+        table.strName = names[t];
+        // The session name is the row's second column.
+        Statement st;
+        if (!st.Prepare(parent, "SELECT rowid, * FROM " + QuoteIdentifier(table.strName)) ||
+            !table.byRowid.Prepare(parent, "SELECT rowid, * FROM " +
+                                               QuoteIdentifier(table.strName) + " WHERE rowid = ?"))
+            continue;
+        while (!Stopped() && sqlite3_step(st.p) == SQLITE_ROW) {
+            const std::int64_t rank = RankOfGraphic(ColumnBytes(st.p, 2));
+            if (rank < 0) return WriteFailed();
+            m_scanRows.push_back(ScanRow{rank, t, sqlite3_column_int64(st.p, 0)});
         }
     }
+    std::stable_sort(m_scanRows.begin(), m_scanRows.end(), [](const ScanRow& a, const ScanRow& b) {
+        return a.nRank != b.nRank ? a.nRank < b.nRank : a.nTable < b.nTable;
+    });
     return true;
 }
 
-bool CIndexBuild::IndexScanTable(sqlite3* parent, const std::string& table) {
-    return IndexTableRows(parent, table, "* FROM " + QuoteIdentifier(table), 1, -1);
+bool CIndexBuild::PlanChildTables(sqlite3* child) {
+    Statement st;
+    if (!st.Prepare(child,
+                    "SELECT name FROM sqlite_master WHERE type = 'table' AND "
+                    "name NOT LIKE 'sqlite!_%' ESCAPE '!' ORDER BY rowid"))
+        return true;
+    while (!Stopped() && sqlite3_step(st.p) == SQLITE_ROW) {
+        std::string name = ColumnBytes(st.p, 0);
+        const std::int64_t rank = RankOfCharacter(name);
+        if (rank < 0) return WriteFailed();
+        m_childTables.push_back(ChildTable{rank, std::move(name)});
+    }
+    std::stable_sort(m_childTables.begin(), m_childTables.end(),
+                     [](const ChildTable& a, const ChildTable& b) { return a.nRank < b.nRank; });
+    return true;
 }
 
-bool CIndexBuild::IndexChildTables(sqlite3* child) {
-    std::vector<std::string> tables;
-    {
-        Statement st;
-        if (!st.Prepare(child,
-                        "SELECT name FROM sqlite_master WHERE type = 'table' AND "
-                        "name NOT LIKE 'sqlite!_%' ESCAPE '!' ORDER BY rowid"))
-            return true;
-        while (sqlite3_step(st.p) == SQLITE_ROW) tables.push_back(ColumnBytes(st.p, 0));
-    }
-    for (const std::string& table : tables) {
-        if (Stopped()) return true;
-        std::int64_t rank = RankOfCharacter(table);
-        if (rank < 0) {
-            m_strError = "cannot write the index: " + m_writer.Error();
-            return false;
+bool CIndexBuild::IndexSessionRows(std::int64_t rank, std::size_t& nextScanRow,
+                                   std::size_t& nextChildTable, sqlite3* child) {
+    while (nextScanRow < m_scanRows.size() && m_scanRows[nextScanRow].nRank == rank) {
+        // The session's rows of one scan table together.
+        const std::size_t t = m_scanRows[nextScanRow].nTable;
+        ScanTable& table = m_scanTables[t];
+        const std::int64_t source =
+            SourceOf(session_index::kSourceTable, table.strName, table.nSource);
+        if (source < 0) return WriteFailed();
+        CRowBatcher batcher(m_writer, rank, source);
+        for (; nextScanRow < m_scanRows.size() && m_scanRows[nextScanRow].nRank == rank &&
+               m_scanRows[nextScanRow].nTable == t;
+             ++nextScanRow) {
+            sqlite3_stmt* st = table.byRowid.p;
+            sqlite3_bind_int64(st, 1, m_scanRows[nextScanRow].nRowid);
+            if (sqlite3_step(st) == SQLITE_ROW) {
+                const std::string text = RowText(st);
+                ++m_nLines;
+                if (!text.empty() && !batcher.Add(sqlite3_column_int64(st, 0), text)) {
+                    sqlite3_reset(st);
+                    return WriteFailed();
+                }
+            }
+            sqlite3_reset(st);
+            if (!Progress()) return batcher.Flush() ? m_strError.empty() : WriteFailed();
         }
+        if (!batcher.Flush()) return WriteFailed();
+    }
+    for (; nextChildTable < m_childTables.size() && m_childTables[nextChildTable].nRank == rank;
+         ++nextChildTable) {
+        const std::string& table = m_childTables[nextChildTable].strName;
+        std::int64_t cached = -1;
+        const std::int64_t source = SourceOf(session_index::kSourceTable, table, cached);
+        if (source < 0) return WriteFailed();
         // Without the size records that the terminal player reads (flag == 1000).
-        std::string from = "* FROM " + QuoteIdentifier(table);
+        std::string from = " FROM " + QuoteIdentifier(table);
         Statement probe;
-        bool hasFlag =
-            probe.Prepare(child, "SELECT flag FROM " + QuoteIdentifier(table) + " LIMIT 0");
-        if (hasFlag) from += " WHERE NOT coalesce(flag == 1000, 0)";
-        if (!IndexTableRows(child, table, from, -1, rank)) return false;
+        if (probe.Prepare(child, "SELECT flag" + from + " LIMIT 0"))
+            from += " WHERE NOT coalesce(flag == 1000, 0)";
+        Statement st;
+        if (st.Prepare(child, "SELECT rowid, *" + from) ||
+            st.Prepare(child, "SELECT NULL, *" + from)) {
+            if (!IndexRows(rank, source, st.p)) return false;
+        }
         if (!Progress()) return m_strError.empty();
     }
     return true;
@@ -566,29 +716,22 @@ SessionIndexOutcome CIndexBuild::Run() {
         ReadSessions(parent.p);
         ReadDbaNames(parent.p);
     }
-    std::uint64_t scanRows = 0;
-    std::uint64_t childTables = 0;
-    if (hasParent)
-        scanRows = CountRows(parent.p, "utm_dba_scan") + CountRows(parent.p, "utm_xapp_scan");
-    if (hasChild) {
-        Statement st;
-        if (st.Prepare(child.p, "SELECT count(*) FROM sqlite_master WHERE type = 'table'") &&
-            sqlite3_step(st.p) == SQLITE_ROW)
-            childTables = static_cast<std::uint64_t>(sqlite3_column_int64(st.p, 0));
-    }
-    m_control.nTotal = m_sessions.size() + scanRows + childTables;
-    std::size_t listed = m_sessions.size();
+    const std::size_t listed = m_sessions.size();
     for (std::size_t rank = 0; ok && rank < listed; ++rank)
         ok = m_writer.AddSession(static_cast<std::int64_t>(rank), m_sessions[rank]);
-    if (!ok) m_strError = "cannot write the index: " + m_writer.Error();
-    if (ok) ok = m_writer.CommitNow(0, m_control.nTotal.load());
+    // Sessions of no view are added (ranked after the listed ones) as the plan meets them.
+    if (!ok) WriteFailed();
+    if (ok && hasParent) ok = PlanScanRows(parent.p);
+    if (ok && hasChild) ok = PlanChildTables(child.p);
+    m_control.nTotal = listed + m_scanRows.size() + m_childTables.size();
+    if (ok && !m_writer.CommitNow(0, m_control.nTotal.load())) ok = WriteFailed();
 
-    for (std::size_t rank = 0; ok && !Stopped() && rank < listed; ++rank) {
-        ok = IndexSessionFiles(static_cast<std::int64_t>(rank)) && Progress();
+    std::size_t nextScanRow = 0, nextChildTable = 0;
+    for (std::size_t rank = 0; ok && !Stopped() && rank < m_sessions.size(); ++rank) {
+        const std::int64_t r = static_cast<std::int64_t>(rank);
+        if (rank < listed) ok = IndexSessionFiles(r) && Progress();
+        if (ok && !Stopped()) ok = IndexSessionRows(r, nextScanRow, nextChildTable, child.p);
     }
-    if (ok && hasParent && !Stopped()) ok = IndexScanTable(parent.p, "utm_dba_scan");
-    if (ok && hasParent && !Stopped()) ok = IndexScanTable(parent.p, "utm_xapp_scan");
-    if (ok && hasChild && !Stopped()) ok = IndexChildTables(child.p);
 
     outcome.nEntries = m_writer.Entries();
     outcome.nLines = m_nLines;

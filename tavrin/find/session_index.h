@@ -9,9 +9,14 @@
 //     text record of position 9, mapped into the package as the session list maps it, line
 //     by line;
 //   - the rows of utm_dba_scan and utm_xapp_scan (session name at position 1) and the rows of
-//     child.db's session tables except the flag == 1000 size records, one entry per row made
-//     of its text columns joined by a tab.
-// Text that names no listed session is still indexed, under a session of no view.
+//     child.db's session tables except the flag == 1000 size records, each row's text columns
+//     joined by a tab.
+// Text that names no listed session is still indexed, under a session of no view. Sessions are
+// indexed newest first, each with all its texts, so the index's order is the search's.
+//
+// The index keeps the n-grams of the texts (session_tokenizer.h) and where each block of lines
+// lies in its file, not the file's text: the package keeps that, and a search reads it back.
+// Rows of tables are kept as text in the index.
 //
 // Package data is only read: Parent.db and child.db are opened read-only with connections of
 // the builder's own (schema not trusted, statements stoppable), files are opened beneath the

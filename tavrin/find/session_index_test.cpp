@@ -18,6 +18,7 @@
 #include "tavrin/import/archive_extractor.h"
 #include "tavrin/import/package_import.h"
 #include "tavrin/testing/import_test_util.h"
+#include "tavrin/find/find_strings.h"
 
 namespace {
 
@@ -240,7 +241,12 @@ TEST_F(FindTest, UndecodableBytesStayVisibleAndLineEndsAreDropped) {
     EXPECT_EQ(Describe(Find(work, "\\xFF")),
               (std::vector<std::string>{std::string("unix_sms_log|sms_20160901_s1|") + kS1 +
                                         "|5|-1|bad \\xFF\\xFE end"}));
-    // Wildcards of SQL are plain characters here.
+    // Wildcards of SQL and FTS5's syntax are plain characters here.
+    EXPECT_EQ(Describe(Find(work, "\"确定\"")),
+              (std::vector<std::string>{"unix_vsms_log|v1|utm_dba_scan|1|-1|"
+                                        "v1\t2016-09-04 10:00:01\t点击 \"确定\" 按钮"}));
+    EXPECT_EQ(Find(work, "NEAR(").nTotal, 0u);
+    EXPECT_EQ(Find(work, "\"").nTotal, 1u);
     EXPECT_EQ(Find(work, "%").nTotal, 0u);
     EXPECT_EQ(Find(work, "_1").nTotal, 0u);
     EXPECT_EQ(Find(work, "").nTotal, 0u);
@@ -303,14 +309,14 @@ TEST_F(FindTest, SearchSaysWhenTheIndexIsNotComplete) {
 
     // The runner rebuilds it from scratch on its thread and reports the end.
     CSessionIndexRunner runner;
-    EXPECT_EQ(runner.State().status, IndexStatus::kMissing);
+    EXPECT_EQ(runner.State("p").status, IndexStatus::kMissing);
     std::atomic<int> calls{0};
-    ASSERT_TRUE(
-        runner.Start(IndexInputsForWorkFolder(work), [&](const SessionIndexOutcome&) { ++calls; }));
-    runner.Join();
+    ASSERT_TRUE(runner.Queue("p", IndexInputsForWorkFolder(work),
+                             [&](const std::string&, const SessionIndexOutcome&) { ++calls; }));
+    runner.WaitIdle();
     EXPECT_EQ(calls.load(), 1);
-    EXPECT_EQ(runner.State().status, IndexStatus::kBuilt);
-    EXPECT_EQ(runner.State().nPercent, 100);
+    EXPECT_EQ(runner.State("p").status, IndexStatus::kBuilt);
+    EXPECT_EQ(runner.State("p").nPercent, 100);
     EXPECT_TRUE(Find(work, "payroll").bComplete);
     EXPECT_EQ(Find(work, "payroll").nTotal, 3u);
 }
@@ -341,7 +347,7 @@ TEST_F(FindTest, ABuildStopsPromptlyAndSearchesMeanwhileSayHowFarItIs) {
     import_test::WriteFile(work + "/var/utm/data/sessions/a1.scan", big);
 
     CSessionIndexRunner runner;
-    ASSERT_TRUE(runner.Start(IndexInputsForWorkFolder(work)));
+    ASSERT_TRUE(runner.Queue("p", IndexInputsForWorkFolder(work)));
     // The file says "building" from its first commit on; wait for that (slow builds, such
     // as under a sanitizer, take a while to get there).
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -355,14 +361,15 @@ TEST_F(FindTest, ABuildStopsPromptlyAndSearchesMeanwhileSayHowFarItIs) {
     ASSERT_EQ(during.packages.size(), 1u);
     ASSERT_EQ(during.packages[0].status, IndexStatus::kBuilding);
     EXPECT_FALSE(during.bComplete);
-    EXPECT_EQ(runner.State().status, IndexStatus::kBuilding);
+    EXPECT_EQ(runner.State("p").status, IndexStatus::kBuilding);
 
     auto start = std::chrono::steady_clock::now();
-    runner.Stop();
+    runner.Stop("p");
+    runner.WaitIdle();
     // Well within this under a sanitizer on a loaded machine; far less normally.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(runner.State().status, IndexStatus::kStopped);
-    EXPECT_LT(runner.State().nPercent, 100);
+    EXPECT_EQ(runner.State("p").status, IndexStatus::kStopped);
+    EXPECT_LT(runner.State("p").nPercent, 100);
     EXPECT_EQ(ReadIndexState(work).status, IndexStatus::kStopped);
     EXPECT_FALSE(SearchSessions({work}, "line 1", quick).bComplete);
 }
@@ -385,6 +392,56 @@ TEST_F(FindTest, OnlyTablesOfChildDbAreReadWhateverTheirNames) {
     EXPECT_EQ(Find(work, "VIEW-TEXT").nTotal, 0u);
 }
 
+TEST_F(FindTest, QueriesOfOneOrTwoCharactersFindTheLastCharactersOfABlock) {
+    const std::string work = MainPackage();
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    // The end of a file without a line end, and the end of a block of terminal rows.
+    EXPECT_EQ(Describe(Find(work, "/X")),
+              (std::vector<std::string>{"unix_sms_log|sms_20160901_s2|"
+                                        "var/utm/data/sessions/12_30_00|1|-1|rm -rf /tmp/x"}));
+    EXPECT_EQ(Describe(Find(work, "志")),
+              (std::vector<std::string>{
+                  "unix_sms_log|sms_20160901_s1|sms_20160901_s1|3|-1|管理员\t审计 日志"}));
+    EXPECT_EQ(Find(work, "Z").nTotal, 1u);  // the one long line of z's
+    EXPECT_EQ(Find(work, "~").nTotal, 0u);
+}
+
+TEST_F(FindTest, SearchesCanBeLimitedToViews) {
+    const std::string work = MainPackage();
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    SessionSearchOptions sms;
+    sms.views = {"unix_sms_log"};
+    SessionSearchResult payroll = SearchSessions({work}, "payroll", sms);
+    EXPECT_EQ(payroll.nTotal, 1u);
+    ASSERT_EQ(payroll.hits.size(), 1u);
+    EXPECT_EQ(payroll.hits[0].strSource, kS1);
+    // Text of no listed session is in no view.
+    SessionSearchOptions graphic;
+    graphic.views = {"unix_vsms_log", "unix_xapp_log"};
+    EXPECT_EQ(SearchSessions({work}, "scan text", graphic).nTotal, 0u);
+    EXPECT_EQ(SearchSessions({work}, "scan text").nTotal, 1u);
+}
+
+TEST_F(FindTest, TextReadBackFromChangedFilesOrAnOldIndexIsNotTrusted) {
+    const std::string work = MainPackage();
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    // A file cut short after indexing: its lines are no longer found, the rest still is.
+    import_test::WriteFile(work + "/" + kS1, "ls\n");
+    EXPECT_EQ(Describe(Find(work, "payroll")),
+              (std::vector<std::string>{
+                  "unix_xfer_log|xfer_1|var/utm/data/sessions/x1|1|-1|put payroll.xls",
+                  "unix_xapp_log|a1|utm_xapp_scan|1|-1|a1\t2016-09-01 10:00:01\tPayroll export"}));
+    // An index of another layout counts as none.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(IndexPathForWorkFolder(work).c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version = 1", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(ReadIndexState(work).status, IndexStatus::kMissing);
+    SessionSearchResult old = Find(work, "payroll");
+    EXPECT_FALSE(old.bComplete);
+    EXPECT_EQ(old.nTotal, 0u);
+}
+
 TEST_F(FindTest, AnUnwritableIndexFailsAndSaysWhy) {
     SessionIndexInputs inputs = IndexInputsForWorkFolder(m_tmp / "no such package");
     SessionIndexControl control;
@@ -393,10 +450,11 @@ TEST_F(FindTest, AnUnwritableIndexFailsAndSaysWhy) {
     EXPECT_FALSE(outcome.strError.empty());
 
     CSessionIndexRunner runner;
-    ASSERT_TRUE(runner.Start(inputs));
-    runner.Join();
-    EXPECT_EQ(runner.State().status, IndexStatus::kFailed);
-    EXPECT_FALSE(runner.State().strError.empty());
+    ASSERT_TRUE(runner.Queue("p", inputs));
+    runner.WaitIdle();
+    EXPECT_EQ(runner.State("p").status, IndexStatus::kFailed);
+    EXPECT_FALSE(runner.State("p").strError.empty());
+    EXPECT_EQ(IndexTickerStringId(runner.State("p")), kStrIndexFailed);
 }
 
 }  // namespace

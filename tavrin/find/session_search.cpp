@@ -3,12 +3,16 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <unordered_map>
 
 #include "platform/ansi_decoder.h"
+#include "platform/bounded_read.h"
+#include "platform/codepage.h"
 #include "platform/paths.h"
 #include "tavrin/find/session_index_schema.h"
 #include "tavrin/find/sqlite_handles.h"
+#include "tavrin/find/session_tokenizer.h"
 
 namespace {
 
@@ -46,6 +50,7 @@ bool OpenIndex(const std::string& path, const SessionSearchOptions& options, Con
     if (sqlite3_open_v2(path.c_str(), &conn.p, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
         return false;
     sqlite3_busy_timeout(conn.p, 2000);
+    if (!session_index::RegisterNgramTokenizer(conn.p)) return false;
     if (options.pStop)
         sqlite3_progress_handler(conn.p, 1000, StopHandler,
                                  const_cast<std::atomic<bool>*>(options.pStop));
@@ -56,6 +61,11 @@ PackageIndexState ReadState(sqlite3* db, const std::string& workFolder) {
     PackageIndexState state;
     state.strWorkFolder = workFolder;
     state.strPackage = LastComponent(workFolder);
+    Statement version;
+    // An index of another layout (an older build's) counts as none.
+    if (!version.Prepare(db, "PRAGMA user_version") || sqlite3_step(version.p) != SQLITE_ROW ||
+        sqlite3_column_int(version.p, 0) != session_index::kSchemaVersion)
+        return state;
     Statement st;
     if (!st.Prepare(db, session_index::kReadState) || sqlite3_step(st.p) != SQLITE_ROW)
         return state;
@@ -64,14 +74,6 @@ PackageIndexState ReadState(sqlite3* db, const std::string& workFolder) {
     state.nTotal = static_cast<std::uint64_t>(sqlite3_column_int64(st.p, 2));
     state.strMessage = Text(st.p, 3);
     return state;
-}
-
-std::size_t CharacterCount(std::string_view utf8) {
-    std::size_t count = 0;
-    for (char c : utf8) {
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-    }
-    return count;
 }
 
 struct SessionInfo {
@@ -98,6 +100,15 @@ class CPackageSearch {
     const SourceInfo* Source(std::int64_t id);
     void AddLine(std::int64_t rank, std::int64_t source, std::int64_t line, std::int64_t viewer,
                  std::string_view text, std::vector<SessionHit>& hits, std::uint64_t& total);
+    bool WantedView(std::int64_t rank);
+    // The block's bytes read back from its file, or false when they cannot be read.
+    bool ReadBack(std::int64_t source, std::int64_t offset, std::int64_t length);
+    void SearchFileBlock(std::int64_t rank, std::int64_t source, std::int64_t first,
+                         std::int64_t viewer, bool piece, std::vector<SessionHit>& hits,
+                         std::uint64_t& total);
+    void SearchTableBlock(std::int64_t rank, std::int64_t source, std::string_view rows,
+                          std::string_view text, std::vector<SessionHit>& hits,
+                          std::uint64_t& total);
 
     sqlite3* m_db;
     const PackageIndexState& m_state;
@@ -107,6 +118,13 @@ class CPackageSearch {
     std::unordered_map<std::int64_t, SessionInfo> m_sessions;
     std::unordered_map<std::int64_t, SourceInfo> m_sources;
     platform::CAnsiDecoder m_decoder;
+    // The query in the package's code page, to skip blocks without decoding them; empty
+    // when the code page cannot say (a backslash may stand for an escaped byte, or the
+    // query has characters the code page lacks).
+    std::string m_strRawQuery;
+    platform::CBoundedFile m_file;  // the file of the last block read back
+    std::int64_t m_nFileSource = -1;
+    std::string m_strBytes, m_strLine;
 };
 
 const SessionInfo* CPackageSearch::Session(std::int64_t rank) {
@@ -180,51 +198,114 @@ void CPackageSearch::AddLine(std::int64_t rank, std::int64_t source, std::int64_
     hits.push_back(std::move(hit));
 }
 
-bool CPackageSearch::Run(std::vector<SessionHit>& hits, std::uint64_t& total) {
-    // Three characters make a trigram the index can look up. '%' and '_' would be wildcards
-    // to LIKE, and a pattern without a trigram is not answered reliably by this SQLite's
-    // index, so such queries scan every text instead. Either way every candidate is checked
-    // here, line by line.
-    bool useIndex =
-        CharacterCount(m_query) >= 3 && m_query.find_first_of("%_") == std::string_view::npos;
-    Statement st;
-    if (!st.Prepare(m_db, useIndex ? "SELECT rowid, text, source, first, viewer FROM entries "
-                                     "WHERE text LIKE ? ORDER BY rowid"
-                                   : "SELECT rowid, text, source, first, viewer FROM entries "
-                                     "ORDER BY rowid"))
-        return false;
-    std::string pattern;
-    if (useIndex) {
-        pattern = "%" + std::string(m_query) + "%";
-        sqlite3_bind_text(st.p, 1, pattern.data(), int(pattern.size()), SQLITE_STATIC);
+bool CPackageSearch::WantedView(std::int64_t rank) {
+    if (m_options.views.empty()) return true;
+    const SessionInfo* session = Session(rank);
+    if (!session) return false;
+    for (const std::string& view : m_options.views) {
+        if (view == session->strView) return true;
     }
-    int rc;
-    while ((rc = sqlite3_step(st.p)) == SQLITE_ROW) {
-        std::int64_t rowid = sqlite3_column_int64(st.p, 0);
-        const char* data = reinterpret_cast<const char*>(sqlite3_column_text(st.p, 1));
-        std::string_view text(data ? data : "",
-                              static_cast<std::size_t>(sqlite3_column_bytes(st.p, 1)));
-        std::int64_t source = sqlite3_column_int64(st.p, 2);
-        std::int64_t first = sqlite3_column_int64(st.p, 3);
-        std::int64_t viewer = sqlite3_column_int64(st.p, 4);
-        std::int64_t rank = rowid >> 32;
+    return false;
+}
+
+bool CPackageSearch::ReadBack(std::int64_t source, std::int64_t offset, std::int64_t length) {
+    // Blocks are a few kilobytes, a piece of a long line at most a megabyte.
+    constexpr std::int64_t kMostBytes = 4 << 20;
+    if (offset < 0 || length < 0 || length > kMostBytes) return false;
+    if (source != m_nFileSource) {
+        m_file.Close();
+        m_nFileSource = source;
         const SourceInfo* src = Source(source);
-        if (src && src->nKind == session_index::kSourceFile) {
-            std::int64_t line = first;
-            std::size_t begin = 0;
-            for (;;) {
-                std::size_t lf = text.find('\n', begin);
-                std::string_view one = text.substr(
-                    begin, lf == std::string_view::npos ? std::string_view::npos : lf - begin);
-                AddLine(rank, source, line, viewer < 0 ? -1 : viewer + (line - first), one, hits,
-                        total);
-                if (lf == std::string_view::npos) break;
-                begin = lf + 1;
-                ++line;
-            }
-        } else {
-            AddLine(rank, source, first, -1, text, hits, total);
+        if (!src || !m_file.OpenBeneath(m_state.strWorkFolder, src->strName)) return false;
+    }
+    if (!m_file.IsOpen()) return false;
+    m_strBytes.resize(static_cast<std::size_t>(length));
+    long long got = length == 0 ? 0
+                                : m_file.ReadAt(static_cast<std::uint64_t>(offset),
+                                                m_strBytes.data(), m_strBytes.size());
+    if (got != length) return false;  // the file changed since it was indexed
+    return true;
+}
+
+void CPackageSearch::SearchFileBlock(std::int64_t rank, std::int64_t source, std::int64_t first,
+                                     std::int64_t viewer, bool piece, std::vector<SessionHit>& hits,
+                                     std::uint64_t& total) {
+    const std::string_view bytes = m_strBytes;
+    if (!m_strRawQuery.empty() &&
+        FindIgnoringAsciiCase(bytes, m_strRawQuery) == std::string_view::npos)
+        return;
+    std::int64_t line = first;
+    std::size_t begin = 0;
+    for (;;) {
+        std::size_t lf = piece ? std::string_view::npos : bytes.find('\n', begin);
+        std::string_view one =
+            bytes.substr(begin, lf == std::string_view::npos ? std::string_view::npos : lf - begin);
+        if (!piece && !one.empty() && one.back() == '\r') one.remove_suffix(1);
+        if (m_strRawQuery.empty() ||
+            FindIgnoringAsciiCase(one, m_strRawQuery) != std::string_view::npos) {
+            m_strLine.clear();
+            m_decoder.AppendUtf8(one, m_strLine);
+            AddLine(rank, source, line, viewer < 0 ? -1 : viewer + (line - first), m_strLine, hits,
+                    total);
         }
+        if (lf == std::string_view::npos) break;
+        begin = lf + 1;
+        ++line;
+    }
+}
+
+void CPackageSearch::SearchTableBlock(std::int64_t rank, std::int64_t source, std::string_view rows,
+                                      std::string_view text, std::vector<SessionHit>& hits,
+                                      std::uint64_t& total) {
+    // rows: "rowid:bytes" for each row, comma-separated; the texts are joined by LF.
+    std::size_t at = 0, textAt = 0;
+    while (at < rows.size()) {
+        std::size_t comma = rows.find(',', at);
+        std::string_view item =
+            rows.substr(at, comma == std::string_view::npos ? rows.npos : comma - at);
+        at = comma == std::string_view::npos ? rows.size() : comma + 1;
+        std::size_t colon = item.find(':');
+        if (colon == std::string_view::npos) return;
+        std::int64_t row = std::strtoll(std::string(item.substr(0, colon)).c_str(), nullptr, 10);
+        std::size_t size = std::strtoull(std::string(item.substr(colon + 1)).c_str(), nullptr, 10);
+        if (textAt > text.size() || size > text.size() - textAt) return;
+        AddLine(rank, source, row, -1, text.substr(textAt, size), hits, total);
+        textAt += size + 1;
+    }
+}
+
+bool CPackageSearch::Run(std::vector<SessionHit>& hits, std::uint64_t& total) {
+    const std::string expression = session_index::NgramMatchExpression(m_query);
+    if (expression.empty()) return true;
+    if (m_query.find('\\') == std::string_view::npos) {
+        bool ok = false;
+        std::string raw = platform::Utf8ToAnsi(m_query, &ok);
+        if (ok && platform::AnsiToUtf8(raw) == m_query) m_strRawQuery = std::move(raw);
+    }
+    Statement match, block;
+    if (!match.Prepare(m_db, session_index::kMatchEntries) ||
+        !block.Prepare(m_db, session_index::kReadBlock))
+        return false;
+    sqlite3_bind_text(match.p, 1, expression.data(), int(expression.size()), SQLITE_STATIC);
+    int rc;
+    while ((rc = sqlite3_step(match.p)) == SQLITE_ROW) {
+        sqlite3_bind_int64(block.p, 1, sqlite3_column_int64(match.p, 0));
+        if (sqlite3_step(block.p) == SQLITE_ROW) {
+            const std::int64_t rank = sqlite3_column_int64(block.p, 0);
+            const std::int64_t source = sqlite3_column_int64(block.p, 1);
+            const std::int64_t first = sqlite3_column_int64(block.p, 2);
+            if (!WantedView(rank)) {
+                // Not a session of the views asked for.
+            } else if (sqlite3_column_type(block.p, 8) == SQLITE_NULL) {
+                if (ReadBack(source, sqlite3_column_int64(block.p, 4),
+                             sqlite3_column_int64(block.p, 5)))
+                    SearchFileBlock(rank, source, first, sqlite3_column_int64(block.p, 3),
+                                    sqlite3_column_int(block.p, 6) != 0, hits, total);
+            } else {
+                SearchTableBlock(rank, source, Text(block.p, 7), Text(block.p, 8), hits, total);
+            }
+        }
+        sqlite3_reset(block.p);
         if (!m_options.bCountAll && hits.size() >= m_options.nMaxHits) return true;
     }
     return rc == SQLITE_DONE;
@@ -279,8 +360,13 @@ SessionSearchResult SearchSessions(const std::vector<std::string>& workFolders,
         if (state.status != IndexStatus::kMissing && !queryUtf8.empty()) {
             std::vector<SessionHit> hits;
             std::uint64_t total = 0;
-            if (!CPackageSearch(conn.p, state, queryUtf8, options).Run(hits, total))
+            if (!CPackageSearch(conn.p, state, queryUtf8, options).Run(hits, total)) {
                 result.bComplete = false;
+                if (!options.pStop || !options.pStop->load()) {
+                    state.bReadFailed = true;
+                    state.strMessage = sqlite3_errmsg(conn.p);
+                }
+            }
             result.nTotal += total;
             for (SessionHit& hit : hits) result.hits.push_back(std::move(hit));
         }

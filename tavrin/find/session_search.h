@@ -1,9 +1,10 @@
 // Searching the text indexes (session_index.h) of one or more imported packages.
 //
-// A query of three or more characters is looked up through the trigram index: it matches any
-// substring, Chinese included, ASCII letters without regard to case. Shorter queries scan the
-// indexed texts instead, with the same matching rule. A hit is one line of a file or one row of
-// a table, with the session it belongs to. Hits come newest session first (by the session's
+// A query matches any substring of a line, Chinese included, ASCII letters without regard to
+// case; it is plain text (no wildcards). The index (session_tokenizer.h) gives the entries
+// that may hold it, whose text is then read back (lines from the package's files, rows from
+// the index) and checked line by line. A hit is one line of a file or one row of a table,
+// with the session it belongs to. Hits come newest session first (by the session's
 // start time as stored; texts of no listed session last), lines in file order within a
 // session; at most nMaxHits are returned, and all of them are counted.
 //
@@ -27,7 +28,8 @@ struct PackageIndexState {
     std::string strPackage;  // the work folder's last component
     IndexStatus status = IndexStatus::kMissing;
     std::uint64_t nDone = 0, nTotal = 0;  // units, as SessionIndexControl counts them
-    std::string strMessage;               // why it failed
+    std::string strMessage;               // why it failed, or why it could not be read
+    bool bReadFailed = false;  // a search could not read the index to its end (not stopped)
 };
 
 // Reads the state recorded in the package's index file (kMissing when there is none or it
@@ -61,6 +63,9 @@ struct SessionSearchOptions {
     std::size_t nMaxHits = 1000;
     bool bCountAll = true;  // false: stop once nMaxHits are found (nTotal is then a lower bound)
     const std::atomic<bool>* pStop = nullptr;  // set from another thread to cut the search short
+    // Only hits of sessions listed in these tables (unix_sms_log, ...); empty: every hit, also
+    // of text that names no listed session.
+    std::vector<std::string> views;
 };
 
 struct SessionSearchResult {

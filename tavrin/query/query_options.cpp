@@ -38,6 +38,7 @@ std::string SetView(QueryOptions& o, const std::string& value) {
         if (value == v.name) {
             o.eView = v.view;
             o.strViewName = value;
+            o.bViewGiven = true;
             return std::string();
         }
     }
@@ -63,6 +64,15 @@ std::string SetAddress(std::string& slot, const char* option, const std::string&
         return std::string(option) + " takes an IPv4 address as the appliance logs it, not \"" +
                value + "\"";
     slot = value;
+    return std::string();
+}
+
+std::string SetLimit(QueryOptions& o, const std::string& value) {
+    if (value.empty() || value.size() > 9 || !AllDigits(value, 0, value.size()) ||
+        std::stoi(value) < 1)
+        return "--limit takes a number of hits from 1, not \"" + value + "\"";
+    o.nLimit = static_cast<std::size_t>(std::stoi(value));
+    o.bLimitGiven = true;
     return std::string();
 }
 
@@ -107,6 +117,14 @@ const std::vector<QueryOption> kOptions = {
          o.bCount = true;
          return std::string();
      }},
+    {"find", "TEXT",
+     "the lines of the sessions' texts containing TEXT (ASCII case ignored), newest session "
+     "first; with --view, --limit, --count and --json only",
+     [](QueryOptions& o, const std::string& v) {
+         return SetText(o.strFind.emplace(), "--find", v);
+     }},
+    {"limit", "N", "with --find: at most N hits printed, all counted (1000 when not given)",
+     &SetLimit},
     {"json", nullptr, "JSON instead of CSV",
      [](QueryOptions& o, const std::string&) {
          o.eFormat = OutputFormat::kJson;
@@ -188,6 +206,9 @@ std::optional<std::string> ParseQueryOptions(int argc, char** argv, QueryOptions
     if (options.bHelp) return std::nullopt;
     if (options.strWorkFolder.empty()) return std::string("no work folder given");
     if (bPageGiven && options.bAll) return std::string("--page and --all exclude each other");
+    if (options.bLimitGiven && !options.strFind) return std::string("--limit goes with --find");
+    if (options.strFind && (bPageGiven || options.bAll || options.HasFilter()))
+        return std::string("--find goes with --view, --limit, --count and --json only");
     return std::nullopt;
 }
 
@@ -203,6 +224,10 @@ std::string QueryUsage(const char* program) {
         text += left + " " + option.help + "\n";
     }
     text += "Exit status: 0 done, 2 bad options or addresses, 1 the package cannot be read.\n";
+    text +=
+        "With --find: 0 hits, 3 no hit, 4 the text index is not complete yet (still being built, "
+        "stopped or not built: what was found is printed), 1 the index cannot be read or its "
+        "build failed.\n";
     return text;
 }
 

@@ -2,6 +2,7 @@
 // (QueryOptionTable), so a new option is one entry there. No window; any thread.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ struct QueryOptions {
     std::string strWorkFolder;
     browser::AuditView eView = browser::AuditView::SmsLog;
     std::string strViewName = "sms";  // as given to --view
+    bool bViewGiven = false;
     // Filters as typed (UTF-8). Empty: not given.
     std::optional<std::string> strFrom;  // "YYYY-MM-DD HH:MM:SS", checked
     std::optional<std::string> strTo;
@@ -28,6 +30,11 @@ struct QueryOptions {
     bool bCount = false;
     bool bHelp = false;
     OutputFormat eFormat = OutputFormat::kCsv;
+    // --find TEXT: the session lines and rows containing TEXT instead of a view's sessions;
+    // at most nLimit of them are printed (all are counted).
+    std::optional<std::string> strFind;
+    std::size_t nLimit = 1000;
+    bool bLimitGiven = false;
 
     // True when any filter option was given: the view is then filtered as a search of the
     // window filters it (time range included); otherwise it is listed unfiltered, as the
@@ -48,7 +55,8 @@ const std::vector<QueryOption>& QueryOptionTable();
 
 // Parses argv[1..argc-1]: the work folder and the options ("--name value" or "--name=value",
 // in any order). Returns the error text for a bad command line (an unknown option, a missing
-// or bad value, no or two work folders, --page with --all), or nothing.
+// or bad value, no or two work folders, --page with --all, --find with an option it does not
+// take, --limit without --find), or nothing.
 std::optional<std::string> ParseQueryOptions(int argc, char** argv, QueryOptions& options);
 
 // The usage text, one line per option of the table.

@@ -4,7 +4,8 @@
 //
 // Exit status: 0 printed; 2 a bad command line (unknown option, bad value, an invalid
 // address, a page beyond the last); 1 the package cannot be read (no such work folder, no
-// readable Parent.db, a failing query) or the output cannot be written.
+// readable Parent.db, a failing query) or the output cannot be written. --find TEXT searches
+// the package's text index instead (query_find.h, which tells its own exit statuses).
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -20,6 +21,7 @@
 #include "tavrin/query/query_output.h"
 #include "tavrin/workspace/date_range.h"
 #include "tavrin/workspace/package_name.h"
+#include "tavrin/query/query_find.h"
 
 namespace {
 
@@ -133,6 +135,7 @@ int main(int argc, char** argv) {
     std::error_code ec;
     if (!IsUsablePackageName(name) || !std::filesystem::is_directory(folder, ec))
         return Fail(kExitFailed, folder + ": no such work folder");
+    if (options.strFind) return query_tool::RunFind(options, folder);
     const PackageName package = SplitPackageName(name);
 
     browser::FilterValues values;

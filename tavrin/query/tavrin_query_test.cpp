@@ -24,6 +24,7 @@
 #include "tavrin/browser/csv_export.h"
 #include "tavrin/testing/browser_test_support.h"
 #include "tavrin/testing/import_test_util.h"
+#include "tavrin/find/session_search.h"
 
 namespace {
 
@@ -500,6 +501,118 @@ TEST_F(TavrinQuery, FailuresOfThePackageAreNotUsageErrors) {
     EXPECT_EQ(0, Query({undated, "--login-name", "root", "--from", "2016-09-01 00:00:00", "--to",
                         "2016-09-10 23:59:59"})
                      .nStatus);
+}
+
+// Line n (from 1) of a file, its line end dropped, decoded.
+std::string FileLine(const std::string& path, long long n) {
+    std::istringstream in(import_test::ReadFile(path));
+    std::string line;
+    for (long long i = 0; i < n && std::getline(in, line); ++i) {
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return platform::AnsiToUtf8(line);
+}
+
+TEST_F(TavrinQuery, FindPrintsTheSearchsHitsEachLeadingToItsLine) {
+    // tavrin-import built the index after the load.
+    const SessionSearchResult library = SearchSessions({s_work}, "PassWD");
+    ASSERT_TRUE(library.bComplete);
+    ASSERT_GT(library.nTotal, 5u);
+    CommandRun run = Query({s_work, "--find", "PassWD", "--json", "--limit", "1000"});
+    ASSERT_EQ(0, run.nStatus) << run.strOut.substr(0, 300);
+    const QJsonObject doc = Json(run);
+    EXPECT_EQ(doc.value("total").toInteger(), static_cast<qint64>(library.nTotal));
+    EXPECT_TRUE(doc.value("complete").toBool());
+    EXPECT_EQ(doc.value("index").toObject().value("status").toString(), "built");
+    const QJsonArray hits = doc.value("hits").toArray();
+    ASSERT_EQ(hits.size(), static_cast<qsizetype>(library.hits.size()));
+    QString previousTime = "9999";
+    for (qsizetype i = 0; i < hits.size(); ++i) {
+        const QJsonObject hit = hits[i].toObject();
+        const std::string text = hit.value("text").toString().toStdString();
+        // Newest session first; the match is where it says.
+        EXPECT_LE(hit.value("login_time").toString(), previousTime);
+        previousTime = hit.value("login_time").toString();
+        EXPECT_EQ(text.substr(hit.value("match_offset").toInt(), 6), "passwd");
+        EXPECT_EQ(hit.value("session").toString().toStdString(), library.hits[i].strSessionText);
+        const std::string source = hit.value("source").toString().toStdString();
+        if (hit.value("source_kind").toString() == "file") {
+            // The line is the file's line (an independent read), and the lines of the scan
+            // files named by utm2dba carry the scan viewer's page.
+            EXPECT_EQ(FileLine(s_work + "/" + source, hit.value("line").toInteger()), text)
+                << source;
+            const bool graphic =
+                hit.value("view").toString() == "vsms" || hit.value("view").toString() == "xapp";
+            if (graphic && source.find(".scan") == std::string::npos) {
+                EXPECT_GE(hit.value("page").toInt(), 1) << source;
+            }
+        } else {
+            EXPECT_TRUE(hit.value("page").isNull());
+        }
+    }
+    // The same hits as CSV, limited; a view's sessions only; only the count.
+    run = Query({s_work, "--find", "passwd", "--limit", "3"});
+    ASSERT_EQ(0, run.nStatus);
+    std::vector<std::string> lines = Lines(run.strOut);
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_EQ(lines[0], "view,session,login_time,login_name,remote_name,source,line,page,text");
+    run = Query({s_work, "--find", "passwd", "--view", "xfer", "--json"});
+    SessionSearchOptions xfer;
+    xfer.views = {"unix_xfer_log"};
+    EXPECT_EQ(Json(run).value("total").toInteger(),
+              static_cast<qint64>(SearchSessions({s_work}, "passwd", xfer).nTotal));
+    for (const QJsonValue& hit : Json(run).value("hits").toArray())
+        EXPECT_EQ(hit.toObject().value("view").toString(), "xfer");
+    EXPECT_EQ(Query({s_work, "--find", "passwd", "--count"}).strOut,
+              std::to_string(library.nTotal) + "\n");
+    // No hit is told apart from hits and from errors.
+    run = Query({s_work, "--find", "no such text anywhere"});
+    EXPECT_EQ(3, run.nStatus);
+    EXPECT_EQ(1u, Lines(run.strOut).size());
+    // Options --find does not take, or a limit without it, are errors of the command line.
+    EXPECT_EQ(2, Query({s_work, "--find", "passwd", "--login-name", "root"}).nStatus);
+    EXPECT_EQ(2, Query({s_work, "--find", "passwd", "--page", "2"}).nStatus);
+    EXPECT_EQ(2, Query({s_work, "--limit", "3"}).nStatus);
+    EXPECT_EQ(2, Query({s_work, "--find", "passwd", "--limit", "0"}).nStatus);
+    EXPECT_EQ(2, Query({s_work, "--find", ""}).nStatus);
+}
+
+TEST_F(TavrinQuery, FindSaysWhenTheIndexIsIncompleteOrBroken) {
+    // A copy of the work folder whose index is then changed.
+    const std::string work = s_tmp->Path() + "/copy/" + s_package->strName;
+    fs::create_directories(work);
+    fs::copy(s_work, work, fs::copy_options::recursive);
+    const std::string index = work + "/" + s_package->strName + "index.db";
+    auto setState = [&](const char* sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(SQLITE_OK, sqlite3_open(index.c_str(), &db));
+        browser_test::Exec(db, sql);
+        sqlite3_close(db);
+    };
+    // Still being built: the hits found so far, and how far it is.
+    setState("UPDATE build_state SET status = 'building', done = 10, total = 40");
+    CommandRun run = Query({work, "--find", "passwd", "--limit", "2"});
+    EXPECT_EQ(4, run.nStatus);
+    EXPECT_NE(std::string::npos, run.strOut.find("still being built (10 of 40, 25%)"))
+        << run.strOut;
+    EXPECT_NE(std::string::npos, run.strOut.find("passwd"));
+    run = Query({work, "--find", "no such text anywhere", "--json"});
+    EXPECT_EQ(4, run.nStatus);
+    setState("UPDATE build_state SET status = 'stopped'");
+    EXPECT_EQ(4, Query({work, "--find", "passwd"}).nStatus);
+    // A build that failed, an index that cannot be read, none at all.
+    setState("UPDATE build_state SET status = 'failed', message = 'disk full'");
+    run = Query({work, "--find", "passwd"});
+    EXPECT_EQ(1, run.nStatus);
+    EXPECT_NE(std::string::npos, run.strOut.find("could not be built: disk full")) << run.strOut;
+    setState("UPDATE build_state SET status = 'built'; DROP TABLE blocks");
+    run = Query({work, "--find", "passwd"});
+    EXPECT_EQ(1, run.nStatus);
+    EXPECT_NE(std::string::npos, run.strOut.find("cannot be read")) << run.strOut;
+    fs::remove(index);
+    run = Query({work, "--find", "passwd"});
+    EXPECT_EQ(4, run.nStatus);
+    EXPECT_NE(std::string::npos, run.strOut.find("has no text index")) << run.strOut;
 }
 
 TEST_F(TavrinQuery, EveryNameFilterMatchesTheReferenceOnTheImportedSample) {

@@ -29,6 +29,8 @@
 #include "tavrin/ui/res_string.h"
 #include "tavrin/ui/tavrin_dlg.h"
 #include "tavrin/workspace/package_flags.h"
+#include "tavrin/find/find_strings.h"
+#include "tavrin/find/session_search.h"
 
 namespace {
 
@@ -79,8 +81,11 @@ TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
     EXPECT_EQ(dlg.m_strStatus, name + " " + ResString(150));
 
     ASSERT_TRUE(WaitForLoad(name));
+    // Then the package's text index, on its own thread, with its own ticker text.
+    dlg.m_indexes.WaitIdle();
     dlg.OnTick();
-    EXPECT_EQ(dlg.m_strStatus, name + " " + ResString(151));
+    EXPECT_EQ(dlg.m_strStatus, name + " " + ResString(151) + ResString(kStrIndexBuilt));
+    EXPECT_EQ(ReadIndexState(WorkFolder(package)).status, IndexStatus::kBuilt);
 
     auto parent =
         import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "Parent.db");
@@ -292,6 +297,7 @@ TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {
     EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
     EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
+    m_pDlg->m_indexes.WaitIdle();  // its text index is written into the folder removed below
 
     // tavrin-import on a copy of the same package builds the same databases.
     std::string copyFolder = m_tmp / "copy";

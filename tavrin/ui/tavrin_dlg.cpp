@@ -32,6 +32,7 @@
 #include "tavrin/ui/time_thread.h"
 #include "tavrin/ui/user_prompts.h"
 #include "tavrin/workspace/date_range.h"
+#include "tavrin/find/find_strings.h"
 
 namespace {
 
@@ -354,6 +355,12 @@ void CTavrinDlg::OnTick() {
     // A load that failed never reads as loaded.
     const int nText = state.bIncomplete ? kStrLoadIncomplete : state.bDone ? 151 : 150;
     m_strStatus = state.strName + QLatin1Char(' ') + ResString(nText);
+    // After the load, how far the package's text index is.
+    const IndexTickerState index = m_indexes.State(state.strName.toStdString());
+    if (const int nIndexText = IndexTickerStringId(index); state.bDone && nIndexText != 0) {
+        m_strStatus += nIndexText == kStrIndexBuilding ? ResString(nIndexText).arg(index.nPercent)
+                                                       : ResString(nIndexText);
+    }
     // The filter strings follow what the user typed. Only the status line is written: the
     // other fields show what the user typed or what the last operation wrote, and a tick
     // must neither undo the one nor bring back what the other cleared.

@@ -34,6 +34,7 @@
 #include "common/db_handle.h"
 #include "tavrin/ui/background_load.h"
 #include "tavrin/ui/package_records.h"
+#include "tavrin/find/session_index_runner.h"
 
 class QComboBox;
 class QDateEdit;
@@ -130,6 +131,9 @@ class CTavrinDlg : public QDialog {
     QString m_strWorkerSql;                      // SQL file given to the background loader
     std::thread::id m_dwTimeThreadId;            // the ticker thread's identifier
     std::unique_ptr<CTimeThread> m_hTimeThread;  // the ticker thread; null once stopped
+    // The text indexes, built one package at a time after each package's load (a loader's
+    // end queues its package, so this outlives m_loads).
+    CSessionIndexRunner m_indexes;
     // The background loaders, one per import, each with a parameter block of its own, so
     // a second import never overwrites a block a running loader still reads; each is stopped
     // and joined before its connection closes.

@@ -142,6 +142,7 @@ void CTavrinDlg::OnClose() {
     // A loader still filling a child database is stopped (its statement interrupted) and
     // joined first: nothing may use a connection closed below or a folder deleted below.
     m_loads.StopAll();
+    m_indexes.StopAll();
 
     // The open package's databases.
     if (m_pParentDb) m_pParentDb->Close();

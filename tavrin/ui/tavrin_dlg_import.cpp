@@ -1,6 +1,8 @@
 // The package import's part of the main dialog: importing, switching and deleting packages.
 // The work that needs no window is CPackageImport's (tavrin/import/package_import.h); this file
 // drives it and keeps the dialog's records, controls and open package in step.
+#include <cstdio>
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -148,25 +150,36 @@ void ReportFailedLoad(CTavrinDlg* pDlg, const QString& strName,
     ShowIncompleteLoad(*pDlg, strName, tables);
 }
 
+// Says on the console why a package's text index could not be built (the ticker shows that
+// it failed); on the index's thread.
+void PrintFailedIndex(const std::string& strName, const SessionIndexOutcome& outcome) {
+    if (outcome.status == IndexStatus::kFailed)
+        std::fprintf(stderr, "text index of %s failed: %s\n", strName.c_str(),
+                     outcome.strError.c_str());
+}
+
 // Step 27: the loader of the open package's row statements. Its end is posted to the dialog
 // (the ticker shows the package loaded, or not completely loaded with the tables told) and
 // then closes the connection if it is idle. The dialog outlives every loader (they are joined
 // before it is destroyed); the queued calls are dropped if the dialog goes first.
 void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, const std::string& strSqlFile) {
     CTavrinDlg* pDlg = &dlg;
-    dlg.m_loads.Start(dlg.m_pChildDb, strName.toStdString(), strSqlFile,
-                      [pDlg, strName](const SLoadReport& report) {
-                          const std::vector<std::string> tables =
-                              IncompleteTables(report, "child.db");
-                          PrintIncompleteTables(tables);
-                          PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
-                          if (!tables.empty())
-                              PostDialogCall(pDlg, [pDlg, strName, tables] {
-                                  ReportFailedLoad(pDlg, strName, tables);
-                              });
-                          PostDialogCall(pDlg,
-                                         [pDlg, strName] { CloseIdleChild(pDlg, strName); });
-                      });
+    const SessionIndexInputs index = IndexInputsForWorkFolder(
+        CWorkspacePaths(platform::ProgramFolder(), strName.toStdString()).WorkFolder());
+    dlg.m_loads.Start(
+        dlg.m_pChildDb, strName.toStdString(), strSqlFile,
+        [pDlg, strName, index](const SLoadReport& report) {
+            // Then the text index, unless the load was stopped (closing).
+            if (!report.bStopped)
+                pDlg->m_indexes.Queue(strName.toStdString(), index, PrintFailedIndex);
+            const std::vector<std::string> tables = IncompleteTables(report, "child.db");
+            PrintIncompleteTables(tables);
+            PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+            if (!tables.empty())
+                PostDialogCall(
+                    pDlg, [pDlg, strName, tables] { ReportFailedLoad(pDlg, strName, tables); });
+            PostDialogCall(pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
+        });
 }
 
 // The import of the package file at path, steps 4 to 29.
