@@ -8,6 +8,7 @@ add_library(tavrin_workspace STATIC
     ${WORKSPACE_DIR}/line_reader.cpp
     ${WORKSPACE_DIR}/sql_dump_conversion.cpp
     ${WORKSPACE_DIR}/sql_loader.cpp
+    ${WORKSPACE_DIR}/insert_fast_path.cpp
     ${WORKSPACE_DIR}/insert_worker.cpp)
 target_include_directories(tavrin_workspace PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(tavrin_workspace PUBLIC common platform SQLite::SQLite3 Threads::Threads)
@@ -20,5 +21,6 @@ tavrin_add_gtest(workspace_tests
         ${WORKSPACE_DIR}/workspace_paths_test.cpp
         ${WORKSPACE_DIR}/sql_dump_conversion_test.cpp
         ${WORKSPACE_DIR}/sql_loader_test.cpp
+        ${WORKSPACE_DIR}/insert_fast_path_test.cpp
         ${WORKSPACE_DIR}/insert_worker_test.cpp
     LIBS tavrin_workspace shell)
