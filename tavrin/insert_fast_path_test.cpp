@@ -235,19 +235,6 @@ TEST_F(InsertFastPath, TablesRedefinedDuringTheLoadAreSeenByLaterLines) {
         "INSERT INTO `a` VALUES ('1','1','1','1','1','1'),(2,2,2,2,2,2);\n");
 }
 
-// The row loader's own rules around the statements stay: pending lines join, a stray quote
-// swallows lines, a stop rolls everything back.
-TEST_F(InsertFastPath, LinesJoinAndFailAsBefore) {
-    SLoad load = ExpectSame(
-        "INSERT INTO `a` VALUES (1,'a\n"
-        "b',1,1,1,1);\n"
-        "INSERT INTO `a` VALUES (2,'x);y',1,1,1,1);\n"
-        "INSERT INTO `a` VALUES (3,'it\\'');\n"
-        "INSERT INTO `a` VALUES (4,'ok',1,1,1,1);\n"
-        "INSERT INTO `k` VALUES (1,'a'\n");
-    EXPECT_EQ(load.report.nFailed, 1) << load.out;
-}
-
 // Which lines the bound path takes itself: the dump's own form in its usual variations. Seen
 // through the fast path alone, so the differential tests above are known to exercise it.
 TEST_F(InsertFastPath, TheDumpsInsertLinesAreBoundAndTheRestIsLeftToSqlite) {
