@@ -8,6 +8,7 @@
 //   bench_step strip SRC DST                    StripEscapedQuotes
 //   bench_step defs DB DEFS                     RunSqlFile of the table definitions
 //   bench_step rows DB ROWS                     InsertRowStatements
+//   bench_step rowsparsed DB ROWS               the same with SQLite parsing every statement
 //   bench_step unpack PROGRAM PACKAGE           the import's work folder and archiver run
 //   bench_step convert PROGRAM PACKAGE          the import's conversions (CPackageImport)
 //   bench_step parent PROGRAM PACKAGE           the import's load of Parent.db
@@ -124,11 +125,12 @@ bool Page(bool deepest, const std::string& dbPath, const std::string& table,
 }
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: bench_step import DB FILE TABLE tab|comma | split DUMP ROWS DEFS |\n"
-                 "       double SRC DST | strip SRC DST | defs DB DEFS | rows DB ROWS |\n"
-                 "       unpack|convert|parent|child|childrows PROGRAM PACKAGE |\n"
-                 "       firstpage|deeppage DB TABLE FOLDER\n");
+    std::fprintf(
+        stderr,
+        "usage: bench_step import DB FILE TABLE tab|comma | split DUMP ROWS DEFS |\n"
+        "       double SRC DST | strip SRC DST | defs DB DEFS | rows|rowsparsed DB ROWS |\n"
+        "       unpack|convert|parent|child|childrows PROGRAM PACKAGE |\n"
+        "       firstpage|deeppage DB TABLE FOLDER\n");
     return 1;
 }
 
@@ -151,10 +153,13 @@ int main(int argc, char** argv) {
         ok = DoubleEscapedQuotes(a[0], a[1]);
     } else if (step == "strip" && need(2)) {
         ok = StripEscapedQuotes(a[0], a[1]);
-    } else if ((step == "defs" || step == "rows") && need(2)) {
+    } else if ((step == "defs" || step == "rows" || step == "rowsparsed") && need(2)) {
         DbHandle db;
         if (OpenDbHandle(db, a[0]) == 0) {
-            ok = (step == "defs" ? RunSqlFile(db, a[1]) : InsertRowStatements(db, a[1])) == 1;
+            ok = (step == "defs"   ? RunSqlFile(db, a[1])
+                  : step == "rows" ? InsertRowStatements(db, a[1])
+                                   : InsertRowStatements(db, a[1], nullptr, nullptr,
+                                                         ERowStatements::kParsed)) == 1;
         }
     } else if (step == "unpack" && need(2)) {
         CPackageImport import(a[0], a[1]);

@@ -9,6 +9,17 @@
 #   bash bench/run.sh --smoke              a tiny run to see that everything works
 #
 # Other options go to suite.py (--runs N, --rows N, --keep, --strict, --work DIR).
+#
+# Targets of the package import (each a ratio of medians measured side by side in one run;
+# suite.py prints every target of the suite with its verdict):
+#
+#   whole import (tavrin-import)     <= 0.30 of 7z x + sqlite3 .import + sqlite3 row load
+#                                       (<= 0.35 at 2 GB)
+#   to first page                    <= 0.20 of 7z x + sqlite3 .import of the same dumps
+#   background load (child.db)       <= 0.35 of sqlite3 DB < mysql.sql (one transaction)
+#   InsertRowStatements              <= 0.35 of sqlite3 DB < mysql.sql
+#   import peak memory               < 100 MB at 100 MB, 500 MB and 2 GB
+#   growth                           the 2 GB import within 5x the 500 MB one
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${TAVRIN_BENCH_BUILD:-$PWD/build-bench}

@@ -515,6 +515,10 @@ def package_section(args, ctx, report, size_mb, wholes):
         Item("rows", "InsertRowStatements (bench_step rows)", [step, "rows", our_child, rows_sql],
              lambda: copy_fresh(child_template, our_child), after=check_child(our_child),
              size=os.path.getsize(rows_sql)),
+        Item("rows-parsed", "InsertRowStatements, all parsed (rowsparsed)",
+             [step, "rowsparsed", our_child, rows_sql],
+             lambda: copy_fresh(child_template, our_child), after=check_child(our_child),
+             size=os.path.getsize(rows_sql)),
     ]
     conv_out = os.path.join(work, "conv")
     os.makedirs(conv_out)
@@ -578,7 +582,7 @@ def package_section(args, ctx, report, size_mb, wholes):
     for item in items + conv:
         report.row(item)
     whole = items[1]
-    for fig in ("unpack", "conversions", "Parent.db", "first page", "child tables",
+    for fig in ("unpack", "conversions", "Parent.db", "first page", "child.db wait",
                 "background", "to first page", "whole import"):
         report.figure_row("  tavrin-import: %s" % fig, [r.figures[fig] for r in whole.runs])
     for item in steps:
@@ -602,22 +606,33 @@ def package_section(args, ctx, report, size_mb, wholes):
         name, sql_size / by["cat"].median() / MB, ", ".join(
             "%s %.2f" % (k, by["cat"].median() / by[k].median())
             for k in ("split", "double", "strip"))))
-    ratio_target(report, sect, "InsertRowStatements <= 0.75 of sqlite3 DB < FILE",
-                 by["rows"].median(), by["cli-rows"].median(), 0.75,
+    ratio_target(report, sect, "InsertRowStatements <= 0.35 of sqlite3 DB < FILE",
+                 by["rows"].median(), by["cli-rows"].median(), 0.35,
                  (cpu_of(by["rows"]), cpu_of(by["cli-rows"])))
+    report.notes.append("%s: InsertRowStatements with every statement parsed by SQLite: %.3f of "
+                        "sqlite3 DB < FILE; the bound rows take %.3f of that" % (
+                            name, by["rows-parsed"].median() / by["cli-rows"].median(),
+                            by["rows"].median() / by["rows-parsed"].median()))
     reference = by["7z"].median() + by["cli-import"].median()
     # CPU of the import's steps, each run as a process of its own (bench_step).
     sc = {i.key: cpu_of(i) for i in steps}
-    ratio_target(report, sect, "to first page <= 0.5 of (7z x + sqlite3 .import)",
-                 whole.figure("to first page"), reference, 0.5,
+    ratio_target(report, sect, "to first page <= 0.20 of (7z x + sqlite3 .import)",
+                 whole.figure("to first page"), reference, 0.20,
                  (sc["s-unpack"] + sc["s-convert"] + sc["s-parent"] + sc["s-first"],
                   cpu_of(by["7z"]) + cpu_of(by["cli-import"])))
-    ratio_target(report, sect, "background load <= 0.75 of the sqlite3 row load",
-                 whole.figure("background"), by["cli-rows"].median(), 0.75,
-                 (sc["s-rows"], cpu_of(by["cli-rows"])))
+    # The background figure is the whole child.db load on its own thread: split, definitions
+    # and row statements.
+    ratio_target(report, sect, "background load <= 0.35 of the sqlite3 row load",
+                 whole.figure("background"), by["cli-rows"].median(), 0.35,
+                 (sc["s-child"] + sc["s-rows"], cpu_of(by["cli-rows"])))
     total_ref = reference + by["cli-rows"].median()
     report.figure_row("  sum: 7z x + sqlite3 .import + row load", [total_ref],
                       "whole import / sum = %.3f" % (whole.figure("whole import") / total_ref))
+    limit = 0.35 if size_mb >= 2000 else 0.30
+    ratio_target(report, sect, "whole import <= %.2f of (7z x + sqlite3 .import + row load)" %
+                 limit, whole.figure("whole import"), total_ref, limit,
+                 (cpu_of(whole), cpu_of(by["7z"]) + cpu_of(by["cli-import"]) +
+                  cpu_of(by["cli-rows"])))
     peak = whole.peak() / MB
     report.target(sect, "import peak memory < 100 MB (archiver included)", "%.1f MB" % peak,
                   "< 100 MB", peak < 100)

@@ -4,7 +4,10 @@
 // of the zero-terminated cut (and leave lines with a zero byte to it). Besides, lines written
 // as the appliance writes its text-matrix dump (each value in quotes, inner quotes and
 // backslashes escaped with a backslash) must come out of the quote stripping and the cut as one
-// field per value, the value without its quotes.
+// field per value, the value without its quotes. And every line, run as a row statement, must
+// leave the same database and fail with the same message through the bound fast path as through
+// SQLite's parsing of the text (a line starting with "IN" as it stands; any other line as the
+// rows of an INSERT into the table its first byte picks).
 //
 // Input layout: byte 0 picks the separator length (1-3) and the column count (1-8), byte 1
 // the reader's block size; then the separator's bytes; the rest is the data file.
@@ -17,10 +20,15 @@
 #include <string_view>
 #include <vector>
 
+#include <sqlite3.h>
+
 #include "fuzz/fuzz_check.h"
+#include "tavrin/workspace/insert_fast_path.h"
+#include "tavrin/workspace/insert_fast_path_check.h"
 #include "tavrin/shell/import_fields.h"
 #include "tavrin/shell/line_input.h"
 #include "tavrin/workspace/sql_dump_conversion.h"
+#include "tavrin/workspace/sql_loader.h"
 
 using fuzz_support::check;
 
@@ -99,6 +107,73 @@ void checkEscapedRows(std::string_view file) {
     }
 }
 
+// One column of each affinity, constraints that fail rows in each conflict mode, a STRICT table.
+constexpr const char* kRowTables =
+    "CREATE TABLE `a` (`i` int(11), `t` varchar(64), `r` double, `n` decimal(10,2), `b` blob);"
+    "CREATE TABLE `k` (`id` int(11) NOT NULL, `v` text NOT NULL, PRIMARY KEY (`id`));"
+    "CREATE TABLE `f` (`id` int UNIQUE ON CONFLICT FAIL, `v` text CHECK (`v` <> 'no'));"
+    "CREATE TABLE `g` (`id` int UNIQUE ON CONFLICT IGNORE, `v` text);"
+    "CREATE TABLE `p` (`id` int UNIQUE ON CONFLICT REPLACE, `v` text);"
+    "CREATE TABLE `s` (`id` INTEGER PRIMARY KEY, `v` TEXT) STRICT;";
+constexpr const char* kRowTableNames[] = {"`a`", "a", "`k`", "`f`", "`g`", "`p`", "\"s\"", "[x]"};
+
+sqlite3* OpenRowDatabase() {
+    sqlite3* db = nullptr;
+    check(sqlite3_open(":memory:", &db) == SQLITE_OK);
+    check(sqlite3_exec(db, kRowTables, nullptr, nullptr, nullptr) == SQLITE_OK);
+    GuardPackageConnection(db);
+    // Small limits so that long rows reach the cut into several prepared statements.
+    sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER, 40);
+    check(ExecLoaderSql(db, "begin transaction") == SQLITE_OK);
+    return db;
+}
+
+// Runs statement text on db as the row loader's plain path does; the result code and message.
+int ExecText(sqlite3* db, const std::string& sql, std::string& error) {
+    char* message = nullptr;
+    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+    error = message ? message : "";
+    sqlite3_free(message);
+    return rc;
+}
+
+void checkRowStatements(std::string_view file) {
+    sqlite3* bound = OpenRowDatabase();
+    sqlite3* parsed = OpenRowDatabase();
+    {
+        CInsertFastPath fast(bound);
+        std::size_t start = 0;
+        while (start < file.size() && !sqlite3_get_autocommit(parsed)) {
+            std::size_t lf = file.find('\n', start);
+            std::string_view line =
+                file.substr(start, lf == std::string_view::npos ? lf : lf - start);
+            start = lf == std::string_view::npos ? file.size() : lf + 1;
+            std::string sql;
+            if (line.substr(0, 2) == "IN") {
+                sql = std::string(line);
+            } else if (!line.empty()) {
+                sql = std::string("INSERT INTO ") +
+                      kRowTableNames[static_cast<unsigned char>(line[0]) % 8] + " VALUES " +
+                      std::string(line.substr(1)) + ";";
+            }
+            std::string fastError;
+            int fastRc = SQLITE_OK;
+            CInsertFastPath::EOutcome outcome =
+                fast.Run(sql.c_str(), sql.size(), fastRc, fastError);
+            if (outcome == CInsertFastPath::EOutcome::kNotHandled)
+                fastRc = ExecText(bound, sql, fastError);
+            std::string error;
+            const int rc = ExecText(parsed, sql, error);
+            check(fastRc == rc);
+            check(fastError == error);
+            check(sqlite3_get_autocommit(bound) == sqlite3_get_autocommit(parsed));
+        }
+    }
+    check(fastpath_check::DatabaseContent(bound) == fastpath_check::DatabaseContent(parsed));
+    sqlite3_close(bound);
+    sqlite3_close(parsed);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -161,5 +236,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(index == expected.size());
     std::fclose(stream);
     checkEscapedRows(std::string_view(file, fileSize));
+    checkRowStatements(std::string_view(file, fileSize));
     return 0;
 }

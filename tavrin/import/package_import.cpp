@@ -290,6 +290,71 @@ void CPackageImport::LoadParentDb() {
     std::fflush(stdout);
 }
 
+namespace {
+
+// Adds what one step of a load left undone to the load's report.
+void MergeReport(SLoadReport& into, const SLoadReport& step) {
+    into.nFailed += step.nFailed;
+    for (const std::string& table : step.tables) {
+        bool known = false;
+        for (const std::string& t : into.tables) known = known || t == table;
+        if (!known) into.tables.push_back(table);
+    }
+    into.bFull = into.bFull || step.bFull;
+    into.bCommitFailed = into.bCommitFailed || step.bCommitFailed;
+    into.bStopped = into.bStopped || step.bStopped;
+}
+
+}  // namespace
+
+int LoadChildDatabase(const CWorkspacePaths& paths, DbHandle& child, const std::atomic<bool>* stop,
+                      SLoadReport& report, const std::function<void()>& onTablesReady) {
+    report = SLoadReport();
+    auto stopped = [stop] { return sqlstop::StopRequested() || (stop && stop->load()); };
+    // Told once, however the definitions ended.
+    struct STablesReady {
+        const std::function<void()>& notify;
+        ~STablesReady() {
+            if (notify) notify();
+        }
+    };
+    {
+        STablesReady ready{onTablesReady};
+        sqlstop::CStopScope stopScope(stop);
+        const std::string& dump = paths.SqlDumpPath();
+        const bool split =
+            SplitSqlDump(dump, paths.RowStatementsPath(), paths.TableDefinitionsPath(),
+                         [&stopped](std::uint64_t) { return !stopped(); });
+        if (stopped()) {
+            report.bStopped = true;
+            return 1;
+        }
+        if (!split) {
+            ++report.nFailed;
+            report.tables.push_back("sub_table_sms.sql");
+        }
+        LimitDatabaseSize(child.db, ChildDatabaseBound(SizeOf(dump)));
+        SLoadReport definitions;
+        if (RunSqlFile(child, paths.TableDefinitionsPath(), &definitions) == 0)
+            ++definitions.nFailed;
+        MergeReport(report, definitions);
+        if (stopped()) {
+            report.bStopped = true;
+            return 1;
+        }
+    }
+    SLoadReport rows;
+    const int result = InsertRowStatements(child, paths.RowStatementsPath(), stop, &rows);
+    if (result == 0) ++rows.nFailed;
+    MergeReport(report, rows);
+    std::fflush(stdout);
+    return result;
+}
+
+void CPackageImport::NoteChildLoad(const SLoadReport& report) {
+    for (const std::string& table : ::IncompleteTables(report, "child.db")) NoteIncomplete(table);
+}
+
 void CPackageImport::CreateChildTables(DbHandle& child) {
     if (Cancelled()) return;
     sqlstop::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);

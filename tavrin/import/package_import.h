@@ -8,6 +8,10 @@
 //   -> ConvertDumps -> LoadParentDb -> [first page] -> CreateChildTables(child handle)
 //   -> LoadChildRows(child handle), normally on a background loader thread.
 //
+// The two databases are independent files, so child.db may instead load on a thread of its
+// own beside ConvertDumps and LoadParentDb, right after unpacking: LoadChildDatabase does the
+// split, the definitions and the rows there, and NoteChildLoad takes its report back.
+//
 // Each step is a separate call so that a caller can time it, show progress or move it off
 // the user-interface thread. The steps write the console messages of the import (GBK) to
 // standard output, as the engine and loaders they call write theirs. Nothing here keeps a
@@ -28,7 +32,9 @@
 // shell engine, whose process-wide values allow one importing thread at a time.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,6 +78,19 @@ void PrintIncompleteTables(const std::vector<std::string>& tables);
 // The most the SQL of a dump of dumpSize bytes may make its database grow to: enough for
 // every row it can hold, with room for indexes, and never the whole disk.
 std::uint64_t ChildDatabaseBound(std::uint64_t dumpSize);
+
+// The whole load of a package's child.db, for a thread of its own: splits the SQL dump of
+// paths into its two halves, bounds child's size (ChildDatabaseBound), runs the definitions
+// and then the row statements on child (open on paths.ChildDbPath()). Touches nothing but
+// those files and child, so it may run while another thread loads Parent.db. The handle's
+// error slot is this thread's while it runs. Once *stop reads true (null: never) it ends
+// soon, its transactions rolled back. report receives what was left undone, all steps
+// together (a split that failed names "sub_table_sms.sql"). Returns InsertRowStatements'
+// result (0 when the rows could not be read, which also counts as a failure in the report).
+// onTablesReady, when given, is called once on this thread when the definitions have run (or
+// the load ended before them), before the rows load.
+int LoadChildDatabase(const CWorkspacePaths& paths, DbHandle& child, const std::atomic<bool>* stop,
+                      SLoadReport& report, const std::function<void()>& onTablesReady = {});
 
 class CPackageImport {
   public:
@@ -147,6 +166,10 @@ class CPackageImport {
     // Loads mysql.sql into child (the background loader's work, here on the calling thread).
     // Returns 1 when the file was loaded, 0 when it could not be opened (also incomplete).
     int LoadChildRows(DbHandle& child);
+
+    // Takes the tables a LoadChildDatabase of this package left short into IncompleteTables()
+    // (named on the console as the steps name theirs). Call on the thread using this object.
+    void NoteChildLoad(const SLoadReport& report);
 
     // The tables the steps so far left short or empty, each once, in the order found.
     const std::vector<std::string>& IncompleteTables() const { return m_incompleteTables; }

@@ -1,6 +1,8 @@
 #include "tavrin/import/package_import.h"
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +11,7 @@
 #include "tavrin/import/archive_extractor.h"
 #include "tavrin/import/import_progress.h"
 #include "tavrin/testing/import_test_util.h"
+#include "tavrin/workspace/sql_loader.h"
 
 namespace {
 
@@ -238,6 +241,87 @@ TEST_F(PackageImportTest, DoesNothingMoreOnceTheUserCancelled) {
     EXPECT_FALSE(fs::exists(late.Paths().DumpPath("w_text_matrix1.bak")));
     EXPECT_FALSE(fs::exists(late.Paths().WorkPath("utm_dba_scan.bak")));
     EXPECT_FALSE(fs::exists(late.Paths().ParentDbPath()));
+}
+
+}  // namespace
+
+namespace {
+
+// child.db on a thread of its own beside the Parent.db load, as the dialog and tavrin-import
+// run it: both databases as complete as step by step, and the same child.db content.
+TEST_F(PackageImportTest, ChildDatabaseLoadsBesideParentDbWithTheSameRows) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    CPackageImport serial(m_strProgram, package.strTar);
+    ASSERT_EQ(ImportAll(serial), UnpackOutcome::kUnpacked) << m_strConsole;
+    const auto serialChild = import_test::DatabaseContent(serial.Paths().ChildDbPath());
+    const auto serialParent = import_test::DatabaseContent(serial.Paths().ParentDbPath());
+    fs::remove_all(serial.Paths().WorkFolder());
+
+    CPackageImport import(m_strProgram, package.strTar);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(import.CreateWorkFolder());
+    ASSERT_EQ(import.Unpack(Make7zCommand(m_strProgram)), UnpackOutcome::kUnpacked);
+    DbHandle child;
+    ASSERT_EQ(OpenDbHandle(child, import.Paths().ChildDbPath()), 0);
+    SLoadReport report;
+    int result = -1;
+    std::thread loader([&] { result = LoadChildDatabase(import.Paths(), child, nullptr, report); });
+    import.ConvertDumps();
+    import.LoadParentDb();
+    loader.join();
+    import.NoteChildLoad(report);
+    child.Close();
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(result, 1);
+    EXPECT_FALSE(report.Incomplete());
+    EXPECT_FALSE(import.LoadIncomplete());
+    EXPECT_EQ(import_test::DatabaseContent(import.Paths().ChildDbPath()), serialChild);
+    EXPECT_EQ(import_test::DatabaseContent(import.Paths().ParentDbPath()), serialParent);
+}
+
+// What the child load leaves undone comes back in one report: a missing dump is named, the
+// definitions' and the rows' failures are counted; a stop leaves nothing half-loaded.
+TEST_F(PackageImportTest, ChildDatabaseLoadReportsEveryStepAndStops) {
+    CWorkspacePaths paths(m_strProgram, "a_log_2016-09-01_2016-09-10");
+    fs::create_directories(paths.DumpFolder());
+    DbHandle child;
+    ASSERT_EQ(OpenDbHandle(child, paths.ChildDbPath()), 0);
+    SLoadReport report;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(LoadChildDatabase(paths, child, nullptr, report), 0);  // no dump at all
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(report.Incomplete());
+    EXPECT_EQ(report.tables.front(), "sub_table_sms.sql");
+    CPackageImport import(m_strProgram, m_strProgram + "/a_log_2016-09-01_2016-09-10.tar");
+    testing::internal::CaptureStdout();
+    import.NoteChildLoad(report);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(import.IncompleteTables().front(), "sub_table_sms.sql");
+
+    import_test::WriteFile(paths.SqlDumpPath(),
+                           "CREATE TABLE `t` (\n  `id` int(11) NOT NULL AUTO_INCREMENT,\n"
+                           "  `v` text\n) ENGINE=MyISAM;\n"
+                           "CREATE TABLE `bad` (\n  `x` int,,\n) ENGINE=MyISAM;\n"
+                           "INSERT INTO `t` VALUES (1,'a'),(2,'b');\n"
+                           "INSERT INTO `bad` VALUES (1);\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(LoadChildDatabase(paths, child, nullptr, report), 1);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(report.nFailed, 2);  // the definition of bad, and its row
+    EXPECT_EQ(report.tables, std::vector<std::string>{"bad"});
+    EXPECT_EQ(import_test::TableCounts(paths.ChildDbPath())["t"], 2);
+
+    std::atomic<bool> stop{true};
+    DbHandle fresh;
+    fs::remove(paths.ChildDbPath());
+    ASSERT_EQ(OpenDbHandle(fresh, paths.ChildDbPath()), 0);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(LoadChildDatabase(paths, fresh, &stop, report), 1);
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(report.bStopped);
+    EXPECT_FALSE(report.Incomplete());
+    EXPECT_TRUE(import_test::TableCounts(paths.ChildDbPath()).empty());
 }
 
 }  // namespace

@@ -9,11 +9,14 @@ CBackgroundLoads::~CBackgroundLoads() {
 }
 
 void CBackgroundLoads::Start(DbHandle* child, const std::string& strName,
-                             const std::string& strSqlFile, std::function<void(const SLoadReport&)> onDone) {
+                             const std::string& strSqlFile,
+                             std::function<void(const SLoadReport&)> onDone,
+                             std::function<int(WorkerParam&)> load) {
     auto param = std::make_shared<WorkerParam>();
     param->pDatabase = child;
     param->strSqlFile = strSqlFile;
     param->strPackageName = strName;
+    param->load = std::move(load);
     param->onDone = [onDone = std::move(onDone)](WorkerParam* done) {
         if (onDone) onDone(done->report);
     };
@@ -29,6 +32,12 @@ bool CBackgroundLoads::IsRunning(const DbHandle* child) const {
         if (param->pDatabase == child && !param->bFinished.load()) return true;
     }
     return false;
+}
+
+void CBackgroundLoads::Stop(const DbHandle* child) {
+    for (const std::shared_ptr<CInsertWorker>& worker : m_loaders) {
+        if (worker->Param() && worker->Param()->pDatabase == child) worker->Stop();
+    }
 }
 
 void CBackgroundLoads::StopAll() {

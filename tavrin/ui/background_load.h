@@ -34,12 +34,18 @@ class CBackgroundLoads {
     // child (open) on a thread of its own; onDone runs on that thread when it has ended, with
     // the load's report (valid only during the call). The
     // block and the thread are kept until StopAll or destruction.
+    // load, when given, is the loader's work in place of the row statements (WorkerParam).
     void Start(DbHandle* child, const std::string& strName, const std::string& strSqlFile,
-               std::function<void(const SLoadReport&)> onDone);
+               std::function<void(const SLoadReport&)> onDone,
+               std::function<int(WorkerParam&)> load = {});
 
     // True while a loader still uses the child handle's connection; such a connection must
     // be neither closed nor reopened.
     bool IsRunning(const DbHandle* child) const;
+
+    // Stops the loaders of the child handle that still run and joins them (an abandoned
+    // import); afterwards none uses its connection.
+    void Stop(const DbHandle* child);
 
     // Stops every loader that still runs (its statement is interrupted and its transaction
     // rolled back) and joins every loader thread. Afterwards no loader uses any connection, so

@@ -124,7 +124,8 @@ class CTavrinDlg : public QDialog {
     int m_nTotalRows = 0;
     int m_nPageCount = 0;
     int m_nCurPage = 0;
-    std::list<stateData> m_states;  // ticker entries, import order; never removed
+    std::list<stateData> m_states;  // ticker entries, import order; removed only when the
+                                    // import that added it is abandoned
     // Next ticker entry to show; m_states.end() stands for "none" (before the first import).
     // std::list keeps it valid while entries are appended.
     std::list<stateData>::iterator m_posTicker;

@@ -2,6 +2,11 @@
 // The work that needs no window is CPackageImport's (tavrin/import/package_import.h); this file
 // drives it and keeps the dialog's records, controls and open package in step.
 #include <cstdio>
+#include <atomic>
+#include <chrono>
+#include <iterator>
+#include <memory>
+#include <thread>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -144,6 +149,13 @@ void ShowIncompleteLoad(CTavrinDlg& dlg, const QString& strName,
 // Marks the package's ticker entry and tells the user; on the user-interface thread.
 void ReportFailedLoad(CTavrinDlg* pDlg, const QString& strName,
                       const std::vector<std::string>& tables) {
+    // child.db loads beside the import: its message waits until the import has ended, so it
+    // neither interrupts the progress window nor comes before the import's own.
+    if (pDlg->m_pRunningImport) {
+        QTimer::singleShot(50, pDlg,
+                           [pDlg, strName, tables] { ReportFailedLoad(pDlg, strName, tables); });
+        return;
+    }
     for (stateData& state : pDlg->m_states) {
         if (state.strName == strName) state.bIncomplete = true;
     }
@@ -158,28 +170,58 @@ void PrintFailedIndex(const std::string& strName, const SessionIndexOutcome& out
                      outcome.strError.c_str());
 }
 
-// Step 27: the loader of the open package's row statements. Its end is posted to the dialog
-// (the ticker shows the package loaded, or not completely loaded with the tables told) and
-// then closes the connection if it is idle. The dialog outlives every loader (they are joined
-// before it is destroyed); the queued calls are dropped if the dialog goes first.
-void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, const std::string& strSqlFile) {
+// The package reads as loaded once its import has ended too: a child.db that loads faster
+// than Parent.db does not make a package ready that is not even listed yet.
+void PostLoadFinished(CTavrinDlg* pDlg, const QString& strName) {
+    if (pDlg->m_pRunningImport) {
+        QTimer::singleShot(50, pDlg, [pDlg, strName] { PostLoadFinished(pDlg, strName); });
+        return;
+    }
+    PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+}
+
+// Step 25 as the import sees it: child.db's tables are made on the loader's thread, normally
+// long before Parent.db is done; the import ends only once they are there (the rows go on in
+// the background), showing the step and taking Cancel while it waits. On the progress
+// window's worker thread.
+void WaitForChildTables(CImportProgress& progress, const CWorkspacePaths& paths,
+                        const std::atomic<bool>& bTablesReady) {
+    if (bTablesReady.load()) return;
+    progress.BeginStep(ImportStep::kSplitting, paths.SqlDumpPath(),
+                       platform::FileSize(paths.SqlDumpPath()).value_or(0));
+    while (!bTablesReady.load() && !progress.CancelRequested())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// Steps 25 and 27: the loader of the package's child.db (the split of the SQL dump, its
+// definitions and its row statements), on the second core while Parent.db loads. Its end is
+// posted to the dialog (the ticker shows the package loaded, or not completely loaded with the
+// tables told) and then closes the connection if it is idle; then the package's text index is
+// queued, unless the load was stopped (closing). The dialog outlives every loader (they are
+// joined before it is destroyed); the queued calls are dropped if the dialog goes first.
+void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, DbHandle& child,
+                         const CWorkspacePaths& paths,
+                         std::shared_ptr<std::atomic<bool>> pTablesReady) {
     CTavrinDlg* pDlg = &dlg;
-    const SessionIndexInputs index = IndexInputsForWorkFolder(
-        CWorkspacePaths(platform::ProgramFolder(), strName.toStdString()).WorkFolder());
+    const SessionIndexInputs index = IndexInputsForWorkFolder(paths.WorkFolder());
+    auto load = [paths, pTablesReady](WorkerParam& param) {
+        return LoadChildDatabase(paths, *param.pDatabase, &param.bStopRequested, param.report,
+                                 [pTablesReady] { pTablesReady->store(true); });
+    };
     dlg.m_loads.Start(
-        dlg.m_pChildDb, strName.toStdString(), strSqlFile,
+        &child, strName.toStdString(), paths.RowStatementsPath(),
         [pDlg, strName, index](const SLoadReport& report) {
-            // Then the text index, unless the load was stopped (closing).
             if (!report.bStopped)
                 pDlg->m_indexes.Queue(strName.toStdString(), index, PrintFailedIndex);
             const std::vector<std::string> tables = IncompleteTables(report, "child.db");
             PrintIncompleteTables(tables);
-            PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+            PostDialogCall(pDlg, [pDlg, strName] { PostLoadFinished(pDlg, strName); });
             if (!tables.empty())
                 PostDialogCall(
                     pDlg, [pDlg, strName, tables] { ReportFailedLoad(pDlg, strName, tables); });
             PostDialogCall(pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
-        });
+        },
+        std::move(load));
 }
 
 // The import of the package file at path, steps 4 to 29.
@@ -278,13 +320,35 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     // archiver made it: its connections must not stay open behind the new package.
     CloseOpenPackage(dlg);
     showName();
+
+    MyStruct record;
+    record.strName = strName;
+    record.pParentDb = std::make_unique<DbHandle>();  // step 21
+    record.pChildDb = std::make_unique<DbHandle>();
+    // child.db loads on the second core from here on, beside Parent.db; its ticker entry is
+    // there first, so that the loader's end always finds it.
+    OpenDbHandle(*record.pChildDb, import.Paths().ChildDbPath());  // step 24
+    dlg.m_states.push_back(stateData{strName, false, false});      // step 26
+    dlg.m_posTicker = dlg.m_states.begin();
+    auto stateEntry = std::prev(dlg.m_states.end());
+    auto pTablesReady = std::make_shared<std::atomic<bool>>(false);
+    StartBackgroundLoad(dlg, strName, *record.pChildDb, import.Paths(), pTablesReady);
+
     progressWindow->RunStep([&] {
         import.ConvertDumps();  // steps 12 to 17
         import.LoadParentDb();  // steps 18 to 20
     });
-    // A cancelled import ends as a failed unpacking does: no package, no work folder.
+    // A cancelled import ends as a failed unpacking does: no package, no work folder. The
+    // child.db loader stops before its connection closes with the record.
     auto abandon = [&] {
         progressWindow.reset();
+        dlg.m_loads.Stop(record.pChildDb.get());
+        dlg.m_pParentDb = nullptr;
+        dlg.m_pChildDb = nullptr;
+        record.pParentDb.reset();
+        record.pChildDb.reset();
+        dlg.m_states.erase(stateEntry);
+        dlg.m_posTicker = dlg.m_states.begin();
         dlg.ShowNoPackage();
         import.RemoveWorkFolder();
     };
@@ -295,10 +359,6 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     if (g_bHasTabTable && dlg.m_comboAudit && dlg.m_comboAudit->count() <= kJoinedViewIndex)
         dlg.m_comboAudit->insertItem(kJoinedViewIndex, ResString(161));
 
-    MyStruct record;
-    record.strName = strName;
-    record.pParentDb = std::make_unique<DbHandle>();  // step 21
-    record.pChildDb = std::make_unique<DbHandle>();
     record.bHasTabTable = g_bHasTabTable ? 1 : 0;
     record.bHasMatrixTable = g_bHasMatrixTable ? 1 : 0;
     dlg.m_pParentDb = record.pParentDb.get();
@@ -308,26 +368,14 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     if (dlg.m_list) dlg.m_list->SetCharLayout();
     dlg.QueryTable("unix_sms_log");
 
-    dlg.m_pChildDb = record.pChildDb.get();  // step 24
-    OpenDbHandle(*dlg.m_pChildDb, import.Paths().ChildDbPath());
-    DbHandle& child = *dlg.m_pChildDb;
-    progressWindow->RunStep([&] { import.CreateChildTables(child); });  // step 25
+    dlg.m_pChildDb = record.pChildDb.get();
+    progressWindow->RunStep([&] { WaitForChildTables(progress, import.Paths(), *pTablesReady); });
+    if (import.Cancelled()) return abandon();
     progressWindow.reset();
-    if (import.Cancelled()) {
-        // The record is not kept, so its handles close with it, before the folder goes.
-        dlg.m_pParentDb = nullptr;
-        dlg.m_pChildDb = nullptr;
-        record.pParentDb.reset();
-        record.pChildDb.reset();
-        return abandon();
-    }
 
-    dlg.m_strWorkerSql = QString::fromStdString(import.Paths().RowStatementsPath());  // step 26
+    dlg.m_strWorkerSql = QString::fromStdString(import.Paths().RowStatementsPath());
     // A package whose import left tables short never reads as loaded.
-    dlg.m_states.push_back(stateData{strName, false, import.LoadIncomplete()});
-    dlg.m_posTicker = dlg.m_states.begin();
-
-    StartBackgroundLoad(dlg, strName, import.Paths().RowStatementsPath());  // step 27
+    if (import.LoadIncomplete()) stateEntry->bIncomplete = true;
 
     if (dlg.m_comboPackage) dlg.m_comboPackage->addItem(strName);  // step 28
     SelectPackageEntry(dlg, strName);

@@ -8,9 +8,10 @@ int InsertWorkerThread(WorkerParam* param) {
     std::printf("\xBD\xF8\xB3\xCC\xC6\xF4\xB6\xAF\xA3\xA1\n");  // 进程启动！
     std::fflush(stdout);
     std::string path = param->strSqlFile;
-    int result = param->pDatabase ? InsertRowStatements(*param->pDatabase, path,
-                                                        &param->bStopRequested, &param->report)
-                                  : 0;
+    int result = param->load        ? param->load(*param)
+                 : param->pDatabase ? InsertRowStatements(*param->pDatabase, path,
+                                                          &param->bStopRequested, &param->report)
+                                    : 0;
     param->nResult.store(result);
     if (param->onDone) param->onDone(param);
     std::printf("\xBD\xF8\xB3\xCC\xBD\xE1\xCA\xF8\xA3\xA1\n");  // 进程结束！

@@ -23,6 +23,11 @@ struct WorkerParam {
     std::function<void(WorkerParam*)> onDone;
     std::string strSqlFile;      // path of "mysql.sql"
     std::string strPackageName;  // the package the rows belong to
+    // The load itself, when it is more than the rows of strSqlFile (the whole child.db load
+    // beside Parent.db): run on the worker thread in place of InsertRowStatements, with this
+    // block; it must honour bStopRequested, fill report and return what InsertRowStatements
+    // returns. Empty: InsertRowStatements of strSqlFile into pDatabase.
+    std::function<int(WorkerParam&)> load;
 
     // Set by RequestWorkerStop; polled by the loader before each statement.
     std::atomic<bool> bStopRequested{false};
@@ -35,7 +40,8 @@ struct WorkerParam {
     std::atomic<bool> bFinished{false};
 };
 
-// Thread entry: writes "进程启动！\n", loads param->strSqlFile into param->pDatabase (the
+// Thread entry: writes "进程启动！\n", runs param->load or loads param->strSqlFile into
+// param->pDatabase (the
 // loader keeps its own error slot, so the handle's slot stays the user-interface thread's),
 // calls param->onDone whatever the outcome, writes "进程结束！\n" and returns 0.
 int InsertWorkerThread(WorkerParam* param);

@@ -10,6 +10,7 @@
 #include "common/sql_stop.h"
 #include "platform/file_io.h"
 #include "tavrin/workspace/line_reader.h"
+#include "tavrin/workspace/insert_fast_path.h"
 
 namespace {
 
@@ -328,8 +329,15 @@ int RunSqlFile(DbHandle& handle, const std::string& path, SLoadReport* pReport) 
     return 1;
 }
 
+int ExecLoaderSql(sqlite3* db, const char* sql) {
+    t_bTrustedSql = true;
+    int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    t_bTrustedSql = false;
+    return rc;
+}
+
 int InsertRowStatements(DbHandle& handle, const std::string& path, const std::atomic<bool>* stop,
-                        SLoadReport* pReport) {
+                        SLoadReport* pReport, ERowStatements mode) {
     SLoadReport ignored;
     SLoadReport& report = pReport ? *pReport : ignored;
     report = SLoadReport();
@@ -350,6 +358,7 @@ int InsertRowStatements(DbHandle& handle, const std::string& path, const std::at
     ExecTrusted(db, "pragma synchronous = off");
     ExecTrusted(db, "begin transaction");
 
+    CInsertFastPath fastPath(db);
     CLineReader lines(file);
     CLineReader::Line line;
     std::string pending;
@@ -387,7 +396,12 @@ int InsertRowStatements(DbHandle& handle, const std::string& path, const std::at
             sql = pending.c_str();
             size = pending.size();
         }
-        int rc = ExecStatements(db, sql, size, error);
+        int rc = SQLITE_OK;
+        CInsertFastPath::EOutcome outcome = mode == ERowStatements::kBound
+                                                ? fastPath.Run(sql, size, rc, error)
+                                                : CInsertFastPath::EOutcome::kNotHandled;
+        if (outcome == CInsertFastPath::EOutcome::kNotHandled)
+            rc = ExecStatements(db, sql, size, error);
         if (rc != SQLITE_OK) {
             ended = NoteFailure(db, rc, sql, size, report);
             if (!report.bStopped) {

@@ -98,5 +98,15 @@ int RunSqlFile(DbHandle& handle, const std::string& path, SLoadReport* report = 
 // left undone.
 // Returns 1 when the file was opened and loaded (or stopped), 0 when it could not be opened
 // ("打开文件失败！%d\n") or the handle has no connection.
+//
+// mode kBound stores the INSERT lines the dump conversion writes by binding their values to a
+// prepared INSERT (CInsertFastPath, which stores exactly what SQLite stores for the text) and
+// has SQLite parse every other statement; kParsed has SQLite parse every statement.
+enum class ERowStatements { kBound, kParsed };
 int InsertRowStatements(DbHandle& handle, const std::string& path,
-                        const std::atomic<bool>* stop = nullptr, SLoadReport* report = nullptr);
+                        const std::atomic<bool>* stop = nullptr, SLoadReport* report = nullptr,
+                        ERowStatements mode = ERowStatements::kBound);
+
+// Runs one of the loaders' own fixed statements (never package text) on db past the guard of
+// GuardPackageConnection, on the calling thread. Returns SQLite's result code.
+int ExecLoaderSql(sqlite3* db, const char* sql);
