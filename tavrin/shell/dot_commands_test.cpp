@@ -187,6 +187,8 @@ TEST_F(CommandTest, DumpReadBackRebuildsTablesRowsAndIndices) {
         "INSERT INTO a(t, r, b, n) VALUES('it''s', 0.1, x'0001ff', NULL);"
         "INSERT INTO a(t, r, b, n) VALUES('line\nbreak', 2.0, x'', 12);"
         "INSERT INTO a(t, r, b, n) VALUES('中文', -1e300, NULL, 'text');"
+        // Digits that need all 17 places, the smallest subnormal, an infinity.
+        "INSERT INTO a(t, r, b, n) VALUES('x', 0.1 + 0.2, 5e-324, 9e999);"
         "CREATE TABLE \"odd \"\"name\"(x); INSERT INTO \"odd \"\"name\" VALUES('y');"
         "CREATE INDEX a_t ON a(t); CREATE VIEW va AS SELECT t FROM a;"
         "CREATE TRIGGER tr AFTER INSERT ON a BEGIN SELECT 1; END;");
@@ -269,7 +271,8 @@ TEST_F(CommandTest, SchemaTablesIndicesAndDatabases) {
     EXPECT_EQ(out, "Alpha  beta   v    \n");
     out = captureStdout([&] { EXPECT_EQ(line(".ta b%"), 0); });
     EXPECT_EQ(out, "beta\n");
-    exec(("ATTACH '" + m_folder.path("aux.db") + "' AS aux; CREATE TABLE aux.gamma(g)").c_str());
+    // Not "aux.db": Windows reads AUX with any extension as a device name.
+    exec(("ATTACH '" + m_folder.path("extra.db") + "' AS aux; CREATE TABLE aux.gamma(g)").c_str());
     out = captureStdout([&] { EXPECT_EQ(line(".tables"), 0); });
     EXPECT_EQ(out, "Alpha      aux.gamma  beta       v        \n");
     EXPECT_EQ(line(".databases"), 0);
