@@ -126,9 +126,10 @@ while read -r exe; do
     [ -n "$exe" ] || continue
     name=$(basename "$exe" .exe)
     echo "-- $name"
-    # Wine maps / to drive Z:, so the build's paths mean the same inside the programs.
+    # Wine maps / to drive Z:, so the build's paths mean the same inside the programs. The
+    # report's path is relative: GoogleTest on Windows takes "/..." for a relative path too.
     if ! (cd "$BUILD/tests" && timeout 900 "$WINE" "$exe" --gtest_brief=1 \
-            --gtest_output="json:$results/$name.json") < /dev/null > "$results/$name.log" 2>&1; then
+            --gtest_output="json:../test-results/$name.json") < /dev/null > "$results/$name.log" 2>&1; then
         [ -f "$results/$name.json" ] || bad_programs+=("$name")
     fi
     grep -E "^\[  (FAILED|SKIPPED) \]|^\[  PASSED  \]|Skipped:|Failure" "$results/$name.log" | head -40 || true
