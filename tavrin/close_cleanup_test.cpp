@@ -39,11 +39,12 @@ TEST_F(CloseCleanupTest, WorkFoldersGoWithReadOnlyFilesAndLinksOutLeaveTheirTarg
     for (const char* name : {"pkg_log_20240101_20240102", "pkg_log_20240103_20240104"}) {
         fs::create_directories(m_program / name / "var" / "utm" / "data" / "sessions");
         std::ofstream(m_program / name / (std::string(name) + "Parent.db")) << "db";
-        fs::permissions(m_program / name / (std::string(name) + "Parent.db"),
-                        fs::perms::owner_read);
         if (!platform_test::MakeSymlink(m_outside, m_program / name / "var" / "link_out", true) ||
             !platform_test::MakeSymlink(m_outside / "keep.txt", m_program / name / "file_link"))
             GTEST_SKIP() << platform_test::kNoSymlinks;
+        // Read-only only now: a skipped test leaves nothing its clean-up could not remove.
+        fs::permissions(m_program / name / (std::string(name) + "Parent.db"),
+                        fs::perms::owner_read);
     }
     testing::internal::CaptureStdout();
     auto givenUp = DeleteWorkFolders(m_program.string(),

@@ -184,6 +184,16 @@ inline ProgramRun runTavrinSql(const CTempFolder& folder, const std::vector<std:
 #endif
     run.out = readFile(outPath);
     run.err = readFile(errPath);
+#ifdef _WIN32
+    // A console program's standard streams are in text mode on Windows: "\n" goes out as CR LF.
+    for (std::string* text : {&run.out, &run.err}) {
+        std::string lf;
+        for (std::size_t i = 0; i < text->size(); ++i)
+            if (!((*text)[i] == '\r' && i + 1 < text->size() && (*text)[i + 1] == '\n'))
+                lf += (*text)[i];
+        *text = lf;
+    }
+#endif
     return run;
 }
 
