@@ -1,12 +1,11 @@
 #include "morvel/morvel_app.h"
 
-#include <QSocketNotifier>
-#include <memory>
+#include <QTimer>
 
+#include "common/termination_notifier.h"
 #include "morvel/language_choice.h"
 #include "morvel/morvel_dlg.h"
 #include "platform/paths.h"
-#include "platform/termination_signals.h"
 
 namespace {
 constexpr int kStringSettingsKey = 132;
@@ -20,7 +19,12 @@ bool CMorvelApp::InitInstance(const std::string& commandLineText,
                               const std::string& programFolder) {
     // Signals are caught from the start, so one that comes while the lines load still closes
     // the window through its close handling once the window runs.
-    const int signalFd = platform::InstallTerminationSignalPipe();
+    CTerminationNotifier notifier([this](int sig) {
+        m_nSignal = sig;
+        if (m_pDlg) m_pDlg->close();
+        // A message box still open would hold the window's loop: close it too.
+        QApplication::closeAllWindows();
+    });
 
     m_bChinese = ProcessLocaleIsChinese();
     const std::string module = platform::JoinPath(programFolder, LanguageModuleName(m_bChinese));
@@ -28,19 +32,10 @@ bool CMorvelApp::InitInstance(const std::string& commandLineText,
     setOrganizationName(m_lang.String(kStringSettingsKey));
 
     CMorvelDlg dlg(m_lang, commandLineText, programFolder);
-    std::unique_ptr<QSocketNotifier> notifier;
-    if (signalFd >= 0) {
-        notifier = std::make_unique<QSocketNotifier>(signalFd, QSocketNotifier::Read);
-        connect(notifier.get(), &QSocketNotifier::activated, &dlg, [this, &dlg] {
-            const int sig = platform::TakeTerminationSignal();
-            if (sig == 0) return;
-            m_nSignal = sig;
-            dlg.close();
-            // A message box still open would hold the window's loop: close it too.
-            QApplication::closeAllWindows();
-        });
-    }
+    m_pDlg = &dlg;
+    // A request taken before the window ran closes it as soon as it runs.
+    if (m_nSignal != 0) QTimer::singleShot(0, &dlg, [&dlg] { dlg.close(); });
     dlg.exec();
-    notifier.reset();
+    m_pDlg = nullptr;
     return false;
 }

@@ -9,6 +9,8 @@
 
 #include "common/lang_module.h"
 
+class CMorvelDlg;
+
 class CMorvelApp : public QApplication {
     Q_OBJECT
   public:
@@ -27,4 +29,5 @@ class CMorvelApp : public QApplication {
 
   private:
     int m_nSignal = 0;
+    CMorvelDlg* m_pDlg = nullptr;  // the window while it runs
 };

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -42,6 +43,12 @@ class CBoundedFile {
   private:
     int m_nFd = -1;
 };
+
+// The names of relPath's steps beneath a root, split at any of separators; empty and "."
+// steps are dropped. Nothing when a step is "..", the path holds a NUL byte, ends in a
+// separator (it names a folder) or has no step at all.
+std::optional<std::vector<std::string>> StepsBeneath(std::string_view relPath,
+                                                     std::string_view separators);
 
 // Number of text lines of the file relPath beneath root: the count of line feeds, plus one
 // when the last line has none; 0 for an empty file. Nothing when it cannot be opened (as

@@ -5,6 +5,7 @@
 // thread-safe (each call uses its own conversion descriptor).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,14 @@ std::u16string AnsiToUtf16(std::string_view text);
 // Converts UTF-16 text to the ANSI code page. Characters the code page lacks become '?'.
 // When ok is given it is set to false if any character was replaced.
 std::string Utf16ToAnsi(std::u16string_view text, bool* ok = nullptr);
+
+// Reads one UTF-8 sequence at text[i] (i < text.size()): its code point and length. False
+// when the byte there starts no well-formed sequence (overlong forms, surrogates, values
+// above U+10FFFF and cut-off sequences included).
+bool DecodeUtf8(std::string_view text, std::size_t i, char32_t* cp, std::size_t* len);
+
+// True when text is well-formed UTF-8 throughout.
+bool IsValidUtf8(std::string_view text);
 
 // Convenience compositions through UTF-16.
 std::string AnsiToUtf8(std::string_view text);

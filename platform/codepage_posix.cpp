@@ -3,7 +3,6 @@
 #include <errno.h>
 #include <iconv.h>
 
-#include <cstdlib>
 #include <vector>
 
 namespace platform {
@@ -60,37 +59,14 @@ const std::string kReplacement16("\xFD\xFF", 2);  // U+FFFD in UTF-16LE
 
 }  // namespace
 
-const std::string& AnsiCodePageName() {
-    static const std::string name = [] {
-        const char* env = std::getenv("TAVRIN_ANSI_CODEPAGE");
-        return std::string(env && *env ? env : "GBK");
-    }();
-    return name;
-}
-
-std::string Utf16ToUtf8(std::u16string_view text) {
-    return Convert("UTF-8", "UTF-16LE", reinterpret_cast<const char*>(text.data()),
-                   text.size() * 2, "\xEF\xBF\xBD", 2, nullptr);
-}
-
-std::u16string Utf8ToUtf16(std::string_view text) {
-    return ToU16(Convert("UTF-16LE", "UTF-8", text.data(), text.size(), kReplacement16, 1, nullptr));
-}
-
 std::u16string AnsiToUtf16(std::string_view text) {
     return ToU16(Convert("UTF-16LE", AnsiCodePageName().c_str(), text.data(), text.size(),
                          kReplacement16, 1, nullptr));
 }
 
 std::string Utf16ToAnsi(std::u16string_view text, bool* ok) {
-    return Convert(AnsiCodePageName().c_str(), "UTF-16LE", reinterpret_cast<const char*>(text.data()),
-                   text.size() * 2, "?", 2, ok);
-}
-
-std::string AnsiToUtf8(std::string_view text) { return Utf16ToUtf8(AnsiToUtf16(text)); }
-
-std::string Utf8ToAnsi(std::string_view text, bool* ok) {
-    return Utf16ToAnsi(Utf8ToUtf16(text), ok);
+    return Convert(AnsiCodePageName().c_str(), "UTF-16LE",
+                   reinterpret_cast<const char*>(text.data()), text.size() * 2, "?", 2, ok);
 }
 
 }  // namespace platform

@@ -65,3 +65,18 @@ TEST(CodePage, OneBadByteInALongTextCostsOnlyItself) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CodePage, WellFormedUtf8IsToldFromEverythingElse) {
+    EXPECT_TRUE(platform::IsValidUtf8(""));
+    EXPECT_TRUE(platform::IsValidUtf8("plain"));
+    EXPECT_TRUE(platform::IsValidUtf8("打开 \xF0\x9F\x98\x80"));
+    // GBK bytes (a package's name), an overlong '/', a surrogate, a value beyond U+10FFFF and
+    // a sequence cut off at the end are not UTF-8.
+    for (const char* bad :
+         {"\xB4\xF2\xBF\xAA", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "ok\xE6\x89"})
+        EXPECT_FALSE(platform::IsValidUtf8(bad)) << bad;
+}
+
+}  // namespace

@@ -31,69 +31,15 @@ UINT CodePageFor(const std::string& name) {
     return 936;
 }
 
-UINT AnsiCodePage() {
+}  // namespace
+
+UINT win32::AnsiCodePage() {
     static const UINT page = CodePageFor(AnsiCodePageName());
     return page;
 }
 
-// Decodes one UTF-8 sequence at text[i]: its code point and length, or false when the byte
-// there starts no valid sequence (overlong forms and surrogates included).
-bool DecodeUtf8(std::string_view text, std::size_t i, char32_t* cp, std::size_t* len) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-        *cp = c;
-        *len = 1;
-        return true;
-    }
-    std::size_t more;
-    char32_t value;
-    if (c >= 0xC2 && c <= 0xDF) {
-        more = 1;
-        value = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        more = 2;
-        value = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        more = 3;
-        value = c & 0x07;
-    } else {
-        return false;
-    }
-    if (i + more >= text.size()) return false;
-    for (std::size_t k = 1; k <= more; ++k) {
-        const unsigned char t = static_cast<unsigned char>(text[i + k]);
-        if ((t & 0xC0) != 0x80) return false;
-        value = (value << 6) | (t & 0x3F);
-    }
-    if ((more == 2 && value < 0x800) || (more == 3 && (value < 0x10000 || value > 0x10FFFF)) ||
-        (value >= 0xD800 && value <= 0xDFFF))
-        return false;
-    *cp = value;
-    *len = more + 1;
-    return true;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-// Bytes of the multi-byte code page page to UTF-16, strictly: a byte that starts no valid
-// character becomes one U+FFFD and the next byte is tried afresh.
-std::u16string DecodeCodePage(UINT page, std::string_view text) {
+std::u16string win32::DecodeAnsi(std::string_view text, BadByteFn onBadByte) {
+    const UINT page = AnsiCodePage();
     std::u16string out;
     if (text.empty()) return out;
     // Whole text first: nearly always valid, and one call is far cheaper than one a character.
@@ -117,6 +63,19 @@ std::u16string DecodeCodePage(UINT page, std::string_view text) {
             ++i;
             continue;
         }
+        if (page == CP_UTF8) {
+            // The lead-byte test below knows only double-byte pages.
+            char32_t cp;
+            std::size_t len;
+            if (DecodeUtf8(text, i, &cp, &len)) {
+                out += Utf8ToUtf16(text.substr(i, len));
+                i += len;
+            } else {
+                onBadByte(c, out);
+                ++i;
+            }
+            continue;
+        }
         wchar_t unit[2];
         int n = 0;
         if (IsDBCSLeadByteEx(page, c) && i + 1 < text.size())
@@ -130,73 +89,22 @@ std::u16string DecodeCodePage(UINT page, std::string_view text) {
         if (n > 0 && !IsDBCSLeadByteEx(page, c)) {
             out.append(reinterpret_cast<const char16_t*>(unit), static_cast<std::size_t>(n));
         } else {
-            out.push_back(kReplacement);
+            onBadByte(c, out);
         }
         ++i;
     }
     return out;
 }
 
-}  // namespace
-
-const std::string& AnsiCodePageName() {
-    static const std::string name = [] {
-        const char* env = std::getenv("TAVRIN_ANSI_CODEPAGE");
-        return std::string(env && *env ? env : "GBK");
-    }();
-    return name;
-}
-
-std::string Utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size() * 3);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = kReplacement;
-        }
-        AppendUtf8(out, cp);
-    }
-    return out;
-}
-
-std::u16string Utf8ToUtf16(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        char32_t cp;
-        std::size_t len;
-        if (!DecodeUtf8(text, i, &cp, &len)) {
-            out.push_back(kReplacement);
-            ++i;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-        i += len;
-    }
-    return out;
-}
-
 std::u16string AnsiToUtf16(std::string_view text) {
-    const UINT page = AnsiCodePage();
-    if (page == CP_UTF8) return Utf8ToUtf16(text);
-    return DecodeCodePage(page, text);
+    // A byte that starts no valid character becomes one U+FFFD; the next is tried afresh.
+    return win32::DecodeAnsi(
+        text, [](unsigned char, std::u16string& out) { out.push_back(kReplacement); });
 }
 
 std::string Utf16ToAnsi(std::u16string_view text, bool* ok) {
     if (ok) *ok = true;
-    const UINT page = AnsiCodePage();
+    const UINT page = win32::AnsiCodePage();
     if (page == CP_UTF8) {
         for (std::size_t i = 0; i < text.size(); ++i) {
             const char16_t c = text[i];
@@ -226,14 +134,6 @@ std::string Utf16ToAnsi(std::u16string_view text, bool* ok) {
     WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, wide, length, out.data(), n, "?", &usedDefault);
     if (usedDefault && ok) *ok = false;
     return out;
-}
-
-std::string AnsiToUtf8(std::string_view text) {
-    return Utf16ToUtf8(AnsiToUtf16(text));
-}
-
-std::string Utf8ToAnsi(std::string_view text, bool* ok) {
-    return Utf16ToAnsi(Utf8ToUtf16(text), ok);
 }
 
 }  // namespace platform

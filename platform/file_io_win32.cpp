@@ -2,31 +2,11 @@
 
 #include "platform/system_win32.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <utility>
 
 namespace platform {
 
 using win32::HandleToInt;
-using win32::IntToHandle;
-
-CFileReader::CFileReader(CFileReader&& other) noexcept
-    : m_nFd(std::exchange(other.m_nFd, -1)), m_nError(other.m_nError) {}
-
-CFileReader& CFileReader::operator=(CFileReader&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_nFd = std::exchange(other.m_nFd, -1);
-        m_nError = other.m_nError;
-    }
-    return *this;
-}
-
-CFileReader::~CFileReader() {
-    Close();
-}
 
 bool CFileReader::Open(const std::string& path) {
     Close();
@@ -52,39 +32,6 @@ bool CFileReader::Open(const std::string& path) {
     }
     m_nFd = HandleToInt(h);
     return true;
-}
-
-std::int64_t CFileReader::Read(char* buffer, std::size_t size) {
-    if (m_nFd < 0) {
-        m_nError = EBADF;
-        return -1;
-    }
-    std::size_t done = 0;
-    while (done < size) {
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
-        DWORD got = 0;
-        if (!ReadFile(IntToHandle(m_nFd), buffer + done, want, &got, nullptr)) {
-            m_nError = win32::ErrnoFromWin32(GetLastError());
-            return done > 0 ? static_cast<std::int64_t>(done) : -1;
-        }
-        if (got == 0) break;
-        done += got;
-    }
-    return static_cast<std::int64_t>(done);
-}
-
-void CFileReader::Close() {
-    if (m_nFd >= 0) {
-        CloseHandle(IntToHandle(m_nFd));
-        m_nFd = -1;
-    }
-}
-
-CFileWriter::CFileWriter(std::size_t bufferSize) : m_nCapacity(bufferSize ? bufferSize : 1) {}
-
-CFileWriter::~CFileWriter() {
-    Close();
-    delete[] m_pBuffer;
 }
 
 bool CFileWriter::Create(const std::string& path, unsigned mode) {
@@ -120,58 +67,6 @@ bool CFileWriter::Create(const std::string& path, unsigned mode) {
     if (!m_pBuffer) m_pBuffer = new char[m_nCapacity];
     m_nFd = HandleToInt(h);
     return true;
-}
-
-bool CFileWriter::WriteThrough(const char* data, std::size_t size) {
-    while (size > 0) {
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(IntToHandle(m_nFd), data, want, &written, nullptr) || written == 0) {
-            m_nError = win32::ErrnoFromWin32(GetLastError());
-            if (m_nError == 0) m_nError = EIO;
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
-bool CFileWriter::WriteSlow(const char* data, std::size_t size) {
-    if (m_nFd < 0) {
-        if (m_nError == 0) m_nError = EBADF;
-        return false;
-    }
-    if (m_nError != 0) return false;
-    if (m_nUsed + size <= m_nCapacity) {
-        std::memcpy(m_pBuffer + m_nUsed, data, size);
-        m_nUsed += size;
-        return true;
-    }
-    if (!Flush()) return false;
-    // Large pieces go straight out instead of through the buffer.
-    if (size >= m_nCapacity) return WriteThrough(data, size);
-    std::memcpy(m_pBuffer, data, size);
-    m_nUsed = size;
-    return true;
-}
-
-bool CFileWriter::Flush() {
-    if (m_nFd < 0 || m_nError != 0) return false;
-    bool ok = WriteThrough(m_pBuffer, m_nUsed);
-    m_nUsed = 0;
-    return ok;
-}
-
-bool CFileWriter::Close() {
-    if (m_nFd < 0) return m_nError == 0;
-    bool ok = m_nError == 0 && Flush();
-    if (!CloseHandle(IntToHandle(m_nFd)) && ok) {
-        m_nError = win32::ErrnoFromWin32(GetLastError());
-        ok = false;
-    }
-    m_nFd = -1;
-    return ok;
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {

@@ -1,6 +1,6 @@
 #include "platform/paths.h"
+#include "platform/paths_system.h"
 
-#include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -9,6 +9,14 @@
 #include <cstdlib>
 
 namespace platform {
+
+bool paths_system::IsSeparator(char c) {
+    return c == '/';
+}
+
+std::size_t paths_system::RootLength(std::string_view path) {
+    return !path.empty() && path[0] == '/' ? 1 : 0;
+}
 
 std::string ProgramFolder() {
     if (const char* env = std::getenv("TAVRIN_PROGRAM_DIR"); env && *env) {
@@ -23,23 +31,6 @@ std::string ProgramFolder() {
     size_t slash = exe.rfind(kPathSeparator);
     if (slash == std::string::npos) return std::string();
     return slash == 0 ? std::string("/") : exe.substr(0, slash);
-}
-
-std::string JoinPath(std::string_view a, std::string_view b) {
-    if (a.empty()) return std::string(b);
-    if (b.empty()) return std::string(a);
-    std::string result(a);
-    bool aEnds = result.back() == kPathSeparator;
-    bool bStarts = b.front() == kPathSeparator;
-    if (aEnds && bStarts) {
-        result.append(b.substr(1));
-    } else if (aEnds || bStarts) {
-        result.append(b);
-    } else {
-        result.push_back(kPathSeparator);
-        result.append(b);
-    }
-    return result;
 }
 
 bool PathExists(const std::string& path) {
@@ -76,16 +67,6 @@ std::optional<std::uint64_t> ReadableFileSize(const std::string& path) {
 
 bool CreateFolder(const std::string& path, unsigned mode) {
     return mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0;
-}
-
-bool CreateFolderTree(const std::string& path, unsigned mode) {
-    if (path.empty()) return false;
-    if (IsDirectory(path)) return true;
-    size_t slash = path.find_last_of(kPathSeparator);
-    if (slash != std::string::npos && slash > 0) {
-        if (!CreateFolderTree(path.substr(0, slash), mode)) return false;
-    }
-    return mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0 || (errno == EEXIST && IsDirectory(path));
 }
 
 }  // namespace platform

@@ -1,4 +1,5 @@
 #include "platform/paths.h"
+#include "platform/paths_system.h"
 
 #include "platform/system_win32.h"
 
@@ -8,9 +9,7 @@ namespace platform {
 
 namespace {
 
-bool IsSeparator(char c) {
-    return c == '/' || c == '\\';
-}
+using paths_system::IsSeparator;
 
 // Attributes of what path names, reparse points (links, junctions) followed; false when it
 // does not exist or cannot be reached.
@@ -26,6 +25,15 @@ bool FollowedInfo(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
 }
 
 }  // namespace
+
+bool paths_system::IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+std::size_t paths_system::RootLength(std::string_view path) {
+    if (path.size() >= 3 && path[1] == ':' && IsSeparator(path[2])) return 3;  // "C:/"
+    return !path.empty() && IsSeparator(path[0]) ? 1 : 0;
+}
 
 std::string ProgramFolder() {
     if (const wchar_t* env = _wgetenv(L"TAVRIN_PROGRAM_DIR"); env && *env) {
@@ -51,23 +59,6 @@ std::string ProgramFolder() {
     return slash == 2 && exe[1] == ':' ? exe.substr(0, 3) : exe.substr(0, slash);
 }
 
-std::string JoinPath(std::string_view a, std::string_view b) {
-    if (a.empty()) return std::string(b);
-    if (b.empty()) return std::string(a);
-    std::string result(a);
-    const bool aEnds = IsSeparator(result.back());
-    const bool bStarts = IsSeparator(b.front());
-    if (aEnds && bStarts) {
-        result.append(b.substr(1));
-    } else if (aEnds || bStarts) {
-        result.append(b);
-    } else {
-        result.push_back(kPathSeparator);
-        result.append(b);
-    }
-    return result;
-}
-
 bool PathExists(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION info;
     return FollowedInfo(path, &info);
@@ -85,25 +76,28 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
     return (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
 }
 
+bool EntryExists(const std::string& path) {
+    return !path.empty() && win32::AttributesOf(win32::SystemPath(path)) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<std::uint64_t> ReadableFileSize(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    HANDLE h = CreateFileW(win32::SystemPath(path).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    // Only a file on a disk: a pipe or device is refused, never read.
+    LARGE_INTEGER size;
+    const bool regular = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size);
+    CloseHandle(h);
+    if (!regular) return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
 bool CreateFolder(const std::string& path, unsigned mode) {
     (void)mode;  // Windows folders take the access rules of their parent
     if (path.empty()) return false;
     return CreateDirectoryW(win32::SystemPath(path).c_str(), nullptr) != 0;
-}
-
-bool CreateFolderTree(const std::string& path, unsigned mode) {
-    if (path.empty()) return false;
-    if (IsDirectory(path)) return true;
-    std::size_t slash = path.find_last_of("/\\");
-    while (slash != std::string::npos && slash > 0 && IsSeparator(path[slash - 1])) --slash;
-    if (slash != std::string::npos && slash > 0) {
-        // A drive's root ("C:/") is its own parent.
-        const std::string parent =
-            slash == 2 && path[1] == ':' ? path.substr(0, 3) : path.substr(0, slash);
-        if (parent != path && !CreateFolderTree(parent, mode)) return false;
-    }
-    if (CreateDirectoryW(win32::SystemPath(path).c_str(), nullptr)) return true;
-    return GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(path);
 }
 
 }  // namespace platform

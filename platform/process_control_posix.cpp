@@ -1,4 +1,5 @@
 #include "platform/process_control.h"
+#include "platform/process_control_system.h"
 
 #include <errno.h>
 #include <limits.h>
@@ -9,23 +10,12 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <fstream>
-#include <mutex>
 #include <sstream>
-#include <utility>
 
 namespace platform {
 
 namespace {
-
-std::mutex g_recorderMutex;
-SignalRecorder g_recorder;
-
-SignalRecorder CurrentRecorder() {
-    std::lock_guard<std::mutex> lock(g_recorderMutex);
-    return g_recorder;
-}
 
 std::string ProcPath(int pid, const char* leaf) {
     return "/proc/" + std::to_string(pid) + "/" + leaf;
@@ -55,42 +45,6 @@ int MaxProcessId() {
     long long value = 0;
     if (in >> value && value > 0 && value <= INT_MAX) return static_cast<int>(value);
     return 4194304;  // the kernel's upper limit for pid_max
-}
-
-std::optional<int> ParseProcessId(const std::string& name) {
-    size_t i = 0;
-    while (i < name.size() && std::isspace(static_cast<unsigned char>(name[i]))) ++i;
-    bool negative = false;
-    if (i < name.size() && (name[i] == '+' || name[i] == '-')) {
-        negative = name[i] == '-';
-        ++i;
-    }
-    const long long limit = MaxProcessId();
-    long long value = 0;
-    size_t digits = 0;
-    for (; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i, ++digits) {
-        value = value * 10 + (name[i] - '0');
-        // Stop counting once beyond any valid identifier so the value cannot overflow.
-        if (value > limit) return std::nullopt;
-    }
-    if (digits == 0 || negative || value <= 0) return std::nullopt;
-    return static_cast<int>(value);
-}
-
-ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept
-    : m_nPid(std::exchange(other.m_nPid, -1)), m_nFd(std::exchange(other.m_nFd, -1)) {}
-
-ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept {
-    if (this != &other) {
-        if (m_nFd >= 0) close(m_nFd);
-        m_nPid = std::exchange(other.m_nPid, -1);
-        m_nFd = std::exchange(other.m_nFd, -1);
-    }
-    return *this;
-}
-
-ProcessHandle::~ProcessHandle() {
-    if (m_nFd >= 0) close(m_nFd);
 }
 
 std::optional<ProcessHandle> OpenProcessHandle(int pid) {
@@ -171,12 +125,7 @@ std::optional<std::int64_t> FileChangeTime(const std::string& path) {
     return ToNanoseconds(st.st_ctim);
 }
 
-bool SignalProcess(const ProcessHandle& process, int signal) {
-    if (!process.IsOpen()) return false;
-    if (SignalRecorder recorder = CurrentRecorder()) {
-        recorder(process.Pid(), signal);
-        return true;
-    }
+bool process_system::DeliverSignal(const ProcessHandle& process, int signal) {
     return PidfdSendSignal(process.Fd(), signal) == 0;
 }
 
@@ -185,22 +134,6 @@ int KillSignal() {
 }
 int TerminateSignal() {
     return SIGTERM;
-}
-
-void SetSignalRecorder(SignalRecorder recorder) {
-    std::lock_guard<std::mutex> lock(g_recorderMutex);
-    g_recorder = std::move(recorder);
-}
-
-bool SignalRecorderInstalled() {
-    return static_cast<bool>(CurrentRecorder());
-}
-
-bool SignalRecordedOnly(int pid, int signal) {
-    SignalRecorder recorder = CurrentRecorder();
-    if (!recorder) return false;
-    recorder(pid, signal);
-    return true;
 }
 
 bool WaitProcessEnd(const ProcessHandle& process, int timeoutMs) {

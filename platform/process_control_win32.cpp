@@ -1,11 +1,9 @@
 #include "platform/process_control.h"
+#include "platform/process_control_system.h"
 
 #include "platform/system_win32.h"
 
-#include <cctype>
 #include <climits>
-#include <mutex>
-#include <utility>
 
 namespace platform {
 
@@ -13,14 +11,6 @@ namespace {
 
 using win32::HandleToInt;
 using win32::IntToHandle;
-
-std::mutex g_recorderMutex;
-SignalRecorder g_recorder;
-
-SignalRecorder CurrentRecorder() {
-    std::lock_guard<std::mutex> lock(g_recorderMutex);
-    return g_recorder;
-}
 
 // POSIX numbers, so callers and tests see the same values on both systems.
 constexpr int kSigKill = 9;
@@ -35,41 +25,6 @@ int CurrentProcessId() {
 int MaxProcessId() {
     // Windows sets no lower bound than its 32-bit identifiers; the interface's int is the limit.
     return INT_MAX;
-}
-
-std::optional<int> ParseProcessId(const std::string& name) {
-    size_t i = 0;
-    while (i < name.size() && std::isspace(static_cast<unsigned char>(name[i]))) ++i;
-    bool negative = false;
-    if (i < name.size() && (name[i] == '+' || name[i] == '-')) {
-        negative = name[i] == '-';
-        ++i;
-    }
-    const long long limit = MaxProcessId();
-    long long value = 0;
-    size_t digits = 0;
-    for (; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i, ++digits) {
-        value = value * 10 + (name[i] - '0');
-        if (value > limit) return std::nullopt;
-    }
-    if (digits == 0 || negative || value <= 0) return std::nullopt;
-    return static_cast<int>(value);
-}
-
-ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept
-    : m_nPid(std::exchange(other.m_nPid, -1)), m_nFd(std::exchange(other.m_nFd, -1)) {}
-
-ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept {
-    if (this != &other) {
-        if (m_nFd >= 0) CloseHandle(IntToHandle(m_nFd));
-        m_nPid = std::exchange(other.m_nPid, -1);
-        m_nFd = std::exchange(other.m_nFd, -1);
-    }
-    return *this;
-}
-
-ProcessHandle::~ProcessHandle() {
-    if (m_nFd >= 0) CloseHandle(IntToHandle(m_nFd));
 }
 
 std::optional<ProcessHandle> OpenProcessHandle(int pid) {
@@ -120,12 +75,25 @@ std::optional<std::int64_t> FileModificationTime(const std::string& path) {
     return win32::FileTimeToUnixNs(data.ftLastWriteTime);
 }
 
-bool SignalProcess(const ProcessHandle& process, int signal) {
-    if (!process.IsOpen()) return false;
-    if (SignalRecorder recorder = CurrentRecorder()) {
-        recorder(process.Pid(), signal);
-        return true;
-    }
+std::optional<std::int64_t> FileChangeTime(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    // The entry itself, a link's own times included; only its attributes are read.
+    HANDLE h =
+        CreateFileW(win32::SystemPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    FILE_BASIC_INFO info{};
+    const bool ok = GetFileInformationByHandleEx(h, FileBasicInfo, &info, sizeof info) != 0;
+    CloseHandle(h);
+    if (!ok) return std::nullopt;
+    FILETIME change;
+    change.dwLowDateTime = static_cast<DWORD>(info.ChangeTime.QuadPart);
+    change.dwHighDateTime = static_cast<DWORD>(info.ChangeTime.QuadPart >> 32);
+    return win32::FileTimeToUnixNs(change);
+}
+
+bool process_system::DeliverSignal(const ProcessHandle& process, int signal) {
     // Windows has no signals to deliver: every one ends the process, with 128 + the number as
     // its exit code, the code a shell reports for a process a signal killed.
     return TerminateProcess(IntToHandle(process.Fd()), 128u + static_cast<unsigned>(signal)) != 0;
@@ -136,22 +104,6 @@ int KillSignal() {
 }
 int TerminateSignal() {
     return kSigTerm;
-}
-
-void SetSignalRecorder(SignalRecorder recorder) {
-    std::lock_guard<std::mutex> lock(g_recorderMutex);
-    g_recorder = std::move(recorder);
-}
-
-bool SignalRecorderInstalled() {
-    return static_cast<bool>(CurrentRecorder());
-}
-
-bool SignalRecordedOnly(int pid, int signal) {
-    SignalRecorder recorder = CurrentRecorder();
-    if (!recorder) return false;
-    recorder(pid, signal);
-    return true;
 }
 
 bool WaitProcessEnd(const ProcessHandle& process, int timeoutMs) {

@@ -8,7 +8,8 @@
 namespace platform {
 
 CapturedOutput RunAndCaptureOutput(const std::string& program, const std::vector<std::string>& argv,
-                                   std::size_t maxBytes, int timeoutMs) {
+                                   std::size_t maxBytes, int timeoutMs,
+                                   const std::function<bool()>& shouldStop) {
     CapturedOutput result;
     SECURITY_ATTRIBUTES attrs{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
     HANDLE reading = nullptr, writing = nullptr;
@@ -32,7 +33,7 @@ CapturedOutput RunAndCaptureOutput(const std::string& program, const std::vector
     char buffer[4096];
     bool bEnded = false;
     while (result.text.size() < maxBytes) {
-        if (Clock::now() >= deadline) {
+        if (Clock::now() >= deadline || (shouldStop && shouldStop())) {
             result.timedOut = true;
             break;
         }
@@ -53,11 +54,11 @@ CapturedOutput RunAndCaptureOutput(const std::string& program, const std::vector
     // The rest is not read: the child meets a broken pipe if it writes on.
     CloseHandle(reading);
 
-    auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (result.timedOut ||
-        WaitForSingleObject(child.hProcess, static_cast<DWORD>(left > 0 ? left : 0)) !=
-            WAIT_OBJECT_0) {
+    // The end is awaited in short steps, so that a stop request is seen soon.
+    while (!result.timedOut && WaitForSingleObject(child.hProcess, 100) != WAIT_OBJECT_0) {
+        if (Clock::now() >= deadline || (shouldStop && shouldStop())) result.timedOut = true;
+    }
+    if (result.timedOut) {
         result.timedOut = true;
         TerminateProcess(child.hProcess, 128 + 9);
         WaitForSingleObject(child.hProcess, INFINITE);

@@ -13,43 +13,6 @@ bool IsSeparator(wchar_t c) {
     return c == L'/' || c == L'\\';
 }
 
-// True when bytes is well-formed UTF-8 (no overlong forms, no surrogates).
-bool IsUtf8(std::string_view bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int more = 0;
-        std::uint32_t value = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            more = 1;
-            value = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            more = 2;
-            value = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            more = 3;
-            value = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + more >= bytes.size()) return false;
-        for (int k = 1; k <= more; ++k) {
-            const unsigned char t = static_cast<unsigned char>(bytes[i + k]);
-            if ((t & 0xC0) != 0x80) return false;
-            value = (value << 6) | (t & 0x3F);
-        }
-        if ((more == 2 && value < 0x800) || (more == 3 && (value < 0x10000 || value > 0x10FFFF)) ||
-            (value >= 0xD800 && value <= 0xDFFF))
-            return false;
-        i += more + 1;
-    }
-    return true;
-}
-
 std::mutex g_jobMutex;
 HANDLE g_processJob = nullptr;  // every child of this process, killed when it ends
 
@@ -82,7 +45,7 @@ std::wstring Widen(std::string_view bytes) {
         std::size_t end = bytes.find_first_of("/\\", start);
         if (end == std::string_view::npos) end = bytes.size();
         const std::string_view piece = bytes.substr(start, end - start);
-        const std::u16string wide = IsUtf8(piece) ? Utf8ToUtf16(piece) : AnsiToUtf16(piece);
+        const std::u16string wide = IsValidUtf8(piece) ? Utf8ToUtf16(piece) : AnsiToUtf16(piece);
         out.append(wide.begin(), wide.end());
         if (end == bytes.size()) break;
         out.push_back(static_cast<wchar_t>(bytes[end]));

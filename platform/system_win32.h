@@ -17,6 +17,14 @@ namespace platform::win32 {
 // program folder in UTF-8 and a GBK file name below it meet in one path.
 std::wstring Widen(std::string_view bytes);
 
+// The Windows code page that AnsiCodePageName() names (936 unless told otherwise).
+UINT AnsiCodePage();
+
+// ANSI-code-page bytes to UTF-16. Each byte that starts no valid character is handed to
+// onBadByte, which appends what stands for it; decoding goes on with the next byte.
+using BadByteFn = void (*)(unsigned char byte, std::u16string& out);
+std::u16string DecodeAnsi(std::string_view text, BadByteFn onBadByte);
+
 // UTF-16 to UTF-8 (unpaired surrogates become U+FFFD).
 std::string Narrow(std::wstring_view text);
 

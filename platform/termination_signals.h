@@ -26,6 +26,20 @@ bool TerminationRequested();
 // on the next signal.
 void RestoreDefaultTerminationSignals();
 
+// What a native window message says about the end of the user's session (Windows only; on
+// other systems every message is kNone).
+enum class ESessionEnd {
+    kNone,      // not a message of the session's end: the caller handles it as usual
+    kAnswered,  // the system asks whether the session may end (*result is set to "yes"), or
+                // tells that it does not end after all (*result set): nothing else to do
+    kEnds,      // the session ends: a termination request is recorded as SIGTERM would record
+                // it (first time only), *result is set; the caller must let the close handling
+                // run before it returns from the message, since the system ends the process then
+};
+// Reads message, a pointer to the system's window message record (MSG on Windows), as the
+// native event filter of a Qt program gets it. User-interface thread.
+ESessionEnd ReadSessionEndMessage(const void* message, long long* result);
+
 // Sends sig to the calling process itself (tests use this to exercise the handler).
 bool RaiseSignal(int sig);
 

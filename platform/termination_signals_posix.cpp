@@ -78,6 +78,12 @@ void RestoreDefaultTerminationSignals() {
     g_bTerminationRequested.store(false, std::memory_order_relaxed);
 }
 
+ESessionEnd ReadSessionEndMessage(const void* message, long long* result) {
+    (void)message;
+    (void)result;
+    return ESessionEnd::kNone;  // the session's end arrives as SIGHUP or SIGTERM here
+}
+
 bool RaiseSignal(int sig) {
     return raise(sig) == 0;
 }

@@ -6,6 +6,7 @@
 #include <io.h>
 #include <signal.h>
 
+#include <atomic>
 #include <mutex>
 
 namespace platform {
@@ -23,8 +24,10 @@ HANDLE g_hWrite = nullptr;
 HANDLE g_hHandled = nullptr;  // set once the program has finished its close handling
 int g_nReadFd = -1;
 std::once_flag g_pipeOnce;
+std::atomic<bool> g_bTerminationRequested{false};
 
 void Post(int sig) {
+    g_bTerminationRequested.store(true, std::memory_order_relaxed);
     const unsigned char byte = static_cast<unsigned char>(sig);
     DWORD written = 0;
     // The write end does not wait: a full pipe already holds a pending signal.
@@ -95,11 +98,33 @@ int TakeTerminationSignal() {
     return last;
 }
 
+bool TerminationRequested() {
+    return g_bTerminationRequested.load(std::memory_order_relaxed);
+}
+
 void RestoreDefaultTerminationSignals() {
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
     if (g_hHandled) SetEvent(g_hHandled);
+    g_bTerminationRequested.store(false, std::memory_order_relaxed);
+}
+
+ESessionEnd ReadSessionEndMessage(const void* message, long long* result) {
+    const MSG* msg = static_cast<const MSG*>(message);
+    if (!msg) return ESessionEnd::kNone;
+    if (msg->message == WM_QUERYENDSESSION) {
+        *result = TRUE;  // nothing to save: the close handling only cleans up
+        return ESessionEnd::kAnswered;
+    }
+    if (msg->message != WM_ENDSESSION) return ESessionEnd::kNone;
+    *result = 0;
+    if (!msg->wParam)
+        return ESessionEnd::kAnswered;  // another program refused: the session goes on
+    // Every top-level window gets the message: the request is recorded once.
+    static std::atomic<bool> s_bPosted{false};
+    if (!s_bPosted.exchange(true)) Post(kSigTerm);
+    return ESessionEnd::kEnds;
 }
 
 bool RaiseSignal(int sig) {

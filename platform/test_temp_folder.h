@@ -30,4 +30,20 @@ struct CTempFolder {
     std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
 
+// Makes a symbolic link at link to target (a folder link when folder is true). False where the
+// system makes none: MinGW's C++ library has no symbolic links at all, and Windows gives them
+// only with a privilege. A test then skips what needs one, with kNoSymlinks as its message.
+inline bool MakeSymlink(const std::filesystem::path& target, const std::filesystem::path& link,
+                        bool folder = false) {
+    std::error_code ec;
+    if (folder) {
+        std::filesystem::create_directory_symlink(target, link, ec);
+    } else {
+        std::filesystem::create_symlink(target, link, ec);
+    }
+    return !ec;
+}
+inline constexpr char kNoSymlinks[] =
+    "this system makes no symbolic links here (MinGW's C++ library, or no privilege)";
+
 }  // namespace platform_test

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSocketNotifier>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "common/process_registry.h"
+#include "common/termination_notifier.h"
 #include "platform/codepage.h"
 #include "platform/termination_signals.h"
 #include "players/stand_in_args.h"
@@ -122,14 +122,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     CStandInDlg dlg(PLAYER_NAME, arguments);
 
-    // A termination signal closes the window the normal way, so the entry goes with it.
-    const int fd = platform::InstallTerminationSignalPipe();
-    if (fd >= 0) {
-        auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &dlg);
-        QObject::connect(notifier, &QSocketNotifier::activated, &dlg, [&dlg] {
-            if (platform::TakeTerminationSignal() != 0) dlg.reject();
-        });
-    }
+    // A termination request closes the window the normal way, so the entry goes with it.
+    CTerminationNotifier notifier([&dlg](int) { dlg.reject(); });
     dlg.show();
     dlg.exec();
     return 0;

@@ -117,6 +117,11 @@ while read -r f; do
     echo "not built for Windows (tests POSIX behaviour): $f"
 done < "$BUILD/posix_only_tests.txt"
 
+# What an earlier run's failing tests left in the prefix's temporary folder (Wine hands out the
+# same process identifiers every run, so the names repeat) must not fail this run.
+chmod -R u+w "$WINEPREFIX"/drive_c/users/*/Temp 2>/dev/null || true
+rm -rf "$WINEPREFIX"/drive_c/users/*/Temp/* 2>/dev/null || true
+
 export TAVRIN_PROGRAM_DIR=$BUILD/bin TAVRIN_SOURCE_DIR=$SOURCE
 mkdir -p "$BUILD/tests" "$BUILD/bin/processid"
 results=$BUILD/test-results
@@ -126,9 +131,10 @@ while read -r exe; do
     [ -n "$exe" ] || continue
     name=$(basename "$exe" .exe)
     echo "-- $name"
-    # Wine maps / to drive Z:, so the build's paths mean the same inside the programs.
+    # Wine maps / to drive Z:, so the build's paths mean the same inside the programs. The
+    # report's path is relative: GoogleTest on Windows takes "/..." for a relative path too.
     if ! (cd "$BUILD/tests" && timeout 900 "$WINE" "$exe" --gtest_brief=1 \
-            --gtest_output="json:$results/$name.json") < /dev/null > "$results/$name.log" 2>&1; then
+            --gtest_output="json:../test-results/$name.json") < /dev/null > "$results/$name.log" 2>&1; then
         [ -f "$results/$name.json" ] || bad_programs+=("$name")
     fi
     grep -E "^\[  (FAILED|SKIPPED) \]|^\[  PASSED  \]|Skipped:|Failure" "$results/$name.log" | head -40 || true

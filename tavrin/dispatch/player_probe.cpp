@@ -8,13 +8,17 @@
 #include <thread>
 
 #include "common/process_registry.h"
+#include "platform/process_control.h"
 
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
     std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (error) return 2;
+    // Its own executable as the system names it (no program folder override applies here).
+    auto handle = platform::OpenProcessHandle(platform::CurrentProcessId());
+    auto exe = handle ? platform::ProcessExecutable(*handle) : std::nullopt;
+    if (!exe) return 2;
+    const fs::path self = *exe;
     const fs::path folder = self.parent_path();
     {
         const fs::path temp = self.string() + ".args.tmp";

@@ -15,12 +15,13 @@ namespace {
 constexpr int kStopWaitMs = 2000;
 constexpr std::int64_t kClockSlackNs = 24LL * 3600 * 1000000000;
 
-// The folder as the kernel reports executables: absolute, links resolved.
+// The folder as the platform layer reports executables: absolute, links resolved, '/' as the
+// separator (Windows' native form has '\\', and would never match).
 std::string CanonicalFolder(const std::string& folder) {
     std::error_code error;
     std::filesystem::path canonical = std::filesystem::canonical(folder, error);
     if (error) return std::string();
-    return canonical.string();
+    return canonical.generic_string();
 }
 
 bool LiesDirectlyIn(const std::string& executable, const std::string& folder) {

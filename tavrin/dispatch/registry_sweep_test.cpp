@@ -86,8 +86,13 @@ TEST_F(RegistrySweepTest, NamesThatAreNoSingleProcessAreDeletedAndStopNothing) {
 
 TEST_F(RegistrySweepTest, OtherProgramsAndStaleEntriesAreNeverStopped) {
     RecordingSeam seam;
-    // A live process of another program under a registered identifier.
-    int sleeper = platform::SpawnDetached("/bin/sleep", {"sleep", "30"});
+    // A live process of another program under a registered identifier: a probe in a folder
+    // of its own, which it stays in while "probe_stay" lies there.
+    const fs::path other = m_program.string() + "_other";
+    fs::create_directories(other / "processid");
+    fs::copy_file(PLAYER_PROBE_PATH, other / "Sleeper", fs::copy_options::overwrite_existing);
+    std::ofstream(other / "probe_stay");
+    int sleeper = platform::SpawnDetached((other / "Sleeper").string(), {"Sleeper"});
     ASSERT_GT(sleeper, 0);
     auto sleeperHandle = platform::OpenProcessHandle(sleeper);
     ASSERT_TRUE(sleeperHandle);
@@ -103,6 +108,7 @@ TEST_F(RegistrySweepTest, OtherProgramsAndStaleEntriesAreNeverStopped) {
     platform::SetSignalRecorder({});
     ASSERT_TRUE(platform::SignalProcess(*sleeperHandle, platform::KillSignal()));
     EXPECT_TRUE(platform::WaitProcessEnd(*sleeperHandle, 5000));
+    fs::remove_all(other);
 }
 
 // An entry's modification time can be set back by anyone; a live player whose entry was

@@ -35,6 +35,7 @@ class HostileNamesTest : public ::testing::Test {
     void SetUp() override {
         m_prog = m_tmp.Path() + "/prog";
         import_test::LayOutProgramFolder(m_prog);
+        if (IsSkipped()) return;
         m_package = import_test::MakeSamplePackage(
             m_tmp.Path() + "/in", {"--sessions", "20", "--terminal-rows", "40", "--child-sessions",
                                    "4", "--session-files", "4"});

@@ -18,8 +18,9 @@ TEST(LeftoverWorkFolder, OnlyARealFolderOfAnEarlierRunIsOfferedForDeletion) {
     fs::create_directories(prog + "/left/var");
     import_test::WriteFile(prog + "/left/var/x", "x");
     import_test::WriteFile(prog + "/file", "f");
-    fs::create_directory_symlink(prog + "/outside", prog + "/link");
-    fs::create_symlink(prog + "/nowhere", prog + "/dangling");
+    if (!platform_test::MakeSymlink(prog + "/outside", prog + "/link", true) ||
+        !platform_test::MakeSymlink(prog + "/nowhere", prog + "/dangling"))
+        GTEST_SKIP() << platform_test::kNoSymlinks;
 
     EXPECT_EQ(WorkFolderState(prog + "/none"), EWorkFolderState::kAbsent);
     EXPECT_EQ(WorkFolderState(prog + "/left"), EWorkFolderState::kRealFolder);

@@ -2,6 +2,8 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -50,6 +52,19 @@ std::string quoteIdentifier(const char* name) {
 }
 
 // Writes one table of a dump: its CREATE statement and one INSERT per row.
+// A REAL as SQL text that reads back as the same double: the shortest such digits (the C++
+// library's conversion is exact on every system, unlike the library printf's rounding),
+// always with a '.' or an exponent so that it stays a REAL, and the infinities as literals
+// too large for a double.
+std::string realLiteral(double value) {
+    if (std::isinf(value)) return value < 0 ? "-9.0e+999" : "9.0e+999";
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    std::string text(buffer, result.ptr);
+    if (text.find_first_of(".e") == std::string::npos) text += ".0";
+    return text;
+}
+
 void dumpTable(ShellState& state, const char* name, const char* sql) {
     std::FILE* out = state.out();
     sqlite3* db = state.m_pDb;
@@ -96,13 +111,9 @@ void dumpTable(ShellState& state, const char* name, const char* sql) {
                         std::fprintf(out, "%lld",
                                      static_cast<long long>(sqlite3_column_int64(stmt, i)));
                         break;
-                    case SQLITE_FLOAT: {
-                        // 17 significant digits give back the same double when read again.
-                        char* text = sqlite3_mprintf("%!.17g", sqlite3_column_double(stmt, i));
-                        std::fputs(text ? text : "0", out);
-                        sqlite3_free(text);
+                    case SQLITE_FLOAT:
+                        std::fputs(realLiteral(sqlite3_column_double(stmt, i)).c_str(), out);
                         break;
-                    }
                     case SQLITE_BLOB:
                         writeBlobLiteral(out, sqlite3_column_blob(stmt, i),
                                          sqlite3_column_bytes(stmt, i));

@@ -132,10 +132,37 @@ struct ProgramRun {
     std::string err;
 };
 
-// Runs tavrin-sql (the one built beside the tests) with args (shell-quoted here), stdin from
-// stdinFile (or /dev/null), capturing its streams.
+// Runs tavrin-sql (the one built beside the tests) with args (quoted here for the system's
+// command interpreter), stdin from stdinFile (or the null device), capturing its streams.
 inline ProgramRun runTavrinSql(const CTempFolder& folder, const std::vector<std::string>& args,
                                const std::string& stdinFile = "/dev/null") {
+#ifdef TAVRIN_SQL_PROGRAM
+    std::string program = TAVRIN_SQL_PROGRAM;
+#else
+    const char* dir = std::getenv("TAVRIN_PROGRAM_DIR");
+    std::string program = std::string(dir ? dir : ".") + "/tavrin-sql";
+#endif
+    std::string outPath = folder.path("run.out");
+    std::string errPath = folder.path("run.err");
+    ProgramRun run;
+#ifdef _WIN32
+    // cmd.exe: each argument as the C runtime reads it back (no argument here holds a quote
+    // or ends in a backslash); redirections name files with Windows' separator; the whole
+    // line in one more pair of quotes, which cmd /c takes off. Its exit code is the program's.
+    auto quote = [](std::string text) { return "\"" + text + "\""; };
+    auto native = [](std::string path) {
+        if (path == "/dev/null") return std::string("NUL");
+        for (char& c : path)
+            if (c == '/') c = '\\';
+        return path;
+    };
+    if (!program.ends_with(".exe")) program += ".exe";
+    std::string command = quote(native(program));
+    for (const std::string& arg : args) command += " " + quote(arg);
+    command += " <" + quote(native(stdinFile)) + " >" + quote(native(outPath)) + " 2>" +
+               quote(native(errPath));
+    run.exitStatus = std::system(quote(command).c_str());
+#else
     auto quote = [](const std::string& text) {
         std::string q = "'";
         for (char c : text) {
@@ -147,24 +174,26 @@ inline ProgramRun runTavrinSql(const CTempFolder& folder, const std::vector<std:
         }
         return q + "'";
     };
-#ifdef TAVRIN_SQL_PROGRAM
-    std::string program = TAVRIN_SQL_PROGRAM;
-#else
-    const char* dir = std::getenv("TAVRIN_PROGRAM_DIR");
-    std::string program = std::string(dir ? dir : ".") + "/tavrin-sql";
-#endif
     std::string command = quote(program);
     for (const std::string& arg : args) command += " " + quote(arg);
-    std::string outPath = folder.path("run.out");
-    std::string errPath = folder.path("run.err");
     std::string rcPath = folder.path("run.rc");
     command += " <" + quote(stdinFile) + " >" + quote(outPath) + " 2>" + quote(errPath) +
                "; echo $? >" + quote(rcPath);
-    ProgramRun run;
     if (std::system(command.c_str()) != 0) return run;
     run.exitStatus = std::atoi(readFile(rcPath).c_str());
+#endif
     run.out = readFile(outPath);
     run.err = readFile(errPath);
+#ifdef _WIN32
+    // A console program's standard streams are in text mode on Windows: "\n" goes out as CR LF.
+    for (std::string* text : {&run.out, &run.err}) {
+        std::string lf;
+        for (std::size_t i = 0; i < text->size(); ++i)
+            if (!((*text)[i] == '\r' && i + 1 < text->size() && (*text)[i + 1] == '\n'))
+                lf += (*text)[i];
+        *text = lf;
+    }
+#endif
     return run;
 }
 

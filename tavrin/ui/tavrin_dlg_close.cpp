@@ -1,12 +1,11 @@
 // The main dialog's close handling, and the same handling for a session that ends without a
-// close message (logout, closed terminal, kill): SIGTERM, SIGINT and SIGHUP are turned into a
-// call of OnClose on the user-interface thread. A signal also stops at once any statement on
-// package data, on every thread (common/sql_stop.h), so a thread busy in a query cannot hold
-// the close up; and the user-interface thread's statements on package data stop after a time
-// limit, so the window is never away from its events for long.
+// close message (logout, closed terminal, kill; on Windows the end of the session too): SIGTERM,
+// SIGINT and SIGHUP are turned into a call of OnClose on the user-interface thread. A signal also
+// stops at once any statement on package data, on every thread (common/sql_stop.h), so a thread
+// busy in a query cannot hold the close up; and the user-interface thread's statements on package
+// data stop after a time limit, so the window is never away from its events for long.
 #include <QApplication>
 #include <QPointer>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <chrono>
@@ -15,6 +14,7 @@
 
 #include "common/process_registry.h"
 #include "common/sql_stop.h"
+#include "common/termination_notifier.h"
 #include "platform/paths.h"
 #include "platform/termination_signals.h"
 #include "tavrin/dispatch/close_cleanup.h"
@@ -68,19 +68,18 @@ class CTerminationWatch : public QObject {
 
   private:
     void Watch(CTavrinDlg* dlg) {
-        const int fd = platform::InstallTerminationSignalPipe();
-        if (fd < 0) return;
+        auto* notifier = new CTerminationNotifier(
+            [this](int) {
+                if (m_pDlg) {
+                    CloseForSignal(m_pDlg, 5);
+                } else {
+                    // The dialog has gone already: nothing left to clean, just end.
+                    QCoreApplication::quit();
+                }
+            },
+            this);
+        if (!notifier->IsActive()) return;
         m_pDlg = dlg;
-        auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        connect(notifier, &QSocketNotifier::activated, this, [this] {
-            if (platform::TakeTerminationSignal() == 0) return;
-            if (m_pDlg) {
-                CloseForSignal(m_pDlg, 5);
-            } else {
-                // The dialog has gone already: nothing left to clean, just end.
-                QCoreApplication::quit();
-            }
-        });
         qApp->removeEventFilter(this);
     }
 
