@@ -1,4 +1,5 @@
 #include "common/process_registry.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +15,9 @@ namespace {
 
 class ProcessRegistryTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_root = fs::temp_directory_path() /
-                 ("registry_test_" + std::to_string(platform::CurrentProcessId()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
-        fs::create_directories(m_root);
-    }
-    void TearDown() override { fs::remove_all(m_root); }
+    void SetUp() override { m_root = m_temp.Path(); }
 
+    test_support::CTempFolder m_temp;
     fs::path m_root;
 };
 

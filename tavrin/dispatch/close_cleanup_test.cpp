@@ -1,4 +1,5 @@
 #include "tavrin/dispatch/close_cleanup.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,23 +16,19 @@ namespace {
 class CloseCleanupTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_program = fs::temp_directory_path() /
-                    ("close_cleanup_test_" + std::to_string(platform::CurrentProcessId()) + "_" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_program);
+        m_program = m_programTemp.Path();
+        m_outside = m_outsideTemp.Path();
         fs::create_directories(m_program / "processid");
         fs::create_directories(m_outside / "inner");
         std::ofstream(m_outside / "keep.txt") << "keep";
         std::ofstream(m_outside / "inner" / "keep2.txt") << "keep";
     }
-    void TearDown() override {
-        fs::remove_all(m_program);
-        fs::remove_all(m_outside);
-    }
 
+    // Two folders: what lies outside the program folder must outlive its clean-up.
+    test_support::CTempFolder m_programTemp;
+    test_support::CTempFolder m_outsideTemp;
     fs::path m_program;
-    fs::path m_outside = fs::temp_directory_path() /
-                         ("close_cleanup_outside_" + std::to_string(platform::CurrentProcessId()));
+    fs::path m_outside;
 };
 
 TEST_F(CloseCleanupTest, WorkFoldersGoWithReadOnlyFilesAndLinksOutLeaveTheirTargets) {
