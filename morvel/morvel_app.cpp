@@ -3,7 +3,7 @@
 #include <QSocketNotifier>
 #include <memory>
 
-#include "morvel/language_choice.h"
+#include "common/language_choice.h"
 #include "morvel/morvel_dlg.h"
 #include "platform/paths.h"
 #include "platform/termination_signals.h"
@@ -22,8 +22,9 @@ bool CMorvelApp::InitInstance(const std::string& commandLineText,
     // the window through its close handling once the window runs.
     const int signalFd = platform::InstallTerminationSignalPipe();
 
-    m_bChinese = ProcessLocaleIsChinese();
-    const std::string module = platform::JoinPath(programFolder, LanguageModuleName(m_bChinese));
+    m_bChinese = IsChineseLocale();
+    const std::string module =
+        platform::JoinPath(programFolder, LanguageModuleName(ELangProgram::kMorvel, m_bChinese));
     if (!m_lang.Load(QString::fromStdString(module))) return false;
     setOrganizationName(m_lang.String(kStringSettingsKey));
 

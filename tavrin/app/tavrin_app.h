@@ -16,15 +16,6 @@ class CInstanceLock;
 }
 class CTavrinDlg;
 
-// True when the process locale is zh_CN: the first non-empty of LC_ALL, LC_MESSAGES and LANG
-// (null or empty texts count as unset) starts with "zh_CN" (zh_CN.UTF-8, zh_CN.GBK, ...).
-bool IsChineseLocale(const char* lcAll, const char* lcMessages, const char* lang);
-// IsChineseLocale on the process environment.
-bool IsChineseLocale();
-
-// File name of the language module: "chinese.rcc" or "english.rcc".
-QString LanguageModuleName(bool bChinese);
-
 // Message shown when the language module cannot be loaded; part of the program itself, as no
 // module is there to supply it.
 QString String141();
