@@ -4,8 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
-#include <QTimer>
 
 #include "common/language_choice.h"
 #include "platform/single_instance.h"
@@ -30,7 +28,7 @@ CTavrinApp::~CTavrinApp() {
     ExitInstance();
 }
 
-bool CTavrinApp::InitInstance(const QString& packagePath) {
+bool CTavrinApp::InitInstance() {
     m_pInstanceLock = std::make_unique<platform::CInstanceLock>(m_strRuntimeFolder, "Tavrin.exe");
     switch (m_pInstanceLock->GetState()) {
         case platform::CInstanceLock::State::kHeldElsewhere:
@@ -58,10 +56,6 @@ bool CTavrinApp::InitInstance(const QString& packagePath) {
 
     {
         CTavrinDlg dlg;
-        if (!packagePath.isEmpty()) {
-            const QString path = QFileInfo(packagePath).absoluteFilePath();
-            QTimer::singleShot(0, &dlg, [&dlg, path] { dlg.ImportPackageFile(path); });
-        }
         if (m_onDialogReady) m_onDialogReady(dlg);
         dlg.exec();
     }

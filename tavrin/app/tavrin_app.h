@@ -36,10 +36,10 @@ class CTavrinApp {
     CTavrinApp(std::string programFolder, std::string runtimeFolder, bool bChinese);
     ~CTavrinApp();  // runs ExitInstance if it has not run yet
 
-    // The whole start-up and the modal run of the dialog. packagePath, when not empty, is
-    // imported as soon as the dialog's event loop runs. Always returns false (the process
-    // ends afterwards); Result() tells how it went.
-    bool InitInstance(const QString& packagePath = QString());
+    // The whole start-up and the modal run of the dialog (packages named on the command line
+    // come through m_onDialogReady). Always returns false (the process ends afterwards);
+    // Result() tells how it went.
+    bool InitInstance();
     // Releases the language module if loaded (exactly once however often it is called) and
     // returns the process exit status, 0.
     int ExitInstance();
