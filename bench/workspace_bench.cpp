@@ -16,11 +16,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "common/db_handle.h"
+#include "common/testing/temp_folder.h"
 #include "platform/child_cpu_times.h"
 #include "platform/cpu_times.h"
 #include "platform/file_io.h"
@@ -130,12 +132,8 @@ int main(int argc, char** argv) {
         if (a == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
         if (a == "--dir") dir = argv[i + 1];
     }
-    bool own = dir.empty();
-    if (own) {
-        dir = (std::filesystem::temp_directory_path() /
-               ("workspace-bench-" + std::to_string(std::random_device{}())))
-                  .string();
-    }
+    std::optional<test_support::CTempFolder> own;
+    if (dir.empty()) dir = own.emplace("workspace-bench-").Str();
     std::filesystem::create_directories(dir);
     const std::string dump = dir + "/sub_table_sms.sql";
     const std::string rowsPath = dir + "/mysql.sql";
@@ -208,6 +206,5 @@ int main(int argc, char** argv) {
     std::printf("  InsertRowStatements <= 0.75 of sqlite3: %6.2f %s / %6.2f %s\n",
                 load.median / cli.median, verdict(load.median <= 0.75 * cli.median),
                 load.cpu / cli.cpu, verdict(load.cpu <= 0.75 * cli.cpu));
-    if (own) std::filesystem::remove_all(dir);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "common/console_text.h"
 #include "common/sql_stop.h"
 
 namespace {
@@ -59,8 +60,7 @@ int OpenDbHandle(DbHandle& handle, const std::string& utf8Path) {
         sqlstop::InstallStopHandler(handle.db);
     }
     if (rc != SQLITE_OK) {
-        std::fputs("\xB4\xF2\xBF\xAA\xCA\xFD\xBE\xDD\xCA\xA7\xB0\xDC", stdout);  // 打开数据失败
-        std::fflush(stdout);
+        ConsolePrintf("打开数据失败");
     }
     return rc;
 }

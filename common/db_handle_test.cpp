@@ -6,19 +6,15 @@
 #include <filesystem>
 #include <random>
 
-#include "platform/test_temp_folder.h"
+#include "common/testing/temp_folder.h"
 
 namespace {
-
-struct TempFolder : platform_test::CTempFolder {
-    TempFolder() : CTempFolder("db-handle-test-") {}
-};
 
 const std::string kOpenFailed = "\xB4\xF2\xBF\xAA\xCA\xFD\xBE\xDD\xCA\xA7\xB0\xDC";  // 打开数据失败
 
 TEST(DbHandle, OpeningAMissingFileCreatesAnEmptyDatabase) {
-    TempFolder dir;
-    const std::string path = (dir.path / "PParent.db").string();
+    test_support::CTempFolder dir;
+    const std::string path = (dir.Path() / "PParent.db").string();
     DbHandle handle;
     testing::internal::CaptureStdout();
     EXPECT_EQ(OpenDbHandle(handle, path), SQLITE_OK);
@@ -42,10 +38,10 @@ TEST(DbHandle, OpeningAMissingFileCreatesAnEmptyDatabase) {
 }
 
 TEST(DbHandle, AFailedOpenIsReportedWithoutALineEnd) {
-    TempFolder dir;
+    test_support::CTempFolder dir;
     DbHandle handle;
     testing::internal::CaptureStdout();
-    int rc = OpenDbHandle(handle, (dir.path / "no" / "such" / "x.db").string());
+    int rc = OpenDbHandle(handle, (dir.Path() / "no" / "such" / "x.db").string());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), kOpenFailed);
     EXPECT_NE(rc, SQLITE_OK);
     // Later queries on the failed handle fail instead of crashing.
@@ -53,9 +49,9 @@ TEST(DbHandle, AFailedOpenIsReportedWithoutALineEnd) {
 }
 
 TEST(DbHandle, CountQueryRowsCountsLikeGetTableAndReportsFailures) {
-    TempFolder dir;
+    test_support::CTempFolder dir;
     DbHandle handle;
-    ASSERT_EQ(OpenDbHandle(handle, (dir.path / "c.db").string()), SQLITE_OK);
+    ASSERT_EQ(OpenDbHandle(handle, (dir.Path() / "c.db").string()), SQLITE_OK);
     sqlite3_exec(handle.db,
                  "create table t(a); insert into t values (1),(2),(3);"
                  "create table e(a);",
@@ -77,9 +73,9 @@ TEST(DbHandle, CountQueryRowsCountsLikeGetTableAndReportsFailures) {
 }
 
 TEST(DbHandle, CountingAMillionRowsNeedsNoMemoryForTheRows) {
-    TempFolder dir;
+    test_support::CTempFolder dir;
     DbHandle handle;
-    ASSERT_EQ(OpenDbHandle(handle, (dir.path / "big.db").string()), SQLITE_OK);
+    ASSERT_EQ(OpenDbHandle(handle, (dir.Path() / "big.db").string()), SQLITE_OK);
     sqlite3_exec(handle.db,
                  "create table t(a, b); with recursive n(i) as (select 1 union all select i + 1 "
                  "from n where i < 1000000) insert into t select i, 'some text' from n;",

@@ -1,4 +1,5 @@
 #include "common/process_registry.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +8,6 @@
 #include <string>
 
 #include "platform/process_control.h"
-#include "platform/test_temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -15,15 +15,9 @@ namespace {
 
 class ProcessRegistryTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_root = fs::temp_directory_path() /
-                 ("registry_test_" + std::to_string(platform::CurrentProcessId()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
-        fs::create_directories(m_root);
-    }
-    void TearDown() override { fs::remove_all(m_root); }
+    void SetUp() override { m_root = m_temp.Path(); }
 
+    test_support::CTempFolder m_temp;
     fs::path m_root;
 };
 
@@ -70,8 +64,8 @@ TEST_F(ProcessRegistryTest, LinksAreNeverFollowedNeitherTheFolderNorTheEntry) {
     const fs::path outside = m_root / "outside";
     fs::create_directory(outside);
     const std::string folder = RegistryFolder(m_root.string());
-    if (!platform_test::MakeSymlink(outside, folder, true))
-        GTEST_SKIP() << platform_test::kNoSymlinks;
+    if (!test_support::MakeSymlink(outside, folder, true))
+        GTEST_SKIP() << test_support::kNoSymlinks;
     EXPECT_FALSE(RegisterProcess(folder));
     EXPECT_TRUE(fs::is_empty(outside));
     std::ofstream(outside / std::to_string(platform::CurrentProcessId())) << "kept";
@@ -84,7 +78,7 @@ TEST_F(ProcessRegistryTest, LinksAreNeverFollowedNeitherTheFolderNorTheEntry) {
     const fs::path victim = outside / "victim";
     std::ofstream(victim) << "victim";
     const fs::path entry = fs::path(folder) / std::to_string(platform::CurrentProcessId());
-    ASSERT_TRUE(platform_test::MakeSymlink(victim, entry));
+    ASSERT_TRUE(test_support::MakeSymlink(victim, entry));
     ASSERT_TRUE(RegisterProcess(folder));
     EXPECT_FALSE(fs::is_symlink(entry));
     EXPECT_TRUE(fs::is_regular_file(entry));

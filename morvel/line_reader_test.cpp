@@ -1,4 +1,5 @@
 #include "morvel/line_reader.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -40,17 +41,14 @@ TEST(MorvelLineSplitting, PiecesSplitAnywhereGiveTheSameLines) {
 class MorvelScanFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_root = fs::temp_directory_path() /
-                 ("morvel_scanfile_" + std::to_string(platform::CurrentProcessId()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
+        m_root = m_temp.Path();
         fs::create_directories(m_root / "pkg");
     }
-    void TearDown() override { fs::remove_all(m_root); }
     void Write(const fs::path& p, const std::string& text) {
         fs::create_directories(p.parent_path());
         std::ofstream(p, std::ios::binary) << text;
     }
+    test_support::CTempFolder m_temp;
     fs::path m_root;
 };
 

@@ -4,6 +4,7 @@
 
 #include "common/termination_notifier.h"
 #include "morvel/language_choice.h"
+#include "common/language_choice.h"
 #include "morvel/morvel_dlg.h"
 #include "platform/paths.h"
 
@@ -26,8 +27,9 @@ bool CMorvelApp::InitInstance(const std::string& commandLineText,
         QApplication::closeAllWindows();
     });
 
-    m_bChinese = ProcessLocaleIsChinese();
-    const std::string module = platform::JoinPath(programFolder, LanguageModuleName(m_bChinese));
+    m_bChinese = IsChineseLocale();
+    const std::string module =
+        platform::JoinPath(programFolder, LanguageModuleName(ELangProgram::kMorvel, m_bChinese));
     if (!m_lang.Load(QString::fromStdString(module))) return false;
     setOrganizationName(m_lang.String(kStringSettingsKey));
 

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "common/db_handle.h"
 #include "common/lang_module.h"
 #include "common/process_registry.h"
 #include "morvel/command_line.h"
@@ -133,19 +132,13 @@ bool CMorvelDlg::OnInitDialog() {
 }
 
 void CMorvelDlg::LoadSessionLines() {
-    m_pDb = new DbHandle;
-    OpenDbHandle(*m_pDb, m_strParentDb);
-    ScanData data;
-    QueryScanNames(*m_pDb, m_strSessionName, data.dbaNames, stdout);
-    ReadScanFiles(data, PackageFolder(m_strProgramFolder, m_strPackage), m_strSessionName);
+    ScanData data = LoadScanData(
+        {m_strParentDb, PackageFolder(m_strProgramFolder, m_strPackage), m_strSessionName}, stdout);
     m_dbaNames = std::move(data.dbaNames);
     m_dbaLines = std::move(data.dbaLines);
     m_scanLines = std::move(data.scanLines);
     m_nSource = data.nSource;
     FillPage(1);
-    m_pDb->Close();
-    delete m_pDb;
-    m_pDb = nullptr;
 }
 
 const std::vector<std::string>& CMorvelDlg::LinesInUse() const {

@@ -20,7 +20,6 @@ class CMyView;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-struct DbHandle;
 
 class CMorvelDlg : public QDialog {
     Q_OBJECT
@@ -61,7 +60,6 @@ class CMorvelDlg : public QDialog {
     std::vector<std::string> m_dbaNames;
     std::vector<std::string> m_scanLines;
     CMyView* m_pView = nullptr;  // child window, owned by the dialog
-    DbHandle* m_pDb = nullptr;   // open only while the lines load
     std::string m_strProgramFolder;
     int m_nSource = 2;
     int m_nTotalLines = 0;

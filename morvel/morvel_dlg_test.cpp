@@ -1,4 +1,5 @@
 #include "morvel/morvel_dlg.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -33,19 +34,13 @@ const CLangModule& English() {
 class MorvelDlgTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_root = fs::temp_directory_path() /
-                 ("morvel_dlg_" + std::to_string(platform::CurrentProcessId()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
+        m_root = m_temp.Path();
         fs::create_directories(m_root / "processid");
         fs::create_directories(Sessions());
         SetMorvelMessageHandler(
             [this](QWidget*, const QString& text) { m_messages.push_back(text); });
     }
-    void TearDown() override {
-        SetMorvelMessageHandler({});
-        fs::remove_all(m_root);
-    }
+    void TearDown() override { SetMorvelMessageHandler({}); }
     fs::path Sessions() const { return m_root / "pkg/var/utm/data/sessions"; }
     fs::path Entry() const {
         return m_root / "processid" / std::to_string(platform::CurrentProcessId());
@@ -68,6 +63,7 @@ class MorvelDlgTest : public ::testing::Test {
         dlg.m_btnGotoPage->click();
     }
 
+    test_support::CTempFolder m_temp;
     fs::path m_root;
     std::vector<QString> m_messages;
 };

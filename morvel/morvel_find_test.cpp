@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "common/lang_module.h"
+#include "common/testing/temp_folder.h"
 #include "morvel/message_box.h"
 #include "morvel/morvel_dlg.h"
 #include "morvel/my_view.h"
@@ -32,19 +33,13 @@ const CLangModule& Module() {
 class MorvelFindTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_root = fs::temp_directory_path() /
-                 ("morvel_find_" + std::to_string(platform::CurrentProcessId()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
+        m_root = m_temp.Path();
         fs::create_directories(m_root / "processid");
         fs::create_directories(m_root / "pkg/var/utm/data/sessions");
         SetMorvelMessageHandler(
             [this](QWidget*, const QString& text) { m_messages.push_back(text); });
     }
-    void TearDown() override {
-        SetMorvelMessageHandler({});
-        fs::remove_all(m_root);
-    }
+    void TearDown() override { SetMorvelMessageHandler({}); }
     // 60 numbered lines; the given ones (index -> text) replaced.
     std::unique_ptr<CMorvelDlg> Open(const std::map<int, std::string>& special, int count = 60) {
         std::ofstream out(m_root / "pkg/var/utm/data/sessions/s1.scan", std::ios::binary);
@@ -67,6 +62,7 @@ class MorvelFindTest : public ::testing::Test {
         QTest::keyClick(dlg.m_editFind, Qt::Key_Return);
     }
 
+    test_support::CTempFolder m_temp;
     fs::path m_root;
     std::vector<QString> m_messages;
 };

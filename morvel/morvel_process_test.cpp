@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 
+#include "common/testing/temp_folder.h"
 #include "morvel/ui_test_support.h"
 #include "platform/process_control.h"
 #include "platform/termination_signals.h"
@@ -22,10 +23,7 @@ class MorvelProcessTest : public ::testing::Test {
   protected:
     void SetUp() override {
         m_build = TestProgramFolder();
-        m_root = fs::temp_directory_path() /
-                 ("morvel_proc_" + std::to_string(platform::CurrentProcessId()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
+        m_root = m_temp.Path();
         fs::create_directories(m_root / "processid");
         fs::create_directories(m_root / "pkg/var/utm/data/sessions");
         fs::copy_file(m_build / "Morvel_en.rcc", m_root / "Morvel_en.rcc");
@@ -37,7 +35,6 @@ class MorvelProcessTest : public ::testing::Test {
                 p->waitForFinished(5000);
             }
         }
-        fs::remove_all(m_root);
     }
 
     QProcess* Start(const QString& arguments) {
@@ -75,6 +72,7 @@ class MorvelProcessTest : public ::testing::Test {
     }
 
     fs::path m_build;
+    test_support::CTempFolder m_temp;
     fs::path m_root;
     std::vector<std::unique_ptr<QProcess>> m_children;
 };

@@ -1,4 +1,5 @@
 #include "morvel/scan_loader.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -9,7 +10,6 @@
 
 #include "morvel/command_line.h"
 #include "platform/process_control.h"
-#include "platform/test_temp_folder.h"
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
@@ -21,13 +21,9 @@ namespace {
 class MorvelScanLoaderTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_root = fs::temp_directory_path() /
-                 ("morvel_loader_" + std::to_string(platform::CurrentProcessId()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
+        m_root = m_temp.Path();
         fs::create_directories(Sessions());
     }
-    void TearDown() override { fs::remove_all(m_root); }
 
     fs::path Sessions() const { return m_root / "pkg" / std::string(kSessionsSubfolder); }
     std::string ParentDb() const { return ParentDbPath(m_root.string(), "pkg"); }
@@ -55,6 +51,7 @@ class MorvelScanLoaderTest : public ::testing::Test {
         return LoadScanData({ParentDb(), PackageFolder(m_root.string(), "pkg"), session}, console);
     }
 
+    test_support::CTempFolder m_temp;
     fs::path m_root;
 };
 
@@ -158,8 +155,8 @@ TEST_F(MorvelScanLoaderTest, NamesLeadingOutsideTheSessionsDirectoryAreSkipped) 
     std::ofstream(m_root / "secret", std::ios::binary) << "secret\n";
     Row("s1", "../../../../outside");
     Row("s1", (m_root / "secret").string());
-    if (!platform_test::MakeSymlink(m_root / "secret", Sessions() / "link"))
-        GTEST_SKIP() << platform_test::kNoSymlinks;
+    if (!test_support::MakeSymlink(m_root / "secret", Sessions() / "link"))
+        GTEST_SKIP() << test_support::kNoSymlinks;
     Row("s1", "link");
     Write("s1.scan", "fallback\n");
     ScanData data = Load("s1");

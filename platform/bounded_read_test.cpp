@@ -1,4 +1,5 @@
 #include "platform/bounded_read.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,19 +16,14 @@ using namespace platform;
 class BoundedRead : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::random_device rd;
-        m_dir = fs::temp_directory_path() /
-                ("bounded-read-" + std::to_string(rd()) + std::to_string(rd()));
+        m_dir = m_temp.Path();
         fs::create_directories(m_dir / "root/sub");
         m_root = (m_dir / "root").string();
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
     void Write(const fs::path& p, const std::string& bytes) {
         std::ofstream(p, std::ios::binary) << bytes;
     }
+    test_support::CTempFolder m_temp;
     fs::path m_dir;
     std::string m_root;
 };

@@ -8,13 +8,9 @@
 #include <fstream>
 #include <random>
 
-#include "platform/test_temp_folder.h"
+#include "common/testing/temp_folder.h"
 
 namespace {
-
-struct TempFolder : platform_test::CTempFolder {
-    TempFolder() : CTempFolder("file-io-test-") {}
-};
 
 std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -22,7 +18,7 @@ std::string Slurp(const std::string& path) {
 }
 
 TEST(FileIo, WriterBuffersSmallPiecesAndPassesLargeOnesThrough) {
-    TempFolder dir;
+    test_support::CTempFolder dir;
     platform::CFileWriter writer(8);
     ASSERT_TRUE(writer.Create(dir / "out"));
     std::string expected;
@@ -55,7 +51,7 @@ TEST(FileIo, WriteFailuresAreReportedNotSwallowed) {
 }
 
 TEST(FileIo, ReaderReadsRegularFilesOnlyAndNeverBlocks) {
-    TempFolder dir;
+    test_support::CTempFolder dir;
     std::ofstream(dir / "data", std::ios::binary) << "0123456789";
     platform::CFileReader reader;
     ASSERT_TRUE(reader.Open(dir / "data"));
@@ -70,14 +66,14 @@ TEST(FileIo, ReaderReadsRegularFilesOnlyAndNeverBlocks) {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     EXPECT_FALSE(reader.Open(dir / "fifo"));
     EXPECT_EQ(reader.ErrorCode(), EINVAL);
-    EXPECT_FALSE(reader.Open(dir.path.string()));
+    EXPECT_FALSE(reader.Open(dir.Path().string()));
     EXPECT_EQ(reader.ErrorCode(), EISDIR);
     EXPECT_FALSE(reader.Open("/dev/zero"));
     EXPECT_FALSE(reader.Open(dir / "missing"));
     EXPECT_EQ(reader.ErrorCode(), ENOENT);
     EXPECT_EQ(reader.Read(buffer, 4), -1);
 
-    EXPECT_TRUE(platform::IsSameFile(dir / "data", (dir.path / "." / "data").string()));
+    EXPECT_TRUE(platform::IsSameFile(dir / "data", (dir.Path() / "." / "data").string()));
     EXPECT_FALSE(platform::IsSameFile(dir / "data", dir / "missing"));
 }
 

@@ -1,4 +1,5 @@
 #include "platform/folder_tree.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -17,26 +18,18 @@ namespace {
 class FolderTreeTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_root = fs::temp_directory_path() /
-                 ("folder_tree_test_" + std::to_string(getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
+        m_root = m_temp.Path();
         fs::create_directories(m_root / "work");
         fs::create_directories(m_root / "outside" / "deep");
         std::ofstream(m_root / "outside" / "keep.txt") << "keep";
         std::ofstream(m_root / "outside" / "deep" / "keep2.txt") << "keep";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        for (auto& e : fs::recursive_directory_iterator(m_root, ec))
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(m_root, ec);
     }
     void ExpectOutsideIntact() {
         EXPECT_TRUE(fs::exists(m_root / "outside" / "keep.txt"));
         EXPECT_TRUE(fs::exists(m_root / "outside" / "deep" / "keep2.txt"));
     }
 
+    test_support::CTempFolder m_temp;
     fs::path m_root;
 };
 

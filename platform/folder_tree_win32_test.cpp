@@ -8,11 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include "common/testing/temp_folder.h"
 #include "platform/bounded_read.h"
 #include "platform/file_io.h"
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
-#include "platform/test_temp_folder.h"
 #include "platform/tree_audit.h"
 
 namespace {
@@ -41,20 +41,20 @@ bool MakeLink(const fs::path& link, const fs::path& target, bool folder) {
 class FileServicesWin32 : public ::testing::Test {
   protected:
     void SetUp() override {
-        fs::create_directories(m_temp.path / "work" / "a" / "b");
-        fs::create_directories(m_temp.path / "outside");
-        Write(m_temp.path / "outside" / "secret.txt", "secret");
-        Write(m_temp.path / "work" / "a" / "b" / "data.bak", "line 1\nline 2\nlast");
-        m_work = (m_temp.path / "work").string();
+        fs::create_directories(m_temp.Path() / "work" / "a" / "b");
+        fs::create_directories(m_temp.Path() / "outside");
+        Write(m_temp.Path() / "outside" / "secret.txt", "secret");
+        Write(m_temp.Path() / "work" / "a" / "b" / "data.bak", "line 1\nline 2\nlast");
+        m_work = (m_temp.Path() / "work").string();
     }
     void TearDown() override {
         // Attributes a test set would keep the temporary folder's own removal from working.
-        for (auto& e : fs::recursive_directory_iterator(m_temp.path, m_ec))
+        for (auto& e : fs::recursive_directory_iterator(m_temp.Path(), m_ec))
             SetFileAttributesW(e.path().wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    fs::path Work(const std::string& rel) const { return m_temp.path / "work" / rel; }
+    fs::path Work(const std::string& rel) const { return m_temp.Path() / "work" / rel; }
     std::error_code m_ec;
-    platform_test::CTempFolder m_temp{"file_services_win32_test."};
+    test_support::CTempFolder m_temp{"file_services_win32_test."};
     std::string m_work;
 };
 
@@ -68,7 +68,7 @@ TEST_F(FileServicesWin32, ReadOnlyHiddenAndSystemEntriesAreDeletedWithTheTree) {
                        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(platform::DeleteFolderTree(m_work));
     EXPECT_FALSE(fs::exists(m_work));
-    EXPECT_EQ(Read(m_temp.path / "outside" / "secret.txt"), "secret");
+    EXPECT_EQ(Read(m_temp.Path() / "outside" / "secret.txt"), "secret");
     EXPECT_FALSE(platform::DeleteFolderTree(m_work));  // already gone: nothing was removed
     EXPECT_TRUE(platform::DeleteFolderTree(""));
 }
@@ -86,13 +86,13 @@ TEST_F(FileServicesWin32, SingleEntriesAreMadeWritableAndDeletedAsFiles) {
 }
 
 TEST_F(FileServicesWin32, LinksInsideATreeAreRemovedNeverFollowed) {
-    if (!MakeLink(Work("a/to_outside"), m_temp.path / "outside", true) ||
-        !MakeLink(Work("file_link"), m_temp.path / "outside" / "secret.txt", false))
+    if (!MakeLink(Work("a/to_outside"), m_temp.Path() / "outside", true) ||
+        !MakeLink(Work("file_link"), m_temp.Path() / "outside" / "secret.txt", false))
         GTEST_SKIP() << "this system makes no symbolic links here (privilege or Wine)";
     EXPECT_TRUE(platform::FolderEntries(Work("a/to_outside").string()).empty());
     EXPECT_FALSE(platform::IsRealFolder(Work("a/to_outside").string()));
     EXPECT_TRUE(platform::DeleteFolderTree(m_work));
-    EXPECT_EQ(Read(m_temp.path / "outside" / "secret.txt"), "secret");
+    EXPECT_EQ(Read(m_temp.Path() / "outside" / "secret.txt"), "secret");
 }
 
 TEST_F(FileServicesWin32, BoundedReadStaysBeneathTheRootAndReadsOnlyFiles) {
@@ -134,15 +134,15 @@ TEST_F(FileServicesWin32, ReaderAndWriterRefuseWhatIsNotAPlainFile) {
     EXPECT_TRUE(platform::IsSameFile(Work("old.txt").string(), m_work + "\\old.txt"));
     EXPECT_FALSE(platform::IsSameFile(Work("old.txt").string(), Work("a/b/data.bak").string()));
 
-    if (MakeLink(Work("planted.txt"), m_temp.path / "outside" / "secret.txt", false)) {
+    if (MakeLink(Work("planted.txt"), m_temp.Path() / "outside" / "secret.txt", false)) {
         EXPECT_FALSE(writer.Create(Work("planted.txt").string()));
-        EXPECT_EQ(Read(m_temp.path / "outside" / "secret.txt"), "secret");
+        EXPECT_EQ(Read(m_temp.Path() / "outside" / "secret.txt"), "secret");
     }
 }
 
 TEST_F(FileServicesWin32, UnpackAuditRemovesHardLinksAndJudgesLinks) {
     ASSERT_TRUE(CreateHardLinkW(Work("a/hard.bak").wstring().c_str(),
-                                (m_temp.path / "outside" / "secret.txt").wstring().c_str(),
+                                (m_temp.Path() / "outside" / "secret.txt").wstring().c_str(),
                                 nullptr));
     SetFileAttributesW(Work("a").wstring().c_str(), FILE_ATTRIBUTE_READONLY);
     platform::STreeAudit audit = platform::RemoveUnsafeEntries(m_work);
@@ -150,7 +150,7 @@ TEST_F(FileServicesWin32, UnpackAuditRemovesHardLinksAndJudgesLinks) {
     ASSERT_EQ(audit.removed.size(), 1u);
     EXPECT_EQ(audit.removed[0].strPath, "a/hard.bak");
     EXPECT_EQ(audit.removed[0].eKind, platform::EUnsafeEntry::kHardLink);
-    EXPECT_EQ(Read(m_temp.path / "outside" / "secret.txt"), "secret");
+    EXPECT_EQ(Read(m_temp.Path() / "outside" / "secret.txt"), "secret");
     EXPECT_TRUE(fs::exists(Work("a/b/data.bak")));
 
     EXPECT_TRUE(platform::LinkLeadsOutside(m_work, "a/l", "../../outside"));
@@ -158,7 +158,7 @@ TEST_F(FileServicesWin32, UnpackAuditRemovesHardLinksAndJudgesLinks) {
     EXPECT_FALSE(platform::LinkLeadsOutside(m_work, "a/l", "b\\data.bak"));
     EXPECT_FALSE(platform::LinkLeadsOutside(m_work, "a/l", "../a/b"));
 
-    if (!MakeLink(Work("a/out"), m_temp.path / "outside", true) ||
+    if (!MakeLink(Work("a/out"), m_temp.Path() / "outside", true) ||
         !MakeLink(Work("a/in"), Work("a/b"), true) ||
         !MakeLink(Work("a/none"), Work("a/missing"), false))
         GTEST_SKIP() << "this system makes no symbolic links here (privilege or Wine)";
@@ -167,7 +167,7 @@ TEST_F(FileServicesWin32, UnpackAuditRemovesHardLinksAndJudgesLinks) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(Work("a/out"))));
     EXPECT_FALSE(fs::exists(fs::symlink_status(Work("a/none"))));
     EXPECT_TRUE(fs::exists(fs::symlink_status(Work("a/in"))));
-    EXPECT_TRUE(fs::exists(m_temp.path / "outside" / "secret.txt"));
+    EXPECT_TRUE(fs::exists(m_temp.Path() / "outside" / "secret.txt"));
 }
 
 TEST_F(FileServicesWin32, UnpackAuditNeedsARealRoot) {

@@ -9,7 +9,7 @@
 
 #include "platform/bounded_read.h"
 #include "platform/paths.h"
-#include "platform/test_temp_folder.h"
+#include "common/testing/temp_folder.h"
 
 namespace {
 
@@ -41,14 +41,14 @@ TEST(PathsShared, JoinPathPutsExactlyOneSeparatorBetween) {
 }
 
 TEST(PathsShared, CreateFolderTreeMakesEveryParentAndTakesRepeatedSeparators) {
-    platform_test::CTempFolder temp("paths_shared_");
-    const std::string root = temp.path.generic_string();
+    test_support::CTempFolder temp("paths_shared_");
+    const std::string root = temp.Path().generic_string();
     const std::string deep = root + "/one//two///three";
     EXPECT_TRUE(platform::CreateFolderTree(deep));
     EXPECT_TRUE(platform::IsDirectory(root + "/one/two/three"));
     EXPECT_TRUE(platform::CreateFolderTree(deep + "/"));  // exists already: still true
     // A file in the way of a parent is not a folder: the call fails and the file stays.
-    { std::ofstream(temp.path / "file") << "x"; }
+    { std::ofstream(temp.Path() / "file") << "x"; }
     EXPECT_FALSE(platform::CreateFolderTree(root + "/file/sub"));
     EXPECT_EQ(platform::FileSize(root + "/file"), 1u);
     EXPECT_FALSE(platform::CreateFolderTree(""));

@@ -8,13 +8,9 @@
 #include <fstream>
 #include <random>
 
-#include "platform/test_temp_folder.h"
+#include "common/testing/temp_folder.h"
 
 namespace {
-
-struct TempFolder : platform_test::CTempFolder {
-    TempFolder() : CTempFolder("paths-test-") {}
-};
 
 // Sets or clears TAVRIN_PROGRAM_DIR for one scope and restores it afterwards.
 struct ProgramDirOverride {
@@ -64,21 +60,21 @@ TEST(Paths, JoinPathPutsExactlyOneSeparatorBetweenPieces) {
 }
 
 TEST(Paths, FileQueriesTellFilesFoldersAndMissingPathsApart) {
-    TempFolder dir;
+    test_support::CTempFolder dir;
     std::ofstream(dir / "five", std::ios::binary) << "12345";
     std::ofstream(dir / "empty", std::ios::binary);
     EXPECT_TRUE(platform::PathExists(dir / "five"));
     EXPECT_FALSE(platform::PathExists(dir / "none"));
-    EXPECT_TRUE(platform::IsDirectory(dir.path.string()));
+    EXPECT_TRUE(platform::IsDirectory(dir.Path().string()));
     EXPECT_FALSE(platform::IsDirectory(dir / "five"));
     EXPECT_EQ(platform::FileSize(dir / "five"), 5u);
     EXPECT_EQ(platform::FileSize(dir / "empty"), 0u);
     EXPECT_EQ(platform::FileSize(dir / "none"), std::nullopt);
-    EXPECT_EQ(platform::FileSize(dir.path.string()), std::nullopt);
+    EXPECT_EQ(platform::FileSize(dir.Path().string()), std::nullopt);
 }
 
 TEST(Paths, FoldersAreCreatedOnceWithTheirModeAndTreesWithTheirParents) {
-    TempFolder dir;
+    test_support::CTempFolder dir;
     ASSERT_TRUE(platform::CreateFolder(dir / "w", 0700));
     EXPECT_FALSE(platform::CreateFolder(dir / "w", 0700));  // already there
     struct stat st;

@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include "common/testing/temp_folder.h"
 #include "platform/codepage.h"
 #include "platform/disk_space.h"
 #include "platform/file_io.h"
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
-#include "platform/test_temp_folder.h"
 
 namespace {
 
@@ -48,9 +48,9 @@ TEST(PathsWin32, JoinPathTakesEitherSeparator) {
 }
 
 TEST(PathsWin32, LongPathsAndNonAsciiNamesWorkThroughEveryService) {
-    platform_test::CTempFolder temp("paths_win32_test.");
+    test_support::CTempFolder temp("paths_win32_test.");
     // Well past MAX_PATH (260), which only the "\\?\" form allows.
-    std::string deep = temp.path.string();
+    std::string deep = temp.Path().string();
     for (int i = 0; i < 12; ++i) deep += "/folder_with_a_rather_long_name_" + std::to_string(i);
     ASSERT_GT(deep.size(), 300u);
     ASSERT_TRUE(platform::CreateFolderTree(deep));
@@ -75,22 +75,22 @@ TEST(PathsWin32, LongPathsAndNonAsciiNamesWorkThroughEveryService) {
     EXPECT_NE(std::find(names.begin(), names.end(), platform::AnsiToUtf8("\xC9\xF3\xBC\xC6.bak")),
               names.end());
     EXPECT_TRUE(
-        platform::DeleteFolderTree(temp.path.string() + "/folder_with_a_rather_long_name_0"));
+        platform::DeleteFolderTree(temp.Path().string() + "/folder_with_a_rather_long_name_0"));
     EXPECT_FALSE(platform::PathExists(deep));
 }
 
 TEST(PathsWin32, FreeSpaceOfAFolderOrAFileAndTheOverride) {
-    platform_test::CTempFolder temp("paths_win32_test.");
+    test_support::CTempFolder temp("paths_win32_test.");
     ULARGE_INTEGER available, total, free;
-    ASSERT_TRUE(GetDiskFreeSpaceExW(temp.path.wstring().c_str(), &available, &total, &free));
-    const auto bytes = platform::FreeBytes(temp.path.string());
+    ASSERT_TRUE(GetDiskFreeSpaceExW(temp.Path().wstring().c_str(), &available, &total, &free));
+    const auto bytes = platform::FreeBytes(temp.Path().string());
     ASSERT_TRUE(bytes);
     // Others write to the disk meanwhile: near the figure, not equal to it.
     const double diff = static_cast<double>(*bytes) - static_cast<double>(available.QuadPart);
     EXPECT_LT(diff < 0 ? -diff : diff, 512.0 * 1024 * 1024);
-    std::ofstream(temp.path / "file") << "x";
-    EXPECT_TRUE(platform::FreeBytes((temp.path / "file").string()));
-    EXPECT_FALSE(platform::FreeBytes((temp.path / "absent").string()));
+    std::ofstream(temp.Path() / "file") << "x";
+    EXPECT_TRUE(platform::FreeBytes((temp.Path() / "file").string()));
+    EXPECT_FALSE(platform::FreeBytes((temp.Path() / "absent").string()));
     platform::SetFreeBytesOverride(1234);
     EXPECT_EQ(platform::FreeBytes("Q:/nowhere"), 1234u);
     platform::SetFreeBytesOverride(std::nullopt);

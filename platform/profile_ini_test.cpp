@@ -6,14 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/test_temp_folder.h"
+#include "common/testing/temp_folder.h"
 
 namespace {
 
 class ProfileIniTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_dir = m_temp.path.string();
+        m_dir = m_temp.Path().string();
         m_file = m_dir + "/code.ini";
     }
     void Write(const std::string& text) { std::ofstream(m_file, std::ios::binary) << text; }
@@ -23,7 +23,7 @@ class ProfileIniTest : public ::testing::Test {
         s << in.rdbuf();
         return s.str();
     }
-    platform_test::CTempFolder m_temp{"profile_ini_test."};
+    test_support::CTempFolder m_temp{"profile_ini_test."};
     std::string m_dir, m_file;
 };
 

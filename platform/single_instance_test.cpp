@@ -1,4 +1,5 @@
 #include "platform/single_instance.h"
+#include "common/testing/temp_folder.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,12 +16,8 @@ namespace {
 
 class SingleInstanceTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/single_instance_test.XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    void SetUp() override { m_dir = m_temp.Str(); }
+    test_support::CTempFolder m_temp;
     std::string m_dir;
 };
 

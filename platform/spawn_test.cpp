@@ -1,4 +1,5 @@
 #include "platform/spawn.h"
+#include "common/testing/temp_folder.h"
 
 #include <errno.h>
 #include <signal.h>
@@ -56,9 +57,8 @@ TEST(SpawnAndWait, ReportsExitStatusSignalAndStartFailure) {
 }
 
 TEST(SpawnAndWait, PassesArgumentsVerbatimAndGivesEmptyStandardInput) {
-    char folder[] = "/tmp/spawn_test_XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    std::string out = std::string(folder) + "/out";
+    test_support::CTempFolder folder;
+    const std::string out = (folder / "out");
     // "read" would block forever on an inherited terminal; /dev/null gives end of file at once.
     std::string script = "read line; echo \"[$?][$1][$2]\" > \"$3\"";
     auto r = platform::SpawnAndWait("/bin/sh",
@@ -69,8 +69,6 @@ TEST(SpawnAndWait, PassesArgumentsVerbatimAndGivesEmptyStandardInput) {
     std::string line;
     std::getline(in, line);
     EXPECT_EQ(line, "[1][two words][quote\"d $x]");
-    unlink(out.c_str());
-    rmdir(folder);
 }
 
 TEST(SpawnDetached, ReturnsAtOnceAndLeavesNoZombie) {

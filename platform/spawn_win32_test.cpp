@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/testing/temp_folder.h"
 #include "platform/child_cpu_times.h"
 #include "platform/process_control.h"
 #include "platform/process_output.h"
@@ -18,7 +19,6 @@
 #include "platform/spawn.h"
 #include "platform/system_win32.h"
 #include "platform/termination_signals.h"
-#include "platform/test_temp_folder.h"
 
 namespace {
 
@@ -134,24 +134,24 @@ TEST(ProcessControlWin32, HandleTellsTheImageAndStartAndEndsTheProcess) {
 }
 
 TEST(SingleInstanceWin32, OneHolderPerNameAndFolderReleasedWithItsHandle) {
-    platform_test::CTempFolder one("single_instance_win32_test.");
-    platform_test::CTempFolder two("single_instance_win32_test.");
-    auto first = std::make_unique<platform::CInstanceLock>(one.path.string(), "Tavrin.exe");
+    test_support::CTempFolder one("single_instance_win32_test.");
+    test_support::CTempFolder two("single_instance_win32_test.");
+    auto first = std::make_unique<platform::CInstanceLock>(one.Path().string(), "Tavrin.exe");
     ASSERT_EQ(first->GetState(), platform::CInstanceLock::State::kAcquired);
-    EXPECT_EQ(platform::CInstanceLock(one.path.string(), "Tavrin.exe").GetState(),
+    EXPECT_EQ(platform::CInstanceLock(one.Path().string(), "Tavrin.exe").GetState(),
               platform::CInstanceLock::State::kHeldElsewhere);
-    EXPECT_EQ(platform::CInstanceLock(one.path.string(), "Morvel.exe").GetState(),
+    EXPECT_EQ(platform::CInstanceLock(one.Path().string(), "Morvel.exe").GetState(),
               platform::CInstanceLock::State::kAcquired);
-    EXPECT_EQ(platform::CInstanceLock(two.path.string(), "Tavrin.exe").GetState(),
+    EXPECT_EQ(platform::CInstanceLock(two.Path().string(), "Tavrin.exe").GetState(),
               platform::CInstanceLock::State::kAcquired);
-    EXPECT_EQ(platform::CInstanceLock((one.path / "absent").string(), "Tavrin.exe").GetState(),
+    EXPECT_EQ(platform::CInstanceLock((one.Path() / "absent").string(), "Tavrin.exe").GetState(),
               platform::CInstanceLock::State::kUnavailable);
 
     // A child that outlives the holder does not keep the marker.
     const int pid = StartSleeper();
     ASSERT_GT(pid, 0);
     first.reset();
-    EXPECT_EQ(platform::CInstanceLock(one.path.string(), "Tavrin.exe").GetState(),
+    EXPECT_EQ(platform::CInstanceLock(one.Path().string(), "Tavrin.exe").GetState(),
               platform::CInstanceLock::State::kAcquired);
     if (auto child = platform::OpenProcessHandle(pid))
         platform::SignalProcess(*child, platform::KillSignal());

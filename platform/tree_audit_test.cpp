@@ -1,4 +1,5 @@
 #include "platform/tree_audit.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -22,21 +23,12 @@ namespace {
 class TreeAuditTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_base = fs::temp_directory_path() /
-                 ("tree_audit_test_" + std::to_string(getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_base);
+        m_base = m_temp.Path();
         fs::create_directories(m_base / "work" / "a" / "b");
         fs::create_directories(m_base / "outside");
         Write(m_base / "outside" / "secret.txt", "secret");
         Write(m_base / "work" / "a" / "b" / "data.bak", "data");
         m_work = (m_base / "work").string();
-    }
-    void TearDown() override {
-        std::error_code ec;
-        for (auto& e : fs::recursive_directory_iterator(m_base, ec))
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(m_base, ec);
     }
     static void Write(const fs::path& path, const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
@@ -53,6 +45,7 @@ class TreeAuditTest : public ::testing::Test {
     }
     fs::path Work(const std::string& rel) const { return m_base / "work" / rel; }
 
+    test_support::CTempFolder m_temp;
     fs::path m_base;
     std::string m_work;
 };

@@ -1,4 +1,5 @@
 #include "players/stand_in_args.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,8 @@ TEST(StandInArgs, FieldsOfTheCommandLinesTavrinWrites) {
 }
 
 TEST(StandInArgs, TextLinesAndPages) {
-    const fs::path file = fs::temp_directory_path() / "stand_in_args_test.txt";
+    test_support::CTempFolder temp;
+    const fs::path file = temp.Path() / "stand_in_args_test.txt";
     std::ofstream(file, std::ios::binary) << "one\r\ntwo\n\nfour";
     std::vector<std::string> lines;
     bool truncated = true;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <thread>
 
+#include "common/testing/temp_folder.h"
 #include "platform/process_control.h"
 #include "platform/spawn.h"
 
@@ -15,9 +16,8 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(StandInProcess, RegistersWhileOpenAndUnregistersOnTermination) {
-    const fs::path program = fs::temp_directory_path() /
-                             ("stand_in_process_" + std::to_string(platform::CurrentProcessId()));
-    fs::remove_all(program);
+    test_support::CTempFolder temp;
+    const fs::path& program = temp.Path();
     fs::create_directories(program / "processid");
     fs::copy_file(STAND_IN_ONDRIXS, program / "OndrixS");
     std::ofstream(program / "s9") << "line 1\nline 2\n";
@@ -38,7 +38,6 @@ TEST(StandInProcess, RegistersWhileOpenAndUnregistersOnTermination) {
     ASSERT_TRUE(platform::SignalProcess(*handle, platform::TerminateSignal()));
     EXPECT_TRUE(platform::WaitProcessEnd(*handle, 10000));
     EXPECT_FALSE(fs::exists(entry));
-    fs::remove_all(program);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QStringList>
 
+#include "common/language_choice.h"
 #include "common/sqlite_memory.h"
 #include "platform/paths.h"
 #include "platform/single_instance.h"

@@ -1,39 +1,16 @@
 #include "tavrin/app/tavrin_app.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
-#include <QTimer>
 
+#include "common/language_choice.h"
 #include "platform/single_instance.h"
 #include "tavrin/ui/qt_translations.h"
 #include "tavrin/ui/res_string.h"
 #include "tavrin/ui/tavrin_dlg.h"
 #include "tavrin/ui/user_prompts.h"
-
-bool IsChineseLocale(const char* lcAll, const char* lcMessages, const char* lang) {
-    const char* value = nullptr;
-    for (const char* candidate : {lcAll, lcMessages, lang}) {
-        if (candidate && *candidate) {
-            value = candidate;
-            break;
-        }
-    }
-    if (!value) return false;
-    const QByteArray text(value);
-    return text == "zh_CN" || text.startsWith("zh_CN.") || text.startsWith("zh_CN@");
-}
-
-bool IsChineseLocale() {
-    return IsChineseLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
-}
-
-QString LanguageModuleName(bool bChinese) {
-    return bChinese ? QStringLiteral("chinese.rcc") : QStringLiteral("english.rcc");
-}
 
 QString String141() {
     return QStringLiteral(
@@ -51,7 +28,7 @@ CTavrinApp::~CTavrinApp() {
     ExitInstance();
 }
 
-bool CTavrinApp::InitInstance(const QString& packagePath) {
+bool CTavrinApp::InitInstance() {
     m_pInstanceLock = std::make_unique<platform::CInstanceLock>(m_strRuntimeFolder, "Tavrin.exe");
     switch (m_pInstanceLock->GetState()) {
         case platform::CInstanceLock::State::kHeldElsewhere:
@@ -65,8 +42,9 @@ bool CTavrinApp::InitInstance(const QString& packagePath) {
             break;
     }
 
-    const QString moduleFile =
-        QDir(QString::fromStdString(m_strProgramFolder)).filePath(LanguageModuleName(m_bChinese));
+    const QString moduleFile = QDir(QString::fromStdString(m_strProgramFolder))
+                                   .filePath(QString::fromStdString(
+                                       LanguageModuleName(ELangProgram::kTavrin, m_bChinese)));
     if (!m_hLangModule.Load(moduleFile)) {
         ShowMessage(String141());
         m_outcome = Outcome::kModuleMissing;
@@ -78,10 +56,6 @@ bool CTavrinApp::InitInstance(const QString& packagePath) {
 
     {
         CTavrinDlg dlg;
-        if (!packagePath.isEmpty()) {
-            const QString path = QFileInfo(packagePath).absoluteFilePath();
-            QTimer::singleShot(0, &dlg, [&dlg, path] { dlg.ImportPackageFile(path); });
-        }
         if (m_onDialogReady) m_onDialogReady(dlg);
         dlg.exec();
     }

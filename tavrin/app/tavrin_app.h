@@ -16,15 +16,6 @@ class CInstanceLock;
 }
 class CTavrinDlg;
 
-// True when the process locale is zh_CN: the first non-empty of LC_ALL, LC_MESSAGES and LANG
-// (null or empty texts count as unset) starts with "zh_CN" (zh_CN.UTF-8, zh_CN.GBK, ...).
-bool IsChineseLocale(const char* lcAll, const char* lcMessages, const char* lang);
-// IsChineseLocale on the process environment.
-bool IsChineseLocale();
-
-// File name of the language module: "chinese.rcc" or "english.rcc".
-QString LanguageModuleName(bool bChinese);
-
 // Message shown when the language module cannot be loaded; part of the program itself, as no
 // module is there to supply it.
 QString String141();
@@ -45,10 +36,10 @@ class CTavrinApp {
     CTavrinApp(std::string programFolder, std::string runtimeFolder, bool bChinese);
     ~CTavrinApp();  // runs ExitInstance if it has not run yet
 
-    // The whole start-up and the modal run of the dialog. packagePath, when not empty, is
-    // imported as soon as the dialog's event loop runs. Always returns false (the process
-    // ends afterwards); Result() tells how it went.
-    bool InitInstance(const QString& packagePath = QString());
+    // The whole start-up and the modal run of the dialog (packages named on the command line
+    // come through m_onDialogReady). Always returns false (the process ends afterwards);
+    // Result() tells how it went.
+    bool InitInstance();
     // Releases the language module if loaded (exactly once however often it is called) and
     // returns the process exit status, 0.
     int ExitInstance();

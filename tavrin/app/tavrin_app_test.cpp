@@ -17,20 +17,6 @@
 
 namespace {
 
-TEST(TavrinLocale, OnlyZhCnCountsAndTheFirstSetVariableDecides) {
-    EXPECT_TRUE(IsChineseLocale("zh_CN.UTF-8", nullptr, nullptr));
-    EXPECT_TRUE(IsChineseLocale(nullptr, "zh_CN.GBK", "en_US.UTF-8"));
-    EXPECT_TRUE(IsChineseLocale("", "", "zh_CN"));
-    EXPECT_TRUE(IsChineseLocale(nullptr, nullptr, "zh_CN@stroke"));
-    EXPECT_FALSE(IsChineseLocale("en_US.UTF-8", "zh_CN.UTF-8", "zh_CN.UTF-8"));
-    EXPECT_FALSE(IsChineseLocale("C", nullptr, "zh_CN.UTF-8"));
-    EXPECT_FALSE(IsChineseLocale(nullptr, nullptr, "zh_TW.UTF-8"));
-    EXPECT_FALSE(IsChineseLocale(nullptr, nullptr, "zh_CNX"));
-    EXPECT_FALSE(IsChineseLocale(nullptr, nullptr, nullptr));
-    EXPECT_EQ(LanguageModuleName(true), "chinese.rcc");
-    EXPECT_EQ(LanguageModuleName(false), "english.rcc");
-}
-
 class TavrinAppTest : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "common/console_text.h"
 #include "common/process_registry.h"
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
@@ -37,10 +38,7 @@ std::vector<std::string> DeleteWorkFolders(const std::string& programFolder,
     }
     givenUp.insert(givenUp.end(), pending.begin(), pending.end());
     for (const std::string& name : givenUp) {
-        // 删除文件夹失败：
-        std::printf("\xC9\xBE\xB3\xFD\xCE\xC4\xBC\xFE\xBC\xD0\xCA\xA7\xB0\xDC\xA3\xBA%s\n",
-                    platform::JoinPath(programFolder, name).c_str());
+        ConsolePrintf("删除文件夹失败：%s\n", platform::JoinPath(programFolder, name).c_str());
     }
-    std::fflush(stdout);
     return givenUp;
 }

@@ -1,4 +1,5 @@
 #include "tavrin/dispatch/close_cleanup.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +8,6 @@
 #include <fstream>
 
 #include "platform/process_control.h"
-#include "platform/test_temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -16,32 +16,28 @@ namespace {
 class CloseCleanupTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_program = fs::temp_directory_path() /
-                    ("close_cleanup_test_" + std::to_string(platform::CurrentProcessId()) + "_" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_program);
+        m_program = m_programTemp.Path();
+        m_outside = m_outsideTemp.Path();
         fs::create_directories(m_program / "processid");
         fs::create_directories(m_outside / "inner");
         std::ofstream(m_outside / "keep.txt") << "keep";
         std::ofstream(m_outside / "inner" / "keep2.txt") << "keep";
     }
-    void TearDown() override {
-        fs::remove_all(m_program);
-        fs::remove_all(m_outside);
-    }
 
+    // Two folders: what lies outside the program folder must outlive its clean-up.
+    test_support::CTempFolder m_programTemp;
+    test_support::CTempFolder m_outsideTemp;
     fs::path m_program;
-    fs::path m_outside = fs::temp_directory_path() /
-                         ("close_cleanup_outside_" + std::to_string(platform::CurrentProcessId()));
+    fs::path m_outside;
 };
 
 TEST_F(CloseCleanupTest, WorkFoldersGoWithReadOnlyFilesAndLinksOutLeaveTheirTargets) {
     for (const char* name : {"pkg_log_20240101_20240102", "pkg_log_20240103_20240104"}) {
         fs::create_directories(m_program / name / "var" / "utm" / "data" / "sessions");
         std::ofstream(m_program / name / (std::string(name) + "Parent.db")) << "db";
-        if (!platform_test::MakeSymlink(m_outside, m_program / name / "var" / "link_out", true) ||
-            !platform_test::MakeSymlink(m_outside / "keep.txt", m_program / name / "file_link"))
-            GTEST_SKIP() << platform_test::kNoSymlinks;
+        if (!test_support::MakeSymlink(m_outside, m_program / name / "var" / "link_out", true) ||
+            !test_support::MakeSymlink(m_outside / "keep.txt", m_program / name / "file_link"))
+            GTEST_SKIP() << test_support::kNoSymlinks;
         // Read-only only now: a skipped test leaves nothing its clean-up could not remove.
         fs::permissions(m_program / name / (std::string(name) + "Parent.db"),
                         fs::perms::owner_read);

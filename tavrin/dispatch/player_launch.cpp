@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "common/console_text.h"
 #include "common/db_handle.h"
 #include "common/decimal_text.h"
 #include "platform/bounded_read.h"
@@ -249,8 +250,6 @@ bool LaunchPlayer(const std::string& programFolder, EPlayer player, const std::s
     int pid = platform::SpawnDetached(PlayerExecutablePath(programFolder, player),
                                       {PlayerName(player), arguments}, &error);
     if (pid > 0) return true;
-    // 运行失败！
-    std::printf("\xD4\xCB\xD0\xD0\xCA\xA7\xB0\xDC\xA3\xA1%d\n", error);
-    std::fflush(stdout);
+    ConsolePrintf("运行失败！%d\n", error);
     return false;
 }

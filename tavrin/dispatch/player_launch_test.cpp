@@ -1,4 +1,5 @@
 #include "tavrin/dispatch/player_launch.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -20,19 +21,13 @@ namespace {
 class PlayerLaunchTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_program = fs::temp_directory_path() /
-                    ("launch_test_" + std::to_string(platform::CurrentProcessId()) + "_" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_program);
+        m_program = m_temp.Path();
         fs::create_directories(m_program / "P" / "var" / "utm" / "data" / "sessions");
         m_context.strProgramFolder = m_program.string();
         m_context.strPackageName = "P";
         m_context.bPackageReady = true;
     }
-    void TearDown() override {
-        m_child.Close();
-        fs::remove_all(m_program);
-    }
+    void TearDown() override { m_child.Close(); }
 
     // Joined with '/' as the program joins them, on every system.
     std::string Sessions() { return m_program.string() + "/P/var/utm/data/sessions/"; }
@@ -51,6 +46,7 @@ class PlayerLaunchTest : public ::testing::Test {
         m_context.pChildDb = &m_child;
     }
 
+    test_support::CTempFolder m_temp;
     fs::path m_program;
     SDispatchContext m_context;
     DbHandle m_child;

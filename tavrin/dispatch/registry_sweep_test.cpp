@@ -1,4 +1,5 @@
 #include "tavrin/dispatch/registry_sweep.h"
+#include "common/testing/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -29,17 +30,13 @@ class RecordingSeam {
 class RegistrySweepTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_program = fs::temp_directory_path() /
-                    ("sweep_test_" + std::to_string(platform::CurrentProcessId()) + "_" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_program);
+        m_program = m_temp.Path();
         fs::create_directories(m_registry = m_program / "processid");
     }
     void TearDown() override {
         fs::remove(m_program / "probe_stay");
         // Every probe started here must be gone before the folder is.
         for (auto& handle : m_children) platform::WaitProcessEnd(handle, 5000);
-        fs::remove_all(m_program);
     }
 
     void Touch(const std::string& name) { std::ofstream(m_registry / name); }
@@ -63,6 +60,7 @@ class RegistrySweepTest : public ::testing::Test {
         return handle ? std::move(*handle) : platform::ProcessHandle();
     }
 
+    test_support::CTempFolder m_temp;
     fs::path m_program;
     fs::path m_registry;
     std::vector<platform::ProcessHandle> m_children;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/console_text.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "platform/spawn.h"
@@ -57,16 +58,10 @@ ArchiverResult RunArchiverWith(const std::string& str7zCommand, const std::strin
     result.termSignal = spawned.termSignal;
     result.stopped = spawned.stopped;
     if (!spawned.started) {
-        // 运行失败！%d\n
-        std::printf("\xD4\xCB\xD0\xD0\xCA\xA7\xB0\xDC\xA3\xA1%d\n", spawned.errorCode);
+        ConsolePrintf("运行失败！%d\n", spawned.errorCode);
     } else {
-        // 进程1退出！
-        std::printf(
-            "\xBD\xF8\xB3\xCC"
-            "1"
-            "\xCD\xCB\xB3\xF6\xA3\xA1");
+        ConsolePrintf("进程1退出！");
     }
-    std::fflush(stdout);
     return result;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "common/console_text.h"
 #include "platform/process_output.h"
 
 bool SArchiverVersion::Acceptable() const {
@@ -90,11 +91,6 @@ std::string ArchiverRefusalText(std::string_view format, const SArchiverVersion&
 }
 
 void PrintArchiverRefused(const SArchiverVersion& version) {
-    // 7-Zip 版本过低（%s），需要 26.01 或更新的版本，未解压。
-    std::printf(
-        "7-Zip \xB0\xE6\xB1\xBE\xB9\xFD\xB5\xCD\xA3\xA8%s\xA3\xA9\xA3\xAC\xD0\xE8\xD2\xAA 26.01 "
-        "\xBB\xF2\xB8\xFC\xD0\xC2\xB5\xC4\xB0\xE6\xB1\xBE\xA3\xAC\xCE\xB4\xBD\xE2\xD1\xB9\xA1\xA3"
-        "\n",
-        version.bFound ? version.strVersion.c_str() : "?");
-    std::fflush(stdout);
+    ConsolePrintf("7-Zip 版本过低（%s），需要 26.01 或更新的版本，未解压。\n",
+                  version.bFound ? version.strVersion.c_str() : "?");
 }

@@ -33,12 +33,12 @@ struct SCommandRun {
 class HostileNamesTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_prog = m_tmp.Path() + "/prog";
+        m_prog = m_tmp.Str() + "/prog";
         import_test::LayOutProgramFolder(m_prog);
         if (IsSkipped()) return;
         m_package = import_test::MakeSamplePackage(
-            m_tmp.Path() + "/in", {"--sessions", "20", "--terminal-rows", "40", "--child-sessions",
-                                   "4", "--session-files", "4"});
+            m_tmp.Str() + "/in", {"--sessions", "20", "--terminal-rows", "40", "--child-sessions",
+                                  "4", "--session-files", "4"});
     }
 
     std::string WorkFolder() const { return m_prog + "/" + m_package.strName; }
@@ -81,7 +81,7 @@ class HostileNamesTest : public ::testing::Test {
     // Appends the entries (relative to folder) to a copy of the sample named name.tar.
     std::string SampleWith(const std::string& folder, const std::vector<std::string>& entries,
                            const std::string& name) {
-        const std::string tar = m_tmp.Path() + "/" + name + ".tar";
+        const std::string tar = m_tmp.Str() + "/" + name + ".tar";
         fs::copy_file(m_package.strTar, tar);
         EXPECT_TRUE(import_test::MakeTar(tar, folder, entries, true));
         return tar;
@@ -106,7 +106,7 @@ void WritePlantedDatabase(const std::string& path) {
 }
 
 TEST_F(HostileNamesTest, FilesTheImportMakesAreNeverTakenFromTheArchive) {
-    const std::string stage = m_tmp.Path() + "/stage";
+    const std::string stage = m_tmp.Str() + "/stage";
     const std::string name = m_package.strName;
     const std::string dump = "var/tmp/backup_log/data_2016-09-01_2016-09-10";
     fs::create_directories(stage + "/" + dump);
@@ -168,11 +168,11 @@ TEST_F(HostileNamesTest, FilesTheImportMakesAreNeverTakenFromTheArchive) {
 
 TEST_F(HostileNamesTest, ASparseMemberLargerThanTheFreeSpaceIsRefusedBeforeUnpacking) {
     // 1 TiB declared, a few kilobytes in the archive: more than this disk has free.
-    const std::string stage = m_tmp.Path() + "/stage";
+    const std::string stage = m_tmp.Str() + "/stage";
     fs::create_directories(stage);
     { std::ofstream(stage + "/bomb"); }
     fs::resize_file(stage + "/bomb", 1ull << 40);
-    const std::string tar = m_tmp.Path() + "/" + m_package.strName + ".tar";
+    const std::string tar = m_tmp.Str() + "/" + m_package.strName + ".tar";
     fs::copy_file(m_package.strTar, tar);
     auto r = platform::SpawnAndWait("/usr/bin/tar", {"tar", "-rSf", tar, "-C", stage, "bomb"});
     fs::remove(stage + "/bomb");
@@ -192,10 +192,10 @@ TEST_F(HostileNamesTest, ASparseMemberLargerThanTheFreeSpaceIsRefusedBeforeUnpac
 }
 
 TEST_F(HostileNamesTest, AnythingButARegularFileIsRefusedWithoutBlocking) {
-    const std::string fifo = m_tmp.Path() + "/x_log_2016-09-01_2016-09-10.tar";
+    const std::string fifo = m_tmp.Str() + "/x_log_2016-09-01_2016-09-10.tar";
     auto made = platform::SpawnAndWait("/usr/bin/mkfifo", {"mkfifo", fifo});
     ASSERT_TRUE(made.started && made.exitStatus == 0);
-    const std::string folder = m_tmp.Path() + "/y_log_2016-09-01_2016-09-10.tar";
+    const std::string folder = m_tmp.Str() + "/y_log_2016-09-01_2016-09-10.tar";
     fs::create_directories(folder);
 
     auto check = std::async(std::launch::async, [&] {
@@ -216,7 +216,7 @@ TEST_F(HostileNamesTest, NamesTheProgramFolderNeedsAreNeverImportedOrDeleted) {
     import_test::WriteFile(m_prog + "/english.rcc", "module");
     for (const char* name :
          {"processid", "7z", "table.sql", "english.rcc", "Morvel", "PROCESSID", "tavrin-import"}) {
-        const std::string tar = m_tmp.Path() + "/" + name + ".tar";
+        const std::string tar = m_tmp.Str() + "/" + name + ".tar";
         fs::copy_file(m_package.strTar, tar, fs::copy_options::overwrite_existing);
         CPackageImport import(m_prog, tar);
         EXPECT_FALSE(import.HasUsableName()) << name;
@@ -236,9 +236,9 @@ TEST_F(HostileNamesTest, NamesTheProgramFolderNeedsAreNeverImportedOrDeleted) {
     const std::string longName =
         std::string(kMaxPackageNameBytes - 22, 'n') + "_2016-09-01_2016-09-10";
     ASSERT_EQ(longName.size(), kMaxPackageNameBytes);
-    EXPECT_TRUE(CPackageImport(m_prog, m_tmp.Path() + "/" + longName + ".tar").HasUsableName());
+    EXPECT_TRUE(CPackageImport(m_prog, m_tmp.Str() + "/" + longName + ".tar").HasUsableName());
     const std::string tooLong = "n" + longName;
-    const std::string tar = m_tmp.Path() + "/" + tooLong + ".tar";
+    const std::string tar = m_tmp.Str() + "/" + tooLong + ".tar";
     fs::copy_file(m_package.strTar, tar);
     EXPECT_FALSE(CPackageImport(m_prog, tar).HasUsableName());
     EXPECT_EQ(RunCommand(tar).nStatus, 1);

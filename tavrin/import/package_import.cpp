@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/console_text.h"
 #include "common/db_handle.h"
 #include "common/sql_stop.h"
 #include "platform/disk_space.h"
@@ -52,11 +53,8 @@ std::vector<std::string> IncompleteTables(const SLoadReport& report,
 
 void PrintIncompleteTables(const std::vector<std::string>& tables) {
     for (const std::string& table : tables) {
-        // 数据表未完整载入：
-        std::printf("\xCA\xFD\xBE\xDD\xB1\xED\xCE\xB4\xCD\xEA\xD5\xFB\xD4\xD8\xC8\xEB\xA3\xBA%s\n",
-                    table.c_str());
+        ConsolePrintf("数据表未完整载入：%s\n", table.c_str());
     }
-    std::fflush(stdout);
 }
 
 std::uint64_t ChildDatabaseBound(std::uint64_t dumpSize) {
@@ -132,9 +130,7 @@ bool CPackageImport::CreateWorkFolder() {
     bool created = HasUsableName() && CreateFreshWorkFolder(m_paths.WorkFolder());
     if (!created) {
         int code = HasUsableName() && errno != 0 ? errno : EEXIST;
-        // 创建文件夹失败！%d
-        std::printf("\xB4\xB4\xBD\xA8\xCE\xC4\xBC\xFE\xBC\xD0\xCA\xA7\xB0\xDC\xA3\xA1%d", code);
-        std::fflush(stdout);
+        ConsolePrintf("创建文件夹失败！%d", code);
     }
     return created;
 }
@@ -193,14 +189,9 @@ bool CPackageImport::UnpackedSizeFits(const std::string& archiverPath) {
     if (declared.eState != SDeclaredSize::kCutOff && freeBytes &&
         ::UnpackedSizeFits(declared.nBytes, *freeBytes))
         return true;
-    // 解压后的大小（%llu 字节）超过可用空间（%llu 字节），未解压。
-    std::printf(
-        "\xBD\xE2\xD1\xB9\xBA\xF3\xB5\xC4\xB4\xF3\xD0\xA1\xA3\xA8%llu "
-        "\xD7\xD6\xBD\xDA\xA3\xA9\xB3\xAC\xB9\xFD\xBF\xC9\xD3\xC3\xBF\xD5\xBC\xE4\xA3\xA8%llu "
-        "\xD7\xD6\xBD\xDA\xA3\xA9\xA3\xAC\xCE\xB4\xBD\xE2\xD1\xB9\xA1\xA3\n",
-        static_cast<unsigned long long>(declared.nBytes),
-        static_cast<unsigned long long>(freeBytes.value_or(0)));
-    std::fflush(stdout);
+    ConsolePrintf("解压后的大小（%llu 字节）超过可用空间（%llu 字节），未解压。\n",
+                  static_cast<unsigned long long>(declared.nBytes),
+                  static_cast<unsigned long long>(freeBytes.value_or(0)));
     return false;
 }
 
@@ -208,14 +199,11 @@ bool CPackageImport::RemoveWorkFolder() {
     if (!HasUsableName()) return false;
     bool removed = platform::DeleteFolderTree(m_paths.WorkFolder());
     if (removed) {
-        std::printf(
-            "\xC9\xBE\xB3\xFD\xCE\xC4\xBC\xFE\xBC\xD0\xB3\xC9\xB9\xA6\xA3\xA1");  // 删除文件夹成功！
+        ConsolePrintf("删除文件夹成功！");
     } else {
         int code = platform::PathExists(m_paths.WorkFolder()) ? ENOTEMPTY : 0;
-        // 删除文件夹失败！%d
-        std::printf("\xC9\xBE\xB3\xFD\xCE\xC4\xBC\xFE\xBC\xD0\xCA\xA7\xB0\xDC\xA3\xA1%d", code);
+        ConsolePrintf("删除文件夹失败！%d", code);
     }
-    std::fflush(stdout);
     return removed;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/console_text.h"
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
 #include "platform/tree_audit.h"
@@ -14,11 +15,7 @@ bool CreateFreshWorkFolder(const std::string& path) {
 namespace {
 
 void PrintRemoved(const std::string& relPath) {
-    // 已删除审计包中不安全的条目：%s
-    std::printf(
-        "\xD2\xD1\xC9\xBE\xB3\xFD\xC9\xF3\xBC\xC6\xB0\xFC\xD6\xD0\xB2\xBB\xB0\xB2\xC8\xAB"
-        "\xB5\xC4\xCC\xF5\xC4\xBF\xA3\xBA%s\n",
-        relPath.c_str());
+    ConsolePrintf("已删除审计包中不安全的条目：%s\n", relPath.c_str());
 }
 
 }  // namespace

@@ -311,7 +311,7 @@ class TavrinQuery : public testing::Test {
     static void SetUpTestSuite() {
         s_tmp = new import_test::CTempFolder();
         s_package = new import_test::SamplePackage(import_test::MakeSamplePackage(
-            s_tmp->Path() + "/in", {"--prefix", import_test::UniqueName(), "--sessions", "60"}));
+            s_tmp->Str() + "/in", {"--prefix", import_test::UniqueName(), "--sessions", "60"}));
         s_work = kProgramDir + "/" + s_package->strName;
         const platform::CapturedOutput out = platform::RunAndCaptureOutput(
             kProgramDir + "/tavrin-import", {"tavrin-import", s_package->strTar}, 16 << 20, 300000);
@@ -413,7 +413,7 @@ TEST_F(TavrinQuery, AllRowsAreWhatTheExportWrites) {
                                                       : auditor::ExportRowKind::kJoined;
         request.strPackageFolder = s_work;
         request.headers = {"h"};
-        request.strOutPath = s_tmp->Path() + "/export.csv";
+        request.strOutPath = s_tmp->Str() + "/export.csv";
         ASSERT_EQ(auditor::ExportStatus::kDone, auditor::ExportView(request).eStatus);
         const std::string exported = import_test::ReadFile(request.strOutPath);
         const std::string exportedRows = exported.substr(exported.find("\r\n") + 2);
@@ -632,7 +632,7 @@ TEST(NameFilterReference, EveryPairOfTheGeneratorsWords) {
     ASSERT_GT(words.size(), 40u);
     import_test::CTempFolder tmp;
     const std::string name = "pairs_log_2016-09-01_2016-09-10";
-    const std::string work = tmp.Path() + "/" + name;
+    const std::string work = tmp.Str() + "/" + name;
     fs::create_directories(work);
     sqlite3* db = browser_test::CreateParentDb(work + "/" + name + "Parent.db");
     ASSERT_NE(nullptr, db);

@@ -21,7 +21,7 @@ class CommandTest : public ::testing::Test {
   protected:
     void SetUp() override {
         g_bBail = false;
-        openShell(m_state, m_folder.path("c.db").c_str());
+        openShell(m_state, (m_folder / "c.db").c_str());
         ASSERT_NE(m_state.m_pDb, nullptr);
         m_output.attach();
     }
@@ -55,10 +55,10 @@ std::string unknown(const std::string& word) {
 
 TEST_F(CommandTest, DispatchFollowsTableOrderLengthAndArgumentCount) {
     exec("CREATE TABLE t(a); CREATE INDEX t_a ON t(a)");
-    writeFile(m_folder.path("d.txt"), "v\n");
+    writeFile(m_folder / "d.txt", "v\n");
     EXPECT_EQ(line(".i t"), 0);  // one argument: indices
     EXPECT_EQ(m_strOut, "t_a\n");
-    EXPECT_EQ(line(".i " + m_folder.path("d.txt") + " t"), 0);  // two: import
+    EXPECT_EQ(line(".i " + (m_folder / "d.txt") + " t"), 0);  // two: import
     EXPECT_EQ(queryRows(m_state.m_pDb, "SELECT a FROM t"), "v\n");
     EXPECT_EQ(line(".e"), 2);  // alone: exit (echo needs an argument)
     EXPECT_EQ(line(".e on"), 0);
@@ -117,7 +117,7 @@ TEST_F(CommandTest, ShowListsTheSettings) {
               "     mode: csv\n"
               "nullvalue: \"N\\t\"\n"
               "   output: " +
-                  m_folder.path("out.txt") +
+                  (m_folder / "out.txt") +
                   "\n"
                   "separator: \",\"\n"
                   "    stats: off\n"
@@ -198,12 +198,12 @@ TEST_F(CommandTest, DumpReadBackRebuildsTablesRowsAndIndices) {
     std::string dump = m_strOut;
     EXPECT_EQ(dump.rfind("PRAGMA foreign_keys=OFF;\nBEGIN TRANSACTION;\n", 0), 0u);
     EXPECT_EQ(dump.substr(dump.size() - 8), "COMMIT;\n");
-    writeFile(m_folder.path("dump.sql"), dump);
+    writeFile(m_folder / "dump.sql", dump);
 
     ShellState copy;
-    openShell(copy, m_folder.path("copy.db").c_str());
+    openShell(copy, (m_folder / "copy.db").c_str());
     std::string err = captureStderr([&] {
-        EXPECT_EQ(runCommand(copy, {"read", m_folder.path("dump.sql")}), 0);
+        EXPECT_EQ(runCommand(copy, {"read", (m_folder / "dump.sql")}), 0);
     });
     EXPECT_EQ(err, "");
     const char* probe[] = {
@@ -224,13 +224,13 @@ TEST_F(CommandTest, DumpReadBackRebuildsTablesRowsAndIndices) {
 
 TEST_F(CommandTest, BackupThenRestore) {
     exec("CREATE TABLE t(a); INSERT INTO t VALUES('kept')");
-    std::string backup = m_folder.path("backup.db");
+    std::string backup = (m_folder / "backup.db");
     EXPECT_EQ(line(".backup " + backup), 0);
     exec("DELETE FROM t; INSERT INTO t VALUES('changed')");
     EXPECT_EQ(line(".restore " + backup), 0);
     EXPECT_EQ(queryRows(m_state.m_pDb, "SELECT a FROM t"), "kept\n");
-    EXPECT_EQ(line(".backup main -key secret " + m_folder.path("b2.db")), 0);
-    EXPECT_EQ(line(".restore main " + m_folder.path("b2.db")), 0);
+    EXPECT_EQ(line(".backup main -key secret " + (m_folder / "b2.db")), 0);
+    EXPECT_EQ(line(".restore main " + (m_folder / "b2.db")), 0);
     EXPECT_EQ(queryRows(m_state.m_pDb, "SELECT a FROM t"), "kept\n");
 
     EXPECT_EQ(line(".backup"), 1);
@@ -241,13 +241,13 @@ TEST_F(CommandTest, BackupThenRestore) {
     EXPECT_EQ(m_strErr, "unknown option: --zip\n");
     EXPECT_EQ(line(".backup x -key"), 1);
     EXPECT_EQ(m_strErr, "unknown option: -key\n");
-    std::string bad = m_folder.path("no/dir/x.db");
+    std::string bad = (m_folder / "no/dir/x.db");
     EXPECT_EQ(line(".backup " + bad), 1);
     EXPECT_EQ(m_strErr, "Error: cannot open \"" + bad + "\"\n");
-    EXPECT_EQ(line(".backup nosuchdb " + m_folder.path("b3.db")), 1);
+    EXPECT_EQ(line(".backup nosuchdb " + (m_folder / "b3.db")), 1);
     EXPECT_EQ(m_strErr, "Error: unknown database nosuchdb\n");
     // A missing source is an error, never an empty database restored over this one.
-    std::string missing = m_folder.path("missing.db");
+    std::string missing = (m_folder / "missing.db");
     EXPECT_EQ(line(".restore " + missing), 1);
     EXPECT_EQ(m_strErr, "Error: cannot open \"" + missing + "\"\n");
     EXPECT_EQ(queryRows(m_state.m_pDb, "SELECT a FROM t"), "kept\n");
@@ -274,14 +274,14 @@ TEST_F(CommandTest, SchemaTablesIndicesAndDatabases) {
     out = captureStdout([&] { EXPECT_EQ(line(".ta b%"), 0); });
     EXPECT_EQ(out, "beta\n");
     // Not "aux.db": Windows reads AUX with any extension as a device name.
-    exec(("ATTACH '" + m_folder.path("extra.db") + "' AS aux; CREATE TABLE aux.gamma(g)").c_str());
+    exec(("ATTACH '" + (m_folder / "extra.db") + "' AS aux; CREATE TABLE aux.gamma(g)").c_str());
     out = captureStdout([&] { EXPECT_EQ(line(".tables"), 0); });
     EXPECT_EQ(out, "Alpha      aux.gamma  beta       v        \n");
     EXPECT_EQ(line(".databases"), 0);
     std::string expected = "seq  name             file" + std::string(54, ' ') + "\n" +
                            "---  ---------------  " + std::string(58, '-') + "\n";
     EXPECT_EQ(m_strOut.substr(0, expected.size()), expected);
-    std::string file = m_folder.path("c.db");
+    std::string file = (m_folder / "c.db");
 #ifdef _WIN32
     std::replace(file.begin(), file.end(), '/', '\\');  // as the library's file system names it
 #endif
@@ -292,7 +292,7 @@ TEST_F(CommandTest, SchemaTablesIndicesAndDatabases) {
 }
 
 TEST_F(CommandTest, OutputToFilesPipesAndStandardStreams) {
-    std::string file = m_folder.path("o.txt");
+    std::string file = (m_folder / "o.txt");
     EXPECT_EQ(line(".output " + file), 0);
     EXPECT_EQ(line(".print hello   \"big world\""), 0);
     EXPECT_EQ(m_state.m_strOutputName, file);
@@ -301,7 +301,7 @@ TEST_F(CommandTest, OutputToFilesPipesAndStandardStreams) {
     std::string out = captureStdout([&] { EXPECT_EQ(line(".print x"), 0); });
     EXPECT_EQ(out, "x\n");
 #ifndef _WIN32  // tr is a POSIX program
-    std::string piped = m_folder.path("piped.txt");
+    std::string piped = (m_folder / "piped.txt");
     EXPECT_EQ(line(".output \"|tr a-z A-Z > '" + piped + "'\""), 0);
     EXPECT_EQ(line(".print shout"), 0);
     EXPECT_EQ(line(".output off"), 1);  // back on standard output, without a message
@@ -309,24 +309,24 @@ TEST_F(CommandTest, OutputToFilesPipesAndStandardStreams) {
     EXPECT_EQ(m_state.m_pOut, nullptr);
     EXPECT_EQ(readFile(piped), "SHOUT\n");
 #endif
-    std::string bad = m_folder.path("no/dir/o.txt");
+    std::string bad = (m_folder / "no/dir/o.txt");
     EXPECT_EQ(line(".output " + bad), 1);
     EXPECT_EQ(m_strErr, "Error: cannot write to \"" + bad + "\"\n");
 }
 
 TEST_F(CommandTest, TraceLogAndStatsStreams) {
-    std::string trace = m_folder.path("trace.txt");
+    std::string trace = (m_folder / "trace.txt");
     EXPECT_EQ(line(".trace " + trace), 0);
     exec("CREATE TABLE t(a)");
     EXPECT_EQ(line(".trace off"), 0);
     exec("DROP TABLE t");
     EXPECT_EQ(readFile(trace), "CREATE TABLE t(a)\n");
-    EXPECT_EQ(line(".log " + m_folder.path("log.txt")), 0);
+    EXPECT_EQ(line(".log " + (m_folder / "log.txt")), 0);
     EXPECT_NE(m_state.m_pLog, nullptr);
     EXPECT_EQ(line(".log off"), 0);
     EXPECT_EQ(m_state.m_pLog, nullptr);
-    EXPECT_EQ(line(".log " + m_folder.path("no/dir/l.txt")), 1);
-    EXPECT_EQ(m_strErr, "Error: cannot open \"" + m_folder.path("no/dir/l.txt") + "\"\n");
+    EXPECT_EQ(line(".log " + (m_folder / "no/dir/l.txt")), 1);
+    EXPECT_EQ(m_strErr, "Error: cannot open \"" + (m_folder / "no/dir/l.txt") + "\"\n");
 }
 
 TEST_F(CommandTest, LibraryCommands) {
@@ -348,7 +348,7 @@ TEST_F(CommandTest, LibraryCommands) {
     EXPECT_EQ(m_strOut, "");
     EXPECT_EQ(line(".testctrl nonsense"), 1);
     EXPECT_EQ(m_strErr, "Error: unrecognized test-control: nonsense\n");
-    EXPECT_EQ(line(".load " + m_folder.path("none.so")), 1);
+    EXPECT_EQ(line(".load " + (m_folder / "none.so")), 1);
     EXPECT_EQ(m_strErr.rfind("Error: ", 0), 0u);
     EXPECT_EQ(line(".prompt A B"), 0);
     EXPECT_EQ(g_strMainPrompt, "A");

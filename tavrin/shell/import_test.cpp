@@ -18,7 +18,7 @@ using shelltest::writeFile;
 class ImportTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        openShell(m_state, m_folder.path("Parent.db").c_str());
+        openShell(m_state, (m_folder / "Parent.db").c_str());
         ASSERT_NE(m_state.m_pDb, nullptr);
     }
     void exec(const char* sql) {
@@ -26,7 +26,7 @@ class ImportTest : public ::testing::Test {
     }
     // Imports bytes into table, returns the result; the message goes to m_strErr.
     int import(const std::string& bytes, const std::string& table) {
-        std::string path = m_folder.path("data.txt");
+        std::string path = (m_folder / "data.txt");
         writeFile(path, bytes);
         int rc = -1;
         m_strErr = captureStderr([&] { rc = runCommand(m_state, {"import", path, table}); });
@@ -35,7 +35,7 @@ class ImportTest : public ::testing::Test {
     std::string rows(const char* sql) { return queryRows(m_state.m_pDb, sql); }
     // The message for a record of data.txt with the wrong number of fields.
     std::string fieldCountError(int line, int expected, int found) {
-        return "Error: " + m_folder.path("data.txt") + " line " + std::to_string(line) +
+        return "Error: " + (m_folder / "data.txt") + " line " + std::to_string(line) +
                ": expected " + std::to_string(expected) + " columns of data but found " +
                std::to_string(found) + "\n";
     }
@@ -142,16 +142,16 @@ TEST_F(ImportTest, MultiByteSeparatorSplitsOnlyWhereItStandsWhole) {
 
 TEST_F(ImportTest, Failures) {
     exec("CREATE TABLE t(a)");
-    std::string path = m_folder.path("data.txt");
+    std::string path = (m_folder / "data.txt");
     writeFile(path, "x\n");
     std::string err = captureStderr([&] {
         EXPECT_EQ(runCommand(m_state, {"import", path, "missing"}), 1);
     });
     EXPECT_EQ(err, "Error: no such table: missing\n");
     err = captureStderr([&] {
-        EXPECT_EQ(runCommand(m_state, {"import", m_folder.path("nope.txt"), "t"}), 1);
+        EXPECT_EQ(runCommand(m_state, {"import", m_folder / "nope.txt", "t"}), 1);
     });
-    EXPECT_EQ(err, "Error: cannot open \"" + m_folder.path("nope.txt") + "\"\n");
+    EXPECT_EQ(err, "Error: cannot open \"" + (m_folder / "nope.txt") + "\"\n");
     runCommand(m_state, {"separator", ""});
     err = captureStderr([&] { EXPECT_EQ(runCommand(m_state, {"import", path, "t"}), 1); });
     EXPECT_EQ(err, "Error: non-null separator required for import\n");
@@ -164,7 +164,7 @@ TEST_F(ImportTest, Failures) {
 TEST_F(ImportTest, FastImportRestoresJournalSettingsAndStillRollsBack) {
     // Set before openShell, as a caller may do; openShell keeps it.
     m_state.m_bFastImport = true;
-    openShell(m_state, m_folder.path("Parent.db").c_str());
+    openShell(m_state, (m_folder / "Parent.db").c_str());
     ASSERT_TRUE(m_state.m_bFastImport);
     exec("CREATE TABLE t(a, b)");
     runCommand(m_state, {"separator", ","});
@@ -176,25 +176,24 @@ TEST_F(ImportTest, FastImportRestoresJournalSettingsAndStillRollsBack) {
 }
 
 TEST_F(ImportTest, ReadRunsAScriptThatMayReadAnother) {
-    writeFile(m_folder.path("inner.sql"), "INSERT INTO t VALUES('inner');\n");
-    writeFile(m_folder.path("table.sql"), "CREATE TABLE t(a);\n.read " +
-                                              m_folder.path("inner.sql") +
-                                              "\nINSERT INTO t VALUES('outer');\n");
-    EXPECT_EQ(runCommand(m_state, {"read", m_folder.path("table.sql")}), 0);
+    writeFile(m_folder / "inner.sql", "INSERT INTO t VALUES('inner');\n");
+    writeFile(m_folder / "table.sql", "CREATE TABLE t(a);\n.read " + (m_folder / "inner.sql") +
+                                          "\nINSERT INTO t VALUES('outer');\n");
+    EXPECT_EQ(runCommand(m_state, {"read", (m_folder / "table.sql")}), 0);
     EXPECT_EQ(rows("SELECT a FROM t ORDER BY rowid"), "inner\nouter\n");
     std::string err = captureStderr([&] {
-        EXPECT_EQ(runCommand(m_state, {"read", m_folder.path("none.sql")}), 1);
+        EXPECT_EQ(runCommand(m_state, {"read", (m_folder / "none.sql")}), 1);
     });
-    EXPECT_EQ(err, "Error: cannot open \"" + m_folder.path("none.sql") + "\"\n");
-    writeFile(m_folder.path("bad.sql"), "INSERT INTO missing_table VALUES(1);\n");
+    EXPECT_EQ(err, "Error: cannot open \"" + (m_folder / "none.sql") + "\"\n");
+    writeFile(m_folder / "bad.sql", "INSERT INTO missing_table VALUES(1);\n");
     err = captureStderr([&] {
-        EXPECT_EQ(runCommand(m_state, {"read", m_folder.path("bad.sql")}), 1);
+        EXPECT_EQ(runCommand(m_state, {"read", (m_folder / "bad.sql")}), 1);
     });
     EXPECT_EQ(err, "Error: near line 1: no such table: missing_table\n");
 }
 
 TEST_F(ImportTest, AScriptThatReadsItselfStopsWithAnError) {
-    std::string self = m_folder.path("self.sql");
+    std::string self = (m_folder / "self.sql");
     writeFile(self, ".read " + self + "\n");
     std::string err = captureStderr([&] { EXPECT_EQ(runCommand(m_state, {"read", self}), 1); });
     EXPECT_EQ(err, "Error: .read nested more than 64 deep: \"" + self + "\"\n");
@@ -216,7 +215,7 @@ TEST_F(ImportTest, AScriptThatReadsItselfStopsWithAnError) {
 
 TEST_F(ImportTest, FoldersAndUnreadableFilesAreErrorsNotEmptyInput) {
     exec("CREATE TABLE t(a)");
-    const std::string folder = m_folder.path("");
+    const std::string folder = (m_folder / "");
     for (const char* command : {"read", "import"}) {
         SCOPED_TRACE(command);
         std::vector<std::string> args = {command, folder};
@@ -240,7 +239,7 @@ TEST_F(ImportTest, FoldersAndUnreadableFilesAreErrorsNotEmptyInput) {
 TEST(ShellOpen, ADatabaseThatCannotBeOpenedLeavesTheStateWithoutConnection) {
     CTempFolder folder;
     ShellState state;
-    std::string path = folder.path("no/such/folder/x.db");
+    std::string path = (folder / "no/such/folder/x.db");
     std::string err = captureStderr([&] { EXPECT_EQ(openShell(state, path.c_str()), 0); });
     EXPECT_EQ(err,
               "Error: unable to open database \"" + path + "\": unable to open database file\n");
@@ -249,9 +248,9 @@ TEST(ShellOpen, ADatabaseThatCannotBeOpenedLeavesTheStateWithoutConnection) {
     EXPECT_EQ(state.m_strSeparator, "|");
     EXPECT_EQ(state.m_pOut, nullptr);
     // Commands that need the database fail with 1 and the process goes on.
-    writeFile(folder.path("d.txt"), "x\n");
+    writeFile(folder / "d.txt", "x\n");
     err = captureStderr([&] {
-        EXPECT_EQ(runCommand(state, {"import", folder.path("d.txt"), "t"}), 1);
+        EXPECT_EQ(runCommand(state, {"import", folder / "d.txt", "t"}), 1);
     });
     EXPECT_EQ(err,
               "Error: unable to open database \"" + path + "\": unable to open database file\n");
@@ -263,7 +262,7 @@ TEST(ShellOpen, ADatabaseThatCannotBeOpenedLeavesTheStateWithoutConnection) {
 namespace {
 
 TEST_F(ImportTest, ProgressHookSeesTheFileAdvanceAndCanStopTheImport) {
-    openShell(m_state, m_folder.path("Parent.db").c_str());
+    openShell(m_state, (m_folder / "Parent.db").c_str());
     exec("CREATE TABLE t(a, b)");
     runCommand(m_state, {"separator", ","});
     std::string data;

@@ -33,7 +33,7 @@ std::vector<std::string> readAllFast(const std::string& path, size_t blockSize) 
 
 TEST(ReadLine, LineEndsAndEmptyLines) {
     CTempFolder folder;
-    std::string path = folder.path("in.txt");
+    std::string path = (folder / "in.txt");
     shelltest::writeFile(path, "one\r\n\ntwo\r\r\nlast\r");
     // CR LF and LF end lines; one CR before the LF goes; a CR at the very end stays.
     EXPECT_EQ(readAll(path, false), (std::vector<std::string>{"one", "", "two\r", "last\r"}));
@@ -47,7 +47,7 @@ TEST(ReadLine, LineEndsAndEmptyLines) {
 
 TEST(ReadLine, QuoteAwareJoinsLinesInsideAnOpenQuote) {
     CTempFolder folder;
-    std::string path = folder.path("in.txt");
+    std::string path = (folder / "in.txt");
     shelltest::writeFile(path, "a,\"b\r\nc\",d\r\nnext\n\"open\nto end");
     EXPECT_EQ(readAll(path, true),
               (std::vector<std::string>{"a,\"b\r\nc\",d", "next", "\"open\nto end"}));
@@ -57,7 +57,7 @@ TEST(ReadLine, QuoteAwareJoinsLinesInsideAnOpenQuote) {
 
 TEST(ReadLine, ReadsNothingPastTheLine) {
     CTempFolder folder;
-    std::string path = folder.path("in.txt");
+    std::string path = (folder / "in.txt");
     shelltest::writeFile(path, "first\nsecond\n");
     std::FILE* in = std::fopen(path.c_str(), "rb");
     EXPECT_EQ(readLine(in, false).value(), "first");
@@ -69,7 +69,7 @@ TEST(ReadLine, ReadsNothingPastTheLine) {
 
 TEST(CLineReader, GivesTheSameLinesAsQuoteAwareReadLineAtAnyBlockSize) {
     CTempFolder folder;
-    std::string path = folder.path("in.txt");
+    std::string path = (folder / "in.txt");
     std::string text;
     for (int i = 0; i < 300; ++i) {
         text += "row" + std::to_string(i) + "\t\"q" + std::string(i % 37, 'x') +
@@ -87,7 +87,7 @@ TEST(CLineReader, GivesTheSameLinesAsQuoteAwareReadLineAtAnyBlockSize) {
 
 TEST(CLineReader, CountsQuotesOfEachLine) {
     CTempFolder folder;
-    std::string path = folder.path("in.txt");
+    std::string path = (folder / "in.txt");
     shelltest::writeFile(path, "plain\n\"a\"\"b\"\n");
     std::FILE* in = std::fopen(path.c_str(), "rb");
     CLineReader reader(in, 16);

@@ -13,7 +13,7 @@ using shelltest::writeFile;
 class FormatTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        openShell(m_state, m_folder.path("f.db").c_str());
+        openShell(m_state, (m_folder / "f.db").c_str());
         ASSERT_NE(m_state.m_pDb, nullptr);
         ASSERT_EQ(sqlite3_exec(m_state.m_pDb,
                                "CREATE TABLE t(id INTEGER, name TEXT, v);"
@@ -24,7 +24,7 @@ class FormatTest : public ::testing::Test {
         m_output.attach();
     }
     std::string run(const std::string& script) {
-        std::string path = m_folder.path("script.sql");
+        std::string path = (m_folder / "script.sql");
         writeFile(path, script);
         std::FILE* in = std::fopen(path.c_str(), "rb");
         m_output.clear();

@@ -14,20 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/test_temp_folder.h"
+#include "common/testing/temp_folder.h"
 #include "tavrin/shell/shell.h"
 
 namespace shelltest {
 
-// A fresh folder removed again at the end of the test.
-class CTempFolder : public platform_test::CTempFolder {
-  public:
-    CTempFolder() : platform_test::CTempFolder("shell_") {}
-    // With '/' on every system: scripts name these paths, and a backslash there escapes.
-    std::string path(const std::string& name) const {
-        return (platform_test::CTempFolder::path / name).generic_string();
-    }
-};
+using test_support::CTempFolder;
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
@@ -97,7 +89,7 @@ std::string captureStdout(F f) {
 class COutputFile {
   public:
     COutputFile(const CTempFolder& folder, ShellState& state)
-        : m_strPath(folder.path("out.txt")), m_state(state) {}
+        : m_strPath(folder / "out.txt"), m_state(state) {}
     void attach() {
         m_pFile = std::fopen(m_strPath.c_str(), "wb");
         m_state.m_pOut = m_pFile;
@@ -142,8 +134,8 @@ inline ProgramRun runTavrinSql(const CTempFolder& folder, const std::vector<std:
     const char* dir = std::getenv("TAVRIN_PROGRAM_DIR");
     std::string program = std::string(dir ? dir : ".") + "/tavrin-sql";
 #endif
-    std::string outPath = folder.path("run.out");
-    std::string errPath = folder.path("run.err");
+    std::string outPath = (folder / "run.out");
+    std::string errPath = (folder / "run.err");
     ProgramRun run;
 #ifdef _WIN32
     // cmd.exe: each argument as the C runtime reads it back (no argument here holds a quote
@@ -176,7 +168,7 @@ inline ProgramRun runTavrinSql(const CTempFolder& folder, const std::vector<std:
     };
     std::string command = quote(program);
     for (const std::string& arg : args) command += " " + quote(arg);
-    std::string rcPath = folder.path("run.rc");
+    std::string rcPath = (folder / "run.rc");
     command += " <" + quote(stdinFile) + " >" + quote(outPath) + " 2>" + quote(errPath) +
                "; echo $? >" + quote(rcPath);
     if (std::system(command.c_str()) != 0) return run;

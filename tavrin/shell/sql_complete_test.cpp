@@ -71,14 +71,14 @@ TEST(SqlCompleteness, TriggersNeedTheirEnd) {
 // statement. Read in quadratic time this script would take tens of minutes, past any test's
 // time limit; read linearly, a moment.
 TEST(SqlCompleteness, AScriptWithAnEarlyUnclosedQuoteReadsInLinearTime) {
-    shelltest::CTempFolder folder;
+    test_support::CTempFolder folder;
     std::string script = "CREATE TABLE t(a);\nINSERT INTO t VALUES('never closed);\n";
     for (int i = 0; i < 1000000; ++i) script += "x;\n";
     script += "SELECT 1;\n";
-    shelltest::writeFile(folder.path("s.sql"), script);
+    shelltest::writeFile(folder / "s.sql", script);
     ShellState state;
-    openShell(state, folder.path("p.db").c_str());
-    std::FILE* in = std::fopen(folder.path("s.sql").c_str(), "rb");
+    openShell(state, (folder / "p.db").c_str());
+    std::FILE* in = std::fopen((folder / "s.sql").c_str(), "rb");
     ASSERT_NE(in, nullptr);
     std::string err = shelltest::captureStderr([&] { EXPECT_EQ(runScript(state, in), 0); });
     std::fclose(in);

@@ -16,14 +16,14 @@ class ScriptTest : public ::testing::Test {
   protected:
     void SetUp() override {
         g_bBail = false;
-        openShell(m_state, m_folder.path("s.db").c_str());
+        openShell(m_state, (m_folder / "s.db").c_str());
         ASSERT_NE(m_state.m_pDb, nullptr);
         m_output.attach();
     }
     void TearDown() override { g_bBail = false; }
     // Runs script text; returns the result, stderr in m_strErr, output in m_strOut.
     int run(const std::string& script) {
-        std::string path = m_folder.path("script.sql");
+        std::string path = (m_folder / "script.sql");
         writeFile(path, script);
         std::FILE* in = std::fopen(path.c_str(), "rb");
         int rc = -1;
@@ -104,8 +104,8 @@ TEST_F(ScriptTest, BailStopsAfterTheFirstFailure) {
 }
 
 TEST_F(ScriptTest, QuitAndExitEndOnlyTheCurrentScript) {
-    writeFile(m_folder.path("inner.sql"), "SELECT 'inner';\n.quit\nSELECT 'never';\n");
-    EXPECT_EQ(run(".read " + m_folder.path("inner.sql") + "\nSELECT 'outer';\n.e\nSELECT 'no';\n"),
+    writeFile(m_folder / "inner.sql", "SELECT 'inner';\n.quit\nSELECT 'never';\n");
+    EXPECT_EQ(run(".read " + (m_folder / "inner.sql") + "\nSELECT 'outer';\n.e\nSELECT 'no';\n"),
               0);
     EXPECT_EQ(m_strOut, "inner\nouter\n");
     EXPECT_EQ(m_strErr, "");
@@ -130,7 +130,7 @@ TEST_F(ScriptTest, TimerPrintsCpuTimesAfterEachStatement) {
 TEST(RunSql, ReportsTheLibraryMessageAndCode) {
     CTempFolder folder;
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(folder.path("r.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open((folder / "r.db").c_str(), &db), SQLITE_OK);
     char* error = nullptr;
     EXPECT_EQ(
         runSql(db, "CREATE TABLE t(a UNIQUE); INSERT INTO t VALUES(1);", nullptr, nullptr, &error),

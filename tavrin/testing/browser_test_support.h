@@ -12,19 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/test_temp_folder.h"
+#include "common/testing/temp_folder.h"
 #include "tavrin/shell/dot_commands.h"
 #include "tavrin/shell/shell_state.h"
 
 namespace browser_test {
 
-// A fresh folder under the system temporary folder, removed with everything in it.
-class TempFolder : public platform_test::CTempFolder {
-  public:
-    TempFolder() : platform_test::CTempFolder("browser-test-") {}
-    const std::filesystem::path& Path() const { return path; }
-    std::string Str() const { return path.string(); }
-};
+using TempFolder = test_support::CTempFolder;
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     std::filesystem::create_directories(path.parent_path());

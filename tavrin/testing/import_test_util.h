@@ -11,18 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include "common/testing/temp_folder.h"
 #include "platform/spawn.h"
-#include "platform/test_temp_folder.h"
 
 namespace import_test {
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the
-// end of the scope.
-class CTempFolder : public platform_test::CTempFolder {
-  public:
-    CTempFolder() : platform_test::CTempFolder("import_test_") {}
-    std::string Path() const { return path.string(); }
-};
+using test_support::CTempFolder;
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());

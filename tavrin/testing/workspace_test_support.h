@@ -7,16 +7,9 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include "platform/test_temp_folder.h"
+#include "common/testing/temp_folder.h"
 
 namespace wstest {
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder : public platform_test::CTempFolder {
-  public:
-    TempFolder() : platform_test::CTempFolder("workspace-test-") {}
-    std::string Path() const { return path.string(); }
-};
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

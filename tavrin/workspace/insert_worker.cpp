@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
+#include "common/console_text.h"
 #include "tavrin/workspace/sql_loader.h"
 
 int InsertWorkerThread(WorkerParam* param) {
-    std::printf("\xBD\xF8\xB3\xCC\xC6\xF4\xB6\xAF\xA3\xA1\n");  // 进程启动！
-    std::fflush(stdout);
+    ConsolePrintf("进程启动！\n");
     std::string path = param->strSqlFile;
     int result = param->load        ? param->load(*param)
                  : param->pDatabase ? InsertRowStatements(*param->pDatabase, path,
@@ -14,8 +14,7 @@ int InsertWorkerThread(WorkerParam* param) {
                                     : 0;
     param->nResult.store(result);
     if (param->onDone) param->onDone(param);
-    std::printf("\xBD\xF8\xB3\xCC\xBD\xE1\xCA\xF8\xA3\xA1\n");  // 进程结束！
-    std::fflush(stdout);
+    ConsolePrintf("进程结束！\n");
     param->bFinished.store(true);
     return 0;
 }

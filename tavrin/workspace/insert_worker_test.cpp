@@ -12,7 +12,7 @@
 
 namespace {
 
-using wstest::TempFolder;
+using test_support::CTempFolder;
 using wstest::WriteFile;
 
 // Records the completion hook's calls for the test thread to wait on.
@@ -49,7 +49,7 @@ class InsertWorker : public testing::Test {
 
     int Rows() { return CountQueryRows(m_child, "select * from t"); }
 
-    TempFolder m_dir;
+    CTempFolder m_dir;
     DbHandle m_child;
     std::shared_ptr<WorkerParam> m_param;
     DoneProbe m_probe;

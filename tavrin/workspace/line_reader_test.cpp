@@ -14,7 +14,7 @@ struct Read {
 };
 
 Read ReadAll(const std::string& content, size_t readSize) {
-    wstest::TempFolder dir;
+    test_support::CTempFolder dir;
     wstest::WriteFile(dir / "f", content);
     platform::CFileReader file;
     EXPECT_TRUE(file.Open(dir / "f"));

@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "common/console_text.h"
 #include "platform/file_io.h"
 #include "tavrin/workspace/line_reader.h"
 
@@ -18,21 +19,16 @@ constexpr std::string_view kLineEnd = "\r\n";
 // Large reads keep the moves of a line that straddles two reads rare.
 constexpr std::size_t kReadSize = 4 << 20;
 
-void Report(const char* format, int code) {
-    std::printf(format, code);
-    std::fflush(stdout);
-}
-
 void ReportReadFailure(int code) {
-    Report("\xB6\xC1\xC8\xA1sql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC%d\n", code);  // 读取sql文件失败
+    ConsolePrintf("读取sql文件失败%d\n", code);
 }
 
 void ReportCreateFailure(int code) {
-    Report("\xB4\xB4\xBD\xA8sql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC%d\n", code);  // 创建sql文件失败
+    ConsolePrintf("创建sql文件失败%d\n", code);
 }
 
 void ReportWriteFailure(int code) {
-    Report("\xD0\xB4\xC8\xEBsql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC%d\n", code);  // 写入sql文件失败
+    ConsolePrintf("写入sql文件失败%d\n", code);
 }
 
 // Creates an output, refusing the source itself (truncating it would lose the input).

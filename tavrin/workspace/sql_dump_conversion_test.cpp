@@ -9,21 +9,21 @@
 #include <random>
 #include <vector>
 
-#include "platform/test_temp_folder.h"
+#include "common/testing/temp_folder.h"
 #include "tavrin/shell/shell.h"
 #include "tavrin/testing/workspace_test_support.h"
 
 namespace {
 
+using test_support::CTempFolder;
 using wstest::ReadFile;
-using wstest::TempFolder;
 using wstest::WriteFile;
 
 struct SplitResult {
     std::string rows, definitions, console;
 };
 
-SplitResult Split(const TempFolder& dir, const std::string& dump) {
+SplitResult Split(const CTempFolder& dir, const std::string& dump) {
     WriteFile(dir / "sub_table_sms.sql", dump);
     testing::internal::CaptureStdout();
     SplitSqlDump(dir / "sub_table_sms.sql", dir / "mysql.sql", dir / "mysql1.sql");
@@ -35,7 +35,7 @@ SplitResult Split(const TempFolder& dir, const std::string& dump) {
 }
 
 TEST(SqlDumpConversion, SplitSortsAMysqlDumpIntoDefinitionsAndRows) {
-    TempFolder dir;
+    CTempFolder dir;
     const std::string dump =
         "-- MySQL dump 10.13\r\n"
         "/*!40101 SET NAMES gbk */;\r\n"
@@ -71,7 +71,7 @@ TEST(SqlDumpConversion, SplitSortsAMysqlDumpIntoDefinitionsAndRows) {
 TEST(SqlDumpConversion, SplitRowsLoadIntoSqliteWithEveryValueIntact) {
     // Escaped quotes, an escaped backslash before a closing quote, other escapes kept as
     // written and GBK text: the rewritten statements must load every row with its value.
-    TempFolder dir;
+    CTempFolder dir;
     const std::string gbk = "\xC9\xF3\xBC\xC6";  // 审计
     const std::string dump =
         "CREATE TABLE `t` (\n"
@@ -103,7 +103,7 @@ TEST(SqlDumpConversion, SplitRowsLoadIntoSqliteWithEveryValueIntact) {
 }
 
 TEST(SqlDumpConversion, LongLinesAreKeptWholeAndInvalidBytesPassUnchanged) {
-    TempFolder dir;
+    CTempFolder dir;
     std::string value(200000, 'x');
     value[1000] = '\\';
     value[1001] = '\'';
@@ -165,7 +165,7 @@ TEST(SqlDumpConversion, EscapeRewritesPairEachBackslashWithTheByteAfterIt) {
 }
 
 TEST(SqlDumpConversion, QuoteConversionsWriteCrLfLinesAndKeepLinesWithoutPairs) {
-    TempFolder dir;
+    CTempFolder dir;
     WriteFile(dir / "in.bak", "1,\"a\\\"b\\\"\"\r\nplain,\"x\"\n\\\"s\\\\t\n\nlast");
     testing::internal::CaptureStdout();
     EXPECT_TRUE(DoubleEscapedQuotes(dir / "in.bak", dir / "double.bak"));
@@ -178,7 +178,7 @@ TEST(SqlDumpConversion, QuoteConversionsWriteCrLfLinesAndKeepLinesWithoutPairs) 
 
 // The text-matrix dump through the stripping and the real .import, as the import loads it.
 TEST(SqlDumpConversion, StrippedMatrixDumpImportsOneRowPerLine) {
-    TempFolder dir;
+    CTempFolder dir;
     // A title ending in an escaped backslash must not swallow the lines after it.
     WriteFile(dir / "w_text_matrix.bak",
               "1,\"s1\",\"t\",\"say \\\"hi\\\" in C:\\\\\",\"x\"\r\n"
@@ -242,14 +242,14 @@ TEST(SqlDumpConversion, StripWritesUnchangedOnlyTheLinesWithoutItsPairs) {
         AppendStrippedQuotesRewrite(line, expected);
         expected += "\r\n";
     }
-    TempFolder dir;
+    CTempFolder dir;
     WriteFile(dir / "in.bak", source);
     EXPECT_TRUE(StripEscapedQuotes(dir / "in.bak", dir / "strip.bak"));
     EXPECT_EQ(ReadFile(dir / "strip.bak"), expected);
 }
 
 TEST(SqlDumpConversion, EmptySourceGivesEmptyOutputs) {
-    TempFolder dir;
+    CTempFolder dir;
     SplitResult r = Split(dir, "");
     EXPECT_TRUE(wstest::Exists(dir / "mysql.sql"));
     EXPECT_TRUE(wstest::Exists(dir / "mysql1.sql"));
@@ -261,7 +261,7 @@ TEST(SqlDumpConversion, EmptySourceGivesEmptyOutputs) {
 }
 
 TEST(SqlDumpConversion, FailuresAreReportedAndCreateNothingOrLoseNothing) {
-    TempFolder dir;
+    CTempFolder dir;
     const std::string readFailed = "\xB6\xC1\xC8\xA1sql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC";
     const std::string createFailed = "\xB4\xB4\xBD\xA8sql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC";
 
@@ -289,8 +289,8 @@ TEST(SqlDumpConversion, FailuresAreReportedAndCreateNothingOrLoseNothing) {
 
     // A folder is not a source, and a symbolic link planted as the output is not followed.
     std::filesystem::create_directory(dir / "folder");
-    if (!platform_test::MakeSymlink(dir / "outside.txt", dir / "link.bak"))
-        GTEST_SKIP() << platform_test::kNoSymlinks;
+    if (!test_support::MakeSymlink(dir / "outside.txt", dir / "link.bak"))
+        GTEST_SKIP() << test_support::kNoSymlinks;
     testing::internal::CaptureStdout();
     EXPECT_FALSE(DoubleEscapedQuotes(dir / "folder", dir / "x.bak"));
     EXPECT_FALSE(DoubleEscapedQuotes(dir / "dump.sql", dir / "link.bak"));
@@ -310,7 +310,7 @@ TEST(SqlDumpConversion, FailuresAreReportedAndCreateNothingOrLoseNothing) {
 namespace {
 
 TEST(ConversionProgress, ReportsTheBytesReadAndStopsWhenAsked) {
-    TempFolder tmp;
+    CTempFolder tmp;
     // More than two reads of the converter, so that progress is told more than once.
     std::string dump;
     while (dump.size() < (9u << 20)) dump += "INSERT INTO t VALUES ('a\\'b', 1);\n";

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string_view>
 
+#include "common/console_text.h"
 #include "common/sql_stop.h"
 #include "platform/file_io.h"
 #include "tavrin/workspace/line_reader.h"
@@ -55,15 +56,11 @@ int PackageSqlAuthorizer(void*, int action, const char* arg1, const char* arg2, 
 }
 
 void ReportOpenFailure(int code) {
-    std::printf("\xB4\xF2\xBF\xAA\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC\xA3\xA1%d\n",
-                code);  // 打开文件失败！
-    std::fflush(stdout);
+    ConsolePrintf("打开文件失败！%d\n", code);
 }
 
 void ReportReadFailure(int code) {
-    std::printf("\xB6\xC1\xC8\xA1sql\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC%d\n",
-                code);  // 读取sql文件失败
-    std::fflush(stdout);
+    ConsolePrintf("读取sql文件失败%d\n", code);
 }
 
 // Runs the statements of sql[0, size) (sql[size] must be '\0') like sqlite3_exec without a

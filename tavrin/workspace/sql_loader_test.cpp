@@ -13,7 +13,7 @@
 
 namespace {
 
-using wstest::TempFolder;
+using test_support::CTempFolder;
 using wstest::WriteFile;
 
 const std::string kTableDone = "Table\xCD\xEA\xB3\xC9\xA3\xA1\n";     // Table完成！
@@ -47,7 +47,7 @@ class SqlLoader : public testing::Test {
     static int Insert(DbHandle& h, const std::string& p) { return InsertRowStatements(h, p); }
     static int Definitions(DbHandle& h, const std::string& p) { return RunSqlFile(h, p); }
 
-    TempFolder m_dir;
+    CTempFolder m_dir;
     DbHandle m_child;
 };
 
@@ -133,7 +133,7 @@ TEST_F(SqlLoader, RowLoaderLeavesTheHandlesErrorSlotAlone) {
 }
 
 TEST_F(SqlLoader, StatementsReachingOutsideTheDatabaseAreRefusedAndLoadingGoesOn) {
-    TempFolder outside;
+    CTempFolder outside;
     const std::string target = outside / "stolen.db";
     Run(Definitions,
         "CREATE TABLE t (id int);\n"
@@ -150,7 +150,7 @@ TEST_F(SqlLoader, StatementsReachingOutsideTheDatabaseAreRefusedAndLoadingGoesOn
                               target +
                               "'; SELECT (1);\n"
                               "PRAGMA temp_store_directory = '" +
-                              outside.Path() +
+                              outside.Str() +
                               "'; SELECT (1);\n"
                               "PRAGMA journal_mode = OFF; SELECT (1);\n"
                               "SELECT load_extension('" +
@@ -312,7 +312,7 @@ class SqlLoaderFullDisk : public testing::Test {
         m_child.Close();
         if (m_bMounted) platform::SpawnAndWait("/bin/umount", {"umount", m_strMount});
     }
-    TempFolder m_dir;
+    CTempFolder m_dir;
     std::string m_strMount;
     bool m_bMounted = false;
     DbHandle m_child;

@@ -1,4 +1,4 @@
-// GoogleTest main for the Qt test executables of the program: creates the QApplication
+// GoogleTest main for the Qt test programs of both programs: creates the QApplication
 // (offscreen unless QT_QPA_PLATFORM says otherwise) before the tests run, so that tests can
 // build real widgets and post and deliver events.
 #include <gtest/gtest.h>
