@@ -3,7 +3,6 @@
 #include <QTimer>
 
 #include "common/termination_notifier.h"
-#include "morvel/language_choice.h"
 #include "common/language_choice.h"
 #include "morvel/morvel_dlg.h"
 #include "platform/paths.h"

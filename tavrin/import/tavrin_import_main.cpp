@@ -175,10 +175,7 @@ int main(int argc, char** argv) {
     child.Close();
     std::chrono::duration<double> total = Clock::now() - started;
     std::fflush(stdout);
-    std::fprintf(stderr, "time  %-14s %9.3f s
-time  %-14s %9.3f s
-time  %-14s %9.3f s
-",
+    std::fprintf(stderr, "time  %-14s %9.3f s\ntime  %-14s %9.3f s\ntime  %-14s %9.3f s\n",
                  "background", childTook.count(), "to first page", firstPage.count(),
                  "whole import", total.count());
     // The text index, as Tavrin builds it after the background load.

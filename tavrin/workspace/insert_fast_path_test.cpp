@@ -14,7 +14,7 @@
 
 namespace {
 
-using wstest::TempFolder;
+using TempFolder = test_support::CTempFolder;
 using wstest::WriteFile;
 using EOutcome = CInsertFastPath::EOutcome;
 
