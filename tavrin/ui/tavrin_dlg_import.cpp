@@ -36,10 +36,6 @@
 
 namespace {
 
-// Position of the joined graphical view in the audit-type combo.
-constexpr int kJoinedViewIndex = 4;
-constexpr int kCharViewIndex = 3;
-
 // Marks the dialog as running an import for the lifetime of the object, so that a close
 // arriving meanwhile waits for the import to give up.
 class CRunningImport {
@@ -154,19 +150,17 @@ void ReportFailedLoad(CTavrinDlg* pDlg, const QString& strName,
 // before it is destroyed); the queued calls are dropped if the dialog goes first.
 void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, const std::string& strSqlFile) {
     CTavrinDlg* pDlg = &dlg;
-    dlg.m_loads.Start(dlg.m_pChildDb, strName.toStdString(), strSqlFile,
-                      [pDlg, strName](const SLoadReport& report) {
-                          const std::vector<std::string> tables =
-                              IncompleteTables(report, "child.db");
-                          PrintIncompleteTables(tables);
-                          PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
-                          if (!tables.empty())
-                              PostDialogCall(pDlg, [pDlg, strName, tables] {
-                                  ReportFailedLoad(pDlg, strName, tables);
-                              });
-                          PostDialogCall(pDlg,
-                                         [pDlg, strName] { CloseIdleChild(pDlg, strName); });
-                      });
+    dlg.m_loads.Start(
+        dlg.m_pChildDb, strName.toStdString(), strSqlFile,
+        [pDlg, strName](const SLoadReport& report) {
+            const std::vector<std::string> tables = IncompleteTables(report, "child.db");
+            PrintIncompleteTables(tables);
+            PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+            if (!tables.empty())
+                PostDialogCall(
+                    pDlg, [pDlg, strName, tables] { ReportFailedLoad(pDlg, strName, tables); });
+            PostDialogCall(pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
+        });
 }
 
 // The import of the package file at path, steps 4 to 29.
@@ -279,8 +273,9 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     g_bHasTabTable = import.HasTabTable();
     g_bHasMatrixTable = import.HasMatrixTable();
     // The joined view is offered once, by the first package that has its data.
-    if (g_bHasTabTable && dlg.m_comboAudit && dlg.m_comboAudit->count() <= kJoinedViewIndex)
-        dlg.m_comboAudit->insertItem(kJoinedViewIndex, ResString(161));
+    constexpr int kJoinedIndex = CAuditComboBox::IndexOf(browser::AuditView::Joined);
+    if (g_bHasTabTable && dlg.m_comboAudit && dlg.m_comboAudit->count() <= kJoinedIndex)
+        dlg.m_comboAudit->insertItem(kJoinedIndex, ResString(161));
 
     MyStruct record;
     record.strName = strName;
@@ -291,9 +286,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     dlg.m_pParentDb = record.pParentDb.get();
     OpenDbHandle(*dlg.m_pParentDb, import.Paths().ParentDbPath());
 
-    if (dlg.m_comboAudit) dlg.m_comboAudit->setCurrentIndex(kCharViewIndex);  // steps 22, 23
-    if (dlg.m_list) dlg.m_list->SetCharLayout();
-    dlg.QueryTable("unix_sms_log");
+    dlg.BrowseOpenPackage();  // steps 22, 23: the character view, unix_sms_log
 
     dlg.m_pChildDb = record.pChildDb.get();  // step 24
     OpenDbHandle(*dlg.m_pChildDb, import.Paths().ChildDbPath());
@@ -367,11 +360,7 @@ bool CTavrinDlg::OpenPackage(const QString& strName) {
 
     CloseOpenPackage(*this);                                                        // step 1
     const CWorkspacePaths paths(platform::ProgramFolder(), strName.toStdString());  // step 2
-    if (m_list) {                                                                   // step 3
-        m_list->SetCharLayout();
-        m_list->ClearRows();
-    }
-    ClearFilters();  // step 4
+    ClearFilters();  // step 4; steps 3, 8 and 10 are the browser's (BrowseOpenPackage)
 
     m_pChildDb = package->pChildDb.get();  // step 6
     m_pParentDb = package->pParentDb.get();
@@ -388,10 +377,9 @@ bool CTavrinDlg::OpenPackage(const QString& strName) {
 
     SelectPackageEntry(*this, strName);
 
-    if (m_comboAudit) m_comboAudit->setCurrentIndex(kCharViewIndex);  // step 8
-    SetDateRange();                                                   // step 9, dates checked
-    QueryTable("unix_sms_log");                                       // step 10
-    UpdateData(false);                                                // step 11
+    SetDateRange();       // step 9, dates checked
+    BrowseOpenPackage();  // steps 3, 8 and 10: the character view, unix_sms_log
+    UpdateData(false);    // step 11
     return true;
 }
 

@@ -74,12 +74,12 @@ TEST_F(StaleScreenTest, TicksNeverBringBackTheFiltersAnImportOrSwitchCleared) {
     SamplePackage b = Make("b", {"--prefix", "second", "--no-tab"});
     Open(a.strTar);
     CTavrinDlg& dlg = *m_pDlg;
-    const int nAll = dlg.m_nTotalRows;
+    const int nAll = dlg.Browser().Screen().page.nTotalRows;
 
     // A filter the user typed, applied by a search, then a second import while ticks arrive.
     dlg.m_editLoginName->setText("zz-no-such-user");
     dlg.m_btnSearch->click();
-    ASSERT_EQ(dlg.m_nTotalRows, 0);
+    ASSERT_EQ(dlg.Browser().Screen().page.nTotalRows, 0);
     {
         CTickingPrompts ticking(dlg);
         ticking.m_openAnswers << QString::fromStdString(b.strTar);
@@ -87,13 +87,13 @@ TEST_F(StaleScreenTest, TicksNeverBringBackTheFiltersAnImportOrSwitchCleared) {
     }
     for (int i = 0; i < 3; ++i) Tick(dlg);
     EXPECT_EQ(dlg.m_editLoginName->text(), "");
-    EXPECT_EQ(dlg.m_strWhere, "");
+    EXPECT_EQ(dlg.Browser().FilterClause(), "");
     // The next change of audit type filters by the time range only.
     dlg.m_comboAudit->setCurrentIndex(2);
     emit dlg.m_comboAudit->activated(2);
     dlg.m_comboAudit->setCurrentIndex(3);
     emit dlg.m_comboAudit->activated(3);
-    EXPECT_EQ(dlg.m_nTotalRows, b.parent["unix_sms_log"]);
+    EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, b.parent["unix_sms_log"]);
 
     // The same for a switch back to the first package.
     dlg.m_editRemoteName->setText("zz");
@@ -104,7 +104,7 @@ TEST_F(StaleScreenTest, TicksNeverBringBackTheFiltersAnImportOrSwitchCleared) {
     EXPECT_EQ(dlg.m_editRemoteName->text(), "");
     dlg.m_comboAudit->setCurrentIndex(3);
     emit dlg.m_comboAudit->activated(3);
-    EXPECT_EQ(dlg.m_nTotalRows, nAll);
+    EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, nAll);
     // What the user types meanwhile stays.
     dlg.m_editLoginAddr->setText("10.0.0.1");
     Tick(dlg);
@@ -122,7 +122,7 @@ TEST_F(StaleScreenTest, TheImportedBoxShowsThePackageThatIsOpen) {
     // Choosing the first package's file again opens it, and the box follows.
     Open(a.strTar);
     EXPECT_EQ(m_pDlg->m_comboPackage->currentText(), QString::fromStdString(a.strName));
-    EXPECT_EQ(m_pDlg->m_nTotalRows, a.parent["unix_sms_log"]);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, a.parent["unix_sms_log"]);
 }
 
 TEST_F(StaleScreenTest, AnInvalidDateRangeIsRefusedBeforeAnythingIsImportedOrChanged) {
@@ -141,12 +141,12 @@ TEST_F(StaleScreenTest, AnInvalidDateRangeIsRefusedBeforeAnythingIsImportedOrCha
     EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
     EXPECT_EQ(m_pDlg->m_comboPackage->count(), 1);
     EXPECT_EQ(Shown(), before);
-    EXPECT_EQ(m_pDlg->m_nCurPage, 2);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nCurPage, 2);
     EXPECT_NE(m_pDlg->m_pParentDb, nullptr);
     // The pickers keep the open package's range: a type change still lists its sessions.
     m_pDlg->m_comboAudit->setCurrentIndex(3);
     emit m_pDlg->m_comboAudit->activated(3);
-    EXPECT_EQ(m_pDlg->m_nTotalRows, a.parent["unix_sms_log"]);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, a.parent["unix_sms_log"]);
 }
 
 TEST_F(StaleScreenTest, ALeftoverWorkFolderLeavesTheOpenPackageOpenAndShown) {
@@ -162,12 +162,12 @@ TEST_F(StaleScreenTest, ALeftoverWorkFolderLeavesTheOpenPackageOpenAndShown) {
     EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
     // Paging goes on in the open package.
     m_pDlg->m_btnNext->click();
-    EXPECT_EQ(m_pDlg->m_nCurPage, 2);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nCurPage, 2);
     EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
 
     // A switch to a name that was never imported changes nothing either.
     EXPECT_FALSE(m_pDlg->OpenPackage("never_log_2016-09-01_2016-09-10"));
-    EXPECT_EQ(m_pDlg->m_nCurPage, 2);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nCurPage, 2);
     EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
 }
 
