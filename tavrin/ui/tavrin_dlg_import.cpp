@@ -163,10 +163,30 @@ void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, const std::str
         });
 }
 
+// Box 1000 names the chosen file while it is imported; an import that fails leaves it naming
+// the file of the package that is open, or nothing when none is.
+class CChosenPath {
+  public:
+    CChosenPath(CTavrinDlg& dlg, const QString& path)
+        : m_dlg(dlg), m_previous(dlg.m_strPackagePath) {
+        m_dlg.m_strPackagePath = path;
+    }
+    ~CChosenPath() {
+        if (!m_bKept) m_dlg.m_strPackagePath = m_dlg.m_pParentDb ? m_previous : QString();
+    }
+    CChosenPath(const CChosenPath&) = delete;
+    CChosenPath& operator=(const CChosenPath&) = delete;
+    void Keep() { m_bKept = true; }
+
+  private:
+    CTavrinDlg& m_dlg;
+    QString m_previous;
+    bool m_bKept = false;
+};
+
 // The import of the package file at path, steps 4 to 29.
 void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
-    const QString strPreviousPath = dlg.m_strPackagePath;
-    dlg.m_strPackagePath = path;  // step 4
+    CChosenPath chosenPath(dlg, path);  // step 4
     RememberPackageFolder(dlg, path);
     const std::string strProgram = platform::ProgramFolder();
     CPackageImport import(strProgram, path.toStdString());
@@ -189,10 +209,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
         return;
     }
     if (start == EImportStart::kAskLeftover) {
-        if (!AskYesNo(ResString(kStrLeftoverWorkFolder))) {
-            dlg.m_strPackagePath = strPreviousPath;  // declined: everything stays as it was
-            return;
-        }
+        if (!AskYesNo(ResString(kStrLeftoverWorkFolder))) return;  // nothing changes
         if (!DeleteLeftoverWorkFolder(import.Paths().WorkFolder())) {
             ShowMessage(ResString(kStrLeftoverNotDeleted));
             return;
@@ -215,7 +232,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     };
 
     if (start == EImportStart::kOpenImported) {  // step 8
-        dlg.OpenPackage(strName);
+        if (dlg.OpenPackage(strName)) chosenPath.Keep();
         return;
     }
 
@@ -312,6 +329,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     if (dlg.m_comboPackage) dlg.m_comboPackage->addItem(strName);  // step 28
     SelectPackageEntry(dlg, strName);
     dlg.m_packages.push_back(std::move(record));
+    chosenPath.Keep();
     if (!dlg.SetDateRange()) return;
     dlg.UpdateData(false);  // step 29
     RecordPackageFingerprint(dlg, strName, path, fingerprint.Get());

@@ -50,6 +50,7 @@ class StaleScreenTest : public CMainDialogTest {
         QString total, pages, name, start, end, imported, firstCell;
         int nRows = 0;
         bool bNext = false;
+        QString path;  // box 1000: the file of the package that is open
         bool operator==(const Screen&) const = default;
     };
     Screen Shown() const {
@@ -62,7 +63,8 @@ class StaleScreenTest : public CMainDialogTest {
                 dlg.m_comboPackage->currentText(),
                 dlg.m_list->CellText(0, 1),
                 dlg.m_list->RowCount(),
-                dlg.m_btnNext->isEnabled()};
+                dlg.m_btnNext->isEnabled(),
+                dlg.m_editPackagePath->text()};
     }
     SamplePackage Make(const char* folder, std::vector<std::string> options) {
         return import_test::MakeSamplePackage(m_tmp / folder, std::move(options));
@@ -158,6 +160,7 @@ TEST_F(StaleScreenTest, ALeftoverWorkFolderLeavesTheOpenPackageOpenAndShown) {
 
     Open(left.strTar);
     EXPECT_EQ(Shown(), before);
+    EXPECT_EQ(before.path, QString::fromStdString(a.strTar));
     EXPECT_EQ(m_pDlg->m_pParentDb, m_pDlg->m_packages.front().pParentDb.get());
     EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
     // Paging goes on in the open package.
@@ -186,6 +189,7 @@ TEST_F(StaleScreenTest, AFailedUnpackingShowsNoPackageRatherThanTheOldCounts) {
     EXPECT_EQ(none.pages, "");
     EXPECT_EQ(none.name, "");
     EXPECT_EQ(none.imported, "");
+    EXPECT_EQ(none.path, "");
     EXPECT_EQ(none.nRows, 0);
     EXPECT_FALSE(none.bNext);
     EXPECT_FALSE(m_pDlg->m_btnGoto->isEnabled());
