@@ -82,6 +82,7 @@ bool CTavrinApp::InitInstance(const QString& packagePath) {
             const QString path = QFileInfo(packagePath).absoluteFilePath();
             QTimer::singleShot(0, &dlg, [&dlg, path] { dlg.ImportPackageFile(path); });
         }
+        dlg.WatchTermination();
         if (m_onDialogReady) m_onDialogReady(dlg);
         dlg.exec();
     }

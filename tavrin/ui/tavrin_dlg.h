@@ -217,6 +217,11 @@ class CTavrinDlg : public QDialog {
     // once the import has ended (RunDeferredClose).
     class CImportProgress* m_pRunningImport = nullptr;
     bool m_bCloseAfterImport = false;
+    // From now on, SIGTERM, SIGINT and SIGHUP close this dialog as its close box does (a
+    // nested modal window is closed first), and a statement on package data stops after a
+    // second on this thread, which the user is told. Call before the modal run; once is
+    // enough (later calls do nothing). Defined in tavrin_dlg_close.cpp.
+    void WatchTermination();
     // True once the close handling has started; nothing new may start then.
     bool IsClosing() const;
     // Runs the close that arrived while an import ran, if one did.
