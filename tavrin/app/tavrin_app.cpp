@@ -56,6 +56,7 @@ bool CTavrinApp::InitInstance() {
 
     {
         CTavrinDlg dlg;
+        dlg.WatchTermination();
         if (m_onDialogReady) m_onDialogReady(dlg);
         dlg.exec();
     }

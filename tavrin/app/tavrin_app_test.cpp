@@ -1,5 +1,7 @@
 // Start-up: the locale test, the language module with no fallback, the modal run and the
 // module's release, and the single-instance check with real processes.
+#include <csignal>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -83,6 +85,20 @@ TEST_F(TavrinAppTest, RunsTheDialogModallyAndReleasesTheModuleOnce) {
         EXPECT_EQ(app.LangModule().ReleaseCount(), 1);
         EXPECT_EQ(CurrentLangModule(), nullptr);
     }
+}
+
+TEST_F(TavrinAppTest, ATerminationSignalDuringTheRunClosesTheDialogThroughItsCloseHandling) {
+    CTavrinApp app(TestProgramFolder().toStdString(), Runtime(), false);
+    bool bClosing = false;
+    app.m_onDialogReady = [&bClosing](CTavrinDlg& dlg) {
+        QTimer::singleShot(0, &dlg, [] { std::raise(SIGTERM); });
+        QObject::connect(&dlg, &QDialog::finished,
+                         [&bClosing, &dlg] { bClosing = dlg.IsClosing(); });
+    };
+    EXPECT_FALSE(app.InitInstance());  // a signal not watched would have ended the process
+    EXPECT_EQ(app.Result(), CTavrinApp::Outcome::kDialogEnded);
+    EXPECT_TRUE(bClosing);
+    app.ExitInstance();
 }
 
 TEST_F(TavrinAppTest, SecondCopyInTheSameRuntimeFolderEndsSilently) {

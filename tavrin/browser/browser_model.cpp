@@ -17,6 +17,7 @@ BrowserRow BuildRow(AuditView view, const RowPlace& place, int argc, char** argv
         CharRow built = BuildCharRow(place, argc, argv);
         row.cells = std::move(built.cells);
         row.charRecord = std::move(built.record);
+        row.nLines = built.nLines;
     } else {
         GraphicRow built = view == AuditView::Joined ? BuildJoinedRow(place, argc, argv)
                                                      : BuildGraphicRow(place, argc, argv);

@@ -57,6 +57,7 @@ ListLayout LayoutOfView(AuditView view);
 // have charRecord, graphical rows graphicRecord; the other stays default.
 struct BrowserRow {
     RowCells cells;
+    int nLines = 0;  // character rows: the line count cell 7 shows, as a number
     StringData charRecord;
     drpData graphicRecord;
 };

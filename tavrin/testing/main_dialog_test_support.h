@@ -33,6 +33,7 @@ class CMainDialogTest : public testing::Test {
         ASSERT_TRUE(m_module.Load(QString::fromStdString(m_strProgram + "/english.rcc")));
         SetCurrentLangModule(&m_module);
         m_pDlg = std::make_unique<CTavrinDlg>();
+        m_pDlg->WatchTermination();  // as the program does before the modal run
     }
     void TearDown() override {
         m_pDlg.reset();

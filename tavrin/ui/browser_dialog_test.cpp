@@ -60,6 +60,7 @@ class BrowserDialog : public ::testing::Test {
         ASSERT_EQ(0, OpenDbHandle(m_child, (m_pkg / "child.db").string()));
         m_pDlg->m_pParentDb = &m_parent;
         m_pDlg->m_pChildDb = &m_child;
+        m_pDlg->BrowseOpenPackage();
     }
 
     void AddCharRows(const char* table, int count, int firstId = 0,
@@ -123,7 +124,7 @@ TEST_F(BrowserDialog, TotalsGivePagesLabelsAndButtons) {
         AddCharRows("unix_sms_log", c.total - added, added);
         added = c.total;
         m_pDlg->m_list->ClearRows();
-        m_pDlg->QueryTable("unix_sms_log");
+        m_pDlg->BrowseOpenPackage();
         EXPECT_EQ(QString("Total: %1 sessions").arg(c.total), m_pDlg->m_staticTotal->text());
         EXPECT_EQ(QString::fromLatin1(c.pages), m_pDlg->m_staticPages->text());
         EXPECT_FALSE(Enabled(m_pDlg->m_btnPrev));
@@ -137,7 +138,7 @@ TEST_F(BrowserDialog, TotalsGivePagesLabelsAndButtons) {
 TEST_F(BrowserDialog, NextPrevAndFirstMoveThroughPages) {
     OpenPackage();
     AddCharRows("unix_sms_log", 30);
-    m_pDlg->QueryTable("unix_sms_log");
+    m_pDlg->BrowseOpenPackage();
     m_pDlg->m_editPage->setText("7");
     m_pDlg->m_btnFirst->click();
     EXPECT_EQ("1", m_pDlg->m_editPage->text());
@@ -166,7 +167,7 @@ TEST_F(BrowserDialog, NextPrevAndFirstMoveThroughPages) {
 TEST_F(BrowserDialog, GotoPageReadsTheEditField) {
     OpenPackage();
     AddCharRows("unix_sms_log", 40);  // 3 pages
-    m_pDlg->QueryTable("unix_sms_log");
+    m_pDlg->BrowseOpenPackage();
 
     m_pDlg->m_editPage->setText("2x");
     m_pDlg->m_btnGoto->click();
@@ -216,7 +217,7 @@ TEST_F(BrowserDialog, CharRowsCountTextRecordLines) {
     OpenPackage();
     AddCharRows("unix_sms_log", 2);
     browser_test::WriteFile(m_pkg / "var/utm/data/sessions/t0", "a\nb\nc\n");
-    m_pDlg->QueryTable("unix_sms_log");
+    m_pDlg->BrowseOpenPackage();
     ASSERT_EQ(2, Rows());
     EXPECT_EQ("3", Cell(0, 7));
     EXPECT_EQ("0", Cell(1, 7));
@@ -230,8 +231,8 @@ TEST_F(BrowserDialog, SelectorSwitchesViewsAndKinds) {
     Choose(0);  // no package yet: nothing happens
     EXPECT_EQ(2, m_pDlg->m_list->m_nLayout);
 
+    g_bHasMatrixTable = true;  // a package flag: known when the package opens
     OpenPackage();
-    g_bHasMatrixTable = true;
     AddGraphicRow("unix_xapp_log", 1, "x1");
     AddGraphicRow("unix_vsms_log", 2, "v1");
     AddGraphicRow("unix_vsms_log", 3, "v2");
@@ -265,7 +266,7 @@ TEST_F(BrowserDialog, SelectorSwitchesViewsAndKinds) {
     Choose(2);
     EXPECT_EQ(2, m_pDlg->m_list->m_nLayout);
     EXPECT_EQ(0, Rows());
-    EXPECT_EQ("unix_xfer_log", m_pDlg->m_strTable);
+    EXPECT_EQ("unix_xfer_log", m_pDlg->Browser().Table());
 }
 
 TEST_F(BrowserDialog, InvalidAddressOnTypeChangeStillListsByTime) {
@@ -277,7 +278,7 @@ TEST_F(BrowserDialog, InvalidAddressOnTypeChangeStillListsByTime) {
     EXPECT_EQ(QStringList{ResString(145)}, m_prompts.m_messages);
     EXPECT_EQ(3, Rows());  // the name filter after the failed address is not applied
     EXPECT_EQ(
-        m_pDlg->m_strWhere,
+        m_pDlg->Browser().FilterClause(),
         " where login_time >= \"2013-05-01 00:00:00\" and end_time <= \"2013-05-31 23:59:59\"");
 }
 
@@ -285,7 +286,7 @@ TEST_F(BrowserDialog, SearchAppliesFiltersAndKeepsTheListOnBadInput) {
     OpenPackage();
     AddCharRows("unix_sms_log", 20, 0, "xaby");
     AddCharRows("unix_sms_log", 20, 20, "zz");
-    m_pDlg->QueryTable("unix_sms_log");
+    m_pDlg->BrowseOpenPackage();
     m_pDlg->m_btnNext->click();
     m_pDlg->m_btnNext->click();
     EXPECT_EQ("3", m_pDlg->m_editPage->text());
@@ -331,7 +332,7 @@ TEST_F(BrowserDialog, JoinedViewWithoutTabTableIsEmpty) {
 TEST_F(BrowserDialog, DisablePagingEmptiesTheList) {
     OpenPackage();
     AddCharRows("unix_sms_log", 20);
-    m_pDlg->QueryTable("unix_sms_log");
+    m_pDlg->BrowseOpenPackage();
     m_pDlg->DisablePaging();
     EXPECT_EQ(0, Rows());
     EXPECT_TRUE(m_pDlg->m_list->Model().CharRecords().empty());

@@ -107,7 +107,7 @@ TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {
 
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
     Open(package.strTar);
-    ASSERT_EQ(dlg.m_nTotalRows, 40);
+    ASSERT_EQ(dlg.Browser().Screen().page.nTotalRows, 40);
     dlg.OnNextPage();  // the page shown does not limit the export
 
     // Cancelled in the save dialog: nothing written, nothing said.
@@ -137,7 +137,7 @@ TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {
     const QString name = dlg.m_list->CellText(0, 4);
     dlg.m_editLoginName->setText(name);
     dlg.OnSearch();
-    const int nFiltered = dlg.m_nTotalRows;
+    const int nFiltered = dlg.Browser().Screen().page.nTotalRows;
     ASSERT_GT(nFiltered, 0);
     ASSERT_LT(nFiltered, 40);
     const std::string some = m_tmp / "some.csv";
@@ -150,22 +150,21 @@ TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {
 
     // The joined view, with its own columns.
     dlg.m_editLoginName->clear();
-    dlg.m_comboAudit->setCurrentIndex(CAuditComboBox::kJoinedViewIndex);
-    emit dlg.m_comboAudit->activated(CAuditComboBox::kJoinedViewIndex);
+    dlg.m_comboAudit->setCurrentIndex(CAuditComboBox::IndexOf(browser::AuditView::Joined));
+    emit dlg.m_comboAudit->activated(CAuditComboBox::IndexOf(browser::AuditView::Joined));
     const std::string joined = m_tmp / "joined.csv";
     m_prompts.m_saveAnswers << QString::fromStdString(joined);
     m_pExtras->m_btnExport->click();
     lines = CsvLines(joined);
-    ASSERT_GT(dlg.m_nTotalRows, 0);
-    EXPECT_EQ(lines.size(), static_cast<size_t>(dlg.m_nTotalRows) + 1);
-    EXPECT_EQ(lines[0].substr(lines[0].rfind(',') + 1),
-              dlg.m_list->HeaderText(7).toStdString());
+    ASSERT_GT(dlg.Browser().Screen().page.nTotalRows, 0);
+    EXPECT_EQ(lines.size(), static_cast<size_t>(dlg.Browser().Screen().page.nTotalRows) + 1);
+    EXPECT_EQ(lines[0].substr(lines[0].rfind(',') + 1), dlg.m_list->HeaderText(7).toStdString());
 }
 
 TEST_F(AuditorDialog, ALargeExportShowsProgressAndCancelWritesNothing) {
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in", {"--sessions", "6000"});
     Open(package.strTar);
-    ASSERT_EQ(m_pDlg->m_nTotalRows, 6000);
+    ASSERT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, 6000);
     const std::string target = m_tmp / "big.csv";
 
     // The progress dialog is up while rows are written; its Cancel stops the export.
@@ -267,7 +266,7 @@ TEST_F(AuditorDialog, DroppedPackagesAndCommandLinePackagesAreImportedInTurn) {
     ASSERT_EQ(m_pDlg->m_comboPackage->count(), 2);
     EXPECT_EQ(m_pDlg->m_comboPackage->itemText(0), QString::fromStdString(a.strName));
     EXPECT_EQ(m_pDlg->m_strPackageName, QString::fromStdString(b.strName));
-    EXPECT_EQ(m_pDlg->m_nTotalRows, 14);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, 14);
     EXPECT_EQ(m_pDlg->m_editLoginName->text(), "");
     EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(a.strName)));
@@ -295,38 +294,38 @@ TEST_F(AuditorDialog, KeysPageSearchFocusAndStartThePlayer) {
     CTavrinDlg& dlg = *m_pDlg;
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
     Open(package.strTar);
-    ASSERT_EQ(dlg.m_nPageCount, 3);
+    ASSERT_EQ(dlg.Browser().Screen().page.nPageCount, 3);
     CListCtrlEx* list = dlg.m_list;
 
     Key(list, Qt::Key_PageDown);
-    EXPECT_EQ(dlg.m_nCurPage, 2);
+    EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 2);
     EXPECT_EQ(dlg.m_editPage->text(), "2");
     Key(list, Qt::Key_PageUp);
-    EXPECT_EQ(dlg.m_nCurPage, 1);
+    EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 1);
     Key(list, Qt::Key_End);
-    EXPECT_EQ(dlg.m_nCurPage, 3);
+    EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 3);
     EXPECT_EQ(dlg.m_editPage->text(), "3");
     EXPECT_FALSE(dlg.m_btnNext->isEnabled());
     EXPECT_EQ(list->RowCount(), 10);
     Key(dlg.m_btnOpen, Qt::Key_Home);
-    EXPECT_EQ(dlg.m_nCurPage, 1);
+    EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 1);
     EXPECT_EQ(dlg.m_editPage->text(), "1");
 
     // Home and End in a text field move its cursor; the page stays.
     dlg.OnNextPage();
     dlg.m_editLoginName->setText("abc");
     Key(dlg.m_editLoginName, Qt::Key_Home);
-    EXPECT_EQ(dlg.m_nCurPage, 2);
+    EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 2);
     EXPECT_EQ(dlg.m_editLoginName->cursorPosition(), 0);
     dlg.m_editLoginName->clear();
 
     // Enter in the page field goes to the typed page; a page beyond the last is refused.
     dlg.m_editPage->setText("3");
     Key(dlg.m_editPage, Qt::Key_Return);
-    EXPECT_EQ(dlg.m_nCurPage, 3);
+    EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 3);
     dlg.m_editPage->setText("7");
     Key(dlg.m_editPage, Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(dlg.m_nCurPage, 3);
+    EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 3);
     ASSERT_EQ(m_prompts.m_messages.size(), 1);
     EXPECT_EQ(m_prompts.m_messages[0], ResString(143));
     EXPECT_EQ(dlg.result(), 0);  // Enter never ends the dialog
@@ -338,8 +337,8 @@ TEST_F(AuditorDialog, KeysPageSearchFocusAndStartThePlayer) {
     const QString name = list->CellText(0, 4);
     dlg.m_editLoginName->setText(name);
     Key(dlg.m_editLoginName, Qt::Key_F5);
-    EXPECT_GT(dlg.m_nTotalRows, 0);
-    EXPECT_LT(dlg.m_nTotalRows, 40);
+    EXPECT_GT(dlg.Browser().Screen().page.nTotalRows, 0);
+    EXPECT_LT(dlg.Browser().Screen().page.nTotalRows, 40);
     for (int row = 0; row < list->RowCount(); ++row) EXPECT_EQ(list->CellText(row, 4), name);
 
     // Enter on a selected row starts the player of its first action column: before the

@@ -15,9 +15,6 @@
 
 namespace {
 
-// The first action column of a row: the player a double-click there starts.
-constexpr int kFirstActionColumn = 8;
-
 bool IsEnabled(const QWidget* widget) {
     return widget && widget->isEnabled();
 }
@@ -60,7 +57,7 @@ bool CAuditorExtras::HandleKey(QObject* watched, const QKeyEvent& key) {
             if (!list || (widget != list && !list->isAncestorOf(widget))) return false;
             const int nRow = list->currentIndex().row();
             if (nRow >= 0 && list->selectionModel()->isRowSelected(nRow, QModelIndex()))
-                list->OnDblClick(nRow, kFirstActionColumn);
+                list->OnDblClick(nRow, CSessionTableModel::kFirstActionColumn);
             return true;
         }
         case Qt::Key_PageUp:
@@ -75,15 +72,17 @@ bool CAuditorExtras::HandleKey(QObject* watched, const QKeyEvent& key) {
             if (KeepsLineKeys(widget)) return false;
             if (m_dlg.m_pParentDb && IsEnabled(m_dlg.m_btnFirst)) m_dlg.OnFirstPage();
             return true;
-        case Qt::Key_End:
+        case Qt::Key_End: {
             if (KeepsLineKeys(widget)) return false;
             // The last page, as go to page does with the page count typed in the page field.
+            const browser::PageState& page = m_dlg.Browser().Screen().page;
             if (m_dlg.m_pParentDb && m_dlg.m_editPage && IsEnabled(m_dlg.m_btnGoto) &&
-                m_dlg.m_nCurPage != m_dlg.m_nPageCount) {
-                m_dlg.m_editPage->setText(QString::number(m_dlg.m_nPageCount));
+                page.nCurPage != page.nPageCount) {
+                m_dlg.m_editPage->setText(QString::number(page.nPageCount));
                 m_dlg.OnGotoPage();
             }
             return true;
+        }
         default:
             return false;
     }

@@ -13,10 +13,8 @@
 #include <QProgressDialog>
 
 #include "common/sql_stop.h"
-#include "platform/codepage.h"
 #include "tavrin/browser/csv_export.h"
 #include "tavrin/ui/aids_strings.h"
-#include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/dialog_aids.h"
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/res_string.h"
@@ -25,19 +23,13 @@
 
 namespace {
 
-// Columns 0 to 7 carry data; 8 to 10 are the action cells.
-constexpr int kExportedColumns = 8;
 // Views from this many rows on show the progress dialog.
 constexpr int kProgressThreshold = 5000;
-
-bool IsJoinedView(const CTavrinDlg& dlg) {
-    return dlg.m_comboAudit && dlg.m_comboAudit->currentIndex() == CAuditComboBox::kJoinedViewIndex;
-}
 
 // The proposed file: "{package}_{view}.csv" in the folder of the last package opened.
 QString SuggestedFile(CTavrinDlg& dlg, bool bJoined) {
     const QString view =
-        bJoined ? QStringLiteral("joined") : QString::fromStdString(dlg.m_strTable);
+        bJoined ? QStringLiteral("joined") : QString::fromStdString(dlg.Browser().Table());
     const QString name = dlg.m_strPackageName + QLatin1Char('_') + view + QStringLiteral(".csv");
     const QString folder = LastPackageFolder(dlg);
     return folder.isEmpty() ? name : QDir(folder).filePath(name);
@@ -47,9 +39,10 @@ QString SuggestedFile(CTavrinDlg& dlg, bool bJoined) {
 
 void CAuditorExtras::OnExport() {
     CTavrinDlg& dlg = m_dlg;
-    const bool bJoined = IsJoinedView(dlg);
-    if (!dlg.m_pParentDb || !dlg.m_pParentDb->db || !dlg.m_list ||
-        (!bJoined && dlg.m_strTable.empty())) {
+    const browser::CBrowserModel& browser = dlg.Browser();
+    const bool bJoined = browser.Screen().eView == browser::AuditView::Joined;
+    if (!browser.IsOpen() || !dlg.m_pParentDb || !dlg.m_pParentDb->db || !dlg.m_list ||
+        (!bJoined && browser.Table().empty())) {
         ShowMessage(ResString(kStrExportNoPackage));
         return;
     }
@@ -58,22 +51,24 @@ void CAuditorExtras::OnExport() {
 
     auditor::ExportRequest request;
     request.strDbPath = dlg.m_pParentDb->path;
-    const std::string filter = platform::Utf16ToAnsi(dlg.m_strWhere.toStdU16String());
+    const std::string& filter = browser.FilterClause();
     request.strQuery = bJoined ? auditor::JoinedExportQuery(filter)
-                               : auditor::TableExportQuery(dlg.m_strTable, filter);
+                               : auditor::TableExportQuery(browser.Table(), filter);
     request.eKind =
-        bJoined ? auditor::ExportRowKind::kJoined : auditor::RowKindOfTable(dlg.m_strTable);
-    request.strPackageFolder = CRowContext(dlg.m_list, dlg.m_strPackageName).strPackageFolder;
-    for (int col = 0; col < kExportedColumns && col < dlg.m_list->ColumnCount(); ++col)
+        bJoined ? auditor::ExportRowKind::kJoined : auditor::RowKindOfTable(browser.Table());
+    request.strPackageFolder = dlg.m_list->PackageFolder(dlg.m_strPackageName);
+    for (int col = 0;
+         col < CSessionTableModel::kFirstActionColumn && col < dlg.m_list->ColumnCount(); ++col)
         request.headers.push_back(dlg.m_list->HeaderText(col).toStdString());
     request.strOutPath = QFileInfo(path).absoluteFilePath().toStdString();
 
     // Large views show a progress dialog at once; it is modal, so nothing in the window can
     // change the view while the file is written. Small views finish before it would matter.
     std::unique_ptr<QProgressDialog> progress;
-    if (dlg.m_nTotalRows >= kProgressThreshold) {
+    const int nTotalRows = browser.Screen().page.nTotalRows;
+    if (nTotalRows >= kProgressThreshold) {
         progress = std::make_unique<QProgressDialog>(
-            ResString(kStrExportProgress), ResString(kStrExportCancel), 0, dlg.m_nTotalRows, &dlg);
+            ResString(kStrExportProgress), ResString(kStrExportCancel), 0, nTotalRows, &dlg);
         progress->setWindowModality(Qt::WindowModal);
         progress->setMinimumDuration(0);
         progress->setAutoClose(false);

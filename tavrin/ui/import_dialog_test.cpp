@@ -55,12 +55,13 @@ TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
     ASSERT_NE(dlg.m_pChildDb, nullptr);
 
     // The first page of unix_sms_log: 40 rows give 3 pages.
-    EXPECT_EQ(dlg.m_strTable, "unix_sms_log");
-    EXPECT_EQ(dlg.m_nTotalRows, package.parent["unix_sms_log"]);
-    EXPECT_EQ(dlg.m_nPageCount, package.parent["unix_sms_log"] / 15 + 1);
-    EXPECT_EQ(dlg.m_nCurPage, 1);
+    EXPECT_EQ(dlg.Browser().Table(), "unix_sms_log");
+    EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, package.parent["unix_sms_log"]);
+    EXPECT_EQ(dlg.Browser().Screen().page.nPageCount, package.parent["unix_sms_log"] / 15 + 1);
+    EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 1);
     EXPECT_EQ(dlg.m_list->RowCount(), 15);
-    EXPECT_TRUE(dlg.m_staticTotal->text().contains(QString::number(dlg.m_nTotalRows)));
+    EXPECT_TRUE(dlg.m_staticTotal->text().contains(
+        QString::number(dlg.Browser().Screen().page.nTotalRows)));
     EXPECT_FALSE(dlg.m_btnPrev->isEnabled());
     EXPECT_TRUE(dlg.m_btnNext->isEnabled());
     EXPECT_EQ(dlg.m_comboAudit->currentIndex(), 3);
@@ -119,8 +120,8 @@ TEST_F(ImportDialogTest, SwitchesBetweenTwoPackagesWithTheirOwnPagesNamesAndDate
     Open(b.strTar);
     CTavrinDlg& dlg = *m_pDlg;
     ASSERT_EQ(dlg.m_comboPackage->count(), 2);
-    EXPECT_EQ(dlg.m_nTotalRows, 14);
-    EXPECT_EQ(dlg.m_nPageCount, 1);
+    EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, 14);
+    EXPECT_EQ(dlg.Browser().Screen().page.nPageCount, 1);
     EXPECT_FALSE(dlg.m_btnNext->isEnabled());
     EXPECT_FALSE(dlg.m_btnGoto->isEnabled());
     EXPECT_EQ(dlg.m_comboAudit->count(), 5);  // entry 161 stays, added once
@@ -130,7 +131,7 @@ TEST_F(ImportDialogTest, SwitchesBetweenTwoPackagesWithTheirOwnPagesNamesAndDate
     dlg.m_comboPackage->OnSelChange(0);
     EXPECT_EQ(dlg.m_strPackageName, QString::fromStdString(a.strName));
     EXPECT_EQ(dlg.m_strStartDate, "2016-09-01");
-    EXPECT_EQ(dlg.m_nTotalRows, 40);
+    EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, 40);
     EXPECT_EQ(dlg.m_list->RowCount(), 15);
     EXPECT_TRUE(g_bHasTabTable);
     EXPECT_EQ(dlg.m_pParentDb, dlg.m_packages.front().pParentDb.get());
@@ -138,7 +139,7 @@ TEST_F(ImportDialogTest, SwitchesBetweenTwoPackagesWithTheirOwnPagesNamesAndDate
     dlg.m_comboPackage->OnSelChange(1);
     EXPECT_EQ(dlg.m_strPackageName, QString::fromStdString(b.strName));
     EXPECT_EQ(dlg.m_strEndDate, "2016-10-05");
-    EXPECT_EQ(dlg.m_nTotalRows, 14);
+    EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, 14);
     EXPECT_EQ(dlg.m_list->RowCount(), 14);
     EXPECT_EQ(dlg.m_pChildDb, dlg.m_packages.back().pChildDb.get());
 
@@ -220,7 +221,7 @@ TEST_F(ImportDialogTest, ADamagedPackageIsImportedWithAWarning) {
     Open(package.strTar);
     ASSERT_EQ(m_prompts.m_messages.size(), 1);
     EXPECT_EQ(m_prompts.m_messages[0], ResString(kStrPackageDamaged));
-    EXPECT_EQ(m_pDlg->m_nTotalRows, package.parent["unix_sms_log"]);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, package.parent["unix_sms_log"]);
     EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
 }
 
@@ -254,7 +255,7 @@ TEST_F(ImportDialogTest, ALeftoverWorkFolderIsOfferedForDeletionAndDecliningChan
     EXPECT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
     EXPECT_FALSE(fs::exists(WorkFolder(package) + "/var/left"));
     ASSERT_EQ(m_pDlg->m_packages.size(), 2u);
-    EXPECT_EQ(m_pDlg->m_nTotalRows, package.parent["unix_sms_log"]);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, package.parent["unix_sms_log"]);
     // Imported in this run: opened again without a question, and never deleted by the button.
     Open(package.strTar);
     EXPECT_EQ(m_prompts.m_questions.size(), 2);
@@ -405,7 +406,7 @@ TEST_F(ImportDialogTest, ImportsBehindAProgressWindowWhileTheWindowKeepsTicking)
     EXPECT_EQ(dlg.m_pRunningImport, nullptr);
     // And the import ended as ever.
     EXPECT_EQ(dlg.m_packages.size(), 1u);
-    EXPECT_EQ(dlg.m_nTotalRows, package.parent["unix_sms_log"]);
+    EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, package.parent["unix_sms_log"]);
     EXPECT_EQ(dlg.m_list->RowCount(), 15);
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
     EXPECT_EQ(import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "child.db"),

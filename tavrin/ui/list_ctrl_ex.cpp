@@ -7,7 +7,7 @@
 #include <QScrollBar>
 
 #include "platform/paths.h"
-#include "tavrin/browser/row_fill.h"
+#include "tavrin/browser/browser_model.h"
 #include "tavrin/ui/res_string.h"
 #include "tavrin/workspace/package_flags.h"
 
@@ -28,10 +28,8 @@ constexpr int kLastTextColumn = 6;
 
 }  // namespace
 
-CRowContext::CRowContext(CListCtrlEx* list, const QString& packageName)
-    : pList(list), strPackageName(packageName) {
-    std::string folder = list ? list->m_strProgramFolder : platform::ProgramFolder();
-    strPackageFolder = platform::JoinPath(folder, packageName.toStdString());
+std::string CListCtrlEx::PackageFolder(const QString& strName) const {
+    return platform::JoinPath(m_strProgramFolder, strName.toStdString());
 }
 
 CListCtrlEx::CListCtrlEx(QWidget* parent)
@@ -118,41 +116,38 @@ void CListCtrlEx::ClearRows() {
     horizontalScrollBar()->setValue(0);
 }
 
-int CListCtrlEx::FillCharRow(void* context, int argc, char** argv, char** /*names*/) {
-    auto* ctx = static_cast<CRowContext*>(context);
-    if (!ctx || !ctx->pList) return 0;
-    CListCtrlEx* list = ctx->pList;
-    browser::CharRow row = browser::BuildCharRow({ctx->strPackageFolder}, argc, argv);
+void CListCtrlEx::ShowPage(const browser::BrowserScreen& screen) {
+    m_nKind = screen.nKind;
+    if (screen.eLayout == browser::ListLayout::kChar)
+        SetCharLayout();
+    else
+        SetLayoutColumns(1, kGraphicColumns, screen.bMatrixColumn ? 11 : 10);
+    for (const browser::BrowserRow& row : screen.rows) {
+        if (m_nLayout == 2)
+            AddCharRow(row);
+        else
+            AddGraphicRow(row);
+    }
+}
+
+void CListCtrlEx::AddCharRow(const browser::BrowserRow& row) {
     CSessionTableModel::Cells cells;
-    for (int col = 1; col <= 7; ++col) cells[col] = row.cells[col];
+    for (int col = 1; col < CSessionTableModel::kFirstActionColumn; ++col)
+        cells[col] = row.cells[col];
     cells[8] = ResString(152);
     cells[9] = ResString(153);
     cells[10] = ResString(154);
-    ++list->m_nLastRow;
-    list->m_model.AppendCharRow(cells, row.nLines, std::move(row.record));
-    return 0;
+    ++m_nLastRow;
+    m_model.AppendCharRow(cells, row.nLines, row.charRecord);
 }
 
-void CListCtrlEx::AddGraphicRow(browser::GraphicRow&& row) {
+void CListCtrlEx::AddGraphicRow(const browser::BrowserRow& row) {
     CSessionTableModel::Cells cells;
-    for (int col = 1; col <= 7; ++col) cells[col] = row.cells[col];
+    for (int col = 1; col < CSessionTableModel::kFirstActionColumn; ++col)
+        cells[col] = row.cells[col];
     cells[8] = ResString(154);
     cells[9] = ResString(152);
-    if (g_bHasMatrixTable) cells[10] = ResString(160);
+    if (m_model.columnCount() > 10) cells[10] = ResString(160);
     ++m_nLastRow;
-    m_model.AppendGraphicRow(cells, std::move(row.record));
-}
-
-int CListCtrlEx::FillGraphicRow(void* context, int argc, char** argv, char** /*names*/) {
-    auto* ctx = static_cast<CRowContext*>(context);
-    if (ctx && ctx->pList)
-        ctx->pList->AddGraphicRow(browser::BuildGraphicRow({ctx->strPackageFolder}, argc, argv));
-    return 0;
-}
-
-int CListCtrlEx::FillJoinedRow(void* context, int argc, char** argv, char** /*names*/) {
-    auto* ctx = static_cast<CRowContext*>(context);
-    if (ctx && ctx->pList)
-        ctx->pList->AddGraphicRow(browser::BuildJoinedRow({ctx->strPackageFolder}, argc, argv));
-    return 0;
+    m_model.AppendGraphicRow(cells, row.graphicRecord);
 }

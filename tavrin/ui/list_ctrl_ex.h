@@ -19,8 +19,9 @@
 
 struct DbHandle;
 namespace browser {
-struct GraphicRow;
-}
+struct BrowserRow;
+struct BrowserScreen;
+}  // namespace browser
 
 // What the double-click dispatch needs to know about the open package.
 struct SListPackage {
@@ -44,13 +45,12 @@ class CListCtrlEx : public QTableView {
     // Empties the list: no rows, m_nLastRow -1, the row records dropped.
     void ClearRows();
 
-    // Row fillers: sqlite3_exec callbacks. context is a CRowContext; each appends one row
-    // (column 0 holds the row's index on its page) and one record, and returns 0.
-    // FillCharRow: unix_sms_log, unix_xfer_log; FillGraphicRow: unix_vsms_log,
-    // unix_xapp_log; FillJoinedRow: the joined view.
-    static int FillCharRow(void* context, int argc, char** argv, char** names);
-    static int FillGraphicRow(void* context, int argc, char** argv, char** names);
-    static int FillJoinedRow(void* context, int argc, char** argv, char** names);
+    // Shows the page of screen: its layout (the graphical one with the eleventh column when
+    // screen.bMatrixColumn is set), its session kind and its rows (column 0 holds the row's
+    // index on its page), at its first row.
+    void ShowPage(const browser::BrowserScreen& screen);
+    // "{m_strProgramFolder}/{name}" as bytes: where the rows of package name find their files.
+    std::string PackageFolder(const QString& strName) const;
 
     // Double-click on a cell (connected to doubleClicked): starts the player for the
     // clicked row and column. Defined in list_ctrl_ex_dispatch.cpp.
@@ -79,7 +79,8 @@ class CListCtrlEx : public QTableView {
     bool viewportEvent(QEvent* e) override;  // refits the columns when a scroll bar comes or goes
 
   private:
-    void AddGraphicRow(browser::GraphicRow&& row);
+    void AddCharRow(const browser::BrowserRow& row);
+    void AddGraphicRow(const browser::BrowserRow& row);
     void SetLayoutColumns(int nLayout, const int (*columns)[2], int nColumns);
     // Narrows the text columns (1 to 6) when the layout is wider than the viewport, so that a
     // page needs no horizontal scroll bar while every column keeps a readable width.
@@ -88,13 +89,4 @@ class CListCtrlEx : public QTableView {
     CSessionTableModel m_model;
     const int (*m_pColumns)[2] = nullptr;  // {string id, width} of the current layout
     std::function<SListPackage()> m_packageSource;
-};
-
-// The context of one page query's row filler: the list and a copy of the package name. The
-// package folder is computed once from the list's program folder and that name.
-struct CRowContext {
-    CRowContext(CListCtrlEx* list, const QString& packageName);
-    CListCtrlEx* pList;
-    QString strPackageName;
-    std::string strPackageFolder;  // bytes: "{program folder}/{package name}"
 };

@@ -22,6 +22,8 @@ class CSessionTableModel : public QAbstractTableModel {
   public:
     static constexpr int kMaxColumns = 11;
     static constexpr int kLineCountColumn = 7;
+    // Columns before it carry data; from it on are the action cells that start players.
+    static constexpr int kFirstActionColumn = 8;
     using Cells = std::array<QString, kMaxColumns>;  // index = column; column 0 unused
 
     explicit CSessionTableModel(QObject* parent = nullptr);

@@ -12,7 +12,7 @@
 // Member definitions are spread over several files, one per concern:
 //   tavrin_dlg.cpp         construction, initialisation, data exchange, keyboard filtering,
 //                          painting, text-encoding choice, SetDateRange, ticker, routing
-//   tavrin_dlg_browse.cpp  paging, search and first-page queries
+//   tavrin_dlg_browse.cpp  paging, search and first pages, on the browser model
 //   tavrin_dlg_import.cpp  import, package switch, package deletion
 //   tavrin_dlg_close.cpp   the close handler
 // Everything here runs on the user-interface thread only.
@@ -32,6 +32,7 @@
 #include <QString>
 
 #include "common/db_handle.h"
+#include "tavrin/browser/browser_model.h"
 #include "tavrin/ui/background_load.h"
 #include "tavrin/ui/package_records.h"
 #include "tavrin/find/session_index_runner.h"
@@ -66,10 +67,10 @@ class CTavrinDlg : public QDialog {
     void OnLoadFinished(const QString& strName);  // a background loader ended (CLoadFinishedEvent)
     void OnTick();                                // the ticker's once-a-second CTickEvent
     void OnSearch();                              // button 1028
-    // The audit type chosen by the user in 1025 (index 0 to 4): layout, filter clause for
-    // the new view (an invalid address shows message 145 and the view still loads with the
-    // shortened clause) and its first page. Does nothing before a package is open.
-    void OnAuditTypeChange(int nIndex);
+    // The audit type chosen by the user in 1025: layout, filter clause for the new view (an
+    // invalid address shows message 145 and the view still loads with the shortened clause)
+    // and its first page. Does nothing before a package is open.
+    void OnAuditTypeChange(browser::AuditView view);
     void OnDeletePackage();  // button 1035
 
     // --- Operations used by the other components -----------------------------------------
@@ -96,13 +97,17 @@ class CTavrinDlg : public QDialog {
     // for the package given on the command line, once the event loop runs.
     void ImportPackageFile(const QString& path);
 
-    // Browser (tavrin_dlg_browse.cpp).
-    void StartPaging(int nTotal);                  // labels, page count, page 1, button states
-    void DisablePaging();                          // empties the list, disables 1009, 1010, 1014
-    void QueryTable(const std::string& strTable);  // first page of one table, current filter
-    void QueryJoined();                            // first page of the joined view
-    void RebuildFilter();                          // filter clause for the selected audit type
-    // Empties the filter clause and the four filter texts, in the fields as well.
+    // Browser (tavrin_dlg_browse.cpp). The browser model holds the view, the filter clause
+    // and the page; the window shows what its operations return.
+    const browser::CBrowserModel& Browser() const { return m_browser; }
+    // Makes the open package (m_pParentDb, m_strPackageName and the package flags) the
+    // browser's and shows the first page of unix_sms_log in the character view, unfiltered.
+    void BrowseOpenPackage();
+    // Shows what a browser operation returned: its message first, then, unless it was
+    // refused, the list, the labels, the paging buttons, the selector and the page field.
+    void ShowBrowserUpdate(const browser::BrowserUpdate& update);
+    void DisablePaging();  // empties the list, disables 1009, 1010, 1014
+    // Empties the four filter texts, in the fields as well.
     void ClearFilters();
     // No package open: empty list, no counts, paging disabled, no name or dates, no entry
     // chosen in 1006.
@@ -115,15 +120,10 @@ class CTavrinDlg : public QDialog {
     QString m_strPackageName;                // bound to 1002
     QString m_strStartDate;                  // bound to 1003
     QString m_strEndDate;                    // bound to 1004
-    std::string m_strTable;                  // table paged through, ANSI text, e.g. "unix_sms_log"
-    QString m_strWhere;                      // filter clause of the search
     DbHandle* m_pParentDb = nullptr;         // open package's Parent.db (owned by its MyStruct)
     DbHandle* m_pChildDb = nullptr;          // open package's child.db (owned by its MyStruct)
     QString m_str7zCommand;                  // the archiver's path
     std::list<MyStruct> m_packages;          // packages imported in this run, import order
-    int m_nTotalRows = 0;
-    int m_nPageCount = 0;
-    int m_nCurPage = 0;
     std::list<stateData> m_states;  // ticker entries, import order; removed only when the
                                     // import that added it is abandoned
     // Next ticker entry to show; m_states.end() stands for "none" (before the first import).
@@ -185,6 +185,9 @@ class CTavrinDlg : public QDialog {
 
   private:
     QWidget* m_pTemplate = nullptr;  // the top widget built from template 102
+    browser::CBrowserModel m_browser;
+    // The filter values of the fields: dates and times of the pickers, the four texts.
+    browser::FilterValues FilterFields();
     // Controls without a member of their own in the data model; kept for data exchange and
     // routing.
     QLineEdit* m_pNameField = nullptr;       // 1002
@@ -219,6 +222,11 @@ class CTavrinDlg : public QDialog {
     // once the import has ended (RunDeferredClose).
     class CImportProgress* m_pRunningImport = nullptr;
     bool m_bCloseAfterImport = false;
+    // From now on, SIGTERM, SIGINT and SIGHUP close this dialog as its close box does (a
+    // nested modal window is closed first), and a statement on package data stops after a
+    // second on this thread, which the user is told. Call before the modal run; once is
+    // enough (later calls do nothing). Defined in tavrin_dlg_close.cpp.
+    void WatchTermination();
     // True once the close handling has started; nothing new may start then.
     bool IsClosing() const;
     // Runs the close that arrived while an import ran, if one did.

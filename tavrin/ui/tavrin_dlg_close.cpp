@@ -5,6 +5,7 @@
 // busy in a query cannot hold the close up; and the user-interface thread's statements on package
 // data stop after a time limit, so the window is never away from its events for long.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
 
@@ -51,39 +52,27 @@ void CloseForSignal(QPointer<CTavrinDlg> pDlg, int nTriesLeft) {
     pDlg->OnClose();
 }
 
-// Watches the termination-signal pipe for the first main dialog that is shown. Installed
-// when the application object is created, so the program needs no call of its own; a
-// process that never shows the dialog keeps the signals' default actions.
+constexpr char kWatchName[] = "terminationWatch";
+
+// Watches the termination-signal pipe for one main dialog, as its child, and tells the user
+// when a statement on the window thread ran past its time limit.
 class CTerminationWatch : public QObject {
   public:
-    explicit CTerminationWatch(QObject* parent) : QObject(parent) {}
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* e) override {
-        if (e->type() == QEvent::Show && !m_pDlg) {
-            if (auto* dlg = qobject_cast<CTavrinDlg*>(watched)) Watch(dlg);
-        }
-        return false;
-    }
-
-  private:
-    void Watch(CTavrinDlg* dlg) {
-        auto* notifier = new CTerminationNotifier(
+    explicit CTerminationWatch(CTavrinDlg* dlg) : QObject(dlg), m_pDlg(dlg) {
+        setObjectName(kWatchName);
+        // The notifier polls on Windows, where a pipe cannot be watched, and also takes the
+        // end of the Windows session.
+        new CTerminationNotifier(
             [this](int) {
-                if (m_pDlg) {
-                    CloseForSignal(m_pDlg, 5);
-                } else {
-                    // The dialog has gone already: nothing left to clean, just end.
-                    QCoreApplication::quit();
-                }
+                if (m_pDlg) CloseForSignal(m_pDlg, 5);
             },
             this);
-        if (!notifier->IsActive()) return;
-        m_pDlg = dlg;
-        qApp->removeEventFilter(this);
+        sqlstop::SetThreadTimeLimit(kWindowStatementLimit, &CTerminationWatch::OnStatementStopped,
+                                    this);
     }
+    // The hook's context goes with the watch.
+    ~CTerminationWatch() override { sqlstop::SetThreadTimeLimit(std::chrono::milliseconds{0}); }
 
-  public:
     // Called by the stop handler when a statement on this thread ran past its time limit:
     // once the handler that ran it has returned, lets statements run again and tells the
     // user, unless the program is closing by then.
@@ -105,17 +94,11 @@ class CTerminationWatch : public QObject {
     QPointer<CTavrinDlg> m_pDlg;
 };
 
-void InstallTerminationWatch() {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
-    auto* watch = new CTerminationWatch(qApp);
-    qApp->installEventFilter(watch);
-    sqlstop::SetThreadTimeLimit(kWindowStatementLimit, &CTerminationWatch::OnStatementStopped,
-                                watch);
-}
-
 }  // namespace
 
-Q_COREAPP_STARTUP_FUNCTION(InstallTerminationWatch)
+void CTavrinDlg::WatchTermination() {
+    if (!findChild<QObject*>(kWatchName, Qt::FindDirectChildrenOnly)) new CTerminationWatch(this);
+}
 
 bool CTavrinDlg::IsClosing() const {
     return property(kClosingProperty).toBool();

@@ -43,10 +43,6 @@
 
 namespace {
 
-// Position of the joined graphical view in the audit-type combo.
-constexpr int kJoinedViewIndex = 4;
-constexpr int kCharViewIndex = 3;
-
 // Marks the dialog as running an import for the lifetime of the object, so that a close
 // arriving meanwhile waits for the import to give up.
 class CRunningImport {
@@ -224,10 +220,30 @@ void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, DbHandle& chil
         std::move(load));
 }
 
+// Box 1000 names the chosen file while it is imported; an import that fails leaves it naming
+// the file of the package that is open, or nothing when none is.
+class CChosenPath {
+  public:
+    CChosenPath(CTavrinDlg& dlg, const QString& path)
+        : m_dlg(dlg), m_previous(dlg.m_strPackagePath) {
+        m_dlg.m_strPackagePath = path;
+    }
+    ~CChosenPath() {
+        if (!m_bKept) m_dlg.m_strPackagePath = m_dlg.m_pParentDb ? m_previous : QString();
+    }
+    CChosenPath(const CChosenPath&) = delete;
+    CChosenPath& operator=(const CChosenPath&) = delete;
+    void Keep() { m_bKept = true; }
+
+  private:
+    CTavrinDlg& m_dlg;
+    QString m_previous;
+    bool m_bKept = false;
+};
+
 // The import of the package file at path, steps 4 to 29.
 void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
-    const QString strPreviousPath = dlg.m_strPackagePath;
-    dlg.m_strPackagePath = path;  // step 4
+    CChosenPath chosenPath(dlg, path);  // step 4
     RememberPackageFolder(dlg, path);
     const std::string strProgram = platform::ProgramFolder();
     CPackageImport import(strProgram, path.toStdString());
@@ -250,10 +266,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
         return;
     }
     if (start == EImportStart::kAskLeftover) {
-        if (!AskYesNo(ResString(kStrLeftoverWorkFolder))) {
-            dlg.m_strPackagePath = strPreviousPath;  // declined: everything stays as it was
-            return;
-        }
+        if (!AskYesNo(ResString(kStrLeftoverWorkFolder))) return;  // nothing changes
         if (!DeleteLeftoverWorkFolder(import.Paths().WorkFolder())) {
             ShowMessage(ResString(kStrLeftoverNotDeleted));
             return;
@@ -276,7 +289,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     };
 
     if (start == EImportStart::kOpenImported) {  // step 8
-        dlg.OpenPackage(strName);
+        if (dlg.OpenPackage(strName)) chosenPath.Keep();
         return;
     }
 
@@ -356,17 +369,16 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     g_bHasTabTable = import.HasTabTable();
     g_bHasMatrixTable = import.HasMatrixTable();
     // The joined view is offered once, by the first package that has its data.
-    if (g_bHasTabTable && dlg.m_comboAudit && dlg.m_comboAudit->count() <= kJoinedViewIndex)
-        dlg.m_comboAudit->insertItem(kJoinedViewIndex, ResString(161));
+    constexpr int kJoinedIndex = CAuditComboBox::IndexOf(browser::AuditView::Joined);
+    if (g_bHasTabTable && dlg.m_comboAudit && dlg.m_comboAudit->count() <= kJoinedIndex)
+        dlg.m_comboAudit->insertItem(kJoinedIndex, ResString(161));
 
     record.bHasTabTable = g_bHasTabTable ? 1 : 0;
     record.bHasMatrixTable = g_bHasMatrixTable ? 1 : 0;
     dlg.m_pParentDb = record.pParentDb.get();
     OpenDbHandle(*dlg.m_pParentDb, import.Paths().ParentDbPath());
 
-    if (dlg.m_comboAudit) dlg.m_comboAudit->setCurrentIndex(kCharViewIndex);  // steps 22, 23
-    if (dlg.m_list) dlg.m_list->SetCharLayout();
-    dlg.QueryTable("unix_sms_log");
+    dlg.BrowseOpenPackage();  // steps 22, 23: the character view, unix_sms_log
 
     dlg.m_pChildDb = record.pChildDb.get();
     progressWindow->RunStep([&] { WaitForChildTables(progress, import.Paths(), *pTablesReady); });
@@ -380,6 +392,7 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     if (dlg.m_comboPackage) dlg.m_comboPackage->addItem(strName);  // step 28
     SelectPackageEntry(dlg, strName);
     dlg.m_packages.push_back(std::move(record));
+    chosenPath.Keep();
     if (!dlg.SetDateRange()) return;
     dlg.UpdateData(false);  // step 29
     RecordPackageFingerprint(dlg, strName, path, fingerprint.Get());
@@ -428,11 +441,7 @@ bool CTavrinDlg::OpenPackage(const QString& strName) {
 
     CloseOpenPackage(*this);                                                        // step 1
     const CWorkspacePaths paths(platform::ProgramFolder(), strName.toStdString());  // step 2
-    if (m_list) {                                                                   // step 3
-        m_list->SetCharLayout();
-        m_list->ClearRows();
-    }
-    ClearFilters();  // step 4
+    ClearFilters();  // step 4; steps 3, 8 and 10 are the browser's (BrowseOpenPackage)
 
     m_pChildDb = package->pChildDb.get();  // step 6
     m_pParentDb = package->pParentDb.get();
@@ -449,10 +458,9 @@ bool CTavrinDlg::OpenPackage(const QString& strName) {
 
     SelectPackageEntry(*this, strName);
 
-    if (m_comboAudit) m_comboAudit->setCurrentIndex(kCharViewIndex);  // step 8
-    SetDateRange();                                                   // step 9, dates checked
-    QueryTable("unix_sms_log");                                       // step 10
-    UpdateData(false);                                                // step 11
+    SetDateRange();       // step 9, dates checked
+    BrowseOpenPackage();  // steps 3, 8 and 10: the character view, unix_sms_log
+    UpdateData(false);    // step 11
     return true;
 }
 

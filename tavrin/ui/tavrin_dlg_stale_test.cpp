@@ -50,6 +50,7 @@ class StaleScreenTest : public CMainDialogTest {
         QString total, pages, name, start, end, imported, firstCell;
         int nRows = 0;
         bool bNext = false;
+        QString path;  // box 1000: the file of the package that is open
         bool operator==(const Screen&) const = default;
     };
     Screen Shown() const {
@@ -62,7 +63,8 @@ class StaleScreenTest : public CMainDialogTest {
                 dlg.m_comboPackage->currentText(),
                 dlg.m_list->CellText(0, 1),
                 dlg.m_list->RowCount(),
-                dlg.m_btnNext->isEnabled()};
+                dlg.m_btnNext->isEnabled(),
+                dlg.m_editPackagePath->text()};
     }
     SamplePackage Make(const char* folder, std::vector<std::string> options) {
         return import_test::MakeSamplePackage(m_tmp / folder, std::move(options));
@@ -74,12 +76,12 @@ TEST_F(StaleScreenTest, TicksNeverBringBackTheFiltersAnImportOrSwitchCleared) {
     SamplePackage b = Make("b", {"--prefix", "second", "--no-tab"});
     Open(a.strTar);
     CTavrinDlg& dlg = *m_pDlg;
-    const int nAll = dlg.m_nTotalRows;
+    const int nAll = dlg.Browser().Screen().page.nTotalRows;
 
     // A filter the user typed, applied by a search, then a second import while ticks arrive.
     dlg.m_editLoginName->setText("zz-no-such-user");
     dlg.m_btnSearch->click();
-    ASSERT_EQ(dlg.m_nTotalRows, 0);
+    ASSERT_EQ(dlg.Browser().Screen().page.nTotalRows, 0);
     {
         CTickingPrompts ticking(dlg);
         ticking.m_openAnswers << QString::fromStdString(b.strTar);
@@ -87,13 +89,13 @@ TEST_F(StaleScreenTest, TicksNeverBringBackTheFiltersAnImportOrSwitchCleared) {
     }
     for (int i = 0; i < 3; ++i) Tick(dlg);
     EXPECT_EQ(dlg.m_editLoginName->text(), "");
-    EXPECT_EQ(dlg.m_strWhere, "");
+    EXPECT_EQ(dlg.Browser().FilterClause(), "");
     // The next change of audit type filters by the time range only.
     dlg.m_comboAudit->setCurrentIndex(2);
     emit dlg.m_comboAudit->activated(2);
     dlg.m_comboAudit->setCurrentIndex(3);
     emit dlg.m_comboAudit->activated(3);
-    EXPECT_EQ(dlg.m_nTotalRows, b.parent["unix_sms_log"]);
+    EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, b.parent["unix_sms_log"]);
 
     // The same for a switch back to the first package.
     dlg.m_editRemoteName->setText("zz");
@@ -104,7 +106,7 @@ TEST_F(StaleScreenTest, TicksNeverBringBackTheFiltersAnImportOrSwitchCleared) {
     EXPECT_EQ(dlg.m_editRemoteName->text(), "");
     dlg.m_comboAudit->setCurrentIndex(3);
     emit dlg.m_comboAudit->activated(3);
-    EXPECT_EQ(dlg.m_nTotalRows, nAll);
+    EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, nAll);
     // What the user types meanwhile stays.
     dlg.m_editLoginAddr->setText("10.0.0.1");
     Tick(dlg);
@@ -122,7 +124,7 @@ TEST_F(StaleScreenTest, TheImportedBoxShowsThePackageThatIsOpen) {
     // Choosing the first package's file again opens it, and the box follows.
     Open(a.strTar);
     EXPECT_EQ(m_pDlg->m_comboPackage->currentText(), QString::fromStdString(a.strName));
-    EXPECT_EQ(m_pDlg->m_nTotalRows, a.parent["unix_sms_log"]);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, a.parent["unix_sms_log"]);
 }
 
 TEST_F(StaleScreenTest, AnInvalidDateRangeIsRefusedBeforeAnythingIsImportedOrChanged) {
@@ -141,12 +143,12 @@ TEST_F(StaleScreenTest, AnInvalidDateRangeIsRefusedBeforeAnythingIsImportedOrCha
     EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
     EXPECT_EQ(m_pDlg->m_comboPackage->count(), 1);
     EXPECT_EQ(Shown(), before);
-    EXPECT_EQ(m_pDlg->m_nCurPage, 2);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nCurPage, 2);
     EXPECT_NE(m_pDlg->m_pParentDb, nullptr);
     // The pickers keep the open package's range: a type change still lists its sessions.
     m_pDlg->m_comboAudit->setCurrentIndex(3);
     emit m_pDlg->m_comboAudit->activated(3);
-    EXPECT_EQ(m_pDlg->m_nTotalRows, a.parent["unix_sms_log"]);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, a.parent["unix_sms_log"]);
 }
 
 TEST_F(StaleScreenTest, ALeftoverWorkFolderLeavesTheOpenPackageOpenAndShown) {
@@ -158,16 +160,17 @@ TEST_F(StaleScreenTest, ALeftoverWorkFolderLeavesTheOpenPackageOpenAndShown) {
 
     Open(left.strTar);
     EXPECT_EQ(Shown(), before);
+    EXPECT_EQ(before.path, QString::fromStdString(a.strTar));
     EXPECT_EQ(m_pDlg->m_pParentDb, m_pDlg->m_packages.front().pParentDb.get());
     EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
     // Paging goes on in the open package.
     m_pDlg->m_btnNext->click();
-    EXPECT_EQ(m_pDlg->m_nCurPage, 2);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nCurPage, 2);
     EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
 
     // A switch to a name that was never imported changes nothing either.
     EXPECT_FALSE(m_pDlg->OpenPackage("never_log_2016-09-01_2016-09-10"));
-    EXPECT_EQ(m_pDlg->m_nCurPage, 2);
+    EXPECT_EQ(m_pDlg->Browser().Screen().page.nCurPage, 2);
     EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
 }
 
@@ -186,6 +189,7 @@ TEST_F(StaleScreenTest, AFailedUnpackingShowsNoPackageRatherThanTheOldCounts) {
     EXPECT_EQ(none.pages, "");
     EXPECT_EQ(none.name, "");
     EXPECT_EQ(none.imported, "");
+    EXPECT_EQ(none.path, "");
     EXPECT_EQ(none.nRows, 0);
     EXPECT_FALSE(none.bNext);
     EXPECT_FALSE(m_pDlg->m_btnGoto->isEnabled());

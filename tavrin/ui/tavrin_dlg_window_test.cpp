@@ -25,6 +25,14 @@
 
 namespace {
 
+// What the browser returns after counting nTotal rows, with no page shown.
+browser::BrowserUpdate Counted(int nTotal) {
+    browser::BrowserUpdate update;
+    update.screen.bCounted = true;
+    update.screen.page = browser::StartPagingState(nTotal);
+    return update;
+}
+
 class WindowTest : public FrameDialogTest {
   protected:
     void SetUp() override {
@@ -172,13 +180,13 @@ TEST_F(WindowTest, ANewPageOpensAtItsFirstRow) {
 
 TEST_F(WindowTest, CountsReadNaturallyInEnglish) {
     CTavrinDlg dlg;
-    dlg.StartPaging(1);
+    dlg.ShowBrowserUpdate(Counted(1));
     EXPECT_EQ(dlg.m_staticTotal->text(), "Total: 1 session");
     EXPECT_EQ(dlg.m_staticPages->text(), "/ 1 page");
-    dlg.StartPaging(0);
+    dlg.ShowBrowserUpdate(Counted(0));
     EXPECT_EQ(dlg.m_staticTotal->text(), "Total: 0 sessions");
     EXPECT_EQ(dlg.m_staticPages->text(), "/ 1 page");
-    dlg.StartPaging(16);
+    dlg.ShowBrowserUpdate(Counted(16));
     EXPECT_EQ(dlg.m_staticTotal->text(), "Total: 16 sessions");
     EXPECT_EQ(dlg.m_staticPages->text(), "/ 2 pages");
 }
@@ -190,7 +198,7 @@ class ChineseWindowTest : public WindowTest {
 
 TEST_F(ChineseWindowTest, CountsKeepTheModulesWordsAndQtsOwnTextsAreChinese) {
     CTavrinDlg dlg;
-    dlg.StartPaging(1);
+    dlg.ShowBrowserUpdate(Counted(1));
     EXPECT_EQ(dlg.m_staticTotal->text(), ResString(147) + " 1 " + ResString(148));
     EXPECT_EQ(dlg.m_staticPages->text(), "/ 1 " + ResString(149));
 
