@@ -341,9 +341,10 @@ TEST_F(FindTest, LinesLongerThanAPieceAreFoundUnderTheirNumber) {
 
 TEST_F(FindTest, ABuildStopsPromptlyAndSearchesMeanwhileSayHowFarItIs) {
     const std::string work = MainPackage();
-    // Enough text that the build is still running when it is stopped.
+    // Enough text that the build is still running when it is stopped, also when the index
+    // is quick and the test's own thread is slow to look (parallel runs).
     std::string big;
-    for (int i = 0; i < 400000; ++i) big += "line " + std::to_string(i) + " of a long scan\n";
+    for (int i = 0; i < 2000000; ++i) big += "line " + std::to_string(i) + " of a long scan\n";
     import_test::WriteFile(work + "/var/utm/data/sessions/a1.scan", big);
 
     CSessionIndexRunner runner;
@@ -353,7 +354,7 @@ TEST_F(FindTest, ABuildStopsPromptlyAndSearchesMeanwhileSayHowFarItIs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (ReadIndexState(work).status != IndexStatus::kBuilding &&
            std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     SessionSearchOptions quick;
     quick.nMaxHits = 1;
     quick.bCountAll = false;

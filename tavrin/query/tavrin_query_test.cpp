@@ -579,7 +579,7 @@ TEST_F(TavrinQuery, FindPrintsTheSearchsHitsEachLeadingToItsLine) {
 
 TEST_F(TavrinQuery, FindSaysWhenTheIndexIsIncompleteOrBroken) {
     // A copy of the work folder whose index is then changed.
-    const std::string work = s_tmp->Path() + "/copy/" + s_package->strName;
+    const std::string work = s_tmp->Str() + "/copy/" + s_package->strName;
     fs::create_directories(work);
     fs::copy(s_work, work, fs::copy_options::recursive);
     const std::string index = work + "/" + s_package->strName + "index.db";
