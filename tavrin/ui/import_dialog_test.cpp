@@ -219,7 +219,9 @@ TEST_F(ImportDialogTest, ADamagedPackageIsImportedWithAWarning) {
     std::string bytes = import_test::ReadFile(package.strTar);
     import_test::WriteFile(package.strTar, bytes.substr(0, bytes.size() * 2 / 3 + 100));
     Open(package.strTar);
-    ASSERT_EQ(m_prompts.m_messages.size(), 1);
+    // The damaged package is said first; that its tables are short may follow, now or once
+    // child.db's background load ends.
+    ASSERT_GE(m_prompts.m_messages.size(), 1);
     EXPECT_EQ(m_prompts.m_messages[0], ResString(kStrPackageDamaged));
     EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, package.parent["unix_sms_log"]);
     EXPECT_EQ(m_pDlg->m_packages.size(), 1u);

@@ -397,11 +397,10 @@ void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
     dlg.UpdateData(false);  // step 29
     RecordPackageFingerprint(dlg, strName, path, fingerprint.Get());
 
-    if (import.LoadIncomplete()) {
-        ShowIncompleteLoad(dlg, strName, import.IncompleteTables());
-    } else if (outcome == UnpackOutcome::kDamaged) {
-        ShowMessage(ResString(kStrPackageDamaged));
-    }
+    // A damaged package is said first: it is why tables may be short. child.db loads beside
+    // the import, so whether its tables are already known short here depends on timing.
+    if (outcome == UnpackOutcome::kDamaged) ShowMessage(ResString(kStrPackageDamaged));
+    if (import.LoadIncomplete()) ShowIncompleteLoad(dlg, strName, import.IncompleteTables());
 }
 
 // One import at a time, and none once the dialog is closing or about to.
