@@ -107,6 +107,8 @@ TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {
 
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
     Open(package.strTar);
+    // The background load ends first: what it has to say must not fall into the export's.
+    ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
     ASSERT_EQ(dlg.Browser().Screen().page.nTotalRows, 40);
     dlg.OnNextPage();  // the page shown does not limit the export
 
@@ -164,6 +166,9 @@ TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {
 TEST_F(AuditorDialog, ALargeExportShowsProgressAndCancelWritesNothing) {
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in", {"--sessions", "6000"});
     Open(package.strTar);
+    // The background load ends first: what it has to say must not fall into the export's.
+    ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
+    ASSERT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
     ASSERT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, 6000);
     const std::string target = m_tmp / "big.csv";
 
