@@ -176,6 +176,22 @@ void PostLoadFinished(CTavrinDlg* pDlg, const QString& strName) {
     PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
 }
 
+// The text index reads Parent.db too, and child.db may be loaded long before Parent.db is:
+// the index is queued once the import has ended, for a package that is still there and not
+// while closing.
+void QueueIndexAfterImport(CTavrinDlg* pDlg, const QString& strName,
+                           const SessionIndexInputs& index) {
+    if (pDlg->m_pRunningImport) {
+        QTimer::singleShot(50, pDlg,
+                           [pDlg, strName, index] { QueueIndexAfterImport(pDlg, strName, index); });
+        return;
+    }
+    if (pDlg->IsClosing() || pDlg->m_bCloseAfterImport) return;
+    bool bListed = false;
+    for (const MyStruct& record : pDlg->m_packages) bListed = bListed || record.strName == strName;
+    if (bListed) pDlg->m_indexes.Queue(strName.toStdString(), index, PrintFailedIndex);
+}
+
 // Step 25 as the import sees it: child.db's tables are made on the loader's thread, normally
 // long before Parent.db is done; the import ends only once they are there (the rows go on in
 // the background), showing the step and taking Cancel while it waits. On the progress
@@ -208,7 +224,9 @@ void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, DbHandle& chil
         &child, strName.toStdString(), paths.RowStatementsPath(),
         [pDlg, strName, index](const SLoadReport& report) {
             if (!report.bStopped)
-                pDlg->m_indexes.Queue(strName.toStdString(), index, PrintFailedIndex);
+                PostDialogCall(pDlg, [pDlg, strName, index] {
+                    QueueIndexAfterImport(pDlg, strName, index);
+                });
             const std::vector<std::string> tables = IncompleteTables(report, "child.db");
             PrintIncompleteTables(tables);
             PostDialogCall(pDlg, [pDlg, strName] { PostLoadFinished(pDlg, strName); });
