@@ -142,16 +142,21 @@ void ShowIncompleteLoad(CTavrinDlg& dlg, const QString& strName,
     ShowMessage(ResString(kStrLoadIncompleteTables).arg(strName, names.join(QStringLiteral(", "))));
 }
 
+// While an import runs, tries again a little later and says true: what a background load
+// has to show or start waits for the import's end. On the window thread.
+template <typename F>
+bool DeferWhileImporting(CTavrinDlg* pDlg, F again) {
+    if (!pDlg->m_pRunningImport) return false;
+    QTimer::singleShot(50, pDlg, std::move(again));
+    return true;
+}
+
 // Marks the package's ticker entry and tells the user; on the user-interface thread.
 void ReportFailedLoad(CTavrinDlg* pDlg, const QString& strName,
                       const std::vector<std::string>& tables) {
     // child.db loads beside the import: its message waits until the import has ended, so it
     // neither interrupts the progress window nor comes before the import's own.
-    if (pDlg->m_pRunningImport) {
-        QTimer::singleShot(50, pDlg,
-                           [pDlg, strName, tables] { ReportFailedLoad(pDlg, strName, tables); });
-        return;
-    }
+    if (DeferWhileImporting(pDlg, [=] { ReportFailedLoad(pDlg, strName, tables); })) return;
     for (stateData& state : pDlg->m_states) {
         if (state.strName == strName) state.bIncomplete = true;
     }
@@ -169,10 +174,7 @@ void PrintFailedIndex(const std::string& strName, const SessionIndexOutcome& out
 // The package reads as loaded once its import has ended too: a child.db that loads faster
 // than Parent.db does not make a package ready that is not even listed yet.
 void PostLoadFinished(CTavrinDlg* pDlg, const QString& strName) {
-    if (pDlg->m_pRunningImport) {
-        QTimer::singleShot(50, pDlg, [pDlg, strName] { PostLoadFinished(pDlg, strName); });
-        return;
-    }
+    if (DeferWhileImporting(pDlg, [=] { PostLoadFinished(pDlg, strName); })) return;
     PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
 }
 
@@ -181,11 +183,7 @@ void PostLoadFinished(CTavrinDlg* pDlg, const QString& strName) {
 // while closing.
 void QueueIndexAfterImport(CTavrinDlg* pDlg, const QString& strName,
                            const SessionIndexInputs& index) {
-    if (pDlg->m_pRunningImport) {
-        QTimer::singleShot(50, pDlg,
-                           [pDlg, strName, index] { QueueIndexAfterImport(pDlg, strName, index); });
-        return;
-    }
+    if (DeferWhileImporting(pDlg, [=] { QueueIndexAfterImport(pDlg, strName, index); })) return;
     if (pDlg->IsClosing() || pDlg->m_bCloseAfterImport) return;
     bool bListed = false;
     for (const MyStruct& record : pDlg->m_packages) bListed = bListed || record.strName == strName;
