@@ -31,8 +31,11 @@ bool IsReparsePoint(HANDLE h, bool* isFolder) {
 bool CBoundedFile::OpenBeneath(const std::string& root, std::string_view relPath) {
     Close();
     if (root.empty()) return false;
-    // Both separators divide names on Windows, so a "\.." inside a name is a step too.
-    const auto steps = StepsBeneath(relPath, "/\\");
+    // Both separators divide names on Windows, so a "\.." inside a name is a step too; but
+    // the 0x5C of a GBK character ("\x87\x5C" is one character) is no separator.
+    std::string rel(relPath);
+    for (std::size_t offset : win32::SeparatorOffsets(rel)) rel[offset] = '/';
+    const auto steps = StepsBeneath(rel, "/");
     if (!steps) return false;
     std::vector<std::wstring> parts;
     for (const std::string& step : *steps) {

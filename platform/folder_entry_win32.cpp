@@ -6,10 +6,12 @@ namespace platform {
 
 namespace {
 
-// One name inside the folder: no separator of either kind, no drive or stream (':').
+// One name inside the folder: no separator of either kind, no drive or stream (':'). A GBK
+// character whose second byte is 0x5C is no separator; ':' and NUL are never second bytes.
 bool ValidName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string("/\\:\0", 4)) == std::string::npos;
+           name.find_first_of(std::string(":\0", 2)) == std::string::npos &&
+           win32::SeparatorOffsets(name).empty();
 }
 
 // The folder itself, refused when it is a link or junction.

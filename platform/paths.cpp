@@ -12,7 +12,7 @@ std::string JoinPath(std::string_view a, std::string_view b) {
     if (a.empty()) return std::string(b);
     if (b.empty()) return std::string(a);
     std::string result(a);
-    const bool aEnds = IsSeparator(result.back());
+    const bool aEnds = paths_system::SeparatorMask(a).back();
     const bool bStarts = IsSeparator(b.front());
     if (aEnds && bStarts) {
         result.append(b.substr(1));
@@ -28,11 +28,12 @@ std::string JoinPath(std::string_view a, std::string_view b) {
 bool CreateFolderTree(const std::string& path, unsigned mode) {
     if (path.empty()) return false;
     if (IsDirectory(path)) return true;
+    const std::vector<bool> separator = paths_system::SeparatorMask(path);
     std::size_t cut = path.size();
-    while (cut > 0 && !IsSeparator(path[cut - 1])) --cut;
+    while (cut > 0 && !separator[cut - 1]) --cut;
     if (cut > 0) {
         --cut;  // the separator before the last name, and any repeated ones before it
-        while (cut > 0 && IsSeparator(path[cut - 1])) --cut;
+        while (cut > 0 && separator[cut - 1]) --cut;
     }
     if (cut > 0) {
         // The root ("/", "C:/") is its own parent and keeps its separator.

@@ -38,6 +38,11 @@ bool EntryExists(const std::string& path);
 // followed); nothing otherwise. The open never blocks: a FIFO or device is refused, not read.
 std::optional<std::uint64_t> ReadableFileSize(const std::string& path);
 
+// True when a and b spell the same path as the system compares names: byte for byte on
+// POSIX; on Windows without regard to case (each UTF-16 unit upper-cased, as NTFS does) and
+// with '/' and '\\' alike. Spelling only: no links are resolved, no "." or ".." removed.
+bool SamePath(std::string_view a, std::string_view b);
+
 // Creates one folder (its parent must exist). mode is the permission bits, for example 0700.
 // Returns true on success; false also when the folder already existed.
 bool CreateFolder(const std::string& path, unsigned mode = 0755);

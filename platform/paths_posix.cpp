@@ -14,6 +14,16 @@ bool paths_system::IsSeparator(char c) {
     return c == '/';
 }
 
+std::vector<bool> paths_system::SeparatorMask(std::string_view path) {
+    std::vector<bool> mask(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) mask[i] = path[i] == '/';
+    return mask;
+}
+
+bool SamePath(std::string_view a, std::string_view b) {
+    return a == b;
+}
+
 std::size_t paths_system::RootLength(std::string_view path) {
     return !path.empty() && path[0] == '/' ? 1 : 0;
 }

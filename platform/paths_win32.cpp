@@ -30,6 +30,24 @@ bool paths_system::IsSeparator(char c) {
     return c == '/' || c == '\\';
 }
 
+std::vector<bool> paths_system::SeparatorMask(std::string_view path) {
+    std::vector<bool> mask(path.size());
+    for (std::size_t offset : win32::SeparatorOffsets(path)) mask[offset] = true;
+    return mask;
+}
+
+bool SamePath(std::string_view a, std::string_view b) {
+    std::wstring wa = win32::Widen(a);
+    std::wstring wb = win32::Widen(b);
+    for (std::wstring* w : {&wa, &wb})
+        for (wchar_t& c : *w)
+            if (c == L'/') c = L'\\';
+    if (wa.size() > 0x7FFFFFFF || wb.size() > 0x7FFFFFFF) return false;
+    // As NTFS compares names: each UTF-16 unit upper-cased by the system's table, no locale.
+    return CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(),
+                                static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
+}
+
 std::size_t paths_system::RootLength(std::string_view path) {
     if (path.size() >= 3 && path[1] == ':' && IsSeparator(path[2])) return 3;  // "C:/"
     return !path.empty() && IsSeparator(path[0]) ? 1 : 0;

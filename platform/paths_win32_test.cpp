@@ -9,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include "common/testing/temp_folder.h"
+#include "platform/bounded_read.h"
 #include "platform/codepage.h"
 #include "platform/disk_space.h"
 #include "platform/file_io.h"
+#include "platform/folder_entry.h"
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
 
@@ -77,6 +79,58 @@ TEST(PathsWin32, LongPathsAndNonAsciiNamesWorkThroughEveryService) {
     EXPECT_TRUE(
         platform::DeleteFolderTree(temp.Path().string() + "/folder_with_a_rather_long_name_0"));
     EXPECT_FALSE(platform::PathExists(deep));
+}
+
+// GBK characters whose second byte is 0x5C, '\\' as a single byte: 嘰 (87 5C), 奬 (8A 5C).
+const std::string kGbkJi = "\x87\x5C";
+const std::string kGbkJiang = "\x8A\x5C";
+
+TEST(PathsWin32, AGbkCharacterEndingIn0x5CIsNeverTakenForASeparator) {
+    // Joined without a separator it would read as the folder "\x87" and then the name.
+    EXPECT_EQ(platform::JoinPath("C:/p/" + kGbkJi, "a"), "C:/p/" + kGbkJi + "/a");
+    EXPECT_EQ(platform::JoinPath("C:/p/" + kGbkJi + "\\", "a"), "C:/p/" + kGbkJi + "\\a");
+    // A UTF-8 name ends before a '\\' (UTF-8 never has one inside a character).
+    EXPECT_EQ(platform::JoinPath("C:/p/\xE5\xAE\xA1\\", "a"), "C:/p/\xE5\xAE\xA1\\a");
+
+    test_support::CTempFolder temp("paths_win32_test.");
+    // Folders named 嘰 and 奬x\乗 (a real separator after the GBK 'x'), made from GBK bytes.
+    const std::string gbkTree =
+        temp.Path().string() + "/" + kGbkJi + "/" + kGbkJiang + "x\\" + "\x81\x5C";
+    ASSERT_TRUE(platform::CreateFolderTree(gbkTree));
+    EXPECT_TRUE(platform::IsDirectory(gbkTree));
+    EXPECT_TRUE(fs::is_directory(temp.Path() / L"\u5630" / L"\u596Cx" / L"\u4E57"));
+    EXPECT_EQ(platform::FolderEntries(temp.Path().string()),
+              std::vector<std::string>{platform::AnsiToUtf8(kGbkJi)});
+
+    // A file beneath a folder, reached by its GBK name as package rows give it.
+    std::ofstream(temp.Path() / L"\u5630" / L"\u596Cx" / L"\u4E57" / L"\u5630.txt",
+                  std::ios::binary)
+        << "one\ntwo\n";
+    const std::string rel = kGbkJi + "/" + kGbkJiang + "x\\" + "\x81\x5C" + "\\" + kGbkJi + ".txt";
+    EXPECT_EQ(platform::CountLinesBeneath(temp.Path().string(), rel), 2u);
+    EXPECT_EQ(platform::FileSizeBeneath(temp.Path().string(), rel), 8u);
+    // One name inside a folder, though it holds the byte of '\\'; a real '\\' is refused.
+    EXPECT_TRUE(platform::CreateFreshFileIn(temp.Path().string(), kGbkJiang));
+    EXPECT_TRUE(fs::is_regular_file(temp.Path() / L"\u596C"));
+    EXPECT_FALSE(platform::CreateFreshFileIn(temp.Path().string(), "x\\y"));
+    EXPECT_TRUE(platform::DeleteEntryIn(temp.Path().string(), kGbkJiang));
+    EXPECT_FALSE(fs::exists(temp.Path() / L"\u596C"));
+
+    // "..\\" is still a step out, whatever stands before it.
+    EXPECT_FALSE(platform::FileSizeBeneath((temp.Path() / L"\u5630").string(),
+                                           kGbkJi + "\\..\\" + kGbkJi + "\\x"));
+}
+
+TEST(PathsWin32, SamePathIgnoresCaseAndTheKindOfSeparator) {
+    EXPECT_TRUE(platform::SamePath("C:/Program Files/Tavrin", "c:\\PROGRAM FILES\\tavrin"));
+    // Beyond ASCII too, as NTFS compares names: Greek, Cyrillic, full-width letters.
+    EXPECT_TRUE(
+        platform::SamePath("C:/\xCE\xB1\xD0\xB4\xEF\xBD\x81", "C:/\xCE\x91\xD0\x94\xEF\xBC\xA1"));
+    // A GBK folder name and its UTF-8 spelling are the same name on disk.
+    EXPECT_TRUE(platform::SamePath("C:/" + kGbkJi + "/a", "C:/\xE5\x98\xB0/A"));
+    EXPECT_FALSE(platform::SamePath("C:/Tavrin", "C:/Tavrin2"));
+    EXPECT_FALSE(platform::SamePath("C:/Tavrin", "C:/Tavrin/"));
+    EXPECT_FALSE(platform::SamePath("C:/\xE5\xAE\xA1", "C:/\xE8\xAE\xA1"));
 }
 
 TEST(PathsWin32, FreeSpaceOfAFolderOrAFileAndTheOverride) {

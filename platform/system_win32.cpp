@@ -38,19 +38,43 @@ std::wstring ProgramPath(const std::string& program) {
 
 }  // namespace
 
+std::vector<std::size_t> SeparatorOffsets(std::string_view bytes) {
+    std::vector<std::size_t> offsets;
+    const UINT page = AnsiCodePage();
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find_first_of("/\\", start);
+        if (end == std::string_view::npos) break;
+        // UTF-8 never has a '\\' inside a character; a double-byte code page may (GBK's
+        // 0x875C is one character): such a name is read by the code page's characters.
+        if (bytes[end] == '\\' && !IsValidUtf8(bytes.substr(start, end - start))) {
+            std::size_t i = start;
+            while (i < bytes.size() && bytes[i] != '/' && bytes[i] != '\\') {
+                const bool lead = IsDBCSLeadByteEx(page, static_cast<BYTE>(bytes[i])) != 0;
+                i += lead && i + 1 < bytes.size() && bytes[i + 1] != '/' ? 2 : 1;
+            }
+            end = i;
+            if (end == bytes.size()) break;
+        }
+        offsets.push_back(end);
+        start = end + 1;
+    }
+    return offsets;
+}
+
 std::wstring Widen(std::string_view bytes) {
     std::wstring out;
     std::size_t start = 0;
-    while (start <= bytes.size()) {
-        std::size_t end = bytes.find_first_of("/\\", start);
-        if (end == std::string_view::npos) end = bytes.size();
-        const std::string_view piece = bytes.substr(start, end - start);
+    auto appendName = [&out](std::string_view piece) {
         const std::u16string wide = IsValidUtf8(piece) ? Utf8ToUtf16(piece) : AnsiToUtf16(piece);
         out.append(wide.begin(), wide.end());
-        if (end == bytes.size()) break;
+    };
+    for (std::size_t end : SeparatorOffsets(bytes)) {
+        appendName(bytes.substr(start, end - start));
         out.push_back(static_cast<wchar_t>(bytes[end]));
         start = end + 1;
     }
+    appendName(bytes.substr(start));
     return out;
 }
 

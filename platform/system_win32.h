@@ -17,6 +17,12 @@ namespace platform::win32 {
 // program folder in UTF-8 and a GBK file name below it meet in one path.
 std::wstring Widen(std::string_view bytes);
 
+// Offsets, in order, of the bytes of path that separate names: every '/', and every '\\'
+// except one that is the second byte of a double-byte character of the ANSI code page inside
+// a name that is not UTF-8 (GBK's 0x875C is one character, not a name ending in 0x87). Widen
+// splits at these, and so must everything else that cuts narrow path text on Windows.
+std::vector<std::size_t> SeparatorOffsets(std::string_view path);
+
 // The Windows code page that AnsiCodePageName() names (936 unless told otherwise).
 UINT AnsiCodePage();
 

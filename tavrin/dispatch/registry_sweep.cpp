@@ -30,7 +30,8 @@ bool LiesDirectlyIn(const std::string& executable, const std::string& folder) {
     if (slash == std::string::npos) return false;
     std::string parent =
         slash == 0 ? std::string(1, platform::kPathSeparator) : executable.substr(0, slash);
-    return parent == folder;
+    // Windows names the same folder in any case ("C:/Program Files" is "c:/program files").
+    return platform::SamePath(parent, folder);
 }
 
 // The registered player itself, checked through its handle: anything else under the same

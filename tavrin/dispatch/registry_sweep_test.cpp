@@ -149,6 +149,26 @@ TEST_F(RegistrySweepTest, RegisteredPlayersOfTheProgramFolderAreStoppedAndTheFol
     EXPECT_FALSE(platform::ProcessIsAlive(second));
 }
 
+#ifdef _WIN32
+// Windows names one folder in any case: the program folder as the user typed it
+// ("C:/PROGRAM FILES/TAVRIN") holds the player as the system reports it.
+TEST_F(RegistrySweepTest, AProgramFolderSpelledInAnotherCaseIsTheSameFolder) {
+    platform::ProcessHandle probe = StartRegisteredProbe("Ondrix");
+    std::string folder = m_program.string();
+    for (char& c : folder) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        else if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    ASSERT_NE(folder, m_program.string());
+    SweepReport report = SweepRegistry(m_registry.string(), folder);
+    EXPECT_EQ(report.nStopped, 1);
+    EXPECT_EQ(RegistrySize(), 0u);
+    EXPECT_TRUE(platform::WaitProcessEnd(probe, 5000));
+}
+#endif
+
 TEST_F(RegistrySweepTest, PlayerThatClosedItselfLeavesNothingToSweep) {
     platform::ProcessHandle probe = StartRegisteredProbe("Tessiv");
     fs::remove(m_program / "probe_stay");
