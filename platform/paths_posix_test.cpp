@@ -59,20 +59,6 @@ TEST(Paths, JoinPathPutsExactlyOneSeparatorBetweenPieces) {
     EXPECT_EQ(platform::JoinPath("/w", "\xC9\xF3\xBC\xC6.log"), "/w/\xC9\xF3\xBC\xC6.log");
 }
 
-TEST(Paths, FileQueriesTellFilesFoldersAndMissingPathsApart) {
-    test_support::CTempFolder dir;
-    std::ofstream(dir / "five", std::ios::binary) << "12345";
-    std::ofstream(dir / "empty", std::ios::binary);
-    EXPECT_TRUE(platform::PathExists(dir / "five"));
-    EXPECT_FALSE(platform::PathExists(dir / "none"));
-    EXPECT_TRUE(platform::IsDirectory(dir.Path().string()));
-    EXPECT_FALSE(platform::IsDirectory(dir / "five"));
-    EXPECT_EQ(platform::FileSize(dir / "five"), 5u);
-    EXPECT_EQ(platform::FileSize(dir / "empty"), 0u);
-    EXPECT_EQ(platform::FileSize(dir / "none"), std::nullopt);
-    EXPECT_EQ(platform::FileSize(dir.Path().string()), std::nullopt);
-}
-
 TEST(Paths, FoldersAreCreatedOnceWithTheirModeAndTreesWithTheirParents) {
     test_support::CTempFolder dir;
     ASSERT_TRUE(platform::CreateFolder(dir / "w", 0700));

@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include "common/testing/temp_folder.h"
 #include "platform/bounded_read.h"
 #include "platform/paths.h"
-#include "common/testing/temp_folder.h"
 
 namespace {
 
@@ -52,6 +52,20 @@ TEST(PathsShared, CreateFolderTreeMakesEveryParentAndTakesRepeatedSeparators) {
     EXPECT_FALSE(platform::CreateFolderTree(root + "/file/sub"));
     EXPECT_EQ(platform::FileSize(root + "/file"), 1u);
     EXPECT_FALSE(platform::CreateFolderTree(""));
+}
+
+TEST(PathsShared, FileQueriesTellFilesFoldersAndMissingPathsApart) {
+    test_support::CTempFolder dir;
+    std::ofstream(dir / "five", std::ios::binary) << "12345";
+    std::ofstream(dir / "empty", std::ios::binary);
+    EXPECT_TRUE(platform::PathExists(dir / "five"));
+    EXPECT_FALSE(platform::PathExists(dir / "none"));
+    EXPECT_TRUE(platform::IsDirectory(dir.Path().string()));
+    EXPECT_FALSE(platform::IsDirectory(dir / "five"));
+    EXPECT_EQ(platform::FileSize(dir / "five"), 5u);
+    EXPECT_EQ(platform::FileSize(dir / "empty"), 0u);
+    EXPECT_EQ(platform::FileSize(dir / "none"), std::nullopt);
+    EXPECT_EQ(platform::FileSize(dir.Path().string()), std::nullopt);
 }
 
 }  // namespace

@@ -168,6 +168,9 @@ TEST(TerminationWin32, SignalsAndConsoleEventsArriveThroughThePipe) {
     ASSERT_TRUE(platform::RaiseSignal(platform::SigHup()));
     EXPECT_EQ(platform::TakeTerminationSignal(), platform::SigHup());  // the last one waiting
     EXPECT_EQ(platform::TakeTerminationSignal(), 0);
+    // The request stays until the defaults return; later tests start without one.
+    EXPECT_TRUE(platform::TerminationRequested());
+    platform::RestoreDefaultTerminationSignals();
 }
 
 }  // namespace
