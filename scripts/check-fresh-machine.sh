@@ -12,9 +12,14 @@
 #   scripts/check-fresh-machine.sh --tests
 #       bash scripts/setup.sh && bash scripts/test.sh (the whole suite, built from nothing: long)
 #   scripts/check-fresh-machine.sh --both
-#       both commands in the one root, the run command first (what CI runs: the test command's
-#       plain build reuses the programs the run command built)
+#       both commands in the one root, the run command first (the test command's plain build
+#       reuses the programs the run command built)
+#   scripts/check-fresh-machine.sh --windows
+#       only the Windows check: bash scripts/setup.sh --windows && bash scripts/test-windows.sh
+#   scripts/check-fresh-machine.sh --all
+#       --both, then the Windows check in the same root (what CI runs)
 #
+# Each step's time is printed, and with it the machine's load (other builds share it).
 # Needs root and Debian's mirror. The root is made under $FRESH_ROOT_PARENT (default
 # /var/tmp), and is always unmounted and removed, also on an error or an interruption; if
 # something under it cannot be unmounted, it is left in place (never deleted through a mount)
@@ -22,7 +27,7 @@
 set -euo pipefail
 
 usage() {
-    sed -n '9,17p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '9,21p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
@@ -32,6 +37,8 @@ while (($#)); do
     case $1 in
     --tests) MODE=tests ;;
     --both) MODE=both ;;
+    --windows) MODE=windows ;;
+    --all) MODE=all ;;
     --screenshot)
         [ $# -ge 2 ] || usage
         KEEP_SHOT=$(realpath -m "$2")
@@ -131,6 +138,9 @@ if ! command -v debootstrap >/dev/null; then
         --no-install-recommends debootstrap
 fi
 
+# The machine's load averages over 1, 5 and 15 minutes.
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+
 ROOT=$(realpath "$(mktemp -d "$PARENT/fresh-root.XXXXXX")")
 chmod 755 "$ROOT"
 echo "check-fresh-machine: Debian 12 minbase in $ROOT"
@@ -141,7 +151,7 @@ run debootstrap --variant=minbase bookworm "$ROOT" "$MIRROR" >"$ROOT.log" 2>&1 |
     exit 1
 }
 rm -f "$ROOT.log"
-echo "check-fresh-machine: debootstrap took $((SECONDS - start)) s"
+echo "check-fresh-machine: debootstrap took $((SECONDS - start)) s (load $(load))"
 
 # This machine's apt sources (a normal Debian 12 install's) in place of debootstrap's one
 # line, with the keyrings they name.
@@ -185,21 +195,30 @@ mount_in_root /dev/shm -t tmpfs -o mode=1777,nosuid,nodev shm
 git clone --quiet --no-hardlinks "$SOURCE" "$ROOT/root/tavrin"
 echo "check-fresh-machine: the tree under test is $(git -C "$ROOT/root/tavrin" log -1 --format='%h %s')"
 
+RUN='bash scripts/setup.sh && bash scripts/run-sample.sh'
+TESTS='bash scripts/setup.sh && bash scripts/test.sh'
+WINDOWS='bash scripts/setup.sh --windows && bash scripts/test-windows.sh'
 case $MODE in
-tests) COMMAND='bash scripts/setup.sh && bash scripts/test.sh' ;;
-both) COMMAND='bash scripts/setup.sh && bash scripts/run-sample.sh && bash scripts/test.sh' ;;
-*) COMMAND='bash scripts/setup.sh && bash scripts/run-sample.sh' ;;
+tests) STEPS=("$TESTS") ;;
+both) STEPS=("$RUN" 'bash scripts/test.sh') ;;
+windows) STEPS=("$WINDOWS") ;;
+all) STEPS=("$RUN" 'bash scripts/test.sh' "$WINDOWS") ;;
+*) STEPS=("$RUN") ;;
 esac
-echo "check-fresh-machine: running in the new root: $COMMAND"
-start=$SECONDS
-status=0
-run chroot "$ROOT" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash \
-    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin TERM="${TERM:-dumb}" \
-    /bin/bash -c "cd /root/tavrin && $COMMAND" || status=$?
-echo "check-fresh-machine: the command took $((SECONDS - start)) s and exited with $status"
-((status == 0)) || exit 1
+total=$SECONDS
+for COMMAND in "${STEPS[@]}"; do
+    echo "check-fresh-machine: running in the new root: $COMMAND (load $(load))"
+    start=$SECONDS
+    status=0
+    run chroot "$ROOT" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin TERM="${TERM:-dumb}" \
+        /bin/bash -c "cd /root/tavrin && $COMMAND" || status=$?
+    echo "check-fresh-machine: $COMMAND took $((SECONDS - start)) s and exited with $status (load $(load))"
+    ((status == 0)) || exit 1
+done
+echo "check-fresh-machine: the commands took $((SECONDS - total)) s in all"
 
-if [ "$MODE" != tests ]; then
+if [ "$MODE" = sample ] || [ "$MODE" = both ] || [ "$MODE" = all ]; then
     SHOT=/root/tavrin/build/sample/tavrin-sample.png
     if [ ! -s "$ROOT$SHOT" ]; then
         echo "check-fresh-machine: no screenshot at $SHOT" >&2

@@ -3,11 +3,12 @@
 # every test program under Wine, headless; prints the count of tests run, failed and skipped
 # and fails when any test failed or a program did not finish.
 #
-# Installs what it lacks (MinGW-w64, Wine, GoogleTest's sources, Boost's headers) with apt-get.
-# SQLite for Windows is built from the official amalgamation that the npm package
-# better-sqlite3 carries, fetched once with `npm pack` and checked against its SHA-256; it and
-# the cross-built GoogleTest are kept in $TAVRIN_WINDOWS_CACHE (default ~/.cache/tavrin-windows),
-# so later runs download and rebuild nothing. Nothing is fetched during the build itself.
+# scripts/setup.sh --windows installs what it lacks (MinGW-w64, Wine, GoogleTest's sources,
+# Boost's headers) and fetches the official SQLite amalgamation (checked against its SHA-256);
+# SQLite and GoogleTest are cross-built once into $TAVRIN_WINDOWS_CACHE (default
+# ~/.cache/tavrin-windows), so later runs download and rebuild nothing. Nothing is fetched during
+# the build itself. The test programs are built at -O1 without debug information: a check, not
+# a product, and it must fit into CI's time on a fresh machine. Each step prints its time.
 #
 # TAVRIN_WINDOWS_REQUIRED (program names, blank-separated) limits the programs whose failures
 # fail the run; failures of the others are listed as not yet passing under Wine. Unset, every
@@ -21,10 +22,7 @@ BUILD=${TAVRIN_WINDOWS_BUILD:-$SOURCE/build-windows}
 JOBS=${JOBS:-$(nproc)}
 TOOLCHAIN=$SOURCE/cmake/mingw-w64-x86_64.cmake
 
-SQLITE_PACKAGE=better-sqlite3
-SQLITE_PACKAGE_VERSION=12.4.1
-SQLITE_PACKAGE_SHA256=14398acbf00d1e8fe0a2753df7d4f15c13138e4b874f4e6e96791f65b4536d0d
-SQLITE_VERSION=3.50.4
+SQLITE_VERSION=3.50.4  # as scripts/setup.sh fetches it
 # The options the Linux build relies on in Debian's SQLite: serialized threading (one
 # connection on two threads), full-text search (FTS5 for the text index, FTS3/4 as Debian has
 # them), R*Tree, column metadata, dbstat, math functions; double-quoted strings stay enabled,
@@ -36,59 +34,52 @@ SQLITE_OPTIONS=(
     -DSQLITE_SECURE_DELETE -DSQLITE_MAX_VARIABLE_NUMBER=250000 -DSQLITE_ENABLE_LOAD_EXTENSION
 )
 
-step() { echo "== $*"; }
 started=$(date +%s)
+step_started=$started
+step_name=
+# Prints the time the step before took, then the name of the next one.
+step() {
+    local now
+    now=$(date +%s)
+    [ -z "$step_name" ] || echo "== $step_name took $((now - step_started)) s"
+    step_started=$now
+    step_name=$*
+    [ -z "$step_name" ] || echo "== $step_name"
+}
 
-step "packages"
-PACKAGES=(g++-mingw-w64-x86-64-posix wine64 wine googletest libboost-dev)
-missing=()
-for p in "${PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-command -v npm >/dev/null || missing+=(npm)
-if ((${#missing[@]})); then
-    echo "installing ${missing[*]}"
-    SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+step "packages and the SQLite amalgamation (setup.sh --windows)"
+bash "$SOURCE/scripts/setup.sh" --windows
 WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
 [ -x "$WINE" ] || WINE=$(command -v wine)
+WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
 
 mkdir -p "$CACHE"
 PREFIX=$CACHE/prefix
+# Release flags of the check's own: -O1 keeps every assert (no NDEBUG) and compiles quickly.
+FLAGS=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE=-O1 -DCMAKE_CXX_FLAGS_RELEASE=-O1)
+# Each target compiled as one unity source: <windows.h>, GoogleTest and the standard headers
+# are read once a target instead of once a file. TAVRIN_WINDOWS_UNITY=0 builds file by file
+# (to find which file breaks a unity source).
+UNITY=(-DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=0)
+[ "${TAVRIN_WINDOWS_UNITY:-1}" != 0 ] || UNITY=(-DCMAKE_UNITY_BUILD=OFF)
 step "SQLite $SQLITE_VERSION for Windows"
-tgz=$CACHE/$SQLITE_PACKAGE-$SQLITE_PACKAGE_VERSION.tgz
-if [ ! -f "$PREFIX/lib/libsqlite3.a" ] || [ "$(cat "$PREFIX/sqlite.stamp" 2>/dev/null)" != "$SQLITE_PACKAGE_SHA256 ${SQLITE_OPTIONS[*]}" ]; then
-    if [ ! -f "$tgz" ] || ! echo "$SQLITE_PACKAGE_SHA256  $tgz" | sha256sum -c --status; then
-        (cd "$CACHE" && npm pack --silent "$SQLITE_PACKAGE@$SQLITE_PACKAGE_VERSION" >/dev/null)
-    fi
-    if ! echo "$SQLITE_PACKAGE_SHA256  $tgz" | sha256sum -c --status; then
-        echo "test-windows: $tgz does not have the expected SHA-256" >&2
-        exit 1
-    fi
-    src=$CACHE/sqlite-src
-    rm -rf "$src" && mkdir -p "$src"
-    tar -xzf "$tgz" -C "$src" --strip-components=3 package/deps/sqlite3/sqlite3.c \
-        package/deps/sqlite3/sqlite3.h
-    if ! grep -q "^#define SQLITE_VERSION  *\"$SQLITE_VERSION\"" "$src/sqlite3.h"; then
-        echo "test-windows: the amalgamation is not SQLite $SQLITE_VERSION" >&2
-        exit 1
-    fi
+src=$CACHE/sqlite-$SQLITE_VERSION
+stamp="$(sha256sum "$src/sqlite3.c" | cut -d' ' -f1) -O1 ${SQLITE_OPTIONS[*]}"
+if [ ! -f "$PREFIX/lib/libsqlite3.a" ] || [ "$(cat "$PREFIX/sqlite.stamp" 2>/dev/null)" != "$stamp" ]; then
     mkdir -p "$PREFIX/lib" "$PREFIX/include"
-    x86_64-w64-mingw32-gcc-posix -O2 -c "${SQLITE_OPTIONS[@]}" "$src/sqlite3.c" -o "$src/sqlite3.o"
+    x86_64-w64-mingw32-gcc-posix -O1 -c "${SQLITE_OPTIONS[@]}" "$src/sqlite3.c" -o "$CACHE/sqlite3.o"
     rm -f "$PREFIX/lib/libsqlite3.a"
-    x86_64-w64-mingw32-ar rcs "$PREFIX/lib/libsqlite3.a" "$src/sqlite3.o"
+    x86_64-w64-mingw32-ar rcs "$PREFIX/lib/libsqlite3.a" "$CACHE/sqlite3.o"
+    rm -f "$CACHE/sqlite3.o"
     cp "$src/sqlite3.h" "$PREFIX/include/"
-    echo "$SQLITE_PACKAGE_SHA256 ${SQLITE_OPTIONS[*]}" > "$PREFIX/sqlite.stamp"
+    echo "$stamp" > "$PREFIX/sqlite.stamp"
 fi
 
 step "GoogleTest for Windows"
-gtest_version=$(dpkg-query -W -f='${Version}' googletest)
+gtest_version="$(dpkg-query -W -f='${Version}' googletest) ${FLAGS[*]}"
 if [ "$(cat "$PREFIX/gtest.stamp" 2>/dev/null)" != "$gtest_version" ]; then
     rm -rf "$CACHE/gtest-build"
-    cmake -S /usr/src/googletest -B "$CACHE/gtest-build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    cmake -S /usr/src/googletest -B "$CACHE/gtest-build" -G Ninja "${FLAGS[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_INSTALL_PREFIX="$PREFIX" \
         -Dgtest_disable_pthreads=OFF >/dev/null
     cmake --build "$CACHE/gtest-build" -j "$JOBS" >/dev/null
@@ -100,7 +91,7 @@ mkdir -p "$PREFIX/boost-include"
 ln -sfn /usr/include/boost "$PREFIX/boost-include/boost"
 
 step "cross build (MinGW-w64, no Qt)"
-cmake -S "$SOURCE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S "$SOURCE" -B "$BUILD" -G Ninja "${FLAGS[@]}" "${UNITY[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DTAVRIN_QT=OFF \
     -DCMAKE_FIND_ROOT_PATH="$PREFIX" -DGTest_DIR="$PREFIX/lib/cmake/GTest" \
     -DBoost_NO_BOOST_CMAKE=ON -DBoost_INCLUDE_DIR="$PREFIX/boost-include" \
@@ -108,8 +99,14 @@ cmake -S "$SOURCE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$BUILD" -j "$JOBS" --target qt_free_tests
 
 step "tests under Wine"
-export WINEPREFIX=$CACHE/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+# A Wine prefix of this build's own: Wine's processes in it are this script's alone.
+export WINEPREFIX=${TAVRIN_WINE_PREFIX:-$BUILD/wine} WINEDEBUG=-all WINEARCH=win64
+export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
+mkdir -p "$WINEPREFIX"
+# One Wine server for every program, rather than one started and stopped for each.
+"$WINESERVER" -p 2>/dev/null || true
+trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     timeout 300 "$WINE" wineboot --init >/dev/null 2>&1 || true
 fi
@@ -181,5 +178,6 @@ print(f"windows: {run} tests run, {skipped} skipped, {known} not yet passing out
 print(f"windows: {run - failed - known} passed, {failed} failed, {skipped} skipped")
 sys.exit(1 if failed else 0)
 PY
-echo "test-windows: $(( $(date +%s) - started )) s"
+step ""
+echo "test-windows: $(( $(date +%s) - started )) s in all"
 exit $status
