@@ -123,12 +123,14 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 # Runs a command in the background and waits for it, so that a signal to this script is
-# handled at once rather than after the command ends.
+# handled at once rather than after the command ends. Returns the command's status.
 run() {
+    local status=0
     "$@" </dev/null &
     CHILD=$!
-    wait "$CHILD"
+    wait "$CHILD" || status=$?
     CHILD=
+    return "$status"
 }
 
 if ! command -v debootstrap >/dev/null; then

@@ -83,7 +83,12 @@ if [ ! -f "$SOURCES/sqlite3.c" ] || [ ! -f "$SOURCES/sqlite3.h" ]; then
     tgz=$CACHE/$SQLITE_PACKAGE-$SQLITE_PACKAGE_VERSION.tgz
     if [ ! -f "$tgz" ] || ! echo "$SQLITE_PACKAGE_SHA256  $tgz" | sha256sum -c --status; then
         echo "setup: fetching the SQLite amalgamation ($SQLITE_PACKAGE $SQLITE_PACKAGE_VERSION)"
-        (cd "$CACHE" && npm pack --silent "$SQLITE_PACKAGE@$SQLITE_PACKAGE_VERSION" >/dev/null)
+        if ! (cd "$CACHE" && npm pack --loglevel=warn "$SQLITE_PACKAGE@$SQLITE_PACKAGE_VERSION"); then
+            echo "setup: npm pack $SQLITE_PACKAGE@$SQLITE_PACKAGE_VERSION failed" >&2
+            log=$(ls -t "$HOME"/.npm/_logs/*.log 2>/dev/null | head -1 || true)
+            [ -z "$log" ] || tail -20 "$log" >&2
+            exit 1
+        fi
     fi
     if ! echo "$SQLITE_PACKAGE_SHA256  $tgz" | sha256sum -c --status; then
         echo "setup: $tgz does not have the expected SHA-256" >&2
