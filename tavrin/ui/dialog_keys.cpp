@@ -1,7 +1,7 @@
-// Keys of the main dialog beyond Enter and Escape (which the dialog itself swallows): paging,
-// Enter in the page field and on a row of the list, Ctrl+F and F5. Each key does what its
-// button does and only when that button is enabled, so a key never runs a command the window
-// does not offer at that moment.
+// Keys of the main dialog: paging, Enter in the page field and on a row of the list, Ctrl+F
+// and F5; every other Enter and Escape is swallowed. Each key does what its button does and
+// only when that button is enabled, so a key never runs a command the window does not offer
+// at that moment.
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QItemSelectionModel>
@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "tavrin/ui/dialog_aids.h"
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/tavrin_dlg.h"
 
@@ -32,12 +31,12 @@ bool KeepsLineKeys(const QWidget* widget) {
 
 }  // namespace
 
-bool CAuditorExtras::HandleKey(QObject* watched, const QKeyEvent& key) {
+bool CTavrinDlg::HandleKey(QObject* watched, const QKeyEvent& key) {
     QWidget* widget = static_cast<QWidget*>(watched);
     if (key.matches(QKeySequence::Find)) {
-        if (m_dlg.m_editLoginName) {
-            m_dlg.m_editLoginName->setFocus(Qt::ShortcutFocusReason);
-            m_dlg.m_editLoginName->selectAll();
+        if (m_editLoginName) {
+            m_editLoginName->setFocus(Qt::ShortcutFocusReason);
+            m_editLoginName->selectAll();
         }
         return true;
     }
@@ -45,15 +44,15 @@ bool CAuditorExtras::HandleKey(QObject* watched, const QKeyEvent& key) {
 
     switch (key.key()) {
         case Qt::Key_F5:
-            if (IsEnabled(m_dlg.m_btnSearch)) m_dlg.OnSearch();
+            if (IsEnabled(m_btnSearch)) OnSearch();
             return true;
         case Qt::Key_Return:
         case Qt::Key_Enter: {
-            if (widget == m_dlg.m_editPage) {
-                if (IsEnabled(m_dlg.m_btnGoto)) m_dlg.OnGotoPage();
+            if (widget == m_editPage) {
+                if (IsEnabled(m_btnGoto)) OnGotoPage();
                 return true;
             }
-            CListCtrlEx* list = m_dlg.m_list;
+            CListCtrlEx* list = m_list;
             if (!list || (widget != list && !list->isAncestorOf(widget))) return false;
             const int nRow = list->currentIndex().row();
             if (nRow >= 0 && list->selectionModel()->isRowSelected(nRow, QModelIndex()))
@@ -62,24 +61,24 @@ bool CAuditorExtras::HandleKey(QObject* watched, const QKeyEvent& key) {
         }
         case Qt::Key_PageUp:
             if (KeepsPageKeys(widget)) return false;
-            if (IsEnabled(m_dlg.m_btnPrev)) m_dlg.OnPrevPage();
+            if (IsEnabled(m_btnPrev)) OnPrevPage();
             return true;
         case Qt::Key_PageDown:
             if (KeepsPageKeys(widget)) return false;
-            if (IsEnabled(m_dlg.m_btnNext)) m_dlg.OnNextPage();
+            if (IsEnabled(m_btnNext)) OnNextPage();
             return true;
         case Qt::Key_Home:
             if (KeepsLineKeys(widget)) return false;
-            if (m_dlg.m_pParentDb && IsEnabled(m_dlg.m_btnFirst)) m_dlg.OnFirstPage();
+            if (m_pParentDb && IsEnabled(m_btnFirst)) OnFirstPage();
             return true;
         case Qt::Key_End: {
             if (KeepsLineKeys(widget)) return false;
             // The last page, as go to page does with the page count typed in the page field.
-            const browser::PageState& page = m_dlg.Browser().Screen().page;
-            if (m_dlg.m_pParentDb && m_dlg.m_editPage && IsEnabled(m_dlg.m_btnGoto) &&
+            const browser::PageState& page = m_browser.Screen().page;
+            if (m_pParentDb && m_editPage && IsEnabled(m_btnGoto) &&
                 page.nCurPage != page.nPageCount) {
-                m_dlg.m_editPage->setText(QString::number(page.nPageCount));
-                m_dlg.OnGotoPage();
+                m_editPage->setText(QString::number(page.nPageCount));
+                OnGotoPage();
             }
             return true;
         }

@@ -133,9 +133,10 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
 
     qApp->installEventFilter(this);
     OnInitDialog();
-    // Export, fingerprints, dropped packages and keys; after the dialog's own key filter, so
-    // that theirs sees keys first.
-    CAuditorExtras::Attach(*this);
+    // Export, fingerprints and dropped packages.
+    m_pAuditorExtras = new CAuditorExtras(*this, m_browser, *m_list, m_btnOpen);
+    connect(m_pAuditorExtras, &CAuditorExtras::importRequested, this,
+            &CTavrinDlg::ImportPackageFile);
     RestoreWindowSize();
 }
 
@@ -314,7 +315,7 @@ void CTavrinDlg::LayOutControls() {
 }
 
 void CTavrinDlg::RestoreWindowSize() {
-    QSize size = CAuditorExtras::Attach(*this).LastFolder().WindowSize();
+    QSize size = m_pAuditorExtras->LastFolder().WindowSize();
     if (!size.isValid()) return;
     if (const QScreen* screen = this->screen())
         size = size.boundedTo(screen->availableGeometry().size());
@@ -329,7 +330,7 @@ void CTavrinDlg::RememberWindowSize() {
     if (!size.isValid() || size == m_restoredSize ||
         (!m_restoredSize.isValid() && size == m_templateSize))
         return;
-    CAuditorExtras::Attach(*this).LastFolder().RememberWindowSize(size);
+    m_pAuditorExtras->LastFolder().RememberWindowSize(size);
 }
 
 void CTavrinDlg::EndDialogDefault() {
@@ -388,10 +389,19 @@ bool CTavrinDlg::event(QEvent* e) {
 
 bool CTavrinDlg::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this &&
-        IsSwallowedKey(static_cast<QKeyEvent*>(e)))
-        return true;
+        static_cast<QWidget*>(watched)->window() == this) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (HandleKey(watched, *key) || IsSwallowedKey(key)) return true;
+    }
     return QDialog::eventFilter(watched, e);
+}
+
+void CTavrinDlg::ShowPackageFingerprint() {
+    if (m_pAuditorExtras) m_pAuditorExtras->ShowFingerprint(m_strPackageName);
+}
+
+void CTavrinDlg::ImportPackagesWhenShown(const QStringList& paths) {
+    m_pAuditorExtras->ImportInTurnWhenShown(paths);
 }
 
 void CTavrinDlg::keyPressEvent(QKeyEvent* e) {

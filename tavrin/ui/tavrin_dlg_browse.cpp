@@ -156,6 +156,6 @@ void CTavrinDlg::ShowNoPackage() {
     m_strStartDate.clear();
     m_strEndDate.clear();
     if (m_comboPackage) m_comboPackage->setCurrentIndex(-1);
-    ShowPackageFingerprint(*this);
+    ShowPackageFingerprint();
     UpdateData(false);
 }
