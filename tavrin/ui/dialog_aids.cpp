@@ -26,7 +26,7 @@ QLineEdit* NameField(QWidget& window) {
 }  // namespace
 
 CAuditorExtras::CAuditorExtras(QWidget& window, const browser::CBrowserModel& browser,
-                               const CListCtrlEx& list, QPushButton* btnOpen)
+                               const CListCtrlEx& list, const QPushButton& btnOpen)
     : QObject(&window), m_window(window), m_browser(browser), m_list(list), m_btnOpen(btnOpen) {
     setObjectName(QStringLiteral("auditorExtras"));
     m_btnExport = window.findChild<QPushButton*>(QLatin1String(kExportButtonId));

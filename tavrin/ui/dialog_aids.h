@@ -31,10 +31,10 @@ class CBrowserModel;
 class CAuditorExtras : public QObject {
     Q_OBJECT
   public:
-    // The extras of window (their parent): browser and list are the window's and must
-    // outlive them; btnOpen may be null (drops are then never taken).
+    // The extras of window (their parent): browser, list and btnOpen (the Open button, whose
+    // state says whether an import may start) are the window's and must outlive them.
     CAuditorExtras(QWidget& window, const browser::CBrowserModel& browser, const CListCtrlEx& list,
-                   QPushButton* btnOpen);
+                   const QPushButton& btnOpen);
     ~CAuditorExtras() override;
 
     // Button 1040: asks for a file (save-file prompt) and writes the current view to it,
@@ -80,7 +80,7 @@ class CAuditorExtras : public QObject {
     QWidget& m_window;
     const browser::CBrowserModel& m_browser;
     const CListCtrlEx& m_list;
-    QPushButton* m_btnOpen;
+    const QPushButton& m_btnOpen;
     auditor::CLastFolder m_lastFolder;
     std::map<QString, QString> m_fingerprints;  // package name -> SHA-256 (hex)
     bool m_bImportingInTurn = false;

@@ -14,10 +14,6 @@
 
 namespace {
 
-bool IsEnabled(const QWidget* widget) {
-    return widget && widget->isEnabled();
-}
-
 // Widgets that give Page Up / Page Down (and Home / End) a meaning of their own keep them:
 // a drop list would change the audit type, a date picker its date.
 bool KeepsPageKeys(const QWidget* widget) {
@@ -34,26 +30,24 @@ bool KeepsLineKeys(const QWidget* widget) {
 bool CTavrinDlg::HandleKey(QObject* watched, const QKeyEvent& key) {
     QWidget* widget = static_cast<QWidget*>(watched);
     if (key.matches(QKeySequence::Find)) {
-        if (m_editLoginName) {
-            m_editLoginName->setFocus(Qt::ShortcutFocusReason);
-            m_editLoginName->selectAll();
-        }
+        m_editLoginName->setFocus(Qt::ShortcutFocusReason);
+        m_editLoginName->selectAll();
         return true;
     }
     if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
 
     switch (key.key()) {
         case Qt::Key_F5:
-            if (IsEnabled(m_btnSearch)) OnSearch();
+            if (m_btnSearch->isEnabled()) OnSearch();
             return true;
         case Qt::Key_Return:
         case Qt::Key_Enter: {
             if (widget == m_editPage) {
-                if (IsEnabled(m_btnGoto)) OnGotoPage();
+                if (m_btnGoto->isEnabled()) OnGotoPage();
                 return true;
             }
             CListCtrlEx* list = m_list;
-            if (!list || (widget != list && !list->isAncestorOf(widget))) return false;
+            if ((widget != list && !list->isAncestorOf(widget))) return false;
             const int nRow = list->currentIndex().row();
             if (nRow >= 0 && list->selectionModel()->isRowSelected(nRow, QModelIndex()))
                 list->OnDblClick(nRow, CSessionTableModel::kFirstActionColumn);
@@ -61,22 +55,21 @@ bool CTavrinDlg::HandleKey(QObject* watched, const QKeyEvent& key) {
         }
         case Qt::Key_PageUp:
             if (KeepsPageKeys(widget)) return false;
-            if (IsEnabled(m_btnPrev)) OnPrevPage();
+            if (m_btnPrev->isEnabled()) OnPrevPage();
             return true;
         case Qt::Key_PageDown:
             if (KeepsPageKeys(widget)) return false;
-            if (IsEnabled(m_btnNext)) OnNextPage();
+            if (m_btnNext->isEnabled()) OnNextPage();
             return true;
         case Qt::Key_Home:
             if (KeepsLineKeys(widget)) return false;
-            if (m_pParentDb && IsEnabled(m_btnFirst)) OnFirstPage();
+            if (m_pParentDb && m_btnFirst->isEnabled()) OnFirstPage();
             return true;
         case Qt::Key_End: {
             if (KeepsLineKeys(widget)) return false;
             // The last page, as go to page does with the page count typed in the page field.
             const browser::PageState& page = m_browser.Screen().page;
-            if (m_pParentDb && m_editPage && IsEnabled(m_btnGoto) &&
-                page.nCurPage != page.nPageCount) {
+            if (m_pParentDb && m_btnGoto->isEnabled() && page.nCurPage != page.nPageCount) {
                 m_editPage->setText(QString::number(page.nPageCount));
                 OnGotoPage();
             }

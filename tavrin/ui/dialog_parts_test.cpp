@@ -1,12 +1,15 @@
-// The main dialog driven offscreen with the real language modules: template, initialisation,
-// keyboard filtering, the text-encoding choice, the date range and the status ticker.
+// The main dialog driven offscreen with the real language modules: template (also one that
+// lacks controls), initialisation, keyboard filtering, the text-encoding choice, the date range and
+// the status ticker.
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -117,6 +120,95 @@ TEST_P(LanguageModuleTest, ProvidesEveryStringControlAndTheIcon) {
 
 INSTANTIATE_TEST_SUITE_P(BothModules, LanguageModuleTest,
                          ::testing::Values("chinese.rcc", "english.rcc"));
+
+// ---- A template that lacks controls ----------------------------------------------------
+
+// The English module with the search button (1028) and the page field (1013) taken out of
+// its template, as a damaged or older module would have it, built with the resource compiler.
+class DamagedTemplateTest : public FrameDialogTest {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_temp.isValid());
+        const QDir folder(m_temp.filePath(QStringLiteral("damaged")));
+        ASSERT_TRUE(folder.mkpath(QStringLiteral(".")));
+        {
+            CLangModule english;
+            ASSERT_TRUE(english.Load(QDir(TestProgramFolder()).filePath("english.rcc")));
+            const QDir resources(QStringLiteral(":/lang"));
+            for (const QString& name : resources.entryList(QDir::Files)) {
+                QFile in(resources.filePath(name));
+                ASSERT_TRUE(in.open(QIODevice::ReadOnly)) << name.toStdString();
+                QByteArray data = in.readAll();
+                if (name == QLatin1String("dialog102.ui"))
+                    for (int id : {1013, 1028}) data = WithoutControl(data, id);
+                QFile out(folder.filePath(name));
+                ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+                out.write(data);
+                m_qrc += QStringLiteral("<file alias=\"%1\">%2</file>\n")
+                             .arg(name, folder.filePath(name));
+            }
+        }
+        QFile qrc(m_temp.filePath(QStringLiteral("damaged.qrc")));
+        ASSERT_TRUE(qrc.open(QIODevice::WriteOnly));
+        qrc.write(
+            ("<RCC><qresource prefix=\"/lang\">\n" + m_qrc + "</qresource></RCC>\n").toUtf8());
+        qrc.close();
+        QProcess rcc;
+        rcc.start(QStringLiteral(TAVRIN_TEST_RCC),
+                  {QStringLiteral("--binary"), qrc.fileName(), QStringLiteral("-o"), Module()});
+        ASSERT_TRUE(rcc.waitForFinished(60000));
+        ASSERT_EQ(rcc.exitCode(), 0) << rcc.readAllStandardError().toStdString();
+        FrameDialogTest::SetUp();
+    }
+    QString Module() const override { return m_temp.filePath(QStringLiteral("damaged.rcc")); }
+
+    // The template without the control named id (a leaf: its element ends at the next
+    // </widget>).
+    static QByteArray WithoutControl(const QByteArray& ui, int id) {
+        const int name = ui.indexOf("name=\"" + QByteArray::number(id) + "\"");
+        const int start = ui.lastIndexOf("<widget", name);
+        const QByteArray end = "</widget>";
+        const int stop = ui.indexOf(end, name);
+        EXPECT_TRUE(name > 0 && start >= 0 && stop > name) << id;
+        QByteArray rest = ui;
+        return rest.remove(start, stop + end.size() - start);
+    }
+
+    QString m_qrc;
+};
+
+TEST_F(DamagedTemplateTest, MissingControlsAreReportedOnceAndTheDialogStillWorks) {
+    testing::internal::CaptureStderr();
+    CTavrinDlg dlg;
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("dialog template 102 lacks control 1013\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("dialog template 102 lacks control 1028\n"), std::string::npos) << err;
+    std::size_t nReports = 0;
+    for (std::size_t at = err.find("lacks control"); at != std::string::npos;
+         at = err.find("lacks control", at + 1))
+        ++nReports;
+    EXPECT_EQ(nReports, 2u) << err;
+
+    // Stand-ins take their place, hidden; the controls the template has are its own.
+    CTavrinDlgTestAccess state = Peek(dlg);
+    ASSERT_NE(state.m_btnSearch, nullptr);
+    ASSERT_NE(state.m_editPage, nullptr);
+    EXPECT_TRUE(state.m_btnSearch->isHidden());
+    EXPECT_TRUE(state.m_editPage->isHidden());
+    EXPECT_EQ(state.m_editPage->objectName(), QStringLiteral("1013"));
+    EXPECT_NE(state.m_btnOpen->parentWidget(), static_cast<QWidget*>(&dlg));
+
+    // What used those controls runs without them: keys, handlers, data exchange, the ticker.
+    dlg.show();
+    QTest::keyClick(state.m_editLoginName, Qt::Key_F5);
+    QTest::keyClick(state.m_list, Qt::Key_End);
+    QTest::keyClick(state.m_list, Qt::Key_Return);
+    dlg.OnSearch();
+    dlg.OnGotoPage();
+    EXPECT_TRUE(dlg.UpdateData(true));
+    PostTick(dlg);
+    EXPECT_TRUE(dlg.isVisible());
+}
 
 // ---- The dialog ------------------------------------------------------------------------
 

@@ -25,7 +25,7 @@ QStringList CAuditorExtras::DroppedPackages(const QMimeData* mime) const {
 
 bool CAuditorExtras::HandleDrag(QEvent* e) {
     auto* drop = static_cast<QDropEvent*>(e);  // DragEnter and DragMove derive from it
-    const bool bAvailable = m_btnOpen && m_btnOpen->isEnabled() && !m_bImportingInTurn;
+    const bool bAvailable = m_btnOpen.isEnabled() && !m_bImportingInTurn;
     const QStringList paths = bAvailable ? DroppedPackages(drop->mimeData()) : QStringList();
     if (paths.isEmpty()) {
         // Not ours: a text field may still take dropped text as it always did.

@@ -53,8 +53,9 @@ class CTavrinDlg : public QDialog {
     Q_OBJECT
   public:
     // Builds template 102 from the current language module and initialises the dialog
-    // (OnInitDialog). Controls the template lacks stay null and are reported on standard
-    // error. parent is normally null (a top-level window).
+    // (OnInitDialog). A control the template lacks is reported on standard error and stands
+    // in hidden (common/template_control.h), so every control member is set. parent is
+    // normally null (a top-level window).
     explicit CTavrinDlg(QWidget* parent = nullptr);
     ~CTavrinDlg() override;  // stops and joins the ticker if still running
 
@@ -81,7 +82,7 @@ class CTavrinDlg : public QDialog {
     // caller then abandons its operation (and re-enables what it disabled).
     bool SetDateRange();
     // Data exchange: true copies the controls' texts into the bound strings, false writes
-    // every bound string to its control. Returns false when a bound control is missing.
+    // every bound string to its control. Returns true: every bound control exists.
     bool UpdateData(bool bSaveAndValidate = true);
     // Stops and joins the ticker thread; afterwards no tick arrives and m_hTimeThread is
     // null. Safe to call more than once. Used by the close handler.

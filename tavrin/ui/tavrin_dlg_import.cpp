@@ -57,26 +57,22 @@ struct CTavrinDlg::SImportSteps {
         CTavrinDlg& m_dlg;
     };
 
-    static void SetEnabled(QWidget* widget, bool bEnabled) {
-        if (widget) widget->setEnabled(bEnabled);
-    }
-
     // Steps 1 and 2 of the import: lock the controls an import must not race with, and empty the
     // filter, in the fields too, so that nothing brings the old texts back.
     static void BeginImport(CTavrinDlg& dlg) {
-        SetEnabled(dlg.m_btnOpen, false);
-        SetEnabled(dlg.m_comboPackage, false);
-        SetEnabled(dlg.m_comboAudit, false);
-        SetEnabled(dlg.m_btnSearch, false);
+        dlg.m_btnOpen->setEnabled(false);
+        dlg.m_comboPackage->setEnabled(false);
+        dlg.m_comboAudit->setEnabled(false);
+        dlg.m_btnSearch->setEnabled(false);
         dlg.ClearFilters();
     }
 
     // Step 30, which runs however the import ended, so that no failure leaves the window locked.
     static void EndImport(CTavrinDlg& dlg) {
-        SetEnabled(dlg.m_comboPackage, true);
-        SetEnabled(dlg.m_comboAudit, true);
-        SetEnabled(dlg.m_btnSearch, !dlg.m_packages.empty());
-        SetEnabled(dlg.m_btnOpen, true);
+        dlg.m_comboPackage->setEnabled(true);
+        dlg.m_comboAudit->setEnabled(true);
+        dlg.m_btnSearch->setEnabled(!dlg.m_packages.empty());
+        dlg.m_btnOpen->setEnabled(true);
         dlg.UpdateData(false);
     }
 
@@ -86,7 +82,6 @@ struct CTavrinDlg::SImportSteps {
 
     // The combo of imported packages shows the open one.
     static void SelectPackageEntry(CTavrinDlg& dlg, const QString& strName) {
-        if (!dlg.m_comboPackage) return;
         dlg.m_comboPackage->setCurrentIndex(
             dlg.m_comboPackage->findText(strName, Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
@@ -388,7 +383,7 @@ struct CTavrinDlg::SImportSteps {
         g_bHasMatrixTable = import.HasMatrixTable();
         // The joined view is offered once, by the first package that has its data.
         constexpr int kJoinedIndex = CAuditComboBox::IndexOf(browser::AuditView::Joined);
-        if (g_bHasTabTable && dlg.m_comboAudit && dlg.m_comboAudit->count() <= kJoinedIndex)
+        if (g_bHasTabTable && dlg.m_comboAudit->count() <= kJoinedIndex)
             dlg.m_comboAudit->insertItem(kJoinedIndex, ResString(161));
 
         record.bHasTabTable = g_bHasTabTable ? 1 : 0;
@@ -408,7 +403,7 @@ struct CTavrinDlg::SImportSteps {
         // A package whose import left tables short never reads as loaded.
         if (import.LoadIncomplete()) stateEntry->bIncomplete = true;
 
-        if (dlg.m_comboPackage) dlg.m_comboPackage->addItem(strName);  // step 28
+        dlg.m_comboPackage->addItem(strName);  // step 28
         SelectPackageEntry(dlg, strName);
         dlg.m_packages.push_back(std::move(record));
         chosenPath.Keep();
@@ -491,7 +486,7 @@ void CTavrinDlg::OnDeletePackage() {
     // until close, and its loader may still be writing there.
     if (SImportSteps::FindPackage(*this, m_strPackageName)) return;
     if (platform::DeleteFolderTree(strFolder)) {
-        if (m_editPackagePath) m_editPackagePath->clear();
+        m_editPackagePath->clear();
         UpdateData(true);
     }
 }
