@@ -11,6 +11,7 @@
 
 #include "common/lang_module.h"
 #include "common/process_registry.h"
+#include "common/template_control.h"
 #include "morvel/command_line.h"
 #include "morvel/message_box.h"
 #include "morvel/my_view.h"
@@ -31,19 +32,6 @@ constexpr int kStringCurrentPage = 133;
 constexpr int kStringNotFound = 134;
 constexpr int kPagingRowHeight = 80;
 
-// The template's control with the given identifier, or a hidden stand-in when a damaged
-// module lacks it, so the dialog never works on a missing control.
-template <class T>
-T* Control(QWidget* dialog, QWidget* root, int id) {
-    T* control = root ? root->findChild<T*>(QString::number(id)) : nullptr;
-    if (!control) {
-        control = new T(dialog);
-        control->setObjectName(QString::number(id));
-        control->hide();
-    }
-    return control;
-}
-
 }  // namespace
 
 CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineText,
@@ -58,16 +46,16 @@ CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineTe
     }
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    m_staticLineCount = Control<QLabel>(this, form, 1001);
-    m_btnFirstPage = Control<QPushButton>(this, form, 1002);
-    m_btnPrevPage = Control<QPushButton>(this, form, 1003);
-    m_btnNextPage = Control<QPushButton>(this, form, 1004);
-    m_editGotoPage = Control<QLineEdit>(this, form, 1005);
-    m_staticPageCount = Control<QLabel>(this, form, 1006);
-    m_btnGotoPage = Control<QPushButton>(this, form, 1007);
-    m_staticCurrentPage = Control<QLabel>(this, form, 1008);
-    m_editFind = Control<QLineEdit>(this, form, 1009);
-    m_btnFindNext = Control<QPushButton>(this, form, 1010);
+    m_staticLineCount = TemplateControl<QLabel>(*this, form, kTemplateId, 1001);
+    m_btnFirstPage = TemplateControl<QPushButton>(*this, form, kTemplateId, 1002);
+    m_btnPrevPage = TemplateControl<QPushButton>(*this, form, kTemplateId, 1003);
+    m_btnNextPage = TemplateControl<QPushButton>(*this, form, kTemplateId, 1004);
+    m_editGotoPage = TemplateControl<QLineEdit>(*this, form, kTemplateId, 1005);
+    m_staticPageCount = TemplateControl<QLabel>(*this, form, kTemplateId, 1006);
+    m_btnGotoPage = TemplateControl<QPushButton>(*this, form, kTemplateId, 1007);
+    m_staticCurrentPage = TemplateControl<QLabel>(*this, form, kTemplateId, 1008);
+    m_editFind = TemplateControl<QLineEdit>(*this, form, kTemplateId, 1009);
+    m_btnFindNext = TemplateControl<QPushButton>(*this, form, kTemplateId, 1010);
     // Enter in the find field searches; it must not reach the go button, the default.
     m_editFind->installEventFilter(this);
     // Enter in the page field goes to the typed page.

@@ -7,7 +7,7 @@
 #include "platform/paths.h"
 #include "platform/single_instance.h"
 #include "tavrin/app/tavrin_app.h"
-#include "tavrin/ui/dialog_aids.h"
+#include "tavrin/ui/tavrin_dlg.h"
 
 int main(int argc, char** argv) {
     ConfigureSqliteMemory();  // before anything opens a database or starts a thread
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     // Every package named on the command line is imported, one after the other, once the
     // window runs.
     const QStringList packages = args.mid(1);
-    app.m_onDialogReady = [packages](CTavrinDlg& dlg) { ImportPackagesWhenShown(dlg, packages); };
+    app.m_onDialogReady = [packages](CTavrinDlg& dlg) { dlg.ImportPackagesWhenShown(packages); };
     app.InitInstance();
     return app.ExitInstance();
 }

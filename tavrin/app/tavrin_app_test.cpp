@@ -12,10 +12,10 @@
 #include "platform/single_instance.h"
 #include "tavrin/app/tavrin_app.h"
 #include "tavrin/testing/fake_user_prompts.h"
+#include "tavrin/testing/tavrin_dlg_test_access.h"
 #include "tavrin/testing/ui_test_support.h"
 #include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/res_string.h"
-#include "tavrin/ui/tavrin_dlg.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ TEST_F(TavrinAppTest, RunsTheDialogModallyAndReleasesTheModuleOnce) {
         QString audit3;
         app.m_onDialogReady = [&](CTavrinDlg& dlg) {
             title = dlg.windowTitle();
-            audit3 = dlg.m_comboAudit->itemText(3);
+            audit3 = Peek(dlg).m_comboAudit->itemText(3);
             EXPECT_EQ(CurrentLangModule(), &app.m_hLangModule);
             QTimer::singleShot(0, &dlg, [&dlg] {
                 EXPECT_TRUE(dlg.isVisible());  // running modally

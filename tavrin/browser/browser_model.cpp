@@ -240,8 +240,23 @@ BrowserUpdate CBrowserModel::DisablePaging() {
 }
 
 std::string CBrowserModel::ExportQuery() const {
-    if (m_screen.eView == AuditView::Joined) return JoinedAllRowsQuery(m_strFilter);
-    return TableCountQuery(m_strTable, m_strFilter);
+    const std::string query = m_screen.eView == AuditView::Joined
+                                  ? JoinedAllRowsQuery(m_strFilter)
+                                  : TableCountQuery(m_strTable, m_strFilter);
+    // The same columns, no row: the export still writes its header line.
+    return m_bMatchesNothing ? "select * from (" + query + ") where 0" : query;
+}
+
+std::optional<auditor::ExportRequest> CBrowserModel::ExportOfView() const {
+    if (!m_screen.bOpen || !m_package.pParentDb || !m_package.pParentDb->db) return std::nullopt;
+    const bool bJoined = m_screen.eView == AuditView::Joined;
+    if (!bJoined && m_strTable.empty()) return std::nullopt;
+    auditor::ExportRequest request;
+    request.strDbPath = m_package.pParentDb->path;
+    request.strQuery = ExportQuery();
+    request.eKind = bJoined ? auditor::ExportRowKind::kJoined : auditor::RowKindOfTable(m_strTable);
+    request.strPackageFolder = m_package.strPackageFolder;
+    return request;
 }
 
 bool CBrowserModel::ForEachRow(

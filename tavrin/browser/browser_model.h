@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "common/db_handle.h"
+#include "tavrin/browser/csv_export.h"
 #include "tavrin/browser/paging.h"
 #include "tavrin/browser/query_builder.h"
 #include "tavrin/browser/row_fill.h"
@@ -140,8 +141,14 @@ class CBrowserModel {
     // builds them, in order; row numbers count from 0. onRow returning false stops. Returns
     // false when the query failed or was stopped, or no package is open.
     bool ForEachRow(const std::function<bool(long long nRow, const BrowserRow& row)>& onRow);
-    // The unlimited query of the current view and filter (ANSI), as the export runs it.
+    // The unlimited query of the current view and filter (ANSI), as the export runs it. A
+    // filter that matches nothing in the list (a name the code page cannot hold) gives a
+    // query that finds no row, rather than the filter's text with '?' in its place.
     std::string ExportQuery() const;
+    // The export of what the list pages through: Parent.db's path, ExportQuery(), the row
+    // kind and the package folder; the caller adds the headers and the output path. Empty
+    // with no package open.
+    std::optional<auditor::ExportRequest> ExportOfView() const;
 
   private:
     BrowserUpdate Done(BrowserScreen next, std::optional<int> pageField = std::nullopt,

@@ -255,6 +255,38 @@ TEST_F(BrowserModel, NameFiltersCompareByCodePageCharacter) {
     EXPECT_EQ(5, n);
 }
 
+// The export writes what the list shows: the same view and filter, also when a name holds a
+// character the code page lacks (whose converted text, "维?", would match "运维?").
+TEST_F(BrowserModel, ExportOfViewFindsTheRowsTheListCounts) {
+    browser_test::Exec(m_db, "INSERT INTO unix_sms_log VALUES " + SmsRow(1, Gbk(u"运维?"), "x"));
+    browser_test::Exec(m_db, "INSERT INTO unix_sms_log VALUES " + SmsRow(2, "root", "x"));
+    EXPECT_FALSE(m_model.ExportOfView().has_value());  // no package open
+    Open();
+    auto exported = [&](const std::string& file) {
+        std::optional<auditor::ExportRequest> request = m_model.ExportOfView();
+        EXPECT_TRUE(request.has_value());
+        if (!request) return -1LL;
+        EXPECT_EQ(m_tmp.Str(), request->strPackageFolder);
+        request->headers = {"#"};
+        request->strOutPath = m_tmp.Str() + "/" + file;
+        const auditor::ExportResult result = auditor::ExportView(*request);
+        EXPECT_EQ(auditor::ExportStatus::kDone, result.eStatus) << result.strError;
+        return result.nRows;
+    };
+    FilterValues v = Range();
+    v.strLoginName = u"?";
+    EXPECT_EQ(1, m_model.Search(v).screen.page.nTotalRows);
+    EXPECT_EQ(1, exported("question.csv"));
+    for (AuditView view : {AuditView::SmsLog, AuditView::Joined}) {
+        v.strLoginName = u"维한";  // "维?" once converted
+        EXPECT_EQ(0, m_model.ChangeView(view, v).screen.page.nTotalRows);
+        EXPECT_EQ(0, exported("none.csv"));
+        v.strLoginName.clear();
+        EXPECT_EQ(view == AuditView::SmsLog ? 2 : 0, m_model.Search(v).screen.page.nTotalRows);
+        EXPECT_EQ(view == AuditView::SmsLog ? 2 : 0, exported("all.csv"));
+    }
+}
+
 TEST_F(BrowserModel, ClosedOrFailingPackageShowsNothingStale) {
     InsertSms(16);
     Open();

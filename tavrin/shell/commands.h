@@ -7,10 +7,15 @@ struct ShellState;
 
 using ShellCommandHandler = int (*)(ShellState&, int, char**);
 
-// Data loading (commands_import.cpp).
+// Running a script file: dot_commands.cpp, beside the table it runs.
 int commandRead(ShellState& state, int nArg, char** azArg);
+
+// Data loading (commands_import.cpp).
 int commandSeparator(ShellState& state, int nArg, char** azArg);
 int commandImport(ShellState& state, int nArg, char** azArg);
+
+// The command table's help: dot_commands.cpp, beside the table.
+int commandHelp(ShellState& state, int nArg, char** azArg);
 
 // Settings (commands_settings.cpp).
 int commandBail(ShellState& state, int nArg, char** azArg);
@@ -19,7 +24,6 @@ int commandEcho(ShellState& state, int nArg, char** azArg);
 int commandExit(ShellState& state, int nArg, char** azArg);
 int commandExplain(ShellState& state, int nArg, char** azArg);
 int commandHeaders(ShellState& state, int nArg, char** azArg);
-int commandHelp(ShellState& state, int nArg, char** azArg);
 int commandMode(ShellState& state, int nArg, char** azArg);
 int commandModeInsert(ShellState& state, int nArg, char** azArg);
 int commandNullValue(ShellState& state, int nArg, char** azArg);

@@ -62,50 +62,6 @@ class CFastImportSettings {
 
 }  // namespace
 
-int commandRead(ShellState& state, int, char** azArg) {
-    // Scripts may read scripts. A script that reads itself would recurse until the stack runs
-    // out, and one that reads itself twice would take 2^depth runs, so both the depth and the
-    // number of scripts run under one outermost .read are bounded. Each bound is reported once
-    // per outermost .read; every .read beyond it fails.
-    constexpr int kMaxReadDepth = 64;
-    constexpr int kMaxNestedReads = 1000;
-    thread_local int s_nDepth = 0;
-    thread_local int s_nNestedReads = 0;
-    thread_local bool s_bDepthReported = false;
-    thread_local bool s_bCountReported = false;
-    if (s_nDepth == 0) {
-        s_nNestedReads = 0;
-        s_bDepthReported = s_bCountReported = false;
-    }
-    if (s_nDepth >= kMaxReadDepth) {
-        if (!s_bDepthReported) {
-            std::fprintf(stderr, "Error: .read nested more than %d deep: \"%s\"\n", kMaxReadDepth,
-                         azArg[1]);
-        }
-        s_bDepthReported = true;
-        return 1;
-    }
-    if (s_nDepth > 0 && ++s_nNestedReads > kMaxNestedReads) {
-        if (!s_bCountReported) {
-            std::fprintf(stderr, "Error: more than %d nested .read commands: \"%s\"\n",
-                         kMaxNestedReads, azArg[1]);
-        }
-        s_bCountReported = true;
-        return 1;
-    }
-    std::FILE* in = openInputFile(azArg[1]);
-    if (!in) return 1;
-    ++s_nDepth;
-    int rc = runScript(state, in);
-    --s_nDepth;
-    if (std::ferror(in)) {
-        std::fprintf(stderr, "Error: cannot read \"%s\"\n", azArg[1]);
-        rc = 1;
-    }
-    std::fclose(in);
-    return rc;
-}
-
 int commandSeparator(ShellState& state, int, char** azArg) {
     state.m_strSeparator = std::string(azArg[1]).substr(0, kShellShortText);
     return 0;

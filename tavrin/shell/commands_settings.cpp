@@ -8,7 +8,6 @@
 
 #include "tavrin/shell/arguments.h"
 #include "tavrin/shell/commands.h"
-#include "tavrin/shell/dot_commands.h"
 #include "tavrin/shell/shell_state.h"
 
 namespace {
@@ -97,11 +96,6 @@ int commandExplain(ShellState& state, int nArg, char** azArg) {
 
 int commandHeaders(ShellState& state, int, char** azArg) {
     state.m_bHeaders = parseBoolean(azArg[1]) != 0;
-    return 0;
-}
-
-int commandHelp(ShellState&, int, char**) {
-    writeHelp(stderr);
     return 0;
 }
 

@@ -5,6 +5,8 @@
 #include "platform/cpu_times.h"
 #include "tavrin/shell/arguments.h"
 #include "tavrin/shell/commands.h"
+#include "tavrin/shell/line_input.h"
+#include "tavrin/shell/statement_runner.h"
 
 namespace {
 
@@ -161,4 +163,58 @@ int runDotCommandLine(char* line, ShellState& state) {
     int nArg = splitArguments(line + 1, azArg);
     if (nArg == 0) return 0;
     return runDotCommand(nArg, azArg, state);
+}
+
+int runScript(ShellState& state, std::FILE* stream) {
+    return runScriptWith(state, stream, runDotCommandLine);
+}
+
+// .read and .help run the command table itself, so they live beside it.
+int commandRead(ShellState& state, int, char** azArg) {
+    // Scripts may read scripts. A script that reads itself would recurse until the stack runs
+    // out, and one that reads itself twice would take 2^depth runs, so both the depth and the
+    // number of scripts run under one outermost .read are bounded. Each bound is reported once
+    // per outermost .read; every .read beyond it fails.
+    constexpr int kMaxReadDepth = 64;
+    constexpr int kMaxNestedReads = 1000;
+    thread_local int s_nDepth = 0;
+    thread_local int s_nNestedReads = 0;
+    thread_local bool s_bDepthReported = false;
+    thread_local bool s_bCountReported = false;
+    if (s_nDepth == 0) {
+        s_nNestedReads = 0;
+        s_bDepthReported = s_bCountReported = false;
+    }
+    if (s_nDepth >= kMaxReadDepth) {
+        if (!s_bDepthReported) {
+            std::fprintf(stderr, "Error: .read nested more than %d deep: \"%s\"\n", kMaxReadDepth,
+                         azArg[1]);
+        }
+        s_bDepthReported = true;
+        return 1;
+    }
+    if (s_nDepth > 0 && ++s_nNestedReads > kMaxNestedReads) {
+        if (!s_bCountReported) {
+            std::fprintf(stderr, "Error: more than %d nested .read commands: \"%s\"\n",
+                         kMaxNestedReads, azArg[1]);
+        }
+        s_bCountReported = true;
+        return 1;
+    }
+    std::FILE* in = openInputFile(azArg[1]);
+    if (!in) return 1;
+    ++s_nDepth;
+    int rc = runScript(state, in);
+    --s_nDepth;
+    if (std::ferror(in)) {
+        std::fprintf(stderr, "Error: cannot read \"%s\"\n", azArg[1]);
+        rc = 1;
+    }
+    std::fclose(in);
+    return rc;
+}
+
+int commandHelp(ShellState&, int, char**) {
+    writeHelp(stderr);
+    return 0;
 }

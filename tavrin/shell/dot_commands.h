@@ -30,3 +30,8 @@ int runDotCommandLine(char* line, ShellState& state);
 
 // Writes the help text of the command set to stream.
 void writeHelp(std::FILE* stream);
+
+// Runs every statement and dot-command read from stream on state, the dot-commands through
+// this table (runScriptWith with runDotCommandLine, tavrin/shell/statement_runner.h). Returns
+// 1 if any statement or command failed, else 0.
+int runScript(ShellState& state, std::FILE* stream);

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/cpu_times.h"
-#include "tavrin/shell/dot_commands.h"
 #include "tavrin/shell/line_input.h"
 #include "tavrin/shell/row_format.h"
 #include "tavrin/shell/shell_state.h"
@@ -195,7 +194,7 @@ int runSql(sqlite3* db, const char* sql, ShellRowHandler handler, ShellState* st
     return rc;
 }
 
-int runScript(ShellState& state, std::FILE* stream) {
+int runScriptWith(ShellState& state, std::FILE* stream, ShellDotLineRunner runDotLine) {
     std::string pending;  // the statement being collected; empty when none
     // Whether pending is complete, kept up to date line by line: asking sqlite3_complete
     // about the whole text at every line would make a script quadratic in its length.
@@ -218,7 +217,7 @@ int runScript(ShellState& state, std::FILE* stream) {
         if (pending.empty() && isBlankSql(line.c_str())) continue;
         if (line[0] == '.' && pending.empty()) {
             if (state.m_bEcho) std::printf("%s\n", line.c_str());
-            int rc = runDotCommandLine(line.data(), state);
+            int rc = runDotLine(line.data(), state);
             if (rc == 2) break;
             if (rc != 0) ++errors;
             continue;

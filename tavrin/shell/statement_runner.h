@@ -17,12 +17,16 @@ using ShellRowHandler = int (*)(ShellState*, int, char**, char**, int*);
 int runSql(sqlite3* db, const char* sql, ShellRowHandler handler, ShellState* state,
            char** errorText);
 
+// Runs a dot-command line, which it may modify; returns 0, 1 or 2 as runDotCommandLine does.
+using ShellDotLineRunner = int (*)(char* line, ShellState& state);
+
 // Runs every statement and dot-command read from stream on state: lines that begin with '.'
-// (when no statement is pending) go to runDotCommandLine, everything else is collected into
+// (when no statement is pending) go to runDotLine, everything else is collected into
 // statements that run when complete. Failures are reported on standard error ("Error: near
 // line %d: ..."); with g_bBail set the first one ends the run. A dot-command result of 2 ends
-// the run. Returns 1 if any statement or command failed, else 0.
-int runScript(ShellState& state, std::FILE* stream);
+// the run. Returns 1 if any statement or command failed, else 0. The shell's own scripts run
+// through runScript (dot_commands.h), which hands it the command table.
+int runScriptWith(ShellState& state, std::FILE* stream, ShellDotLineRunner runDotLine);
 
 // True when text holds only whitespace, closed /* */ comments and -- comments.
 bool isBlankSql(const char* text);

@@ -17,9 +17,9 @@
 #include "common/lang_module.h"
 #include "tavrin/testing/fake_user_prompts.h"
 #include "tavrin/testing/import_test_util.h"
+#include "tavrin/testing/tavrin_dlg_test_access.h"
 #include "tavrin/ui/package_records.h"
 #include "tavrin/ui/res_string.h"
-#include "tavrin/ui/tavrin_dlg.h"
 
 class CMainDialogTest : public testing::Test {
   protected:
@@ -47,7 +47,7 @@ class CMainDialogTest : public testing::Test {
     void Open(const std::string& path) {
         m_prompts.m_openAnswers << QString::fromStdString(path);
         testing::internal::CaptureStdout();
-        m_pDlg->m_btnOpen->click();
+        Peek(*m_pDlg).m_btnOpen->click();
         m_strConsole = testing::internal::GetCapturedStdout();
     }
 
@@ -58,7 +58,7 @@ class CMainDialogTest : public testing::Test {
         timer.start();
         while (timer.elapsed() < 60000) {
             QApplication::processEvents(QEventLoop::AllEvents, 50);
-            for (const stateData& s : m_pDlg->m_states)
+            for (const stateData& s : Peek(*m_pDlg).m_states)
                 if (s.strName == name && s.bDone) return true;
         }
         return false;

@@ -14,10 +14,10 @@
 #include "common/lang_module.h"
 #include "tavrin/testing/browser_test_support.h"
 #include "tavrin/testing/fake_user_prompts.h"
+#include "tavrin/testing/tavrin_dlg_test_access.h"
 #include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/res_string.h"
-#include "tavrin/ui/tavrin_dlg.h"
 #include "tavrin/workspace/package_flags.h"
 
 namespace {
@@ -34,16 +34,16 @@ class BrowserDialog : public ::testing::Test {
         ASSERT_TRUE(m_module.Load(QStringLiteral(BROWSER_PROGRAM_DIR "/english.rcc")));
         SetCurrentLangModule(&m_module);
         m_pDlg = std::make_unique<CTavrinDlg>();
-        m_pDlg->m_list->m_strProgramFolder = m_folder.Str();
+        Peek(*m_pDlg).m_list->m_strProgramFolder = m_folder.Str();
         m_pkg = m_folder.Path() / kPackage;
         fs::create_directories(m_pkg / "var/utm/data/sessions");
-        m_pDlg->m_strPackageName = QString::fromLatin1(kPackage);
+        Peek(*m_pDlg).m_strPackageName = QString::fromLatin1(kPackage);
         m_pDlg->UpdateData(false);  // the name field shows it, as after an import
-        m_pDlg->m_dateStart->setDate(QDate(2013, 5, 1));
-        m_pDlg->m_dateEnd->setDate(QDate(2013, 5, 31));
-        m_pDlg->m_comboEndHour->setCurrentIndex(23);
-        m_pDlg->m_comboEndMinute->setCurrentIndex(59);
-        m_pDlg->m_comboEndSecond->setCurrentIndex(59);
+        Peek(*m_pDlg).m_dateStart->setDate(QDate(2013, 5, 1));
+        Peek(*m_pDlg).m_dateEnd->setDate(QDate(2013, 5, 31));
+        Peek(*m_pDlg).m_comboEndHour->setCurrentIndex(23);
+        Peek(*m_pDlg).m_comboEndMinute->setCurrentIndex(59);
+        Peek(*m_pDlg).m_comboEndSecond->setCurrentIndex(59);
     }
     void TearDown() override {
         m_pDlg.reset();
@@ -58,8 +58,8 @@ class BrowserDialog : public ::testing::Test {
         sqlite3_close(db);
         ASSERT_EQ(0, OpenDbHandle(m_parent, (m_pkg / "Parent.db").string()));
         ASSERT_EQ(0, OpenDbHandle(m_child, (m_pkg / "child.db").string()));
-        m_pDlg->m_pParentDb = &m_parent;
-        m_pDlg->m_pChildDb = &m_child;
+        Peek(*m_pDlg).m_pParentDb = &m_parent;
+        Peek(*m_pDlg).m_pChildDb = &m_child;
         m_pDlg->BrowseOpenPackage();
     }
 
@@ -92,12 +92,12 @@ class BrowserDialog : public ::testing::Test {
     }
 
     void Choose(int index) {
-        m_pDlg->m_comboAudit->setCurrentIndex(index);
-        emit m_pDlg->m_comboAudit->activated(index);
+        Peek(*m_pDlg).m_comboAudit->setCurrentIndex(index);
+        emit Peek(*m_pDlg).m_comboAudit->activated(index);
     }
 
-    int Rows() const { return m_pDlg->m_list->RowCount(); }
-    QString Cell(int row, int col) const { return m_pDlg->m_list->CellText(row, col); }
+    int Rows() const { return Peek(*m_pDlg).m_list->RowCount(); }
+    QString Cell(int row, int col) const { return Peek(*m_pDlg).m_list->CellText(row, col); }
     bool Enabled(QPushButton* b) const { return b->isEnabled(); }
 
     browser_test::TempFolder m_folder;
@@ -123,15 +123,15 @@ TEST_F(BrowserDialog, TotalsGivePagesLabelsAndButtons) {
                    Case{30, "/ 3 pages", true, 15}}) {
         AddCharRows("unix_sms_log", c.total - added, added);
         added = c.total;
-        m_pDlg->m_list->ClearRows();
+        Peek(*m_pDlg).m_list->ClearRows();
         m_pDlg->BrowseOpenPackage();
-        EXPECT_EQ(QString("Total: %1 sessions").arg(c.total), m_pDlg->m_staticTotal->text());
-        EXPECT_EQ(QString::fromLatin1(c.pages), m_pDlg->m_staticPages->text());
-        EXPECT_FALSE(Enabled(m_pDlg->m_btnPrev));
-        EXPECT_EQ(c.next, Enabled(m_pDlg->m_btnNext)) << c.total;
-        EXPECT_EQ(c.next, Enabled(m_pDlg->m_btnGoto)) << c.total;
+        EXPECT_EQ(QString("Total: %1 sessions").arg(c.total), Peek(*m_pDlg).m_staticTotal->text());
+        EXPECT_EQ(QString::fromLatin1(c.pages), Peek(*m_pDlg).m_staticPages->text());
+        EXPECT_FALSE(Enabled(Peek(*m_pDlg).m_btnPrev));
+        EXPECT_EQ(c.next, Enabled(Peek(*m_pDlg).m_btnNext)) << c.total;
+        EXPECT_EQ(c.next, Enabled(Peek(*m_pDlg).m_btnGoto)) << c.total;
         EXPECT_EQ(c.rows, Rows()) << c.total;
-        EXPECT_EQ(c.rows, static_cast<int>(m_pDlg->m_list->Model().CharRecords().size()));
+        EXPECT_EQ(c.rows, static_cast<int>(Peek(*m_pDlg).m_list->Model().CharRecords().size()));
     }
 }
 
@@ -139,29 +139,29 @@ TEST_F(BrowserDialog, NextPrevAndFirstMoveThroughPages) {
     OpenPackage();
     AddCharRows("unix_sms_log", 30);
     m_pDlg->BrowseOpenPackage();
-    m_pDlg->m_editPage->setText("7");
-    m_pDlg->m_btnFirst->click();
-    EXPECT_EQ("1", m_pDlg->m_editPage->text());
+    Peek(*m_pDlg).m_editPage->setText("7");
+    Peek(*m_pDlg).m_btnFirst->click();
+    EXPECT_EQ("1", Peek(*m_pDlg).m_editPage->text());
 
-    m_pDlg->m_btnNext->click();
+    Peek(*m_pDlg).m_btnNext->click();
     ASSERT_EQ(15, Rows());
     for (int i = 0; i < 15; ++i) EXPECT_EQ(QString::number(i), Cell(i, 0));  // numbered per page
     EXPECT_EQ("user15", Cell(0, 4));
-    EXPECT_EQ("key_29", m_pDlg->m_list->Model().CharRecords()[14].strKey);
-    EXPECT_EQ("2", m_pDlg->m_editPage->text());
-    EXPECT_TRUE(Enabled(m_pDlg->m_btnPrev));
+    EXPECT_EQ("key_29", Peek(*m_pDlg).m_list->Model().CharRecords()[14].strKey);
+    EXPECT_EQ("2", Peek(*m_pDlg).m_editPage->text());
+    EXPECT_TRUE(Enabled(Peek(*m_pDlg).m_btnPrev));
 
-    m_pDlg->m_btnNext->click();  // the empty third page of a total of 30
+    Peek(*m_pDlg).m_btnNext->click();  // the empty third page of a total of 30
     EXPECT_EQ(0, Rows());
-    EXPECT_EQ("3", m_pDlg->m_editPage->text());
-    EXPECT_FALSE(Enabled(m_pDlg->m_btnNext));
+    EXPECT_EQ("3", Peek(*m_pDlg).m_editPage->text());
+    EXPECT_FALSE(Enabled(Peek(*m_pDlg).m_btnNext));
 
-    m_pDlg->m_btnPrev->click();
-    m_pDlg->m_btnPrev->click();
+    Peek(*m_pDlg).m_btnPrev->click();
+    Peek(*m_pDlg).m_btnPrev->click();
     EXPECT_EQ("user0", Cell(0, 4));
-    EXPECT_EQ("1", m_pDlg->m_editPage->text());
-    EXPECT_FALSE(Enabled(m_pDlg->m_btnPrev));
-    EXPECT_TRUE(Enabled(m_pDlg->m_btnNext));
+    EXPECT_EQ("1", Peek(*m_pDlg).m_editPage->text());
+    EXPECT_FALSE(Enabled(Peek(*m_pDlg).m_btnPrev));
+    EXPECT_TRUE(Enabled(Peek(*m_pDlg).m_btnNext));
 }
 
 TEST_F(BrowserDialog, GotoPageReadsTheEditField) {
@@ -169,25 +169,25 @@ TEST_F(BrowserDialog, GotoPageReadsTheEditField) {
     AddCharRows("unix_sms_log", 40);  // 3 pages
     m_pDlg->BrowseOpenPackage();
 
-    m_pDlg->m_editPage->setText("2x");
-    m_pDlg->m_btnGoto->click();
+    Peek(*m_pDlg).m_editPage->setText("2x");
+    Peek(*m_pDlg).m_btnGoto->click();
     EXPECT_EQ("user15", Cell(0, 4));
-    EXPECT_EQ("2x", m_pDlg->m_editPage->text());  // left as typed
+    EXPECT_EQ("2x", Peek(*m_pDlg).m_editPage->text());  // left as typed
     EXPECT_TRUE(m_prompts.m_messages.isEmpty());
 
-    m_pDlg->m_editPage->setText("3");
-    m_pDlg->m_btnGoto->click();
+    Peek(*m_pDlg).m_editPage->setText("3");
+    Peek(*m_pDlg).m_btnGoto->click();
     EXPECT_EQ(10, Rows());
-    EXPECT_FALSE(Enabled(m_pDlg->m_btnNext));
-    EXPECT_TRUE(Enabled(m_pDlg->m_btnPrev));
+    EXPECT_FALSE(Enabled(Peek(*m_pDlg).m_btnNext));
+    EXPECT_TRUE(Enabled(Peek(*m_pDlg).m_btnPrev));
 
     for (const char* bad : {"-1", "", "0", "abc"}) {
-        m_pDlg->m_editPage->setText(bad);
-        m_pDlg->m_btnGoto->click();
+        Peek(*m_pDlg).m_editPage->setText(bad);
+        Peek(*m_pDlg).m_btnGoto->click();
         EXPECT_EQ(10, Rows()) << bad;  // nothing else changes
     }
-    m_pDlg->m_editPage->setText("4");
-    m_pDlg->m_btnGoto->click();
+    Peek(*m_pDlg).m_editPage->setText("4");
+    Peek(*m_pDlg).m_btnGoto->click();
     EXPECT_EQ(10, Rows());
     EXPECT_EQ((QStringList{ResString(144), ResString(144), ResString(144), ResString(144),
                            ResString(143)}),
@@ -195,7 +195,7 @@ TEST_F(BrowserDialog, GotoPageReadsTheEditField) {
 }
 
 TEST_F(BrowserDialog, LayoutsHaveTheirColumnsAndAFixedHeader) {
-    CListCtrlEx* list = m_pDlg->m_list;
+    CListCtrlEx* list = Peek(*m_pDlg).m_list;
     EXPECT_EQ(2, list->m_nLayout);
     EXPECT_EQ(11, list->ColumnCount());
     EXPECT_EQ(ResString(138), list->HeaderText(7));
@@ -224,12 +224,12 @@ TEST_F(BrowserDialog, CharRowsCountTextRecordLines) {
     EXPECT_EQ(ResString(152), Cell(0, 8));
     EXPECT_EQ(ResString(154), Cell(0, 10));
     EXPECT_EQ(QString::fromStdString((m_pkg / "var/utm/data/sessions/t0").string()),
-              m_pDlg->m_list->Model().CharRecords()[0].strPath);
+              Peek(*m_pDlg).m_list->Model().CharRecords()[0].strPath);
 }
 
 TEST_F(BrowserDialog, SelectorSwitchesViewsAndKinds) {
     Choose(0);  // no package yet: nothing happens
-    EXPECT_EQ(2, m_pDlg->m_list->m_nLayout);
+    EXPECT_EQ(2, Peek(*m_pDlg).m_list->m_nLayout);
 
     g_bHasMatrixTable = true;  // a package flag: known when the package opens
     OpenPackage();
@@ -239,32 +239,32 @@ TEST_F(BrowserDialog, SelectorSwitchesViewsAndKinds) {
     AddApp(21, "v1");
     AddApp(22, "x1");
     browser_test::WriteFile(m_pkg / "var/utm/data/sessions/v1.rec", std::string(1048576, 'r'));
-    m_pDlg->m_comboAudit->insertItem(4, ResString(161));
+    Peek(*m_pDlg).m_comboAudit->insertItem(4, ResString(161));
 
     Choose(0);
-    EXPECT_EQ(0, m_pDlg->m_list->m_nKind);
-    EXPECT_EQ(1, m_pDlg->m_list->m_nLayout);
+    EXPECT_EQ(0, Peek(*m_pDlg).m_list->m_nKind);
+    EXPECT_EQ(1, Peek(*m_pDlg).m_list->m_nLayout);
     EXPECT_EQ(1, Rows());
     EXPECT_EQ(ResString(160), Cell(0, 10));
-    EXPECT_EQ(10, m_pDlg->m_list->Model().GraphicRecords()[0].nCode);
+    EXPECT_EQ(10, Peek(*m_pDlg).m_list->Model().GraphicRecords()[0].nCode);
     EXPECT_EQ("-", Cell(0, 7));
 
     Choose(1);
-    EXPECT_EQ(1, m_pDlg->m_list->m_nKind);
+    EXPECT_EQ(1, Peek(*m_pDlg).m_list->m_nKind);
     EXPECT_EQ(2, Rows());
     EXPECT_EQ("1.000M", Cell(0, 7));
-    EXPECT_EQ(800, m_pDlg->m_list->Model().GraphicRecords()[0].nWidth);
+    EXPECT_EQ(800, Peek(*m_pDlg).m_list->Model().GraphicRecords()[0].nWidth);
 
     Choose(4);
-    EXPECT_EQ(1, m_pDlg->m_list->m_nKind);  // left by the last choice of 0 or 1
+    EXPECT_EQ(1, Peek(*m_pDlg).m_list->m_nKind);  // left by the last choice of 0 or 1
     ASSERT_EQ(2, Rows());
     EXPECT_EQ("2013-05-07 08:30:00", Cell(0, 1));
     EXPECT_EQ("guest", Cell(0, 6));
-    EXPECT_EQ(5, m_pDlg->m_list->Model().GraphicRecords()[1].nCode);
-    EXPECT_EQ("x1", m_pDlg->m_list->Model().GraphicRecords()[1].strName);
+    EXPECT_EQ(5, Peek(*m_pDlg).m_list->Model().GraphicRecords()[1].nCode);
+    EXPECT_EQ("x1", Peek(*m_pDlg).m_list->Model().GraphicRecords()[1].strName);
 
     Choose(2);
-    EXPECT_EQ(2, m_pDlg->m_list->m_nLayout);
+    EXPECT_EQ(2, Peek(*m_pDlg).m_list->m_nLayout);
     EXPECT_EQ(0, Rows());
     EXPECT_EQ("unix_xfer_log", m_pDlg->Browser().Table());
 }
@@ -272,8 +272,8 @@ TEST_F(BrowserDialog, SelectorSwitchesViewsAndKinds) {
 TEST_F(BrowserDialog, InvalidAddressOnTypeChangeStillListsByTime) {
     OpenPackage();
     AddCharRows("unix_xfer_log", 3);
-    m_pDlg->m_editLoginAddr->setText("10.0.0.0");
-    m_pDlg->m_editLoginName->setText("user1");
+    Peek(*m_pDlg).m_editLoginAddr->setText("10.0.0.0");
+    Peek(*m_pDlg).m_editLoginName->setText("user1");
     Choose(2);
     EXPECT_EQ(QStringList{ResString(145)}, m_prompts.m_messages);
     EXPECT_EQ(3, Rows());  // the name filter after the failed address is not applied
@@ -287,44 +287,44 @@ TEST_F(BrowserDialog, SearchAppliesFiltersAndKeepsTheListOnBadInput) {
     AddCharRows("unix_sms_log", 20, 0, "xaby");
     AddCharRows("unix_sms_log", 20, 20, "zz");
     m_pDlg->BrowseOpenPackage();
-    m_pDlg->m_btnNext->click();
-    m_pDlg->m_btnNext->click();
-    EXPECT_EQ("3", m_pDlg->m_editPage->text());
+    Peek(*m_pDlg).m_btnNext->click();
+    Peek(*m_pDlg).m_btnNext->click();
+    EXPECT_EQ("3", Peek(*m_pDlg).m_editPage->text());
 
-    m_pDlg->m_editRemoteName->setText("AB");
-    m_pDlg->m_btnSearch->setEnabled(true);
-    m_pDlg->m_btnSearch->click();
-    EXPECT_EQ("Total: 20 sessions", m_pDlg->m_staticTotal->text());
-    EXPECT_EQ("3", m_pDlg->m_editPage->text());  // only a move rewrites it
+    Peek(*m_pDlg).m_editRemoteName->setText("AB");
+    Peek(*m_pDlg).m_btnSearch->setEnabled(true);
+    Peek(*m_pDlg).m_btnSearch->click();
+    EXPECT_EQ("Total: 20 sessions", Peek(*m_pDlg).m_staticTotal->text());
+    EXPECT_EQ("3", Peek(*m_pDlg).m_editPage->text());  // only a move rewrites it
     EXPECT_EQ(15, Rows());
-    EXPECT_EQ(2, m_pDlg->m_list->m_nLayout);
+    EXPECT_EQ(2, Peek(*m_pDlg).m_list->m_nLayout);
 
     // The same filter after a change of audit type matches the same rows.
     Choose(3);
-    EXPECT_EQ("Total: 20 sessions", m_pDlg->m_staticTotal->text());
+    EXPECT_EQ("Total: 20 sessions", Peek(*m_pDlg).m_staticTotal->text());
 
-    m_pDlg->m_editRemoteAddr->setText("10.0.0.256");
-    m_pDlg->m_btnSearch->click();
+    Peek(*m_pDlg).m_editRemoteAddr->setText("10.0.0.256");
+    Peek(*m_pDlg).m_btnSearch->click();
     EXPECT_EQ(QStringList{ResString(145)}, m_prompts.m_messages);
     EXPECT_EQ(15, Rows());
-    EXPECT_EQ("Total: 20 sessions", m_pDlg->m_staticTotal->text());
+    EXPECT_EQ("Total: 20 sessions", Peek(*m_pDlg).m_staticTotal->text());
 
-    m_pDlg->m_editRemoteAddr->clear();
-    m_pDlg->m_editLoginName->setText("user3\" or \"\"=\"");
-    m_pDlg->m_btnSearch->click();
-    EXPECT_EQ("Total: 0 sessions", m_pDlg->m_staticTotal->text());
+    Peek(*m_pDlg).m_editRemoteAddr->clear();
+    Peek(*m_pDlg).m_editLoginName->setText("user3\" or \"\"=\"");
+    Peek(*m_pDlg).m_btnSearch->click();
+    EXPECT_EQ("Total: 0 sessions", Peek(*m_pDlg).m_staticTotal->text());
     EXPECT_EQ(nullptr, m_parent.errmsg);
 }
 
 TEST_F(BrowserDialog, JoinedViewWithoutTabTableIsEmpty) {
     OpenPackage(false);
     AddGraphicRow("unix_vsms_log", 1, "v1");
-    m_pDlg->m_comboAudit->insertItem(4, ResString(161));
+    Peek(*m_pDlg).m_comboAudit->insertItem(4, ResString(161));
     Choose(4);
-    EXPECT_EQ("Total: 0 sessions", m_pDlg->m_staticTotal->text());
+    EXPECT_EQ("Total: 0 sessions", Peek(*m_pDlg).m_staticTotal->text());
     EXPECT_EQ(0, Rows());
-    m_pDlg->m_btnSearch->setEnabled(true);
-    m_pDlg->m_btnSearch->click();
+    Peek(*m_pDlg).m_btnSearch->setEnabled(true);
+    Peek(*m_pDlg).m_btnSearch->click();
     EXPECT_EQ(0, Rows());
     EXPECT_TRUE(m_prompts.m_messages.isEmpty());
 }
@@ -335,9 +335,9 @@ TEST_F(BrowserDialog, DisablePagingEmptiesTheList) {
     m_pDlg->BrowseOpenPackage();
     m_pDlg->DisablePaging();
     EXPECT_EQ(0, Rows());
-    EXPECT_TRUE(m_pDlg->m_list->Model().CharRecords().empty());
-    EXPECT_FALSE(Enabled(m_pDlg->m_btnNext));
-    EXPECT_FALSE(Enabled(m_pDlg->m_btnGoto));
+    EXPECT_TRUE(Peek(*m_pDlg).m_list->Model().CharRecords().empty());
+    EXPECT_FALSE(Enabled(Peek(*m_pDlg).m_btnNext));
+    EXPECT_FALSE(Enabled(Peek(*m_pDlg).m_btnGoto));
 }
 
 }  // namespace

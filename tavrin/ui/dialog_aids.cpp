@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -13,7 +12,6 @@
 #include "tavrin/ui/aids_strings.h"
 #include "tavrin/ui/package_fingerprint.h"
 #include "tavrin/ui/res_string.h"
-#include "tavrin/ui/tavrin_dlg.h"
 
 namespace {
 
@@ -21,22 +19,19 @@ const char kExportButtonId[] = "1040";
 // Where the export button goes when the template has none: the end of the paging row.
 const QRect kExportButtonRect(1150, 657, 120, 28);
 
-QLineEdit* NameField(CTavrinDlg& dlg) {
-    return dlg.findChild<QLineEdit*>(QStringLiteral("1002"));
+QLineEdit* NameField(QWidget& window) {
+    return window.findChild<QLineEdit*>(QStringLiteral("1002"));
 }
 
 }  // namespace
 
-CAuditorExtras& CAuditorExtras::Attach(CTavrinDlg& dlg) {
-    if (!dlg.m_pAuditorExtras) dlg.m_pAuditorExtras = new CAuditorExtras(dlg);
-    return *dlg.m_pAuditorExtras;
-}
-
-CAuditorExtras::CAuditorExtras(CTavrinDlg& dlg) : QObject(&dlg), m_dlg(dlg) {
+CAuditorExtras::CAuditorExtras(QWidget& window, const browser::CBrowserModel& browser,
+                               const CListCtrlEx& list, const QPushButton& btnOpen)
+    : QObject(&window), m_window(window), m_browser(browser), m_list(list), m_btnOpen(btnOpen) {
     setObjectName(QStringLiteral("auditorExtras"));
-    m_btnExport = dlg.findChild<QPushButton*>(QLatin1String(kExportButtonId));
+    m_btnExport = window.findChild<QPushButton*>(QLatin1String(kExportButtonId));
     if (!m_btnExport) {
-        m_btnExport = new QPushButton(ResString(kStrExportButton), &dlg);
+        m_btnExport = new QPushButton(ResString(kStrExportButton), &window);
         m_btnExport->setObjectName(QLatin1String(kExportButtonId));
         m_btnExport->setGeometry(kExportButtonRect);
         m_btnExport->show();
@@ -45,9 +40,8 @@ CAuditorExtras::CAuditorExtras(CTavrinDlg& dlg) : QObject(&dlg), m_dlg(dlg) {
     m_btnExport->setDefault(false);
     connect(m_btnExport, &QPushButton::clicked, this, &CAuditorExtras::OnExport);
 
-    dlg.setAcceptDrops(true);
-    // Installed after the dialog's own filter, so this one sees keys first: the dialog's
-    // swallows every Enter, which the page field and the list give a meaning here.
+    window.setAcceptDrops(true);
+    // Drops land on whichever child is under the cursor: the whole window is watched.
     qApp->installEventFilter(this);
 }
 
@@ -59,12 +53,9 @@ CAuditorExtras::~CAuditorExtras() {
 
 bool CAuditorExtras::eventFilter(QObject* watched, QEvent* e) {
     const QEvent::Type type = e->type();
-    if (type != QEvent::KeyPress && type != QEvent::DragEnter && type != QEvent::DragMove &&
-        type != QEvent::Drop)
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+    if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != &m_window)
         return false;
-    if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != &m_dlg)
-        return false;
-    if (type == QEvent::KeyPress) return HandleKey(watched, *static_cast<QKeyEvent*>(e));
     return HandleDrag(e);
 }
 
@@ -72,13 +63,27 @@ void CAuditorExtras::ImportInTurn(const QStringList& paths) {
     // A drop during a message box of an import in turn joins no second loop.
     if (m_bImportingInTurn) return;
     m_bImportingInTurn = true;
-    for (const QString& path : paths) m_dlg.ImportPackageFile(path);
+    for (const QString& path : paths) emit importRequested(path);
     m_bImportingInTurn = false;
 }
 
-void CAuditorExtras::RecordFingerprint(const QString& strName, const std::string& sha256) {
+void CAuditorExtras::ImportInTurnWhenShown(const QStringList& paths) {
+    QStringList absolute;
+    for (const QString& path : paths)
+        if (!path.isEmpty()) absolute << QFileInfo(path).absoluteFilePath();
+    if (absolute.isEmpty()) return;
+    QTimer::singleShot(0, this, [this, absolute] { ImportInTurn(absolute); });
+}
+
+void CAuditorExtras::RecordImportFingerprint(const QString& strName, const QString& path,
+                                             const std::string& sha256) {
+    if (!sha256.empty()) {
+        const std::string line = auditor::FingerprintLine(sha256, path.toStdString());
+        std::fputs(line.c_str(), stdout);
+        std::fflush(stdout);
+    }
     m_fingerprints[strName] = QString::fromStdString(sha256);
-    ShowFingerprint();
+    ShowFingerprint(strName);
 }
 
 QString CAuditorExtras::Fingerprint(const QString& strName) const {
@@ -86,45 +91,14 @@ QString CAuditorExtras::Fingerprint(const QString& strName) const {
     return it == m_fingerprints.end() ? QString() : it->second;
 }
 
-void CAuditorExtras::ShowFingerprint() {
-    QLineEdit* field = NameField(m_dlg);
+void CAuditorExtras::ShowFingerprint(const QString& strName) {
+    QLineEdit* field = NameField(m_window);
     if (!field) return;
-    auto it = m_fingerprints.find(m_dlg.m_strPackageName);
+    auto it = m_fingerprints.find(strName);
     if (it == m_fingerprints.end())
         field->setToolTip(QString());
     else if (it->second.isEmpty())
         field->setToolTip(ResString(kStrFingerprintFailed));
     else
         field->setToolTip(ResString(kStrFingerprintTip).arg(it->second));
-}
-
-QString LastPackageFolder(CTavrinDlg& dlg) {
-    return CAuditorExtras::Attach(dlg).LastFolder().Folder();
-}
-
-void RememberPackageFolder(CTavrinDlg& dlg, const QString& packagePath) {
-    CAuditorExtras::Attach(dlg).LastFolder().Remember(packagePath);
-}
-
-void ShowPackageFingerprint(CTavrinDlg& dlg) {
-    CAuditorExtras::Attach(dlg).ShowFingerprint();
-}
-
-void RecordPackageFingerprint(CTavrinDlg& dlg, const QString& strName, const QString& path,
-                              const std::string& sha256) {
-    if (!sha256.empty()) {
-        const std::string line = auditor::FingerprintLine(sha256, path.toStdString());
-        std::fputs(line.c_str(), stdout);
-        std::fflush(stdout);
-    }
-    CAuditorExtras::Attach(dlg).RecordFingerprint(strName, sha256);
-}
-
-void ImportPackagesWhenShown(CTavrinDlg& dlg, const QStringList& paths) {
-    QStringList absolute;
-    for (const QString& path : paths)
-        if (!path.isEmpty()) absolute << QFileInfo(path).absoluteFilePath();
-    if (absolute.isEmpty()) return;
-    CAuditorExtras* extras = &CAuditorExtras::Attach(dlg);
-    QTimer::singleShot(0, extras, [extras, absolute] { extras->ImportInTurn(absolute); });
 }

@@ -25,6 +25,7 @@
 #include "tavrin/testing/fake_user_prompts.h"
 #include "tavrin/testing/import_test_util.h"
 #include "tavrin/testing/main_dialog_test_support.h"
+#include "tavrin/testing/tavrin_dlg_test_access.h"
 #include "tavrin/ui/aids_strings.h"
 #include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/dialog_aids.h"
@@ -32,7 +33,6 @@
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/package_combo_box.h"
 #include "tavrin/ui/res_string.h"
-#include "tavrin/ui/tavrin_dlg.h"
 
 namespace {
 
@@ -44,13 +44,13 @@ class AuditorDialog : public CMainDialogTest {
   protected:
     void SetUp() override {
         CMainDialogTest::SetUp();
-        m_pExtras = &CAuditorExtras::Attach(*m_pDlg);
+        m_pExtras = Peek(*m_pDlg).m_pAuditorExtras;
     }
 
     void NewDialog() {
         m_pDlg.reset();
         m_pDlg = std::make_unique<CTavrinDlg>();
-        m_pExtras = &CAuditorExtras::Attach(*m_pDlg);
+        m_pExtras = Peek(*m_pDlg).m_pAuditorExtras;
     }
 
     void Key(QWidget* widget, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -130,14 +130,14 @@ TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {
     auto lines = CsvLines(all);
     ASSERT_EQ(lines.size(), 41u);
     QStringList headers;
-    for (int col = 0; col < 8; ++col) headers << dlg.m_list->HeaderText(col);
+    for (int col = 0; col < 8; ++col) headers << Peek(dlg).m_list->HeaderText(col);
     EXPECT_EQ(QString::fromStdString(lines[0]), headers.join(','));
     EXPECT_EQ(lines[40].substr(0, 3), "39,");
 
     // A search narrows the view: the export follows it.
     dlg.OnFirstPage();
-    const QString name = dlg.m_list->CellText(0, 4);
-    dlg.m_editLoginName->setText(name);
+    const QString name = Peek(dlg).m_list->CellText(0, 4);
+    Peek(dlg).m_editLoginName->setText(name);
     dlg.OnSearch();
     const int nFiltered = dlg.Browser().Screen().page.nTotalRows;
     ASSERT_GT(nFiltered, 0);
@@ -151,16 +151,17 @@ TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {
         EXPECT_NE(lines[i].find(name.toStdString()), std::string::npos) << lines[i];
 
     // The joined view, with its own columns.
-    dlg.m_editLoginName->clear();
-    dlg.m_comboAudit->setCurrentIndex(CAuditComboBox::IndexOf(browser::AuditView::Joined));
-    emit dlg.m_comboAudit->activated(CAuditComboBox::IndexOf(browser::AuditView::Joined));
+    Peek(dlg).m_editLoginName->clear();
+    Peek(dlg).m_comboAudit->setCurrentIndex(CAuditComboBox::IndexOf(browser::AuditView::Joined));
+    emit Peek(dlg).m_comboAudit->activated(CAuditComboBox::IndexOf(browser::AuditView::Joined));
     const std::string joined = m_tmp / "joined.csv";
     m_prompts.m_saveAnswers << QString::fromStdString(joined);
     m_pExtras->m_btnExport->click();
     lines = CsvLines(joined);
     ASSERT_GT(dlg.Browser().Screen().page.nTotalRows, 0);
     EXPECT_EQ(lines.size(), static_cast<size_t>(dlg.Browser().Screen().page.nTotalRows) + 1);
-    EXPECT_EQ(lines[0].substr(lines[0].rfind(',') + 1), dlg.m_list->HeaderText(7).toStdString());
+    EXPECT_EQ(lines[0].substr(lines[0].rfind(',') + 1),
+              Peek(dlg).m_list->HeaderText(7).toStdString());
 }
 
 TEST_F(AuditorDialog, ALargeExportShowsProgressAndCancelWritesNothing) {
@@ -222,7 +223,7 @@ TEST_F(AuditorDialog, FingerprintOfEachImportedPackageInTooltipAndConsole) {
     EXPECT_EQ(nameField->toolTip(), ResString(kStrFingerprintTip).arg(hashB));
 
     // Switching packages shows the open package's own fingerprint.
-    m_pDlg->m_comboPackage->OnSelChange(0);
+    Peek(*m_pDlg).m_comboPackage->OnSelChange(0);
     EXPECT_EQ(nameField->toolTip(), ResString(kStrFingerprintTip).arg(hashA));
 
     // A file that is no package gets none, and shows none.
@@ -236,19 +237,19 @@ TEST_F(AuditorDialog, FingerprintOfEachImportedPackageInTooltipAndConsole) {
 TEST_F(AuditorDialog, OpenDialogStartsInTheFolderOfTheLastPackageOpened) {
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "packages");
     Open(package.strTar);
-    m_pDlg->m_btnOpen->click();  // cancelled
+    Peek(*m_pDlg).m_btnOpen->click();  // cancelled
     ASSERT_EQ(m_prompts.m_openFolders.size(), 2);
     EXPECT_EQ(m_prompts.m_openFolders[0], "");
     EXPECT_EQ(m_prompts.m_openFolders[1], QString::fromStdString(m_tmp / "packages"));
 
     // The next run starts there too; the choice lives in the user's settings folder.
     NewDialog();
-    m_pDlg->m_btnOpen->click();
+    Peek(*m_pDlg).m_btnOpen->click();
     EXPECT_EQ(m_prompts.m_openFolders.back(), QString::fromStdString(m_tmp / "packages"));
     EXPECT_TRUE(fs::exists(m_tmp / "config/Tavrin/Tavrin.conf"));
     // A folder that has gone is not offered.
     fs::rename(m_tmp / "packages", m_tmp / "moved");
-    m_pDlg->m_btnOpen->click();
+    Peek(*m_pDlg).m_btnOpen->click();
     EXPECT_EQ(m_prompts.m_openFolders.back(), "");
     EXPECT_FALSE(fs::exists("code.ini") &&
                  import_test::ReadFile("code.ini").find("packages") != std::string::npos);
@@ -262,18 +263,18 @@ TEST_F(AuditorDialog, DroppedPackagesAndCommandLinePackagesAreImportedInTurn) {
 
     // Only .tar files are taken.
     EXPECT_FALSE(Drop(m_pDlg.get(), {QString::fromStdString(m_tmp / "notes.txt")}));
-    EXPECT_TRUE(m_pDlg->m_packages.empty());
+    EXPECT_TRUE(Peek(*m_pDlg).m_packages.empty());
 
     // Dropped on a filter field, which would otherwise take the text.
-    EXPECT_TRUE(Drop(m_pDlg->m_editLoginName,
+    EXPECT_TRUE(Drop(Peek(*m_pDlg).m_editLoginName,
                      {QString::fromStdString(a.strTar), QString::fromStdString(m_tmp / "notes.txt"),
                       QString::fromStdString(b.strTar)}));
-    ASSERT_EQ(m_pDlg->m_comboPackage->count(), 2);
-    EXPECT_EQ(m_pDlg->m_comboPackage->itemText(0), QString::fromStdString(a.strName));
-    EXPECT_EQ(m_pDlg->m_strPackageName, QString::fromStdString(b.strName));
+    ASSERT_EQ(Peek(*m_pDlg).m_comboPackage->count(), 2);
+    EXPECT_EQ(Peek(*m_pDlg).m_comboPackage->itemText(0), QString::fromStdString(a.strName));
+    EXPECT_EQ(Peek(*m_pDlg).m_strPackageName, QString::fromStdString(b.strName));
     EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, 14);
-    EXPECT_EQ(m_pDlg->m_editLoginName->text(), "");
-    EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
+    EXPECT_EQ(Peek(*m_pDlg).m_editLoginName->text(), "");
+    EXPECT_TRUE(Peek(*m_pDlg).m_btnOpen->isEnabled());
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(a.strName)));
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(b.strName)));
 
@@ -281,15 +282,15 @@ TEST_F(AuditorDialog, DroppedPackagesAndCommandLinePackagesAreImportedInTurn) {
     NewDialog();
     fs::remove_all(m_strProgram + "/" + a.strName);
     fs::remove_all(m_strProgram + "/" + b.strName);
-    ImportPackagesWhenShown(*m_pDlg,
-                            {QString::fromStdString(b.strTar), QString::fromStdString(a.strTar)});
-    EXPECT_TRUE(m_pDlg->m_packages.empty());
+    m_pDlg->ImportPackagesWhenShown(
+        {QString::fromStdString(b.strTar), QString::fromStdString(a.strTar)});
+    EXPECT_TRUE(Peek(*m_pDlg).m_packages.empty());
     testing::internal::CaptureStdout();
     QApplication::processEvents();
     testing::internal::GetCapturedStdout();
-    ASSERT_EQ(m_pDlg->m_comboPackage->count(), 2);
-    EXPECT_EQ(m_pDlg->m_comboPackage->itemText(0), QString::fromStdString(b.strName));
-    EXPECT_EQ(m_pDlg->m_strPackageName, QString::fromStdString(a.strName));
+    ASSERT_EQ(Peek(*m_pDlg).m_comboPackage->count(), 2);
+    EXPECT_EQ(Peek(*m_pDlg).m_comboPackage->itemText(0), QString::fromStdString(b.strName));
+    EXPECT_EQ(Peek(*m_pDlg).m_strPackageName, QString::fromStdString(a.strName));
     EXPECT_TRUE(m_prompts.m_filters.isEmpty());  // no open-file dialog
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(a.strName)));
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(b.strName)));
@@ -300,36 +301,36 @@ TEST_F(AuditorDialog, KeysPageSearchFocusAndStartThePlayer) {
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
     Open(package.strTar);
     ASSERT_EQ(dlg.Browser().Screen().page.nPageCount, 3);
-    CListCtrlEx* list = dlg.m_list;
+    CListCtrlEx* list = Peek(dlg).m_list;
 
     Key(list, Qt::Key_PageDown);
     EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 2);
-    EXPECT_EQ(dlg.m_editPage->text(), "2");
+    EXPECT_EQ(Peek(dlg).m_editPage->text(), "2");
     Key(list, Qt::Key_PageUp);
     EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 1);
     Key(list, Qt::Key_End);
     EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 3);
-    EXPECT_EQ(dlg.m_editPage->text(), "3");
-    EXPECT_FALSE(dlg.m_btnNext->isEnabled());
+    EXPECT_EQ(Peek(dlg).m_editPage->text(), "3");
+    EXPECT_FALSE(Peek(dlg).m_btnNext->isEnabled());
     EXPECT_EQ(list->RowCount(), 10);
-    Key(dlg.m_btnOpen, Qt::Key_Home);
+    Key(Peek(dlg).m_btnOpen, Qt::Key_Home);
     EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 1);
-    EXPECT_EQ(dlg.m_editPage->text(), "1");
+    EXPECT_EQ(Peek(dlg).m_editPage->text(), "1");
 
     // Home and End in a text field move its cursor; the page stays.
     dlg.OnNextPage();
-    dlg.m_editLoginName->setText("abc");
-    Key(dlg.m_editLoginName, Qt::Key_Home);
+    Peek(dlg).m_editLoginName->setText("abc");
+    Key(Peek(dlg).m_editLoginName, Qt::Key_Home);
     EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 2);
-    EXPECT_EQ(dlg.m_editLoginName->cursorPosition(), 0);
-    dlg.m_editLoginName->clear();
+    EXPECT_EQ(Peek(dlg).m_editLoginName->cursorPosition(), 0);
+    Peek(dlg).m_editLoginName->clear();
 
     // Enter in the page field goes to the typed page; a page beyond the last is refused.
-    dlg.m_editPage->setText("3");
-    Key(dlg.m_editPage, Qt::Key_Return);
+    Peek(dlg).m_editPage->setText("3");
+    Key(Peek(dlg).m_editPage, Qt::Key_Return);
     EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 3);
-    dlg.m_editPage->setText("7");
-    Key(dlg.m_editPage, Qt::Key_Enter, Qt::KeypadModifier);
+    Peek(dlg).m_editPage->setText("7");
+    Key(Peek(dlg).m_editPage, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 3);
     ASSERT_EQ(m_prompts.m_messages.size(), 1);
     EXPECT_EQ(m_prompts.m_messages[0], ResString(143));
@@ -337,11 +338,11 @@ TEST_F(AuditorDialog, KeysPageSearchFocusAndStartThePlayer) {
 
     // Ctrl+F puts the focus on the login-name filter; F5 repeats the search with it.
     Key(list, Qt::Key_F, Qt::ControlModifier);
-    EXPECT_EQ(dlg.focusWidget(), dlg.m_editLoginName);
+    EXPECT_EQ(dlg.focusWidget(), Peek(dlg).m_editLoginName);
     dlg.OnFirstPage();
     const QString name = list->CellText(0, 4);
-    dlg.m_editLoginName->setText(name);
-    Key(dlg.m_editLoginName, Qt::Key_F5);
+    Peek(dlg).m_editLoginName->setText(name);
+    Key(Peek(dlg).m_editLoginName, Qt::Key_F5);
     EXPECT_GT(dlg.Browser().Screen().page.nTotalRows, 0);
     EXPECT_LT(dlg.Browser().Screen().page.nTotalRows, 40);
     for (int row = 0; row < list->RowCount(); ++row) EXPECT_EQ(list->CellText(row, 4), name);
@@ -351,7 +352,7 @@ TEST_F(AuditorDialog, KeysPageSearchFocusAndStartThePlayer) {
     m_prompts.m_messages.clear();
     Key(list, Qt::Key_Return);  // no row selected: nothing
     EXPECT_TRUE(m_prompts.m_messages.isEmpty());
-    if (!dlg.m_states.front().bDone) {
+    if (!Peek(dlg).m_states.front().bDone) {
         list->selectRow(0);
         Key(list, Qt::Key_Return);
         ASSERT_EQ(m_prompts.m_messages.size(), 1);

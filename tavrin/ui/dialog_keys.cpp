@@ -1,7 +1,7 @@
-// Keys of the main dialog beyond Enter and Escape (which the dialog itself swallows): paging,
-// Enter in the page field and on a row of the list, Ctrl+F and F5. Each key does what its
-// button does and only when that button is enabled, so a key never runs a command the window
-// does not offer at that moment.
+// Keys of the main dialog: paging, Enter in the page field and on a row of the list, Ctrl+F
+// and F5; every other Enter and Escape is swallowed. Each key does what its button does and
+// only when that button is enabled, so a key never runs a command the window does not offer
+// at that moment.
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QItemSelectionModel>
@@ -9,15 +9,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "tavrin/ui/dialog_aids.h"
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/tavrin_dlg.h"
 
 namespace {
-
-bool IsEnabled(const QWidget* widget) {
-    return widget && widget->isEnabled();
-}
 
 // Widgets that give Page Up / Page Down (and Home / End) a meaning of their own keep them:
 // a drop list would change the audit type, a date picker its date.
@@ -32,29 +27,27 @@ bool KeepsLineKeys(const QWidget* widget) {
 
 }  // namespace
 
-bool CAuditorExtras::HandleKey(QObject* watched, const QKeyEvent& key) {
+bool CTavrinDlg::HandleKey(QObject* watched, const QKeyEvent& key) {
     QWidget* widget = static_cast<QWidget*>(watched);
     if (key.matches(QKeySequence::Find)) {
-        if (m_dlg.m_editLoginName) {
-            m_dlg.m_editLoginName->setFocus(Qt::ShortcutFocusReason);
-            m_dlg.m_editLoginName->selectAll();
-        }
+        m_editLoginName->setFocus(Qt::ShortcutFocusReason);
+        m_editLoginName->selectAll();
         return true;
     }
     if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
 
     switch (key.key()) {
         case Qt::Key_F5:
-            if (IsEnabled(m_dlg.m_btnSearch)) m_dlg.OnSearch();
+            if (m_btnSearch->isEnabled()) OnSearch();
             return true;
         case Qt::Key_Return:
         case Qt::Key_Enter: {
-            if (widget == m_dlg.m_editPage) {
-                if (IsEnabled(m_dlg.m_btnGoto)) m_dlg.OnGotoPage();
+            if (widget == m_editPage) {
+                if (m_btnGoto->isEnabled()) OnGotoPage();
                 return true;
             }
-            CListCtrlEx* list = m_dlg.m_list;
-            if (!list || (widget != list && !list->isAncestorOf(widget))) return false;
+            CListCtrlEx* list = m_list;
+            if ((widget != list && !list->isAncestorOf(widget))) return false;
             const int nRow = list->currentIndex().row();
             if (nRow >= 0 && list->selectionModel()->isRowSelected(nRow, QModelIndex()))
                 list->OnDblClick(nRow, CSessionTableModel::kFirstActionColumn);
@@ -62,24 +55,23 @@ bool CAuditorExtras::HandleKey(QObject* watched, const QKeyEvent& key) {
         }
         case Qt::Key_PageUp:
             if (KeepsPageKeys(widget)) return false;
-            if (IsEnabled(m_dlg.m_btnPrev)) m_dlg.OnPrevPage();
+            if (m_btnPrev->isEnabled()) OnPrevPage();
             return true;
         case Qt::Key_PageDown:
             if (KeepsPageKeys(widget)) return false;
-            if (IsEnabled(m_dlg.m_btnNext)) m_dlg.OnNextPage();
+            if (m_btnNext->isEnabled()) OnNextPage();
             return true;
         case Qt::Key_Home:
             if (KeepsLineKeys(widget)) return false;
-            if (m_dlg.m_pParentDb && IsEnabled(m_dlg.m_btnFirst)) m_dlg.OnFirstPage();
+            if (m_pParentDb && m_btnFirst->isEnabled()) OnFirstPage();
             return true;
         case Qt::Key_End: {
             if (KeepsLineKeys(widget)) return false;
             // The last page, as go to page does with the page count typed in the page field.
-            const browser::PageState& page = m_dlg.Browser().Screen().page;
-            if (m_dlg.m_pParentDb && m_dlg.m_editPage && IsEnabled(m_dlg.m_btnGoto) &&
-                page.nCurPage != page.nPageCount) {
-                m_dlg.m_editPage->setText(QString::number(page.nPageCount));
-                m_dlg.OnGotoPage();
+            const browser::PageState& page = m_browser.Screen().page;
+            if (m_pParentDb && m_btnGoto->isEnabled() && page.nCurPage != page.nPageCount) {
+                m_editPage->setText(QString::number(page.nPageCount));
+                OnGotoPage();
             }
             return true;
         }

@@ -1,25 +1,28 @@
-// The main dialog driven offscreen with the real language modules: template, initialisation,
-// keyboard filtering, the text-encoding choice, the date range and the status ticker.
+// The main dialog driven offscreen with the real language modules: template (also one that
+// lacks controls), initialisation, keyboard filtering, the text-encoding choice, the date range and
+// the status ticker.
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QUiLoader>
 
+#include "tavrin/testing/tavrin_dlg_test_access.h"
 #include "tavrin/testing/ui_test_support.h"
 #include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/control_loader.h"
 #include "tavrin/ui/dialog_events.h"
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/package_combo_box.h"
-#include "tavrin/ui/tavrin_dlg.h"
 #include "tavrin/ui/time_thread.h"
 
 namespace {
@@ -118,73 +121,162 @@ TEST_P(LanguageModuleTest, ProvidesEveryStringControlAndTheIcon) {
 INSTANTIATE_TEST_SUITE_P(BothModules, LanguageModuleTest,
                          ::testing::Values("chinese.rcc", "english.rcc"));
 
+// ---- A template that lacks controls ----------------------------------------------------
+
+// The English module with the search button (1028) and the page field (1013) taken out of
+// its template, as a damaged or older module would have it, built with the resource compiler.
+class DamagedTemplateTest : public FrameDialogTest {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_temp.isValid());
+        const QDir folder(m_temp.filePath(QStringLiteral("damaged")));
+        ASSERT_TRUE(folder.mkpath(QStringLiteral(".")));
+        {
+            CLangModule english;
+            ASSERT_TRUE(english.Load(QDir(TestProgramFolder()).filePath("english.rcc")));
+            const QDir resources(QStringLiteral(":/lang"));
+            for (const QString& name : resources.entryList(QDir::Files)) {
+                QFile in(resources.filePath(name));
+                ASSERT_TRUE(in.open(QIODevice::ReadOnly)) << name.toStdString();
+                QByteArray data = in.readAll();
+                if (name == QLatin1String("dialog102.ui"))
+                    for (int id : {1013, 1028}) data = WithoutControl(data, id);
+                QFile out(folder.filePath(name));
+                ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+                out.write(data);
+                m_qrc += QStringLiteral("<file alias=\"%1\">%2</file>\n")
+                             .arg(name, folder.filePath(name));
+            }
+        }
+        QFile qrc(m_temp.filePath(QStringLiteral("damaged.qrc")));
+        ASSERT_TRUE(qrc.open(QIODevice::WriteOnly));
+        qrc.write(
+            ("<RCC><qresource prefix=\"/lang\">\n" + m_qrc + "</qresource></RCC>\n").toUtf8());
+        qrc.close();
+        QProcess rcc;
+        rcc.start(QStringLiteral(TAVRIN_TEST_RCC),
+                  {QStringLiteral("--binary"), qrc.fileName(), QStringLiteral("-o"), Module()});
+        ASSERT_TRUE(rcc.waitForFinished(60000));
+        ASSERT_EQ(rcc.exitCode(), 0) << rcc.readAllStandardError().toStdString();
+        FrameDialogTest::SetUp();
+    }
+    QString Module() const override { return m_temp.filePath(QStringLiteral("damaged.rcc")); }
+
+    // The template without the control named id (a leaf: its element ends at the next
+    // </widget>).
+    static QByteArray WithoutControl(const QByteArray& ui, int id) {
+        const int name = ui.indexOf("name=\"" + QByteArray::number(id) + "\"");
+        const int start = ui.lastIndexOf("<widget", name);
+        const QByteArray end = "</widget>";
+        const int stop = ui.indexOf(end, name);
+        EXPECT_TRUE(name > 0 && start >= 0 && stop > name) << id;
+        QByteArray rest = ui;
+        return rest.remove(start, stop + end.size() - start);
+    }
+
+    QString m_qrc;
+};
+
+TEST_F(DamagedTemplateTest, MissingControlsAreReportedOnceAndTheDialogStillWorks) {
+    testing::internal::CaptureStderr();
+    CTavrinDlg dlg;
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("dialog template 102 lacks control 1013\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("dialog template 102 lacks control 1028\n"), std::string::npos) << err;
+    std::size_t nReports = 0;
+    for (std::size_t at = err.find("lacks control"); at != std::string::npos;
+         at = err.find("lacks control", at + 1))
+        ++nReports;
+    EXPECT_EQ(nReports, 2u) << err;
+
+    // Stand-ins take their place, hidden; the controls the template has are its own.
+    CTavrinDlgTestAccess state = Peek(dlg);
+    ASSERT_NE(state.m_btnSearch, nullptr);
+    ASSERT_NE(state.m_editPage, nullptr);
+    EXPECT_TRUE(state.m_btnSearch->isHidden());
+    EXPECT_TRUE(state.m_editPage->isHidden());
+    EXPECT_EQ(state.m_editPage->objectName(), QStringLiteral("1013"));
+    EXPECT_NE(state.m_btnOpen->parentWidget(), static_cast<QWidget*>(&dlg));
+
+    // What used those controls runs without them: keys, handlers, data exchange, the ticker.
+    dlg.show();
+    QTest::keyClick(state.m_editLoginName, Qt::Key_F5);
+    QTest::keyClick(state.m_list, Qt::Key_End);
+    QTest::keyClick(state.m_list, Qt::Key_Return);
+    dlg.OnSearch();
+    dlg.OnGotoPage();
+    EXPECT_TRUE(dlg.UpdateData(true));
+    PostTick(dlg);
+    EXPECT_TRUE(dlg.isVisible());
+}
+
 // ---- The dialog ------------------------------------------------------------------------
 
 class MainDialogTest : public FrameDialogTest {};
 
 TEST_F(MainDialogTest, InitialisationBuildsListCombosAndLimits) {
     CTavrinDlg dlg;
-    ASSERT_NE(dlg.m_list, nullptr);
-    EXPECT_EQ(dlg.m_list->objectName(), "10000");
-    EXPECT_EQ(dlg.m_list->geometry(), dlg.rect().adjusted(30, 230, -30, -70));
+    ASSERT_NE(Peek(dlg).m_list, nullptr);
+    EXPECT_EQ(Peek(dlg).m_list->objectName(), "10000");
+    EXPECT_EQ(Peek(dlg).m_list->geometry(), dlg.rect().adjusted(30, 230, -30, -70));
 
-    ASSERT_EQ(dlg.m_comboAudit->count(), 4);
-    EXPECT_EQ(dlg.m_comboAudit->itemText(0), ResString(155));
-    EXPECT_EQ(dlg.m_comboAudit->itemText(1), ResString(156));
-    EXPECT_EQ(dlg.m_comboAudit->itemText(2), ResString(158));
-    EXPECT_EQ(dlg.m_comboAudit->itemText(3), ResString(157));
-    EXPECT_EQ(dlg.m_comboAudit->currentIndex(), 3);
+    ASSERT_EQ(Peek(dlg).m_comboAudit->count(), 4);
+    EXPECT_EQ(Peek(dlg).m_comboAudit->itemText(0), ResString(155));
+    EXPECT_EQ(Peek(dlg).m_comboAudit->itemText(1), ResString(156));
+    EXPECT_EQ(Peek(dlg).m_comboAudit->itemText(2), ResString(158));
+    EXPECT_EQ(Peek(dlg).m_comboAudit->itemText(3), ResString(157));
+    EXPECT_EQ(Peek(dlg).m_comboAudit->currentIndex(), 3);
 
-    for (QComboBox* hour : {dlg.m_comboStartHour, dlg.m_comboEndHour}) {
+    for (QComboBox* hour : {Peek(dlg).m_comboStartHour, Peek(dlg).m_comboEndHour}) {
         ASSERT_EQ(hour->count(), 24);
         EXPECT_EQ(hour->itemText(0), "00");
         EXPECT_EQ(hour->itemText(23), "23");
         EXPECT_EQ(hour->currentIndex(), 0);
     }
-    for (QComboBox* combo : {dlg.m_comboStartMinute, dlg.m_comboStartSecond, dlg.m_comboEndMinute,
-                             dlg.m_comboEndSecond}) {
+    for (QComboBox* combo : {Peek(dlg).m_comboStartMinute, Peek(dlg).m_comboStartSecond,
+                             Peek(dlg).m_comboEndMinute, Peek(dlg).m_comboEndSecond}) {
         ASSERT_EQ(combo->count(), 60);
         EXPECT_EQ(combo->itemText(7), "07");
         EXPECT_EQ(combo->itemText(59), "59");
         EXPECT_EQ(combo->currentIndex(), 0);
     }
-    EXPECT_EQ(dlg.m_dateStart->displayFormat(), "yyyy'- 'MM'- 'dd");
-    EXPECT_EQ(dlg.m_editLoginAddr->maxLength(), 15);
-    EXPECT_EQ(dlg.m_editRemoteAddr->maxLength(), 15);
-    EXPECT_EQ(dlg.m_editLoginName->maxLength(), 128);
-    EXPECT_EQ(dlg.m_editRemoteName->maxLength(), 128);
-    EXPECT_FALSE(dlg.m_btnSearch->isEnabled());
-    EXPECT_EQ(dlg.m_pParentDb, nullptr);
-    EXPECT_EQ(dlg.m_pChildDb, nullptr);
-    EXPECT_TRUE(dlg.m_packages.empty());
-    EXPECT_TRUE(dlg.m_states.empty());
-    EXPECT_NE(dlg.m_hTimeThread, nullptr);
+    EXPECT_EQ(Peek(dlg).m_dateStart->displayFormat(), "yyyy'- 'MM'- 'dd");
+    EXPECT_EQ(Peek(dlg).m_editLoginAddr->maxLength(), 15);
+    EXPECT_EQ(Peek(dlg).m_editRemoteAddr->maxLength(), 15);
+    EXPECT_EQ(Peek(dlg).m_editLoginName->maxLength(), 128);
+    EXPECT_EQ(Peek(dlg).m_editRemoteName->maxLength(), 128);
+    EXPECT_FALSE(Peek(dlg).m_btnSearch->isEnabled());
+    EXPECT_EQ(Peek(dlg).m_pParentDb, nullptr);
+    EXPECT_EQ(Peek(dlg).m_pChildDb, nullptr);
+    EXPECT_TRUE(Peek(dlg).m_packages.empty());
+    EXPECT_TRUE(Peek(dlg).m_states.empty());
+    EXPECT_NE(Peek(dlg).m_hTimeThread, nullptr);
     EXPECT_FALSE(dlg.windowIcon().isNull());
     EXPECT_TRUE(m_prompts.m_messages.isEmpty());
 }
 
 TEST_F(MainDialogTest, DataExchangeCopiesBothWays) {
     CTavrinDlg dlg;
-    dlg.m_strPackagePath = "/data/a_log_2016-09-01_2016-09-10.tar";
-    dlg.m_strPackageName = "a_log_2016-09-01_2016-09-10";
-    dlg.m_strStartDate = "2016-09-01";
-    dlg.m_strEndDate = "2016-09-10";
-    dlg.m_strStatus = "status";
-    dlg.m_strLoginName = "root";
+    Peek(dlg).m_strPackagePath = "/data/a_log_2016-09-01_2016-09-10.tar";
+    Peek(dlg).m_strPackageName = "a_log_2016-09-01_2016-09-10";
+    Peek(dlg).m_strStartDate = "2016-09-01";
+    Peek(dlg).m_strEndDate = "2016-09-10";
+    Peek(dlg).m_strStatus = "status";
+    Peek(dlg).m_strLoginName = "root";
     ASSERT_TRUE(dlg.UpdateData(false));
-    EXPECT_EQ(dlg.m_editPackagePath->text(), dlg.m_strPackagePath);
-    EXPECT_EQ(dlg.findChild<QLineEdit*>("1002")->text(), dlg.m_strPackageName);
+    EXPECT_EQ(Peek(dlg).m_editPackagePath->text(), Peek(dlg).m_strPackagePath);
+    EXPECT_EQ(dlg.findChild<QLineEdit*>("1002")->text(), Peek(dlg).m_strPackageName);
     EXPECT_EQ(dlg.findChild<QLineEdit*>("1003")->text(), "2016-09-01");
     EXPECT_EQ(dlg.findChild<QLineEdit*>("1004")->text(), "2016-09-10");
-    EXPECT_EQ(dlg.m_editStatus->text(), "status");
-    EXPECT_EQ(dlg.m_editLoginName->text(), "root");
+    EXPECT_EQ(Peek(dlg).m_editStatus->text(), "status");
+    EXPECT_EQ(Peek(dlg).m_editLoginName->text(), "root");
 
-    dlg.m_editRemoteAddr->setText("10.0.0.1");
-    dlg.m_editRemoteName->setText("oracle");
+    Peek(dlg).m_editRemoteAddr->setText("10.0.0.1");
+    Peek(dlg).m_editRemoteName->setText("oracle");
     ASSERT_TRUE(dlg.UpdateData(true));
-    EXPECT_EQ(dlg.m_strRemoteAddr, "10.0.0.1");
-    EXPECT_EQ(dlg.m_strRemoteName, "oracle");
-    EXPECT_EQ(dlg.m_strLoginName, "root");
+    EXPECT_EQ(Peek(dlg).m_strRemoteAddr, "10.0.0.1");
+    EXPECT_EQ(Peek(dlg).m_strRemoteName, "oracle");
+    EXPECT_EQ(Peek(dlg).m_strLoginName, "root");
 }
 
 TEST_F(MainDialogTest, EnterAndEscapeNeverCloseTheDialogOrPressAButton) {
@@ -210,9 +302,9 @@ TEST_F(MainDialogTest, EnterAndEscapeNeverCloseTheDialogOrPressAButton) {
     // Enter on the open button did not run the import (no file dialog was asked for).
     EXPECT_TRUE(m_prompts.m_filters.isEmpty());
     // Other keys still reach the fields.
-    dlg.m_editLoginName->setFocus();
-    QTest::keyClicks(dlg.m_editLoginName, "adm");
-    EXPECT_EQ(dlg.m_editLoginName->text(), "adm");
+    Peek(dlg).m_editLoginName->setFocus();
+    QTest::keyClicks(Peek(dlg).m_editLoginName, "adm");
+    EXPECT_EQ(Peek(dlg).m_editLoginName->text(), "adm");
 }
 
 TEST_F(MainDialogTest, EndDialogDefaultEndsTheModalRun) {
@@ -226,15 +318,15 @@ TEST_F(MainDialogTest, CodePageChoiceIsKeptInCodeIni) {
     const QString ini = QDir::current().filePath("code.ini");
     {
         CTavrinDlg dlg;
-        ASSERT_EQ(dlg.m_comboCodePage->count(), 2);
-        EXPECT_EQ(dlg.m_comboCodePage->itemText(0), "GBK");
-        EXPECT_EQ(dlg.m_comboCodePage->itemText(1), "UTF_8");
-        EXPECT_EQ(dlg.m_comboCodePage->currentText(), "GBK");
+        ASSERT_EQ(Peek(dlg).m_comboCodePage->count(), 2);
+        EXPECT_EQ(Peek(dlg).m_comboCodePage->itemText(0), "GBK");
+        EXPECT_EQ(Peek(dlg).m_comboCodePage->itemText(1), "UTF_8");
+        EXPECT_EQ(Peek(dlg).m_comboCodePage->currentText(), "GBK");
         EXPECT_FALSE(QFile::exists(ini));
         // The user chooses the second entry with the keyboard.
-        dlg.m_comboCodePage->setFocus();
-        QTest::keyClick(dlg.m_comboCodePage, Qt::Key_Down);
-        EXPECT_EQ(dlg.m_comboCodePage->currentText(), "UTF_8");
+        Peek(dlg).m_comboCodePage->setFocus();
+        QTest::keyClick(Peek(dlg).m_comboCodePage, Qt::Key_Down);
+        EXPECT_EQ(Peek(dlg).m_comboCodePage->currentText(), "UTF_8");
     }
     QFile file(ini);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -242,46 +334,46 @@ TEST_F(MainDialogTest, CodePageChoiceIsKeptInCodeIni) {
     file.close();
     {
         CTavrinDlg dlg;
-        EXPECT_EQ(dlg.m_comboCodePage->currentText(), "UTF_8");
-        dlg.m_comboCodePage->setFocus();
-        QTest::keyClick(dlg.m_comboCodePage, Qt::Key_Up);
+        EXPECT_EQ(Peek(dlg).m_comboCodePage->currentText(), "UTF_8");
+        Peek(dlg).m_comboCodePage->setFocus();
+        QTest::keyClick(Peek(dlg).m_comboCodePage, Qt::Key_Up);
     }
     {
         CTavrinDlg dlg;
-        EXPECT_EQ(dlg.m_comboCodePage->currentText(), "GBK");
+        EXPECT_EQ(Peek(dlg).m_comboCodePage->currentText(), "GBK");
     }
     // A value the combo does not hold falls back to the first entry.
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("[code]\ncode=7\n");
     file.close();
     CTavrinDlg dlg;
-    EXPECT_EQ(dlg.m_comboCodePage->currentIndex(), 0);
+    EXPECT_EQ(Peek(dlg).m_comboCodePage->currentIndex(), 0);
 }
 
 TEST_F(MainDialogTest, SetDateRangeSetsPickersAndTheEndOfTheLastDay) {
     CTavrinDlg dlg;
-    dlg.m_comboStartHour->setCurrentIndex(5);
-    dlg.m_comboStartMinute->setCurrentIndex(6);
-    dlg.m_comboStartSecond->setCurrentIndex(7);
-    dlg.m_strStartDate = "2016-09-01";
-    dlg.m_strEndDate = "2016-09-10";
+    Peek(dlg).m_comboStartHour->setCurrentIndex(5);
+    Peek(dlg).m_comboStartMinute->setCurrentIndex(6);
+    Peek(dlg).m_comboStartSecond->setCurrentIndex(7);
+    Peek(dlg).m_strStartDate = "2016-09-01";
+    Peek(dlg).m_strEndDate = "2016-09-10";
     ASSERT_TRUE(dlg.SetDateRange());
-    EXPECT_EQ(dlg.m_dateStart->date(), QDate(2016, 9, 1));
-    EXPECT_EQ(dlg.m_dateEnd->date(), QDate(2016, 9, 10));
-    EXPECT_EQ(dlg.m_dateStart->text(), "2016- 09- 01");
-    EXPECT_EQ(dlg.m_comboEndHour->currentText(), "23");
-    EXPECT_EQ(dlg.m_comboEndMinute->currentText(), "59");
-    EXPECT_EQ(dlg.m_comboEndSecond->currentText(), "59");
-    EXPECT_EQ(dlg.m_comboStartHour->currentIndex(), 5);
-    EXPECT_EQ(dlg.m_comboStartMinute->currentIndex(), 6);
-    EXPECT_EQ(dlg.m_comboStartSecond->currentIndex(), 7);
+    EXPECT_EQ(Peek(dlg).m_dateStart->date(), QDate(2016, 9, 1));
+    EXPECT_EQ(Peek(dlg).m_dateEnd->date(), QDate(2016, 9, 10));
+    EXPECT_EQ(Peek(dlg).m_dateStart->text(), "2016- 09- 01");
+    EXPECT_EQ(Peek(dlg).m_comboEndHour->currentText(), "23");
+    EXPECT_EQ(Peek(dlg).m_comboEndMinute->currentText(), "59");
+    EXPECT_EQ(Peek(dlg).m_comboEndSecond->currentText(), "59");
+    EXPECT_EQ(Peek(dlg).m_comboStartHour->currentIndex(), 5);
+    EXPECT_EQ(Peek(dlg).m_comboStartMinute->currentIndex(), 6);
+    EXPECT_EQ(Peek(dlg).m_comboStartSecond->currentIndex(), 7);
     EXPECT_TRUE(m_prompts.m_messages.isEmpty());
 }
 
 TEST_F(MainDialogTest, InvalidDateRangeChangesNothingAndTellsTheUser) {
     CTavrinDlg dlg;
-    dlg.m_dateStart->setDate(QDate(2015, 1, 2));
-    dlg.m_dateEnd->setDate(QDate(2015, 1, 3));
+    Peek(dlg).m_dateStart->setDate(QDate(2015, 1, 2));
+    Peek(dlg).m_dateEnd->setDate(QDate(2015, 1, 3));
     const struct {
         const char* start;
         const char* end;
@@ -292,14 +384,14 @@ TEST_F(MainDialogTest, InvalidDateRangeChangesNothingAndTellsTheUser) {
                  {"", ""}};
     for (const auto& c : cases) {
         m_prompts.m_messages.clear();
-        dlg.m_strStartDate = c.start;
-        dlg.m_strEndDate = c.end;
+        Peek(dlg).m_strStartDate = c.start;
+        Peek(dlg).m_strEndDate = c.end;
         EXPECT_FALSE(dlg.SetDateRange()) << c.start << " " << c.end;
         ASSERT_EQ(m_prompts.m_messages.size(), 1);
         EXPECT_EQ(m_prompts.m_messages[0], ResString(163));
-        EXPECT_EQ(dlg.m_dateStart->date(), QDate(2015, 1, 2));
-        EXPECT_EQ(dlg.m_dateEnd->date(), QDate(2015, 1, 3));
-        EXPECT_EQ(dlg.m_comboEndHour->currentIndex(), 0);
+        EXPECT_EQ(Peek(dlg).m_dateStart->date(), QDate(2015, 1, 2));
+        EXPECT_EQ(Peek(dlg).m_dateEnd->date(), QDate(2015, 1, 3));
+        EXPECT_EQ(Peek(dlg).m_comboEndHour->currentIndex(), 0);
     }
 }
 
@@ -320,10 +412,10 @@ class TickerTest : public FrameDialogTest {
     }
     // What the import does for a new package: a ticker entry, loading, shown next.
     void AddPackage(const QString& name) {
-        m_pDlg->m_states.push_back(stateData{name, false});
-        m_pDlg->m_posTicker = m_pDlg->m_states.begin();
+        Peek(*m_pDlg).m_states.push_back(stateData{name, false});
+        Peek(*m_pDlg).m_posTicker = Peek(*m_pDlg).m_states.begin();
     }
-    QString Status() const { return m_pDlg->m_editStatus->text(); }
+    QString Status() const { return Peek(*m_pDlg).m_editStatus->text(); }
     QString Loading(const QString& name) const { return name + " " + ResString(150); }
     QString Loaded(const QString& name) const { return name + " " + ResString(151); }
 
@@ -331,18 +423,18 @@ class TickerTest : public FrameDialogTest {
 };
 
 TEST_F(TickerTest, BeforeAnyImportTicksChangeNothing) {
-    m_pDlg->m_editStatus->setText("as the template left it");
-    m_pDlg->m_editLoginName->setText("typed");
+    Peek(*m_pDlg).m_editStatus->setText("as the template left it");
+    Peek(*m_pDlg).m_editLoginName->setText("typed");
     PostTick(*m_pDlg);
     PostTick(*m_pDlg);
     EXPECT_EQ(Status(), "as the template left it");
-    EXPECT_EQ(m_pDlg->m_editLoginName->text(), "typed");
+    EXPECT_EQ(Peek(*m_pDlg).m_editLoginName->text(), "typed");
 }
 
 TEST_F(TickerTest, TwoPackagesAlternateAndTurnLoadedIndependently) {
     AddPackage("pkgA");
     AddPackage("pkgB");
-    m_pDlg->m_posTicker = m_pDlg->m_states.begin();
+    Peek(*m_pDlg).m_posTicker = Peek(*m_pDlg).m_states.begin();
     PostTick(*m_pDlg);
     EXPECT_EQ(Status(), Loading("pkgA"));
     PostTick(*m_pDlg);
@@ -369,7 +461,7 @@ TEST_F(TickerTest, TwoPackagesAlternateAndTurnLoadedIndependently) {
 TEST_F(TickerTest, OnePackageIsShownOnEveryTick) {
     AddPackage("only");
     for (int i = 0; i < 3; ++i) {
-        m_pDlg->m_editStatus->clear();
+        Peek(*m_pDlg).m_editStatus->clear();
         PostTick(*m_pDlg);
         EXPECT_EQ(Status(), Loading("only"));
     }
@@ -381,7 +473,7 @@ TEST_F(TickerTest, CompletionForAnUnknownOrSimilarNameChangesNothing) {
         QCoreApplication::postEvent(m_pDlg.get(), new CLoadFinishedEvent(other));
         Deliver();
     }
-    EXPECT_FALSE(m_pDlg->m_states.front().bDone);
+    EXPECT_FALSE(Peek(*m_pDlg).m_states.front().bDone);
     PostTick(*m_pDlg);
     EXPECT_EQ(Status(), Loading("pkgA"));
 }
@@ -390,7 +482,7 @@ TEST_F(TickerTest, TypingInAFilterSurvivesTheTicks) {
     AddPackage("pkgA");
     m_pDlg->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pDlg.get()));
-    QLineEdit* edit = m_pDlg->m_editLoginAddr;
+    QLineEdit* edit = Peek(*m_pDlg).m_editLoginAddr;
     edit->setFocus();
     QTest::keyClicks(edit, "10.0.0");
     PostTick(*m_pDlg);
@@ -401,25 +493,25 @@ TEST_F(TickerTest, TypingInAFilterSurvivesTheTicks) {
     edit->setCursorPosition(3);
     PostTick(*m_pDlg);
     EXPECT_EQ(edit->cursorPosition(), 3);
-    QTest::keyClicks(m_pDlg->m_editRemoteName, "ora");
+    QTest::keyClicks(Peek(*m_pDlg).m_editRemoteName, "ora");
     PostTick(*m_pDlg);
-    EXPECT_EQ(m_pDlg->m_editRemoteName->text(), "ora");
-    EXPECT_EQ(m_pDlg->m_strRemoteName, "ora");
+    EXPECT_EQ(Peek(*m_pDlg).m_editRemoteName->text(), "ora");
+    EXPECT_EQ(Peek(*m_pDlg).m_strRemoteName, "ora");
     EXPECT_EQ(Status(), Loading("pkgA"));
 }
 
 // The real ticker thread of a dialog moves the status line on by itself.
 TEST_F(MainDialogTest, RunningTickerMovesTheStatusLineAndStopsAtClose) {
     CTavrinDlg dlg;
-    dlg.m_states.push_back(stateData{"pkgA", false});
-    dlg.m_states.push_back(stateData{"pkgB", true});
-    dlg.m_posTicker = dlg.m_states.begin();
+    Peek(dlg).m_states.push_back(stateData{"pkgA", false});
+    Peek(dlg).m_states.push_back(stateData{"pkgB", true});
+    Peek(dlg).m_posTicker = Peek(dlg).m_states.begin();
     QElapsedTimer timer;
     timer.start();
     QStringList seen;
     while (timer.elapsed() < 5000 && seen.size() < 3) {
         QTest::qWait(20);
-        const QString text = dlg.m_editStatus->text();
+        const QString text = Peek(dlg).m_editStatus->text();
         if (!text.isEmpty() && (seen.isEmpty() || seen.last() != text)) seen << text;
     }
     ASSERT_GE(seen.size(), 3);
@@ -428,12 +520,12 @@ TEST_F(MainDialogTest, RunningTickerMovesTheStatusLineAndStopsAtClose) {
     EXPECT_EQ(seen[2].section(' ', 0, 0), "pkgA");
 
     dlg.StopTimeThread();
-    EXPECT_EQ(dlg.m_hTimeThread, nullptr);
+    EXPECT_EQ(Peek(dlg).m_hTimeThread, nullptr);
     dlg.StopTimeThread();  // harmless twice
     Deliver();
-    const QString after = dlg.m_editStatus->text();
+    const QString after = Peek(dlg).m_editStatus->text();
     QTest::qWait(1300);
-    EXPECT_EQ(dlg.m_editStatus->text(), after);
+    EXPECT_EQ(Peek(dlg).m_editStatus->text(), after);
 }
 
 // ---- The ticker thread itself --------------------------------------------------------------

@@ -13,12 +13,12 @@
 #include <QProgressDialog>
 
 #include "common/sql_stop.h"
+#include "tavrin/browser/browser_model.h"
 #include "tavrin/browser/csv_export.h"
 #include "tavrin/ui/aids_strings.h"
 #include "tavrin/ui/dialog_aids.h"
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/res_string.h"
-#include "tavrin/ui/tavrin_dlg.h"
 #include "tavrin/ui/user_prompts.h"
 
 namespace {
@@ -26,40 +26,34 @@ namespace {
 // Views from this many rows on show the progress dialog.
 constexpr int kProgressThreshold = 5000;
 
-// The proposed file: "{package}_{view}.csv" in the folder of the last package opened.
-QString SuggestedFile(CTavrinDlg& dlg, bool bJoined) {
+// The proposed file: "{package}_{view}.csv" in folder, the last package's.
+QString SuggestedFile(const browser::CBrowserModel& browser, const QString& folder) {
+    const bool bJoined = browser.Screen().eView == browser::AuditView::Joined;
     const QString view =
-        bJoined ? QStringLiteral("joined") : QString::fromStdString(dlg.Browser().Table());
-    const QString name = dlg.m_strPackageName + QLatin1Char('_') + view + QStringLiteral(".csv");
-    const QString folder = LastPackageFolder(dlg);
+        bJoined ? QStringLiteral("joined") : QString::fromStdString(browser.Table());
+    const QString name = QString::fromStdString(browser.Screen().strPackageName) +
+                         QLatin1Char('_') + view + QStringLiteral(".csv");
     return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
 }  // namespace
 
 void CAuditorExtras::OnExport() {
-    CTavrinDlg& dlg = m_dlg;
-    const browser::CBrowserModel& browser = dlg.Browser();
-    const bool bJoined = browser.Screen().eView == browser::AuditView::Joined;
-    if (!browser.IsOpen() || !dlg.m_pParentDb || !dlg.m_pParentDb->db || !dlg.m_list ||
-        (!bJoined && browser.Table().empty())) {
+    const browser::CBrowserModel& browser = m_browser;
+    // The query is the one the list pages through, so the file holds what the list shows.
+    std::optional<auditor::ExportRequest> source = browser.ExportOfView();
+    if (!source) {
         ShowMessage(ResString(kStrExportNoPackage));
         return;
     }
-    const QString path = ChooseSaveFile(ResString(kStrExportFilter), SuggestedFile(dlg, bJoined));
+    const QString path =
+        ChooseSaveFile(ResString(kStrExportFilter), SuggestedFile(browser, m_lastFolder.Folder()));
     if (path.isEmpty()) return;
 
-    auditor::ExportRequest request;
-    request.strDbPath = dlg.m_pParentDb->path;
-    const std::string& filter = browser.FilterClause();
-    request.strQuery = bJoined ? auditor::JoinedExportQuery(filter)
-                               : auditor::TableExportQuery(browser.Table(), filter);
-    request.eKind =
-        bJoined ? auditor::ExportRowKind::kJoined : auditor::RowKindOfTable(browser.Table());
-    request.strPackageFolder = dlg.m_list->PackageFolder(dlg.m_strPackageName);
-    for (int col = 0;
-         col < CSessionTableModel::kFirstActionColumn && col < dlg.m_list->ColumnCount(); ++col)
-        request.headers.push_back(dlg.m_list->HeaderText(col).toStdString());
+    auditor::ExportRequest request = std::move(*source);
+    for (int col = 0; col < CSessionTableModel::kFirstActionColumn && col < m_list.ColumnCount();
+         ++col)
+        request.headers.push_back(m_list.HeaderText(col).toStdString());
     request.strOutPath = QFileInfo(path).absoluteFilePath().toStdString();
 
     // Large views show a progress dialog at once; it is modal, so nothing in the window can
@@ -68,7 +62,7 @@ void CAuditorExtras::OnExport() {
     const int nTotalRows = browser.Screen().page.nTotalRows;
     if (nTotalRows >= kProgressThreshold) {
         progress = std::make_unique<QProgressDialog>(
-            ResString(kStrExportProgress), ResString(kStrExportCancel), 0, nTotalRows, &dlg);
+            ResString(kStrExportProgress), ResString(kStrExportCancel), 0, nTotalRows, &m_window);
         progress->setWindowModality(Qt::WindowModal);
         progress->setMinimumDuration(0);
         progress->setAutoClose(false);

@@ -16,9 +16,12 @@
 
 #include "common/lang_module.h"
 #include "platform/disk_space.h"
+#include "tavrin/find/find_strings.h"
+#include "tavrin/find/session_search.h"
 #include "tavrin/testing/fake_user_prompts.h"
 #include "tavrin/testing/import_test_util.h"
 #include "tavrin/testing/main_dialog_test_support.h"
+#include "tavrin/testing/tavrin_dlg_test_access.h"
 #include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/background_load.h"
 #include "tavrin/ui/dialog_events.h"
@@ -27,10 +30,7 @@
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/package_combo_box.h"
 #include "tavrin/ui/res_string.h"
-#include "tavrin/ui/tavrin_dlg.h"
 #include "tavrin/workspace/package_flags.h"
-#include "tavrin/find/find_strings.h"
-#include "tavrin/find/session_search.h"
 
 namespace {
 
@@ -47,45 +47,45 @@ TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
     const QString name = QString::fromStdString(package.strName);
 
     ASSERT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
-    EXPECT_EQ(dlg.m_strPackagePath, QString::fromStdString(package.strTar));
-    EXPECT_EQ(dlg.m_strPackageName, name);
-    EXPECT_EQ(dlg.m_strStartDate, "2016-09-01");
-    EXPECT_EQ(dlg.m_strEndDate, "2016-09-10");
-    ASSERT_NE(dlg.m_pParentDb, nullptr);
-    ASSERT_NE(dlg.m_pChildDb, nullptr);
+    EXPECT_EQ(Peek(dlg).m_strPackagePath, QString::fromStdString(package.strTar));
+    EXPECT_EQ(Peek(dlg).m_strPackageName, name);
+    EXPECT_EQ(Peek(dlg).m_strStartDate, "2016-09-01");
+    EXPECT_EQ(Peek(dlg).m_strEndDate, "2016-09-10");
+    ASSERT_NE(Peek(dlg).m_pParentDb, nullptr);
+    ASSERT_NE(Peek(dlg).m_pChildDb, nullptr);
 
     // The first page of unix_sms_log: 40 rows give 3 pages.
     EXPECT_EQ(dlg.Browser().Table(), "unix_sms_log");
     EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, package.parent["unix_sms_log"]);
     EXPECT_EQ(dlg.Browser().Screen().page.nPageCount, package.parent["unix_sms_log"] / 15 + 1);
     EXPECT_EQ(dlg.Browser().Screen().page.nCurPage, 1);
-    EXPECT_EQ(dlg.m_list->RowCount(), 15);
-    EXPECT_TRUE(dlg.m_staticTotal->text().contains(
+    EXPECT_EQ(Peek(dlg).m_list->RowCount(), 15);
+    EXPECT_TRUE(Peek(dlg).m_staticTotal->text().contains(
         QString::number(dlg.Browser().Screen().page.nTotalRows)));
-    EXPECT_FALSE(dlg.m_btnPrev->isEnabled());
-    EXPECT_TRUE(dlg.m_btnNext->isEnabled());
-    EXPECT_EQ(dlg.m_comboAudit->currentIndex(), 3);
-    EXPECT_EQ(dlg.m_comboAudit->count(), 5);  // the package has vsms_xapp_tab data
-    EXPECT_EQ(dlg.m_comboAudit->itemText(4), ResString(161));
+    EXPECT_FALSE(Peek(dlg).m_btnPrev->isEnabled());
+    EXPECT_TRUE(Peek(dlg).m_btnNext->isEnabled());
+    EXPECT_EQ(Peek(dlg).m_comboAudit->currentIndex(), 3);
+    EXPECT_EQ(Peek(dlg).m_comboAudit->count(), 5);  // the package has vsms_xapp_tab data
+    EXPECT_EQ(Peek(dlg).m_comboAudit->itemText(4), ResString(161));
     EXPECT_TRUE(g_bHasTabTable);
     EXPECT_TRUE(g_bHasMatrixTable);
 
     // Controls are free again; the package is listed and ticking.
-    EXPECT_TRUE(dlg.m_btnOpen->isEnabled());
-    EXPECT_TRUE(dlg.m_btnSearch->isEnabled());
-    EXPECT_TRUE(dlg.m_comboPackage->isEnabled());
-    ASSERT_EQ(dlg.m_comboPackage->count(), 1);
-    EXPECT_EQ(dlg.m_comboPackage->itemText(0), name);
-    ASSERT_EQ(dlg.m_packages.size(), 1u);
-    ASSERT_EQ(dlg.m_states.size(), 1u);
+    EXPECT_TRUE(Peek(dlg).m_btnOpen->isEnabled());
+    EXPECT_TRUE(Peek(dlg).m_btnSearch->isEnabled());
+    EXPECT_TRUE(Peek(dlg).m_comboPackage->isEnabled());
+    ASSERT_EQ(Peek(dlg).m_comboPackage->count(), 1);
+    EXPECT_EQ(Peek(dlg).m_comboPackage->itemText(0), name);
+    ASSERT_EQ(Peek(dlg).m_packages.size(), 1u);
+    ASSERT_EQ(Peek(dlg).m_states.size(), 1u);
     dlg.OnTick();
-    EXPECT_EQ(dlg.m_strStatus, name + " " + ResString(150));
+    EXPECT_EQ(Peek(dlg).m_strStatus, name + " " + ResString(150));
 
     ASSERT_TRUE(WaitForLoad(name));
     // Then the package's text index, on its own thread, with its own ticker text.
-    dlg.m_indexes.WaitIdle();
+    Peek(dlg).m_indexes.WaitIdle();
     dlg.OnTick();
-    EXPECT_EQ(dlg.m_strStatus, name + " " + ResString(151) + ResString(kStrIndexBuilt));
+    EXPECT_EQ(Peek(dlg).m_strStatus, name + " " + ResString(151) + ResString(kStrIndexBuilt));
     EXPECT_EQ(ReadIndexState(WorkFolder(package)).status, IndexStatus::kBuilt);
 
     auto parent =
@@ -101,14 +101,14 @@ TEST_F(ImportDialogTest, OpensAnImportedPackageAgainWithoutUnpacking) {
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
     // A marker in the work folder survives only if nothing is unpacked again.
     import_test::WriteFile(WorkFolder(package) + "/marker", "kept");
-    m_pDlg->m_list->ClearRows();
+    Peek(*m_pDlg).m_list->ClearRows();
     Open(package.strTar);
     EXPECT_EQ(m_strConsole.find("7z"), std::string::npos) << m_strConsole;
     EXPECT_EQ(import_test::ReadFile(WorkFolder(package) + "/marker"), "kept");
-    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
-    EXPECT_EQ(m_pDlg->m_comboPackage->count(), 1);
-    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
-    EXPECT_NE(m_pDlg->m_pParentDb, nullptr);
+    EXPECT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
+    EXPECT_EQ(Peek(*m_pDlg).m_comboPackage->count(), 1);
+    EXPECT_EQ(Peek(*m_pDlg).m_list->RowCount(), 15);
+    EXPECT_NE(Peek(*m_pDlg).m_pParentDb, nullptr);
 }
 
 TEST_F(ImportDialogTest, SwitchesBetweenTwoPackagesWithTheirOwnPagesNamesAndDates) {
@@ -119,43 +119,43 @@ TEST_F(ImportDialogTest, SwitchesBetweenTwoPackagesWithTheirOwnPagesNamesAndDate
     Open(a.strTar);
     Open(b.strTar);
     CTavrinDlg& dlg = *m_pDlg;
-    ASSERT_EQ(dlg.m_comboPackage->count(), 2);
+    ASSERT_EQ(Peek(dlg).m_comboPackage->count(), 2);
     EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, 14);
     EXPECT_EQ(dlg.Browser().Screen().page.nPageCount, 1);
-    EXPECT_FALSE(dlg.m_btnNext->isEnabled());
-    EXPECT_FALSE(dlg.m_btnGoto->isEnabled());
-    EXPECT_EQ(dlg.m_comboAudit->count(), 5);  // entry 161 stays, added once
+    EXPECT_FALSE(Peek(dlg).m_btnNext->isEnabled());
+    EXPECT_FALSE(Peek(dlg).m_btnGoto->isEnabled());
+    EXPECT_EQ(Peek(dlg).m_comboAudit->count(), 5);  // entry 161 stays, added once
     EXPECT_FALSE(g_bHasTabTable);
 
-    dlg.m_comboPackage->setCurrentIndex(0);
-    dlg.m_comboPackage->OnSelChange(0);
-    EXPECT_EQ(dlg.m_strPackageName, QString::fromStdString(a.strName));
-    EXPECT_EQ(dlg.m_strStartDate, "2016-09-01");
+    Peek(dlg).m_comboPackage->setCurrentIndex(0);
+    Peek(dlg).m_comboPackage->OnSelChange(0);
+    EXPECT_EQ(Peek(dlg).m_strPackageName, QString::fromStdString(a.strName));
+    EXPECT_EQ(Peek(dlg).m_strStartDate, "2016-09-01");
     EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, 40);
-    EXPECT_EQ(dlg.m_list->RowCount(), 15);
+    EXPECT_EQ(Peek(dlg).m_list->RowCount(), 15);
     EXPECT_TRUE(g_bHasTabTable);
-    EXPECT_EQ(dlg.m_pParentDb, dlg.m_packages.front().pParentDb.get());
+    EXPECT_EQ(Peek(dlg).m_pParentDb, Peek(dlg).m_packages.front().pParentDb.get());
 
-    dlg.m_comboPackage->OnSelChange(1);
-    EXPECT_EQ(dlg.m_strPackageName, QString::fromStdString(b.strName));
-    EXPECT_EQ(dlg.m_strEndDate, "2016-10-05");
+    Peek(dlg).m_comboPackage->OnSelChange(1);
+    EXPECT_EQ(Peek(dlg).m_strPackageName, QString::fromStdString(b.strName));
+    EXPECT_EQ(Peek(dlg).m_strEndDate, "2016-10-05");
     EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, 14);
-    EXPECT_EQ(dlg.m_list->RowCount(), 14);
-    EXPECT_EQ(dlg.m_pChildDb, dlg.m_packages.back().pChildDb.get());
+    EXPECT_EQ(Peek(dlg).m_list->RowCount(), 14);
+    EXPECT_EQ(Peek(dlg).m_pChildDb, Peek(dlg).m_packages.back().pChildDb.get());
 
     // Both loads end, each marked on its own, and every connection stays usable.
     EXPECT_TRUE(WaitForLoad(QString::fromStdString(a.strName)));
     EXPECT_TRUE(WaitForLoad(QString::fromStdString(b.strName)));
     EXPECT_EQ(import_test::TableCounts(WorkFolder(a) + "/" + a.strName + "child.db"), a.child);
     EXPECT_EQ(import_test::TableCounts(WorkFolder(b) + "/" + b.strName + "child.db"), b.child);
-    dlg.m_comboPackage->OnSelChange(0);
-    EXPECT_EQ(dlg.m_list->RowCount(), 15);
+    Peek(dlg).m_comboPackage->OnSelChange(0);
+    EXPECT_EQ(Peek(dlg).m_list->RowCount(), 15);
 }
 
 TEST_F(ImportDialogTest, APackageWithoutApplicationRecordsAddsNoFifthAuditType) {
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in", {"--no-tab"});
     Open(package.strTar);
-    EXPECT_EQ(m_pDlg->m_comboAudit->count(), 4);
+    EXPECT_EQ(Peek(*m_pDlg).m_comboAudit->count(), 4);
     EXPECT_FALSE(g_bHasTabTable);
     EXPECT_TRUE(g_bHasMatrixTable);
 }
@@ -169,33 +169,33 @@ TEST_F(ImportDialogTest, RefusesThePackageWhenFreeSpaceIsExactlyOneAndAHalfTimes
     ASSERT_EQ(m_prompts.m_messages.size(), 1);
     EXPECT_EQ(m_prompts.m_messages[0], ResString(142));
     EXPECT_FALSE(fs::exists(WorkFolder(package)));
-    EXPECT_TRUE(m_pDlg->m_packages.empty());
-    EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
-    EXPECT_FALSE(m_pDlg->m_btnSearch->isEnabled());
+    EXPECT_TRUE(Peek(*m_pDlg).m_packages.empty());
+    EXPECT_TRUE(Peek(*m_pDlg).m_btnOpen->isEnabled());
+    EXPECT_FALSE(Peek(*m_pDlg).m_btnSearch->isEnabled());
 
     platform::SetFreeBytesOverride(size * 3 / 2 + 1);
     Open(package.strTar);
     EXPECT_EQ(m_prompts.m_messages.size(), 1);
-    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+    EXPECT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
 }
 
 TEST_F(ImportDialogTest, ACorruptFileIsReportedAndLeavesNoWorkFolderAndNoPackageOpen) {
     SamplePackage good = import_test::MakeSamplePackage(m_tmp / "in");
     Open(good.strTar);
-    ASSERT_NE(m_pDlg->m_pParentDb, nullptr);
+    ASSERT_NE(Peek(*m_pDlg).m_pParentDb, nullptr);
     std::string corrupt = m_tmp / "in/broken_log_2016-09-01_2016-09-10.tar";
     import_test::WriteFile(corrupt, std::string(20000, '\x01'));
     Open(corrupt);
     ASSERT_EQ(m_prompts.m_messages.size(), 1);
     EXPECT_EQ(m_prompts.m_messages[0], ResString(kStrNotReadablePackage));
     EXPECT_FALSE(fs::exists(m_strProgram + "/broken_log_2016-09-01_2016-09-10"));
-    EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
-    EXPECT_EQ(m_pDlg->m_pChildDb, nullptr);
-    EXPECT_EQ(m_pDlg->m_list->RowCount(), 0);
-    EXPECT_TRUE(m_pDlg->m_btnSearch->isEnabled());  // a package was imported in this run
+    EXPECT_EQ(Peek(*m_pDlg).m_pParentDb, nullptr);
+    EXPECT_EQ(Peek(*m_pDlg).m_pChildDb, nullptr);
+    EXPECT_EQ(Peek(*m_pDlg).m_list->RowCount(), 0);
+    EXPECT_TRUE(Peek(*m_pDlg).m_btnSearch->isEnabled());  // a package was imported in this run
     // The earlier package opens again from the selector.
-    m_pDlg->m_comboPackage->OnSelChange(0);
-    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
+    Peek(*m_pDlg).m_comboPackage->OnSelChange(0);
+    EXPECT_EQ(Peek(*m_pDlg).m_list->RowCount(), 15);
 }
 
 TEST_F(ImportDialogTest, AnArchiverTooOldIsRefusedWithItsVersionAndNothingIsUnpacked) {
@@ -210,8 +210,8 @@ TEST_F(ImportDialogTest, AnArchiverTooOldIsRefusedWithItsVersionAndNothingIsUnpa
     EXPECT_EQ(m_prompts.m_messages[0],
               ResString(kStrArchiverTooOld).replace(QStringLiteral("%s"), QStringLiteral("25.01")));
     EXPECT_FALSE(fs::exists(WorkFolder(package)));
-    EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
-    EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
+    EXPECT_EQ(Peek(*m_pDlg).m_pParentDb, nullptr);
+    EXPECT_TRUE(Peek(*m_pDlg).m_btnOpen->isEnabled());
 }
 
 TEST_F(ImportDialogTest, ADamagedPackageIsImportedWithAWarning) {
@@ -224,17 +224,17 @@ TEST_F(ImportDialogTest, ADamagedPackageIsImportedWithAWarning) {
     ASSERT_GE(m_prompts.m_messages.size(), 1);
     EXPECT_EQ(m_prompts.m_messages[0], ResString(kStrPackageDamaged));
     EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, package.parent["unix_sms_log"]);
-    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+    EXPECT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
 }
 
 TEST_F(ImportDialogTest, ALeftoverWorkFolderIsOfferedForDeletionAndDecliningChangesNothing) {
     SamplePackage first = import_test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
     Open(first.strTar);
-    ASSERT_EQ(m_pDlg->m_packages.size(), 1u);
-    const QString openName = m_pDlg->m_strPackageName;
-    const QString openPath = m_pDlg->m_strPackagePath;
-    const QString total = m_pDlg->m_staticTotal->text();
+    ASSERT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
+    const QString openName = Peek(*m_pDlg).m_strPackageName;
+    const QString openPath = Peek(*m_pDlg).m_strPackagePath;
+    const QString total = Peek(*m_pDlg).m_staticTotal->text();
 
     // A work folder left by a run that was killed: the user is asked, and says no.
     import_test::WriteFile(WorkFolder(package) + "/var/left", "left");
@@ -242,12 +242,12 @@ TEST_F(ImportDialogTest, ALeftoverWorkFolderIsOfferedForDeletionAndDecliningChan
     ASSERT_EQ(m_prompts.m_questions, QStringList{ResString(kStrLeftoverWorkFolder)});
     EXPECT_TRUE(m_prompts.m_messages.isEmpty());
     EXPECT_EQ(import_test::ReadFile(WorkFolder(package) + "/var/left"), "left");
-    EXPECT_EQ(m_pDlg->m_strPackageName, openName);
-    EXPECT_EQ(m_pDlg->m_strPackagePath, openPath);
-    EXPECT_EQ(m_pDlg->m_staticTotal->text(), total);
-    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
-    EXPECT_NE(m_pDlg->m_pParentDb, nullptr);
-    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
+    EXPECT_EQ(Peek(*m_pDlg).m_strPackageName, openName);
+    EXPECT_EQ(Peek(*m_pDlg).m_strPackagePath, openPath);
+    EXPECT_EQ(Peek(*m_pDlg).m_staticTotal->text(), total);
+    EXPECT_EQ(Peek(*m_pDlg).m_list->RowCount(), 15);
+    EXPECT_NE(Peek(*m_pDlg).m_pParentDb, nullptr);
+    EXPECT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
     EXPECT_EQ(m_strConsole.find("7z"), std::string::npos) << m_strConsole;
 
     // Yes: the folder goes and the package is imported afresh.
@@ -256,7 +256,7 @@ TEST_F(ImportDialogTest, ALeftoverWorkFolderIsOfferedForDeletionAndDecliningChan
     EXPECT_EQ(m_prompts.m_questions.size(), 2);
     EXPECT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
     EXPECT_FALSE(fs::exists(WorkFolder(package) + "/var/left"));
-    ASSERT_EQ(m_pDlg->m_packages.size(), 2u);
+    ASSERT_EQ(Peek(*m_pDlg).m_packages.size(), 2u);
     EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, package.parent["unix_sms_log"]);
     // Imported in this run: opened again without a question, and never deleted by the button.
     Open(package.strTar);
@@ -287,7 +287,7 @@ TEST_F(ImportDialogTest, ANameTakenByALinkOrByTheProgramFolderIsRefusedAndNothin
     EXPECT_EQ(m_prompts.m_messages, QStringList{ResString(kStrNotReadablePackage)});
     m_pDlg->OnDeletePackage();
     EXPECT_TRUE(fs::exists(registry + "/123"));
-    EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
+    EXPECT_EQ(Peek(*m_pDlg).m_pParentDb, nullptr);
 }
 
 TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {
@@ -296,11 +296,11 @@ TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {
     m_pDlg->ImportPackageFile(QString::fromStdString(package.strTar));
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(m_prompts.m_filters.isEmpty());  // no open-file dialog
-    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
-    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
-    EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
+    EXPECT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
+    EXPECT_EQ(Peek(*m_pDlg).m_list->RowCount(), 15);
+    EXPECT_TRUE(Peek(*m_pDlg).m_btnOpen->isEnabled());
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
-    m_pDlg->m_indexes.WaitIdle();  // its text index is written into the folder removed below
+    Peek(*m_pDlg).m_indexes.WaitIdle();  // its text index is written into the folder removed below
 
     // tavrin-import on a copy of the same package builds the same databases.
     std::string copyFolder = m_tmp / "copy";
@@ -374,7 +374,7 @@ class CTickCounter : public QObject {
 TEST_F(ImportDialogTest, ImportsBehindAProgressWindowWhileTheWindowKeepsTicking) {
     SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
     CTavrinDlg& dlg = *m_pDlg;
-    dlg.m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "0.7"));
+    Peek(dlg).m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "0.7"));
     CTickCounter ticks;
     dlg.installEventFilter(&ticks);
 
@@ -388,7 +388,7 @@ TEST_F(ImportDialogTest, ImportsBehindAProgressWindowWhileTheWindowKeepsTicking)
             if (labels.isEmpty() || labels.back() != p->Label()->text())
                 labels << p->Label()->text();
             if (p->Bar()->maximum() == 100) percents << p->Bar()->value();
-            bOpenLocked = bOpenLocked || !dlg.m_btnOpen->isEnabled();
+            bOpenLocked = bOpenLocked || !Peek(dlg).m_btnOpen->isEnabled();
         }
     });
     watch.start();
@@ -405,11 +405,11 @@ TEST_F(ImportDialogTest, ImportsBehindAProgressWindowWhileTheWindowKeepsTicking)
     // More than a second of unpacking: the ticker's events were delivered meanwhile.
     EXPECT_GE(ticks.m_nTicks, 1);
     EXPECT_EQ(ShownProgressWindow(), nullptr);
-    EXPECT_EQ(dlg.m_pRunningImport, nullptr);
+    EXPECT_EQ(Peek(dlg).m_pRunningImport, nullptr);
     // And the import ended as ever.
-    EXPECT_EQ(dlg.m_packages.size(), 1u);
+    EXPECT_EQ(Peek(dlg).m_packages.size(), 1u);
     EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, package.parent["unix_sms_log"]);
-    EXPECT_EQ(dlg.m_list->RowCount(), 15);
+    EXPECT_EQ(Peek(dlg).m_list->RowCount(), 15);
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
     EXPECT_EQ(import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "child.db"),
               package.child);
@@ -418,10 +418,10 @@ TEST_F(ImportDialogTest, ImportsBehindAProgressWindowWhileTheWindowKeepsTicking)
 TEST_F(ImportDialogTest, CancelStopsTheArchiverAndEndsAsAFailedUnpackingDoes) {
     SamplePackage first = import_test::MakeSamplePackage(m_tmp / "in");
     Open(first.strTar);
-    ASSERT_EQ(m_pDlg->m_packages.size(), 1u);
+    ASSERT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
     SamplePackage second = import_test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
     CTavrinDlg& dlg = *m_pDlg;
-    dlg.m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "30"));
+    Peek(dlg).m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "30"));
 
     QTimer watch;
     watch.setInterval(20);
@@ -441,19 +441,19 @@ TEST_F(ImportDialogTest, CancelStopsTheArchiverAndEndsAsAFailedUnpackingDoes) {
     EXPECT_LT(took.elapsed(), 20000) << m_strConsole;  // the archiver did not run its 30 s
     EXPECT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
     EXPECT_FALSE(fs::exists(WorkFolder(second)));
-    EXPECT_EQ(dlg.m_packages.size(), 1u);
-    EXPECT_EQ(dlg.m_comboPackage->count(), 1);
-    EXPECT_EQ(dlg.m_pParentDb, nullptr);
-    EXPECT_TRUE(dlg.m_btnOpen->isEnabled());
+    EXPECT_EQ(Peek(dlg).m_packages.size(), 1u);
+    EXPECT_EQ(Peek(dlg).m_comboPackage->count(), 1);
+    EXPECT_EQ(Peek(dlg).m_pParentDb, nullptr);
+    EXPECT_TRUE(Peek(dlg).m_btnOpen->isEnabled());
     // 删除文件夹成功！, as after a failed unpacking.
     EXPECT_NE(m_strConsole.find("\xC9\xBE\xB3\xFD\xCE\xC4\xBC\xFE\xBC\xD0\xB3\xC9\xB9\xA6\xA3\xA1"),
               std::string::npos);
     // The first package is untouched and opens again; a new import works.
-    dlg.m_comboPackage->OnSelChange(0);
-    EXPECT_EQ(dlg.m_list->RowCount(), 15);
-    dlg.m_str7zCommand.clear();
+    Peek(dlg).m_comboPackage->OnSelChange(0);
+    EXPECT_EQ(Peek(dlg).m_list->RowCount(), 15);
+    Peek(dlg).m_str7zCommand.clear();
     Open(second.strTar);
-    EXPECT_EQ(dlg.m_packages.size(), 2u);
+    EXPECT_EQ(Peek(dlg).m_packages.size(), 2u);
 }
 
 TEST_F(ImportDialogTest, AClosingWindowCancelsTheImportFirstAndThenCleansUp) {
@@ -462,7 +462,7 @@ TEST_F(ImportDialogTest, AClosingWindowCancelsTheImportFirstAndThenCleansUp) {
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(first.strName)));
     SamplePackage second = import_test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
     CTavrinDlg& dlg = *m_pDlg;
-    dlg.m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "30"));
+    Peek(dlg).m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "30"));
     dlg.show();
 
     bool bClosed = false;
@@ -489,12 +489,12 @@ TEST_F(ImportDialogTest, AClosingWindowCancelsTheImportFirstAndThenCleansUp) {
     EXPECT_LT(took.elapsed(), 20000);
     EXPECT_TRUE(dlg.IsClosing());
     EXPECT_FALSE(dlg.isVisible());
-    EXPECT_TRUE(dlg.m_packages.empty());
+    EXPECT_TRUE(Peek(dlg).m_packages.empty());
     EXPECT_FALSE(fs::exists(WorkFolder(first)));
     EXPECT_FALSE(fs::exists(WorkFolder(second)));
     // Nothing starts once the close has run.
     Open(first.strTar);
-    EXPECT_TRUE(dlg.m_packages.empty());
+    EXPECT_TRUE(Peek(dlg).m_packages.empty());
 }
 
 }  // namespace

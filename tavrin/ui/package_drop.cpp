@@ -10,7 +10,6 @@
 #include <QUrl>
 
 #include "tavrin/ui/dialog_aids.h"
-#include "tavrin/ui/tavrin_dlg.h"
 
 QStringList CAuditorExtras::DroppedPackages(const QMimeData* mime) const {
     QStringList paths;
@@ -26,7 +25,7 @@ QStringList CAuditorExtras::DroppedPackages(const QMimeData* mime) const {
 
 bool CAuditorExtras::HandleDrag(QEvent* e) {
     auto* drop = static_cast<QDropEvent*>(e);  // DragEnter and DragMove derive from it
-    const bool bAvailable = m_dlg.m_btnOpen && m_dlg.m_btnOpen->isEnabled() && !m_bImportingInTurn;
+    const bool bAvailable = m_btnOpen.isEnabled() && !m_bImportingInTurn;
     const QStringList paths = bAvailable ? DroppedPackages(drop->mimeData()) : QStringList();
     if (paths.isEmpty()) {
         // Not ours: a text field may still take dropped text as it always did.

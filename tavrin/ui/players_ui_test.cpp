@@ -23,9 +23,9 @@
 #include "tavrin/testing/fake_user_prompts.h"
 #include "tavrin/testing/import_test_util.h"
 #include "tavrin/testing/main_dialog_test_support.h"
+#include "tavrin/testing/tavrin_dlg_test_access.h"
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/res_string.h"
-#include "tavrin/ui/tavrin_dlg.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ class PlayersDialogTest : public CMainDialogTest {
     void AddCharRow(const StringData& data, const QString& lines) {
         CSessionTableModel::Cells cells;
         cells[7] = lines;
-        m_pDlg->m_list->Model().AppendCharRow(cells, lines.toInt(), data);
+        Peek(*m_pDlg).m_list->Model().AppendCharRow(cells, lines.toInt(), data);
     }
 
     std::list<platform::ProcessHandle> m_children;  // stable addresses for the tests
@@ -92,10 +92,10 @@ class PlayersDialogTest : public CMainDialogTest {
 
 TEST_F(PlayersDialogTest, DoubleClicksOnGraphicRowsStartTheirPlayersWithTheirArguments) {
     for (const char* name : {"Ondrix", "Morvel", "Rivosk"}) InstallProbe(name);
-    CListCtrlEx& list = *m_pDlg->m_list;
+    CListCtrlEx& list = *Peek(*m_pDlg).m_list;
     list.SetGraphicLayout();
     list.m_nKind = 1;
-    m_pDlg->m_strPackageName = "P";
+    Peek(*m_pDlg).m_strPackageName = "P";
     drpData data;
     data.strPath = QString::fromStdString(m_strProgram + "/P/var/utm/data/sessions/r1");
     data.strPathBytes = m_strProgram + "/P/var/utm/data/sessions/r1";
@@ -130,8 +130,8 @@ TEST_F(PlayersDialogTest, DoubleClicksOnGraphicRowsStartTheirPlayersWithTheirArg
 // query, as the bytes the package holds: they name its files and its tables.
 TEST_F(PlayersDialogTest, NamesFromRowsTravelAsThePackagesBytes) {
     for (const char* name : {"Morvel", "Ondrix", "Tessiv", "OndrixS"}) InstallProbe(name);
-    CListCtrlEx& list = *m_pDlg->m_list;
-    m_pDlg->m_strPackageName = "P";
+    CListCtrlEx& list = *Peek(*m_pDlg).m_list;
+    Peek(*m_pDlg).m_strPackageName = "P";
     const std::string sessions = m_strProgram + "/P/var/utm/data/sessions/";
     const std::string name =
         "r\xFF"
@@ -176,8 +176,8 @@ TEST_F(PlayersDialogTest, NamesFromRowsTravelAsThePackagesBytes) {
     EXPECT_EQ(crow.record.strKeyBytes, key);
     list.SetCharLayout();
     list.ClearRows();
-    m_pDlg->m_states.push_back({"P", true});
-    m_pDlg->m_pChildDb = &child;
+    Peek(*m_pDlg).m_states.push_back({"P", true});
+    Peek(*m_pDlg).m_pChildDb = &child;
     AddCharRow(crow.record, "5");
     list.OnDblClick(0, 8);
     EXPECT_EQ(ProbeArgs("Tessiv"), "Tessiv\n~" + m_strProgram + "/P/Pchild.db ~" + key + "\n");
@@ -187,14 +187,14 @@ TEST_F(PlayersDialogTest, NamesFromRowsTravelAsThePackagesBytes) {
     EXPECT_EQ(ProbeArgs("OndrixS"), "OndrixS\n~" + sessions +
                                         "s\xFF"
                                         "9 ~200 ~60\n");
-    m_pDlg->m_pChildDb = nullptr;
+    Peek(*m_pDlg).m_pChildDb = nullptr;
     EXPECT_TRUE(m_prompts.m_messages.isEmpty());
 }
 
 TEST_F(PlayersDialogTest, DoubleClicksOnCharacterRowsCheckReadinessAndFilesFirst) {
     for (const char* name : {"Tessiv", "Fennic", "OndrixS"}) InstallProbe(name);
-    CListCtrlEx& list = *m_pDlg->m_list;
-    m_pDlg->m_strPackageName = "P";
+    CListCtrlEx& list = *Peek(*m_pDlg).m_list;
+    Peek(*m_pDlg).m_strPackageName = "P";
     const std::string sessions = m_strProgram + "/P/var/utm/data/sessions/";
     fs::create_directories(sessions);
     StringData data;
@@ -206,13 +206,13 @@ TEST_F(PlayersDialogTest, DoubleClicksOnCharacterRowsCheckReadinessAndFilesFirst
 
     // No ticker entry, then a loading one: string 162 whatever the column.
     for (int column : {0, 8, 9, 10}) list.OnDblClick(1, column);
-    m_pDlg->m_states.push_back({"P", false});
+    Peek(*m_pDlg).m_states.push_back({"P", false});
     list.OnDblClick(1, 3);
     ASSERT_EQ(m_prompts.m_messages.size(), 5);
     for (const QString& message : m_prompts.m_messages) EXPECT_EQ(message, ResString(162));
     m_prompts.m_messages.clear();
 
-    m_pDlg->m_states.back().bDone = true;
+    Peek(*m_pDlg).m_states.back().bDone = true;
     list.OnDblClick(0, 8);   // no lines
     list.OnDblClick(0, 9);   // no second file
     list.OnDblClick(1, 10);  // no session file
@@ -272,9 +272,9 @@ TEST_F(PlayersDialogTest, CloseEndsPlayersDeletesEveryWorkFolderAndEmptiesTheReg
     EXPECT_FALSE(fs::exists(workB));
     EXPECT_EQ(RegistrySize(), 0u);
     EXPECT_TRUE(fs::exists(outside + "/keep.txt"));
-    EXPECT_TRUE(m_pDlg->m_packages.empty());
-    EXPECT_EQ(m_pDlg->m_pChildDb, nullptr);
-    EXPECT_EQ(m_pDlg->m_hTimeThread, nullptr);
+    EXPECT_TRUE(Peek(*m_pDlg).m_packages.empty());
+    EXPECT_EQ(Peek(*m_pDlg).m_pChildDb, nullptr);
+    EXPECT_EQ(Peek(*m_pDlg).m_hTimeThread, nullptr);
     EXPECT_TRUE(platform::ProcessIsAlive(*otherHandle));
     m_children.push_back(std::move(*otherHandle));  // ended by TearDown
     // A second close request (a late signal) does nothing.
@@ -312,7 +312,7 @@ TEST_F(PlayersDialogTest, CloseDuringABackgroundLoadStopsItPromptly) {
     const std::string work = m_strProgram + "/" + big.strName;
     ASSERT_TRUE(fs::is_directory(work));
     bool loading = false;
-    for (const stateData& s : m_pDlg->m_states) loading = loading || !s.bDone;
+    for (const stateData& s : Peek(*m_pDlg).m_states) loading = loading || !s.bDone;
     EXPECT_TRUE(loading) << "the load ended before the close; make the package bigger";
 
     QElapsedTimer timer;

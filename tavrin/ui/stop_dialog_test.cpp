@@ -15,13 +15,13 @@
 
 #include "platform/spawn.h"
 #include "platform/termination_signals.h"
+#include "tavrin/find/find_strings.h"
 #include "tavrin/testing/import_test_util.h"
 #include "tavrin/testing/main_dialog_test_support.h"
+#include "tavrin/testing/tavrin_dlg_test_access.h"
 #include "tavrin/ui/import_progress_dialog.h"
 #include "tavrin/ui/load_report_strings.h"
 #include "tavrin/ui/res_string.h"
-#include "tavrin/ui/tavrin_dlg.h"
-#include "tavrin/find/find_strings.h"
 
 namespace {
 
@@ -81,9 +81,9 @@ TEST_F(StopDialogTest, CancelEndsAnEndlessTableDefinitionAndRemovesTheWorkFolder
     ASSERT_TRUE(m_hung.isValid()) << "the import never reached the definitions";
     EXPECT_LT(m_hung.elapsed(), 2000);
     EXPECT_FALSE(fs::exists(WorkFolder(package)));
-    EXPECT_TRUE(m_pDlg->m_packages.empty());
+    EXPECT_TRUE(Peek(*m_pDlg).m_packages.empty());
     EXPECT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
-    EXPECT_TRUE(m_pDlg->m_btnOpen->isEnabled());
+    EXPECT_TRUE(Peek(*m_pDlg).m_btnOpen->isEnabled());
 }
 
 TEST_F(StopDialogTest, SigtermDuringAnEndlessTableDefinitionClosesWithinTwoSeconds) {
@@ -110,7 +110,7 @@ TEST_F(StopDialogTest, AnEndlessQueryOnTheWindowThreadStopsWithinItsLimitAndIsTo
     QApplication::processEvents();
     // The listed table turned into a view over an endless query, as a planted database would
     // hold it.
-    ASSERT_EQ(sqlite3_exec(m_pDlg->m_pParentDb->db,
+    ASSERT_EQ(sqlite3_exec(Peek(*m_pDlg).m_pParentDb->db,
                            "ALTER TABLE unix_sms_log RENAME TO sms_rows; "
                            "CREATE VIEW unix_sms_log AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL "
                            "SELECT x+1 FROM c) SELECT sms_rows.* FROM sms_rows, c WHERE x < 0",
@@ -140,12 +140,12 @@ TEST_F(StopDialogTest, AFailedBackgroundLoadIsToldAndNeverReadsAsLoaded) {
     ASSERT_EQ(m_prompts.m_messages.size(), 1) << m_prompts.m_messages.join("|").toStdString();
     EXPECT_EQ(m_prompts.m_messages[0],
               ResString(kStrLoadIncompleteTables).arg(name, QStringLiteral("no_such_table")));
-    ASSERT_EQ(m_pDlg->m_states.size(), 1u);
-    EXPECT_TRUE(m_pDlg->m_states.front().bIncomplete);
+    ASSERT_EQ(Peek(*m_pDlg).m_states.size(), 1u);
+    EXPECT_TRUE(Peek(*m_pDlg).m_states.front().bIncomplete);
     // What did load is still indexed (the ticker says how far); it never reads as loaded.
-    m_pDlg->m_indexes.WaitIdle();
+    Peek(*m_pDlg).m_indexes.WaitIdle();
     m_pDlg->OnTick();
-    EXPECT_EQ(m_pDlg->m_strStatus,
+    EXPECT_EQ(Peek(*m_pDlg).m_strStatus,
               name + QLatin1Char(' ') + ResString(kStrLoadIncomplete) + ResString(kStrIndexBuilt));
 }
 

@@ -17,8 +17,10 @@
 #include <QScreen>
 
 #include "common/lang_module.h"
+#include "common/template_control.h"
 #include "platform/paths.h"
 #include "platform/profile_ini.h"
+#include "tavrin/find/find_strings.h"
 #include "tavrin/import/archive_extractor.h"
 #include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/control_loader.h"
@@ -32,7 +34,6 @@
 #include "tavrin/ui/time_thread.h"
 #include "tavrin/ui/user_prompts.h"
 #include "tavrin/workspace/date_range.h"
-#include "tavrin/find/find_strings.h"
 
 namespace {
 
@@ -73,11 +74,10 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
         std::fprintf(stderr, "dialog template 102 missing from the language module\n");
     }
 
+    // A control the template lacks is reported here, once, and stands in hidden.
     auto find = [this](auto*& member, int id) {
         using T = std::remove_pointer_t<std::remove_reference_t<decltype(member)>>;
-        member = m_pTemplate ? m_pTemplate->findChild<T*>(QString::number(id)) : nullptr;
-        if (!member && m_pTemplate)
-            std::fprintf(stderr, "dialog template 102 lacks control %d\n", id);
+        member = TemplateControl<T>(*this, m_pTemplate, 102, id);
     };
     find(m_editPackagePath, 1000);
     find(m_btnOpen, 1001);
@@ -119,23 +119,23 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
 
     // Routing of commands to their handlers.
     auto route = [this](QPushButton* button, void (CTavrinDlg::*handler)()) {
-        if (button) connect(button, &QPushButton::clicked, this, handler);
+        connect(button, &QPushButton::clicked, this, handler);
     };
     route(m_btnOpen, &CTavrinDlg::OnOpenPackage);
     route(m_btnFirst, &CTavrinDlg::OnFirstPage);
     route(m_btnPrev, &CTavrinDlg::OnPrevPage);
     route(m_btnNext, &CTavrinDlg::OnNextPage);
     route(m_btnGoto, &CTavrinDlg::OnGotoPage);
-    if (m_comboCodePage)
-        connect(m_comboCodePage, &QComboBox::activated, this, &CTavrinDlg::OnCodePageChange);
+    connect(m_comboCodePage, &QComboBox::activated, this, &CTavrinDlg::OnCodePageChange);
     route(m_btnSearch, &CTavrinDlg::OnSearch);
     route(m_pDeleteButton, &CTavrinDlg::OnDeletePackage);
 
     qApp->installEventFilter(this);
     OnInitDialog();
-    // Export, fingerprints, dropped packages and keys; after the dialog's own key filter, so
-    // that theirs sees keys first.
-    CAuditorExtras::Attach(*this);
+    // Export, fingerprints and dropped packages.
+    m_pAuditorExtras = new CAuditorExtras(*this, m_browser, *m_list, *m_btnOpen);
+    connect(m_pAuditorExtras, &CAuditorExtras::importRequested, this,
+            &CTavrinDlg::ImportPackageFile);
     RestoreWindowSize();
 }
 
@@ -170,26 +170,21 @@ bool CTavrinDlg::OnInitDialog() {
         return package;
     });
 
-    if (m_comboAudit) {
-        m_comboAudit->insertItem(0, ResString(155));
-        m_comboAudit->insertItem(1, ResString(156));
-        m_comboAudit->insertItem(2, ResString(158));
-        m_comboAudit->insertItem(3, ResString(157));
-        m_comboAudit->setCurrentIndex(3);
-    }
+    m_comboAudit->insertItem(0, ResString(155));
+    m_comboAudit->insertItem(1, ResString(156));
+    m_comboAudit->insertItem(2, ResString(158));
+    m_comboAudit->insertItem(3, ResString(157));
+    m_comboAudit->setCurrentIndex(3);
 
     UpdateData(false);
 
-    if (m_comboAudit)
-        connect(m_comboAudit, &CAuditComboBox::viewChosen, this, &CTavrinDlg::OnAuditTypeChange);
-    if (m_comboPackage)
-        connect(m_comboPackage, &CPackageComboBox::packageChosen, this, &CTavrinDlg::OpenPackage);
+    connect(m_comboAudit, &CAuditComboBox::viewChosen, this, &CTavrinDlg::OnAuditTypeChange);
+    connect(m_comboPackage, &CPackageComboBox::packageChosen, this, &CTavrinDlg::OpenPackage);
 
     m_hTimeThread = std::make_unique<CTimeThread>(this);
     m_dwTimeThreadId = m_hTimeThread->Id();
 
     auto fillNumbers = [](QComboBox* combo, int nCount) {
-        if (!combo) return;
         for (int i = 0; i < nCount; ++i)
             combo->addItem(QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0')));
         combo->setCurrentIndex(0);
@@ -200,43 +195,36 @@ bool CTavrinDlg::OnInitDialog() {
          {m_comboStartMinute, m_comboStartSecond, m_comboEndMinute, m_comboEndSecond})
         fillNumbers(combo, 60);
 
-    for (QDateEdit* picker : {m_dateStart, m_dateEnd})
-        if (picker) {
-            picker->setDisplayFormat(QStringLiteral("yyyy'- 'MM'- 'dd"));
-            picker->setDate(QDate::currentDate());  // as a platform date picker starts
-        }
+    for (QDateEdit* picker : {m_dateStart, m_dateEnd}) {
+        picker->setDisplayFormat(QStringLiteral("yyyy'- 'MM'- 'dd"));
+        picker->setDate(QDate::currentDate());  // as a platform date picker starts
+    }
 
-    if (m_editLoginAddr) m_editLoginAddr->setMaxLength(15);
-    if (m_editRemoteAddr) m_editRemoteAddr->setMaxLength(15);
-    if (m_editLoginName) m_editLoginName->setMaxLength(128);
-    if (m_editRemoteName) m_editRemoteName->setMaxLength(128);
+    m_editLoginAddr->setMaxLength(15);
+    m_editRemoteAddr->setMaxLength(15);
+    m_editLoginName->setMaxLength(128);
+    m_editRemoteName->setMaxLength(128);
 
-    if (m_btnSearch) m_btnSearch->setEnabled(false);
+    m_btnSearch->setEnabled(false);
 
     m_pParentDb = nullptr;
     m_pChildDb = nullptr;
 
-    if (m_comboCodePage) {
-        m_comboCodePage->addItem(QStringLiteral("GBK"));
-        m_comboCodePage->addItem(QStringLiteral("UTF_8"));
-        int nCode = platform::ReadProfileInt(kCodeIni, "code", "code", 0);
-        // A value the combo does not hold shows the default rather than an empty choice.
-        if (nCode < 0 || nCode >= m_comboCodePage->count()) nCode = 0;
-        m_comboCodePage->setCurrentIndex(nCode);
-    }
+    m_comboCodePage->addItem(QStringLiteral("GBK"));
+    m_comboCodePage->addItem(QStringLiteral("UTF_8"));
+    int nCode = platform::ReadProfileInt(kCodeIni, "code", "code", 0);
+    // A value the combo does not hold shows the default rather than an empty choice.
+    if (nCode < 0 || nCode >= m_comboCodePage->count()) nCode = 0;
+    m_comboCodePage->setCurrentIndex(nCode);
     return true;
 }
 
 bool CTavrinDlg::UpdateData(bool bSaveAndValidate) {
-    bool bOk = true;
     auto exchange = [&](QLineEdit* edit, QString& value) {
-        if (!edit) {
-            bOk = false;
-        } else if (bSaveAndValidate) {
+        if (bSaveAndValidate)
             value = edit->text();
-        } else {
+        else
             SetTextIfChanged(edit, value);
-        }
     };
     exchange(m_editPackagePath, m_strPackagePath);  // 1000
     exchange(m_pNameField, m_strPackageName);       // 1002
@@ -247,7 +235,7 @@ bool CTavrinDlg::UpdateData(bool bSaveAndValidate) {
     exchange(m_editRemoteAddr, m_strRemoteAddr);    // 1022
     exchange(m_editLoginName, m_strLoginName);      // 1023
     exchange(m_editRemoteName, m_strRemoteName);    // 1026
-    return bOk;
+    return true;
 }
 
 void CTavrinDlg::OnCodePageChange(int nIndex) {
@@ -264,11 +252,11 @@ bool CTavrinDlg::SetDateRange() {
         ShowMessage(ResString(kStrInvalidDateRange));
         return false;
     }
-    if (m_dateStart) m_dateStart->setDate(QDate(start->nYear, start->nMonth, start->nDay));
-    if (m_dateEnd) m_dateEnd->setDate(QDate(end->nYear, end->nMonth, end->nDay));
-    if (m_comboEndHour) m_comboEndHour->setCurrentIndex(23);
-    if (m_comboEndMinute) m_comboEndMinute->setCurrentIndex(59);
-    if (m_comboEndSecond) m_comboEndSecond->setCurrentIndex(59);
+    m_dateStart->setDate(QDate(start->nYear, start->nMonth, start->nDay));
+    m_dateEnd->setDate(QDate(end->nYear, end->nMonth, end->nDay));
+    m_comboEndHour->setCurrentIndex(23);
+    m_comboEndMinute->setCurrentIndex(59);
+    m_comboEndSecond->setCurrentIndex(59);
     return true;
 }
 
@@ -310,11 +298,11 @@ void CTavrinDlg::LayOutControls() {
         if (placed.pWidget == m_editStatus) rect.setWidth(rect.width() + dx);
         placed.pWidget->setGeometry(rect);
     }
-    if (m_list) m_list->setGeometry(ListRect());
+    if (m_list) m_list->setGeometry(ListRect());  // not before OnInitDialog has made it
 }
 
 void CTavrinDlg::RestoreWindowSize() {
-    QSize size = CAuditorExtras::Attach(*this).LastFolder().WindowSize();
+    QSize size = m_pAuditorExtras->LastFolder().WindowSize();
     if (!size.isValid()) return;
     if (const QScreen* screen = this->screen())
         size = size.boundedTo(screen->availableGeometry().size());
@@ -329,7 +317,7 @@ void CTavrinDlg::RememberWindowSize() {
     if (!size.isValid() || size == m_restoredSize ||
         (!m_restoredSize.isValid() && size == m_templateSize))
         return;
-    CAuditorExtras::Attach(*this).LastFolder().RememberWindowSize(size);
+    m_pAuditorExtras->LastFolder().RememberWindowSize(size);
 }
 
 void CTavrinDlg::EndDialogDefault() {
@@ -364,11 +352,11 @@ void CTavrinDlg::OnTick() {
     // The filter strings follow what the user typed. Only the status line is written: the
     // other fields show what the user typed or what the last operation wrote, and a tick
     // must neither undo the one nor bring back what the other cleared.
-    if (m_editLoginAddr) m_strLoginAddr = m_editLoginAddr->text();
-    if (m_editRemoteAddr) m_strRemoteAddr = m_editRemoteAddr->text();
-    if (m_editLoginName) m_strLoginName = m_editLoginName->text();
-    if (m_editRemoteName) m_strRemoteName = m_editRemoteName->text();
-    if (m_editStatus) SetTextIfChanged(m_editStatus, m_strStatus);
+    m_strLoginAddr = m_editLoginAddr->text();
+    m_strRemoteAddr = m_editRemoteAddr->text();
+    m_strLoginName = m_editLoginName->text();
+    m_strRemoteName = m_editRemoteName->text();
+    SetTextIfChanged(m_editStatus, m_strStatus);
     if (m_posTicker == m_states.end()) m_posTicker = m_states.begin();
 }
 
@@ -388,10 +376,19 @@ bool CTavrinDlg::event(QEvent* e) {
 
 bool CTavrinDlg::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this &&
-        IsSwallowedKey(static_cast<QKeyEvent*>(e)))
-        return true;
+        static_cast<QWidget*>(watched)->window() == this) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (HandleKey(watched, *key) || IsSwallowedKey(key)) return true;
+    }
     return QDialog::eventFilter(watched, e);
+}
+
+void CTavrinDlg::ShowPackageFingerprint() {
+    if (m_pAuditorExtras) m_pAuditorExtras->ShowFingerprint(m_strPackageName);
+}
+
+void CTavrinDlg::ImportPackagesWhenShown(const QStringList& paths) {
+    m_pAuditorExtras->ImportInTurnWhenShown(paths);
 }
 
 void CTavrinDlg::keyPressEvent(QKeyEvent* e) {

@@ -15,6 +15,7 @@
 //   tavrin_dlg_browse.cpp  paging, search and first pages, on the browser model
 //   tavrin_dlg_import.cpp  import, package switch, package deletion
 //   tavrin_dlg_close.cpp   the close handler
+//   dialog_keys.cpp        the keys beyond the buttons (HandleKey)
 // Everything here runs on the user-interface thread only.
 #pragma once
 
@@ -30,6 +31,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include "common/db_handle.h"
 #include "tavrin/browser/browser_model.h"
@@ -51,8 +53,9 @@ class CTavrinDlg : public QDialog {
     Q_OBJECT
   public:
     // Builds template 102 from the current language module and initialises the dialog
-    // (OnInitDialog). Controls the template lacks stay null and are reported on standard
-    // error. parent is normally null (a top-level window).
+    // (OnInitDialog). A control the template lacks is reported on standard error and stands
+    // in hidden (common/template_control.h), so every control member is set. parent is
+    // normally null (a top-level window).
     explicit CTavrinDlg(QWidget* parent = nullptr);
     ~CTavrinDlg() override;  // stops and joins the ticker if still running
 
@@ -79,7 +82,7 @@ class CTavrinDlg : public QDialog {
     // caller then abandons its operation (and re-enables what it disabled).
     bool SetDateRange();
     // Data exchange: true copies the controls' texts into the bound strings, false writes
-    // every bound string to its control. Returns false when a bound control is missing.
+    // every bound string to its control. Returns true: every bound control exists.
     bool UpdateData(bool bSaveAndValidate = true);
     // Stops and joins the ticker thread; afterwards no tick arrives and m_hTimeThread is
     // null. Safe to call more than once. Used by the close handler.
@@ -113,7 +116,78 @@ class CTavrinDlg : public QDialog {
     // chosen in 1006.
     void ShowNoPackage();
 
-    // --- Members, in the order of the data model --------------------------------------------
+    // Queues the imports of paths (made absolute) to run in turn once the event loop runs:
+    // the packages named on Tavrin's command line.
+    void ImportPackagesWhenShown(const QStringList& paths);
+
+  protected:
+    // Runs the initialisation steps; called once by the constructor.
+    bool OnInitDialog();
+    bool event(QEvent* e) override;  // routes the posted notifications
+    // The window's keys (HandleKey), then swallows every other Enter and Escape.
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;    // runs OnClose
+    void resizeEvent(QResizeEvent* e) override;  // the list and the bottom rows follow
+    void reject() override;                      // Escape never ends the dialog
+
+  private:
+    // Paging keys, Enter in the page field and on a row, Ctrl+F and F5 (dialog_keys.cpp):
+    // true when key was taken.
+    bool HandleKey(QObject* watched, const QKeyEvent& key);
+    // The tooltip of 1002 for the package the window names.
+    void ShowPackageFingerprint();
+
+    QWidget* m_pTemplate = nullptr;  // the top widget built from template 102
+    browser::CBrowserModel m_browser;
+    // The filter values of the fields: dates and times of the pickers, the four texts.
+    browser::FilterValues FilterFields();
+    // Controls without a member of their own in the data model; kept for data exchange and
+    // routing.
+    QLineEdit* m_pNameField = nullptr;       // 1002
+    QLineEdit* m_pStartDateField = nullptr;  // 1003
+    QLineEdit* m_pEndDateField = nullptr;    // 1004
+    QPushButton* m_pDeleteButton = nullptr;  // 1035
+    bool m_bEnding = false;  // set by EndDialogDefault, so the final close is not refused
+
+    // Layout: the template's size is the window's default and smallest size; the controls
+    // below the list move down with the window's bottom edge.
+    struct SPlacedControl {
+        QPointer<QWidget> pWidget;
+        QRect rect;  // its place in the template
+    };
+    QRect ListRect() const;
+    void RecordTemplateLayout();
+    void LayOutControls();      // the list and the bottom rows for the window's size
+    void RestoreWindowSize();   // the size remembered with the last folder, if any
+    void RememberWindowSize();  // at the end of the run, when the user changed it
+    QSize m_templateSize;
+    QSize m_restoredSize;
+    std::vector<SPlacedControl> m_bottomControls;
+
+    // ===== members added by other components ================================================
+    // (other components add their declarations below, with small targeted edits)
+  public:
+    // From now on, SIGTERM, SIGINT and SIGHUP close this dialog as its close box does (a
+    // nested modal window is closed first), and a statement on package data stops after a
+    // second on this thread, which the user is told. Call before the modal run; once is
+    // enough (later calls do nothing). Defined in tavrin_dlg_close.cpp.
+    void WatchTermination();
+    // True once the close handling has started; nothing new may start then.
+    bool IsClosing() const;
+    // True once the close handling has started or waits for the running import to give up.
+    bool ClosePending() const;
+    // Runs the close that arrived while an import ran, if one did.
+    void RunDeferredClose();
+
+  private:
+    // Tests reach the state below through this one class (tavrin/testing).
+    friend class CTavrinDlgTestAccess;
+    // The import's steps (tavrin_dlg_import.cpp), nested so they share the dialog's state.
+    struct SImportSteps;
+
+    // --- Data members, in the order of the data model ----------------------------------------
     QIcon m_hIcon;                           // icon 128 of the language module
     QString m_strPackagePath;                // bound to 1000
     QLineEdit* m_editPackagePath = nullptr;  // 1000
@@ -172,63 +246,12 @@ class CTavrinDlg : public QDialog {
     QComboBox* m_comboCodePage = nullptr;        // 1038
     QLineEdit* m_editSpare = nullptr;            // 1034
 
-  protected:
-    // Runs the initialisation steps; called once by the constructor.
-    bool OnInitDialog();
-    bool event(QEvent* e) override;                          // routes the posted notifications
-    bool eventFilter(QObject* watched, QEvent* e) override;  // swallows Enter and Escape
-    void keyPressEvent(QKeyEvent* e) override;
-    void paintEvent(QPaintEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;    // runs OnClose
-    void resizeEvent(QResizeEvent* e) override;  // the list and the bottom rows follow
-    void reject() override;                      // Escape never ends the dialog
-
-  private:
-    QWidget* m_pTemplate = nullptr;  // the top widget built from template 102
-    browser::CBrowserModel m_browser;
-    // The filter values of the fields: dates and times of the pickers, the four texts.
-    browser::FilterValues FilterFields();
-    // Controls without a member of their own in the data model; kept for data exchange and
-    // routing.
-    QLineEdit* m_pNameField = nullptr;       // 1002
-    QLineEdit* m_pStartDateField = nullptr;  // 1003
-    QLineEdit* m_pEndDateField = nullptr;    // 1004
-    QPushButton* m_pDeleteButton = nullptr;  // 1035
-    bool m_bEnding = false;  // set by EndDialogDefault, so the final close is not refused
-
-    // Layout: the template's size is the window's default and smallest size; the controls
-    // below the list move down with the window's bottom edge.
-    struct SPlacedControl {
-        QPointer<QWidget> pWidget;
-        QRect rect;  // its place in the template
-    };
-    QRect ListRect() const;
-    void RecordTemplateLayout();
-    void LayOutControls();      // the list and the bottom rows for the window's size
-    void RestoreWindowSize();   // the size remembered with the last folder, if any
-    void RememberWindowSize();  // at the end of the run, when the user changed it
-    QSize m_templateSize;
-    QSize m_restoredSize;
-    std::vector<SPlacedControl> m_bottomControls;
-
-    // ===== members added by other components ================================================
-    // (other components add their declarations below, with small targeted edits)
-  public:
-    // Auditing aids (tavrin/ui/dialog_aids.h): export, fingerprints, dropped packages, keys.
-    // A child object of the dialog, made by CAuditorExtras::Attach; null until then.
+    // Auditing aids (tavrin/ui/dialog_aids.h): export, fingerprints, dropped packages. A child
+    // object of the dialog, made by the constructor.
     class CAuditorExtras* m_pAuditorExtras = nullptr;
     // Import off the user-interface thread (tavrin/ui/import_progress_dialog.h): the running
     // import's progress, null when none runs. A close requested meanwhile cancels it and runs
     // once the import has ended (RunDeferredClose).
     class CImportProgress* m_pRunningImport = nullptr;
     bool m_bCloseAfterImport = false;
-    // From now on, SIGTERM, SIGINT and SIGHUP close this dialog as its close box does (a
-    // nested modal window is closed first), and a statement on package data stops after a
-    // second on this thread, which the user is told. Call before the modal run; once is
-    // enough (later calls do nothing). Defined in tavrin_dlg_close.cpp.
-    void WatchTermination();
-    // True once the close handling has started; nothing new may start then.
-    bool IsClosing() const;
-    // Runs the close that arrived while an import ran, if one did.
-    void RunDeferredClose();
 };

@@ -32,22 +32,14 @@ QString CountWord(int n, int nMany, int nOne) {
 }
 
 std::u16string ComboText(const QComboBox* combo) {
-    return combo ? combo->currentText().toStdU16String() : std::u16string(u"00");
+    return combo->currentText().toStdU16String();
 }
 
 std::u16string BoundText(const QDateEdit* picker, const QComboBox* hour, const QComboBox* minute,
                          const QComboBox* second) {
-    const QDate date = picker ? picker->date() : QDate(2000, 1, 1);
+    const QDate date = picker->date();
     return browser::FormatDateTime(date.year(), date.month(), date.day(), ComboText(hour),
                                    ComboText(minute), ComboText(second));
-}
-
-void ShowIfPresent(QWidget* widget) {
-    if (widget) widget->show();
-}
-
-void Enable(QWidget* widget, bool bEnabled) {
-    if (widget) widget->setEnabled(bEnabled);
 }
 
 }  // namespace
@@ -69,36 +61,32 @@ void CTavrinDlg::ShowBrowserUpdate(const browser::BrowserUpdate& update) {
     if (update.nMessage != 0) ShowMessage(ResString(update.nMessage));
     if (update.bRefused) return;
     const browser::BrowserScreen& screen = update.screen;
-    if (m_list) {
-        // With no package open the list keeps its columns, empty.
-        if (screen.bOpen)
-            m_list->ShowPage(screen);
-        else
-            m_list->ClearRows();
-    }
-    if (screen.bOpen && m_comboAudit) m_comboAudit->ShowView(screen.eView);
+    // With no package open the list keeps its columns, empty.
+    if (screen.bOpen)
+        m_list->ShowPage(screen);
+    else
+        m_list->ClearRows();
+    if (screen.bOpen) m_comboAudit->ShowView(screen.eView);
     if (screen.bCounted) {
         const int nTotal = screen.page.nTotalRows;
         const int nPages = screen.page.nPageCount;
-        if (m_staticTotal)
-            m_staticTotal->setText(QString::fromStdU16String(browser::TotalLabel(
-                ResString(kStrTotalBefore).toStdU16String(), nTotal,
-                CountWord(nTotal, kStrTotalAfter, kStrTotalAfterOne).toStdU16String())));
-        if (m_staticPages)
-            m_staticPages->setText(QString::fromStdU16String(browser::PagesLabel(
-                nPages, CountWord(nPages, kStrPagesAfter, kStrPagesAfterOne).toStdU16String())));
+        m_staticTotal->setText(QString::fromStdU16String(browser::TotalLabel(
+            ResString(kStrTotalBefore).toStdU16String(), nTotal,
+            CountWord(nTotal, kStrTotalAfter, kStrTotalAfterOne).toStdU16String())));
+        m_staticPages->setText(QString::fromStdU16String(browser::PagesLabel(
+            nPages, CountWord(nPages, kStrPagesAfter, kStrPagesAfterOne).toStdU16String())));
         for (QWidget* widget :
              std::initializer_list<QWidget*>{m_staticTotal, m_staticPages, m_editPage, m_btnFirst,
                                              m_btnPrev, m_btnNext, m_btnGoto})
-            ShowIfPresent(widget);
+            widget->show();
     } else {
-        if (m_staticTotal) m_staticTotal->clear();
-        if (m_staticPages) m_staticPages->clear();
+        m_staticTotal->clear();
+        m_staticPages->clear();
     }
-    Enable(m_btnPrev, screen.buttons.bPrev);
-    Enable(m_btnNext, screen.buttons.bNext);
-    Enable(m_btnGoto, screen.buttons.bGoto);
-    if (update.nPageField && m_editPage)
+    m_btnPrev->setEnabled(screen.buttons.bPrev);
+    m_btnNext->setEnabled(screen.buttons.bNext);
+    m_btnGoto->setEnabled(screen.buttons.bGoto);
+    if (update.nPageField)
         m_editPage->setText(QString::fromStdU16String(browser::PageNumberText(*update.nPageField)));
 }
 
@@ -125,7 +113,7 @@ void CTavrinDlg::OnNextPage() {
 }
 
 void CTavrinDlg::OnGotoPage() {
-    const QString typed = m_editPage ? m_editPage->text() : QString();
+    const QString typed = m_editPage->text();
     ShowBrowserUpdate(m_browser.GotoPage(typed.toStdU16String()));
 }
 
@@ -147,7 +135,7 @@ void CTavrinDlg::ClearFilters() {
     m_strLoginName.clear();
     m_strRemoteName.clear();
     for (QLineEdit* edit : {m_editLoginAddr, m_editRemoteAddr, m_editLoginName, m_editRemoteName})
-        if (edit) edit->clear();
+        edit->clear();
 }
 
 void CTavrinDlg::ShowNoPackage() {
@@ -155,7 +143,7 @@ void CTavrinDlg::ShowNoPackage() {
     m_strPackageName.clear();
     m_strStartDate.clear();
     m_strEndDate.clear();
-    if (m_comboPackage) m_comboPackage->setCurrentIndex(-1);
-    ShowPackageFingerprint(*this);
+    m_comboPackage->setCurrentIndex(-1);
+    ShowPackageFingerprint();
     UpdateData(false);
 }

@@ -83,8 +83,7 @@ class CTerminationWatch : public QObject {
             [watch] {
                 sqlstop::ResumeAfterTimeLimit();  // back at the event loop
                 CTavrinDlg* dlg = watch->m_pDlg;
-                if (dlg && !dlg->IsClosing() && !dlg->m_bCloseAfterImport &&
-                    !platform::TerminationRequested())
+                if (dlg && !dlg->ClosePending() && !platform::TerminationRequested())
                     ShowMessage(ResString(kStrQueryStopped));
             },
             Qt::QueuedConnection);
@@ -102,6 +101,10 @@ void CTavrinDlg::WatchTermination() {
 
 bool CTavrinDlg::IsClosing() const {
     return property(kClosingProperty).toBool();
+}
+
+bool CTavrinDlg::ClosePending() const {
+    return IsClosing() || m_bCloseAfterImport;
 }
 
 void CTavrinDlg::RunDeferredClose() {

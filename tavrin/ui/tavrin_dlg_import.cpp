@@ -1,9 +1,9 @@
 // The package import's part of the main dialog: importing, switching and deleting packages.
 // The work that needs no window is CPackageImport's (tavrin/import/package_import.h); this file
 // drives it and keeps the dialog's records, controls and open package in step.
-#include <cstdio>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <iterator>
 #include <memory>
 #include <thread>
@@ -41,420 +41,418 @@
 #include "tavrin/workspace/package_name.h"
 #include "tavrin/workspace/workspace_paths.h"
 
-namespace {
-
-// Marks the dialog as running an import for the lifetime of the object, so that a close
-// arriving meanwhile waits for the import to give up.
-class CRunningImport {
-  public:
-    CRunningImport(CTavrinDlg& dlg, CImportProgress& progress) : m_dlg(dlg) {
-        m_dlg.m_pRunningImport = &progress;
-    }
-    ~CRunningImport() { m_dlg.m_pRunningImport = nullptr; }
-    CRunningImport(const CRunningImport&) = delete;
-    CRunningImport& operator=(const CRunningImport&) = delete;
-
-  private:
-    CTavrinDlg& m_dlg;
-};
-
-void SetEnabled(QWidget* widget, bool bEnabled) {
-    if (widget) widget->setEnabled(bEnabled);
-}
-
-// Steps 1 and 2 of the import: lock the controls an import must not race with, and empty the
-// filter, in the fields too, so that nothing brings the old texts back.
-void BeginImport(CTavrinDlg& dlg) {
-    SetEnabled(dlg.m_btnOpen, false);
-    SetEnabled(dlg.m_comboPackage, false);
-    SetEnabled(dlg.m_comboAudit, false);
-    SetEnabled(dlg.m_btnSearch, false);
-    dlg.ClearFilters();
-}
-
-// Step 30, which runs however the import ended, so that no failure leaves the window locked.
-void EndImport(CTavrinDlg& dlg) {
-    SetEnabled(dlg.m_comboPackage, true);
-    SetEnabled(dlg.m_comboAudit, true);
-    SetEnabled(dlg.m_btnSearch, !dlg.m_packages.empty());
-    SetEnabled(dlg.m_btnOpen, true);
-    dlg.UpdateData(false);
-}
-
-bool HasValidDates(const std::string& strStart, const std::string& strEnd) {
-    return ParseDateField(strStart) && ParseDateField(strEnd);
-}
-
-// The combo of imported packages shows the open one.
-void SelectPackageEntry(CTavrinDlg& dlg, const QString& strName) {
-    if (!dlg.m_comboPackage) return;
-    dlg.m_comboPackage->setCurrentIndex(
-        dlg.m_comboPackage->findText(strName, Qt::MatchExactly | Qt::MatchCaseSensitive));
-}
-
-MyStruct* FindPackage(CTavrinDlg& dlg, const QString& strName) {
-    for (MyStruct& package : dlg.m_packages) {
-        if (package.strName == strName) return &package;
-    }
-    return nullptr;
-}
-
-// Closes the open package's connections and leaves no package open. The child connection of
-// a package whose background load still runs stays open for the loader; the loader's end
-// closes it (CloseIdleChild) unless the package is open again by then.
-void CloseOpenPackage(CTavrinDlg& dlg) {
-    if (dlg.m_pParentDb && dlg.m_pChildDb) {
-        dlg.m_pParentDb->Close();
-        if (!dlg.m_loads.IsRunning(dlg.m_pChildDb)) dlg.m_pChildDb->Close();
-    }
-    dlg.m_pParentDb = nullptr;
-    dlg.m_pChildDb = nullptr;
-}
-
-// Runs on the user-interface thread after a loader ended: its connection is no longer needed
-// unless its package is the open one (or has been opened again meanwhile). The loader marks
-// itself finished just after its completion hook, so a moment later is asked again.
-void CloseIdleChild(CTavrinDlg* pDlg, const QString& strName) {
-    for (MyStruct& package : pDlg->m_packages) {
-        if (package.strName != strName) continue;
-        DbHandle* child = package.pChildDb.get();
-        if (!child || child == pDlg->m_pChildDb) return;
-        if (pDlg->m_loads.IsRunning(child)) {
-            QTimer::singleShot(10, pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
-        } else {
-            child->Close();
+struct CTavrinDlg::SImportSteps {
+    // Marks the dialog as running an import for the lifetime of the object, so that a close
+    // arriving meanwhile waits for the import to give up.
+    class CRunningImport {
+      public:
+        CRunningImport(CTavrinDlg& dlg, CImportProgress& progress) : m_dlg(dlg) {
+            m_dlg.m_pRunningImport = &progress;
         }
-        return;
-    }
-}
+        ~CRunningImport() { m_dlg.m_pRunningImport = nullptr; }
+        CRunningImport(const CRunningImport&) = delete;
+        CRunningImport& operator=(const CRunningImport&) = delete;
 
-// Tells the user that package strName did not load completely, naming the tables (message
-// 230, at most a screenful of names), unless the dialog is closing.
-void ShowIncompleteLoad(CTavrinDlg& dlg, const QString& strName,
-                        const std::vector<std::string>& tables) {
-    if (tables.empty() || dlg.IsClosing() || dlg.m_bCloseAfterImport) return;
-    constexpr std::size_t kMostNamed = 20;
-    QStringList names;
-    for (std::size_t i = 0; i < tables.size() && i < kMostNamed; ++i)
-        names << QString::fromStdU16String(platform::AnsiToUtf16(tables[i]));
-    if (tables.size() > kMostNamed)
-        names << QStringLiteral("… (%1)").arg(tables.size() - kMostNamed);
-    ShowMessage(ResString(kStrLoadIncompleteTables).arg(strName, names.join(QStringLiteral(", "))));
-}
-
-// While an import runs, tries again a little later and says true: what a background load
-// has to show or start waits for the import's end. On the window thread.
-template <typename F>
-bool DeferWhileImporting(CTavrinDlg* pDlg, F again) {
-    if (!pDlg->m_pRunningImport) return false;
-    QTimer::singleShot(50, pDlg, std::move(again));
-    return true;
-}
-
-// Marks the package's ticker entry and tells the user; on the user-interface thread.
-void ReportFailedLoad(CTavrinDlg* pDlg, const QString& strName,
-                      const std::vector<std::string>& tables) {
-    // child.db loads beside the import: its message waits until the import has ended, so it
-    // neither interrupts the progress window nor comes before the import's own.
-    if (DeferWhileImporting(pDlg, [=] { ReportFailedLoad(pDlg, strName, tables); })) return;
-    for (stateData& state : pDlg->m_states) {
-        if (state.strName == strName) state.bIncomplete = true;
-    }
-    ShowIncompleteLoad(*pDlg, strName, tables);
-}
-
-// Says on the console why a package's text index could not be built (the ticker shows that
-// it failed); on the index's thread.
-void PrintFailedIndex(const std::string& strName, const SessionIndexOutcome& outcome) {
-    if (outcome.status == IndexStatus::kFailed)
-        std::fprintf(stderr, "text index of %s failed: %s\n", strName.c_str(),
-                     outcome.strError.c_str());
-}
-
-// The package reads as loaded once its import has ended too: a child.db that loads faster
-// than Parent.db does not make a package ready that is not even listed yet.
-void PostLoadFinished(CTavrinDlg* pDlg, const QString& strName) {
-    if (DeferWhileImporting(pDlg, [=] { PostLoadFinished(pDlg, strName); })) return;
-    PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
-}
-
-// The text index reads Parent.db too, and child.db may be loaded long before Parent.db is:
-// the index is queued once the import has ended, for a package that is still there and not
-// while closing.
-void QueueIndexAfterImport(CTavrinDlg* pDlg, const QString& strName,
-                           const SessionIndexInputs& index) {
-    if (DeferWhileImporting(pDlg, [=] { QueueIndexAfterImport(pDlg, strName, index); })) return;
-    if (pDlg->IsClosing() || pDlg->m_bCloseAfterImport) return;
-    bool bListed = false;
-    for (const MyStruct& record : pDlg->m_packages) bListed = bListed || record.strName == strName;
-    if (bListed) pDlg->m_indexes.Queue(strName.toStdString(), index, PrintFailedIndex);
-}
-
-// Step 25 as the import sees it: child.db's tables are made on the loader's thread, normally
-// long before Parent.db is done; the import ends only once they are there (the rows go on in
-// the background), showing the step and taking Cancel while it waits. On the progress
-// window's worker thread.
-void WaitForChildTables(CImportProgress& progress, const CWorkspacePaths& paths,
-                        const std::atomic<bool>& bTablesReady) {
-    if (bTablesReady.load()) return;
-    progress.BeginStep(ImportStep::kSplitting, paths.SqlDumpPath(),
-                       platform::FileSize(paths.SqlDumpPath()).value_or(0));
-    while (!bTablesReady.load() && !progress.CancelRequested())
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
-
-// Steps 25 and 27: the loader of the package's child.db (the split of the SQL dump, its
-// definitions and its row statements), on the second core while Parent.db loads. Its end is
-// posted to the dialog (the ticker shows the package loaded, or not completely loaded with the
-// tables told) and then closes the connection if it is idle; then the package's text index is
-// queued, unless the load was stopped (closing). The dialog outlives every loader (they are
-// joined before it is destroyed); the queued calls are dropped if the dialog goes first.
-void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, DbHandle& child,
-                         const CWorkspacePaths& paths,
-                         std::shared_ptr<std::atomic<bool>> pTablesReady) {
-    CTavrinDlg* pDlg = &dlg;
-    const SessionIndexInputs index = IndexInputsForWorkFolder(paths.WorkFolder());
-    auto load = [paths, pTablesReady](WorkerParam& param) {
-        return LoadChildDatabase(paths, *param.pDatabase, &param.bStopRequested, param.report,
-                                 [pTablesReady] { pTablesReady->store(true); });
+      private:
+        CTavrinDlg& m_dlg;
     };
-    dlg.m_loads.Start(
-        &child, strName.toStdString(), paths.RowStatementsPath(),
-        [pDlg, strName, index](const SLoadReport& report) {
-            if (!report.bStopped)
-                PostDialogCall(pDlg, [pDlg, strName, index] {
-                    QueueIndexAfterImport(pDlg, strName, index);
-                });
-            const std::vector<std::string> tables = IncompleteTables(report, "child.db");
-            PrintIncompleteTables(tables);
-            PostDialogCall(pDlg, [pDlg, strName] { PostLoadFinished(pDlg, strName); });
-            if (!tables.empty())
-                PostDialogCall(
-                    pDlg, [pDlg, strName, tables] { ReportFailedLoad(pDlg, strName, tables); });
-            PostDialogCall(pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
-        },
-        std::move(load));
-}
 
-// Box 1000 names the chosen file while it is imported; an import that fails leaves it naming
-// the file of the package that is open, or nothing when none is.
-class CChosenPath {
-  public:
-    CChosenPath(CTavrinDlg& dlg, const QString& path)
-        : m_dlg(dlg), m_previous(dlg.m_strPackagePath) {
-        m_dlg.m_strPackagePath = path;
+    // Steps 1 and 2 of the import: lock the controls an import must not race with, and empty the
+    // filter, in the fields too, so that nothing brings the old texts back.
+    static void BeginImport(CTavrinDlg& dlg) {
+        dlg.m_btnOpen->setEnabled(false);
+        dlg.m_comboPackage->setEnabled(false);
+        dlg.m_comboAudit->setEnabled(false);
+        dlg.m_btnSearch->setEnabled(false);
+        dlg.ClearFilters();
     }
-    ~CChosenPath() {
-        if (!m_bKept) m_dlg.m_strPackagePath = m_dlg.m_pParentDb ? m_previous : QString();
-    }
-    CChosenPath(const CChosenPath&) = delete;
-    CChosenPath& operator=(const CChosenPath&) = delete;
-    void Keep() { m_bKept = true; }
 
-  private:
-    CTavrinDlg& m_dlg;
-    QString m_previous;
-    bool m_bKept = false;
-};
+    // Step 30, which runs however the import ended, so that no failure leaves the window locked.
+    static void EndImport(CTavrinDlg& dlg) {
+        dlg.m_comboPackage->setEnabled(true);
+        dlg.m_comboAudit->setEnabled(true);
+        dlg.m_btnSearch->setEnabled(!dlg.m_packages.empty());
+        dlg.m_btnOpen->setEnabled(true);
+        dlg.UpdateData(false);
+    }
 
-// The import of the package file at path, steps 4 to 29.
-void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
-    CChosenPath chosenPath(dlg, path);  // step 4
-    RememberPackageFolder(dlg, path);
-    const std::string strProgram = platform::ProgramFolder();
-    CPackageImport import(strProgram, path.toStdString());
+    static bool HasValidDates(const std::string& strStart, const std::string& strEnd) {
+        return ParseDateField(strStart) && ParseDateField(strEnd);
+    }
 
-    if (!import.CheckDiskSpace()) {  // step 5
-        ShowMessage(ResString(142));
-        return;
+    // The combo of imported packages shows the open one.
+    static void SelectPackageEntry(CTavrinDlg& dlg, const QString& strName) {
+        dlg.m_comboPackage->setCurrentIndex(
+            dlg.m_comboPackage->findText(strName, Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
-    if (!import.HasUsableName()) {
-        // Its work folder would be the program folder itself, lie outside it, be a file the
-        // program needs, or hold files whose names are too long.
-        ShowMessage(ResString(kStrNotReadablePackage));
-        return;
+
+    static MyStruct* FindPackage(CTavrinDlg& dlg, const QString& strName) {
+        for (MyStruct& package : dlg.m_packages) {
+            if (package.strName == strName) return &package;
+        }
+        return nullptr;
     }
-    const QString strChosenName = QString::fromStdString(import.PackageName());
-    EImportStart start = DecideImportStart(WorkFolderState(import.Paths().WorkFolder()),
-                                           FindPackage(dlg, strChosenName) != nullptr);
-    if (start == EImportStart::kRefuse) {
-        ShowMessage(ResString(kStrNotReadablePackage));
-        return;
+
+    // Closes the open package's connections and leaves no package open. The child connection of
+    // a package whose background load still runs stays open for the loader; the loader's end
+    // closes it (CloseIdleChild) unless the package is open again by then.
+    static void CloseOpenPackage(CTavrinDlg& dlg) {
+        if (dlg.m_pParentDb && dlg.m_pChildDb) {
+            dlg.m_pParentDb->Close();
+            if (!dlg.m_loads.IsRunning(dlg.m_pChildDb)) dlg.m_pChildDb->Close();
+        }
+        dlg.m_pParentDb = nullptr;
+        dlg.m_pChildDb = nullptr;
     }
-    if (start == EImportStart::kAskLeftover) {
-        if (!AskYesNo(ResString(kStrLeftoverWorkFolder))) return;  // nothing changes
-        if (!DeleteLeftoverWorkFolder(import.Paths().WorkFolder())) {
-            ShowMessage(ResString(kStrLeftoverNotDeleted));
+
+    // Runs on the user-interface thread after a loader ended: its connection is no longer needed
+    // unless its package is the open one (or has been opened again meanwhile). The loader marks
+    // itself finished just after its completion hook, so a moment later is asked again.
+    static void CloseIdleChild(CTavrinDlg* pDlg, const QString& strName) {
+        for (MyStruct& package : pDlg->m_packages) {
+            if (package.strName != strName) continue;
+            DbHandle* child = package.pChildDb.get();
+            if (!child || child == pDlg->m_pChildDb) return;
+            if (pDlg->m_loads.IsRunning(child)) {
+                QTimer::singleShot(10, pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
+            } else {
+                child->Close();
+            }
             return;
         }
     }
-    const PackageName& fields = import.Paths().Package();  // steps 6 and 7
-    const QString strName = QString::fromStdString(fields.strName);
-    // A name without a valid date range is refused before anything is unpacked or changed.
-    if (!HasValidDates(fields.strStartDate, fields.strEndDate)) {
-        ShowMessage(ResString(kStrInvalidDateRange));
-        return;
+
+    // Tells the user that package strName did not load completely, naming the tables (message
+    // 230, at most a screenful of names), unless the dialog is closing.
+    static void ShowIncompleteLoad(CTavrinDlg& dlg, const QString& strName,
+                                   const std::vector<std::string>& tables) {
+        if (tables.empty() || dlg.ClosePending()) return;
+        constexpr std::size_t kMostNamed = 20;
+        QStringList names;
+        for (std::size_t i = 0; i < tables.size() && i < kMostNamed; ++i)
+            names << QString::fromStdU16String(platform::AnsiToUtf16(tables[i]));
+        if (tables.size() > kMostNamed)
+            names << QStringLiteral("… (%1)").arg(tables.size() - kMostNamed);
+        ShowMessage(
+            ResString(kStrLoadIncompleteTables).arg(strName, names.join(QStringLiteral(", "))));
     }
-    // The fields name the package being imported once it has unpacked; a failure before
-    // leaves them showing the package that is open, or none.
-    auto showName = [&dlg, &fields, &strName] {
-        dlg.m_strPackageName = strName;
-        dlg.m_strStartDate = QString::fromStdString(fields.strStartDate);
-        dlg.m_strEndDate = QString::fromStdString(fields.strEndDate);
-        ShowPackageFingerprint(dlg);
+
+    // While an import runs, tries again a little later and says true: what a background load
+    // has to show or start waits for the import's end. On the window thread.
+    template <typename F>
+    static bool DeferWhileImporting(CTavrinDlg* pDlg, F again) {
+        if (!pDlg->m_pRunningImport) return false;
+        QTimer::singleShot(50, pDlg, std::move(again));
+        return true;
+    }
+
+    // Marks the package's ticker entry and tells the user; on the user-interface thread.
+    static void ReportFailedLoad(CTavrinDlg* pDlg, const QString& strName,
+                                 const std::vector<std::string>& tables) {
+        // child.db loads beside the import: its message waits until the import has ended, so it
+        // neither interrupts the progress window nor comes before the import's own.
+        if (DeferWhileImporting(pDlg, [=] { ReportFailedLoad(pDlg, strName, tables); })) return;
+        for (stateData& state : pDlg->m_states) {
+            if (state.strName == strName) state.bIncomplete = true;
+        }
+        ShowIncompleteLoad(*pDlg, strName, tables);
+    }
+
+    // Says on the console why a package's text index could not be built (the ticker shows that
+    // it failed); on the index's thread.
+    static void PrintFailedIndex(const std::string& strName, const SessionIndexOutcome& outcome) {
+        if (outcome.status == IndexStatus::kFailed)
+            std::fprintf(stderr, "text index of %s failed: %s\n", strName.c_str(),
+                         outcome.strError.c_str());
+    }
+
+    // The package reads as loaded once its import has ended too: a child.db that loads faster
+    // than Parent.db does not make a package ready that is not even listed yet.
+    static void PostLoadFinished(CTavrinDlg* pDlg, const QString& strName) {
+        if (DeferWhileImporting(pDlg, [=] { PostLoadFinished(pDlg, strName); })) return;
+        PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+    }
+
+    // The text index reads Parent.db too, and child.db may be loaded long before Parent.db is:
+    // the index is queued once the import has ended, for a package that is still there and not
+    // while closing.
+    static void QueueIndexAfterImport(CTavrinDlg* pDlg, const QString& strName,
+                                      const SessionIndexInputs& index) {
+        if (DeferWhileImporting(pDlg, [=] { QueueIndexAfterImport(pDlg, strName, index); })) return;
+        if (pDlg->ClosePending()) return;
+        bool bListed = false;
+        for (const MyStruct& record : pDlg->m_packages)
+            bListed = bListed || record.strName == strName;
+        if (bListed) pDlg->m_indexes.Queue(strName.toStdString(), index, PrintFailedIndex);
+    }
+
+    // Step 25 as the import sees it: child.db's tables are made on the loader's thread, normally
+    // long before Parent.db is done; the import ends only once they are there (the rows go on in
+    // the background), showing the step and taking Cancel while it waits. On the progress
+    // window's worker thread.
+    static void WaitForChildTables(CImportProgress& progress, const CWorkspacePaths& paths,
+                                   const std::atomic<bool>& bTablesReady) {
+        if (bTablesReady.load()) return;
+        progress.BeginStep(ImportStep::kSplitting, paths.SqlDumpPath(),
+                           platform::FileSize(paths.SqlDumpPath()).value_or(0));
+        while (!bTablesReady.load() && !progress.CancelRequested())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    // Steps 25 and 27: the loader of the package's child.db (the split of the SQL dump, its
+    // definitions and its row statements), on the second core while Parent.db loads. Its end is
+    // posted to the dialog (the ticker shows the package loaded, or not completely loaded with the
+    // tables told) and then closes the connection if it is idle; then the package's text index is
+    // queued, unless the load was stopped (closing). The dialog outlives every loader (they are
+    // joined before it is destroyed); the queued calls are dropped if the dialog goes first.
+    static void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, DbHandle& child,
+                                    const CWorkspacePaths& paths,
+                                    std::shared_ptr<std::atomic<bool>> pTablesReady) {
+        CTavrinDlg* pDlg = &dlg;
+        const SessionIndexInputs index = IndexInputsForWorkFolder(paths.WorkFolder());
+        auto load = [paths, pTablesReady](WorkerParam& param) {
+            return LoadChildDatabase(paths, *param.pDatabase, &param.bStopRequested, param.report,
+                                     [pTablesReady] { pTablesReady->store(true); });
+        };
+        dlg.m_loads.Start(
+            &child, strName.toStdString(), paths.RowStatementsPath(),
+            [pDlg, strName, index](const SLoadReport& report) {
+                if (!report.bStopped)
+                    PostDialogCall(pDlg, [pDlg, strName, index] {
+                        QueueIndexAfterImport(pDlg, strName, index);
+                    });
+                const std::vector<std::string> tables = IncompleteTables(report, "child.db");
+                PrintIncompleteTables(tables);
+                PostDialogCall(pDlg, [pDlg, strName] { PostLoadFinished(pDlg, strName); });
+                if (!tables.empty())
+                    PostDialogCall(
+                        pDlg, [pDlg, strName, tables] { ReportFailedLoad(pDlg, strName, tables); });
+                PostDialogCall(pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
+            },
+            std::move(load));
+    }
+
+    // Box 1000 names the chosen file while it is imported; an import that fails leaves it naming
+    // the file of the package that is open, or nothing when none is.
+    class CChosenPath {
+      public:
+        CChosenPath(CTavrinDlg& dlg, const QString& path)
+            : m_dlg(dlg), m_previous(dlg.m_strPackagePath) {
+            m_dlg.m_strPackagePath = path;
+        }
+        ~CChosenPath() {
+            if (!m_bKept) m_dlg.m_strPackagePath = m_dlg.m_pParentDb ? m_previous : QString();
+        }
+        CChosenPath(const CChosenPath&) = delete;
+        CChosenPath& operator=(const CChosenPath&) = delete;
+        void Keep() { m_bKept = true; }
+
+      private:
+        CTavrinDlg& m_dlg;
+        QString m_previous;
+        bool m_bKept = false;
     };
 
-    if (start == EImportStart::kOpenImported) {  // step 8
-        if (dlg.OpenPackage(strName)) chosenPath.Keep();
-        return;
-    }
+    // The import of the package file at path, steps 4 to 29.
+    static void ImportChosenFile(CTavrinDlg& dlg, const QString& path) {
+        CChosenPath chosenPath(dlg, path);  // step 4
+        dlg.m_pAuditorExtras->LastFolder().Remember(path);
+        const std::string strProgram = platform::ProgramFolder();
+        CPackageImport import(strProgram, path.toStdString());
 
-    // The package file is hashed while it unpacks: the auditor records which file was read.
-    auditor::CFingerprintTask fingerprint(path.toStdString());
-    dlg.DisablePaging();                                   // step 9
-    if (import.CreateWorkFolder()) CloseOpenPackage(dlg);  // step 10
-    // After a failed unpacking the window shows the package still open, or none.
-    auto showOpenPackage = [&dlg] {
-        if (!dlg.m_pParentDb || !dlg.OpenPackage(dlg.m_strPackageName)) dlg.ShowNoPackage();
-    };
+        if (!import.CheckDiskSpace()) {  // step 5
+            ShowMessage(ResString(142));
+            return;
+        }
+        if (!import.HasUsableName()) {
+            // Its work folder would be the program folder itself, lie outside it, be a file the
+            // program needs, or hold files whose names are too long.
+            ShowMessage(ResString(kStrNotReadablePackage));
+            return;
+        }
+        const QString strChosenName = QString::fromStdString(import.PackageName());
+        EImportStart start = DecideImportStart(WorkFolderState(import.Paths().WorkFolder()),
+                                               FindPackage(dlg, strChosenName) != nullptr);
+        if (start == EImportStart::kRefuse) {
+            ShowMessage(ResString(kStrNotReadablePackage));
+            return;
+        }
+        if (start == EImportStart::kAskLeftover) {
+            if (!AskYesNo(ResString(kStrLeftoverWorkFolder))) return;  // nothing changes
+            if (!DeleteLeftoverWorkFolder(import.Paths().WorkFolder())) {
+                ShowMessage(ResString(kStrLeftoverNotDeleted));
+                return;
+            }
+        }
+        const PackageName& fields = import.Paths().Package();  // steps 6 and 7
+        const QString strName = QString::fromStdString(fields.strName);
+        // A name without a valid date range is refused before anything is unpacked or changed.
+        if (!HasValidDates(fields.strStartDate, fields.strEndDate)) {
+            ShowMessage(ResString(kStrInvalidDateRange));
+            return;
+        }
+        // The fields name the package being imported once it has unpacked; a failure before
+        // leaves them showing the package that is open, or none.
+        auto showName = [&dlg, &fields, &strName] {
+            dlg.m_strPackageName = strName;
+            dlg.m_strStartDate = QString::fromStdString(fields.strStartDate);
+            dlg.m_strEndDate = QString::fromStdString(fields.strEndDate);
+            dlg.ShowPackageFingerprint();
+        };
 
-    if (dlg.m_str7zCommand.isEmpty())
-        dlg.m_str7zCommand = QString::fromStdString(Make7zCommand(strProgram));
-    const std::string str7zCommand = dlg.m_str7zCommand.toStdString();
+        if (start == EImportStart::kOpenImported) {  // step 8
+            if (dlg.OpenPackage(strName)) chosenPath.Keep();
+            return;
+        }
 
-    // Unpacking, the conversions and the loads run on a thread of their own behind the
-    // progress window; the window only shows, and the dialog keeps repainting and ticking.
-    CImportProgress progress;
-    import.SetProgress(&progress);
-    CRunningImport running(dlg, progress);
-    auto progressWindow = std::make_unique<CImportProgressDialog>(&dlg, progress, strName);
+        // The package file is hashed while it unpacks: the auditor records which file was read.
+        auditor::CFingerprintTask fingerprint(path.toStdString());
+        dlg.DisablePaging();                                   // step 9
+        if (import.CreateWorkFolder()) CloseOpenPackage(dlg);  // step 10
+        // After a failed unpacking the window shows the package still open, or none.
+        auto showOpenPackage = [&dlg] {
+            if (!dlg.m_pParentDb || !dlg.OpenPackage(dlg.m_strPackageName)) dlg.ShowNoPackage();
+        };
 
-    UnpackOutcome outcome = UnpackOutcome::kNotStarted;
-    progressWindow->RunStep([&] { outcome = import.Unpack(str7zCommand); });  // step 11
-    if (outcome == UnpackOutcome::kNotStarted || outcome == UnpackOutcome::kNotAPackage ||
-        outcome == UnpackOutcome::kCancelled || outcome == UnpackOutcome::kNoSpace) {
-        progressWindow.reset();
-        import.RemoveWorkFolder();
-        showOpenPackage();
-        if (outcome == UnpackOutcome::kNotAPackage) ShowMessage(ResString(kStrNotReadablePackage));
-        if (outcome == UnpackOutcome::kNoSpace) ShowMessage(ResString(142));
-        // An archiver too old to unpack safely was refused before it saw the package.
-        if (outcome == UnpackOutcome::kNotStarted && import.ArchiverRefused())
-            ShowMessage(QString::fromStdString(ArchiverRefusalText(
-                ResString(kStrArchiverTooOld).toStdString(), import.ArchiverVersion())));
-        return;
-    }
+        if (dlg.m_str7zCommand.isEmpty())
+            dlg.m_str7zCommand = QString::fromStdString(Make7zCommand(strProgram));
+        const std::string str7zCommand = dlg.m_str7zCommand.toStdString();
 
-    // The previous package is closed even when step 10 could not make the folder and the
-    // archiver made it: its connections must not stay open behind the new package.
-    CloseOpenPackage(dlg);
-    showName();
+        // Unpacking, the conversions and the loads run on a thread of their own behind the
+        // progress window; the window only shows, and the dialog keeps repainting and ticking.
+        CImportProgress progress;
+        import.SetProgress(&progress);
+        CRunningImport running(dlg, progress);
+        auto progressWindow = std::make_unique<CImportProgressDialog>(&dlg, progress, strName);
 
-    MyStruct record;
-    record.strName = strName;
-    record.pParentDb = std::make_unique<DbHandle>();  // step 21
-    record.pChildDb = std::make_unique<DbHandle>();
-    // child.db loads on the second core from here on, beside Parent.db; its ticker entry is
-    // there first, so that the loader's end always finds it.
-    OpenDbHandle(*record.pChildDb, import.Paths().ChildDbPath());  // step 24
-    dlg.m_states.push_back(stateData{strName, false, false});      // step 26
-    dlg.m_posTicker = dlg.m_states.begin();
-    auto stateEntry = std::prev(dlg.m_states.end());
-    auto pTablesReady = std::make_shared<std::atomic<bool>>(false);
-    StartBackgroundLoad(dlg, strName, *record.pChildDb, import.Paths(), pTablesReady);
+        UnpackOutcome outcome = UnpackOutcome::kNotStarted;
+        progressWindow->RunStep([&] { outcome = import.Unpack(str7zCommand); });  // step 11
+        if (outcome == UnpackOutcome::kNotStarted || outcome == UnpackOutcome::kNotAPackage ||
+            outcome == UnpackOutcome::kCancelled || outcome == UnpackOutcome::kNoSpace) {
+            progressWindow.reset();
+            import.RemoveWorkFolder();
+            showOpenPackage();
+            if (outcome == UnpackOutcome::kNotAPackage)
+                ShowMessage(ResString(kStrNotReadablePackage));
+            if (outcome == UnpackOutcome::kNoSpace) ShowMessage(ResString(142));
+            // An archiver too old to unpack safely was refused before it saw the package.
+            if (outcome == UnpackOutcome::kNotStarted && import.ArchiverRefused())
+                ShowMessage(QString::fromStdString(ArchiverRefusalText(
+                    ResString(kStrArchiverTooOld).toStdString(), import.ArchiverVersion())));
+            return;
+        }
 
-    progressWindow->RunStep([&] {
-        import.ConvertDumps();  // steps 12 to 17
-        import.LoadParentDb();  // steps 18 to 20
-    });
-    // A cancelled import ends as a failed unpacking does: no package, no work folder. The
-    // child.db loader stops before its connection closes with the record.
-    auto abandon = [&] {
-        progressWindow.reset();
-        dlg.m_loads.Stop(record.pChildDb.get());
-        dlg.m_pParentDb = nullptr;
-        dlg.m_pChildDb = nullptr;
-        record.pParentDb.reset();
-        record.pChildDb.reset();
-        dlg.m_states.erase(stateEntry);
+        // The previous package is closed even when step 10 could not make the folder and the
+        // archiver made it: its connections must not stay open behind the new package.
+        CloseOpenPackage(dlg);
+        showName();
+
+        MyStruct record;
+        record.strName = strName;
+        record.pParentDb = std::make_unique<DbHandle>();  // step 21
+        record.pChildDb = std::make_unique<DbHandle>();
+        // child.db loads on the second core from here on, beside Parent.db; its ticker entry is
+        // there first, so that the loader's end always finds it.
+        OpenDbHandle(*record.pChildDb, import.Paths().ChildDbPath());  // step 24
+        dlg.m_states.push_back(stateData{strName, false, false});      // step 26
         dlg.m_posTicker = dlg.m_states.begin();
-        dlg.ShowNoPackage();
-        import.RemoveWorkFolder();
-    };
-    if (import.Cancelled()) return abandon();
-    g_bHasTabTable = import.HasTabTable();
-    g_bHasMatrixTable = import.HasMatrixTable();
-    // The joined view is offered once, by the first package that has its data.
-    constexpr int kJoinedIndex = CAuditComboBox::IndexOf(browser::AuditView::Joined);
-    if (g_bHasTabTable && dlg.m_comboAudit && dlg.m_comboAudit->count() <= kJoinedIndex)
-        dlg.m_comboAudit->insertItem(kJoinedIndex, ResString(161));
+        auto stateEntry = std::prev(dlg.m_states.end());
+        auto pTablesReady = std::make_shared<std::atomic<bool>>(false);
+        StartBackgroundLoad(dlg, strName, *record.pChildDb, import.Paths(), pTablesReady);
 
-    record.bHasTabTable = g_bHasTabTable ? 1 : 0;
-    record.bHasMatrixTable = g_bHasMatrixTable ? 1 : 0;
-    dlg.m_pParentDb = record.pParentDb.get();
-    OpenDbHandle(*dlg.m_pParentDb, import.Paths().ParentDbPath());
+        progressWindow->RunStep([&] {
+            import.ConvertDumps();  // steps 12 to 17
+            import.LoadParentDb();  // steps 18 to 20
+        });
+        // A cancelled import ends as a failed unpacking does: no package, no work folder. The
+        // child.db loader stops before its connection closes with the record.
+        auto abandon = [&] {
+            progressWindow.reset();
+            dlg.m_loads.Stop(record.pChildDb.get());
+            dlg.m_pParentDb = nullptr;
+            dlg.m_pChildDb = nullptr;
+            record.pParentDb.reset();
+            record.pChildDb.reset();
+            dlg.m_states.erase(stateEntry);
+            dlg.m_posTicker = dlg.m_states.begin();
+            dlg.ShowNoPackage();
+            import.RemoveWorkFolder();
+        };
+        if (import.Cancelled()) return abandon();
+        g_bHasTabTable = import.HasTabTable();
+        g_bHasMatrixTable = import.HasMatrixTable();
+        // The joined view is offered once, by the first package that has its data.
+        constexpr int kJoinedIndex = CAuditComboBox::IndexOf(browser::AuditView::Joined);
+        if (g_bHasTabTable && dlg.m_comboAudit->count() <= kJoinedIndex)
+            dlg.m_comboAudit->insertItem(kJoinedIndex, ResString(161));
 
-    dlg.BrowseOpenPackage();  // steps 22, 23: the character view, unix_sms_log
+        record.bHasTabTable = g_bHasTabTable ? 1 : 0;
+        record.bHasMatrixTable = g_bHasMatrixTable ? 1 : 0;
+        dlg.m_pParentDb = record.pParentDb.get();
+        OpenDbHandle(*dlg.m_pParentDb, import.Paths().ParentDbPath());
 
-    dlg.m_pChildDb = record.pChildDb.get();
-    progressWindow->RunStep([&] { WaitForChildTables(progress, import.Paths(), *pTablesReady); });
-    if (import.Cancelled()) return abandon();
-    progressWindow.reset();
+        dlg.BrowseOpenPackage();  // steps 22, 23: the character view, unix_sms_log
 
-    dlg.m_strWorkerSql = QString::fromStdString(import.Paths().RowStatementsPath());
-    // A package whose import left tables short never reads as loaded.
-    if (import.LoadIncomplete()) stateEntry->bIncomplete = true;
+        dlg.m_pChildDb = record.pChildDb.get();
+        progressWindow->RunStep(
+            [&] { WaitForChildTables(progress, import.Paths(), *pTablesReady); });
+        if (import.Cancelled()) return abandon();
+        progressWindow.reset();
 
-    if (dlg.m_comboPackage) dlg.m_comboPackage->addItem(strName);  // step 28
-    SelectPackageEntry(dlg, strName);
-    dlg.m_packages.push_back(std::move(record));
-    chosenPath.Keep();
-    if (!dlg.SetDateRange()) return;
-    dlg.UpdateData(false);  // step 29
-    RecordPackageFingerprint(dlg, strName, path, fingerprint.Get());
+        dlg.m_strWorkerSql = QString::fromStdString(import.Paths().RowStatementsPath());
+        // A package whose import left tables short never reads as loaded.
+        if (import.LoadIncomplete()) stateEntry->bIncomplete = true;
 
-    // A damaged package is said first: it is why tables may be short. child.db loads beside
-    // the import, so whether its tables are already known short here depends on timing.
-    if (outcome == UnpackOutcome::kDamaged) ShowMessage(ResString(kStrPackageDamaged));
-    if (import.LoadIncomplete()) ShowIncompleteLoad(dlg, strName, import.IncompleteTables());
-}
+        dlg.m_comboPackage->addItem(strName);  // step 28
+        SelectPackageEntry(dlg, strName);
+        dlg.m_packages.push_back(std::move(record));
+        chosenPath.Keep();
+        if (!dlg.SetDateRange()) return;
+        dlg.UpdateData(false);  // step 29
+        dlg.m_pAuditorExtras->RecordImportFingerprint(strName, path, fingerprint.Get());
 
-// One import at a time, and none once the dialog is closing or about to.
-bool ImportMayStart(const CTavrinDlg& dlg) {
-    return !dlg.m_pRunningImport && !dlg.IsClosing() && !dlg.m_bCloseAfterImport;
-}
+        // A damaged package is said first: it is why tables may be short. child.db loads beside
+        // the import, so whether its tables are already known short here depends on timing.
+        if (outcome == UnpackOutcome::kDamaged) ShowMessage(ResString(kStrPackageDamaged));
+        if (import.LoadIncomplete()) ShowIncompleteLoad(dlg, strName, import.IncompleteTables());
+    }
 
-}  // namespace
+    // One import at a time, and none once the dialog is closing or about to.
+    static bool ImportMayStart(const CTavrinDlg& dlg) {
+        return !dlg.m_pRunningImport && !dlg.ClosePending();
+    }
+};
 
 void CTavrinDlg::OnOpenPackage() {
-    if (!ImportMayStart(*this)) return;
-    BeginImport(*this);
-    const QString path = ChooseOpenFileIn(ResString(159), LastPackageFolder(*this));  // step 3
-    if (!path.isEmpty()) ImportChosenFile(*this, path);
-    EndImport(*this);
+    if (!SImportSteps::ImportMayStart(*this)) return;
+    SImportSteps::BeginImport(*this);
+    const QString path =
+        ChooseOpenFileIn(ResString(159), m_pAuditorExtras->LastFolder().Folder());  // step 3
+    if (!path.isEmpty()) SImportSteps::ImportChosenFile(*this, path);
+    SImportSteps::EndImport(*this);
     RunDeferredClose();
 }
 
 void CTavrinDlg::ImportPackageFile(const QString& path) {
-    if (path.isEmpty() || !ImportMayStart(*this)) return;
-    BeginImport(*this);
-    ImportChosenFile(*this, path);
-    EndImport(*this);
+    if (path.isEmpty() || !SImportSteps::ImportMayStart(*this)) return;
+    SImportSteps::BeginImport(*this);
+    SImportSteps::ImportChosenFile(*this, path);
+    SImportSteps::EndImport(*this);
     RunDeferredClose();
 }
 
 bool CTavrinDlg::OpenPackage(const QString& strName) {
     // Everything that can refuse the switch is checked first, so that a refused switch leaves
     // the open package open and shown.
-    MyStruct* package = FindPackage(*this, strName);  // step 5
+    MyStruct* package = SImportSteps::FindPackage(*this, strName);  // step 5
     if (!package || !package->pParentDb || !package->pChildDb) return false;
     const PackageName fields = SplitPackageName(strName.toStdString());  // step 7
-    if (!HasValidDates(fields.strStartDate, fields.strEndDate)) {
+    if (!SImportSteps::HasValidDates(fields.strStartDate, fields.strEndDate)) {
         ShowMessage(ResString(kStrInvalidDateRange));
         return false;
     }
 
-    CloseOpenPackage(*this);                                                        // step 1
+    SImportSteps::CloseOpenPackage(*this);                                          // step 1
     const CWorkspacePaths paths(platform::ProgramFolder(), strName.toStdString());  // step 2
     ClearFilters();  // step 4; steps 3, 8 and 10 are the browser's (BrowseOpenPackage)
 
@@ -469,9 +467,9 @@ bool CTavrinDlg::OpenPackage(const QString& strName) {
     m_strPackageName = strName;
     m_strStartDate = QString::fromStdString(fields.strStartDate);
     m_strEndDate = QString::fromStdString(fields.strEndDate);
-    ShowPackageFingerprint(*this);
+    ShowPackageFingerprint();
 
-    SelectPackageEntry(*this, strName);
+    SImportSteps::SelectPackageEntry(*this, strName);
 
     SetDateRange();       // step 9, dates checked
     BrowseOpenPackage();  // steps 3, 8 and 10: the character view, unix_sms_log
@@ -486,9 +484,9 @@ void CTavrinDlg::OnDeletePackage() {
     if (!platform::PathExists(strFolder) || m_pChildDb || m_pParentDb) return;
     // Only a leftover of an earlier run: a package imported in this run keeps its folder
     // until close, and its loader may still be writing there.
-    if (FindPackage(*this, m_strPackageName)) return;
+    if (SImportSteps::FindPackage(*this, m_strPackageName)) return;
     if (platform::DeleteFolderTree(strFolder)) {
-        if (m_editPackagePath) m_editPackagePath->clear();
+        m_editPackagePath->clear();
         UpdateData(true);
     }
 }

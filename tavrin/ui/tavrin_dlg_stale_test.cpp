@@ -55,16 +55,12 @@ class StaleScreenTest : public CMainDialogTest {
     };
     Screen Shown() const {
         CTavrinDlg& dlg = *m_pDlg;
-        return {dlg.m_staticTotal->text(),
-                dlg.m_staticPages->text(),
-                dlg.findChild<QLineEdit*>("1002")->text(),
-                dlg.findChild<QLineEdit*>("1003")->text(),
-                dlg.findChild<QLineEdit*>("1004")->text(),
-                dlg.m_comboPackage->currentText(),
-                dlg.m_list->CellText(0, 1),
-                dlg.m_list->RowCount(),
-                dlg.m_btnNext->isEnabled(),
-                dlg.m_editPackagePath->text()};
+        return {
+            Peek(dlg).m_staticTotal->text(),           Peek(dlg).m_staticPages->text(),
+            dlg.findChild<QLineEdit*>("1002")->text(), dlg.findChild<QLineEdit*>("1003")->text(),
+            dlg.findChild<QLineEdit*>("1004")->text(), Peek(dlg).m_comboPackage->currentText(),
+            Peek(dlg).m_list->CellText(0, 1),          Peek(dlg).m_list->RowCount(),
+            Peek(dlg).m_btnNext->isEnabled(),          Peek(dlg).m_editPackagePath->text()};
     }
     SamplePackage Make(const char* folder, std::vector<std::string> options) {
         return import_test::MakeSamplePackage(m_tmp / folder, std::move(options));
@@ -79,51 +75,51 @@ TEST_F(StaleScreenTest, TicksNeverBringBackTheFiltersAnImportOrSwitchCleared) {
     const int nAll = dlg.Browser().Screen().page.nTotalRows;
 
     // A filter the user typed, applied by a search, then a second import while ticks arrive.
-    dlg.m_editLoginName->setText("zz-no-such-user");
-    dlg.m_btnSearch->click();
+    Peek(dlg).m_editLoginName->setText("zz-no-such-user");
+    Peek(dlg).m_btnSearch->click();
     ASSERT_EQ(dlg.Browser().Screen().page.nTotalRows, 0);
     {
         CTickingPrompts ticking(dlg);
         ticking.m_openAnswers << QString::fromStdString(b.strTar);
-        dlg.m_btnOpen->click();
+        Peek(dlg).m_btnOpen->click();
     }
     for (int i = 0; i < 3; ++i) Tick(dlg);
-    EXPECT_EQ(dlg.m_editLoginName->text(), "");
+    EXPECT_EQ(Peek(dlg).m_editLoginName->text(), "");
     EXPECT_EQ(dlg.Browser().FilterClause(), "");
     // The next change of audit type filters by the time range only.
-    dlg.m_comboAudit->setCurrentIndex(2);
-    emit dlg.m_comboAudit->activated(2);
-    dlg.m_comboAudit->setCurrentIndex(3);
-    emit dlg.m_comboAudit->activated(3);
+    Peek(dlg).m_comboAudit->setCurrentIndex(2);
+    emit Peek(dlg).m_comboAudit->activated(2);
+    Peek(dlg).m_comboAudit->setCurrentIndex(3);
+    emit Peek(dlg).m_comboAudit->activated(3);
     EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, b.parent["unix_sms_log"]);
 
     // The same for a switch back to the first package.
-    dlg.m_editRemoteName->setText("zz");
+    Peek(dlg).m_editRemoteName->setText("zz");
     Tick(dlg);
-    dlg.m_comboPackage->setCurrentIndex(0);
-    emit dlg.m_comboPackage->activated(0);
+    Peek(dlg).m_comboPackage->setCurrentIndex(0);
+    emit Peek(dlg).m_comboPackage->activated(0);
     for (int i = 0; i < 3; ++i) Tick(dlg);
-    EXPECT_EQ(dlg.m_editRemoteName->text(), "");
-    dlg.m_comboAudit->setCurrentIndex(3);
-    emit dlg.m_comboAudit->activated(3);
+    EXPECT_EQ(Peek(dlg).m_editRemoteName->text(), "");
+    Peek(dlg).m_comboAudit->setCurrentIndex(3);
+    emit Peek(dlg).m_comboAudit->activated(3);
     EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, nAll);
     // What the user types meanwhile stays.
-    dlg.m_editLoginAddr->setText("10.0.0.1");
+    Peek(dlg).m_editLoginAddr->setText("10.0.0.1");
     Tick(dlg);
-    EXPECT_EQ(dlg.m_editLoginAddr->text(), "10.0.0.1");
+    EXPECT_EQ(Peek(dlg).m_editLoginAddr->text(), "10.0.0.1");
 }
 
 TEST_F(StaleScreenTest, TheImportedBoxShowsThePackageThatIsOpen) {
     SamplePackage a = Make("a", {"--prefix", "first"});
     SamplePackage b = Make("b", {"--prefix", "second", "--sessions", "14"});
     Open(a.strTar);
-    EXPECT_EQ(m_pDlg->m_comboPackage->currentText(), QString::fromStdString(a.strName));
+    EXPECT_EQ(Peek(*m_pDlg).m_comboPackage->currentText(), QString::fromStdString(a.strName));
     Open(b.strTar);
-    EXPECT_EQ(m_pDlg->m_comboPackage->currentText(), QString::fromStdString(b.strName));
-    EXPECT_EQ(m_pDlg->m_strPackageName, QString::fromStdString(b.strName));
+    EXPECT_EQ(Peek(*m_pDlg).m_comboPackage->currentText(), QString::fromStdString(b.strName));
+    EXPECT_EQ(Peek(*m_pDlg).m_strPackageName, QString::fromStdString(b.strName));
     // Choosing the first package's file again opens it, and the box follows.
     Open(a.strTar);
-    EXPECT_EQ(m_pDlg->m_comboPackage->currentText(), QString::fromStdString(a.strName));
+    EXPECT_EQ(Peek(*m_pDlg).m_comboPackage->currentText(), QString::fromStdString(a.strName));
     EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, a.parent["unix_sms_log"]);
 }
 
@@ -133,21 +129,21 @@ TEST_F(StaleScreenTest, AnInvalidDateRangeIsRefusedBeforeAnythingIsImportedOrCha
     const std::string bad = m_tmp / "a/bad_log_2016-09-01_2016-02-30.tar";
     fs::copy_file(a.strTar, bad);
     Open(a.strTar);
-    m_pDlg->m_btnNext->click();  // page 2, to see that nothing moves
+    Peek(*m_pDlg).m_btnNext->click();  // page 2, to see that nothing moves
     const Screen before = Shown();
 
     Open(bad);
     ASSERT_EQ(m_prompts.m_messages.size(), 1);
     EXPECT_EQ(m_prompts.m_messages[0], ResString(kStrInvalidDateRange));
     EXPECT_FALSE(fs::exists(m_strProgram + "/bad_log_2016-09-01_2016-02-30"));
-    EXPECT_EQ(m_pDlg->m_packages.size(), 1u);
-    EXPECT_EQ(m_pDlg->m_comboPackage->count(), 1);
+    EXPECT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
+    EXPECT_EQ(Peek(*m_pDlg).m_comboPackage->count(), 1);
     EXPECT_EQ(Shown(), before);
     EXPECT_EQ(m_pDlg->Browser().Screen().page.nCurPage, 2);
-    EXPECT_NE(m_pDlg->m_pParentDb, nullptr);
+    EXPECT_NE(Peek(*m_pDlg).m_pParentDb, nullptr);
     // The pickers keep the open package's range: a type change still lists its sessions.
-    m_pDlg->m_comboAudit->setCurrentIndex(3);
-    emit m_pDlg->m_comboAudit->activated(3);
+    Peek(*m_pDlg).m_comboAudit->setCurrentIndex(3);
+    emit Peek(*m_pDlg).m_comboAudit->activated(3);
     EXPECT_EQ(m_pDlg->Browser().Screen().page.nTotalRows, a.parent["unix_sms_log"]);
 }
 
@@ -161,29 +157,29 @@ TEST_F(StaleScreenTest, ALeftoverWorkFolderLeavesTheOpenPackageOpenAndShown) {
     Open(left.strTar);
     EXPECT_EQ(Shown(), before);
     EXPECT_EQ(before.path, QString::fromStdString(a.strTar));
-    EXPECT_EQ(m_pDlg->m_pParentDb, m_pDlg->m_packages.front().pParentDb.get());
-    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
+    EXPECT_EQ(Peek(*m_pDlg).m_pParentDb, Peek(*m_pDlg).m_packages.front().pParentDb.get());
+    EXPECT_EQ(Peek(*m_pDlg).m_list->RowCount(), 15);
     // Paging goes on in the open package.
-    m_pDlg->m_btnNext->click();
+    Peek(*m_pDlg).m_btnNext->click();
     EXPECT_EQ(m_pDlg->Browser().Screen().page.nCurPage, 2);
-    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
+    EXPECT_EQ(Peek(*m_pDlg).m_list->RowCount(), 15);
 
     // A switch to a name that was never imported changes nothing either.
     EXPECT_FALSE(m_pDlg->OpenPackage("never_log_2016-09-01_2016-09-10"));
     EXPECT_EQ(m_pDlg->Browser().Screen().page.nCurPage, 2);
-    EXPECT_EQ(m_pDlg->m_list->RowCount(), 15);
+    EXPECT_EQ(Peek(*m_pDlg).m_list->RowCount(), 15);
 }
 
 TEST_F(StaleScreenTest, AFailedUnpackingShowsNoPackageRatherThanTheOldCounts) {
     SamplePackage a = Make("a", {"--prefix", "first"});
     Open(a.strTar);
-    ASSERT_NE(m_pDlg->m_staticTotal->text(), "");
+    ASSERT_NE(Peek(*m_pDlg).m_staticTotal->text(), "");
     const std::string corrupt = m_tmp / "a/broken_log_2016-09-01_2016-09-10.tar";
     import_test::WriteFile(corrupt, std::string(20000, '\x01'));
     Open(corrupt);
     ASSERT_EQ(m_prompts.m_messages.size(), 1);
     // The open package was closed for the new one: the window says so everywhere.
-    EXPECT_EQ(m_pDlg->m_pParentDb, nullptr);
+    EXPECT_EQ(Peek(*m_pDlg).m_pParentDb, nullptr);
     const Screen none = Shown();
     EXPECT_EQ(none.total, "");
     EXPECT_EQ(none.pages, "");
@@ -192,7 +188,7 @@ TEST_F(StaleScreenTest, AFailedUnpackingShowsNoPackageRatherThanTheOldCounts) {
     EXPECT_EQ(none.path, "");
     EXPECT_EQ(none.nRows, 0);
     EXPECT_FALSE(none.bNext);
-    EXPECT_FALSE(m_pDlg->m_btnGoto->isEnabled());
+    EXPECT_FALSE(Peek(*m_pDlg).m_btnGoto->isEnabled());
     Tick(*m_pDlg);
     EXPECT_EQ(Shown(), none);
 }
@@ -200,14 +196,14 @@ TEST_F(StaleScreenTest, AFailedUnpackingShowsNoPackageRatherThanTheOldCounts) {
 TEST_F(StaleScreenTest, ANewPageOfAnImportedPackageOpensAtItsFirstRow) {
     SamplePackage a = Make("a", {"--prefix", "first"});
     Open(a.strTar);
-    CListCtrlEx& list = *m_pDlg->m_list;
+    CListCtrlEx& list = *Peek(*m_pDlg).m_list;
     m_pDlg->show();
     list.resize(list.width(), 150);  // smaller than a page, so that it scrolls
     QApplication::processEvents();
     list.scrollToBottom();
     QApplication::processEvents();
     ASSERT_GT(list.verticalScrollBar()->value(), 0);
-    m_pDlg->m_btnNext->click();
+    Peek(*m_pDlg).m_btnNext->click();
     QApplication::processEvents();
     EXPECT_EQ(list.verticalScrollBar()->value(), 0);
     EXPECT_EQ(list.rowAt(0), 0);

@@ -17,10 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tavrin/testing/tavrin_dlg_test_access.h"
 #include "tavrin/testing/ui_test_support.h"
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/qt_translations.h"
-#include "tavrin/ui/tavrin_dlg.h"
 #include "tavrin/workspace/package_flags.h"
 
 namespace {
@@ -81,7 +81,7 @@ TEST_F(WindowTest, DefaultSizeFitsA1280x800ScreenAndShowsAWholePageInEveryLayout
     EXPECT_LE(dlg.width(), 1260);
     EXPECT_LE(dlg.height(), 730);
     // No control of the template covers another (the group box frames the filters).
-    QWidget* form = dlg.m_btnOpen->parentWidget();
+    QWidget* form = Peek(dlg).m_btnOpen->parentWidget();
     QList<QWidget*> controls;
     for (QWidget* w : form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (!w->inherits("QGroupBox")) controls << w;
@@ -95,7 +95,7 @@ TEST_F(WindowTest, DefaultSizeFitsA1280x800ScreenAndShowsAWholePageInEveryLayout
     }
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    CListCtrlEx& list = *dlg.m_list;
+    CListCtrlEx& list = *Peek(dlg).m_list;
 
     list.SetCharLayout();
     FillPage(list);
@@ -121,26 +121,28 @@ TEST_F(WindowTest, TheWindowResizesAndMaximisesAndTheListAndBottomRowsFollow) {
     EXPECT_LT(dlg.minimumWidth(), dlg.maximumWidth());
     EXPECT_LT(dlg.minimumHeight(), dlg.maximumHeight());
     const QSize original = dlg.size();
-    const int nNextBelowList = dlg.m_btnNext->geometry().top() - dlg.m_list->geometry().bottom();
-    const int nStatusRight = dlg.width() - dlg.m_editStatus->geometry().right();
+    const int nNextBelowList =
+        Peek(dlg).m_btnNext->geometry().top() - Peek(dlg).m_list->geometry().bottom();
+    const int nStatusRight = dlg.width() - Peek(dlg).m_editStatus->geometry().right();
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
 
     dlg.resize(original + QSize(300, 200));
     Settle(dlg);
-    EXPECT_EQ(dlg.m_list->geometry(), dlg.rect().adjusted(30, 230, -30, -70));
-    EXPECT_EQ(dlg.m_btnNext->geometry().top() - dlg.m_list->geometry().bottom(), nNextBelowList);
-    EXPECT_EQ(dlg.width() - dlg.m_editStatus->geometry().right(), nStatusRight);
-    EXPECT_TRUE(dlg.m_editStatus->isVisible());
+    EXPECT_EQ(Peek(dlg).m_list->geometry(), dlg.rect().adjusted(30, 230, -30, -70));
+    EXPECT_EQ(Peek(dlg).m_btnNext->geometry().top() - Peek(dlg).m_list->geometry().bottom(),
+              nNextBelowList);
+    EXPECT_EQ(dlg.width() - Peek(dlg).m_editStatus->geometry().right(), nStatusRight);
+    EXPECT_TRUE(Peek(dlg).m_editStatus->isVisible());
     // A wide enough list keeps the layout's widths.
-    for (int col = 0; col < dlg.m_list->ColumnCount(); ++col)
-        EXPECT_EQ(dlg.m_list->columnWidth(col), dlg.m_list->LayoutWidth(col)) << col;
+    for (int col = 0; col < Peek(dlg).m_list->ColumnCount(); ++col)
+        EXPECT_EQ(Peek(dlg).m_list->columnWidth(col), Peek(dlg).m_list->LayoutWidth(col)) << col;
 
     // Never smaller than the template: the controls keep their places.
     dlg.resize(400, 300);
     Settle(dlg);
     EXPECT_EQ(dlg.size(), original);
-    EXPECT_EQ(dlg.m_list->geometry(), dlg.rect().adjusted(30, 230, -30, -70));
+    EXPECT_EQ(Peek(dlg).m_list->geometry(), dlg.rect().adjusted(30, 230, -30, -70));
 }
 
 TEST_F(WindowTest, TheSizeTheUserChoseIsRememberedForTheNextRun) {
@@ -157,14 +159,14 @@ TEST_F(WindowTest, TheSizeTheUserChoseIsRememberedForTheNextRun) {
     if (const QScreen* screen = next.screen())
         expected = expected.boundedTo(screen->availableGeometry().size());
     EXPECT_EQ(next.size(), expected.expandedTo(next.minimumSize()));
-    EXPECT_EQ(next.m_list->geometry(), next.rect().adjusted(30, 230, -30, -70));
+    EXPECT_EQ(Peek(next).m_list->geometry(), next.rect().adjusted(30, 230, -30, -70));
 }
 
 TEST_F(WindowTest, ANewPageOpensAtItsFirstRow) {
     CTavrinDlg dlg;
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    CListCtrlEx& list = *dlg.m_list;
+    CListCtrlEx& list = *Peek(dlg).m_list;
     list.resize(list.width(), 120);  // smaller than a page, so that it scrolls
     FillPage(list);
     Settle(dlg);
@@ -181,14 +183,14 @@ TEST_F(WindowTest, ANewPageOpensAtItsFirstRow) {
 TEST_F(WindowTest, CountsReadNaturallyInEnglish) {
     CTavrinDlg dlg;
     dlg.ShowBrowserUpdate(Counted(1));
-    EXPECT_EQ(dlg.m_staticTotal->text(), "Total: 1 session");
-    EXPECT_EQ(dlg.m_staticPages->text(), "/ 1 page");
+    EXPECT_EQ(Peek(dlg).m_staticTotal->text(), "Total: 1 session");
+    EXPECT_EQ(Peek(dlg).m_staticPages->text(), "/ 1 page");
     dlg.ShowBrowserUpdate(Counted(0));
-    EXPECT_EQ(dlg.m_staticTotal->text(), "Total: 0 sessions");
-    EXPECT_EQ(dlg.m_staticPages->text(), "/ 1 page");
+    EXPECT_EQ(Peek(dlg).m_staticTotal->text(), "Total: 0 sessions");
+    EXPECT_EQ(Peek(dlg).m_staticPages->text(), "/ 1 page");
     dlg.ShowBrowserUpdate(Counted(16));
-    EXPECT_EQ(dlg.m_staticTotal->text(), "Total: 16 sessions");
-    EXPECT_EQ(dlg.m_staticPages->text(), "/ 2 pages");
+    EXPECT_EQ(Peek(dlg).m_staticTotal->text(), "Total: 16 sessions");
+    EXPECT_EQ(Peek(dlg).m_staticPages->text(), "/ 2 pages");
 }
 
 class ChineseWindowTest : public WindowTest {
@@ -199,8 +201,8 @@ class ChineseWindowTest : public WindowTest {
 TEST_F(ChineseWindowTest, CountsKeepTheModulesWordsAndQtsOwnTextsAreChinese) {
     CTavrinDlg dlg;
     dlg.ShowBrowserUpdate(Counted(1));
-    EXPECT_EQ(dlg.m_staticTotal->text(), ResString(147) + " 1 " + ResString(148));
-    EXPECT_EQ(dlg.m_staticPages->text(), "/ 1 " + ResString(149));
+    EXPECT_EQ(Peek(dlg).m_staticTotal->text(), ResString(147) + " 1 " + ResString(148));
+    EXPECT_EQ(Peek(dlg).m_staticPages->text(), "/ 1 " + ResString(149));
 
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "OK"), "OK");  // none left over
     QTranslator* translator = InstallQtTranslations(true);

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "common/sql_stop.h"
-#include "tavrin/workspace/sql_loader.h"
+#include "tavrin/workspace/package_sql_guard.h"
 
 namespace {
 

@@ -15,46 +15,6 @@
 
 namespace {
 
-// Set on a thread while it prepares the loaders' own settings, which the guard lets through.
-thread_local bool t_bTrustedSql = false;
-
-bool IsOneOf(const char* name, std::initializer_list<const char*> names) {
-    if (!name) return false;
-    for (const char* n : names) {
-        if (sqlite3_stricmp(name, n) == 0) return true;
-    }
-    return false;
-}
-
-int PackageSqlAuthorizer(void*, int action, const char* arg1, const char* arg2, const char*,
-                         const char*) {
-    if (t_bTrustedSql) return SQLITE_OK;
-    switch (action) {
-        case SQLITE_ATTACH:
-        case SQLITE_DETACH:
-        case SQLITE_CREATE_VTABLE:
-        case SQLITE_CREATE_VIEW:
-        case SQLITE_CREATE_TEMP_VIEW:
-        case SQLITE_CREATE_TRIGGER:
-        case SQLITE_CREATE_TEMP_TRIGGER:
-        case SQLITE_TRANSACTION:  // the loaders keep each file in one transaction
-        case SQLITE_SAVEPOINT:
-            return SQLITE_DENY;
-        case SQLITE_PRAGMA:
-            return IsOneOf(arg1, {"table_info", "table_xinfo", "index_list", "index_info",
-                                  "index_xinfo", "foreign_key_list"})
-                       ? SQLITE_OK
-                       : SQLITE_DENY;
-        case SQLITE_FUNCTION:
-            return IsOneOf(arg2,
-                           {"load_extension", "fts3_tokenizer", "readfile", "writefile", "edit"})
-                       ? SQLITE_DENY
-                       : SQLITE_OK;
-        default:
-            return SQLITE_OK;
-    }
-}
-
 void ReportOpenFailure(int code) {
     ConsolePrintf("打开文件失败！%d\n", code);
 }
@@ -94,9 +54,11 @@ int ExecStatements(sqlite3* db, const char* sql, std::size_t size, std::string& 
 // Returns true on success.
 bool ExecTrusted(sqlite3* db, const char* sql, bool report = false) {
     char* message = nullptr;
-    t_bTrustedSql = true;
-    int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
-    t_bTrustedSql = false;
+    int rc = SQLITE_OK;
+    {
+        CTrustedSqlScope trusted;
+        rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+    }
     if (message && report) std::printf("%s%s\n", sql, message);
     sqlite3_free(message);
     return rc == SQLITE_OK;
@@ -106,9 +68,11 @@ bool ExecTrusted(sqlite3* db, const char* sql, bool report = false) {
 // SQLite result code.
 int ExecIntoSlot(DbHandle& handle, const char* sql, bool bTrusted = false) {
     char* message = nullptr;
-    t_bTrustedSql = bTrusted;
-    int rc = sqlite3_exec(handle.db, sql, nullptr, nullptr, &message);
-    t_bTrustedSql = false;
+    int rc = SQLITE_OK;
+    {
+        CTrustedSqlScope trusted(bTrusted);
+        rc = sqlite3_exec(handle.db, sql, nullptr, nullptr, &message);
+    }
     handle.SetError(message);
     return rc;
 }
@@ -217,33 +181,6 @@ std::string StatementTable(const std::string& statement) {
     return std::string(start.substr(0, 40));
 }
 
-void LimitDatabaseSize(sqlite3* db, std::uint64_t maxBytes) {
-    if (!db) return;
-    sqlite3_stmt* stmt = nullptr;
-    std::uint64_t pageSize = 4096;
-    if (sqlite3_prepare_v2(db, "PRAGMA main.page_size", -1, &stmt, nullptr) == SQLITE_OK) {
-        t_bTrustedSql = true;
-        if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int64(stmt, 0) > 0)
-            pageSize = static_cast<std::uint64_t>(sqlite3_column_int64(stmt, 0));
-        t_bTrustedSql = false;
-    }
-    sqlite3_finalize(stmt);
-    std::uint64_t pages = maxBytes / pageSize + 1;
-    if (pages > 0xFFFFFFFEull) pages = 0xFFFFFFFEull;
-    const std::string sql = "PRAGMA main.max_page_count = " + std::to_string(pages);
-    ExecTrusted(db, sql.c_str());
-}
-
-void GuardPackageConnection(sqlite3* db) {
-    if (!db) return;
-    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-    sqlite3_set_authorizer(db, PackageSqlAuthorizer, nullptr);
-}
-
 int RunSqlFile(DbHandle& handle, const std::string& path, SLoadReport* pReport) {
     SLoadReport ignored;
     SLoadReport& report = pReport ? *pReport : ignored;
@@ -324,13 +261,6 @@ int RunSqlFile(DbHandle& handle, const std::string& path, SLoadReport* pReport) 
     std::printf("Table\xCD\xEA\xB3\xC9\xA3\xA1\n");  // Table完成！
     std::fflush(stdout);
     return 1;
-}
-
-int ExecLoaderSql(sqlite3* db, const char* sql) {
-    t_bTrustedSql = true;
-    int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    t_bTrustedSql = false;
-    return rc;
 }
 
 int InsertRowStatements(DbHandle& handle, const std::string& path, const std::atomic<bool>* stop,

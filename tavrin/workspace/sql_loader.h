@@ -1,7 +1,7 @@
 // Loading the two halves of a package's SQL dump into its child.db.
 //
 // The SQL comes from the package and is untrusted. Both loaders first put the guard of
-// GuardPackageConnection on the connection, so a statement that would reach outside the
+// GuardPackageConnection (tavrin/workspace/package_sql_guard.h) on the connection, so a statement that would reach outside the
 // database is refused like any failing statement, and loading goes on.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/db_handle.h"
+#include "tavrin/workspace/package_sql_guard.h"
 
 struct sqlite3;
 
@@ -30,26 +31,6 @@ struct SLoadReport {
 // [IF NOT EXISTS] or CREATE [UNIQUE] INDEX ... ON, its quotes (` " [ ]) removed; for any
 // other statement its first 40 bytes. Used to tell which tables a failed load left short.
 std::string StatementTable(const std::string& statement);
-
-// Hardens a connection that runs package SQL; idempotent, callable from any thread (the
-// connection must be in serialized mode, SQLite's default). Refused from then on:
-//  - ATTACH and DETACH (and VACUUM INTO, which attaches its target): the attached-database
-//    limit is set to 0 as well;
-//  - every PRAGMA except the read-only schema queries table_info, table_xinfo, index_list,
-//    index_info, index_xinfo and foreign_key_list;
-//  - the functions load_extension, fts3_tokenizer, readfile, writefile and edit, and creating
-//    virtual tables; extension loading is switched off, defensive mode on, fts3_tokenizer's
-//    pointer form off and the schema is not trusted;
-//  - creating views and triggers: a view or trigger would run package SQL later, inside the
-//    browser's and the players' own queries (an endless view named like a session table).
-// Creating tables and indexes, inserting, updating and querying work as usual. The guard stays
-// on the connection until it is closed.
-void GuardPackageConnection(sqlite3* db);
-
-// Bounds the size of db's main database to about maxBytes (PRAGMA max_page_count, which
-// package SQL cannot change past the guard): a statement that would grow it further fails
-// with SQLITE_FULL, so no package SQL fills the disk. Any thread.
-void LimitDatabaseSize(sqlite3* db, std::uint64_t maxBytes);
 
 // Runs every statement of the table-definitions file at path on handle's connection in one
 // transaction. Every ";" ends a statement (also one inside a quoted value or a comment); text
@@ -106,7 +87,3 @@ enum class ERowStatements { kBound, kParsed };
 int InsertRowStatements(DbHandle& handle, const std::string& path,
                         const std::atomic<bool>* stop = nullptr, SLoadReport* report = nullptr,
                         ERowStatements mode = ERowStatements::kBound);
-
-// Runs one of the loaders' own fixed statements (never package text) on db past the guard of
-// GuardPackageConnection, on the calling thread. Returns SQLite's result code.
-int ExecLoaderSql(sqlite3* db, const char* sql);
