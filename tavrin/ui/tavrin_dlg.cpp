@@ -136,6 +136,7 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
     // Export, fingerprints, dropped packages and keys; after the dialog's own key filter, so
     // that theirs sees keys first.
     CAuditorExtras::Attach(*this);
+    AttachFindWindow();
     RestoreWindowSize();
 }
 

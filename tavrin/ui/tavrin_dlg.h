@@ -231,4 +231,8 @@ class CTavrinDlg : public QDialog {
     bool IsClosing() const;
     // Runs the close that arrived while an import ran, if one did.
     void RunDeferredClose();
+    // "Find in sessions…" (tavrin/ui/find_sessions_dlg.h): button 1041 and Ctrl+Shift+F open
+    // it; made by AttachFindWindow (tavrin_dlg_find.cpp), a child window of the dialog.
+    class CFindSessionsDlg* m_pFindWindow = nullptr;
+    void AttachFindWindow();
 };
