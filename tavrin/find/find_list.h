@@ -19,7 +19,7 @@ struct SHitExcerpt {
 // The hit's text with at most nBefore bytes before its match and at most nMax bytes in all
 // (the match itself is cut to fit when longer), cut only between UTF-8 characters. Line
 // breaks and tabs read as blanks, so a cell stays one line.
-SHitExcerpt ExcerptAroundMatch(const SessionHit& hit, std::size_t nBefore = 60,
+SHitExcerpt ExcerptAroundMatch(const SessionHit& hit, std::size_t nBefore = 30,
                                std::size_t nMax = 240);
 
 // A package whose index is not complete, so its hits may be missing.

@@ -1,5 +1,6 @@
 #include "tavrin/ui/find_sessions_dlg.h"
 
+#include <QColor>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -44,8 +45,9 @@ class CMatchDelegate : public QStyledItemDelegate {
         const QRect rect = opt.rect.adjusted(4, 0, -4, 0);
         QTextLayout layout(text, opt.font);
         QTextCharFormat marked;
-        marked.setBackground(opt.palette.brush(QPalette::Highlight));
-        marked.setForeground(opt.palette.brush(QPalette::HighlightedText));
+        // A marker colour of its own, readable on a selected row as on any other.
+        marked.setBackground(QColor(255, 214, 90));
+        marked.setForeground(QColor(Qt::black));
         marked.setFontWeight(QFont::Bold);
         const QPoint range = mark.toPoint();
         layout.setFormats({QTextLayout::FormatRange{range.x(), range.y(), marked}});
@@ -60,6 +62,18 @@ class CMatchDelegate : public QStyledItemDelegate {
         const qreal y = rect.top() + (rect.height() - layout.boundingRect().height()) / 2;
         layout.draw(painter, QPointF(rect.left(), y));
         painter->restore();
+    }
+};
+
+// Elides in the middle: file and package names differ at their ends.
+class CElideMiddleDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideMiddle;
     }
 };
 
@@ -85,11 +99,15 @@ CFindSessionsDlg::CFindSessionsDlg(QWidget* owner, std::string programFolder,
     m_list = new QTableView(this);
     m_list->setModel(m_pModel);
     m_list->setItemDelegateForColumn(CFindHitsModel::kText, new CMatchDelegate(m_list));
+    auto* elideMiddle = new CElideMiddleDelegate(m_list);
+    m_list->setItemDelegateForColumn(CFindHitsModel::kPackage, elideMiddle);
+    m_list->setItemDelegateForColumn(CFindHitsModel::kSource, elideMiddle);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setWordWrap(false);
     m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->horizontalHeader()->setStretchLastSection(true);
     m_list->installEventFilter(this);
 
@@ -101,8 +119,8 @@ CFindSessionsDlg::CFindSessionsDlg(QWidget* owner, std::string programFolder,
     layout->addLayout(top);
     layout->addWidget(m_staticStatus);
     layout->addWidget(m_list, 1);
-    resize(1100, 560);
-    const int widths[] = {230, 130, 140, 90, 90, 150, 50};
+    resize(1200, 600);
+    const int widths[] = {170, 150, 140, 85, 90, 160, 45};
     for (int col = 0; col < CFindHitsModel::kText; ++col) m_list->setColumnWidth(col, widths[col]);
 
     connect(m_btnFind, &QPushButton::clicked, this, &CFindSessionsDlg::OnFind);
