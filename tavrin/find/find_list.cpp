@@ -55,7 +55,5 @@ SFindSummary SummarizeSearch(const SessionSearchResult& result) {
         notice.nPercent = PercentDone(state.nDone, state.nTotal);
         summary.notices.push_back(std::move(notice));
     }
-    // Every index complete, yet not the result: the search was cut short.
-    summary.bStopped = !result.bComplete && summary.notices.empty();
     return summary;
 }

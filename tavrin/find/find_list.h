@@ -33,7 +33,6 @@ struct SIndexNotice {
 struct SFindSummary {
     std::uint64_t nTotal = 0;  // hits counted
     std::size_t nShown = 0;    // hits in the list
-    bool bStopped = false;     // the search itself was stopped (a newer one replaced it)
     std::vector<SIndexNotice> notices;
 };
 

@@ -1,5 +1,5 @@
-// The window's view of a search without a window: the cell text cut around a match, the
-// summary of a result, and the runner that keeps one search at a time.
+// The window's view of a search without a window: the cell text cut around a match and the
+// runner that keeps one search at a time.
 #include "tavrin/find/find_list.h"
 
 #include <atomic>
@@ -56,40 +56,6 @@ TEST(FindList, ExcerptKeepsTheMatchInsideAShortCellOneLineHigh) {
     EXPECT_EQ(Marked(e), std::string(30, 'a'));
     e = ExcerptAroundMatch(Hit("short", 50, 5));
     EXPECT_LE(e.nMarkOffset + e.nMarkLength, e.strText.size());
-}
-
-TEST(FindList, SummaryNamesEveryIndexThatIsNotCompleteWithItsProgress) {
-    SessionSearchResult result;
-    result.nTotal = 1500;
-    result.hits.resize(1000);
-    result.bComplete = false;
-    PackageIndexState built, building, missing, unread;
-    built.strPackage = "a";
-    built.status = IndexStatus::kBuilt;
-    building.strPackage = "b";
-    building.status = IndexStatus::kBuilding;
-    building.nDone = 21;
-    building.nTotal = 50;
-    missing.strPackage = "c";
-    unread.strPackage = "d";
-    unread.status = IndexStatus::kBuilt;
-    unread.bReadFailed = true;
-    result.packages = {built, building, missing, unread};
-
-    SFindSummary summary = SummarizeSearch(result);
-    EXPECT_EQ(summary.nTotal, 1500u);
-    EXPECT_EQ(summary.nShown, 1000u);
-    EXPECT_FALSE(summary.bStopped);
-    ASSERT_EQ(summary.notices.size(), 3u);
-    EXPECT_EQ(summary.notices[0].strPackage, "b");
-    EXPECT_TRUE(summary.notices[0].bBuilding);
-    EXPECT_EQ(summary.notices[0].nPercent, 42);
-    EXPECT_FALSE(summary.notices[1].bBuilding);
-    EXPECT_EQ(summary.notices[2].strPackage, "d");
-
-    // Complete indexes, yet an incomplete result: the search was stopped.
-    result.packages = {built};
-    EXPECT_TRUE(SummarizeSearch(result).bStopped);
 }
 
 TEST(FindList, RunnerDeliversOnlyTheLastSearchAndStopsSilently) {

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -246,6 +247,7 @@ bool CFindSessionsDlg::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void CFindSessionsDlg::hideEvent(QHideEvent* e) {
-    StopSearch();
+    // Closed or hidden by the program; a minimised window goes on searching.
+    if (!e->spontaneous()) StopSearch();
     QDialog::hideEvent(e);
 }
