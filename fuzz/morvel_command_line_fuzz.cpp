@@ -1,6 +1,7 @@
 // Fuzz target: Morvel's command line. Whatever Tavrin or anyone else passes, the parse stays
 // within the text; and the argument text Tavrin builds ("~kind ~code ~name ~package") gives
-// back exactly the session name and package it carries when neither holds a "~".
+// back exactly the session name and package it carries when neither holds a "~", and with
+// a fifth field the text to find it carries, whatever its bytes.
 //
 // Input layout: the bytes up to the first NUL are the session name, the rest the package; the
 // whole input, cut at NUL bytes, also serves as an argument vector.
@@ -36,8 +37,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (name.find('~') == std::string::npos && package.find('~') == std::string::npos) {
             check(round.strSessionName == name);
             check(round.strPackage == package);
+            if (!input.empty()) {
+                const SViewerFind find{std::string(input), static_cast<std::int64_t>(size)};
+                const MorvelArguments withFind =
+                    ParseCommandLineText(text + " ~" + EncodeViewerFindField(find));
+                check(withFind.strSessionName == name);
+                check(withFind.strPackage == package);
+                check(withFind.find && *withFind.find == find);
+            }
         }
     }
+    // A field that decodes encodes back to one that decodes to the same.
+    if (auto decoded = DecodeViewerFindField(input))
+        check(DecodeViewerFindField(EncodeViewerFindField(*decoded)) == decoded);
 
     std::vector<std::string> pieces;
     std::size_t start = 0;

@@ -35,6 +35,14 @@ MorvelArguments ParseCommandLineText(std::string_view text) {
             std::string(text.substr(static_cast<size_t>(start), static_cast<size_t>(length)));
     }
     size_t last = text.rfind('~');
+    if (last != std::string_view::npos && last >= 1 && text[last - 1] == ' ' && p4 >= 0 &&
+        static_cast<size_t>(p4) < last) {
+        args.find = DecodeViewerFindField(text.substr(last + 1));
+        if (args.find) {
+            text = text.substr(0, last - 1);
+            last = text.rfind('~');
+        }
+    }
     args.strPackage = std::string(last == std::string_view::npos ? text : text.substr(last + 1));
     return args;
 }

@@ -1,14 +1,19 @@
 // Morvel's command line. Tavrin starts the viewer with four fields, each introduced by "~"
-// and separated by one blank: "~<kind> ~<number> ~<session name> ~<package name>". The viewer
-// uses only the session name and the package name. No Qt; any thread.
+// and separated by one blank: "~<kind> ~<number> ~<session name> ~<package name>", and, when
+// it opens the viewer on a found text, a fifth: " ~find:LINE:TEXT" (common/viewer_find_field.h).
+// The viewer uses the session name, the package name and the fifth field. No Qt; any thread.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "common/viewer_find_field.h"
 
 struct MorvelArguments {
     std::string strSessionName;  // third field; empty when the text has too few fields
     std::string strPackage;      // text after the last "~" (all of the text when there is none)
+    std::optional<SViewerFind> find;  // the fifth field, when there is a valid one
 };
 
 // The command-line text: the arguments after the program name joined by one blank, with
@@ -19,7 +24,9 @@ std::string CommandLineText(int argc, const char* const* argv);
 // Splits the command-line text. The session name is the text between the third and the fourth
 // "~" found from position 1, without its last character (the separating blank); missing
 // markers give an empty or partial name, never an error. A package name holding "~" keeps only
-// what follows its last "~".
+// what follows its last "~". A valid fifth field after four others (a blank, "~", then the
+// field) is taken off first: the package is then the text after the last "~" before it, up
+// to that blank. Anything else after the last "~" is the package, as without a fifth field.
 MorvelArguments ParseCommandLineText(std::string_view text);
 
 // Path of the package's Parent.db: "{programFolder}/{package}/{package}Parent.db".

@@ -52,3 +52,31 @@ TEST(MorvelCommandLine, ArgumentsAreJoinedByOneBlankWithoutLeadingBlanks) {
     const char* none[] = {"Morvel"};
     EXPECT_EQ(CommandLineText(1, none), "");
 }
+
+TEST(MorvelCommandLine, FifthFieldCarriesTheTextToFindAndLeavesTheOthersAlone) {
+    const std::string field = EncodeViewerFindField({"cat ~/x 审计", 30});
+    MorvelArguments a = ParseCommandLineText("~0 ~5 ~r1 ~pkg ~" + field);
+    EXPECT_EQ(a.strSessionName, "r1");
+    EXPECT_EQ(a.strPackage, "pkg");
+    ASSERT_TRUE(a.find);
+    EXPECT_EQ(a.find->strTextUtf8, "cat ~/x 审计");
+    EXPECT_EQ(a.find->nFromLine, 30);
+
+    // A package holding "~" keeps its last part, as without the fifth field.
+    a = ParseCommandLineText("~0 ~5 ~r1 ~P~Q ~" + field);
+    EXPECT_EQ(a.strPackage, "Q");
+    EXPECT_TRUE(a.find);
+
+    // Without a valid fifth field everything is the four-field parse: an invalid field, one
+    // not set off by a blank, or one standing in for the package, is the package's text.
+    for (const char* text : {"~0 ~5 ~r1 ~pkg ~find:x:y", "~0 ~5 ~r1 ~pkg~find:1:y",
+                             "~0 ~5 ~r1 ~find:1:y", "~0 ~5 ~r1 ~pkg ~find:1:a b"}) {
+        a = ParseCommandLineText(text);
+        MorvelArguments plain = ParseCommandLineText(std::string(text));
+        EXPECT_FALSE(a.find) << text;
+        EXPECT_EQ(a.strSessionName, "r1") << text;
+        const std::string_view t(text);
+        EXPECT_EQ(a.strPackage, t.substr(t.rfind('~') + 1)) << text;
+        EXPECT_EQ(plain.strPackage, a.strPackage);
+    }
+}

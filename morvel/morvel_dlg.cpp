@@ -82,6 +82,7 @@ CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineTe
     m_strParentDb = ParentDbPath(m_strProgramFolder, m_strPackage);
 
     OnInitDialog();
+    if (args.find) ShowFirstMatch(*args.find);
 }
 
 CMorvelDlg::~CMorvelDlg() {
@@ -236,6 +237,19 @@ void CMorvelDlg::OnFindNext() {
     } else {
         RepaintView();
     }
+    m_pView->ShowMatch(MatchRowOnPage());
+}
+
+void CMorvelDlg::ShowFirstMatch(const SViewerFind& find) {
+    const QString text = QString::fromUtf8(find.strTextUtf8);
+    m_editFind->setText(text);
+    m_strFindText = text;
+    const size_t from = static_cast<size_t>(std::max<std::int64_t>(find.nFromLine, 0));
+    m_findMatch = FindNextMatch(LinesInUse(), text.toStdU16String(), {from, 0});
+    // The text came from the index: a viewer that cannot find it stays on page 1 quietly, with
+    // the text in the field for the user to try again.
+    if (!m_findMatch) return;
+    ShowPage(PageOfLine(m_findMatch->nLine));
     m_pView->ShowMatch(MatchRowOnPage());
 }
 

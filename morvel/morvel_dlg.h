@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/viewer_find_field.h"
 #include "morvel/text_search.h"
 
 class CLangModule;
@@ -45,6 +46,10 @@ class CMorvelDlg : public QDialog {
     // find field's text (after the last one found while its page is on show, else from the top
     // of the page on show; wrapping at the end). No occurrence: message 134.
     void OnFindNext();
+    // The fifth field of the command line: shows the page of the first occurrence of its text
+    // from its line on (wrapping), highlighted, with the text in the find field; without an
+    // occurrence the first page stays, and no message is shown. Called by the constructor.
+    void ShowFirstMatch(const SViewerFind& find);
     // Row (0 to 24) of the page on show that holds the last occurrence found, or -1.
     int MatchRowOnPage() const;
 

@@ -41,14 +41,15 @@ class MorvelFindTest : public ::testing::Test {
     }
     void TearDown() override { SetMorvelMessageHandler({}); }
     // 60 numbered lines; the given ones (index -> text) replaced.
-    std::unique_ptr<CMorvelDlg> Open(const std::map<int, std::string>& special, int count = 60) {
+    std::unique_ptr<CMorvelDlg> Open(const std::map<int, std::string>& special, int count = 60,
+                                     const std::string& commandLine = "~1 ~17 ~s1 ~pkg") {
         std::ofstream out(m_root / "pkg/var/utm/data/sessions/s1.scan", std::ios::binary);
         for (int i = 0; i < count; ++i) {
             auto it = special.find(i);
             out << (it != special.end() ? it->second : "line " + std::to_string(i)) << "\r\n";
         }
         out.close();
-        auto dlg = std::make_unique<CMorvelDlg>(Module(), "~1 ~17 ~s1 ~pkg", m_root.string());
+        auto dlg = std::make_unique<CMorvelDlg>(Module(), commandLine, m_root.string());
         dlg->show();
         QApplication::setActiveWindow(dlg.get());
         EXPECT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
@@ -188,4 +189,38 @@ TEST(MorvelLanguageModules, BothLanguagesGiveTheNewTextsAndControls) {
         for (const char* id : {"\"1008\"", "\"1009\"", "\"1010\""})
             EXPECT_TRUE(ui.contains(id)) << module << id;
     }
+}
+
+TEST_F(MorvelFindTest, AFifthFieldOpensThePageOfTheMatchHighlighted) {
+    // Occurrences on the last line of page 1, the first of page 2 and on page 3.
+    const std::map<int, std::string> lines = {
+        {24, "rm -RF /tmp"}, {25, "again rm -rf /tmp"}, {55, "payroll \xC9\xF3\xBC\xC6"}};
+    const auto open = [&](const std::string& text, int from) {
+        return Open(lines, 60, "~1 ~17 ~s1 ~pkg ~" + EncodeViewerFindField({text, from}));
+    };
+    auto dlg = open("rm -rf", 0);
+    EXPECT_EQ(dlg->m_nPage, 1);
+    EXPECT_EQ(dlg->MatchRowOnPage(), 24);
+    EXPECT_EQ(dlg->m_editFind->text(), QStringLiteral("rm -rf"));
+    // Find next goes on from the match shown, to the first line of page 2.
+    dlg->OnFindNext();
+    EXPECT_EQ(dlg->m_nPage, 2);
+    EXPECT_EQ(dlg->MatchRowOnPage(), 0);
+    dlg.reset();
+
+    // From a later line the search starts there; Chinese (GBK in the file) is found too.
+    dlg = open("rm -rf", 25);
+    EXPECT_EQ(dlg->m_nPage, 2);
+    EXPECT_EQ(dlg->MatchRowOnPage(), 0);
+    dlg.reset();
+    dlg = open("审计", 0);
+    EXPECT_EQ(dlg->m_nPage, 3);
+    EXPECT_EQ(dlg->MatchRowOnPage(), 5);
+    dlg.reset();
+
+    // A text the viewer does not hold leaves page 1, and no message box.
+    dlg = open("absent text", 0);
+    EXPECT_EQ(dlg->m_nPage, 1);
+    EXPECT_EQ(dlg->MatchRowOnPage(), -1);
+    EXPECT_TRUE(m_messages.empty());
 }

@@ -59,7 +59,8 @@ class CTavrinDlgTestAccess {
           m_editSpare(dlg.m_editSpare),
           m_pAuditorExtras(dlg.m_pAuditorExtras),
           m_pRunningImport(dlg.m_pRunningImport),
-          m_bCloseAfterImport(dlg.m_bCloseAfterImport) {}
+          m_bCloseAfterImport(dlg.m_bCloseAfterImport),
+          m_pFindWindow(dlg.m_pFindWindow) {}
 
     QIcon& m_hIcon;
     QString& m_strPackagePath;
@@ -113,6 +114,7 @@ class CTavrinDlgTestAccess {
     CAuditorExtras*& m_pAuditorExtras;
     CImportProgress*& m_pRunningImport;
     bool& m_bCloseAfterImport;
+    CFindSessionsDlg*& m_pFindWindow;
 };
 
 // The state of dlg, as in Peek(*m_pDlg).m_list.

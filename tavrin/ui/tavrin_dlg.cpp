@@ -136,6 +136,7 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
     m_pAuditorExtras = new CAuditorExtras(*this, m_browser, *m_list, *m_btnOpen);
     connect(m_pAuditorExtras, &CAuditorExtras::importRequested, this,
             &CTavrinDlg::ImportPackageFile);
+    AttachFindWindow();
     RestoreWindowSize();
 }
 

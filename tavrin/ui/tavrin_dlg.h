@@ -254,4 +254,8 @@ class CTavrinDlg : public QDialog {
     // once the import has ended (RunDeferredClose).
     class CImportProgress* m_pRunningImport = nullptr;
     bool m_bCloseAfterImport = false;
+    // "Find in sessions…" (tavrin/ui/find_sessions_dlg.h): button 1041 and Ctrl+Shift+F open
+    // it; made by AttachFindWindow (tavrin_dlg_find.cpp), a child window of the dialog.
+    class CFindSessionsDlg* m_pFindWindow = nullptr;
+    void AttachFindWindow();
 };

@@ -1,0 +1,26 @@
+#include "tavrin/find/session_search_runner.h"
+
+#include <utility>
+
+std::uint64_t CSessionSearchRunner::Start(std::vector<std::string> workFolders,
+                                          std::string queryUtf8, SessionSearchOptions options,
+                                          DoneCallback onDone) {
+    Stop();
+    const std::uint64_t generation = ++m_nGeneration;
+    m_pStop = std::make_unique<std::atomic<bool>>(false);
+    options.pStop = m_pStop.get();
+    // The flag lives until the thread is joined (Stop), so the thread may read it to the end.
+    m_thread =
+        std::thread([generation, folders = std::move(workFolders), query = std::move(queryUtf8),
+                     options, done = std::move(onDone)]() mutable {
+            SessionSearchResult result = SearchSessions(folders, query, options);
+            if (!options.pStop->load() && done) done(generation, std::move(result));
+        });
+    return generation;
+}
+
+void CSessionSearchRunner::Stop() {
+    if (m_pStop) m_pStop->store(true);
+    if (m_thread.joinable()) m_thread.join();
+    m_pStop.reset();
+}
