@@ -17,7 +17,7 @@
 #   scripts/check-fresh-machine.sh --windows
 #       only the Windows check: bash scripts/setup.sh --windows && bash scripts/test-windows.sh
 #   scripts/check-fresh-machine.sh --all
-#       --both, then the Windows check in the same root (what CI runs)
+#       --both, then the Windows check in the same root
 #
 # Each step's time is printed, and with it the machine's load (other builds share it).
 # Needs root and Debian's mirror. The root is made under $FRESH_ROOT_PARENT (default
