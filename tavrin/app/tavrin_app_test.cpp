@@ -11,7 +11,7 @@
 
 #include "platform/single_instance.h"
 #include "tavrin/app/tavrin_app.h"
-#include "tavrin/testing/fake_user_prompts.h"
+#include "common/testing/fake_user_prompts.h"
 #include "tavrin/testing/ui_test_support.h"
 #include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/res_string.h"

@@ -8,8 +8,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include "common/lang_module.h"
-#include "tavrin/testing/fake_user_prompts.h"
+#include "common/qt/lang_module.h"
+#include "common/testing/fake_user_prompts.h"
 #include "tavrin/ui/res_string.h"
 
 // The program folder of the build: TAVRIN_PROGRAM_DIR when set, else the folder the build

@@ -14,9 +14,11 @@
 
 #include <gtest/gtest.h>
 
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
+#include "common/testing/fake_user_prompts.h"
 #include "platform/disk_space.h"
-#include "tavrin/testing/fake_user_prompts.h"
+#include "tavrin/find/find_strings.h"
+#include "tavrin/find/session_search.h"
 #include "tavrin/testing/import_test_util.h"
 #include "tavrin/testing/main_dialog_test_support.h"
 #include "tavrin/ui/audit_combo_box.h"
@@ -29,8 +31,6 @@
 #include "tavrin/ui/res_string.h"
 #include "tavrin/ui/tavrin_dlg.h"
 #include "tavrin/workspace/package_flags.h"
-#include "tavrin/find/find_strings.h"
-#include "tavrin/find/session_search.h"
 
 namespace {
 

@@ -16,9 +16,11 @@
 #include <QResizeEvent>
 #include <QScreen>
 
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
+#include "common/qt/user_prompts.h"
 #include "platform/paths.h"
 #include "platform/profile_ini.h"
+#include "tavrin/find/find_strings.h"
 #include "tavrin/import/archive_extractor.h"
 #include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/control_loader.h"
@@ -30,9 +32,7 @@
 #include "tavrin/ui/package_combo_box.h"
 #include "tavrin/ui/res_string.h"
 #include "tavrin/ui/time_thread.h"
-#include "tavrin/ui/user_prompts.h"
 #include "tavrin/workspace/date_range.h"
-#include "tavrin/find/find_strings.h"
 
 namespace {
 
