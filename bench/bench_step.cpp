@@ -105,14 +105,14 @@ bool Page(bool deepest, const std::string& dbPath, const std::string& table,
     if (!deepest) {
         // From the query to the filled list, as the view change or the first-page button.
         start = Clock::now();
-        int total = browser::CountRows(db, browser::TableCountQuery(table, ""));
+        int total = CountQueryRows(db, browser::TableCountQuery(table, ""));
         browser::PageState state = browser::StartPagingState(total);
         filled = FillPage(db, browser::TableFirstPageQuery(table, ""), folder);
         AddFigure("total", total);
         AddFigure("pages", state.nPageCount);
     } else {
         // The count was made when the view was shown; going to a page only queries it.
-        int total = browser::CountRows(db, browser::TableCountQuery(table, ""));
+        int total = CountQueryRows(db, browser::TableCountQuery(table, ""));
         browser::PageState state = browser::StartPagingState(total);
         browser::PageMove move = browser::GotoPageMove(state, state.nPageCount);
         start = Clock::now();

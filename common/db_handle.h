@@ -36,8 +36,11 @@ struct DbHandle {
 int OpenDbHandle(DbHandle& handle, const std::string& utf8Path);
 
 // Number of result rows that sqlite3_get_table would report for sql on the handle's
-// connection (0 when the statement fails), counted by stepping, so memory does not grow with
-// the result. The error slot receives the message of a failure or is cleared.
+// connection, counted by SQLite without producing the rows (sql is wrapped as
+// "select count(*) from (...)"), so neither time nor memory grows with the result. sql must be
+// one SELECT statement without a trailing semicolon. 0 when it fails (for example a missing
+// table or several statements) or the handle is not open; the error slot receives the
+// message of a failure or is cleared.
 int CountQueryRows(DbHandle& handle, const std::string& sql);
 
 // From now on every SQLite connection the process opens gets what OpenDbHandle gives its own:

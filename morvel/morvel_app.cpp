@@ -2,8 +2,8 @@
 
 #include <QTimer>
 
-#include "common/termination_notifier.h"
 #include "common/language_choice.h"
+#include "common/qt/termination_notifier.h"
 #include "morvel/morvel_dlg.h"
 #include "platform/paths.h"
 

@@ -7,7 +7,7 @@
 #include <QApplication>
 #include <string>
 
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
 
 class CMorvelDlg;
 

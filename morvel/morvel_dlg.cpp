@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <memory>
 
-#include "common/lang_module.h"
 #include "common/process_registry.h"
-#include "common/template_control.h"
+#include "common/qt/template_control.h"
+#include "common/qt/lang_module.h"
+#include "common/qt/user_prompts.h"
 #include "morvel/command_line.h"
-#include "morvel/message_box.h"
 #include "morvel/my_view.h"
 #include "morvel/page_model.h"
 #include "morvel/scan_loader.h"
@@ -193,7 +193,7 @@ void CMorvelDlg::OnNextPage() {
 void CMorvelDlg::OnGotoPage() {
     const int page = ParsePageNumber(m_editGotoPage->text().toStdString());
     if (!IsPageInRange(page, m_nPageCount)) {
-        ShowMorvelMessage(this, m_lang.String(kStringBadPage));
+        ShowOwnedMessage(this, m_lang.String(kStringBadPage));
     } else {
         m_nPage = page;
         FillPage(m_nPage);
@@ -228,7 +228,7 @@ void CMorvelDlg::OnFindNext() {
     m_findMatch = FindNextMatch(LinesInUse(), text.toStdU16String(), start);
     if (!m_findMatch) {
         RepaintView();
-        ShowMorvelMessage(this, m_lang.String(kStringNotFound).arg(text));
+        ShowOwnedMessage(this, m_lang.String(kStringNotFound).arg(text));
         return;
     }
     const int page = PageOfLine(m_findMatch->nLine);

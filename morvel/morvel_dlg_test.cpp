@@ -14,9 +14,9 @@
 #include <fstream>
 #include <memory>
 
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
+#include "common/testing/fake_user_prompts.h"
 #include "morvel/command_line.h"
-#include "morvel/message_box.h"
 #include "morvel/my_view.h"
 #include "morvel/ui_test_support.h"
 #include "platform/process_control.h"
@@ -37,10 +37,7 @@ class MorvelDlgTest : public ::testing::Test {
         m_root = m_temp.Path();
         fs::create_directories(m_root / "processid");
         fs::create_directories(Sessions());
-        SetMorvelMessageHandler(
-            [this](QWidget*, const QString& text) { m_messages.push_back(text); });
     }
-    void TearDown() override { SetMorvelMessageHandler({}); }
     fs::path Sessions() const { return m_root / "pkg/var/utm/data/sessions"; }
     fs::path Entry() const {
         return m_root / "processid" / std::to_string(platform::CurrentProcessId());
@@ -65,7 +62,8 @@ class MorvelDlgTest : public ::testing::Test {
 
     test_support::CTempFolder m_temp;
     fs::path m_root;
-    std::vector<QString> m_messages;
+    CFakeUserPrompts m_prompts;
+    const QStringList& m_messages = m_prompts.m_messages;
 };
 
 }  // namespace

@@ -14,9 +14,9 @@
 #include <fstream>
 #include <memory>
 
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
+#include "common/testing/fake_user_prompts.h"
 #include "common/testing/temp_folder.h"
-#include "morvel/message_box.h"
 #include "morvel/morvel_dlg.h"
 #include "morvel/my_view.h"
 #include "morvel/ui_test_support.h"
@@ -36,10 +36,7 @@ class MorvelFindTest : public ::testing::Test {
         m_root = m_temp.Path();
         fs::create_directories(m_root / "processid");
         fs::create_directories(m_root / "pkg/var/utm/data/sessions");
-        SetMorvelMessageHandler(
-            [this](QWidget*, const QString& text) { m_messages.push_back(text); });
     }
-    void TearDown() override { SetMorvelMessageHandler({}); }
     // 60 numbered lines; the given ones (index -> text) replaced.
     std::unique_ptr<CMorvelDlg> Open(const std::map<int, std::string>& special, int count = 60,
                                      const std::string& commandLine = "~1 ~17 ~s1 ~pkg") {
@@ -65,7 +62,8 @@ class MorvelFindTest : public ::testing::Test {
 
     test_support::CTempFolder m_temp;
     fs::path m_root;
-    std::vector<QString> m_messages;
+    CFakeUserPrompts m_prompts;
+    const QStringList& m_messages = m_prompts.m_messages;
 };
 
 }  // namespace

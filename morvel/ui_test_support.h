@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdlib>
 
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
 
 inline const char* TestProgramFolder() {
     const char* dir = std::getenv("TAVRIN_PROGRAM_DIR");

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "common/process_registry.h"
-#include "common/termination_notifier.h"
+#include "common/qt/termination_notifier.h"
 #include "platform/codepage.h"
 #include "platform/termination_signals.h"
 #include "players/stand_in_args.h"

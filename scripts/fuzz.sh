@@ -9,7 +9,8 @@
 # New inputs the fuzzer finds go to a scratch corpus under the build folder, never into the
 # committed seeds. A crash leaves its input as build-fuzz/fuzz/artifacts/crash-* and the
 # script exits non-zero; add such an input to the seed corpus once the fault is mended, so
-# the replay tests keep checking it.
+# the replay tests keep checking it. TAVRIN_WERROR=ON in the environment (scripts/test.sh
+# sets it) builds with warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,7 +26,8 @@ if [[ ${#TARGETS[@]} -eq 0 ]]; then
 fi
 
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTAVRIN_FUZZ=ON >/dev/null
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTAVRIN_FUZZ=ON \
+    -DTAVRIN_WERROR="${TAVRIN_WERROR:-OFF}" >/dev/null
 cmake --build "$BUILD" -j "$(nproc)" --target "${TARGETS[@]/#/fuzz_}"
 
 mkdir -p "$BUILD/fuzz/artifacts" "$BUILD/fuzz/tmp"

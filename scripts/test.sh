@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the project with AddressSanitizer + UndefinedBehaviorSanitizer and plain, and runs the
+# Checks the formatting of every source first (seconds), then builds the project with
+# AddressSanitizer + UndefinedBehaviorSanitizer and plain, warnings as errors, and runs the
 # whole test suite through ctest in each build; in between, the threaded tests (background
 # loader beside the user-interface thread, close during a load, the ticker) run in a
 # ThreadSanitizer build of just their test programs, and every fuzzer runs for a few seconds.
@@ -8,6 +9,8 @@ cd "$(dirname "$0")/.."
 
 JOBS=$(nproc)
 export QT_QPA_PLATFORM=offscreen
+# Every build of this script treats a compiler warning as an error (the fuzzers' too).
+export TAVRIN_WERROR=ON
 
 # Each step says how long it took: CI has a time budget, and these show where it goes.
 STEP=
@@ -26,13 +29,17 @@ build() {  # build DIR [cmake options...] [--target TARGET...]
         if [ "$1" = --target ]; then shift; targets=("$@"); break; fi
         options+=("$1"); shift
     done
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_WERROR=ON \
+        "${options[@]}" >/dev/null
     if ((${#targets[@]})); then
         cmake --build "$dir" -j "$JOBS" --target "${targets[@]}"
     else
         cmake --build "$dir" -j "$JOBS"
     fi
 }
+
+step "format check"
+bash scripts/check-format.sh
 
 step "sanitizer build (address, undefined)"
 build build-asan -DTAVRIN_SANITIZE=address

@@ -6,11 +6,11 @@
 #include <QDir>
 
 #include "common/language_choice.h"
+#include "common/qt/user_prompts.h"
 #include "platform/single_instance.h"
 #include "tavrin/ui/qt_translations.h"
 #include "tavrin/ui/res_string.h"
 #include "tavrin/ui/tavrin_dlg.h"
-#include "tavrin/ui/user_prompts.h"
 
 QString String141() {
     return QStringLiteral(

@@ -9,7 +9,7 @@
 
 #include <QString>
 
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
 
 namespace platform {
 class CInstanceLock;

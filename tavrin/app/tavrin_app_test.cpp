@@ -5,13 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include "common/testing/fake_user_prompts.h"
+#include "common/testing/temp_folder.h"
 #include "platform/single_instance.h"
 #include "tavrin/app/tavrin_app.h"
-#include "tavrin/testing/fake_user_prompts.h"
 #include "tavrin/testing/tavrin_dlg_test_access.h"
 #include "tavrin/testing/ui_test_support.h"
 #include "tavrin/ui/audit_combo_box.h"
@@ -22,17 +22,17 @@ namespace {
 class TavrinAppTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(m_temp.isValid());
         m_strOldCurrent = QDir::currentPath();
-        QDir::setCurrent(m_temp.path());
-        QDir(m_temp.path()).mkdir("runtime");
-        QDir(m_temp.path()).mkdir("program");
+        QDir::setCurrent(TempPath());
+        QDir(TempPath()).mkdir("runtime");
+        QDir(TempPath()).mkdir("program");
     }
     void TearDown() override { QDir::setCurrent(m_strOldCurrent); }
-    std::string Runtime() const { return (m_temp.path() + "/runtime").toStdString(); }
-    QString EmptyProgram() const { return m_temp.path() + "/program"; }
+    QString TempPath() const { return QString::fromStdU16String(m_temp.Path().u16string()); }
+    std::string Runtime() const { return m_temp / "runtime"; }
+    QString EmptyProgram() const { return TempPath() + "/program"; }
 
-    QTemporaryDir m_temp;
+    test_support::CTempFolder m_temp;
     QString m_strOldCurrent;
     CFakeUserPrompts m_prompts;
 };
@@ -126,7 +126,7 @@ class TavrinProcessTest : public TavrinAppTest {
         env.remove("LC_MESSAGES");
         env.remove("TAVRIN_PROGRAM_DIR");
         process.setProcessEnvironment(env);
-        process.setWorkingDirectory(m_temp.path());
+        process.setWorkingDirectory(TempPath());
     }
     QString Program() const { return QDir(TestProgramFolder()).filePath("Tavrin"); }
 };

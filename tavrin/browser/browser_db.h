@@ -8,13 +8,6 @@
 
 namespace browser {
 
-// Number of rows the query text yields, the count sqlite3_get_table would report, counted
-// by SQLite without producing the rows (the text is wrapped as "select count(*) from (...)"),
-// so neither time nor memory grows with the rows handed out. 0 when the query fails (for
-// example a missing table) or the handle is not open; the error slot receives the message
-// or is cleared. countQuery must be one SELECT statement without a trailing semicolon.
-int CountRows(DbHandle& handle, const std::string& countQuery);
-
 // Row callback of sqlite3_exec: argc fields, NULL for SQL NULL; return 0 to go on.
 using RowCallback = int (*)(void* context, int argc, char** argv, char** names);
 

@@ -97,8 +97,9 @@ void CBrowserModel::LoadFirstPage(BrowserScreen& next, AuditView view, bool bSea
     const bool joined = view == AuditView::Joined;
     const std::string countQuery =
         joined ? JoinedCountQuery(m_strFilter) : TableCountQuery(m_strTable, m_strFilter);
-    const int total =
-        m_package.pParentDb && !m_bMatchesNothing ? CountRows(*m_package.pParentDb, countQuery) : 0;
+    const int total = m_package.pParentDb && !m_bMatchesNothing
+                          ? CountQueryRows(*m_package.pParentDb, countQuery)
+                          : 0;
     next.page = StartPagingState(total);
     next.buttons = StartPagingButtons(next.page);
     next.bCounted = true;

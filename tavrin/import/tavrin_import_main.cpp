@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     DbHandle parent;
     Timed("first page", [&] {
         OpenDbHandle(parent, paths.ParentDbPath());
-        int rows = browser::CountRows(parent, browser::TableCountQuery("unix_sms_log", ""));
+        int rows = CountQueryRows(parent, browser::TableCountQuery("unix_sms_log", ""));
         browser::RunPageQuery(
             parent, browser::TableFirstPageQuery("unix_sms_log", ""),
             [](void*, int, char**, char**) { return 0; }, nullptr);

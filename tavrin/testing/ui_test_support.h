@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QString>
-#include <QTemporaryDir>
 
-#include "common/lang_module.h"
-#include "tavrin/testing/fake_user_prompts.h"
+#include "common/qt/lang_module.h"
+#include "common/testing/fake_user_prompts.h"
+#include "common/testing/temp_folder.h"
 #include "tavrin/ui/res_string.h"
 
 // The program folder of the build: TAVRIN_PROGRAM_DIR when set, else the folder the build
@@ -23,9 +23,8 @@ class FrameDialogTest : public ::testing::Test {
   protected:
     // Loads the module named by Module() from the program folder and enters the temp folder.
     void SetUp() override {
-        ASSERT_TRUE(m_temp.isValid());
         m_strOldCurrent = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(m_temp.path()));
+        ASSERT_TRUE(QDir::setCurrent(TempPath()));
         ASSERT_TRUE(m_module.Load(QDir(TestProgramFolder()).filePath(Module())))
             << "language module missing in " << TestProgramFolder().toStdString();
         SetCurrentLangModule(&m_module);
@@ -36,8 +35,10 @@ class FrameDialogTest : public ::testing::Test {
         QDir::setCurrent(m_strOldCurrent);
     }
     virtual QString Module() const { return QStringLiteral("english.rcc"); }
+    // The test's private folder, as Qt names paths.
+    QString TempPath() const { return QString::fromStdU16String(m_temp.Path().u16string()); }
 
-    QTemporaryDir m_temp;
+    test_support::CTempFolder m_temp;
     QString m_strOldCurrent;
     CLangModule m_module;
     CFakeUserPrompts m_prompts;

@@ -11,9 +11,9 @@
 
 #include <memory>
 
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
+#include "common/testing/fake_user_prompts.h"
 #include "tavrin/testing/browser_test_support.h"
-#include "tavrin/testing/fake_user_prompts.h"
 #include "tavrin/testing/tavrin_dlg_test_access.h"
 #include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/list_ctrl_ex.h"

@@ -582,33 +582,4 @@ TEST(TimeThread, StopDuringTheOneSecondPauseDoesNotWaitItOut) {
     EXPECT_EQ(counter.m_nTicks, 1);  // the first tick comes at once
 }
 
-TEST(UserPrompts, PipeFiltersBecomeQtNameFilters) {
-    EXPECT_EQ(QtNameFilter("Packages (*.tar)|*.tar|"), "Packages (*.tar)");
-    EXPECT_EQ(QtNameFilter("Packages|*.tar|"), "Packages (*.tar)");
-    EXPECT_EQ(QtNameFilter("Logs (*.tar *.tgz)|*.tar;*.tgz|"), "Logs (*.tar *.tgz)");
-    EXPECT_EQ(QtNameFilter("Tar|*.tar|All|*.*|"), "Tar (*.tar);;All (*.*)");
-    EXPECT_EQ(QtNameFilter("Logs|*.tar;*.tgz||"), "Logs (*.tar *.tgz)");
-    EXPECT_EQ(QtNameFilter(""), "");
-}
-
-TEST(UserPrompts, FakeRecordsAndRestoresThePreviousPrompts) {
-    CUserPrompts* before = &UserPrompts();
-    {
-        CFakeUserPrompts outer;
-        EXPECT_EQ(&UserPrompts(), &outer);
-        {
-            CFakeUserPrompts inner;
-            inner.m_openAnswers << "/tmp/a.tar";
-            ShowMessage("hello");
-            EXPECT_EQ(ChooseOpenFile("F|*.tar|"), "/tmp/a.tar");
-            EXPECT_EQ(ChooseOpenFile("F|*.tar|"), "");
-            EXPECT_EQ(inner.m_messages, QStringList{"hello"});
-            EXPECT_EQ(inner.m_filters.size(), 2);
-        }
-        EXPECT_EQ(&UserPrompts(), &outer);
-        EXPECT_TRUE(outer.m_messages.isEmpty());
-    }
-    EXPECT_EQ(&UserPrompts(), before);
-}
-
 }  // namespace

@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QProgressDialog>
 
+#include "common/qt/user_prompts.h"
 #include "common/sql_stop.h"
 #include "tavrin/browser/browser_model.h"
 #include "tavrin/browser/csv_export.h"
@@ -19,7 +20,6 @@
 #include "tavrin/ui/dialog_aids.h"
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/res_string.h"
-#include "tavrin/ui/user_prompts.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "tavrin/ui/find_hit_dispatch.h"
 #include "tavrin/ui/find_hits_model.h"
 #include "tavrin/ui/res_string.h"
-#include "tavrin/ui/user_prompts.h"
+#include "common/qt/user_prompts.h"
 
 namespace {
 

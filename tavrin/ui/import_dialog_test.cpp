@@ -14,11 +14,11 @@
 
 #include <gtest/gtest.h>
 
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
+#include "common/testing/fake_user_prompts.h"
 #include "platform/disk_space.h"
 #include "tavrin/find/find_strings.h"
 #include "tavrin/find/session_search.h"
-#include "tavrin/testing/fake_user_prompts.h"
 #include "tavrin/testing/import_test_util.h"
 #include "tavrin/testing/main_dialog_test_support.h"
 #include "tavrin/testing/tavrin_dlg_test_access.h"

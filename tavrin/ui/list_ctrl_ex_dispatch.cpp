@@ -2,11 +2,11 @@
 // record, lets player_launch decide, and shows the message or starts the player.
 #include <string>
 
+#include "common/qt/user_prompts.h"
 #include "platform/codepage.h"
 #include "tavrin/dispatch/player_launch.h"
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/res_string.h"
-#include "tavrin/ui/user_prompts.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 #include <sqlite3.h>
 
 #include "common/db_handle.h"
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
+#include "common/testing/fake_user_prompts.h"
 #include "platform/process_control.h"
 #include "platform/spawn.h"
 #include "platform/termination_signals.h"
 #include "tavrin/browser/row_fill.h"
-#include "tavrin/testing/fake_user_prompts.h"
 #include "tavrin/testing/import_test_util.h"
 #include "tavrin/testing/main_dialog_test_support.h"
 #include "tavrin/testing/tavrin_dlg_test_access.h"

@@ -1,6 +1,6 @@
 #include "tavrin/ui/res_string.h"
 
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
 
 namespace {
 CLangModule* g_pLangModule = nullptr;

@@ -16,8 +16,9 @@
 #include <QResizeEvent>
 #include <QScreen>
 
-#include "common/lang_module.h"
-#include "common/template_control.h"
+#include "common/qt/lang_module.h"
+#include "common/qt/template_control.h"
+#include "common/qt/user_prompts.h"
 #include "platform/paths.h"
 #include "platform/profile_ini.h"
 #include "tavrin/find/find_strings.h"
@@ -32,7 +33,6 @@
 #include "tavrin/ui/package_combo_box.h"
 #include "tavrin/ui/res_string.h"
 #include "tavrin/ui/time_thread.h"
-#include "tavrin/ui/user_prompts.h"
 #include "tavrin/workspace/date_range.h"
 
 namespace {

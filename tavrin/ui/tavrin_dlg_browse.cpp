@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "common/qt/user_prompts.h"
 #include "tavrin/browser/paging.h"
 #include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/dialog_aids.h"
@@ -14,7 +15,6 @@
 #include "tavrin/ui/package_combo_box.h"
 #include "tavrin/ui/res_string.h"
 #include "tavrin/ui/tavrin_dlg.h"
-#include "tavrin/ui/user_prompts.h"
 #include "tavrin/workspace/package_flags.h"
 
 namespace {

@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "common/process_registry.h"
+#include "common/qt/termination_notifier.h"
+#include "common/qt/user_prompts.h"
 #include "common/sql_stop.h"
-#include "common/termination_notifier.h"
 #include "platform/paths.h"
 #include "platform/termination_signals.h"
 #include "tavrin/dispatch/close_cleanup.h"
@@ -25,7 +26,6 @@
 #include "tavrin/ui/load_report_strings.h"
 #include "tavrin/ui/res_string.h"
 #include "tavrin/ui/tavrin_dlg.h"
-#include "tavrin/ui/user_prompts.h"
 
 namespace {
 

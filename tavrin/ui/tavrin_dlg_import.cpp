@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "common/qt/user_prompts.h"
 #include "platform/codepage.h"
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
@@ -34,7 +35,6 @@
 #include "tavrin/ui/package_fingerprint.h"
 #include "tavrin/ui/res_string.h"
 #include "tavrin/ui/tavrin_dlg.h"
-#include "tavrin/ui/user_prompts.h"
 #include "tavrin/workspace/date_range.h"
 #include "tavrin/workspace/insert_worker.h"
 #include "tavrin/workspace/package_flags.h"

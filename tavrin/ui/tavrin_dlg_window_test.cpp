@@ -38,7 +38,7 @@ class WindowTest : public FrameDialogTest {
     void SetUp() override {
         FrameDialogTest::SetUp();
         // The remembered size goes to a settings file of the test's own.
-        qputenv("XDG_CONFIG_HOME", m_temp.filePath("config").toUtf8());
+        qputenv("XDG_CONFIG_HOME", (TempPath() + "/config").toUtf8());
         g_bHasMatrixTable = false;
     }
     void TearDown() override {
@@ -216,7 +216,7 @@ TEST_F(ChineseWindowTest, CountsKeepTheModulesWordsAndQtsOwnTextsAreChinese) {
 
     EXPECT_EQ(InstallQtTranslations(false), nullptr);  // English needs none
     testing::internal::CaptureStderr();
-    EXPECT_EQ(InstallQtTranslations(true, m_temp.path()), nullptr);  // no catalog there
+    EXPECT_EQ(InstallQtTranslations(true, TempPath()), nullptr);  // no catalog there
     EXPECT_NE(testing::internal::GetCapturedStderr().find("qtbase_zh_CN.qm"), std::string::npos);
 }
 

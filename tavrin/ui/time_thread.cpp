@@ -1,10 +1,10 @@
 #include "tavrin/ui/time_thread.h"
 
 #include <chrono>
-#include <cstdio>
 
 #include <QCoreApplication>
 
+#include "common/console_text.h"
 #include "tavrin/ui/dialog_events.h"
 
 CTimeThread::CTimeThread(QObject* receiver, int nIntervalMs)
@@ -24,9 +24,7 @@ void CTimeThread::Stop() {
 }
 
 void CTimeThread::Run() {
-    // 进入TimeThread！
-    std::printf("\xBD\xF8\xC8\xEBTimeThread\xA3\xA1\n");
-    std::fflush(stdout);
+    ConsolePrintf("进入TimeThread！\n");
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_bStop) {
         // Posting under the lock guarantees that no tick is posted once Stop() has set the

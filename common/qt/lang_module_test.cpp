@@ -1,4 +1,4 @@
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "common/termination_notifier.h"
+#include "common/qt/termination_notifier.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
-// The interface in front of the program's modal prompts: message boxes and the open-file
-// dialog. The program uses the Qt implementation; tests install a recording fake
-// (tavrin/testing/fake_user_prompts.h) so that no test blocks on a modal window.
+// The interface in front of both programs' modal prompts: message boxes and the file dialogs.
+// The programs use the Qt implementation; tests install a recording fake
+// (common/testing/fake_user_prompts.h) so that no test blocks on a modal window.
 // User-interface thread only.
 #pragma once
 
@@ -14,6 +14,12 @@ class CUserPrompts {
     // Shows text in a message box with the OK button and no caption of the program's own;
     // returns when the user has dismissed it.
     virtual void ShowMessage(const QString& text) = 0;
+    // Shows text in an OK box owned by owner (null: the active window) with the application's
+    // name as caption, as the viewer shows its messages. The default shows it as ShowMessage.
+    virtual void ShowOwnedMessage(QWidget* owner, const QString& text) {
+        (void)owner;
+        ShowMessage(text);
+    }
     // Shows text in a message box with the Yes and No buttons (No the default); returns true
     // only when the user chose Yes. The default answers No.
     virtual bool AskYesNo(const QString& text) {
@@ -43,9 +49,10 @@ class CUserPrompts {
 class CQtUserPrompts : public CUserPrompts {
   public:
     void ShowMessage(const QString& text) override;
+    void ShowOwnedMessage(QWidget* owner, const QString& text) override;
     bool AskYesNo(const QString& text) override;
     QString ChooseOpenFile(const QString& filter) override;
-    // Defined in tavrin/ui/user_prompts_files.cpp.
+    // Defined in user_prompts_files.cpp.
     QString ChooseOpenFileIn(const QString& filter, const QString& folder) override;
     QString ChooseSaveFile(const QString& filter, const QString& suggestedPath) override;
 };
@@ -59,12 +66,13 @@ CUserPrompts& UserPrompts();
 // when it was the Qt default).
 CUserPrompts* InstallUserPrompts(CUserPrompts* prompts);
 
-// Shorthands for UserPrompts().ShowMessage / AskYesNo / ChooseOpenFile.
+// Shorthands for UserPrompts().ShowMessage / ShowOwnedMessage / AskYesNo / ChooseOpenFile.
 void ShowMessage(const QString& text);
+void ShowOwnedMessage(QWidget* owner, const QString& text);
 bool AskYesNo(const QString& text);
 QString ChooseOpenFile(const QString& filter);
 // Shorthands for UserPrompts().ChooseOpenFileIn / ChooseSaveFile
-// (tavrin/ui/user_prompts_files.cpp).
+// (user_prompts_files.cpp).
 QString ChooseOpenFileIn(const QString& filter, const QString& folder);
 QString ChooseSaveFile(const QString& filter, const QString& suggestedPath);
 

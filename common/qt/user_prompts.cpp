@@ -1,4 +1,4 @@
-#include "tavrin/ui/user_prompts.h"
+#include "common/qt/user_prompts.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -13,6 +13,12 @@ void CQtUserPrompts::ShowMessage(const QString& text) {
     // No caption of our own: the window title stays empty, as the platform's default box.
     QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok,
                     QApplication::activeWindow());
+    box.exec();
+}
+
+void CQtUserPrompts::ShowOwnedMessage(QWidget* owner, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
+                    owner ? owner : QApplication::activeWindow());
     box.exec();
 }
 
@@ -42,6 +48,10 @@ CUserPrompts* InstallUserPrompts(CUserPrompts* prompts) {
 
 void ShowMessage(const QString& text) {
     UserPrompts().ShowMessage(text);
+}
+
+void ShowOwnedMessage(QWidget* owner, const QString& text) {
+    UserPrompts().ShowOwnedMessage(owner, text);
 }
 
 bool AskYesNo(const QString& text) {

@@ -1,4 +1,4 @@
-#include "common/lang_module.h"
+#include "common/qt/lang_module.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -6,7 +6,9 @@
 #include <QUiLoader>
 #include <QWidget>
 
-CLangModule::~CLangModule() { Release(); }
+CLangModule::~CLangModule() {
+    Release();
+}
 
 bool CLangModule::Load(const QString& filePath) {
     Release();
@@ -26,7 +28,9 @@ void CLangModule::Release() {
     ++m_nReleases;
 }
 
-QString CLangModule::String(int id) const { return m_strings.value(id); }
+QString CLangModule::String(int id) const {
+    return m_strings.value(id);
+}
 
 QIcon CLangModule::Icon(int id) const {
     QString path = QStringLiteral(":/lang/icon%1.png").arg(id);
@@ -58,7 +62,9 @@ QHash<int, QString> CLangModule::ParseStringTable(const QByteArray& utf8) {
             QChar c = raw[i];
             if (c == QLatin1Char('\\') && i + 1 < raw.size()) {
                 QChar n = raw[++i];
-                value += n == QLatin1Char('n') ? QChar('\n') : n == QLatin1Char('t') ? QChar('\t') : n;
+                value += n == QLatin1Char('n')   ? QChar('\n')
+                         : n == QLatin1Char('t') ? QChar('\t')
+                                                 : n;
             } else {
                 value += c;
             }

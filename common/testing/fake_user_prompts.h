@@ -7,7 +7,7 @@
 #include <QList>
 #include <QStringList>
 
-#include "tavrin/ui/user_prompts.h"
+#include "common/qt/user_prompts.h"
 
 class CFakeUserPrompts : public CUserPrompts {
   public:

@@ -17,7 +17,7 @@ class QUiLoader;
 class QWidget;
 
 class CLangModule {
-public:
+  public:
     CLangModule() = default;
     CLangModule(const CLangModule&) = delete;
     CLangModule& operator=(const CLangModule&) = delete;
@@ -46,7 +46,7 @@ public:
     // Parses a string table text (format above). Exposed for tests and tools.
     static QHash<int, QString> ParseStringTable(const QByteArray& utf8);
 
-private:
+  private:
     QString m_strFile;
     QHash<int, QString> m_strings;
     int m_nReleases = 0;

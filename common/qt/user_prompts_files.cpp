@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "tavrin/ui/user_prompts.h"
+#include "common/qt/user_prompts.h"
 
 QString CQtUserPrompts::ChooseOpenFileIn(const QString& filter, const QString& folder) {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), folder,
