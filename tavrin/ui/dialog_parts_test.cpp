@@ -128,8 +128,7 @@ INSTANTIATE_TEST_SUITE_P(BothModules, LanguageModuleTest,
 class DamagedTemplateTest : public FrameDialogTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(m_temp.isValid());
-        const QDir folder(m_temp.filePath(QStringLiteral("damaged")));
+        const QDir folder(QDir(TempPath()).filePath(QStringLiteral("damaged")));
         ASSERT_TRUE(folder.mkpath(QStringLiteral(".")));
         {
             CLangModule english;
@@ -148,7 +147,7 @@ class DamagedTemplateTest : public FrameDialogTest {
                              .arg(name, folder.filePath(name));
             }
         }
-        QFile qrc(m_temp.filePath(QStringLiteral("damaged.qrc")));
+        QFile qrc(QDir(TempPath()).filePath(QStringLiteral("damaged.qrc")));
         ASSERT_TRUE(qrc.open(QIODevice::WriteOnly));
         qrc.write(
             ("<RCC><qresource prefix=\"/lang\">\n" + m_qrc + "</qresource></RCC>\n").toUtf8());
@@ -160,7 +159,7 @@ class DamagedTemplateTest : public FrameDialogTest {
         ASSERT_EQ(rcc.exitCode(), 0) << rcc.readAllStandardError().toStdString();
         FrameDialogTest::SetUp();
     }
-    QString Module() const override { return m_temp.filePath(QStringLiteral("damaged.rcc")); }
+    QString Module() const override { return QDir(TempPath()).filePath(QStringLiteral("damaged.rcc")); }
 
     // The template without the control named id (a leaf: its element ends at the next
     // </widget>).

@@ -54,7 +54,7 @@ class CTavrinDlg : public QDialog {
   public:
     // Builds template 102 from the current language module and initialises the dialog
     // (OnInitDialog). A control the template lacks is reported on standard error and stands
-    // in hidden (common/template_control.h), so every control member is set. parent is
+    // in hidden (common/qt/template_control.h), so every control member is set. parent is
     // normally null (a top-level window).
     explicit CTavrinDlg(QWidget* parent = nullptr);
     ~CTavrinDlg() override;  // stops and joins the ticker if still running
