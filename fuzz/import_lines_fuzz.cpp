@@ -23,10 +23,10 @@
 #include <sqlite3.h>
 
 #include "fuzz/fuzz_check.h"
-#include "tavrin/workspace/insert_fast_path.h"
-#include "tavrin/workspace/insert_fast_path_check.h"
 #include "tavrin/shell/import_fields.h"
 #include "tavrin/shell/line_input.h"
+#include "tavrin/workspace/insert_fast_path.h"
+#include "tavrin/workspace/insert_fast_path_check.h"
 #include "tavrin/workspace/sql_dump_conversion.h"
 #include "tavrin/workspace/sql_loader.h"
 

@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "common/process_registry.h"
-#include "common/qt/template_control.h"
 #include "common/qt/lang_module.h"
+#include "common/qt/template_control.h"
 #include "common/qt/user_prompts.h"
 #include "morvel/command_line.h"
 #include "morvel/my_view.h"

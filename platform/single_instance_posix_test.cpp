@@ -1,5 +1,5 @@
-#include "platform/single_instance.h"
 #include "common/testing/temp_folder.h"
+#include "platform/single_instance.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

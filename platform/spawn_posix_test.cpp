@@ -1,5 +1,5 @@
-#include "platform/spawn.h"
 #include "common/testing/temp_folder.h"
+#include "platform/spawn.h"
 
 #include <errno.h>
 #include <signal.h>

@@ -1,5 +1,5 @@
-#include "platform/tree_audit.h"
 #include "common/testing/temp_folder.h"
+#include "platform/tree_audit.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

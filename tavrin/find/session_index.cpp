@@ -15,8 +15,8 @@
 #include "platform/paths.h"
 #include "tavrin/find/appliance_path.h"
 #include "tavrin/find/session_index_schema.h"
-#include "tavrin/find/sqlite_handles.h"
 #include "tavrin/find/session_tokenizer.h"
+#include "tavrin/find/sqlite_handles.h"
 
 namespace {
 

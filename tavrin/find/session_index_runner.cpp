@@ -1,7 +1,7 @@
 #include "tavrin/find/session_index_runner.h"
 
-#include "tavrin/find/session_search.h"
 #include "tavrin/find/find_strings.h"
+#include "tavrin/find/session_search.h"
 
 int IndexTickerStringId(const IndexTickerState& state) {
     switch (state.status) {

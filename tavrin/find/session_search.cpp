@@ -11,8 +11,8 @@
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "tavrin/find/session_index_schema.h"
-#include "tavrin/find/sqlite_handles.h"
 #include "tavrin/find/session_tokenizer.h"
+#include "tavrin/find/sqlite_handles.h"
 
 namespace {
 

@@ -23,9 +23,9 @@
 #include "platform/paths.h"
 #include "tavrin/browser/browser_db.h"
 #include "tavrin/browser/query_builder.h"
+#include "tavrin/find/session_index.h"
 #include "tavrin/import/archive_extractor.h"
 #include "tavrin/import/package_import.h"
-#include "tavrin/find/session_index.h"
 #include "tavrin/workspace/sql_loader.h"
 
 namespace {

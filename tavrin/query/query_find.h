@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "tavrin/query/query_options.h"
 #include "tavrin/find/session_search.h"
+#include "tavrin/query/query_options.h"
 
 namespace query_tool {
 

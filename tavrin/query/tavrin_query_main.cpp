@@ -17,11 +17,11 @@
 #include "platform/codepage.h"
 #include "tavrin/browser/browser_model.h"
 #include "tavrin/browser/csv_export.h"
+#include "tavrin/query/query_find.h"
 #include "tavrin/query/query_options.h"
 #include "tavrin/query/query_output.h"
 #include "tavrin/workspace/date_range.h"
 #include "tavrin/workspace/package_name.h"
-#include "tavrin/query/query_find.h"
 
 namespace {
 

@@ -22,9 +22,9 @@
 #include "platform/process_output.h"
 #include "tavrin/browser/browser_model.h"
 #include "tavrin/browser/csv_export.h"
+#include "tavrin/find/session_search.h"
 #include "tavrin/testing/browser_test_support.h"
 #include "tavrin/testing/import_test_util.h"
-#include "tavrin/find/session_search.h"
 
 namespace {
 

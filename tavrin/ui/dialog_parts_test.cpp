@@ -159,7 +159,9 @@ class DamagedTemplateTest : public FrameDialogTest {
         ASSERT_EQ(rcc.exitCode(), 0) << rcc.readAllStandardError().toStdString();
         FrameDialogTest::SetUp();
     }
-    QString Module() const override { return QDir(TempPath()).filePath(QStringLiteral("damaged.rcc")); }
+    QString Module() const override {
+        return QDir(TempPath()).filePath(QStringLiteral("damaged.rcc"));
+    }
 
     // The template without the control named id (a leaf: its element ends at the next
     // </widget>).

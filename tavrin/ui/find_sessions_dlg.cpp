@@ -17,12 +17,12 @@
 #include <QTextLayout>
 #include <QVBoxLayout>
 
+#include "common/qt/user_prompts.h"
 #include "tavrin/find/find_list.h"
 #include "tavrin/find/find_strings.h"
 #include "tavrin/ui/find_hit_dispatch.h"
 #include "tavrin/ui/find_hits_model.h"
 #include "tavrin/ui/res_string.h"
-#include "common/qt/user_prompts.h"
 
 namespace {
 

@@ -35,9 +35,9 @@
 
 #include "common/db_handle.h"
 #include "tavrin/browser/browser_model.h"
+#include "tavrin/find/session_index_runner.h"
 #include "tavrin/ui/background_load.h"
 #include "tavrin/ui/package_records.h"
-#include "tavrin/find/session_index_runner.h"
 
 class QComboBox;
 class QDateEdit;
@@ -198,8 +198,8 @@ class CTavrinDlg : public QDialog {
     DbHandle* m_pChildDb = nullptr;          // open package's child.db (owned by its MyStruct)
     QString m_str7zCommand;                  // the archiver's path
     std::list<MyStruct> m_packages;          // packages imported in this run, import order
-    std::list<stateData> m_states;  // ticker entries, import order; removed only when the
-                                    // import that added it is abandoned
+    std::list<stateData> m_states;           // ticker entries, import order; removed only when the
+                                             // import that added it is abandoned
     // Next ticker entry to show; m_states.end() stands for "none" (before the first import).
     // std::list keeps it valid while entries are appended.
     std::list<stateData>::iterator m_posTicker;

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "common/db_handle.h"
+#include "tavrin/testing/workspace_test_support.h"
 #include "tavrin/workspace/insert_fast_path_check.h"
 #include "tavrin/workspace/sql_loader.h"
-#include "tavrin/testing/workspace_test_support.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "common/console_text.h"
 #include "common/sql_stop.h"
 #include "platform/file_io.h"
-#include "tavrin/workspace/line_reader.h"
 #include "tavrin/workspace/insert_fast_path.h"
+#include "tavrin/workspace/line_reader.h"
 
 namespace {
 

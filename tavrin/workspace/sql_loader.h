@@ -1,8 +1,8 @@
 // Loading the two halves of a package's SQL dump into its child.db.
 //
 // The SQL comes from the package and is untrusted. Both loaders first put the guard of
-// GuardPackageConnection (tavrin/workspace/package_sql_guard.h) on the connection, so a statement that would reach outside the
-// database is refused like any failing statement, and loading goes on.
+// GuardPackageConnection (tavrin/workspace/package_sql_guard.h) on the connection, so a statement
+// that would reach outside the database is refused like any failing statement, and loading goes on.
 #pragma once
 
 #include <atomic>
