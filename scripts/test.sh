@@ -22,14 +22,17 @@ step() {
     [ -z "$STEP" ] || echo "== $STEP"
 }
 
-build() {  # build DIR [cmake options...] [--target TARGET...]
+# Warnings are errors in the plain and fuzz builds. The sanitizer builds keep them warnings: GCC's
+# flow analysis under the sanitizers reports uninitialised values inside libstdc++ (std::regex)
+# that the plain build does not see.
+build() {  # build DIR [cmake options...] [--target TARGET...]; WERROR=OFF for a sanitizer build
     local dir=$1; shift
     local options=() targets=()
     while (($#)); do
         if [ "$1" = --target ]; then shift; targets=("$@"); break; fi
         options+=("$1"); shift
     done
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_WERROR=ON \
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_WERROR="${WERROR:-ON}" \
         "${options[@]}" >/dev/null
     if ((${#targets[@]})); then
         cmake --build "$dir" -j "$JOBS" --target "${targets[@]}"
@@ -42,14 +45,14 @@ step "format check"
 bash scripts/check-format.sh
 
 step "sanitizer build (address, undefined)"
-build build-asan -DTAVRIN_SANITIZE=address
+WERROR=OFF build build-asan -DTAVRIN_SANITIZE=address
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \
     ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 300
 
 step "thread sanitizer build (threaded tests)"
-build build-tsan -DTAVRIN_SANITIZE=thread --target workspace_tests dispatch_ui_tests \
+WERROR=OFF build build-tsan -DTAVRIN_SANITIZE=thread --target workspace_tests dispatch_ui_tests \
     ui_tests import_ui_tests lang_modules tavrin_table_sql tavrin_program_folder \
     Ondrix OndrixS Rivosk Tessiv Fennic Morvel player_probe find_tests find_ui_tests
 TSAN_OPTIONS="suppressions=$PWD/scripts/tsan.supp halt_on_error=1" \
