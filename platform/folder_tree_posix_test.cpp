@@ -2,6 +2,7 @@
 // the descriptors a process may open.
 #include "common/testing/temp_folder.h"
 #include "platform/folder_tree.h"
+#include "platform/folder_tree_test_fixture.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -17,23 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class FolderTreePosixTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        m_root = m_temp.Path();
-        fs::create_directories(m_root / "work");
-        fs::create_directories(m_root / "outside" / "deep");
-        std::ofstream(m_root / "outside" / "keep.txt") << "keep";
-        std::ofstream(m_root / "outside" / "deep" / "keep2.txt") << "keep";
-    }
-    void ExpectOutsideIntact() {
-        EXPECT_TRUE(fs::exists(m_root / "outside" / "keep.txt"));
-        EXPECT_TRUE(fs::exists(m_root / "outside" / "deep" / "keep2.txt"));
-    }
-
-    test_support::CTempFolder m_temp;
-    fs::path m_root;
-};
+class FolderTreePosixTest : public CFolderTreeFixture {};
 
 TEST_F(FolderTreePosixTest, DeletesNestedTreeWithReadOnlyFilesAndFolders) {
     const fs::path work = m_root / "work";

@@ -1,5 +1,6 @@
 #include "platform/folder_tree.h"
 #include "common/testing/temp_folder.h"
+#include "platform/folder_tree_test_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,20 +12,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class FolderTreeTest : public ::testing::Test {
+class FolderTreeTest : public CFolderTreeFixture {
   protected:
-    void SetUp() override {
-        m_root = m_temp.Path();
-        fs::create_directories(m_root / "work");
-        fs::create_directories(m_root / "outside" / "deep");
-        std::ofstream(m_root / "outside" / "keep.txt") << "keep";
-        std::ofstream(m_root / "outside" / "deep" / "keep2.txt") << "keep";
-    }
-    void ExpectOutsideIntact() {
-        EXPECT_TRUE(fs::exists(m_root / "outside" / "keep.txt"));
-        EXPECT_TRUE(fs::exists(m_root / "outside" / "deep" / "keep2.txt"));
-    }
-
     // Makes a symbolic link, or says why the test cannot: Windows makes them only with a
     // privilege, and MinGW's library not at all.
     ::testing::AssertionResult Link(const fs::path& target, const fs::path& link) {
@@ -37,9 +26,6 @@ class FolderTreeTest : public ::testing::Test {
             return ::testing::AssertionFailure() << "no symbolic links here: " << error.message();
         return ::testing::AssertionSuccess();
     }
-
-    test_support::CTempFolder m_temp;
-    fs::path m_root;
 };
 
 TEST_F(FolderTreeTest, SymbolicLinksAreRemovedNeverFollowed) {
