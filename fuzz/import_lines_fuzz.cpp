@@ -191,9 +191,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (fileSize) std::fwrite(file, 1, fileSize, stream);
     std::rewind(stream);
     std::vector<std::string> expected;
-    while (std::optional<std::string> line = readLine(stream, true)) expected.push_back(*line);
+    while (std::optional<std::string> line = shell::readLine(stream, true))
+        expected.push_back(*line);
     std::rewind(stream);
-    CLineReader reader(stream, blockSize);
+    shell::CLineReader reader(stream, blockSize);
     std::size_t index = 0;
     while (reader.next()) {
         check(index < expected.size());

@@ -103,7 +103,7 @@ int commandImport(ShellState& state, int, char** azArg) {
         std::fprintf(stderr, "Error: %s\n", batch.Error().c_str());
         return 1;
     }
-    std::FILE* in = openInputFile(file);
+    std::FILE* in = shell::openInputFile(file);
     if (!in) return 1;
     std::vector<char*> fields(static_cast<size_t>(nColumns) + 1);
     std::vector<SImportField> texts(static_cast<size_t>(nColumns));
@@ -124,7 +124,7 @@ int commandImport(ShellState& state, int, char** azArg) {
     // Rows wait in the batch until it is full. Before anything else is told, the rows read
     // before it go in (batch.Flush), so that a failing row is told first, as when each row
     // went in before the next line was read.
-    CLineReader reader(in);
+    shell::CLineReader reader(in);
     while (reader.next()) {
         ++lineNumber;
         // Often enough for a progress bar, rarely enough to cost nothing.

@@ -201,7 +201,7 @@ int commandRead(ShellState& state, int, char** azArg) {
         s_bCountReported = true;
         return 1;
     }
-    std::FILE* in = openInputFile(azArg[1]);
+    std::FILE* in = shell::openInputFile(azArg[1]);
     if (!in) return 1;
     ++s_nDepth;
     int rc = runScript(state, in);

@@ -5,6 +5,8 @@
 #include "platform/paths.h"
 #include "tavrin/shell/byte_scan.h"
 
+namespace shell {
+
 std::FILE* openInputFile(const char* path) {
     std::FILE* in = platform::IsDirectory(path) ? nullptr : std::fopen(path, "rb");
     if (!in) std::fprintf(stderr, "Error: cannot open \"%s\"\n", path);
@@ -102,3 +104,5 @@ bool CLineReader::next() {
         scan = m_nBegin + offset;
     }
 }
+
+}  // namespace shell

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace shell {
+
 // Opens the file at path for reading as bytes, for .read, .import and the front end. A folder
 // is refused (it would open here and only fail at its first read). On failure writes
 // "Error: cannot open \"%s\"\n" to standard error and returns null. The caller closes the
@@ -52,3 +54,5 @@ class CLineReader {
     std::size_t m_nLength = 0;
     std::size_t m_nQuotes = 0;
 };
+
+}  // namespace shell

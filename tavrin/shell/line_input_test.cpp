@@ -7,6 +7,8 @@
 
 #include "tavrin/shell/shell_test_support.h"
 
+namespace shell {
+
 namespace {
 
 using shelltest::CTempFolder;
@@ -100,3 +102,5 @@ TEST(CLineReader, CountsQuotesOfEachLine) {
 }
 
 }  // namespace
+
+}  // namespace shell

@@ -210,7 +210,7 @@ int runScriptWith(ShellState& state, std::FILE* stream, ShellDotLineRunner runDo
         } else {
             std::fflush(nullptr);
         }
-        std::optional<std::string> read = readLine(stream, false);
+        std::optional<std::string> read = shell::readLine(stream, false);
         if (!read) break;
         std::string& line = *read;
         ++lineNumber;

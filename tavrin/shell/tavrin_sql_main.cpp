@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     if (!state.m_pDb) return 1;
     std::FILE* in = stdin;
     if (argc == 3) {
-        in = openInputFile(argv[2]);
+        in = shell::openInputFile(argv[2]);
         if (!in) return 1;
     }
     int rc = runScript(state, in);
