@@ -62,18 +62,18 @@ int RunCommand(ShellState& state, std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    return runDotCommand(static_cast<int>(args.size()), argv.data(), state);
+    return shell::runDotCommand(static_cast<int>(args.size()), argv.data(), state);
 }
 
 bool EngineImport(const std::string& db, const std::string& file, const std::string& table,
                   const std::string& sep) {
     ShellState state;
     state.m_bFastImport = true;  // as the package import loads its rebuildable Parent.db
-    openShell(state, db.c_str());
+    shell::openShell(state, db.c_str());
     if (!state.m_pDb) return false;
     RunCommand(state, {"separator", sep == "tab" ? "\t" : ","});
     int rc = RunCommand(state, {"import", file, table});
-    closeShell(state);
+    shell::closeShell(state);
     return rc == 0;
 }
 
@@ -137,7 +137,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ConfigureSqliteMemory();  // as the programs do
+    common::ConfigureSqliteMemory();  // as the programs do
     if (argc < 2) return Usage();
     const std::string step = argv[1];
     std::vector<std::string> a(argv + 2, argv + argc);

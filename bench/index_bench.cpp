@@ -58,17 +58,18 @@ double Median(std::vector<double> values) {
 // (when importSeconds is not 0) and its size beside the package's text, then times searches.
 int IndexAndSearch(const std::string& work, double importSeconds, double importCpu, double unpack) {
     Clock::time_point start;
-    SessionIndexControl control;
+    session_index::SessionIndexControl control;
     double cpuBefore = CpuSeconds();
     start = Clock::now();
-    SessionIndexOutcome outcome = BuildSessionIndex(IndexInputsForWorkFolder(work), control);
+    session_index::SessionIndexOutcome outcome =
+        session_index::BuildSessionIndex(session_index::IndexInputsForWorkFolder(work), control);
     double indexSeconds = Seconds(start);
     double indexCpu = CpuSeconds() - cpuBefore;
-    if (outcome.status != IndexStatus::kBuilt) {
+    if (outcome.status != session_index::IndexStatus::kBuilt) {
         std::fprintf(stderr, "index failed: %s\n", outcome.strError.c_str());
         return 1;
     }
-    std::uintmax_t indexBytes = fs::file_size(IndexPathForWorkFolder(work));
+    std::uintmax_t indexBytes = fs::file_size(session_index::IndexPathForWorkFolder(work));
     std::uintmax_t textBytes = UnpackedTextBytes(work);
 
     std::printf("\n== Session text index ==\n");
@@ -104,14 +105,15 @@ int IndexAndSearch(const std::string& work, double importSeconds, double importC
         std::size_t hits = 0;
         std::uint64_t total = 0;
         for (int run = 0; run < 3; ++run) {
-            SessionSearchOptions page;
+            session_index::SessionSearchOptions page;
             page.bCountAll = false;
             start = Clock::now();
-            SessionSearchResult r = SearchSessions({work}, query, page);
+            session_index::SessionSearchResult r =
+                session_index::SearchSessions({work}, query, page);
             first.push_back(Seconds(start) * 1000);
             hits = r.hits.size();
             start = Clock::now();
-            total = SearchSessions({work}, query).nTotal;
+            total = session_index::SearchSessions({work}, query).nTotal;
             all.push_back(Seconds(start) * 1000);
         }
         double firstMs = Median(first);

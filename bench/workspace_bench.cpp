@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
         if (a == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
         if (a == "--dir") dir = argv[i + 1];
     }
-    std::optional<test_support::CTempFolder> own;
+    std::optional<common::test::CTempFolder> own;
     if (dir.empty()) dir = own.emplace("workspace-bench-").Str();
     std::filesystem::create_directories(dir);
     const std::string dump = dir + "/sub_table_sms.sql";

@@ -6,6 +6,8 @@
 
 #include "platform/codepage.h"
 
+namespace common {
+
 void ConsolePrintf(const char* utf8Format, ...) {
     // GBK trail bytes are never '%', so the converted format keeps its directives intact.
     const std::string format = platform::Utf8ToAnsi(utf8Format);
@@ -15,3 +17,5 @@ void ConsolePrintf(const char* utf8Format, ...) {
     va_end(args);
     std::fflush(stdout);
 }
+
+}  // namespace common

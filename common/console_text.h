@@ -3,6 +3,8 @@
 // always shown. Any thread.
 #pragma once
 
+namespace common {
+
 #if defined(__GNUC__)
 #define TAVRIN_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))
 #else
@@ -14,3 +16,5 @@
 // converted: the arguments (file and table names) are already bytes of the file system or the
 // package and pass unchanged. A character the code page lacks becomes '?'.
 void ConsolePrintf(const char* utf8Format, ...) TAVRIN_PRINTF_FORMAT(1, 2);
+
+}  // namespace common

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+namespace common {
+
 namespace {
 
 std::string Printed(const std::function<void()>& print) {
@@ -25,3 +27,5 @@ TEST(ConsoleText, ChineseFormatComesOutInGbkWithArgumentsUntouched) {
 }
 
 }  // namespace
+
+}  // namespace common

@@ -17,7 +17,7 @@ namespace {
 int HardenConnection(sqlite3* db, char**, const sqlite3_api_routines*) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlstop::InstallStopHandler(db);
+    common::InstallStopHandler(db);
     return SQLITE_OK;
 }
 
@@ -57,10 +57,10 @@ int OpenDbHandle(DbHandle& handle, const std::string& utf8Path) {
         // way for their SQL to corrupt the file on purpose.
         sqlite3_db_config(handle.db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
         sqlite3_db_config(handle.db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-        sqlstop::InstallStopHandler(handle.db);
+        common::InstallStopHandler(handle.db);
     }
     if (rc != SQLITE_OK) {
-        ConsolePrintf("打开数据失败");
+        common::ConsolePrintf("打开数据失败");
     }
     return rc;
 }

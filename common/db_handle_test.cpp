@@ -13,7 +13,7 @@ namespace {
 const std::string kOpenFailed = "\xB4\xF2\xBF\xAA\xCA\xFD\xBE\xDD\xCA\xA7\xB0\xDC";  // 打开数据失败
 
 TEST(DbHandle, OpeningAMissingFileCreatesAnEmptyDatabase) {
-    test_support::CTempFolder dir;
+    common::test::CTempFolder dir;
     const std::string path = (dir.Path() / "PParent.db").string();
     DbHandle handle;
     testing::internal::CaptureStdout();
@@ -38,7 +38,7 @@ TEST(DbHandle, OpeningAMissingFileCreatesAnEmptyDatabase) {
 }
 
 TEST(DbHandle, AFailedOpenIsReportedWithoutALineEnd) {
-    test_support::CTempFolder dir;
+    common::test::CTempFolder dir;
     DbHandle handle;
     testing::internal::CaptureStdout();
     int rc = OpenDbHandle(handle, (dir.Path() / "no" / "such" / "x.db").string());
@@ -49,7 +49,7 @@ TEST(DbHandle, AFailedOpenIsReportedWithoutALineEnd) {
 }
 
 TEST(DbHandle, CountQueryRowsCountsOneSelectAndReportsFailures) {
-    test_support::CTempFolder dir;
+    common::test::CTempFolder dir;
     DbHandle handle;
     ASSERT_EQ(OpenDbHandle(handle, (dir.Path() / "c.db").string()), SQLITE_OK);
     sqlite3_exec(handle.db,
@@ -73,7 +73,7 @@ TEST(DbHandle, CountQueryRowsCountsOneSelectAndReportsFailures) {
 }
 
 TEST(DbHandle, CountingAMillionRowsNeedsNoMemoryForTheRows) {
-    test_support::CTempFolder dir;
+    common::test::CTempFolder dir;
     DbHandle handle;
     ASSERT_EQ(OpenDbHandle(handle, (dir.Path() / "big.db").string()), SQLITE_OK);
     sqlite3_exec(handle.db,

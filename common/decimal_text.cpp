@@ -2,6 +2,8 @@
 
 #include <climits>
 
+namespace common {
+
 int LeadingDecimal(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
@@ -15,3 +17,5 @@ int LeadingDecimal(std::string_view text) {
     if (negative) return value > INT_MAX ? INT_MIN : static_cast<int>(-value);
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
+
+}  // namespace common

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <string_view>
 
+namespace common {
+
 bool IsChineseLocale(const char* lcAll, const char* lcMessages, const char* lang) {
     const char* chosen = nullptr;
     for (const char* value : {lcAll, lcMessages, lang}) {
@@ -25,3 +27,5 @@ std::string LanguageModuleName(ELangProgram program, bool bChinese) {
     if (program == ELangProgram::kMorvel) return bChinese ? "Morvel_zh.rcc" : "Morvel_en.rcc";
     return bChinese ? "chinese.rcc" : "english.rcc";
 }
+
+}  // namespace common

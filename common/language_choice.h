@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace common {
+
 // True when the locale named by LC_ALL, else LC_MESSAGES, else LANG (the first one set and
 // not empty; null counts as unset) is zh_CN, with or without an encoding or modifier
 // ("zh_CN.UTF-8", "zh_CN.GBK", "zh_CN@stroke"). zh_TW and "zh_CNX" are not.
@@ -16,3 +18,5 @@ enum class ELangProgram { kTavrin, kMorvel };
 // File name of a program's module in its program folder: Tavrin's "chinese.rcc" or
 // "english.rcc", Morvel's "Morvel_zh.rcc" or "Morvel_en.rcc".
 std::string LanguageModuleName(ELangProgram program, bool bChinese);
+
+}  // namespace common

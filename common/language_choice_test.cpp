@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace common {
+
 namespace {
 
 TEST(LanguageChoice, OnlyZhCnCountsAndTheFirstSetVariableDecides) {
@@ -25,3 +27,5 @@ TEST(LanguageChoice, EachProgramHasItsOwnModuleNames) {
 }
 
 }  // namespace
+
+}  // namespace common

@@ -6,6 +6,8 @@
 #include "platform/paths.h"
 #include "platform/process_control.h"
 
+namespace common {
+
 namespace {
 
 std::string EntryName() {
@@ -31,3 +33,5 @@ bool UnregisterProcess(const std::string& registryFolder) {
     if (registryFolder.empty()) return false;
     return platform::DeleteEntryIn(registryFolder, EntryName());
 }
+
+}  // namespace common

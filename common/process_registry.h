@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace common {
+
 // Path of the registry folder of the given program folder: "{programFolder}/processid".
 std::string RegistryFolder(const std::string& programFolder);
 
@@ -17,3 +19,5 @@ bool RegisterProcess(const std::string& registryFolder);
 // Deletes the calling process's entry file from registryFolder (not through a link). Returns
 // true when it is gone.
 bool UnregisterProcess(const std::string& registryFolder);
+
+}  // namespace common

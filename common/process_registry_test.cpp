@@ -9,6 +9,8 @@
 
 #include "platform/process_control.h"
 
+namespace common {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -17,7 +19,7 @@ class ProcessRegistryTest : public ::testing::Test {
   protected:
     void SetUp() override { m_root = m_temp.Path(); }
 
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     fs::path m_root;
 };
 
@@ -64,8 +66,8 @@ TEST_F(ProcessRegistryTest, LinksAreNeverFollowedNeitherTheFolderNorTheEntry) {
     const fs::path outside = m_root / "outside";
     fs::create_directory(outside);
     const std::string folder = RegistryFolder(m_root.string());
-    if (!test_support::MakeSymlink(outside, folder, true))
-        GTEST_SKIP() << test_support::kNoSymlinks;
+    if (!common::test::MakeSymlink(outside, folder, true))
+        GTEST_SKIP() << common::test::kNoSymlinks;
     EXPECT_FALSE(RegisterProcess(folder));
     EXPECT_TRUE(fs::is_empty(outside));
     std::ofstream(outside / std::to_string(platform::CurrentProcessId())) << "kept";
@@ -78,7 +80,7 @@ TEST_F(ProcessRegistryTest, LinksAreNeverFollowedNeitherTheFolderNorTheEntry) {
     const fs::path victim = outside / "victim";
     std::ofstream(victim) << "victim";
     const fs::path entry = fs::path(folder) / std::to_string(platform::CurrentProcessId());
-    ASSERT_TRUE(test_support::MakeSymlink(victim, entry));
+    ASSERT_TRUE(common::test::MakeSymlink(victim, entry));
     ASSERT_TRUE(RegisterProcess(folder));
     EXPECT_FALSE(fs::is_symlink(entry));
     EXPECT_TRUE(fs::is_regular_file(entry));
@@ -94,3 +96,5 @@ TEST_F(ProcessRegistryTest, LinksAreNeverFollowedNeitherTheFolderNorTheEntry) {
 }
 
 }  // namespace
+
+}  // namespace common

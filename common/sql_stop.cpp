@@ -4,7 +4,7 @@
 
 #include "platform/termination_signals.h"
 
-namespace sqlstop {
+namespace common {
 
 namespace {
 
@@ -86,4 +86,4 @@ CNoTimeLimitScope::~CNoTimeLimitScope() {
     t_stop.started = Clock::now();
 }
 
-}  // namespace sqlstop
+}  // namespace common

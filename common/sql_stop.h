@@ -17,7 +17,7 @@
 
 struct sqlite3;
 
-namespace sqlstop {
+namespace common {
 
 // Installs the handler on db (a progress handler and a statement-start trace, replacing any
 // the connection had). Any thread; db must be open.
@@ -69,4 +69,4 @@ class CNoTimeLimitScope {
     std::chrono::steady_clock::duration m_previous;
 };
 
-}  // namespace sqlstop
+}  // namespace common

@@ -22,7 +22,7 @@ constexpr const char* kEndless =
 class SqlStop : public testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(OpenDbHandle(m_db, ":memory:"), SQLITE_OK); }
-    void TearDown() override { sqlstop::SetThreadTimeLimit(std::chrono::milliseconds(0)); }
+    void TearDown() override { common::SetThreadTimeLimit(std::chrono::milliseconds(0)); }
 
     // Runs the endless query on this thread; returns its result code and how long it ran.
     std::pair<int, double> RunEndless() {
@@ -50,35 +50,35 @@ TEST_F(SqlStop, TheThreadsStopFlagEndsARunningStatementAndOnlyOnThatThread) {
     });
     std::pair<int, double> run;
     {
-        sqlstop::CStopScope scope(&stop);
-        EXPECT_FALSE(sqlstop::StopRequested() && !stop);
+        common::CStopScope scope(&stop);
+        EXPECT_FALSE(common::StopRequested() && !stop);
         run = RunEndless();
-        EXPECT_TRUE(sqlstop::StopRequested());
+        EXPECT_TRUE(common::StopRequested());
     }
     setter.join();
     EXPECT_EQ(run.first, SQLITE_INTERRUPT);
     EXPECT_LT(run.second, 2.0);
     // The scope has ended: the flag no longer applies, the connection works as before.
-    EXPECT_FALSE(sqlstop::StopRequested());
+    EXPECT_FALSE(common::StopRequested());
     EXPECT_EQ(sqlite3_exec(m_db.db, "SELECT 1", nullptr, nullptr, nullptr), SQLITE_OK);
 }
 
 TEST_F(SqlStop, ScopesNestAndRestoreTheOuterFlag) {
     std::atomic<bool> outer{true};
     std::atomic<bool> inner{false};
-    sqlstop::CStopScope a(&outer);
-    EXPECT_TRUE(sqlstop::StopRequested());
+    common::CStopScope a(&outer);
+    EXPECT_TRUE(common::StopRequested());
     {
-        sqlstop::CStopScope b(&inner);
-        EXPECT_FALSE(sqlstop::StopRequested());
+        common::CStopScope b(&inner);
+        EXPECT_FALSE(common::StopRequested());
     }
-    EXPECT_TRUE(sqlstop::StopRequested());
+    EXPECT_TRUE(common::StopRequested());
 }
 
 TEST_F(SqlStop, TheTimeLimitStopsEachStatementThatRunsLongerAndCallsTheHookOnce) {
     static std::atomic<int> calls{0};
     calls = 0;
-    sqlstop::SetThreadTimeLimit(std::chrono::milliseconds(200), [](void*) { ++calls; });
+    common::SetThreadTimeLimit(std::chrono::milliseconds(200), [](void*) { ++calls; });
     // Quick statements, one after another, never add up to the limit.
     for (int i = 0; i < 5; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(60));
@@ -95,14 +95,14 @@ TEST_F(SqlStop, TheTimeLimitStopsEachStatementThatRunsLongerAndCallsTheHookOnce)
     EXPECT_EQ(run.first, SQLITE_INTERRUPT);
     EXPECT_LT(run.second, 0.1);
     EXPECT_EQ(calls.load(), 1);
-    sqlstop::ResumeAfterTimeLimit();
+    common::ResumeAfterTimeLimit();
     run = RunEndless();
     EXPECT_GE(run.second, 0.19);
     EXPECT_EQ(calls.load(), 2);
     // A limit set on this thread does not reach another one.
     std::atomic<bool> stop{false};
     std::thread other([&] {
-        sqlstop::CStopScope scope(&stop);
+        common::CStopScope scope(&stop);
         auto start = Clock::now();
         sqlite3_exec(m_db.db, kEndless, nullptr, nullptr, nullptr);
         EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(400));
@@ -113,12 +113,12 @@ TEST_F(SqlStop, TheTimeLimitStopsEachStatementThatRunsLongerAndCallsTheHookOnce)
 }
 
 TEST_F(SqlStop, WorkWithItsOwnCancelRunsPastTheLimitWhichComesBackAfterIt) {
-    sqlstop::SetThreadTimeLimit(std::chrono::milliseconds(100));
+    common::SetThreadTimeLimit(std::chrono::milliseconds(100));
     constexpr const char* kLong =
         "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000000) "
         "SELECT count(*) FROM c";
     {
-        sqlstop::CNoTimeLimitScope lifted;
+        common::CNoTimeLimitScope lifted;
         auto start = Clock::now();
         EXPECT_EQ(sqlite3_exec(m_db.db, kLong, nullptr, nullptr, nullptr), SQLITE_OK);
         ASSERT_GT(Clock::now() - start, std::chrono::milliseconds(150)) << "too quick to tell";
@@ -137,10 +137,10 @@ TEST_F(SqlStop, ATerminationSignalStopsStatementsOnEveryThreadUntilCleared) {
     worker.join();  // would never end without the handler
     EXPECT_EQ(rc, SQLITE_INTERRUPT);
     EXPECT_TRUE(platform::TerminationRequested());
-    EXPECT_TRUE(sqlstop::StopRequested());
+    EXPECT_TRUE(common::StopRequested());
     EXPECT_EQ(platform::TakeTerminationSignal(), platform::SigTerm());
     platform::RestoreDefaultTerminationSignals();
-    EXPECT_FALSE(sqlstop::StopRequested());
+    EXPECT_FALSE(common::StopRequested());
     EXPECT_EQ(sqlite3_exec(m_db.db, "SELECT 1", nullptr, nullptr, nullptr), SQLITE_OK);
 }
 
@@ -149,7 +149,7 @@ TEST_F(SqlStop, ConnectionsOpenedElsewhereGetTheHandlerToo) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     std::atomic<bool> stop{true};
-    sqlstop::CStopScope scope(&stop);
+    common::CStopScope scope(&stop);
     EXPECT_EQ(sqlite3_exec(db, kEndless, nullptr, nullptr, nullptr), SQLITE_INTERRUPT);
     sqlite3_close(db);
 }

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace common {
+
 namespace {
 
 // Every block is preceded by a header holding its usable size; 16 bytes keep the block as
@@ -153,3 +155,5 @@ bool ConfigureSqliteMemory() {
     }
     return configured;
 }
+
+}  // namespace common

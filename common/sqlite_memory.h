@@ -5,6 +5,8 @@
 // process-wide mutex. Together they are about a third of the row load.
 #pragma once
 
+namespace common {
+
 // Whether ConfigureSqliteMemory installs the block cache in this build. Sanitizer builds leave
 // SQLite on malloc and free, so that AddressSanitizer still sees a use of a freed block and
 // ThreadSanitizer the hand-over of memory between threads.
@@ -33,3 +35,5 @@ inline constexpr bool kSqliteBlockCache = true;
 // SQLite refuses configuration once it is initialised: then nothing changes and SQLite keeps
 // its own allocator. Returns true when every setting of this build took effect.
 bool ConfigureSqliteMemory();
+
+}  // namespace common

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+namespace common {
+
 namespace {
 
 // Bytes malloc has handed out in all its arenas.
@@ -53,3 +55,5 @@ TEST(SqliteMemory, AThreadsCachedBlocksGoBackWhenItEndsAndStayUnderTheLimit) {
 }
 
 }  // namespace
+
+}  // namespace common

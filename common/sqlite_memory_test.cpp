@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+namespace common {
+
 namespace {
 
 // As the programs do: before anything else touches SQLite, so every test of this program, the
@@ -170,3 +172,5 @@ TEST(SqliteMemory, TwoThreadsShareOneConnectionAndSeeEveryRowIntact) {
 }
 
 }  // namespace
+
+}  // namespace common

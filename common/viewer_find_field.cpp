@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace common {
+
 namespace {
 
 constexpr std::string_view kPrefix = "find:";
@@ -67,3 +69,5 @@ std::optional<SViewerFind> DecodeViewerFindField(std::string_view field) {
     if (find.strTextUtf8.empty()) return std::nullopt;
     return find;
 }
+
+}  // namespace common

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+namespace common {
+
 struct SViewerFind {
     std::string strTextUtf8;  // never empty in a valid field
     std::int64_t nFromLine = 0;
@@ -27,3 +29,5 @@ std::string EncodeViewerFindField(const SViewerFind& find);
 // line that is not a decimal number, an empty text, a bad "%" escape or a byte that should
 // have been escaped.
 std::optional<SViewerFind> DecodeViewerFindField(std::string_view field);
+
+}  // namespace common

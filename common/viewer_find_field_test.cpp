@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace common {
+
 TEST(ViewerFindField, RoundTripsAnyTextWithoutBlanksOrTildes) {
     const SViewerFind cases[] = {
         {"cat /etc/shadow", 0},
@@ -26,3 +28,5 @@ TEST(ViewerFindField, AnythingButAWholeValidFieldIsRefused) {
     }
     EXPECT_EQ(DecodeViewerFindField("find:0:%e5%AE%A1"), (SViewerFind{"审", 0}));
 }
+
+}  // namespace common

@@ -45,8 +45,8 @@ Cut cutLine(std::string line, std::size_t quoteCount, std::string_view separator
     std::vector<char*> fields(static_cast<std::size_t>(nColumns) + 1, nullptr);
     char* begin = line.data();
     char* end = begin + line.size();
-    cut.found = splitImportFields(begin, line.size(), quoteCount, separator, nColumns,
-                                  fields.data(), &cut.lineNumber);
+    cut.found = shell::splitImportFields(begin, line.size(), quoteCount, separator, nColumns,
+                                         fields.data(), &cut.lineNumber);
     check(cut.found >= 1);
     int started = cut.found < nColumns ? cut.found : nColumns;
     for (int i = 0; i < started; ++i) {
@@ -55,7 +55,7 @@ Cut cutLine(std::string line, std::size_t quoteCount, std::string_view separator
         check(fields[i] + field.size() <= end);
         std::size_t before = field.size();
         if (!field.empty() && field[0] == '"') {
-            unquoteField(field.data());
+            shell::unquoteField(field.data());
             field.resize(std::strlen(field.c_str()));
             check(field.size() < before);
         }
@@ -95,8 +95,8 @@ void checkEscapedRows(std::string_view file) {
         const int nColumns = static_cast<int>(values.size());
         std::vector<SImportField> texts(values.size());
         int lineNumber = 0;
-        check(cutImportFields(stripped.data(), stripped.size(), ',', nColumns, texts.data(),
-                              &lineNumber) == nColumns);
+        check(shell::cutImportFields(stripped.data(), stripped.size(), ',', nColumns, texts.data(),
+                                     &lineNumber) == nColumns);
         for (int i = 0; i < nColumns; ++i) {
             std::string expected;
             for (char c : values[static_cast<std::size_t>(i)]) {
@@ -207,8 +207,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::string copy = line;
             std::vector<SImportField> texts(static_cast<std::size_t>(nColumns));
             int lineNumber = 0;
-            check(cutImportFields(copy.data(), copy.size(), separator[0], nColumns, texts.data(),
-                                  &lineNumber) == -1);
+            check(shell::cutImportFields(copy.data(), copy.size(), separator[0], nColumns,
+                                         texts.data(), &lineNumber) == -1);
             check(copy == line && lineNumber == 0);
         }
         // Lines with NUL bytes are cut short by the zero-terminated fields; skip comparing them.
@@ -218,8 +218,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::string copy = line;
                 std::vector<SImportField> texts(static_cast<std::size_t>(nColumns));
                 int lineNumber = 0;
-                int found = cutImportFields(copy.data(), copy.size(), separator[0], nColumns,
-                                            texts.data(), &lineNumber);
+                int found = shell::cutImportFields(copy.data(), copy.size(), separator[0], nColumns,
+                                                   texts.data(), &lineNumber);
                 check(found == slow.found && lineNumber == slow.lineNumber);
                 for (int i = 0; i < found && i < nColumns; ++i) {
                     check(std::string(texts[i].pText, texts[i].nLength) == slow.fields[i]);

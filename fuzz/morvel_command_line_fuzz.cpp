@@ -20,7 +20,7 @@ using fuzz_support::check;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);
 
-    MorvelArguments parsed = ParseCommandLineText(input);
+    morvel::MorvelArguments parsed = morvel::ParseCommandLineText(input);
     check(parsed.strPackage.find('~') == std::string::npos);
     check(input.find(parsed.strSessionName) != std::string_view::npos);
     check(input.find(parsed.strPackage) != std::string_view::npos);
@@ -31,16 +31,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (package.find('\0') == std::string::npos) {
         const std::string text = "~2 ~17 ~" + name + " ~" + package;
         const char* argv[] = {"Morvel", text.c_str()};
-        const std::string line = CommandLineText(2, argv);
+        const std::string line = morvel::CommandLineText(2, argv);
         check(line == text);
-        MorvelArguments round = ParseCommandLineText(line);
+        morvel::MorvelArguments round = morvel::ParseCommandLineText(line);
         if (name.find('~') == std::string::npos && package.find('~') == std::string::npos) {
             check(round.strSessionName == name);
             check(round.strPackage == package);
             if (!input.empty()) {
-                const SViewerFind find{std::string(input), static_cast<std::int64_t>(size)};
-                const MorvelArguments withFind =
-                    ParseCommandLineText(text + " ~" + EncodeViewerFindField(find));
+                const common::SViewerFind find{std::string(input), static_cast<std::int64_t>(size)};
+                const morvel::MorvelArguments withFind =
+                    morvel::ParseCommandLineText(text + " ~" + common::EncodeViewerFindField(find));
                 check(withFind.strSessionName == name);
                 check(withFind.strPackage == package);
                 check(withFind.find && *withFind.find == find);
@@ -48,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     // A field that decodes encodes back to one that decodes to the same.
-    if (auto decoded = DecodeViewerFindField(input))
-        check(DecodeViewerFindField(EncodeViewerFindField(*decoded)) == decoded);
+    if (auto decoded = common::DecodeViewerFindField(input))
+        check(common::DecodeViewerFindField(common::EncodeViewerFindField(*decoded)) == decoded);
 
     std::vector<std::string> pieces;
     std::size_t start = 0;
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         argv.push_back(piece.c_str());
         joined += piece.size() + 1;
     }
-    const std::string line = CommandLineText(static_cast<int>(argv.size()), argv.data());
+    const std::string line = morvel::CommandLineText(static_cast<int>(argv.size()), argv.data());
     check(line.size() <= joined);
     check(line.empty() || (line.front() != ' ' && line.front() != '\t'));
     return 0;

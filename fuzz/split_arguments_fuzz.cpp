@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     char* begin = line.data();
     char* end = begin + length;
 
-    char* azArg[kMaxArguments];
-    int n = splitArguments(begin, azArg);
-    check(n >= 0 && n <= kMaxArguments);
+    char* azArg[shell::kMaxArguments];
+    int n = shell::splitArguments(begin, azArg);
+    check(n >= 0 && n <= shell::kMaxArguments);
     const char* previousEnd = begin;
     for (int i = 0; i < n; ++i) {
         check(azArg[i] >= previousEnd && azArg[i] <= end);
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t before = std::strlen(text.data());
     const bool hasBackslash = std::memchr(text.data(), '\\', before) != nullptr;
     std::vector<char> original(text);
-    resolveEscapes(text.data());
+    shell::resolveEscapes(text.data());
     std::size_t after = std::strlen(text.data());
     check(after <= before);
     if (!hasBackslash) check(std::strcmp(text.data(), original.data()) == 0);

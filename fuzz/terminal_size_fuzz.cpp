@@ -17,11 +17,11 @@ using fuzz_support::check;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);
 
-    STerminalSize plain = ParsePlainSizeRecord(input);
+    dispatch::STerminalSize plain = dispatch::ParsePlainSizeRecord(input);
     // At most five characters per field: never more than five digits.
     check(plain.nHeight >= -99999 && plain.nHeight <= 99999);
     check(plain.nWidth >= -99999 && plain.nWidth <= 99999);
-    ParseFieldSizeRecord(input);
+    dispatch::ParseFieldSizeRecord(input);
 
     // Two small numbers written in each form come back as written, whatever precedes them.
     if (size >= 2) {
@@ -29,15 +29,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int width = data[1];
         char record[16];
         std::snprintf(record, sizeof record, "%5d%5d", height, width);
-        STerminalSize read = ParsePlainSizeRecord(std::string(record) + std::string(input));
+        dispatch::STerminalSize read =
+            dispatch::ParsePlainSizeRecord(std::string(record) + std::string(input));
         check(read.nHeight == height && read.nWidth == width);
 
         std::string fields = std::to_string(height) + " " + std::to_string(width) + " ";
         std::string padded(58 - fields.size(), 'x');
         std::string text = std::string(input) + fields + padded;
-        read = ParseFieldSizeRecord(text);
+        read = dispatch::ParseFieldSizeRecord(text);
         check(read.nHeight == height && read.nWidth == width);
-        read = ParseFieldSizeRecord(std::string(input) + fields + padded.substr(2) + "\\r\\n");
+        read = dispatch::ParseFieldSizeRecord(std::string(input) + fields + padded.substr(2) +
+                                              "\\r\\n");
         check(read.nHeight == height && read.nWidth == width);
     }
     return 0;

@@ -2,6 +2,8 @@
 
 #include "platform/paths.h"
 
+namespace morvel {
+
 namespace {
 
 // Position of the first "~" at or after start, or -1; -1 also when start is not inside text.
@@ -37,7 +39,7 @@ MorvelArguments ParseCommandLineText(std::string_view text) {
     size_t last = text.rfind('~');
     if (last != std::string_view::npos && last >= 1 && text[last - 1] == ' ' && p4 >= 0 &&
         static_cast<size_t>(p4) < last) {
-        args.find = DecodeViewerFindField(text.substr(last + 1));
+        args.find = common::DecodeViewerFindField(text.substr(last + 1));
         if (args.find) {
             text = text.substr(0, last - 1);
             last = text.rfind('~');
@@ -54,3 +56,5 @@ std::string PackageFolder(const std::string& programFolder, const std::string& p
 std::string ParentDbPath(const std::string& programFolder, const std::string& package) {
     return PackageFolder(programFolder, package) + platform::kPathSeparator + package + "Parent.db";
 }
+
+}  // namespace morvel

@@ -10,10 +10,12 @@
 
 #include "common/viewer_find_field.h"
 
+namespace morvel {
+
 struct MorvelArguments {
     std::string strSessionName;  // third field; empty when the text has too few fields
     std::string strPackage;      // text after the last "~" (all of the text when there is none)
-    std::optional<SViewerFind> find;  // the fifth field, when there is a valid one
+    std::optional<common::SViewerFind> find;  // the fifth field, when there is a valid one
 };
 
 // The command-line text: the arguments after the program name joined by one blank, with
@@ -37,3 +39,5 @@ std::string PackageFolder(const std::string& programFolder, const std::string& p
 
 // The sessions directory relative to the package folder, with a trailing separator.
 inline constexpr std::string_view kSessionsSubfolder = "var/utm/data/sessions/";
+
+}  // namespace morvel

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace morvel {
+
 TEST(MorvelCommandLine, TavrinsLaunchTextGivesSessionAndPackage) {
     MorvelArguments a = ParseCommandLineText("~1 ~17 ~r1 ~P");
     EXPECT_EQ(a.strSessionName, "r1");
@@ -54,7 +56,7 @@ TEST(MorvelCommandLine, ArgumentsAreJoinedByOneBlankWithoutLeadingBlanks) {
 }
 
 TEST(MorvelCommandLine, FifthFieldCarriesTheTextToFindAndLeavesTheOthersAlone) {
-    const std::string field = EncodeViewerFindField({"cat ~/x 审计", 30});
+    const std::string field = common::EncodeViewerFindField({"cat ~/x 审计", 30});
     MorvelArguments a = ParseCommandLineText("~0 ~5 ~r1 ~pkg ~" + field);
     EXPECT_EQ(a.strSessionName, "r1");
     EXPECT_EQ(a.strPackage, "pkg");
@@ -80,3 +82,5 @@ TEST(MorvelCommandLine, FifthFieldCarriesTheTextToFindAndLeavesTheOthersAlone) {
         EXPECT_EQ(plain.strPackage, a.strPackage);
     }
 }
+
+}  // namespace morvel

@@ -2,6 +2,8 @@
 
 #include "platform/bounded_read.h"
 
+namespace morvel {
+
 void CLineSplitter::Feed(std::string_view piece) {
     size_t start = 0;
     while (start < piece.size()) {
@@ -67,3 +69,5 @@ ScanFileRead ReadScanFile(const std::string& packageFolder, const std::string& r
     for (std::string& line : lines) out.push_back(std::move(line));
     return ScanFileRead::kRead;
 }
+
+}  // namespace morvel

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace morvel {
+
 // Collects the lines of a text fed to it in pieces of any size.
 class CLineSplitter {
   public:
@@ -38,3 +40,5 @@ bool StaysBeneath(std::string_view relativePath);
 // one failing part-way adds nothing and gives kSkipped.
 ScanFileRead ReadScanFile(const std::string& packageFolder, const std::string& relativePath,
                           std::vector<std::string>& out);
+
+}  // namespace morvel

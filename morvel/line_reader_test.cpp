@@ -8,6 +8,8 @@
 
 #include "platform/process_control.h"
 
+namespace morvel {
+
 namespace fs = std::filesystem;
 
 using Lines = std::vector<std::string>;
@@ -48,7 +50,7 @@ class MorvelScanFileTest : public ::testing::Test {
         fs::create_directories(p.parent_path());
         std::ofstream(p, std::ios::binary) << text;
     }
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     fs::path m_root;
 };
 
@@ -68,3 +70,5 @@ TEST_F(MorvelScanFileTest, ReadsLargeFilesInStepsAndSkipsFolders) {
     EXPECT_EQ(ReadScanFile((m_root / "pkg").string(), "missing", none), ScanFileRead::kSkipped);
     EXPECT_TRUE(none.empty());
 }
+
+}  // namespace morvel

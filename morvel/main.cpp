@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv) {
     // Taken before Qt removes the options it knows from argv.
-    const std::string commandLine = CommandLineText(argc, argv);
+    const std::string commandLine = morvel::CommandLineText(argc, argv);
     int signal = 0;
     {
         CMorvelApp app(argc, argv);

@@ -26,9 +26,9 @@ bool CMorvelApp::InitInstance(const std::string& commandLineText,
         QApplication::closeAllWindows();
     });
 
-    m_bChinese = IsChineseLocale();
-    const std::string module =
-        platform::JoinPath(programFolder, LanguageModuleName(ELangProgram::kMorvel, m_bChinese));
+    m_bChinese = common::IsChineseLocale();
+    const std::string module = platform::JoinPath(
+        programFolder, common::LanguageModuleName(common::ELangProgram::kMorvel, m_bChinese));
     if (!m_lang.Load(QString::fromStdString(module))) return false;
     setOrganizationName(m_lang.String(kStringSettingsKey));
 

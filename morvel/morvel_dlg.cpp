@@ -75,11 +75,11 @@ CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineTe
 
     m_hIcon = m_lang.Icon(kIconId);
 
-    const MorvelArguments args = ParseCommandLineText(commandLineText);
+    const morvel::MorvelArguments args = morvel::ParseCommandLineText(commandLineText);
     m_strSessionName = args.strSessionName;
     m_strPackage = args.strPackage;
     m_strProgramFolder = programFolder;
-    m_strParentDb = ParentDbPath(m_strProgramFolder, m_strPackage);
+    m_strParentDb = morvel::ParentDbPath(m_strProgramFolder, m_strPackage);
 
     OnInitDialog();
     if (args.find) ShowFirstMatch(*args.find);
@@ -105,7 +105,7 @@ bool CMorvelDlg::OnInitDialog() {
 
     m_nTotalLines = static_cast<int>(LinesInUse().size());
     m_nPage = 1;
-    m_nPageCount = PageCount(static_cast<long long>(LinesInUse().size()));
+    m_nPageCount = morvel::PageCount(static_cast<long long>(LinesInUse().size()));
 
     m_staticLineCount->setText(QStringLiteral("%1 %2 %3")
                                    .arg(m_lang.String(kStringLinesBefore))
@@ -114,15 +114,16 @@ bool CMorvelDlg::OnInitDialog() {
     m_staticPageCount->setText(QStringLiteral("/%1").arg(m_nPageCount));
     EnableButtons();
 
-    const std::string registry = RegistryFolder(m_strProgramFolder);
+    const std::string registry = common::RegistryFolder(m_strProgramFolder);
     m_strPidFile = platform::JoinPath(registry, std::to_string(platform::CurrentProcessId()));
-    m_bRegistered = RegisterProcess(registry);
+    m_bRegistered = common::RegisterProcess(registry);
     return true;
 }
 
 void CMorvelDlg::LoadSessionLines() {
-    ScanData data = LoadScanData(
-        {m_strParentDb, PackageFolder(m_strProgramFolder, m_strPackage), m_strSessionName}, stdout);
+    morvel::ScanData data = morvel::LoadScanData(
+        {m_strParentDb, morvel::PackageFolder(m_strProgramFolder, m_strPackage), m_strSessionName},
+        stdout);
     m_dbaNames = std::move(data.dbaNames);
     m_dbaLines = std::move(data.dbaLines);
     m_scanLines = std::move(data.scanLines);
@@ -131,23 +132,24 @@ void CMorvelDlg::LoadSessionLines() {
 }
 
 const std::vector<std::string>& CMorvelDlg::LinesInUse() const {
-    return m_nSource == kSourceDbaFiles ? m_dbaLines : m_scanLines;
+    return m_nSource == morvel::kSourceDbaFiles ? m_dbaLines : m_scanLines;
 }
 
 void CMorvelDlg::FillPage(int page) {
-    m_pageLines = LinesOfPage(LinesInUse(), page);
+    m_pageLines = morvel::LinesOfPage(LinesInUse(), page);
     WidenView();
 }
 
 void CMorvelDlg::WidenView() {
     if (!m_pView) return;
-    const auto extent = WidenedExtent(LongestLineLength(m_pageLines), m_pView->VerticalBarWidth(),
-                                      m_pView->HorizontalBarHeight());
+    const auto extent =
+        morvel::WidenedExtent(morvel::LongestLineLength(m_pageLines), m_pView->VerticalBarWidth(),
+                              m_pView->HorizontalBarHeight());
     if (extent) m_pView->SetScrollSizes(QSize(extent->nWidth, extent->nHeight));
 }
 
 void CMorvelDlg::EnableButtons() {
-    const PagingButtons buttons = ButtonsAt(m_nPage, m_nPageCount);
+    const morvel::PagingButtons buttons = morvel::ButtonsAt(m_nPage, m_nPageCount);
     m_btnPrevPage->setEnabled(buttons.bPrevious);
     m_btnNextPage->setEnabled(buttons.bNext);
     // With no lines there is no page 1 to speak of.
@@ -191,8 +193,8 @@ void CMorvelDlg::OnNextPage() {
 }
 
 void CMorvelDlg::OnGotoPage() {
-    const int page = ParsePageNumber(m_editGotoPage->text().toStdString());
-    if (!IsPageInRange(page, m_nPageCount)) {
+    const int page = morvel::ParsePageNumber(m_editGotoPage->text().toStdString());
+    if (!morvel::IsPageInRange(page, m_nPageCount)) {
         ShowOwnedMessage(this, m_lang.String(kStringBadPage));
     } else {
         m_nPage = page;
@@ -224,14 +226,14 @@ void CMorvelDlg::OnFindNext() {
     // Another text starts afresh from the page on show.
     if (text != m_strFindText) m_findMatch.reset();
     m_strFindText = text;
-    const SearchStart start = NextSearchStart(m_findMatch, m_nPage);
-    m_findMatch = FindNextMatch(LinesInUse(), text.toStdU16String(), start);
+    const morvel::SearchStart start = morvel::NextSearchStart(m_findMatch, m_nPage);
+    m_findMatch = morvel::FindNextMatch(LinesInUse(), text.toStdU16String(), start);
     if (!m_findMatch) {
         RepaintView();
         ShowOwnedMessage(this, m_lang.String(kStringNotFound).arg(text));
         return;
     }
-    const int page = PageOfLine(m_findMatch->nLine);
+    const int page = morvel::PageOfLine(m_findMatch->nLine);
     if (page != m_nPage) {
         ShowPage(page);
     } else {
@@ -240,22 +242,22 @@ void CMorvelDlg::OnFindNext() {
     m_pView->ShowMatch(MatchRowOnPage());
 }
 
-void CMorvelDlg::ShowFirstMatch(const SViewerFind& find) {
+void CMorvelDlg::ShowFirstMatch(const common::SViewerFind& find) {
     const QString text = QString::fromUtf8(find.strTextUtf8);
     m_editFind->setText(text);
     m_strFindText = text;
     const size_t from = static_cast<size_t>(std::max<std::int64_t>(find.nFromLine, 0));
-    m_findMatch = FindNextMatch(LinesInUse(), text.toStdU16String(), {from, 0});
+    m_findMatch = morvel::FindNextMatch(LinesInUse(), text.toStdU16String(), {from, 0});
     // The text came from the index: a viewer that cannot find it stays on page 1 quietly, with
     // the text in the field for the user to try again.
     if (!m_findMatch) return;
-    ShowPage(PageOfLine(m_findMatch->nLine));
+    ShowPage(morvel::PageOfLine(m_findMatch->nLine));
     m_pView->ShowMatch(MatchRowOnPage());
 }
 
 int CMorvelDlg::MatchRowOnPage() const {
-    if (!m_findMatch || PageOfLine(m_findMatch->nLine) != m_nPage) return -1;
-    return static_cast<int>(m_findMatch->nLine % kLinesPerPage);
+    if (!m_findMatch || morvel::PageOfLine(m_findMatch->nLine) != m_nPage) return -1;
+    return static_cast<int>(m_findMatch->nLine % morvel::kLinesPerPage);
 }
 
 bool CMorvelDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -272,7 +274,7 @@ bool CMorvelDlg::eventFilter(QObject* watched, QEvent* event) {
 void CMorvelDlg::LeaveRegistry() {
     if (!m_bRegistered) return;
     m_bRegistered = false;
-    UnregisterProcess(RegistryFolder(m_strProgramFolder));
+    common::UnregisterProcess(common::RegistryFolder(m_strProgramFolder));
 }
 
 void CMorvelDlg::closeEvent(QCloseEvent* event) {

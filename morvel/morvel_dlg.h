@@ -49,7 +49,7 @@ class CMorvelDlg : public QDialog {
     // The fifth field of the command line: shows the page of the first occurrence of its text
     // from its line on (wrapping), highlighted, with the text in the find field; without an
     // occurrence the first page stays, and no message is shown. Called by the constructor.
-    void ShowFirstMatch(const SViewerFind& find);
+    void ShowFirstMatch(const common::SViewerFind& find);
     // Row (0 to 24) of the page on show that holds the last occurrence found, or -1.
     int MatchRowOnPage() const;
 
@@ -81,11 +81,11 @@ class CMorvelDlg : public QDialog {
     QLineEdit* m_editGotoPage = nullptr;
     QLabel* m_staticPageCount = nullptr;
     QPushButton* m_btnGotoPage = nullptr;
-    QLabel* m_staticCurrentPage = nullptr;  // 1008: "page n of m"
-    QLineEdit* m_editFind = nullptr;        // 1009
-    QPushButton* m_btnFindNext = nullptr;   // 1010
-    std::optional<ScanMatch> m_findMatch;   // last occurrence found, drawn highlighted
-    QString m_strFindText;                  // the text m_findMatch was found for
+    QLabel* m_staticCurrentPage = nullptr;         // 1008: "page n of m"
+    QLineEdit* m_editFind = nullptr;               // 1009
+    QPushButton* m_btnFindNext = nullptr;          // 1010
+    std::optional<morvel::ScanMatch> m_findMatch;  // last occurrence found, drawn highlighted
+    QString m_strFindText;                         // the text m_findMatch was found for
 
     // Ends the window however it is asked to (close, Escape, Enter on a default button);
     // every way leaves the registry first.

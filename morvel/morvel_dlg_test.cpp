@@ -60,7 +60,7 @@ class MorvelDlgTest : public ::testing::Test {
         dlg.m_btnGotoPage->click();
     }
 
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     fs::path m_root;
     CFakeUserPrompts m_prompts;
     const QStringList& m_messages = m_prompts.m_messages;

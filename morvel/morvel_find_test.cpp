@@ -60,7 +60,7 @@ class MorvelFindTest : public ::testing::Test {
         QTest::keyClick(dlg.m_editFind, Qt::Key_Return);
     }
 
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     fs::path m_root;
     CFakeUserPrompts m_prompts;
     const QStringList& m_messages = m_prompts.m_messages;
@@ -194,7 +194,7 @@ TEST_F(MorvelFindTest, AFifthFieldOpensThePageOfTheMatchHighlighted) {
     const std::map<int, std::string> lines = {
         {24, "rm -RF /tmp"}, {25, "again rm -rf /tmp"}, {55, "payroll \xC9\xF3\xBC\xC6"}};
     const auto open = [&](const std::string& text, int from) {
-        return Open(lines, 60, "~1 ~17 ~s1 ~pkg ~" + EncodeViewerFindField({text, from}));
+        return Open(lines, 60, "~1 ~17 ~s1 ~pkg ~" + common::EncodeViewerFindField({text, from}));
     };
     auto dlg = open("rm -rf", 0);
     EXPECT_EQ(dlg->m_nPage, 1);

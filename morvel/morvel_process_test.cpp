@@ -72,7 +72,7 @@ class MorvelProcessTest : public ::testing::Test {
     }
 
     fs::path m_build;
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     fs::path m_root;
     std::vector<std::unique_ptr<QProcess>> m_children;
 };

@@ -69,7 +69,7 @@ QRect CMyView::MatchRect(int row) const {
     if (!m_pOwnerDlg || row < 0 || row != m_pOwnerDlg->MatchRowOnPage() ||
         static_cast<size_t>(row) >= m_pOwnerDlg->m_pageLines.size())
         return QRect();
-    const ScanMatch& match = *m_pOwnerDlg->m_findMatch;
+    const morvel::ScanMatch& match = *m_pOwnerDlg->m_findMatch;
     const QString text = AsShown(m_pOwnerDlg->m_pageLines[row]);
     const QFontMetrics metrics(TextFont());
     const int column = static_cast<int>(std::min<size_t>(match.nColumn, text.size()));
@@ -107,7 +107,7 @@ void CMyView::paintEvent(QPaintEvent* /*event*/) {
         if (i == matchRow) {
             // The occurrence again, over the highlight, so it stands out on its page.
             const QRect rect = MatchRect(i);
-            const ScanMatch& match = *m_pOwnerDlg->m_findMatch;
+            const morvel::ScanMatch& match = *m_pOwnerDlg->m_findMatch;
             painter.fillRect(rect, palette().color(QPalette::Highlight));
             painter.setPen(palette().color(QPalette::HighlightedText));
             painter.drawText(

@@ -5,6 +5,8 @@
 
 #include "common/decimal_text.h"
 
+namespace morvel {
+
 int PageCount(long long lineCount) {
     if (lineCount <= 0) return 0;
     long long pages = lineCount / kLinesPerPage + (lineCount % kLinesPerPage ? 1 : 0);
@@ -36,5 +38,7 @@ PagingButtons ButtonsAt(int page, int pageCount) {
 }
 
 int ParsePageNumber(std::string_view text) {
-    return LeadingDecimal(text);
+    return common::LeadingDecimal(text);
 }
+
+}  // namespace morvel

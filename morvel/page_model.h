@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace morvel {
+
 inline constexpr int kLinesPerPage = 25;
 
 // Number of pages for lineCount lines, rounded up; 0 lines (or fewer) give 0 pages.
@@ -41,3 +43,5 @@ int ParsePageNumber(std::string_view text);
 inline bool IsPageInRange(int page, int pageCount) {
     return page >= 1 && page <= pageCount;
 }
+
+}  // namespace morvel

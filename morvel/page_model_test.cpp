@@ -6,6 +6,8 @@
 
 #include "morvel/view_extent.h"
 
+namespace morvel {
+
 TEST(MorvelPageModel, PagesRoundUpAndThePagesHoldTheirLines) {
     EXPECT_EQ(PageCount(0), 0);
     EXPECT_EQ(PageCount(25), 1);
@@ -31,3 +33,5 @@ TEST(MorvelViewExtent, NoWiderThanAScrollBarLeavesTheExtentAsItIs) {
     ASSERT_TRUE(WidenedExtent(3, 15, 15));
     EXPECT_EQ(WidenedExtent(3, 15, 15)->nWidth, 21);
 }
+
+}  // namespace morvel

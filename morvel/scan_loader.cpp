@@ -8,6 +8,8 @@
 #include "morvel/command_line.h"
 #include "morvel/line_reader.h"
 
+namespace morvel {
+
 namespace {
 
 struct QueryContext {
@@ -68,3 +70,5 @@ ScanData LoadScanData(const ScanInputs& inputs, std::FILE* console) {
     db->Close();
     return data;
 }
+
+}  // namespace morvel

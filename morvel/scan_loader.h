@@ -11,6 +11,8 @@
 
 struct DbHandle;
 
+namespace morvel {
+
 // Which lines the pages come from.
 inline constexpr int kSourceDbaFiles = 1;     // lines of the files named in utm2dba
 inline constexpr int kSourceSessionScan = 2;  // lines of "<session>.scan"
@@ -53,3 +55,5 @@ struct ScanInputs {
 // (QueryScanNames), then their files (ReadScanFiles), and closes the database. Never fails: missing
 // data gives no lines. console receives the names (may be null).
 ScanData LoadScanData(const ScanInputs& inputs, std::FILE* console);
+
+}  // namespace morvel

@@ -11,6 +11,8 @@
 #include "morvel/command_line.h"
 #include "platform/process_control.h"
 
+namespace morvel {
+
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
@@ -51,7 +53,7 @@ class MorvelScanLoaderTest : public ::testing::Test {
         return LoadScanData({ParentDb(), PackageFolder(m_root.string(), "pkg"), session}, console);
     }
 
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     fs::path m_root;
 };
 
@@ -155,8 +157,8 @@ TEST_F(MorvelScanLoaderTest, NamesLeadingOutsideTheSessionsDirectoryAreSkipped) 
     std::ofstream(m_root / "secret", std::ios::binary) << "secret\n";
     Row("s1", "../../../../outside");
     Row("s1", (m_root / "secret").string());
-    if (!test_support::MakeSymlink(m_root / "secret", Sessions() / "link"))
-        GTEST_SKIP() << test_support::kNoSymlinks;
+    if (!common::test::MakeSymlink(m_root / "secret", Sessions() / "link"))
+        GTEST_SKIP() << common::test::kNoSymlinks;
     Row("s1", "link");
     Write("s1.scan", "fallback\n");
     ScanData data = Load("s1");
@@ -167,3 +169,5 @@ TEST_F(MorvelScanLoaderTest, NamesLeadingOutsideTheSessionsDirectoryAreSkipped) 
     // A session name that climbs out finds no ".scan" file either.
     EXPECT_TRUE(Load("../../../../secret").Lines().empty());
 }
+
+}  // namespace morvel

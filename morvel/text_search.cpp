@@ -3,6 +3,8 @@
 #include "morvel/page_model.h"
 #include "platform/codepage.h"
 
+namespace morvel {
+
 namespace {
 
 char16_t FoldAscii(char16_t c) {
@@ -53,3 +55,5 @@ SearchStart NextSearchStart(const std::optional<ScanMatch>& lastMatch, int curre
     const size_t page = currentPage < 1 ? 1 : static_cast<size_t>(currentPage);
     return SearchStart{(page - 1) * kLinesPerPage, 0};
 }
+
+}  // namespace morvel

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace morvel {
+
 // One occurrence: line index, and start and length in UTF-16 code units of the converted line.
 struct ScanMatch {
     size_t nLine = 0;
@@ -34,3 +36,5 @@ std::optional<ScanMatch> FindNextMatch(const std::vector<std::string>& lines,
 // when it lies on that page, so searching again moves on to the following occurrence;
 // otherwise (no earlier match, or the user has paged elsewhere) at the first line of the page.
 SearchStart NextSearchStart(const std::optional<ScanMatch>& lastMatch, int currentPage);
+
+}  // namespace morvel

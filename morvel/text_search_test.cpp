@@ -4,6 +4,8 @@
 
 #include "morvel/page_model.h"
 
+namespace morvel {
+
 namespace {
 std::optional<ScanMatch> Find(const std::vector<std::string>& lines, std::u16string_view needle,
                               size_t line = 0, size_t column = 0) {
@@ -71,3 +73,5 @@ TEST(MorvelTextSearch, TheNextSearchStartsAfterTheLastMatchOnlyOnItsOwnPage) {
     start = NextSearchStart(std::nullopt, 0);  // no pages at all
     EXPECT_EQ(start.nLine, 0u);
 }
+
+}  // namespace morvel

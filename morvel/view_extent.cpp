@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+namespace morvel {
+
 size_t LongestLineLength(const std::vector<std::string>& lines) {
     size_t longest = 0;
     for (const std::string& line : lines) longest = std::max(longest, line.size());
@@ -17,3 +19,5 @@ std::optional<ViewExtent> WidenedExtent(size_t longestLine, int verticalBarWidth
     const int truncated = width >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(width);
     return ViewExtent{truncated, horizontalBarHeight};
 }
+
+}  // namespace morvel

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace morvel {
+
 inline constexpr double kPixelsPerCharacter = 7.15;
 
 struct ViewExtent {
@@ -23,3 +25,5 @@ size_t LongestLineLength(const std::vector<std::string>& lines);
 // extent stays as it is then.
 std::optional<ViewExtent> WidenedExtent(size_t longestLine, int verticalBarWidth,
                                         int horizontalBarHeight);
+
+}  // namespace morvel

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 using namespace platform;
 
 TEST(BoundedReadPosix, NoLinkLeadsOutOfTheRootAndNoFifoBlocks) {
-    test_support::CTempFolder temp;
+    common::test::CTempFolder temp;
     const fs::path dir = temp.Path();
     fs::create_directories(dir / "root/sub");
     const std::string root = (dir / "root").string();

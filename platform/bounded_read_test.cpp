@@ -22,7 +22,7 @@ class BoundedRead : public ::testing::Test {
     void Write(const fs::path& p, const std::string& bytes) {
         std::ofstream(p, std::ios::binary) << bytes;
     }
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     fs::path m_dir;
     std::string m_root;
 };

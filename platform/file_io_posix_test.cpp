@@ -20,7 +20,7 @@ TEST(FileIoPosix, WriteFailuresAreReportedNotSwallowed) {
 }
 
 TEST(FileIoPosix, ReaderRefusesFifosAndDevicesWithoutBlocking) {
-    test_support::CTempFolder dir;
+    common::test::CTempFolder dir;
     platform::CFileReader reader;
     // A FIFO without a writer would block an ordinary open.
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);

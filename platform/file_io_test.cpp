@@ -17,7 +17,7 @@ std::string Slurp(const std::string& path) {
 }
 
 TEST(FileIo, WriterBuffersSmallPiecesAndPassesLargeOnesThrough) {
-    test_support::CTempFolder dir;
+    common::test::CTempFolder dir;
     platform::CFileWriter writer(8);
     ASSERT_TRUE(writer.Create(dir / "out"));
     std::string expected;
@@ -42,7 +42,7 @@ TEST(FileIo, WriterBuffersSmallPiecesAndPassesLargeOnesThrough) {
 }
 
 TEST(FileIo, ReaderReadsRegularFilesOnly) {
-    test_support::CTempFolder dir;
+    common::test::CTempFolder dir;
     std::ofstream(dir / "data", std::ios::binary) << "0123456789";
     platform::CFileReader reader;
     ASSERT_TRUE(reader.Open(dir / "data"));

@@ -23,6 +23,6 @@ class CFolderTreeFixture : public ::testing::Test {
         EXPECT_TRUE(std::filesystem::exists(m_root / "outside" / "deep" / "keep2.txt"));
     }
 
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     std::filesystem::path m_root;
 };

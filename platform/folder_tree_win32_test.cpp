@@ -54,7 +54,7 @@ class FileServicesWin32 : public ::testing::Test {
     }
     fs::path Work(const std::string& rel) const { return m_temp.Path() / "work" / rel; }
     std::error_code m_ec;
-    test_support::CTempFolder m_temp{"file_services_win32_test."};
+    common::test::CTempFolder m_temp{"file_services_win32_test."};
     std::string m_work;
 };
 

@@ -60,7 +60,7 @@ TEST(Paths, JoinPathPutsExactlyOneSeparatorBetweenPieces) {
 }
 
 TEST(Paths, FoldersAreCreatedOnceWithTheirModeAndTreesWithTheirParents) {
-    test_support::CTempFolder dir;
+    common::test::CTempFolder dir;
     ASSERT_TRUE(platform::CreateFolder(dir / "w", 0700));
     EXPECT_FALSE(platform::CreateFolder(dir / "w", 0700));  // already there
     struct stat st;

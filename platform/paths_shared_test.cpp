@@ -41,7 +41,7 @@ TEST(PathsShared, JoinPathPutsExactlyOneSeparatorBetween) {
 }
 
 TEST(PathsShared, CreateFolderTreeMakesEveryParentAndTakesRepeatedSeparators) {
-    test_support::CTempFolder temp("paths_shared_");
+    common::test::CTempFolder temp("paths_shared_");
     const std::string root = temp.Path().generic_string();
     const std::string deep = root + "/one//two///three";
     EXPECT_TRUE(platform::CreateFolderTree(deep));
@@ -55,7 +55,7 @@ TEST(PathsShared, CreateFolderTreeMakesEveryParentAndTakesRepeatedSeparators) {
 }
 
 TEST(PathsShared, FileQueriesTellFilesFoldersAndMissingPathsApart) {
-    test_support::CTempFolder dir;
+    common::test::CTempFolder dir;
     std::ofstream(dir / "five", std::ios::binary) << "12345";
     std::ofstream(dir / "empty", std::ios::binary);
     EXPECT_TRUE(platform::PathExists(dir / "five"));

@@ -50,7 +50,7 @@ TEST(PathsWin32, JoinPathTakesEitherSeparator) {
 }
 
 TEST(PathsWin32, LongPathsAndNonAsciiNamesWorkThroughEveryService) {
-    test_support::CTempFolder temp("paths_win32_test.");
+    common::test::CTempFolder temp("paths_win32_test.");
     // Well past MAX_PATH (260), which only the "\\?\" form allows.
     std::string deep = temp.Path().string();
     for (int i = 0; i < 12; ++i) deep += "/folder_with_a_rather_long_name_" + std::to_string(i);
@@ -92,7 +92,7 @@ TEST(PathsWin32, AGbkCharacterEndingIn0x5CIsNeverTakenForASeparator) {
     // A UTF-8 name ends before a '\\' (UTF-8 never has one inside a character).
     EXPECT_EQ(platform::JoinPath("C:/p/\xE5\xAE\xA1\\", "a"), "C:/p/\xE5\xAE\xA1\\a");
 
-    test_support::CTempFolder temp("paths_win32_test.");
+    common::test::CTempFolder temp("paths_win32_test.");
     // Folders named 嘰 and 奬x\乗 (a real separator after the GBK 'x'), made from GBK bytes.
     const std::string gbkTree =
         temp.Path().string() + "/" + kGbkJi + "/" + kGbkJiang + "x\\" + "\x81\x5C";
@@ -134,7 +134,7 @@ TEST(PathsWin32, SamePathIgnoresCaseAndTheKindOfSeparator) {
 }
 
 TEST(PathsWin32, FreeSpaceOfAFolderOrAFileAndTheOverride) {
-    test_support::CTempFolder temp("paths_win32_test.");
+    common::test::CTempFolder temp("paths_win32_test.");
     ULARGE_INTEGER available, total, free;
     ASSERT_TRUE(GetDiskFreeSpaceExW(temp.Path().wstring().c_str(), &available, &total, &free));
     const auto bytes = platform::FreeBytes(temp.Path().string());

@@ -23,7 +23,7 @@ class ProfileIniTest : public ::testing::Test {
         s << in.rdbuf();
         return s.str();
     }
-    test_support::CTempFolder m_temp{"profile_ini_test."};
+    common::test::CTempFolder m_temp{"profile_ini_test."};
     std::string m_dir, m_file;
 };
 

@@ -17,7 +17,7 @@ namespace {
 class SingleInstanceTest : public ::testing::Test {
   protected:
     void SetUp() override { m_dir = m_temp.Str(); }
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     std::string m_dir;
 };
 

@@ -57,7 +57,7 @@ TEST(SpawnAndWait, ReportsExitStatusSignalAndStartFailure) {
 }
 
 TEST(SpawnAndWait, PassesArgumentsVerbatimAndGivesEmptyStandardInput) {
-    test_support::CTempFolder folder;
+    common::test::CTempFolder folder;
     const std::string out = (folder / "out");
     // "read" would block forever on an inherited terminal; /dev/null gives end of file at once.
     std::string script = "read line; echo \"[$?][$1][$2]\" > \"$3\"";

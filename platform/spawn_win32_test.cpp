@@ -134,8 +134,8 @@ TEST(ProcessControlWin32, HandleTellsTheImageAndStartAndEndsTheProcess) {
 }
 
 TEST(SingleInstanceWin32, OneHolderPerNameAndFolderReleasedWithItsHandle) {
-    test_support::CTempFolder one("single_instance_win32_test.");
-    test_support::CTempFolder two("single_instance_win32_test.");
+    common::test::CTempFolder one("single_instance_win32_test.");
+    common::test::CTempFolder two("single_instance_win32_test.");
     auto first = std::make_unique<platform::CInstanceLock>(one.Path().string(), "Tavrin.exe");
     ASSERT_EQ(first->GetState(), platform::CInstanceLock::State::kAcquired);
     EXPECT_EQ(platform::CInstanceLock(one.Path().string(), "Tavrin.exe").GetState(),

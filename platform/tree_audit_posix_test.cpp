@@ -45,7 +45,7 @@ class TreeAuditTest : public ::testing::Test {
     }
     fs::path Work(const std::string& rel) const { return m_base / "work" / rel; }
 
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     fs::path m_base;
     std::string m_work;
 };

@@ -30,7 +30,7 @@ TEST(StandInArgs, FieldsOfTheCommandLinesTavrinWrites) {
 }
 
 TEST(StandInArgs, TextLinesAndPages) {
-    test_support::CTempFolder temp;
+    common::test::CTempFolder temp;
     const fs::path file = temp.Path() / "stand_in_args_test.txt";
     std::ofstream(file, std::ios::binary) << "one\r\ntwo\n\nfour";
     std::vector<std::string> lines;

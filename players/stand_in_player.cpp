@@ -34,7 +34,8 @@ QString FromAnsi(const std::string& text) {
 class CStandInDlg : public QDialog {
   public:
     CStandInDlg(const std::string& strName, const std::string& strArguments)
-        : m_strRegistry(RegistryFolder(QCoreApplication::applicationDirPath().toStdString())) {
+        : m_strRegistry(
+              common::RegistryFolder(QCoreApplication::applicationDirPath().toStdString())) {
         setWindowTitle(QString::fromStdString(strName));
         auto* layout = new QVBoxLayout(this);
         auto* title = new QLabel(QString::fromStdString(strName), this);
@@ -61,13 +62,13 @@ class CStandInDlg : public QDialog {
         connect(close, &QPushButton::clicked, this, &QDialog::reject);
         layout->addWidget(close);
 
-        RegisterProcess(m_strRegistry);
+        common::RegisterProcess(m_strRegistry);
     }
 
-    ~CStandInDlg() override { UnregisterProcess(m_strRegistry); }
+    ~CStandInDlg() override { common::UnregisterProcess(m_strRegistry); }
 
     void done(int result) override {
-        UnregisterProcess(m_strRegistry);
+        common::UnregisterProcess(m_strRegistry);
         QDialog::done(result);
     }
 

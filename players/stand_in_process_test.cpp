@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(StandInProcess, RegistersWhileOpenAndUnregistersOnTermination) {
-    test_support::CTempFolder temp;
+    common::test::CTempFolder temp;
     const fs::path& program = temp.Path();
     fs::create_directories(program / "processid");
     fs::copy_file(STAND_IN_ONDRIXS, program / "OndrixS");

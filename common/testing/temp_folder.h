@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-namespace test_support {
+namespace common::test {
 
 class CTempFolder {
   public:
@@ -66,4 +66,4 @@ inline bool MakeSymlink(const std::filesystem::path& target, const std::filesyst
 inline constexpr char kNoSymlinks[] =
     "this system makes no symbolic links here (MinGW's C++ library, or no privilege)";
 
-}  // namespace test_support
+}  // namespace common::test

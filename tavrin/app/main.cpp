@@ -10,12 +10,13 @@
 #include "tavrin/ui/tavrin_dlg.h"
 
 int main(int argc, char** argv) {
-    ConfigureSqliteMemory();  // before anything opens a database or starts a thread
+    common::ConfigureSqliteMemory();  // before anything opens a database or starts a thread
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrin"));
     const QStringList args = QApplication::arguments();
 
-    CTavrinApp app(platform::ProgramFolder(), platform::UserRuntimeFolder(), IsChineseLocale());
+    CTavrinApp app(platform::ProgramFolder(), platform::UserRuntimeFolder(),
+                   common::IsChineseLocale());
     // Every package named on the command line is imported, one after the other, once the
     // window runs.
     const QStringList packages = args.mid(1);

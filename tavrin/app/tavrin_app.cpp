@@ -43,8 +43,8 @@ bool CTavrinApp::InitInstance() {
     }
 
     const QString moduleFile = QDir(QString::fromStdString(m_strProgramFolder))
-                                   .filePath(QString::fromStdString(
-                                       LanguageModuleName(ELangProgram::kTavrin, m_bChinese)));
+                                   .filePath(QString::fromStdString(common::LanguageModuleName(
+                                       common::ELangProgram::kTavrin, m_bChinese)));
     if (!m_hLangModule.Load(moduleFile)) {
         ShowMessage(String141());
         m_outcome = Outcome::kModuleMissing;

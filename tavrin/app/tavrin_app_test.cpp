@@ -32,7 +32,7 @@ class TavrinAppTest : public ::testing::Test {
     std::string Runtime() const { return m_temp / "runtime"; }
     QString EmptyProgram() const { return TempPath() + "/program"; }
 
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     QString m_strOldCurrent;
     CFakeUserPrompts m_prompts;
 };

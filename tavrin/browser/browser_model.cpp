@@ -248,14 +248,14 @@ std::string CBrowserModel::ExportQuery() const {
     return m_bMatchesNothing ? "select * from (" + query + ") where 0" : query;
 }
 
-std::optional<auditor::ExportRequest> CBrowserModel::ExportOfView() const {
+std::optional<browser::ExportRequest> CBrowserModel::ExportOfView() const {
     if (!m_screen.bOpen || !m_package.pParentDb || !m_package.pParentDb->db) return std::nullopt;
     const bool bJoined = m_screen.eView == AuditView::Joined;
     if (!bJoined && m_strTable.empty()) return std::nullopt;
-    auditor::ExportRequest request;
+    browser::ExportRequest request;
     request.strDbPath = m_package.pParentDb->path;
     request.strQuery = ExportQuery();
-    request.eKind = bJoined ? auditor::ExportRowKind::kJoined : auditor::RowKindOfTable(m_strTable);
+    request.eKind = bJoined ? browser::ExportRowKind::kJoined : browser::RowKindOfTable(m_strTable);
     request.strPackageFolder = m_package.strPackageFolder;
     return request;
 }

@@ -148,7 +148,7 @@ class CBrowserModel {
     // The export of what the list pages through: Parent.db's path, ExportQuery(), the row
     // kind and the package folder; the caller adds the headers and the output path. Empty
     // with no package open.
-    std::optional<auditor::ExportRequest> ExportOfView() const;
+    std::optional<browser::ExportRequest> ExportOfView() const;
 
   private:
     BrowserUpdate Done(BrowserScreen next, std::optional<int> pageField = std::nullopt,

@@ -263,14 +263,14 @@ TEST_F(BrowserModel, ExportOfViewFindsTheRowsTheListCounts) {
     EXPECT_FALSE(m_model.ExportOfView().has_value());  // no package open
     Open();
     auto exported = [&](const std::string& file) {
-        std::optional<auditor::ExportRequest> request = m_model.ExportOfView();
+        std::optional<browser::ExportRequest> request = m_model.ExportOfView();
         EXPECT_TRUE(request.has_value());
         if (!request) return -1LL;
         EXPECT_EQ(m_tmp.Str(), request->strPackageFolder);
         request->headers = {"#"};
         request->strOutPath = m_tmp.Str() + "/" + file;
-        const auditor::ExportResult result = auditor::ExportView(*request);
-        EXPECT_EQ(auditor::ExportStatus::kDone, result.eStatus) << result.strError;
+        const browser::ExportResult result = browser::ExportView(*request);
+        EXPECT_EQ(browser::ExportStatus::kDone, result.eStatus) << result.strError;
         return result.nRows;
     };
     FilterValues v = Range();

@@ -10,7 +10,7 @@
 #include "tavrin/browser/query_builder.h"
 #include "tavrin/browser/row_fill.h"
 
-namespace auditor {
+namespace browser {
 
 namespace {
 
@@ -149,4 +149,4 @@ ExportResult ExportView(const ExportRequest& request,
     return result;
 }
 
-}  // namespace auditor
+}  // namespace browser

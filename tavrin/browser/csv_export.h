@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace auditor {
+namespace browser {
 
 // One CSV field: wrapped in double quotes, with inner double quotes doubled, when it holds a
 // comma, a double quote, CR or LF; otherwise unchanged.
@@ -68,4 +68,4 @@ inline constexpr long long kExportProgressStep = 1000;
 ExportResult ExportView(const ExportRequest& request,
                         const std::function<bool(long long)>& progress = {});
 
-}  // namespace auditor
+}  // namespace browser

@@ -15,9 +15,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using auditor::CsvField;
-using auditor::CsvLine;
-using auditor::ExportStatus;
+using browser::CsvField;
+using browser::CsvLine;
+using browser::ExportStatus;
 using browser_test::Exec;
 
 std::string ReadAll(const fs::path& path) {
@@ -70,9 +70,9 @@ class CsvExport : public testing::Test {
         Exec(m_db, "commit");
     }
 
-    auditor::ExportRequest Request(const std::string& query,
-                                   auditor::ExportRowKind kind = auditor::ExportRowKind::kChar) {
-        auditor::ExportRequest r;
+    browser::ExportRequest Request(const std::string& query,
+                                   browser::ExportRowKind kind = browser::ExportRowKind::kChar) {
+        browser::ExportRequest r;
         r.strDbPath = (m_pkg / "Parent.db").string();
         r.strQuery = query;
         r.eKind = kind;
@@ -99,7 +99,7 @@ TEST_F(CsvExport, WritesBomHeadersAndEveryRowOfTheViewAsTheListShowsThem) {
                      "'/var/utm/data/sessions/12:30:00.txt', '', 'ok', '2013-05-08 11:00:00')"));
     browser_test::WriteFile(m_pkg / "var/utm/data/sessions/12_30_00", "l1\nl2\nl3\n");
 
-    auto result = auditor::ExportView(Request(auditor::TableExportQuery("unix_sms_log", "")));
+    auto result = browser::ExportView(Request(browser::TableExportQuery("unix_sms_log", "")));
     ASSERT_EQ(result.eStatus, ExportStatus::kDone) << result.strError;
     EXPECT_EQ(result.nRows, 41);
 
@@ -138,9 +138,9 @@ TEST_F(CsvExport, TheJoinedViewExportsBothHalvesEachFiltered) {
     // The recording of v1 exists: its size shows as in the list.
     browser_test::WriteFile(m_pkg / "var/utm/data/sessions/v1.rec", std::string(1048576, 'r'));
 
-    const std::string query = auditor::JoinedExportQuery("");
+    const std::string query = browser::JoinedExportQuery("");
     EXPECT_EQ(query + " limit 0, 15", browser::JoinedSearchPageQuery(""));
-    auto all = auditor::ExportView(Request(query, auditor::ExportRowKind::kJoined));
+    auto all = browser::ExportView(Request(query, browser::ExportRowKind::kJoined));
     ASSERT_EQ(all.eStatus, ExportStatus::kDone) << all.strError;
     EXPECT_EQ(all.nRows, 4);
     auto lines = Lines(ReadAll(m_out).substr(3));
@@ -156,8 +156,8 @@ TEST_F(CsvExport, TheJoinedViewExportsBothHalvesEachFiltered) {
     values.strLoginName = u"alice";
     const std::string filter =
         platform::Utf16ToAnsi(browser::BuildFilterClause(values, true).strClause);
-    auto filtered = auditor::ExportView(
-        Request(auditor::JoinedExportQuery(filter), auditor::ExportRowKind::kJoined));
+    auto filtered = browser::ExportView(
+        Request(browser::JoinedExportQuery(filter), browser::ExportRowKind::kJoined));
     ASSERT_EQ(filtered.eStatus, ExportStatus::kDone) << filtered.strError;
     EXPECT_EQ(filtered.nRows, 2);  // v1 and x1: the filter holds in both halves
 }
@@ -166,13 +166,13 @@ TEST_F(CsvExport, FailureOrCancelLeavesAnExistingFileAsItWasAndNoPartialFile) {
     AddCharRows(2500);
     browser_test::WriteFile(m_out, "earlier export");
 
-    auto missing = auditor::ExportView(Request("select * from no_such_table"));
+    auto missing = browser::ExportView(Request("select * from no_such_table"));
     EXPECT_EQ(missing.eStatus, ExportStatus::kQueryFailed);
     EXPECT_NE(missing.strError.find("no_such_table"), std::string::npos);
     EXPECT_EQ(ReadAll(m_out), "earlier export");
 
     std::vector<long long> calls;
-    auto cancelled = auditor::ExportView(Request(auditor::TableExportQuery("unix_sms_log", "")),
+    auto cancelled = browser::ExportView(Request(browser::TableExportQuery("unix_sms_log", "")),
                                          [&](long long rows) {
                                              calls.push_back(rows);
                                              return rows < 2000;
@@ -182,15 +182,15 @@ TEST_F(CsvExport, FailureOrCancelLeavesAnExistingFileAsItWasAndNoPartialFile) {
     EXPECT_EQ(ReadAll(m_out), "earlier export");
     EXPECT_FALSE(fs::exists(m_out.string() + ".part"));
 
-    auto request = Request(auditor::TableExportQuery("unix_sms_log", ""));
+    auto request = Request(browser::TableExportQuery("unix_sms_log", ""));
     request.strOutPath = (m_tmp.Path() / "no/such/folder/out.csv").string();
-    auto unwritable = auditor::ExportView(request);
+    auto unwritable = browser::ExportView(request);
     EXPECT_EQ(unwritable.eStatus, ExportStatus::kWriteFailed);
     EXPECT_FALSE(unwritable.strError.empty());
 
     // The same export to the existing file replaces it whole, reporting the end once.
     calls.clear();
-    auto done = auditor::ExportView(Request(auditor::TableExportQuery("unix_sms_log", "")),
+    auto done = browser::ExportView(Request(browser::TableExportQuery("unix_sms_log", "")),
                                     [&](long long rows) {
                                         calls.push_back(rows);
                                         return true;
@@ -232,7 +232,7 @@ TEST_F(CsvExport, AMillionRowsExportWithConstantMemory) {
     const long before = ResidentKb();
     long peak = before;
     auto result =
-        auditor::ExportView(Request(auditor::TableExportQuery("unix_sms_log", "")), [&](long long) {
+        browser::ExportView(Request(browser::TableExportQuery("unix_sms_log", "")), [&](long long) {
             peak = std::max(peak, ResidentKb());
             return true;
         });

@@ -66,7 +66,7 @@ PageMove GotoPageMove(const PageState& state, int n) {
 }
 
 int ParsePageNumber(const std::string& ansiText) {
-    return LeadingDecimal(ansiText.substr(0, 9));
+    return common::LeadingDecimal(ansiText.substr(0, 9));
 }
 
 std::u16string TotalLabel(const std::u16string& before, int total, const std::u16string& after) {

@@ -105,9 +105,9 @@ GraphicRow BuildGraphicRow(const RowPlace& place, int argc, char** argv) {
     row.cells[5] = FieldText(argc, argv, 6);
     row.cells[6] = FieldText(argc, argv, 7);
     FillRecording(place, RowField(argc, argv, 8), row);
-    row.record.nWidth = LeadingDecimal(RowField(argc, argv, 9));
-    row.record.nHeight = LeadingDecimal(RowField(argc, argv, 10));
-    row.record.nCode = LeadingDecimal(RowField(argc, argv, 1));
+    row.record.nWidth = common::LeadingDecimal(RowField(argc, argv, 9));
+    row.record.nHeight = common::LeadingDecimal(RowField(argc, argv, 10));
+    row.record.nCode = common::LeadingDecimal(RowField(argc, argv, 1));
     return row;
 }
 
@@ -120,9 +120,9 @@ GraphicRow BuildJoinedRow(const RowPlace& place, int argc, char** argv) {
     row.cells[5] = FieldText(argc, argv, 4);
     row.cells[6] = FieldText(argc, argv, 5);
     FillRecording(place, RowField(argc, argv, 6), row);
-    row.record.nWidth = LeadingDecimal(RowField(argc, argv, 11));
-    row.record.nHeight = LeadingDecimal(RowField(argc, argv, 12));
-    row.record.nCode = LeadingDecimal(RowField(argc, argv, 1));
+    row.record.nWidth = common::LeadingDecimal(RowField(argc, argv, 11));
+    row.record.nHeight = common::LeadingDecimal(RowField(argc, argv, 12));
+    row.record.nCode = common::LeadingDecimal(RowField(argc, argv, 1));
     return row;
 }
 

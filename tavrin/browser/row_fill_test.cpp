@@ -167,10 +167,10 @@ TEST(RowFillText, SizesAndMapping) {
     EXPECT_EQ("/s/\xBB\xE1\xFF_1", MapApplianceBytes("/s/\xBB\xE1\xFF:1.txt"));
     EXPECT_EQ("/s/a", MapApplianceBytes("/s/a.\xBB\xE1\xBB\xB0x"));
     EXPECT_EQ("", MapApplianceBytes("ab"));
-    EXPECT_EQ(-12, LeadingDecimal(" -12x"));
-    EXPECT_EQ(0, LeadingDecimal("x12"));
-    EXPECT_EQ(2147483647, LeadingDecimal("99999999999999999999"));
-    EXPECT_EQ(-2147483647 - 1, LeadingDecimal("-99999999999999999999"));
+    EXPECT_EQ(-12, common::LeadingDecimal(" -12x"));
+    EXPECT_EQ(0, common::LeadingDecimal("x12"));
+    EXPECT_EQ(2147483647, common::LeadingDecimal("99999999999999999999"));
+    EXPECT_EQ(-2147483647 - 1, common::LeadingDecimal("-99999999999999999999"));
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include "tavrin/dispatch/registry_sweep.h"
 #include "tavrin/workspace/package_name.h"
 
+namespace dispatch {
+
 std::vector<std::string> DeleteWorkFolders(const std::string& programFolder,
                                            const std::vector<std::string>& names, int nTries,
                                            int nPauseMs) {
@@ -25,7 +27,7 @@ std::vector<std::string> DeleteWorkFolders(const std::string& programFolder,
     for (int round = 0; round < nTries && !pending.empty(); ++round) {
         if (round > 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(nPauseMs));
-            SweepRegistry(RegistryFolder(programFolder), programFolder);
+            SweepRegistry(common::RegistryFolder(programFolder), programFolder);
         }
         std::vector<std::string> left;
         for (const std::string& name : pending) {
@@ -38,7 +40,10 @@ std::vector<std::string> DeleteWorkFolders(const std::string& programFolder,
     }
     givenUp.insert(givenUp.end(), pending.begin(), pending.end());
     for (const std::string& name : givenUp) {
-        ConsolePrintf("删除文件夹失败：%s\n", platform::JoinPath(programFolder, name).c_str());
+        common::ConsolePrintf("删除文件夹失败：%s\n",
+                              platform::JoinPath(programFolder, name).c_str());
     }
     return givenUp;
 }
+
+}  // namespace dispatch

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace dispatch {
+
 // Deletes the work folder {programFolder}/{name} of every package name given. A folder that
 // is already gone counts as deleted. A name that could name something other than a folder of
 // its own beside the program ("", ".", "..", with '/') is never used to delete anything and is
@@ -17,3 +19,5 @@
 std::vector<std::string> DeleteWorkFolders(const std::string& programFolder,
                                            const std::vector<std::string>& names, int nTries = 5,
                                            int nPauseMs = 200);
+
+}  // namespace dispatch

@@ -9,6 +9,8 @@
 
 #include "platform/process_control.h"
 
+namespace dispatch {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -25,8 +27,8 @@ class CloseCleanupTest : public ::testing::Test {
     }
 
     // Two folders: what lies outside the program folder must outlive its clean-up.
-    test_support::CTempFolder m_programTemp;
-    test_support::CTempFolder m_outsideTemp;
+    common::test::CTempFolder m_programTemp;
+    common::test::CTempFolder m_outsideTemp;
     fs::path m_program;
     fs::path m_outside;
 };
@@ -35,9 +37,9 @@ TEST_F(CloseCleanupTest, WorkFoldersGoWithReadOnlyFilesAndLinksOutLeaveTheirTarg
     for (const char* name : {"pkg_log_20240101_20240102", "pkg_log_20240103_20240104"}) {
         fs::create_directories(m_program / name / "var" / "utm" / "data" / "sessions");
         std::ofstream(m_program / name / (std::string(name) + "Parent.db")) << "db";
-        if (!test_support::MakeSymlink(m_outside, m_program / name / "var" / "link_out", true) ||
-            !test_support::MakeSymlink(m_outside / "keep.txt", m_program / name / "file_link"))
-            GTEST_SKIP() << test_support::kNoSymlinks;
+        if (!common::test::MakeSymlink(m_outside, m_program / name / "var" / "link_out", true) ||
+            !common::test::MakeSymlink(m_outside / "keep.txt", m_program / name / "file_link"))
+            GTEST_SKIP() << common::test::kNoSymlinks;
         // Read-only only now: a skipped test leaves nothing its clean-up could not remove.
         fs::permissions(m_program / name / (std::string(name) + "Parent.db"),
                         fs::perms::owner_read);
@@ -80,3 +82,5 @@ TEST_F(CloseCleanupTest, UnsafeNamesAndStubbornEntriesAreGivenUpAfterBoundedTrie
 }
 
 }  // namespace
+
+}  // namespace dispatch

@@ -14,6 +14,8 @@
 #include "platform/paths.h"
 #include "platform/spawn.h"
 
+namespace dispatch {
+
 namespace {
 
 constexpr int kStringNotReady = 162;
@@ -157,8 +159,8 @@ std::string OndrixSArguments(const std::string& sessionFile, int width, int heig
 STerminalSize ParsePlainSizeRecord(std::string_view text) {
     std::string_view first10 = text.substr(0, std::min<size_t>(text.size(), 10));
     STerminalSize size;
-    size.nHeight = LeadingDecimal(first10.substr(0, std::min<size_t>(first10.size(), 5)));
-    size.nWidth = LeadingDecimal(Tail(first10, 5));
+    size.nHeight = common::LeadingDecimal(first10.substr(0, std::min<size_t>(first10.size(), 5)));
+    size.nWidth = common::LeadingDecimal(Tail(first10, 5));
     return size;
 }
 
@@ -171,10 +173,10 @@ STerminalSize ParseFieldSizeRecord(std::string_view text) {
     STerminalSize size;
     size_t first = tail.find(' ');
     if (first == std::string_view::npos) return size;
-    size.nHeight = LeadingDecimal(tail.substr(0, first));
+    size.nHeight = common::LeadingDecimal(tail.substr(0, first));
     size_t second = tail.find(' ', first + 1);
     if (second == std::string_view::npos) return size;
-    size.nWidth = LeadingDecimal(tail.substr(first + 1, second - first - 1));
+    size.nWidth = common::LeadingDecimal(tail.substr(first + 1, second - first - 1));
     return size;
 }
 
@@ -250,6 +252,8 @@ bool LaunchPlayer(const std::string& programFolder, EPlayer player, const std::s
     int pid = platform::SpawnDetached(PlayerExecutablePath(programFolder, player),
                                       {PlayerName(player), arguments}, &error);
     if (pid > 0) return true;
-    ConsolePrintf("运行失败！%d\n", error);
+    common::ConsolePrintf("运行失败！%d\n", error);
     return false;
 }
+
+}  // namespace dispatch

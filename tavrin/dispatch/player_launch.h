@@ -14,6 +14,8 @@
 
 struct DbHandle;
 
+namespace dispatch {
+
 // The six players, each an executable of the same name in the program folder.
 enum class EPlayer { Ondrix, Morvel, Rivosk, Tessiv, Fennic, OndrixS };
 
@@ -122,3 +124,5 @@ SDispatchDecision DecideCharDoubleClick(const SDispatchContext& context, int nCo
 // failure writes "运行失败！%d\n" (GBK) with the error number to standard output and returns
 // false.
 bool LaunchPlayer(const std::string& programFolder, EPlayer player, const std::string& arguments);
+
+}  // namespace dispatch

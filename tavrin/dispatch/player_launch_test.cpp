@@ -14,6 +14,8 @@
 #include "platform/process_control.h"
 #include "platform/spawn.h"
 
+namespace dispatch {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -46,7 +48,7 @@ class PlayerLaunchTest : public ::testing::Test {
         m_context.pChildDb = &m_child;
     }
 
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     fs::path m_program;
     SDispatchContext m_context;
     DbHandle m_child;
@@ -232,3 +234,5 @@ TEST_F(PlayerLaunchTest, LaunchPlayerStartsTheProgramWithItsNameAndOneArgument) 
 }
 
 }  // namespace
+
+}  // namespace dispatch

@@ -27,11 +27,11 @@ int main(int argc, char** argv) {
         out.close();
         fs::rename(temp, self.string() + ".args", error);
     }
-    const std::string registry = RegistryFolder(folder.string());
-    RegisterProcess(registry);
+    const std::string registry = common::RegistryFolder(folder.string());
+    common::RegisterProcess(registry);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (fs::exists(folder / "probe_stay") && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    UnregisterProcess(registry);
+    common::UnregisterProcess(registry);
     return 0;
 }

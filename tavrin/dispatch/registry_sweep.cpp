@@ -10,6 +10,8 @@
 #include "platform/paths.h"
 #include "platform/process_control.h"
 
+namespace dispatch {
+
 namespace {
 
 constexpr int kStopWaitMs = 2000;
@@ -99,3 +101,5 @@ SweepReport SweepRegistry(const std::string& registryFolder) {
     std::filesystem::path parent = std::filesystem::path(folder).parent_path();
     return SweepRegistry(registryFolder, parent.string());
 }
+
+}  // namespace dispatch

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace dispatch {
+
 // What one sweep did, for the caller's diagnostics and for tests.
 struct SweepReport {
     int nStopped = 0;  // processes signalled (and waited for, briefly)
@@ -26,3 +28,5 @@ SweepReport SweepRegistry(const std::string& registryFolder, const std::string& 
 
 // The same, with the program folder taken as the parent folder of registryFolder.
 SweepReport SweepRegistry(const std::string& registryFolder);
+
+}  // namespace dispatch

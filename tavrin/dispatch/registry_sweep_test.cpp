@@ -13,6 +13,8 @@
 #include "platform/process_control.h"
 #include "platform/spawn.h"
 
+namespace dispatch {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -60,7 +62,7 @@ class RegistrySweepTest : public ::testing::Test {
         return handle ? std::move(*handle) : platform::ProcessHandle();
     }
 
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     fs::path m_program;
     fs::path m_registry;
     std::vector<platform::ProcessHandle> m_children;
@@ -187,3 +189,5 @@ TEST_F(RegistrySweepTest, MissingOrEmptyRegistryPathDoesNothing) {
 }
 
 }  // namespace
+
+}  // namespace dispatch

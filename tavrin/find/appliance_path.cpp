@@ -2,6 +2,8 @@
 
 #include "platform/codepage.h"
 
+namespace session_index {
+
 std::string MapAppliancePath(std::string_view field) {
     // ':' never occurs inside a GBK double-byte character (trail bytes start at 0x40), so it
     // is replaced byte by byte; the bytes of the file name stay as the package holds them.
@@ -20,3 +22,5 @@ std::string MapAppliancePath(std::string_view field) {
     bytes.resize(bytes.size() > dropBytes ? bytes.size() - dropBytes : 0);
     return bytes;
 }
+
+}  // namespace session_index

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace session_index {
+
 namespace {
 
 TEST(AppliancePath, MapsColonsAndDropsTheExtensionByCharacters) {
@@ -14,3 +16,5 @@ TEST(AppliancePath, MapsColonsAndDropsTheExtensionByCharacters) {
 }
 
 }  // namespace
+
+}  // namespace session_index

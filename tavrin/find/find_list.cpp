@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace session_index {
+
 namespace {
 
 constexpr std::string_view kEllipsis = "\xE2\x80\xA6";  // …
@@ -57,3 +59,5 @@ SFindSummary SummarizeSearch(const SessionSearchResult& result) {
     }
     return summary;
 }
+
+}  // namespace session_index

@@ -10,6 +10,8 @@
 
 #include "tavrin/find/session_search.h"
 
+namespace session_index {
+
 // A line cut to a cell's length around its match. Offsets are bytes of strText.
 struct SHitExcerpt {
     std::string strText;  // UTF-8; "…" stands where text was cut off
@@ -37,3 +39,5 @@ struct SFindSummary {
 };
 
 SFindSummary SummarizeSearch(const SessionSearchResult& result);
+
+}  // namespace session_index

@@ -11,6 +11,8 @@
 
 #include "tavrin/find/session_search_runner.h"
 
+namespace session_index {
+
 namespace {
 
 SessionHit Hit(std::string text, std::size_t offset, std::size_t length) {
@@ -87,3 +89,5 @@ TEST(FindList, RunnerDeliversOnlyTheLastSearchAndStopsSilently) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(calls.load(), 1);
 }
+
+}  // namespace session_index

@@ -18,6 +18,8 @@
 #include "tavrin/find/session_tokenizer.h"
 #include "tavrin/find/sqlite_handles.h"
 
+namespace session_index {
+
 namespace {
 
 using session_index::Connection;
@@ -799,3 +801,5 @@ SessionIndexOutcome BuildSessionIndex(const SessionIndexInputs& inputs,
     CIndexBuild build(inputs, control);
     return build.Run();
 }
+
+}  // namespace session_index

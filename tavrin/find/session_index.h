@@ -31,6 +31,8 @@
 #include <cstdint>
 #include <string>
 
+namespace session_index {
+
 // Status of an index file, as stored in it.
 enum class IndexStatus {
     kMissing,   // no index file (never built, or the work folder is gone)
@@ -80,3 +82,5 @@ struct SessionIndexOutcome {
 // are not failures: they add nothing.
 SessionIndexOutcome BuildSessionIndex(const SessionIndexInputs& inputs,
                                       SessionIndexControl& control);
+
+}  // namespace session_index

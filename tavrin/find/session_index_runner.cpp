@@ -3,6 +3,8 @@
 #include "tavrin/find/find_strings.h"
 #include "tavrin/find/session_search.h"
 
+namespace session_index {
+
 int IndexTickerStringId(const IndexTickerState& state) {
     switch (state.status) {
         case IndexStatus::kMissing:
@@ -127,3 +129,5 @@ IndexTickerState CSessionIndexRunner::State(const std::string& strName) const {
     }
     return state;
 }
+
+}  // namespace session_index

@@ -23,6 +23,8 @@
 
 #include "tavrin/find/session_index.h"
 
+namespace session_index {
+
 // What the ticker shows for a package's index.
 struct IndexTickerState {
     IndexStatus status = IndexStatus::kMissing;  // kMissing: never queued in this run
@@ -78,3 +80,5 @@ class CSessionIndexRunner {
     bool m_bQuit = false;
     std::thread m_thread;  // started with the first job
 };
+
+}  // namespace session_index

@@ -18,6 +18,8 @@
 #include "tavrin/find/find_strings.h"
 #include "tavrin/testing/import_test_util.h"
 
+namespace session_index {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -134,3 +136,5 @@ TEST_F(IndexRunnerTest, OnePackageStoppedTheOthersGoOnAndItCanBeQueuedAgain) {
 }
 
 }  // namespace
+
+}  // namespace session_index

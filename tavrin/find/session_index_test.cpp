@@ -21,6 +21,8 @@
 #include "tavrin/testing/find_test_package.h"
 #include "tavrin/testing/import_test_util.h"
 
+namespace session_index {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -388,3 +390,5 @@ TEST_F(FindTest, AnUnwritableIndexFailsAndSaysWhy) {
 }
 
 }  // namespace
+
+}  // namespace session_index

@@ -14,6 +14,8 @@
 #include "tavrin/find/session_tokenizer.h"
 #include "tavrin/find/sqlite_handles.h"
 
+namespace session_index {
+
 namespace {
 
 using session_index::Connection;
@@ -380,3 +382,5 @@ SessionSearchResult SearchSessions(const std::vector<std::string>& workFolders,
     if (result.hits.size() > options.nMaxHits) result.hits.resize(options.nMaxHits);
     return result;
 }
+
+}  // namespace session_index

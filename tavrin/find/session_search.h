@@ -22,6 +22,8 @@
 
 #include "tavrin/find/session_index.h"
 
+namespace session_index {
+
 // How far one package's index is.
 struct PackageIndexState {
     std::string strWorkFolder;
@@ -85,3 +87,5 @@ SessionSearchResult SearchSessions(const std::vector<std::string>& workFolders,
 // Byte offset of the first occurrence of needle in text, letters A-Z matching a-z; npos when
 // there is none. Exposed for marking matches the same way the search finds them.
 std::size_t FindIgnoringAsciiCase(std::string_view text, std::string_view needle);
+
+}  // namespace session_index

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace session_index {
+
 std::uint64_t CSessionSearchRunner::Start(std::vector<std::string> workFolders,
                                           std::string queryUtf8, SessionSearchOptions options,
                                           DoneCallback onDone) {
@@ -24,3 +26,5 @@ void CSessionSearchRunner::Stop() {
     if (m_thread.joinable()) m_thread.join();
     m_pStop.reset();
 }
+
+}  // namespace session_index

@@ -15,6 +15,8 @@
 
 #include "tavrin/find/session_search.h"
 
+namespace session_index {
+
 class CSessionSearchRunner {
   public:
     // Called on the search's thread with the search's number and its result, only when the
@@ -41,3 +43,5 @@ class CSessionSearchRunner {
     std::thread m_thread;
     std::uint64_t m_nGeneration = 0;
 };
+
+}  // namespace session_index

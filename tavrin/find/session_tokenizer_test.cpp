@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace session_index {
+
 namespace {
 
 using session_index::CountCharacters;
@@ -41,3 +43,5 @@ TEST(NgramMatch, CharactersAreCountedLeniently) {
 }
 
 }  // namespace
+
+}  // namespace session_index

@@ -58,9 +58,9 @@ ArchiverResult RunArchiverWith(const std::string& str7zCommand, const std::strin
     result.termSignal = spawned.termSignal;
     result.stopped = spawned.stopped;
     if (!spawned.started) {
-        ConsolePrintf("运行失败！%d\n", spawned.errorCode);
+        common::ConsolePrintf("运行失败！%d\n", spawned.errorCode);
     } else {
-        ConsolePrintf("进程1退出！");
+        common::ConsolePrintf("进程1退出！");
     }
     return result;
 }

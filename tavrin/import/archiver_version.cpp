@@ -91,6 +91,6 @@ std::string ArchiverRefusalText(std::string_view format, const SArchiverVersion&
 }
 
 void PrintArchiverRefused(const SArchiverVersion& version) {
-    ConsolePrintf("7-Zip 版本过低（%s），需要 26.01 或更新的版本，未解压。\n",
-                  version.bFound ? version.strVersion.c_str() : "?");
+    common::ConsolePrintf("7-Zip 版本过低（%s），需要 26.01 或更新的版本，未解压。\n",
+                          version.bFound ? version.strVersion.c_str() : "?");
 }

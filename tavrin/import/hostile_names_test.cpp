@@ -225,7 +225,7 @@ TEST_F(HostileNamesTest, NamesTheProgramFolderNeedsAreNeverImportedOrDeleted) {
     }
     // Nor does the close delete them, whatever names it is given.
     testing::internal::CaptureStdout();
-    DeleteWorkFolders(m_prog, {"processid", "7z", "table.sql", "english.rcc"}, 1, 0);
+    dispatch::DeleteWorkFolders(m_prog, {"processid", "7z", "table.sql", "english.rcc"}, 1, 0);
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(fs::is_directory(m_prog + "/processid"));
     EXPECT_TRUE(fs::is_symlink(m_prog + "/7z"));

@@ -18,9 +18,9 @@ TEST(LeftoverWorkFolder, OnlyARealFolderOfAnEarlierRunIsOfferedForDeletion) {
     fs::create_directories(prog + "/left/var");
     import_test::WriteFile(prog + "/left/var/x", "x");
     import_test::WriteFile(prog + "/file", "f");
-    if (!test_support::MakeSymlink(prog + "/outside", prog + "/link", true) ||
-        !test_support::MakeSymlink(prog + "/nowhere", prog + "/dangling"))
-        GTEST_SKIP() << test_support::kNoSymlinks;
+    if (!common::test::MakeSymlink(prog + "/outside", prog + "/link", true) ||
+        !common::test::MakeSymlink(prog + "/nowhere", prog + "/dangling"))
+        GTEST_SKIP() << common::test::kNoSymlinks;
 
     EXPECT_EQ(WorkFolderState(prog + "/none"), EWorkFolderState::kAbsent);
     EXPECT_EQ(WorkFolderState(prog + "/left"), EWorkFolderState::kRealFolder);

@@ -53,7 +53,7 @@ std::vector<std::string> IncompleteTables(const SLoadReport& report,
 
 void PrintIncompleteTables(const std::vector<std::string>& tables) {
     for (const std::string& table : tables) {
-        ConsolePrintf("数据表未完整载入：%s\n", table.c_str());
+        common::ConsolePrintf("数据表未完整载入：%s\n", table.c_str());
     }
 }
 
@@ -74,7 +74,7 @@ CPackageImport::CPackageImport(std::string programFolder, std::string packagePat
 }
 
 void CPackageImport::NoteIncomplete(const std::string& table) {
-    if (Cancelled() || sqlstop::StopRequested()) return;
+    if (Cancelled() || common::StopRequested()) return;
     for (const std::string& t : m_incompleteTables) {
         if (t == table) return;
     }
@@ -130,7 +130,7 @@ bool CPackageImport::CreateWorkFolder() {
     bool created = HasUsableName() && CreateFreshWorkFolder(m_paths.WorkFolder());
     if (!created) {
         int code = HasUsableName() && errno != 0 ? errno : EEXIST;
-        ConsolePrintf("创建文件夹失败！%d", code);
+        common::ConsolePrintf("创建文件夹失败！%d", code);
     }
     return created;
 }
@@ -189,9 +189,9 @@ bool CPackageImport::UnpackedSizeFits(const std::string& archiverPath) {
     if (declared.eState != SDeclaredSize::kCutOff && freeBytes &&
         ::UnpackedSizeFits(declared.nBytes, *freeBytes))
         return true;
-    ConsolePrintf("解压后的大小（%llu 字节）超过可用空间（%llu 字节），未解压。\n",
-                  static_cast<unsigned long long>(declared.nBytes),
-                  static_cast<unsigned long long>(freeBytes.value_or(0)));
+    common::ConsolePrintf("解压后的大小（%llu 字节）超过可用空间（%llu 字节），未解压。\n",
+                          static_cast<unsigned long long>(declared.nBytes),
+                          static_cast<unsigned long long>(freeBytes.value_or(0)));
     return false;
 }
 
@@ -199,10 +199,10 @@ bool CPackageImport::RemoveWorkFolder() {
     if (!HasUsableName()) return false;
     bool removed = platform::DeleteFolderTree(m_paths.WorkFolder());
     if (removed) {
-        ConsolePrintf("删除文件夹成功！");
+        common::ConsolePrintf("删除文件夹成功！");
     } else {
         int code = platform::PathExists(m_paths.WorkFolder()) ? ENOTEMPTY : 0;
-        ConsolePrintf("删除文件夹失败！%d", code);
+        common::ConsolePrintf("删除文件夹失败！%d", code);
     }
     return removed;
 }
@@ -239,20 +239,20 @@ int RunCommand(ShellState& state, std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    return runDotCommand(static_cast<int>(args.size()), argv.data(), state);
+    return shell::runDotCommand(static_cast<int>(args.size()), argv.data(), state);
 }
 
 }  // namespace
 
 void CPackageImport::LoadParentDb() {
     if (Cancelled()) return;
-    sqlstop::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
+    common::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
     ShellState state;
     // The work databases are rebuilt from the package whenever needed, so the loads need no
     // journal file or synchronous writes; each import still ends consistent.
     state.m_bFastImport = true;
     state.m_fnImportProgress = ReportBytes(m_pProgress);
-    openShell(state, m_paths.ParentDbPath().c_str());
+    shell::openShell(state, m_paths.ParentDbPath().c_str());
     std::fflush(stdout);
 
     // Each dump is announced before it loads; after a cancel request nothing more loads.
@@ -274,7 +274,7 @@ void CPackageImport::LoadParentDb() {
     import(m_paths.WorkPath("utm_dba_scan.bak"), "utm_dba_scan");
     if (m_bHasTabTable) import(m_paths.DumpPath("vsms_xapp_tab.bak"), "vsms_xapp_tab");
     if (m_bHasMatrixTable) import(m_paths.DumpPath("w_text_matrix1.bak"), "w_text_matrix");
-    closeShell(state);
+    shell::closeShell(state);
     std::fflush(stdout);
 }
 
@@ -298,7 +298,7 @@ void MergeReport(SLoadReport& into, const SLoadReport& step) {
 int LoadChildDatabase(const CWorkspacePaths& paths, DbHandle& child, const std::atomic<bool>* stop,
                       SLoadReport& report, const std::function<void()>& onTablesReady) {
     report = SLoadReport();
-    auto stopped = [stop] { return sqlstop::StopRequested() || (stop && stop->load()); };
+    auto stopped = [stop] { return common::StopRequested() || (stop && stop->load()); };
     // Told once, however the definitions ended.
     struct STablesReady {
         const std::function<void()>& notify;
@@ -308,7 +308,7 @@ int LoadChildDatabase(const CWorkspacePaths& paths, DbHandle& child, const std::
     };
     {
         STablesReady ready{onTablesReady};
-        sqlstop::CStopScope stopScope(stop);
+        common::CStopScope stopScope(stop);
         const std::string& dump = paths.SqlDumpPath();
         const bool split =
             SplitSqlDump(dump, paths.RowStatementsPath(), paths.TableDefinitionsPath(),
@@ -345,7 +345,7 @@ void CPackageImport::NoteChildLoad(const SLoadReport& report) {
 
 void CPackageImport::CreateChildTables(DbHandle& child) {
     if (Cancelled()) return;
-    sqlstop::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
+    common::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
     const std::string& dump = m_paths.SqlDumpPath();
     if (!SplitSqlDump(dump, m_paths.RowStatementsPath(), m_paths.TableDefinitionsPath(),
                       ReportConversion(m_pProgress, ImportStep::kSplitting, dump))) {

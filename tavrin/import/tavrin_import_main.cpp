@@ -86,7 +86,7 @@ bool PrintRowCounts(const char* label, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ConfigureSqliteMemory();  // as Tavrin does, so the steps cost what they cost there
+    common::ConfigureSqliteMemory();  // as Tavrin does, so the steps cost what they cost there
     if (argc != 2 || argv[1][0] == '\0') {
         std::fprintf(stderr, "usage: %s PACKAGE.tar\n", argc > 0 ? argv[0] : "tavrin-import");
         return 1;
@@ -179,9 +179,10 @@ int main(int argc, char** argv) {
                  "background", childTook.count(), "to first page", firstPage.count(),
                  "whole import", total.count());
     // The text index, as Tavrin builds it after the background load.
-    SessionIndexControl indexControl;
-    const SessionIndexOutcome index = Timed("index", [&] {
-        return BuildSessionIndex(IndexInputsForWorkFolder(paths.WorkFolder()), indexControl);
+    session_index::SessionIndexControl indexControl;
+    const session_index::SessionIndexOutcome index = Timed("index", [&] {
+        return session_index::BuildSessionIndex(
+            session_index::IndexInputsForWorkFolder(paths.WorkFolder()), indexControl);
     });
 
     std::printf("\n");
@@ -201,12 +202,12 @@ int main(int argc, char** argv) {
                      "tavrin-import: the archiver reported errors: the package is damaged and "
                      "its data may be incomplete\n");
     }
-    if (index.status != IndexStatus::kBuilt) {
+    if (index.status != session_index::IndexStatus::kBuilt) {
         std::fprintf(stderr, "tavrin-import: the text index could not be built: %s\n",
                      index.strError.c_str());
     }
     return outcome == UnpackOutcome::kDamaged || import.LoadIncomplete() ||
-                   index.status != IndexStatus::kBuilt
+                   index.status != session_index::IndexStatus::kBuilt
                ? 3
                : 0;
 }

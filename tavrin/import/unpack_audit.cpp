@@ -15,7 +15,7 @@ bool CreateFreshWorkFolder(const std::string& path) {
 namespace {
 
 void PrintRemoved(const std::string& relPath) {
-    ConsolePrintf("已删除审计包中不安全的条目：%s\n", relPath.c_str());
+    common::ConsolePrintf("已删除审计包中不安全的条目：%s\n", relPath.c_str());
 }
 
 }  // namespace

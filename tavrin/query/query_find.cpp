@@ -16,7 +16,7 @@ const char* const kFindColumns[] = {"view",   "session", "login_time", "login_na
                                     "source", "line",    "page",       "text"};
 
 // The scan viewer shows 25 lines a page.
-std::string PageText(const SessionHit& hit) {
+std::string PageText(const session_index::SessionHit& hit) {
     return hit.nViewerLine < 0 ? std::string() : std::to_string(hit.nViewerLine / 25 + 1);
 }
 
@@ -26,33 +26,34 @@ bool Print(const std::string& text) {
 
 }  // namespace
 
-int FindExitStatus(const SessionSearchResult& result) {
-    for (const PackageIndexState& state : result.packages) {
-        if (state.status == IndexStatus::kFailed || state.bReadFailed) return kExitFailed;
+int FindExitStatus(const session_index::SessionSearchResult& result) {
+    for (const session_index::PackageIndexState& state : result.packages) {
+        if (state.status == session_index::IndexStatus::kFailed || state.bReadFailed)
+            return kExitFailed;
     }
     if (!result.bComplete) return kExitIndexIncomplete;
     return result.nTotal > 0 ? 0 : kExitNoHit;
 }
 
-std::string IndexStateMessage(const PackageIndexState& state) {
+std::string IndexStateMessage(const session_index::PackageIndexState& state) {
     if (state.bReadFailed)
         return "the text index of " + state.strPackage + " cannot be read: " + state.strMessage;
-    const std::string progress = std::to_string(state.nDone) + " of " +
-                                 std::to_string(state.nTotal) + ", " +
-                                 std::to_string(PercentDone(state.nDone, state.nTotal)) + "%";
+    const std::string progress =
+        std::to_string(state.nDone) + " of " + std::to_string(state.nTotal) + ", " +
+        std::to_string(session_index::PercentDone(state.nDone, state.nTotal)) + "%";
     switch (state.status) {
-        case IndexStatus::kBuilt:
+        case session_index::IndexStatus::kBuilt:
             return std::string();
-        case IndexStatus::kBuilding:
+        case session_index::IndexStatus::kBuilding:
             return "the text index of " + state.strPackage + " is still being built (" + progress +
                    "): hits may be missing";
-        case IndexStatus::kStopped:
+        case session_index::IndexStatus::kStopped:
             return "the text index of " + state.strPackage + " was stopped before its end (" +
                    progress + "): hits may be missing";
-        case IndexStatus::kMissing:
+        case session_index::IndexStatus::kMissing:
             return state.strPackage +
                    " has no text index yet (Tavrin and tavrin-import build it after the load)";
-        case IndexStatus::kFailed:
+        case session_index::IndexStatus::kFailed:
             return "the text index of " + state.strPackage +
                    " could not be built: " + state.strMessage;
     }
@@ -83,12 +84,12 @@ std::string ViewOptionName(const std::string& table) {
     return table;
 }
 
-std::string FindCsv(const SessionSearchResult& result) {
+std::string FindCsv(const session_index::SessionSearchResult& result) {
     platform::CAnsiDecoder decoder;
-    std::string out = auditor::CsvLine(
+    std::string out = browser::CsvLine(
         std::vector<std::string>(std::begin(kFindColumns), std::end(kFindColumns)));
-    for (const SessionHit& hit : result.hits) {
-        out += auditor::CsvLine({ViewOptionName(hit.strView), hit.strSessionText, hit.strStartTime,
+    for (const session_index::SessionHit& hit : result.hits) {
+        out += browser::CsvLine({ViewOptionName(hit.strView), hit.strSessionText, hit.strStartTime,
                                  hit.strLoginName, hit.strRemoteName, decoder.ToUtf8(hit.strSource),
                                  std::to_string(hit.nLine), PageText(hit), hit.strText});
     }
@@ -96,11 +97,11 @@ std::string FindCsv(const SessionSearchResult& result) {
 }
 
 std::string FindJson(const std::string& package, const std::string& query,
-                     const SessionSearchResult& result, bool bCountOnly) {
+                     const session_index::SessionSearchResult& result, bool bCountOnly) {
     platform::CAnsiDecoder decoder;
     std::string out = "{\"package\":" + JsonString(package) + ",\"query\":" + JsonString(query);
     if (!result.packages.empty()) {
-        const PackageIndexState& state = result.packages.front();
+        const session_index::PackageIndexState& state = result.packages.front();
         out += ",\"index\":{\"status\":" + JsonString(IndexStatusName(state.status)) +
                ",\"done\":" + std::to_string(state.nDone) +
                ",\"of\":" + std::to_string(state.nTotal) + "}";
@@ -110,7 +111,7 @@ std::string FindJson(const std::string& package, const std::string& query,
     if (bCountOnly) return out + "}\n";
     out += ",\"shown\":" + std::to_string(result.hits.size()) + ",\"hits\":[";
     for (std::size_t i = 0; i < result.hits.size(); ++i) {
-        const SessionHit& hit = result.hits[i];
+        const session_index::SessionHit& hit = result.hits[i];
         const std::string page = PageText(hit);
         out += (i ? ",\n" : "\n");
         out += "{\"view\":" + JsonString(ViewOptionName(hit.strView)) +
@@ -130,10 +131,11 @@ std::string FindJson(const std::string& package, const std::string& query,
 }
 
 int RunFind(const QueryOptions& options, const std::string& workFolder) {
-    SessionSearchOptions search;
+    session_index::SessionSearchOptions search;
     search.nMaxHits = options.bCount ? 0 : options.nLimit;
     search.views = FindViews(options);
-    const SessionSearchResult result = SearchSessions({workFolder}, *options.strFind, search);
+    const session_index::SessionSearchResult result =
+        session_index::SearchSessions({workFolder}, *options.strFind, search);
     const bool json = options.eFormat == OutputFormat::kJson;
     const std::string package =
         result.packages.empty() ? std::string() : result.packages.front().strPackage;
@@ -148,7 +150,7 @@ int RunFind(const QueryOptions& options, const std::string& workFolder) {
         std::fprintf(stderr, "tavrin-query: the output cannot be written\n");
         return kExitFailed;
     }
-    for (const PackageIndexState& state : result.packages) {
+    for (const session_index::PackageIndexState& state : result.packages) {
         const std::string message = IndexStateMessage(state);
         if (!message.empty()) std::fprintf(stderr, "tavrin-query: %s\n", message.c_str());
     }

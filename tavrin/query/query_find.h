@@ -16,10 +16,10 @@ namespace query_tool {
 // build failed (1).
 inline constexpr int kExitNoHit = 3;
 inline constexpr int kExitIndexIncomplete = 4;
-int FindExitStatus(const SessionSearchResult& result);
+int FindExitStatus(const session_index::SessionSearchResult& result);
 
 // Why the result may lack hits, for the console ("" when the index is complete).
-std::string IndexStateMessage(const PackageIndexState& state);
+std::string IndexStateMessage(const session_index::PackageIndexState& state);
 
 // The tables searched for a --view name (joined: both graphical views); empty for none given.
 std::vector<std::string> FindViews(const QueryOptions& options);
@@ -30,13 +30,13 @@ std::string ViewOptionName(const std::string& table);
 // CSV: a header line, then one line per hit (view, session, login_time, login_name,
 // remote_name, source, line, page, text). page is the scan viewer's page of the line, empty
 // when the viewer does not show it; line is the row's rowid for a table.
-std::string FindCsv(const SessionSearchResult& result);
+std::string FindCsv(const session_index::SessionSearchResult& result);
 
 // JSON: one object with package, query, the index's state, total (hits counted), shown and
 // hits (objects with the CSV's columns, source_kind "file" or "table", and the first match's
 // byte offset and length in text).
 std::string FindJson(const std::string& package, const std::string& query,
-                     const SessionSearchResult& result, bool bCountOnly);
+                     const session_index::SessionSearchResult& result, bool bCountOnly);
 
 // Runs the search of options (strFind set) on the work folder and prints it; returns the exit
 // status. Messages go to standard error prefixed "tavrin-query: ".

@@ -19,7 +19,7 @@ std::string CsvRow(long long nRow, const browser::BrowserRow& row) {
     fields.push_back(std::to_string(nRow));
     for (size_t col = 1; col < row.cells.size(); ++col)
         fields.push_back(row.cells[col].toStdString());
-    return auditor::CsvLine(fields);
+    return browser::CsvLine(fields);
 }
 
 std::string JsonString(std::string_view utf8) {

@@ -116,7 +116,7 @@ std::string JsonHead(const QueryOptions& o, const std::string& name,
 }  // namespace
 
 int main(int argc, char** argv) {
-    ConfigureSqliteMemory();
+    common::ConfigureSqliteMemory();
     const char* program = argc > 0 ? argv[0] : "tavrin-query";
     QueryOptions options;
     if (std::optional<std::string> error = query_tool::ParseQueryOptions(argc, argv, options)) {
@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
                        : Print(std::to_string(update.screen.page.nTotalRows) + "\n");
     } else if (options.bAll) {
         written = json ? Print(JsonHead(options, name, update.screen) + ",\"rows\":[")
-                       : Print(auditor::CsvLine(query_tool::ColumnNames(layout)));
+                       : Print(browser::CsvLine(query_tool::ColumnNames(layout)));
         const bool done = model.ForEachRow([&](long long n, const browser::BrowserRow& row) {
             const std::string text = json ? (n ? ",\n" : "\n") + query_tool::JsonRow(layout, n, row)
                                           : query_tool::CsvRow(n, row);
@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
                                                                screen.rows[i]));
             written = written && Print("]}\n");
         } else {
-            written = Print(auditor::CsvLine(query_tool::ColumnNames(layout)));
+            written = Print(browser::CsvLine(query_tool::ColumnNames(layout)));
             for (size_t i = 0; i < screen.rows.size(); ++i)
                 written =
                     written && Print(query_tool::CsvRow(static_cast<long long>(i), screen.rows[i]));

@@ -405,16 +405,16 @@ TEST_F(TavrinQuery, AllRowsAreWhatTheExportWrites) {
                                 : std::string(view) == "xapp" ? AuditView::XappLog
                                                               : AuditView::Joined;
         const browser::BrowserUpdate u = model.ChangeView(eView, values);
-        auditor::ExportRequest request;
+        browser::ExportRequest request;
         request.strDbPath = ParentDb();
         request.strQuery = model.ExportQuery();
-        request.eKind = eView == AuditView::SmsLog    ? auditor::ExportRowKind::kChar
-                        : eView == AuditView::XappLog ? auditor::ExportRowKind::kGraphic
-                                                      : auditor::ExportRowKind::kJoined;
+        request.eKind = eView == AuditView::SmsLog    ? browser::ExportRowKind::kChar
+                        : eView == AuditView::XappLog ? browser::ExportRowKind::kGraphic
+                                                      : browser::ExportRowKind::kJoined;
         request.strPackageFolder = s_work;
         request.headers = {"h"};
         request.strOutPath = s_tmp->Str() + "/export.csv";
-        ASSERT_EQ(auditor::ExportStatus::kDone, auditor::ExportView(request).eStatus);
+        ASSERT_EQ(browser::ExportStatus::kDone, browser::ExportView(request).eStatus);
         const std::string exported = import_test::ReadFile(request.strOutPath);
         const std::string exportedRows = exported.substr(exported.find("\r\n") + 2);
         const std::string printedRows = run.strOut.substr(run.strOut.find("\r\n") + 2);
@@ -515,7 +515,8 @@ std::string FileLine(const std::string& path, long long n) {
 
 TEST_F(TavrinQuery, FindPrintsTheSearchsHitsEachLeadingToItsLine) {
     // tavrin-import built the index after the load.
-    const SessionSearchResult library = SearchSessions({s_work}, "PassWD");
+    const session_index::SessionSearchResult library =
+        session_index::SearchSessions({s_work}, "PassWD");
     ASSERT_TRUE(library.bComplete);
     ASSERT_GT(library.nTotal, 5u);
     CommandRun run = Query({s_work, "--find", "PassWD", "--json", "--limit", "1000"});
@@ -557,10 +558,10 @@ TEST_F(TavrinQuery, FindPrintsTheSearchsHitsEachLeadingToItsLine) {
     ASSERT_EQ(4u, lines.size());
     EXPECT_EQ(lines[0], "view,session,login_time,login_name,remote_name,source,line,page,text");
     run = Query({s_work, "--find", "passwd", "--view", "xfer", "--json"});
-    SessionSearchOptions xfer;
+    session_index::SessionSearchOptions xfer;
     xfer.views = {"unix_xfer_log"};
     EXPECT_EQ(Json(run).value("total").toInteger(),
-              static_cast<qint64>(SearchSessions({s_work}, "passwd", xfer).nTotal));
+              static_cast<qint64>(session_index::SearchSessions({s_work}, "passwd", xfer).nTotal));
     for (const QJsonValue& hit : Json(run).value("hits").toArray())
         EXPECT_EQ(hit.toObject().value("view").toString(), "xfer");
     EXPECT_EQ(Query({s_work, "--find", "passwd", "--count"}).strOut,

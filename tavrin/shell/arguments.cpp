@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace shell {
+
 namespace {
 
 bool isSpace(char c) {
@@ -82,3 +84,5 @@ int parseBoolean(const char* text) {
     std::fprintf(stderr, "ERROR: Not a boolean value: \"%s\". Assuming \"no\".\n", text);
     return 0;
 }
+
+}  // namespace shell

@@ -1,6 +1,8 @@
 // Splitting and decoding the arguments of a dot-command line.
 #pragma once
 
+namespace shell {
+
 inline constexpr int kMaxArguments = 50;
 
 // Splits text (a dot-command line after its dot) in place into at most kMaxArguments
@@ -19,3 +21,5 @@ void resolveEscapes(char* text);
 // "off"/"no" 0. Anything else writes "ERROR: Not a boolean value: \"%s\". Assuming \"no\".\n"
 // to standard error and gives 0.
 int parseBoolean(const char* text);
+
+}  // namespace shell

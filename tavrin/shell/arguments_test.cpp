@@ -7,6 +7,8 @@
 
 #include "tavrin/shell/shell_test_support.h"
 
+namespace shell {
+
 namespace {
 
 std::vector<std::string> split(std::string text) {
@@ -59,12 +61,14 @@ TEST(ParseBoolean, ReadsNumbersAndWordsAndWarnsOnAnythingElse) {
     EXPECT_EQ(parseBoolean("oFf"), 0);
     EXPECT_EQ(parseBoolean("NO"), 0);
     int value = -1;
-    std::string err = shelltest::captureStderr([&] { value = parseBoolean("maybe"); });
+    std::string err = test::captureStderr([&] { value = parseBoolean("maybe"); });
     EXPECT_EQ(value, 0);
     EXPECT_EQ(err, "ERROR: Not a boolean value: \"maybe\". Assuming \"no\".\n");
-    err = shelltest::captureStderr([&] { value = parseBoolean("-1"); });
+    err = test::captureStderr([&] { value = parseBoolean("-1"); });
     EXPECT_EQ(value, 0);
     EXPECT_EQ(err, "ERROR: Not a boolean value: \"-1\". Assuming \"no\".\n");
 }
 
 }  // namespace
+
+}  // namespace shell

@@ -11,7 +11,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace byte_scan {
+namespace shell::byte_scan {
 
 constexpr std::size_t kBlock = 16;
 
@@ -66,4 +66,4 @@ inline std::size_t Count(const char* p, std::size_t n, char c) {
     return count;
 }
 
-}  // namespace byte_scan
+}  // namespace shell::byte_scan

@@ -5,6 +5,8 @@
 
 struct ShellState;
 
+namespace shell {
+
 using ShellCommandHandler = int (*)(ShellState&, int, char**);
 
 // Running a script file: dot_commands.cpp, beside the table it runs.
@@ -55,3 +57,5 @@ int commandRestore(ShellState& state, int nArg, char** azArg);
 int commandTestControl(ShellState& state, int nArg, char** azArg);
 int commandVersion(ShellState& state, int nArg, char** azArg);
 int commandVfsName(ShellState& state, int nArg, char** azArg);
+
+}  // namespace shell

@@ -14,6 +14,8 @@
 #include "tavrin/shell/shell_state.h"
 #include "tavrin/shell/statement_runner.h"
 
+namespace shell {
+
 namespace {
 
 // Runs a statement whose outcome does not matter (transaction control, pragmas).
@@ -179,3 +181,5 @@ int commandImport(ShellState& state, int, char** azArg) {
     execQuietly(db, closing);
     return result;
 }
+
+}  // namespace shell

@@ -9,6 +9,8 @@
 #include "tavrin/shell/commands.h"
 #include "tavrin/shell/shell_state.h"
 
+namespace shell {
+
 namespace {
 
 // Test controls reachable by name. available is false for the ones this library version no
@@ -248,3 +250,5 @@ int commandVfsName(ShellState& state, int nArg, char** azArg) {
     }
     return 0;
 }
+
+}  // namespace shell

@@ -9,6 +9,8 @@
 #include "tavrin/shell/row_format.h"
 #include "tavrin/shell/shell_state.h"
 
+namespace shell {
+
 namespace {
 
 const char* const kModeNames[] = {"line",   "column", "list", "semi",   "html",
@@ -135,3 +137,5 @@ int commandShow(ShellState& state, int, char**) {
     std::fputc('\n', out);
     return 0;
 }
+
+}  // namespace shell

@@ -13,6 +13,8 @@
 #include "tavrin/shell/shell_state.h"
 #include "tavrin/shell/statement_runner.h"
 
+namespace shell {
+
 namespace {
 
 // Sets the pattern that shellstatic() returns for the life of one listing query.
@@ -329,3 +331,5 @@ int commandTables(ShellState& state, int nArg, char** azArg) {
     }
     return 0;
 }
+
+}  // namespace shell

@@ -10,6 +10,8 @@
 #include "tavrin/shell/commands.h"
 #include "tavrin/shell/shell_state.h"
 
+namespace shell {
+
 namespace {
 
 std::string shortText(const char* text) {
@@ -183,3 +185,5 @@ int commandWidth(ShellState& state, int nArg, char** azArg) {
     }
     return 0;
 }
+
+}  // namespace shell

@@ -8,6 +8,8 @@
 #include "tavrin/shell/line_input.h"
 #include "tavrin/shell/statement_runner.h"
 
+namespace shell {
+
 namespace {
 
 // One command of the table. The typed word must be a prefix of name of at least
@@ -218,3 +220,5 @@ int commandHelp(ShellState&, int, char**) {
     writeHelp(stderr);
     return 0;
 }
+
+}  // namespace shell

@@ -6,6 +6,8 @@
 
 struct ShellState;
 
+namespace shell {
+
 // Runs one dot-command whose arguments are already split: azArg[0] is the command word
 // without its dot, azArg[1..nArg-1] its arguments, used exactly as given (no quote removal,
 // no escapes; they are not modified). The first command of the table whose name the word
@@ -35,3 +37,5 @@ void writeHelp(std::FILE* stream);
 // this table (runScriptWith with runDotCommandLine, tavrin/shell/statement_runner.h). Returns
 // 1 if any statement or command failed, else 0.
 int runScript(ShellState& state, std::FILE* stream);
+
+}  // namespace shell

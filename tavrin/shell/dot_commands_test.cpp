@@ -5,17 +5,19 @@
 
 #include "tavrin/shell/shell_test_support.h"
 
+namespace shell {
+
 namespace {
 
-using shelltest::captureStderr;
-using shelltest::captureStdout;
-using shelltest::COutputFile;
-using shelltest::CTempFolder;
-using shelltest::queryRows;
-using shelltest::readFile;
-using shelltest::runCommand;
-using shelltest::runLine;
-using shelltest::writeFile;
+using test::captureStderr;
+using test::captureStdout;
+using test::COutputFile;
+using test::CTempFolder;
+using test::queryRows;
+using test::readFile;
+using test::runCommand;
+using test::runLine;
+using test::writeFile;
 
 class CommandTest : public ::testing::Test {
   protected:
@@ -356,3 +358,5 @@ TEST_F(CommandTest, LibraryCommands) {
 }
 
 }  // namespace
+
+}  // namespace shell

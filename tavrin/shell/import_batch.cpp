@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+namespace shell {
+
 namespace {
 
 // Enough rows to pay the statement's overhead once per many rows; more gains nothing.
@@ -110,3 +112,5 @@ bool CImportBatch::Run(sqlite3_stmt* stmt, std::size_t firstText, int rows) {
     sqlite3_step(stmt);
     return sqlite3_reset(stmt) == SQLITE_OK;
 }
+
+}  // namespace shell

@@ -11,6 +11,8 @@
 
 #include "tavrin/shell/import_fields.h"
 
+namespace shell {
+
 class CImportBatch {
   public:
     // db stays open and is used by one thread while the batch lives. table is the table name
@@ -51,3 +53,5 @@ class CImportBatch {
     std::vector<std::size_t> m_textEnds;  // end of each text in m_bytes
     int m_nHeld = 0;
 };
+
+}  // namespace shell

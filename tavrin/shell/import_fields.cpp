@@ -6,6 +6,8 @@
 
 #include "tavrin/shell/byte_scan.h"
 
+namespace shell {
+
 int splitImportFields(char* line, std::size_t length, std::size_t quoteCount,
                       std::string_view separator, int nColumns, char** fields, int* lineNumber) {
     const std::size_t k = separator.size();
@@ -145,3 +147,5 @@ void unquoteField(char* field) {
     std::size_t length = unquoteBytes(field, std::strlen(field));
     field[length] = '\0';
 }
+
+}  // namespace shell

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string_view>
 
+namespace shell {
+
 // Cuts line (length bytes, followed by a terminating zero) in place at every occurrence of
 // separator (not empty) that stands outside a double-quoted stretch; a '"' anywhere flips the
 // quote state. fields receives the starts of the first nColumns fields (each ended by a zero
@@ -32,3 +34,5 @@ int cutImportFields(char* line, std::size_t length, char separator, int nColumns
 // byte after it kept as it is, so "" inside stands for one quote; a '"' that ends the field is
 // dropped.
 void unquoteField(char* field);
+
+}  // namespace shell

@@ -8,6 +8,8 @@
 
 #include "tavrin/shell/import_fields.h"
 
+namespace shell {
+
 namespace {
 
 struct SCut {
@@ -102,3 +104,5 @@ TEST(ImportFields, RandomLinesCutAlikeAndZeroBytesAreLeftToTheOtherCut) {
 }
 
 }  // namespace
+
+}  // namespace shell

@@ -6,14 +6,16 @@
 
 #include "tavrin/shell/shell_test_support.h"
 
+namespace shell {
+
 namespace {
 
-using shelltest::captureStderr;
-using shelltest::CTempFolder;
-using shelltest::queryRows;
-using shelltest::runCommand;
-using shelltest::runLine;
-using shelltest::writeFile;
+using test::captureStderr;
+using test::CTempFolder;
+using test::queryRows;
+using test::runCommand;
+using test::runLine;
+using test::writeFile;
 
 class ImportTest : public ::testing::Test {
   protected:
@@ -376,3 +378,5 @@ TEST_F(ImportTest, AFieldEndsAtItsFirstZeroByte) {
 }
 
 }  // namespace
+
+}  // namespace shell

@@ -11,7 +11,7 @@ namespace shell {
 
 namespace {
 
-using shelltest::CTempFolder;
+using test::CTempFolder;
 
 std::vector<std::string> readAll(const std::string& path, bool quoteAware) {
     std::vector<std::string> lines;
@@ -36,21 +36,21 @@ std::vector<std::string> readAllFast(const std::string& path, size_t blockSize) 
 TEST(ReadLine, LineEndsAndEmptyLines) {
     CTempFolder folder;
     std::string path = (folder / "in.txt");
-    shelltest::writeFile(path, "one\r\n\ntwo\r\r\nlast\r");
+    test::writeFile(path, "one\r\n\ntwo\r\r\nlast\r");
     // CR LF and LF end lines; one CR before the LF goes; a CR at the very end stays.
     EXPECT_EQ(readAll(path, false), (std::vector<std::string>{"one", "", "two\r", "last\r"}));
-    shelltest::writeFile(path, "no line end");
+    test::writeFile(path, "no line end");
     EXPECT_EQ(readAll(path, false), (std::vector<std::string>{"no line end"}));
-    shelltest::writeFile(path, "");
+    test::writeFile(path, "");
     EXPECT_TRUE(readAll(path, false).empty());
-    shelltest::writeFile(path, "\n");
+    test::writeFile(path, "\n");
     EXPECT_EQ(readAll(path, false), (std::vector<std::string>{""}));
 }
 
 TEST(ReadLine, QuoteAwareJoinsLinesInsideAnOpenQuote) {
     CTempFolder folder;
     std::string path = (folder / "in.txt");
-    shelltest::writeFile(path, "a,\"b\r\nc\",d\r\nnext\n\"open\nto end");
+    test::writeFile(path, "a,\"b\r\nc\",d\r\nnext\n\"open\nto end");
     EXPECT_EQ(readAll(path, true),
               (std::vector<std::string>{"a,\"b\r\nc\",d", "next", "\"open\nto end"}));
     EXPECT_EQ(readAll(path, false),
@@ -60,7 +60,7 @@ TEST(ReadLine, QuoteAwareJoinsLinesInsideAnOpenQuote) {
 TEST(ReadLine, ReadsNothingPastTheLine) {
     CTempFolder folder;
     std::string path = (folder / "in.txt");
-    shelltest::writeFile(path, "first\nsecond\n");
+    test::writeFile(path, "first\nsecond\n");
     std::FILE* in = std::fopen(path.c_str(), "rb");
     EXPECT_EQ(readLine(in, false).value(), "first");
     char rest[16] = {};
@@ -80,7 +80,7 @@ TEST(CLineReader, GivesTheSameLinesAsQuoteAwareReadLineAtAnyBlockSize) {
         if (i % 50 == 0) text += "\n";
     }
     text += "\"unterminated\nlast\r";
-    shelltest::writeFile(path, text);
+    test::writeFile(path, text);
     std::vector<std::string> expected = readAll(path, true);
     for (size_t block : {size_t(16), size_t(17), size_t(100), size_t(4096), size_t(1) << 20}) {
         EXPECT_EQ(readAllFast(path, block), expected) << "block " << block;
@@ -90,7 +90,7 @@ TEST(CLineReader, GivesTheSameLinesAsQuoteAwareReadLineAtAnyBlockSize) {
 TEST(CLineReader, CountsQuotesOfEachLine) {
     CTempFolder folder;
     std::string path = (folder / "in.txt");
-    shelltest::writeFile(path, "plain\n\"a\"\"b\"\n");
+    test::writeFile(path, "plain\n\"a\"\"b\"\n");
     std::FILE* in = std::fopen(path.c_str(), "rb");
     CLineReader reader(in, 16);
     ASSERT_TRUE(reader.next());

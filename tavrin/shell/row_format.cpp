@@ -7,6 +7,8 @@
 
 #include "tavrin/shell/shell_state.h"
 
+namespace shell {
+
 namespace {
 
 int textLength(const char* text) {
@@ -295,3 +297,5 @@ int formatRow(ShellState* state, int n, char** values, char** names, int* types)
     }
     return 0;
 }
+
+}  // namespace shell

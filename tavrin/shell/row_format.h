@@ -5,6 +5,8 @@
 
 struct ShellState;
 
+namespace shell {
+
 // Row handler of runSql: writes one row (or, with a null values list, only what a header
 // needs) to state's output in state's mode. nColumns entries in values (null entries are SQL
 // NULL), names and types (SQLITE_INTEGER ...; types may be null). Headers are written for the
@@ -23,3 +25,5 @@ void writeBlobLiteral(std::FILE* out, const void* data, int size);
 // True when text reads as a number: optional sign, digits, optional fraction, optional
 // exponent.
 bool looksLikeNumber(const char* text);
+
+}  // namespace shell

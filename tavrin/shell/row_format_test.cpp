@@ -3,12 +3,14 @@
 
 #include "tavrin/shell/shell_test_support.h"
 
+namespace shell {
+
 namespace {
 
-using shelltest::captureStderr;
-using shelltest::COutputFile;
-using shelltest::CTempFolder;
-using shelltest::writeFile;
+using test::captureStderr;
+using test::COutputFile;
+using test::CTempFolder;
+using test::writeFile;
 
 class FormatTest : public ::testing::Test {
   protected:
@@ -126,3 +128,5 @@ TEST_F(FormatTest, ModeErrors) {
 }
 
 }  // namespace
+
+}  // namespace shell

@@ -2,15 +2,15 @@
 //
 // Typical use (the package import):
 //   ShellState state;                                   // one per import
-//   openShell(state, "/path/Parent.db");                // 0; state.m_pDb null on failure
+//   shell::openShell(state, "/path/Parent.db");         // 0; state.m_pDb null on failure
 //   state.m_bFastImport = true;                         // optional, for rebuildable databases
 //   char* read[] = {(char*)"read", (char*)"/prog/table.sql"};
-//   runDotCommand(2, read, state);                      // 0 ok, 1 failed (message written)
+//   shell::runDotCommand(2, read, state);               // 0 ok, 1 failed (message written)
 //   char* sep[] = {(char*)"separator", (char*)"\t"};
-//   runDotCommand(2, sep, state);
+//   shell::runDotCommand(2, sep, state);
 //   char* imp[] = {(char*)"import", (char*)"/path/dump.bak", (char*)"table"};
-//   runDotCommand(3, imp, state);
-//   closeShell(state);                                  // or let the destructor do it
+//   shell::runDotCommand(3, imp, state);
+//   shell::closeShell(state);                           // or let the destructor do it
 //
 // Threads: a state and the engine's process-wide values are used by one thread at a time.
 // Messages go to standard error (English, as a command-line shell writes them); rows and the

@@ -4,6 +4,12 @@
 
 #include "platform/command_pipe.h"
 
+ShellState::~ShellState() {
+    shell::closeShell(*this);
+}
+
+namespace shell {
+
 sqlite3* g_pCurrentDb = nullptr;
 bool g_bBail = false;
 bool g_bTimer = false;
@@ -39,10 +45,6 @@ void closeStream(std::FILE*& stream) {
 }
 
 }  // namespace
-
-ShellState::~ShellState() {
-    closeShell(*this);
-}
 
 void closeShellOutput(ShellState& state) {
     if (state.m_pOut) {
@@ -126,3 +128,5 @@ void ensureOpen(ShellState& state) {
     // every later command that needs the database fails instead of ending the process.
     if (db) sqlite3_close(db);
 }
+
+}  // namespace shell

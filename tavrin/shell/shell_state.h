@@ -14,6 +14,8 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace shell {
+
 // Output modes of formatRow.
 enum ShellMode {
     kModeLine = 0,     // one "name = value" line per column
@@ -39,27 +41,29 @@ struct SavedExplain {
     int m_aWidth[kShellWidthCount] = {};
 };
 
+}  // namespace shell
+
 // One shell session. Created by the caller, prepared by openShell. The state owns its output,
 // trace and log streams (closed by closeShell or the destructor unless they are the standard
 // streams) and its connection (closed by closeShell or the destructor; a caller that closes
 // m_pDb itself with sqlite3_close must set m_pDb to null afterwards).
 struct ShellState {
-    sqlite3* m_pDb = nullptr;             // null until ensureOpen opens it
-    bool m_bEcho = false;                 // print dot-command lines and statements before running
-    bool m_bStats = false;                // print library statistics after each statement
-    int m_nRowCount = 0;                  // rows formatted for the current statement
-    std::FILE* m_pOut = nullptr;          // rows and printing commands; null means standard output
-    std::FILE* m_pTrace = nullptr;        // statement tracing (.trace); null when off
-    int m_nDumpErrors = 0;                // error count of a running .dump
-    int m_nMode = kModeList;              // ShellMode
-    bool m_bWritableSchema = false;       // .dump has written "PRAGMA writable_schema=ON;"
-    bool m_bHeaders = false;              // print column names before the first row
-    std::string m_strDestTable;           // table of the insert mode; empty when none
-    std::string m_strSeparator = "|";     // at most kShellShortText bytes
-    int m_aWidth[kShellWidthCount] = {};  // requested widths (negative: right-aligned)
-    int m_aActualWidth[kShellWidthCount] = {};  // widths the column mode settled on
-    std::string m_strNullValue;                 // text for NULL, at most kShellShortText bytes
-    SavedExplain m_savedExplain;
+    sqlite3* m_pDb = nullptr;          // null until ensureOpen opens it
+    bool m_bEcho = false;              // print dot-command lines and statements before running
+    bool m_bStats = false;             // print library statistics after each statement
+    int m_nRowCount = 0;               // rows formatted for the current statement
+    std::FILE* m_pOut = nullptr;       // rows and printing commands; null means standard output
+    std::FILE* m_pTrace = nullptr;     // statement tracing (.trace); null when off
+    int m_nDumpErrors = 0;             // error count of a running .dump
+    int m_nMode = shell::kModeList;    // ShellMode
+    bool m_bWritableSchema = false;    // .dump has written "PRAGMA writable_schema=ON;"
+    bool m_bHeaders = false;           // print column names before the first row
+    std::string m_strDestTable;        // table of the insert mode; empty when none
+    std::string m_strSeparator = "|";  // at most kShellShortText bytes
+    int m_aWidth[shell::kShellWidthCount] = {};        // requested widths (negative: right-aligned)
+    int m_aActualWidth[shell::kShellWidthCount] = {};  // widths the column mode settled on
+    std::string m_strNullValue;  // text for NULL, at most kShellShortText bytes
+    shell::SavedExplain m_savedExplain;
     std::string m_strOutputName;                  // empty: standard output; leading '|': a pipe
     std::string m_strDbFileName;                  // database file name given to openShell
     sqlite3_stmt* m_pCurrentStatement = nullptr;  // statement runSql is stepping
@@ -83,6 +87,8 @@ struct ShellState {
     // The stream rows go to: m_pOut, or standard output when it is unset.
     std::FILE* out() const { return m_pOut ? m_pOut : stdout; }
 };
+
+namespace shell {
 
 // Process-wide values shared by every state (one thread at a time, see above).
 extern sqlite3* g_pCurrentDb;        // last connection ensureOpen opened (may be closed)
@@ -113,3 +119,5 @@ void closeShell(ShellState& state);
 // Closes the state's current output (file or pipe; the standard streams stay open) and sets
 // it back to standard output with an empty output name.
 void closeShellOutput(ShellState& state);
+
+}  // namespace shell

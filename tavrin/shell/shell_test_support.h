@@ -17,9 +17,9 @@
 #include "common/testing/temp_folder.h"
 #include "tavrin/shell/shell.h"
 
-namespace shelltest {
+namespace shell::test {
 
-using test_support::CTempFolder;
+using common::test::CTempFolder;
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
@@ -189,4 +189,4 @@ inline ProgramRun runTavrinSql(const CTempFolder& folder, const std::vector<std:
     return run;
 }
 
-}  // namespace shelltest
+}  // namespace shell::test

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace shell {
+
 namespace {
 
 // Bytes of an unquoted word: letters, digits, '_', '$' and every byte from 0x80.
@@ -154,3 +156,5 @@ bool CSqlCompleteness::Complete() const {
     }
     return false;
 }
+
+}  // namespace shell

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace shell {
+
 class CSqlCompleteness {
   public:
     // Adds size bytes to the end of the text. Bytes after a zero byte are ignored, as a
@@ -53,3 +55,5 @@ class CSqlCompleteness {
     char m_aWord[10] = {};  // the first bytes of the current word, lower case
     std::size_t m_nWordLength = 0;
 };
+
+}  // namespace shell

@@ -10,6 +10,8 @@
 
 #include "tavrin/shell/shell_test_support.h"
 
+namespace shell {
+
 namespace {
 
 // Texts made of the pieces that matter to the check, in random order and cut anywhere.
@@ -71,20 +73,22 @@ TEST(SqlCompleteness, TriggersNeedTheirEnd) {
 // statement. Read in quadratic time this script would take tens of minutes, past any test's
 // time limit; read linearly, a moment.
 TEST(SqlCompleteness, AScriptWithAnEarlyUnclosedQuoteReadsInLinearTime) {
-    test_support::CTempFolder folder;
+    common::test::CTempFolder folder;
     std::string script = "CREATE TABLE t(a);\nINSERT INTO t VALUES('never closed);\n";
     for (int i = 0; i < 1000000; ++i) script += "x;\n";
     script += "SELECT 1;\n";
-    shelltest::writeFile(folder / "s.sql", script);
+    test::writeFile(folder / "s.sql", script);
     ShellState state;
     openShell(state, (folder / "p.db").c_str());
     std::FILE* in = std::fopen((folder / "s.sql").c_str(), "rb");
     ASSERT_NE(in, nullptr);
-    std::string err = shelltest::captureStderr([&] { EXPECT_EQ(runScript(state, in), 0); });
+    std::string err = test::captureStderr([&] { EXPECT_EQ(runScript(state, in), 0); });
     std::fclose(in);
     EXPECT_EQ(err.rfind("Error: incomplete SQL: INSERT INTO t VALUES('never closed);\nx;\nx;\n", 0),
               0u);
-    EXPECT_EQ(shelltest::queryRows(state.m_pDb, "SELECT count(*) FROM t"), "0\n");
+    EXPECT_EQ(test::queryRows(state.m_pDb, "SELECT count(*) FROM t"), "0\n");
 }
 
 }  // namespace
+
+}  // namespace shell

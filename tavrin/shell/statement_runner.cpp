@@ -13,6 +13,8 @@
 #include "tavrin/shell/shell_state.h"
 #include "tavrin/shell/sql_complete.h"
 
+namespace shell {
+
 namespace {
 
 bool isSpace(char c) {
@@ -264,3 +266,5 @@ int runScriptWith(ShellState& state, std::FILE* stream, ShellDotLineRunner runDo
     }
     return errors > 0 ? 1 : 0;
 }
+
+}  // namespace shell

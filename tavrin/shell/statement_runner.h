@@ -4,7 +4,10 @@
 #include <cstdio>
 
 struct sqlite3;
+struct sqlite3_stmt;
 struct ShellState;
+
+namespace shell {
 
 // Row handler: (state, column count, values, names, types) -> 0 to go on, non-zero to stop.
 using ShellRowHandler = int (*)(ShellState*, int, char**, char**, int*);
@@ -36,4 +39,6 @@ bool isTerminatorLine(const char* line);
 
 // Writes the library's statistics for state's connection and stmt (when not null) to state's
 // output, as .stats asks.
-void writeStatistics(ShellState& state, struct sqlite3_stmt* stmt);
+void writeStatistics(ShellState& state, sqlite3_stmt* stmt);
+
+}  // namespace shell

@@ -4,13 +4,15 @@
 
 #include "tavrin/shell/shell_test_support.h"
 
+namespace shell {
+
 namespace {
 
-using shelltest::captureStderr;
-using shelltest::COutputFile;
-using shelltest::CTempFolder;
-using shelltest::queryRows;
-using shelltest::writeFile;
+using test::captureStderr;
+using test::COutputFile;
+using test::CTempFolder;
+using test::queryRows;
+using test::writeFile;
 
 class ScriptTest : public ::testing::Test {
   protected:
@@ -112,7 +114,7 @@ TEST_F(ScriptTest, QuitAndExitEndOnlyTheCurrentScript) {
 }
 
 TEST_F(ScriptTest, EchoWritesStatementsToTheOutputAndDotLinesToStandardOutput) {
-    std::string out = shelltest::captureStdout(
+    std::string out = test::captureStdout(
         [&] { EXPECT_EQ(run(".echo on\nSELECT 1;  SELECT 2;\n.echo off\nSELECT 3;\n"), 0); });
     EXPECT_EQ(out, ".echo off\n");
     EXPECT_EQ(m_strOut, "SELECT 1;\n1\nSELECT 2;\n2\n3\n");
@@ -120,7 +122,7 @@ TEST_F(ScriptTest, EchoWritesStatementsToTheOutputAndDotLinesToStandardOutput) {
 
 TEST_F(ScriptTest, TimerPrintsCpuTimesAfterEachStatement) {
     std::string out =
-        shelltest::captureStdout([&] { EXPECT_EQ(run(".timer on\nSELECT 1;\n.timer off\n"), 0); });
+        test::captureStdout([&] { EXPECT_EQ(run(".timer on\nSELECT 1;\n.timer off\n"), 0); });
     g_bTimer = false;
     EXPECT_EQ(out.rfind("CPU Time: user ", 0), 0u) << out;
     EXPECT_NE(out.find(" sys "), std::string::npos);
@@ -150,3 +152,5 @@ TEST(RunSql, ReportsTheLibraryMessageAndCode) {
 }
 
 }  // namespace
+
+}  // namespace shell

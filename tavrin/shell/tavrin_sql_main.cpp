@@ -12,19 +12,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     ShellState state;
-    openShell(state, argv[1]);
+    shell::openShell(state, argv[1]);
     if (!state.m_pDb) return 1;
     std::FILE* in = stdin;
     if (argc == 3) {
         in = shell::openInputFile(argv[2]);
         if (!in) return 1;
     }
-    int rc = runScript(state, in);
+    int rc = shell::runScript(state, in);
     if (std::ferror(in)) {
         std::fprintf(stderr, "Error: cannot read \"%s\"\n", argc == 3 ? argv[2] : "stdin");
         rc = 1;
     }
     if (in != stdin) std::fclose(in);
-    closeShell(state);
+    shell::closeShell(state);
     return rc;
 }

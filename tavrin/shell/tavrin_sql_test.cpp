@@ -3,11 +3,13 @@
 
 #include "tavrin/shell/shell_test_support.h"
 
+namespace shell {
+
 namespace {
 
-using shelltest::CTempFolder;
-using shelltest::runTavrinSql;
-using shelltest::writeFile;
+using test::CTempFolder;
+using test::runTavrinSql;
+using test::writeFile;
 
 TEST(TavrinSql, RunsAScriptAndExitsWithItsResult) {
     CTempFolder folder;
@@ -16,7 +18,7 @@ TEST(TavrinSql, RunsAScriptAndExitsWithItsResult) {
     writeFile(folder / "s.sql", "CREATE TABLE t(a, b);\n.separator \"\\t\"\n.import " +
                                     (folder / "data.tsv") +
                                     " t\n.separator |\nSELECT a, b FROM t;\n");
-    shelltest::ProgramRun run = runTavrinSql(folder, {db, (folder / "s.sql")});
+    test::ProgramRun run = runTavrinSql(folder, {db, (folder / "s.sql")});
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, "1|one\n2|t\"wo\n");
     EXPECT_EQ(run.err, "");
@@ -31,7 +33,7 @@ TEST(TavrinSql, RunsAScriptAndExitsWithItsResult) {
 TEST(TavrinSql, ReadsStandardInputWithoutAScript) {
     CTempFolder folder;
     writeFile(folder / "in.sql", ".mode csv\nSELECT 'a b', 2;\nSELECT 3\n");
-    shelltest::ProgramRun run = runTavrinSql(folder, {(folder / "p.db")}, folder / "in.sql");
+    test::ProgramRun run = runTavrinSql(folder, {(folder / "p.db")}, folder / "in.sql");
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, "\"a b\",2\n");
     EXPECT_EQ(run.err, "Error: incomplete SQL: SELECT 3\n");
@@ -40,7 +42,7 @@ TEST(TavrinSql, ReadsStandardInputWithoutAScript) {
 TEST(TavrinSql, ExitStatusFromDotExitAndFromAnUnopenableDatabase) {
     CTempFolder folder;
     writeFile(folder / "exit.sql", "SELECT 'before';\n.exit 7\nSELECT 'after';\n");
-    shelltest::ProgramRun run = runTavrinSql(folder, {(folder / "p.db"), (folder / "exit.sql")});
+    test::ProgramRun run = runTavrinSql(folder, {(folder / "p.db"), (folder / "exit.sql")});
     EXPECT_EQ(run.exitStatus, 7);
     EXPECT_EQ(run.out, "before\n");
     writeFile(folder / "quit.sql", "SELECT 'before';\n.exit\nSELECT 'after';\n");
@@ -75,7 +77,7 @@ TEST(TavrinSql, ExitStatusFromDotExitAndFromAnUnopenableDatabase) {
 TEST(TavrinSql, LogRoutesTheLibraryLogWhenTheProgramIsFirstToUseTheLibrary) {
     CTempFolder folder;
     writeFile(folder / "log.sql", ".log stdout\nSELECT * FROM no_table;\n.log off\n");
-    shelltest::ProgramRun run = runTavrinSql(folder, {(folder / "p.db"), (folder / "log.sql")});
+    test::ProgramRun run = runTavrinSql(folder, {(folder / "p.db"), (folder / "log.sql")});
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.out, "(1) no such table: no_table in \"SELECT * FROM no_table;\"\n");
     EXPECT_EQ(run.err, "Error: near line 2: no such table: no_table\n");
@@ -84,7 +86,7 @@ TEST(TavrinSql, LogRoutesTheLibraryLogWhenTheProgramIsFirstToUseTheLibrary) {
 TEST(TavrinSql, StatsWriteCountersAfterEachStatement) {
     CTempFolder folder;
     writeFile(folder / "stats.sql", ".stats on\nSELECT 42;\n");
-    shelltest::ProgramRun run = runTavrinSql(folder, {(folder / "p.db"), (folder / "stats.sql")});
+    test::ProgramRun run = runTavrinSql(folder, {(folder / "p.db"), (folder / "stats.sql")});
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out.rfind("42\nMemory Used:", 0), 0u) << run.out;
     EXPECT_NE(run.out.find("Fullscan Steps:"), std::string::npos);
@@ -94,3 +96,5 @@ TEST(TavrinSql, StatsWriteCountersAfterEachStatement) {
 }
 
 }  // namespace
+
+}  // namespace shell

@@ -18,7 +18,7 @@
 
 namespace browser_test {
 
-using TempFolder = test_support::CTempFolder;
+using TempFolder = common::test::CTempFolder;
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     std::filesystem::create_directories(path.parent_path());
@@ -41,12 +41,12 @@ inline std::string TableScriptPath() {
 // vsms_xapp_tab afterwards, as in a package without application records.
 inline sqlite3* CreateParentDb(const std::string& path, bool withTabTable = true) {
     ShellState state;
-    openShell(state, path.c_str());
+    shell::openShell(state, path.c_str());
     std::string script = TableScriptPath();
     char word[] = "read";
     char* argv[] = {word, script.data()};
-    int rc = runDotCommand(2, argv, state);
-    closeShell(state);
+    int rc = shell::runDotCommand(2, argv, state);
+    shell::closeShell(state);
     if (rc != 0) return nullptr;
     sqlite3* db = nullptr;
     if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {

@@ -16,7 +16,7 @@
 
 namespace import_test {
 
-using test_support::CTempFolder;
+using common::test::CTempFolder;
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());

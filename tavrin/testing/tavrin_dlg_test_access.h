@@ -77,7 +77,7 @@ class CTavrinDlgTestAccess {
     QString& m_strWorkerSql;
     std::thread::id& m_dwTimeThreadId;
     std::unique_ptr<CTimeThread>& m_hTimeThread;
-    CSessionIndexRunner& m_indexes;
+    session_index::CSessionIndexRunner& m_indexes;
     CBackgroundLoads& m_loads;
     CPackageComboBox*& m_comboPackage;
     CListCtrlEx*& m_list;

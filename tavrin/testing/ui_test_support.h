@@ -38,7 +38,7 @@ class FrameDialogTest : public ::testing::Test {
     // The test's private folder, as Qt names paths.
     QString TempPath() const { return QString::fromStdU16String(m_temp.Path().u16string()); }
 
-    test_support::CTempFolder m_temp;
+    common::test::CTempFolder m_temp;
     QString m_strOldCurrent;
     CLangModule m_module;
     CFakeUserPrompts m_prompts;

@@ -78,7 +78,7 @@ void CAuditorExtras::ImportInTurnWhenShown(const QStringList& paths) {
 void CAuditorExtras::RecordImportFingerprint(const QString& strName, const QString& path,
                                              const std::string& sha256) {
     if (!sha256.empty()) {
-        const std::string line = auditor::FingerprintLine(sha256, path.toStdString());
+        const std::string line = ui::FingerprintLine(sha256, path.toStdString());
         std::fputs(line.c_str(), stdout);
         std::fflush(stdout);
     }

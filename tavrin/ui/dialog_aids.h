@@ -60,9 +60,9 @@ class CAuditorExtras : public QObject {
     void ShowFingerprint(const QString& strName);
     QString Fingerprint(const QString& strName) const;
 
-    auditor::CLastFolder& LastFolder() { return m_lastFolder; }
+    ui::CLastFolder& LastFolder() { return m_lastFolder; }
     // Points the remembered folder at another settings file (tests).
-    void SetSettingsFile(const QString& file) { m_lastFolder = auditor::CLastFolder(file); }
+    void SetSettingsFile(const QString& file) { m_lastFolder = ui::CLastFolder(file); }
 
     QPushButton* m_btnExport = nullptr;  // 1040, from the template or made here
 
@@ -81,7 +81,7 @@ class CAuditorExtras : public QObject {
     const browser::CBrowserModel& m_browser;
     const CListCtrlEx& m_list;
     const QPushButton& m_btnOpen;
-    auditor::CLastFolder m_lastFolder;
+    ui::CLastFolder m_lastFolder;
     std::map<QString, QString> m_fingerprints;  // package name -> SHA-256 (hex)
     bool m_bImportingInTurn = false;
 };

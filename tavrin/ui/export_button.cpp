@@ -41,7 +41,7 @@ QString SuggestedFile(const browser::CBrowserModel& browser, const QString& fold
 void CAuditorExtras::OnExport() {
     const browser::CBrowserModel& browser = m_browser;
     // The query is the one the list pages through, so the file holds what the list shows.
-    std::optional<auditor::ExportRequest> source = browser.ExportOfView();
+    std::optional<browser::ExportRequest> source = browser.ExportOfView();
     if (!source) {
         ShowMessage(ResString(kStrExportNoPackage));
         return;
@@ -50,7 +50,7 @@ void CAuditorExtras::OnExport() {
         ChooseSaveFile(ResString(kStrExportFilter), SuggestedFile(browser, m_lastFolder.Folder()));
     if (path.isEmpty()) return;
 
-    auditor::ExportRequest request = std::move(*source);
+    browser::ExportRequest request = std::move(*source);
     for (int col = 0; col < CSessionTableModel::kFirstActionColumn && col < m_list.ColumnCount();
          ++col)
         request.headers.push_back(m_list.HeaderText(col).toStdString());
@@ -73,9 +73,9 @@ void CAuditorExtras::OnExport() {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     // The export steps one query for as long as the view takes, behind its progress window and
     // Cancel, so the window thread's statement time limit does not apply to it.
-    std::optional<sqlstop::CNoTimeLimitScope> lifted;
+    std::optional<common::CNoTimeLimitScope> lifted;
     lifted.emplace();
-    const auditor::ExportResult result = auditor::ExportView(request, [&](long long nRows) {
+    const browser::ExportResult result = browser::ExportView(request, [&](long long nRows) {
         if (!progress) return true;
         progress->setValue(static_cast<int>(std::min<long long>(nRows, progress->maximum())));
         QApplication::processEvents();
@@ -86,14 +86,14 @@ void CAuditorExtras::OnExport() {
     progress.reset();
 
     switch (result.eStatus) {
-        case auditor::ExportStatus::kDone:
+        case browser::ExportStatus::kDone:
             ShowMessage(ResString(kStrExportDone).arg(result.nRows).arg(path));
             break;
-        case auditor::ExportStatus::kCancelled:
+        case browser::ExportStatus::kCancelled:
             ShowMessage(ResString(kStrExportCancelled));
             break;
-        case auditor::ExportStatus::kQueryFailed:
-        case auditor::ExportStatus::kWriteFailed:
+        case browser::ExportStatus::kQueryFailed:
+        case browser::ExportStatus::kWriteFailed:
             ShowMessage(
                 ResString(kStrExportFailed).arg(path, QString::fromStdString(result.strError)));
             break;

@@ -28,8 +28,9 @@ int OnRow(void* context, int argc, char** argv, char**) {
 
 }  // namespace
 
-SDispatchDecision DecideHitDispatch(const SFindHitPackage& package, const SessionHit& hit,
-                                    const std::string& queryUtf8) {
+dispatch::SDispatchDecision DecideHitDispatch(const SFindHitPackage& package,
+                                              const session_index::SessionHit& hit,
+                                              const std::string& queryUtf8) {
     const bool bGraphic = hit.strView == "unix_vsms_log" || hit.strView == "unix_xapp_log";
     const bool bChar = hit.strView == "unix_sms_log" || hit.strView == "unix_xfer_log";
     if (!bGraphic && !bChar) return {};
@@ -54,7 +55,7 @@ SDispatchDecision DecideHitDispatch(const SFindHitPackage& package, const Sessio
     browser::RunPageQuery(db, sql, OnRow, &read);
     db.Close();
 
-    SDispatchContext context;
+    dispatch::SDispatchContext context;
     context.strProgramFolder = package.strProgramFolder;
     context.strPackageName = hit.strPackage;
     context.bPackageReady = package.bReady;
@@ -64,22 +65,26 @@ SDispatchDecision DecideHitDispatch(const SFindHitPackage& package, const Sessio
         context.nLayout = 1;
         context.nKind = hit.strView == "unix_vsms_log" ? 1 : 0;
         const drpData& data = read.graphicRow->record;
-        const SGraphicRowRecord record{data.strPathBytes, data.nWidth, data.nHeight,
-                                       data.strNameBytes, data.nCode};
+        const dispatch::SGraphicRowRecord record{data.strPathBytes, data.nWidth, data.nHeight,
+                                                 data.strNameBytes, data.nCode};
         const bool bScanLine = hit.bFromFile && hit.nViewerLine >= 0;
-        SDispatchDecision decision = DecideGraphicDoubleClick(context, bScanLine ? 9 : 8, &record);
-        if (bScanLine && decision.eKind == SDispatchDecision::kLaunch && !queryUtf8.empty())
-            decision.strArguments += " ~" + EncodeViewerFindField({queryUtf8, hit.nViewerLine});
+        dispatch::SDispatchDecision decision =
+            dispatch::DecideGraphicDoubleClick(context, bScanLine ? 9 : 8, &record);
+        if (bScanLine && decision.eKind == dispatch::SDispatchDecision::kLaunch &&
+            !queryUtf8.empty())
+            decision.strArguments +=
+                " ~" + common::EncodeViewerFindField({queryUtf8, hit.nViewerLine});
         return decision;
     }
     context.nLayout = 2;
-    if (!read.charRow) return DecideCharDoubleClick(context, 8, nullptr, "");
+    if (!read.charRow) return dispatch::DecideCharDoubleClick(context, 8, nullptr, "");
     const StringData& data = read.charRow->record;
-    SCharRowRecord record;
+    dispatch::SCharRowRecord record;
     record.strPath = data.strPathBytes;
     record.strPath2 = data.strPath2Bytes;
     record.strKey = data.strKeyBytes;
     record.nWidth = data.nWidth;
     record.nHeight = data.nHeight;
-    return DecideCharDoubleClick(context, 8, &record, std::to_string(read.charRow->nLines));
+    return dispatch::DecideCharDoubleClick(context, 8, &record,
+                                           std::to_string(read.charRow->nLines));
 }

@@ -21,5 +21,6 @@ struct SFindHitPackage {
 
 // The decision for a hit found with queryUtf8. Nothing happens (kNothing) for text of no
 // listed session, a view that lists no sessions, or a row that is no longer in the package.
-SDispatchDecision DecideHitDispatch(const SFindHitPackage& package, const SessionHit& hit,
-                                    const std::string& queryUtf8);
+dispatch::SDispatchDecision DecideHitDispatch(const SFindHitPackage& package,
+                                              const session_index::SessionHit& hit,
+                                              const std::string& queryUtf8);

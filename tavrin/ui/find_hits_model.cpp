@@ -18,7 +18,7 @@ QString ViewName(const std::string& table) {
 }
 
 // A file's name or a table's, from the package's bytes.
-QString SourceName(const SessionHit& hit) {
+QString SourceName(const session_index::SessionHit& hit) {
     return QString::fromStdU16String(platform::AnsiToUtf16(hit.strSource));
 }
 
@@ -35,12 +35,12 @@ CFindHitsModel::CFindHitsModel(QObject* parent) : QAbstractTableModel(parent) {
                  ResString(152)};
 }
 
-void CFindHitsModel::SetHits(std::vector<SessionHit> hits) {
+void CFindHitsModel::SetHits(std::vector<session_index::SessionHit> hits) {
     beginResetModel();
     m_rows.clear();
     m_rows.reserve(hits.size());
-    for (SessionHit& hit : hits) {
-        const SHitExcerpt excerpt = ExcerptAroundMatch(hit);
+    for (session_index::SessionHit& hit : hits) {
+        const session_index::SHitExcerpt excerpt = session_index::ExcerptAroundMatch(hit);
         Row row;
         row.strText = QString::fromUtf8(excerpt.strText);
         row.nMarkStart = static_cast<int>(
@@ -56,7 +56,7 @@ void CFindHitsModel::SetHits(std::vector<SessionHit> hits) {
     endResetModel();
 }
 
-const SessionHit* CFindHitsModel::Hit(int nRow) const {
+const session_index::SessionHit* CFindHitsModel::Hit(int nRow) const {
     return nRow >= 0 && static_cast<size_t>(nRow) < m_rows.size() ? &m_rows[nRow].hit : nullptr;
 }
 
@@ -69,7 +69,7 @@ int CFindHitsModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CFindHitsModel::data(const QModelIndex& index, int role) const {
-    const SessionHit* hit = Hit(index.row());
+    const session_index::SessionHit* hit = Hit(index.row());
     if (!hit) return {};
     const Row& row = m_rows[static_cast<size_t>(index.row())];
     if (role == kMarkRole)

@@ -23,9 +23,9 @@ class CFindHitsModel : public QAbstractTableModel {
     explicit CFindHitsModel(QObject* parent = nullptr);
 
     // Replaces the rows by these hits; headers and view names come from the language module.
-    void SetHits(std::vector<SessionHit> hits);
+    void SetHits(std::vector<session_index::SessionHit> hits);
     void Clear() { SetHits({}); }
-    const SessionHit* Hit(int nRow) const;
+    const session_index::SessionHit* Hit(int nRow) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -35,7 +35,7 @@ class CFindHitsModel : public QAbstractTableModel {
 
   private:
     struct Row {
-        SessionHit hit;
+        session_index::SessionHit hit;
         QString strText;  // the excerpt
         int nMarkStart = 0, nMarkLength = 0;
     };

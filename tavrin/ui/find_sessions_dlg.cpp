@@ -160,13 +160,13 @@ void CFindSessionsDlg::OnFind() {
         emit SearchFinished();
         return;
     }
-    SessionSearchOptions options;
+    session_index::SessionSearchOptions options;
     options.nMaxHits = kMaxShownHits;
     m_bSearching = true;
     m_staticStatus->setText(ResString(kStrFindSearching));
     QPointer<CFindSessionsDlg> self(this);
     m_runner.Start(std::move(folders), query, options,
-                   [self](std::uint64_t nSearch, SessionSearchResult result) {
+                   [self](std::uint64_t nSearch, session_index::SessionSearchResult result) {
                        // Delivered on the window thread; dropped when the window is gone.
                        QMetaObject::invokeMethod(
                            self,
@@ -177,10 +177,11 @@ void CFindSessionsDlg::OnFind() {
                    });
 }
 
-void CFindSessionsDlg::ShowResult(std::uint64_t nSearch, const SessionSearchResult& result) {
+void CFindSessionsDlg::ShowResult(std::uint64_t nSearch,
+                                  const session_index::SessionSearchResult& result) {
     if (nSearch != m_runner.Current() || !m_bSearching) return;  // a newer search replaced it
     m_bSearching = false;
-    const SFindSummary summary = SummarizeSearch(result);
+    const session_index::SFindSummary summary = session_index::SummarizeSearch(result);
     // Grouped digits in both languages ("1,500").
     const QLocale numbers(QLocale::English);
     QStringList lines;
@@ -193,7 +194,7 @@ void CFindSessionsDlg::ShowResult(std::uint64_t nSearch, const SessionSearchResu
     else
         lines << ResString(kStrFindHits)
                      .arg(numbers.toString(static_cast<qulonglong>(summary.nTotal)));
-    for (const SIndexNotice& notice : summary.notices) {
+    for (const session_index::SIndexNotice& notice : summary.notices) {
         const QString name = QString::fromStdString(notice.strPackage);
         lines << (notice.bBuilding ? ResString(kStrFindIndexBuilding).arg(name).arg(notice.nPercent)
                                    : ResString(kStrFindIndexMissing).arg(name));
@@ -205,7 +206,7 @@ void CFindSessionsDlg::ShowResult(std::uint64_t nSearch, const SessionSearchResu
 }
 
 void CFindSessionsDlg::OnHitActivated(int nRow) {
-    const SessionHit* hit = m_pModel->Hit(nRow);
+    const session_index::SessionHit* hit = m_pModel->Hit(nRow);
     if (!hit) return;
     SFindHitPackage package;
     package.strProgramFolder = m_strProgramFolder;
@@ -218,11 +219,11 @@ void CFindSessionsDlg::OnHitActivated(int nRow) {
     }
     // A package deleted since the search has nothing left to play.
     if (!bKnown) return;
-    const SDispatchDecision decision = DecideHitDispatch(package, *hit, m_strQuery);
-    if (decision.eKind == SDispatchDecision::kMessage)
+    const dispatch::SDispatchDecision decision = DecideHitDispatch(package, *hit, m_strQuery);
+    if (decision.eKind == dispatch::SDispatchDecision::kMessage)
         ShowMessage(ResString(decision.nMessageId));
-    else if (decision.eKind == SDispatchDecision::kLaunch)
-        LaunchPlayer(m_strProgramFolder, decision.ePlayer, decision.strArguments);
+    else if (decision.eKind == dispatch::SDispatchDecision::kLaunch)
+        dispatch::LaunchPlayer(m_strProgramFolder, decision.ePlayer, decision.strArguments);
 }
 
 void CFindSessionsDlg::StopSearch() {

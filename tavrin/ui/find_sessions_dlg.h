@@ -73,11 +73,11 @@ class CFindSessionsDlg : public QDialog {
     void hideEvent(QHideEvent* e) override;
 
   private:
-    void ShowResult(std::uint64_t nSearch, const SessionSearchResult& result);
+    void ShowResult(std::uint64_t nSearch, const session_index::SessionSearchResult& result);
 
     std::string m_strProgramFolder;
     PackagesSource m_packages;
-    CSessionSearchRunner m_runner;
+    session_index::CSessionSearchRunner m_runner;
     std::string m_strQuery;  // the text of the hits listed
     bool m_bSearching = false;
 };

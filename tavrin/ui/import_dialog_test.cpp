@@ -86,7 +86,8 @@ TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
     Peek(dlg).m_indexes.WaitIdle();
     dlg.OnTick();
     EXPECT_EQ(Peek(dlg).m_strStatus, name + " " + ResString(151) + ResString(kStrIndexBuilt));
-    EXPECT_EQ(ReadIndexState(WorkFolder(package)).status, IndexStatus::kBuilt);
+    EXPECT_EQ(session_index::ReadIndexState(WorkFolder(package)).status,
+              session_index::IndexStatus::kBuilt);
 
     auto parent =
         import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "Parent.db");

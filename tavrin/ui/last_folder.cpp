@@ -5,7 +5,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-namespace auditor {
+namespace ui {
 
 namespace {
 const char kKey[] = "open/lastPackageFolder";
@@ -49,4 +49,4 @@ bool CLastFolder::RememberWindowSize(const QSize& size) {
     return settings.status() == QSettings::NoError;
 }
 
-}  // namespace auditor
+}  // namespace ui

@@ -7,7 +7,7 @@
 #include <QSize>
 #include <QString>
 
-namespace auditor {
+namespace ui {
 
 // The settings file: "Tavrin/Tavrin.conf" in the user's configuration folder
 // ($XDG_CONFIG_HOME, else ~/.config), read again on every call.
@@ -35,4 +35,4 @@ class CLastFolder {
     QString m_strSettingsFile;
 };
 
-}  // namespace auditor
+}  // namespace ui

@@ -24,26 +24,26 @@ void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
     const size_t row = static_cast<size_t>(nRow);
     const SListPackage package = m_packageSource();
 
-    SDispatchContext context;
+    dispatch::SDispatchContext context;
     context.strProgramFolder = m_strProgramFolder;
     context.strPackageName = package.strName;
     context.nLayout = m_nLayout;
     context.nKind = m_nKind;
     context.pChildDb = package.pChildDb;
 
-    SDispatchDecision decision;
+    dispatch::SDispatchDecision decision;
     if (m_nLayout == 1) {
         const std::vector<drpData>& records = m_model.GraphicRecords();
         if (row >= records.size()) return;
         const drpData& data = records[row];
-        SGraphicRowRecord record{data.strPathBytes, data.nWidth, data.nHeight,
-                                 AnsiBytes(data.strNameBytes, data.strName), data.nCode};
-        decision = DecideGraphicDoubleClick(context, nColumn, &record);
+        dispatch::SGraphicRowRecord record{data.strPathBytes, data.nWidth, data.nHeight,
+                                           AnsiBytes(data.strNameBytes, data.strName), data.nCode};
+        decision = dispatch::DecideGraphicDoubleClick(context, nColumn, &record);
     } else {
         context.bPackageReady = package.bReady;
         const std::vector<StringData>& records = m_model.CharRecords();
         const StringData* data = row < records.size() ? &records[row] : nullptr;
-        SCharRowRecord record;
+        dispatch::SCharRowRecord record;
         if (data) {
             record.strPath = data->strPathBytes;
             record.strPath2 = data->strPath2Bytes;
@@ -52,13 +52,13 @@ void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
             record.nHeight = data->nHeight;
         }
         // The line count the row was filled with, as the number it is.
-        decision = DecideCharDoubleClick(context, nColumn, data ? &record : nullptr,
-                                         std::to_string(m_model.LineCount(nRow)));
+        decision = dispatch::DecideCharDoubleClick(context, nColumn, data ? &record : nullptr,
+                                                   std::to_string(m_model.LineCount(nRow)));
     }
 
-    if (decision.eKind == SDispatchDecision::kMessage) {
+    if (decision.eKind == dispatch::SDispatchDecision::kMessage) {
         ShowMessage(ResString(decision.nMessageId));
-    } else if (decision.eKind == SDispatchDecision::kLaunch) {
-        LaunchPlayer(context.strProgramFolder, decision.ePlayer, decision.strArguments);
+    } else if (decision.eKind == dispatch::SDispatchDecision::kLaunch) {
+        dispatch::LaunchPlayer(context.strProgramFolder, decision.ePlayer, decision.strArguments);
     }
 }

@@ -4,7 +4,7 @@
 
 #include "platform/file_io.h"
 
-namespace auditor {
+namespace ui {
 
 std::string Sha256OfFile(const std::string& path, const std::atomic<bool>* stop) {
     // The path as its bytes: a package name need not be valid UTF-8.
@@ -59,4 +59,4 @@ std::string CFingerprintTask::Get() {
     return m_result.valid() ? m_result.get() : std::string();
 }
 
-}  // namespace auditor
+}  // namespace ui

@@ -6,7 +6,7 @@
 #include <future>
 #include <string>
 
-namespace auditor {
+namespace ui {
 
 // Lower-case hexadecimal SHA-256 of the file's bytes, read in large steps; path is taken as
 // its bytes. Empty text when the file is not a regular file or cannot be read to its end, or
@@ -37,4 +37,4 @@ class CFingerprintTask {
     std::future<std::string> m_result;
 };
 
-}  // namespace auditor
+}  // namespace ui

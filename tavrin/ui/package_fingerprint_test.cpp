@@ -9,7 +9,7 @@
 
 namespace {
 
-using auditor::Sha256OfFile;
+using ui::Sha256OfFile;
 
 TEST(PackageFingerprint, MatchesKnownDigestsAcrossReadSteps) {
     browser_test::TempFolder tmp;
@@ -34,12 +34,12 @@ TEST(PackageFingerprint, MatchesKnownDigestsAcrossReadSteps) {
     EXPECT_EQ(Sha256OfFile((tmp.Path() / "big").string(), &stop), "");
 
     {
-        auditor::CFingerprintTask task((tmp.Path() / "abc").string());
+        ui::CFingerprintTask task((tmp.Path() / "abc").string());
         EXPECT_EQ(task.Get(), "ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb");
     }
     browser_test::WriteFile(tmp.Path() / "big", std::string(64 << 20, 'x'));
     // Dropped unfinished (an import that failed): the destructor returns without the hash.
-    { auditor::CFingerprintTask task((tmp.Path() / "big").string()); }
+    { ui::CFingerprintTask task((tmp.Path() / "big").string()); }
 }
 
 // The printed lines are what sha256sum itself writes, and sha256sum -c accepts them, also for
@@ -52,7 +52,7 @@ TEST(PackageFingerprint, LinesAreCheckedBySha256sum) {
         SCOPED_TRACE(name);
         const std::string path = (tmp.Path() / name).string();
         browser_test::WriteFile(path, name);
-        const std::string line = auditor::FingerprintLine(Sha256OfFile(path), path);
+        const std::string line = ui::FingerprintLine(Sha256OfFile(path), path);
         checks += line;
         auto own = platform::RunAndCaptureOutput("/usr/bin/sha256sum", {"sha256sum", path}, 1 << 16,
                                                  30000);

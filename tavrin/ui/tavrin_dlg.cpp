@@ -345,8 +345,9 @@ void CTavrinDlg::OnTick() {
     const int nText = state.bIncomplete ? kStrLoadIncomplete : state.bDone ? 151 : 150;
     m_strStatus = state.strName + QLatin1Char(' ') + ResString(nText);
     // After the load, how far the package's text index is.
-    const IndexTickerState index = m_indexes.State(state.strName.toStdString());
-    if (const int nIndexText = IndexTickerStringId(index); state.bDone && nIndexText != 0) {
+    const session_index::IndexTickerState index = m_indexes.State(state.strName.toStdString());
+    if (const int nIndexText = session_index::IndexTickerStringId(index);
+        state.bDone && nIndexText != 0) {
         m_strStatus += nIndexText == kStrIndexBuilding ? ResString(nIndexText).arg(index.nPercent)
                                                        : ResString(nIndexText);
     }

@@ -208,7 +208,7 @@ class CTavrinDlg : public QDialog {
     std::unique_ptr<CTimeThread> m_hTimeThread;  // the ticker thread; null once stopped
     // The text indexes, built one package at a time after each package's load (a loader's
     // end queues its package, so this outlives m_loads).
-    CSessionIndexRunner m_indexes;
+    session_index::CSessionIndexRunner m_indexes;
     // The background loaders, one per import, each with a parameter block of its own, so
     // a second import never overwrites a block a running loader still reads; each is stopped
     // and joined before its connection closes.

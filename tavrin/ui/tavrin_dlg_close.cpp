@@ -67,11 +67,11 @@ class CTerminationWatch : public QObject {
                 if (m_pDlg) CloseForSignal(m_pDlg, 5);
             },
             this);
-        sqlstop::SetThreadTimeLimit(kWindowStatementLimit, &CTerminationWatch::OnStatementStopped,
-                                    this);
+        common::SetThreadTimeLimit(kWindowStatementLimit, &CTerminationWatch::OnStatementStopped,
+                                   this);
     }
     // The hook's context goes with the watch.
-    ~CTerminationWatch() override { sqlstop::SetThreadTimeLimit(std::chrono::milliseconds{0}); }
+    ~CTerminationWatch() override { common::SetThreadTimeLimit(std::chrono::milliseconds{0}); }
 
     // Called by the stop handler when a statement on this thread ran past its time limit:
     // once the handler that ran it has returned, lets statements run again and tells the
@@ -81,7 +81,7 @@ class CTerminationWatch : public QObject {
         QMetaObject::invokeMethod(
             watch,
             [watch] {
-                sqlstop::ResumeAfterTimeLimit();  // back at the event loop
+                common::ResumeAfterTimeLimit();  // back at the event loop
                 CTavrinDlg* dlg = watch->m_pDlg;
                 if (dlg && !dlg->ClosePending() && !platform::TerminationRequested())
                     ShowMessage(ResString(kStrQueryStopped));
@@ -136,7 +136,7 @@ void CTavrinDlg::OnClose() {
     m_pChildDb = nullptr;
 
     const std::string programFolder = platform::ProgramFolder();
-    SweepRegistry(RegistryFolder(programFolder), programFolder);
+    dispatch::SweepRegistry(common::RegistryFolder(programFolder), programFolder);
 
     StopTimeThread();
 
@@ -148,7 +148,7 @@ void CTavrinDlg::OnClose() {
         names.push_back(package.strName.toStdString());
     }
     m_packages.clear();
-    DeleteWorkFolders(programFolder, names);
+    dispatch::DeleteWorkFolders(programFolder, names);
 
     EndDialogDefault();
     // Nothing is left to clean up: a further signal may end the process the default way.

@@ -160,8 +160,9 @@ struct CTavrinDlg::SImportSteps {
 
     // Says on the console why a package's text index could not be built (the ticker shows that
     // it failed); on the index's thread.
-    static void PrintFailedIndex(const std::string& strName, const SessionIndexOutcome& outcome) {
-        if (outcome.status == IndexStatus::kFailed)
+    static void PrintFailedIndex(const std::string& strName,
+                                 const session_index::SessionIndexOutcome& outcome) {
+        if (outcome.status == session_index::IndexStatus::kFailed)
             std::fprintf(stderr, "text index of %s failed: %s\n", strName.c_str(),
                          outcome.strError.c_str());
     }
@@ -177,7 +178,7 @@ struct CTavrinDlg::SImportSteps {
     // the index is queued once the import has ended, for a package that is still there and not
     // while closing.
     static void QueueIndexAfterImport(CTavrinDlg* pDlg, const QString& strName,
-                                      const SessionIndexInputs& index) {
+                                      const session_index::SessionIndexInputs& index) {
         if (DeferWhileImporting(pDlg, [=] { QueueIndexAfterImport(pDlg, strName, index); })) return;
         if (pDlg->ClosePending()) return;
         bool bListed = false;
@@ -209,7 +210,8 @@ struct CTavrinDlg::SImportSteps {
                                     const CWorkspacePaths& paths,
                                     std::shared_ptr<std::atomic<bool>> pTablesReady) {
         CTavrinDlg* pDlg = &dlg;
-        const SessionIndexInputs index = IndexInputsForWorkFolder(paths.WorkFolder());
+        const session_index::SessionIndexInputs index =
+            session_index::IndexInputsForWorkFolder(paths.WorkFolder());
         auto load = [paths, pTablesReady](WorkerParam& param) {
             return LoadChildDatabase(paths, *param.pDatabase, &param.bStopRequested, param.report,
                                      [pTablesReady] { pTablesReady->store(true); });
@@ -306,7 +308,7 @@ struct CTavrinDlg::SImportSteps {
         }
 
         // The package file is hashed while it unpacks: the auditor records which file was read.
-        auditor::CFingerprintTask fingerprint(path.toStdString());
+        ui::CFingerprintTask fingerprint(path.toStdString());
         dlg.DisablePaging();                                   // step 9
         if (import.CreateWorkFolder()) CloseOpenPackage(dlg);  // step 10
         // After a failed unpacking the window shows the package still open, or none.

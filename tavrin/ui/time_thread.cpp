@@ -24,7 +24,7 @@ void CTimeThread::Stop() {
 }
 
 void CTimeThread::Run() {
-    ConsolePrintf("进入TimeThread！\n");
+    common::ConsolePrintf("进入TimeThread！\n");
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_bStop) {
         // Posting under the lock guarantees that no tick is posted once Stop() has set the

@@ -411,7 +411,7 @@ CInsertFastPath::EOutcome CInsertFastPath::Run(const char* sql, std::size_t size
         ++m_nStored;
         return EOutcome::kStored;
     }
-    if (sqlite3_get_autocommit(m_db) || (result != -1 && sqlstop::StopRequested())) {
+    if (sqlite3_get_autocommit(m_db) || (result != -1 && common::StopRequested())) {
         rc = result == -1 ? SQLITE_ERROR : result;
         error = message;
         return EOutcome::kFailed;

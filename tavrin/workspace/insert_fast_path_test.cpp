@@ -14,7 +14,7 @@
 
 namespace {
 
-using TempFolder = test_support::CTempFolder;
+using TempFolder = common::test::CTempFolder;
 using wstest::WriteFile;
 using EOutcome = CInsertFastPath::EOutcome;
 

@@ -6,7 +6,7 @@
 #include "tavrin/workspace/sql_loader.h"
 
 int InsertWorkerThread(WorkerParam* param) {
-    ConsolePrintf("进程启动！\n");
+    common::ConsolePrintf("进程启动！\n");
     std::string path = param->strSqlFile;
     int result = param->load        ? param->load(*param)
                  : param->pDatabase ? InsertRowStatements(*param->pDatabase, path,
@@ -14,7 +14,7 @@ int InsertWorkerThread(WorkerParam* param) {
                                     : 0;
     param->nResult.store(result);
     if (param->onDone) param->onDone(param);
-    ConsolePrintf("进程结束！\n");
+    common::ConsolePrintf("进程结束！\n");
     param->bFinished.store(true);
     return 0;
 }

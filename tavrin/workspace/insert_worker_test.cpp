@@ -12,7 +12,7 @@
 
 namespace {
 
-using test_support::CTempFolder;
+using common::test::CTempFolder;
 using wstest::WriteFile;
 
 // Records the completion hook's calls for the test thread to wait on.

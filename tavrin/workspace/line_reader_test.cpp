@@ -14,7 +14,7 @@ struct Read {
 };
 
 Read ReadAll(const std::string& content, size_t readSize) {
-    test_support::CTempFolder dir;
+    common::test::CTempFolder dir;
     wstest::WriteFile(dir / "f", content);
     platform::CFileReader file;
     EXPECT_TRUE(file.Open(dir / "f"));

@@ -20,15 +20,15 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kReadSize = 4 << 20;
 
 void ReportReadFailure(int code) {
-    ConsolePrintf("读取sql文件失败%d\n", code);
+    common::ConsolePrintf("读取sql文件失败%d\n", code);
 }
 
 void ReportCreateFailure(int code) {
-    ConsolePrintf("创建sql文件失败%d\n", code);
+    common::ConsolePrintf("创建sql文件失败%d\n", code);
 }
 
 void ReportWriteFailure(int code) {
-    ConsolePrintf("写入sql文件失败%d\n", code);
+    common::ConsolePrintf("写入sql文件失败%d\n", code);
 }
 
 // Creates an output, refusing the source itself (truncating it would lose the input).

@@ -15,7 +15,7 @@
 
 namespace {
 
-using test_support::CTempFolder;
+using common::test::CTempFolder;
 using wstest::ReadFile;
 using wstest::WriteFile;
 
@@ -187,7 +187,7 @@ TEST(SqlDumpConversion, StrippedMatrixDumpImportsOneRowPerLine) {
     EXPECT_TRUE(StripEscapedQuotes(dir / "w_text_matrix.bak", dir / "w_text_matrix1.bak"));
 
     ShellState state;
-    openShell(state, (dir / "Parent.db").c_str());
+    shell::openShell(state, (dir / "Parent.db").c_str());
     ASSERT_EQ(sqlite3_exec(state.m_pDb,
                            "CREATE TABLE w_text_matrix (id INTEGER, session_name TEXT, "
                            "window_time TEXT, window_title TEXT, window_text TEXT)",
@@ -195,11 +195,11 @@ TEST(SqlDumpConversion, StrippedMatrixDumpImportsOneRowPerLine) {
               SQLITE_OK);
     std::string separator = ",", command = "separator";
     char* sep[] = {command.data(), separator.data()};
-    ASSERT_EQ(runDotCommand(2, sep, state), 0);
+    ASSERT_EQ(shell::runDotCommand(2, sep, state), 0);
     std::string import = "import", file = dir / "w_text_matrix1.bak", table = "w_text_matrix";
     char* imp[] = {import.data(), file.data(), table.data()};
     testing::internal::CaptureStderr();
-    EXPECT_EQ(runDotCommand(3, imp, state), 0);
+    EXPECT_EQ(shell::runDotCommand(3, imp, state), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 
     std::string rows;
@@ -289,8 +289,8 @@ TEST(SqlDumpConversion, FailuresAreReportedAndCreateNothingOrLoseNothing) {
 
     // A folder is not a source, and a symbolic link planted as the output is not followed.
     std::filesystem::create_directory(dir / "folder");
-    if (!test_support::MakeSymlink(dir / "outside.txt", dir / "link.bak"))
-        GTEST_SKIP() << test_support::kNoSymlinks;
+    if (!common::test::MakeSymlink(dir / "outside.txt", dir / "link.bak"))
+        GTEST_SKIP() << common::test::kNoSymlinks;
     testing::internal::CaptureStdout();
     EXPECT_FALSE(DoubleEscapedQuotes(dir / "folder", dir / "x.bak"));
     EXPECT_FALSE(DoubleEscapedQuotes(dir / "dump.sql", dir / "link.bak"));

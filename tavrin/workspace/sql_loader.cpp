@@ -16,11 +16,11 @@
 namespace {
 
 void ReportOpenFailure(int code) {
-    ConsolePrintf("打开文件失败！%d\n", code);
+    common::ConsolePrintf("打开文件失败！%d\n", code);
 }
 
 void ReportReadFailure(int code) {
-    ConsolePrintf("读取sql文件失败%d\n", code);
+    common::ConsolePrintf("读取sql文件失败%d\n", code);
 }
 
 // Runs the statements of sql[0, size) (sql[size] must be '\0') like sqlite3_exec without a
@@ -81,7 +81,7 @@ int ExecIntoSlot(DbHandle& handle, const char* sql, bool bTrusted = false) {
 // on request, the database or disk is full, or the transaction is gone (SQLite rolls it back
 // on some errors), after which every later statement would commit on its own.
 bool NoteFailure(sqlite3* db, int rc, const char* sql, std::size_t size, SLoadReport& report) {
-    if (sqlstop::StopRequested()) {
+    if (common::StopRequested()) {
         report.bStopped = true;
         return true;
     }
@@ -231,7 +231,7 @@ int RunSqlFile(DbHandle& handle, const std::string& path, SLoadReport* pReport) 
                 discarding = false;
                 continue;
             }
-            if (sqlstop::StopRequested()) {
+            if (common::StopRequested()) {
                 report.bStopped = true;
                 break;
             }
@@ -278,7 +278,7 @@ int InsertRowStatements(DbHandle& handle, const std::string& path, const std::at
         ReportOpenFailure(0);
         return 0;
     }
-    sqlstop::CStopScope stopScope(stop);
+    common::CStopScope stopScope(stop);
     GuardPackageConnection(db);
     // child.db is rebuilt from the package on every import, so the load needs no syncs to the
     // disk; the commit still leaves a consistent file. Put back when the load ends.
@@ -312,7 +312,7 @@ int InsertRowStatements(DbHandle& handle, const std::string& path, const std::at
             pending.append(line.pData, line.nSize);
             continue;
         }
-        if (sqlstop::StopRequested()) {
+        if (common::StopRequested()) {
             report.bStopped = true;
             break;
         }

@@ -22,7 +22,7 @@ struct SLoadReport {
     bool bFull = false;               // the database or disk was full (also the size bound of
                          // LimitDatabaseSize): the load stopped there, nothing committed
     bool bCommitFailed = false;  // the commit failed: nothing of the file is in the database
-    bool bStopped = false;       // stopped on request (sqlstop); rolled back, not damage
+    bool bStopped = false;  // stopped on request (common::StopRequested); rolled back, not damage
     // True when the database lacks something the file held.
     bool Incomplete() const { return nFailed > 0 || bFull || bCommitFailed; }
 };
@@ -43,7 +43,7 @@ std::string StatementTable(const std::string& statement);
 //
 // A statement that fails with a full database or disk, or after which the transaction is
 // gone, ends the run: nothing more runs outside the transaction. Between statements the run
-// stops when sqlstop::StopRequested (the statement running then is stopped by the handler).
+// stops when common::StopRequested (the statement running then is stopped by the handler).
 // report, when given, receives what was left undone.
 // Returns 1 when the file was opened and run, 0 when it could not be opened ("打开文件失败！%d\n"
 // with the errno value) or the handle has no connection (nothing is run then).
@@ -73,7 +73,7 @@ int RunSqlFile(DbHandle& handle, const std::string& path, SLoadReport* report = 
 // A statement that fails with a full database or disk, or after which the transaction is
 // gone, ends the load: the rest would otherwise go in one by one outside the transaction.
 //
-// stop, when given, is this thread's stop flag for the load (sqlstop::CStopScope): once it
+// stop, when given, is this thread's stop flag for the load (common::CStopScope): once it
 // reads true the running statement is cut short, no further statement starts, the
 // transaction is rolled back and the function returns. report, when given, receives what was
 // left undone.

@@ -13,7 +13,7 @@
 
 namespace {
 
-using test_support::CTempFolder;
+using common::test::CTempFolder;
 using wstest::WriteFile;
 
 const std::string kTableDone = "Table\xCD\xEA\xB3\xC9\xA3\xA1\n";     // Table完成！
@@ -259,7 +259,7 @@ TEST_F(SqlLoader, AnEndlessDefinitionEndsOnTheStopRequestAndKeepsNothing) {
     SLoadReport report;
     testing::internal::CaptureStdout();
     {
-        sqlstop::CStopScope scope(&stop);
+        common::CStopScope scope(&stop);
         EXPECT_EQ(RunSqlFile(m_child, m_dir / "in.sql", &report), 1);
     }
     std::string out = testing::internal::GetCapturedStdout();
