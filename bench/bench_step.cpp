@@ -148,18 +148,19 @@ int main(int argc, char** argv) {
     if (step == "import" && need(4)) {
         ok = EngineImport(a[0], a[1], a[2], a[3]);
     } else if (step == "split" && need(3)) {
-        ok = SplitSqlDump(a[0], a[1], a[2]);
+        ok = workspace::SplitSqlDump(a[0], a[1], a[2]);
     } else if (step == "double" && need(2)) {
-        ok = DoubleEscapedQuotes(a[0], a[1]);
+        ok = workspace::DoubleEscapedQuotes(a[0], a[1]);
     } else if (step == "strip" && need(2)) {
-        ok = StripEscapedQuotes(a[0], a[1]);
+        ok = workspace::StripEscapedQuotes(a[0], a[1]);
     } else if ((step == "defs" || step == "rows" || step == "rowsparsed") && need(2)) {
         DbHandle db;
         if (OpenDbHandle(db, a[0]) == 0) {
-            ok = (step == "defs"   ? RunSqlFile(db, a[1])
-                  : step == "rows" ? InsertRowStatements(db, a[1])
-                                   : InsertRowStatements(db, a[1], nullptr, nullptr,
-                                                         ERowStatements::kParsed)) == 1;
+            ok = (step == "defs" ? workspace::RunSqlFile(db, a[1])
+                  : step == "rows"
+                      ? workspace::InsertRowStatements(db, a[1])
+                      : workspace::InsertRowStatements(db, a[1], nullptr, nullptr,
+                                                       workspace::ERowStatements::kParsed)) == 1;
         }
     } else if (step == "unpack" && need(2)) {
         CPackageImport import(a[0], a[1]);

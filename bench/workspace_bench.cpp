@@ -153,9 +153,11 @@ int main(int argc, char** argv) {
     std::filesystem::remove(dir + "/copy");
 
     // Standard output would be flooded by nothing here: the generated dump has no failures.
-    Stats split = Measure(runs, nullptr, [&] { SplitSqlDump(dump, rowsPath, defsPath); });
+    Stats split =
+        Measure(runs, nullptr, [&] { workspace::SplitSqlDump(dump, rowsPath, defsPath); });
     Print("SplitSqlDump", split, dumpMb, static_cast<double>(rows), "rows");
-    Stats doubled = Measure(runs, nullptr, [&] { DoubleEscapedQuotes(dump, dir + "/double.bak"); });
+    Stats doubled =
+        Measure(runs, nullptr, [&] { workspace::DoubleEscapedQuotes(dump, dir + "/double.bak"); });
     Print("DoubleEscapedQuotes", doubled, dumpMb, 0, "");
     std::filesystem::remove(dir + "/double.bak");
 
@@ -185,9 +187,9 @@ int main(int argc, char** argv) {
             freshDb();
             std::fflush(stdout);
             OpenDbHandle(child, db);
-            RunSqlFile(child, defsPath);
+            workspace::RunSqlFile(child, defsPath);
         },
-        [&] { InsertRowStatements(child, rowsPath); });
+        [&] { workspace::InsertRowStatements(child, rowsPath); });
     child.Close();
     Print("InsertRowStatements", load, rowsMb, static_cast<double>(rows), "rows");
 

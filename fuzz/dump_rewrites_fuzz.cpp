@@ -93,12 +93,12 @@ std::string StrippedByteByByte(std::string_view line) {
 
 void CheckLineRewrites(std::string_view line) {
     std::string out;
-    AppendInsertRewrite(line, out);
+    workspace::AppendInsertRewrite(line, out);
     check(out.size() >= line.size());
     check(Without(out, '\'') == Without(line, '\''));
 
     out.clear();
-    AppendDoubledQuotesRewrite(line, out);
+    workspace::AppendDoubledQuotesRewrite(line, out);
     check(out.size() == line.size());
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (out[i] == line[i]) continue;
@@ -106,14 +106,14 @@ void CheckLineRewrites(std::string_view line) {
     }
 
     out.clear();
-    AppendStrippedQuotesRewrite(line, out);
+    workspace::AppendStrippedQuotesRewrite(line, out);
     check(out.size() <= line.size());
     check(IsSubsequence(out, line));
     check(Without(Without(out, '\\'), '"') == Without(Without(line, '\\'), '"'));
     check(out == StrippedByteByByte(line));
 
     out.clear();
-    AppendWithoutAutoIncrement(line, out);
+    workspace::AppendWithoutAutoIncrement(line, out);
     check(IsSubsequence(out, line));
     check((line.size() - out.size()) % 14 == 0);
 }
@@ -142,7 +142,7 @@ void CheckSplit(std::string_view dump) {
         std::ofstream out(source, std::ios::binary | std::ios::trunc);
         out.write(dump.data(), static_cast<std::streamsize>(dump.size()));
     }
-    check(SplitSqlDump(source.string(), rows.string(), definitions.string()));
+    check(workspace::SplitSqlDump(source.string(), rows.string(), definitions.string()));
 
     std::size_t inserts = 0;
     std::size_t defs = 0;

@@ -91,9 +91,9 @@ void checkEscapedRows(std::string_view file) {
             line.push_back('"');
         }
         std::string stripped;
-        AppendStrippedQuotesRewrite(line, stripped);
+        workspace::AppendStrippedQuotesRewrite(line, stripped);
         const int nColumns = static_cast<int>(values.size());
-        std::vector<SImportField> texts(values.size());
+        std::vector<shell::SImportField> texts(values.size());
         int lineNumber = 0;
         check(shell::cutImportFields(stripped.data(), stripped.size(), ',', nColumns, texts.data(),
                                      &lineNumber) == nColumns);
@@ -121,10 +121,10 @@ sqlite3* OpenRowDatabase() {
     sqlite3* db = nullptr;
     check(sqlite3_open(":memory:", &db) == SQLITE_OK);
     check(sqlite3_exec(db, kRowTables, nullptr, nullptr, nullptr) == SQLITE_OK);
-    GuardPackageConnection(db);
+    workspace::GuardPackageConnection(db);
     // Small limits so that long rows reach the cut into several prepared statements.
     sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER, 40);
-    check(ExecLoaderSql(db, "begin transaction") == SQLITE_OK);
+    check(workspace::ExecLoaderSql(db, "begin transaction") == SQLITE_OK);
     return db;
 }
 
@@ -141,7 +141,7 @@ void checkRowStatements(std::string_view file) {
     sqlite3* bound = OpenRowDatabase();
     sqlite3* parsed = OpenRowDatabase();
     {
-        CInsertFastPath fast(bound);
+        workspace::CInsertFastPath fast(bound);
         std::size_t start = 0;
         while (start < file.size() && !sqlite3_get_autocommit(parsed)) {
             std::size_t lf = file.find('\n', start);
@@ -158,9 +158,9 @@ void checkRowStatements(std::string_view file) {
             }
             std::string fastError;
             int fastRc = SQLITE_OK;
-            CInsertFastPath::EOutcome outcome =
+            workspace::CInsertFastPath::EOutcome outcome =
                 fast.Run(sql.c_str(), sql.size(), fastRc, fastError);
-            if (outcome == CInsertFastPath::EOutcome::kNotHandled)
+            if (outcome == workspace::CInsertFastPath::EOutcome::kNotHandled)
                 fastRc = ExecText(bound, sql, fastError);
             std::string error;
             const int rc = ExecText(parsed, sql, error);
@@ -205,7 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(quotes == reader.quoteCount());
         if (k == 1 && line.find('\0') != std::string::npos) {
             std::string copy = line;
-            std::vector<SImportField> texts(static_cast<std::size_t>(nColumns));
+            std::vector<shell::SImportField> texts(static_cast<std::size_t>(nColumns));
             int lineNumber = 0;
             check(shell::cutImportFields(copy.data(), copy.size(), separator[0], nColumns,
                                          texts.data(), &lineNumber) == -1);
@@ -216,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Cut slow = cutLine(line, quotes == 0 ? 1 : quotes, separator, nColumns);
             if (k == 1) {
                 std::string copy = line;
-                std::vector<SImportField> texts(static_cast<std::size_t>(nColumns));
+                std::vector<shell::SImportField> texts(static_cast<std::size_t>(nColumns));
                 int lineNumber = 0;
                 int found = shell::cutImportFields(copy.data(), copy.size(), separator[0], nColumns,
                                                    texts.data(), &lineNumber);

@@ -18,7 +18,7 @@ bool EndsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
-void CheckSplit(std::string_view name, const PackageName& fields) {
+void CheckSplit(std::string_view name, const workspace::PackageName& fields) {
     check(fields.strEndDate.find('_') == std::string::npos);
     check(fields.strStartDate.find('_') == std::string::npos);
     check(fields.strKind.find('_') == std::string::npos);
@@ -37,20 +37,20 @@ void CheckSplit(std::string_view name, const PackageName& fields) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);
 
-    PackageName fields = SplitPackageName(input);
+    workspace::PackageName fields = workspace::SplitPackageName(input);
     check(fields.strName == input);
     CheckSplit(input, fields);
 
-    std::string_view file = FileNameOfPath(input);
+    std::string_view file = workspace::FileNameOfPath(input);
     check(file.find('/') == std::string_view::npos);
     check(EndsWith(input, file));
 
-    PackageName fromFile = PackageNameFromFile(input);
+    workspace::PackageName fromFile = workspace::PackageNameFromFile(input);
     check(file.substr(0, fromFile.strName.size()) == fromFile.strName);
     check(fromFile.strName.size() < file.size() || file.empty());
     CheckSplit(fromFile.strName, fromFile);
 
-    if (IsUsablePackageName(input)) {
+    if (workspace::IsUsablePackageName(input)) {
         check(!input.empty() && input != "." && input != "..");
         check(input.find('/') == std::string_view::npos);
         check(input.find('\0') == std::string_view::npos);

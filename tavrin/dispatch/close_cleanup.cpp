@@ -19,7 +19,7 @@ std::vector<std::string> DeleteWorkFolders(const std::string& programFolder,
     std::vector<std::string> givenUp;
     std::vector<std::string> pending;
     for (const std::string& name : names) {
-        if (IsUsablePackageName(name) && !programFolder.empty())
+        if (workspace::IsUsablePackageName(name) && !programFolder.empty())
             pending.push_back(name);
         else
             givenUp.push_back(name);

@@ -234,8 +234,8 @@ TEST_F(HostileNamesTest, NamesTheProgramFolderNeedsAreNeverImportedOrDeleted) {
 
     // A name whose database files would exceed the file-name limit is refused as a whole.
     const std::string longName =
-        std::string(kMaxPackageNameBytes - 22, 'n') + "_2016-09-01_2016-09-10";
-    ASSERT_EQ(longName.size(), kMaxPackageNameBytes);
+        std::string(workspace::kMaxPackageNameBytes - 22, 'n') + "_2016-09-01_2016-09-10";
+    ASSERT_EQ(longName.size(), workspace::kMaxPackageNameBytes);
     EXPECT_TRUE(CPackageImport(m_prog, m_tmp.Str() + "/" + longName + ".tar").HasUsableName());
     const std::string tooLong = "n" + longName;
     const std::string tar = m_tmp.Str() + "/" + tooLong + ".tar";

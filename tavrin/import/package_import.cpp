@@ -42,7 +42,7 @@ bool CheckDiskSpace(const std::string& packagePath, const std::string& targetFol
     return freeBytes && DiskSpaceSuffices(*size, *freeBytes);
 }
 
-std::vector<std::string> IncompleteTables(const SLoadReport& report,
+std::vector<std::string> IncompleteTables(const workspace::SLoadReport& report,
                                           const std::string& databaseName) {
     if (report.bStopped && !report.bFull && !report.bCommitFailed) return {};
     std::vector<std::string> tables = report.tables;
@@ -68,7 +68,7 @@ std::uint64_t ChildDatabaseBound(std::uint64_t dumpSize) {
 CPackageImport::CPackageImport(std::string programFolder, std::string packagePath)
     : m_strProgramFolder(std::move(programFolder)),
       m_strPackagePath(std::move(packagePath)),
-      m_paths(m_strProgramFolder, PackageNameFromFile(m_strPackagePath)) {
+      m_paths(m_strProgramFolder, workspace::PackageNameFromFile(m_strPackagePath)) {
     // Every connection the import opens (the engine's included) can be stopped.
     HardenEveryConnection();
 }
@@ -83,7 +83,7 @@ void CPackageImport::NoteIncomplete(const std::string& table) {
 }
 
 bool CPackageImport::HasUsableName() const {
-    return IsUsablePackageName(PackageName());
+    return workspace::IsUsablePackageName(PackageName());
 }
 
 bool CPackageImport::Cancelled() const {
@@ -107,8 +107,8 @@ std::function<bool(std::uint64_t)> ReportBytes(CImportProgress* pProgress) {
 }
 
 // The progress of one conversion of source: announced as a step, then its bytes read.
-ConversionProgress ReportConversion(CImportProgress* pProgress, ImportStep eStep,
-                                    const std::string& source) {
+workspace::ConversionProgress ReportConversion(CImportProgress* pProgress, ImportStep eStep,
+                                               const std::string& source) {
     if (pProgress) pProgress->BeginStep(eStep, source, SizeOf(source));
     return ReportBytes(pProgress);
 }
@@ -212,19 +212,21 @@ void CPackageImport::ConvertDumps() {
     // A missing source is no conversion failure: the optional text matrix is then absent, and
     // the load of a missing scan dump reports its table.
     const std::string matrix = m_paths.DumpPath("w_text_matrix.bak");
-    if (!StripEscapedQuotes(matrix, m_paths.DumpPath("w_text_matrix1.bak"),
-                            ReportConversion(m_pProgress, ImportStep::kConverting, matrix)) &&
+    if (!workspace::StripEscapedQuotes(
+            matrix, m_paths.DumpPath("w_text_matrix1.bak"),
+            ReportConversion(m_pProgress, ImportStep::kConverting, matrix)) &&
         platform::PathExists(matrix)) {
         NoteIncomplete("w_text_matrix");
     }
     if (Cancelled()) return;
-    m_bHasTabTable = DumpHasData(m_paths.DumpPath("vsms_xapp_tab.bak"));
-    m_bHasMatrixTable = DumpHasData(m_paths.DumpPath("w_text_matrix1.bak"));
+    m_bHasTabTable = workspace::DumpHasData(m_paths.DumpPath("vsms_xapp_tab.bak"));
+    m_bHasMatrixTable = workspace::DumpHasData(m_paths.DumpPath("w_text_matrix1.bak"));
     for (const char* scan : {"utm_dba_scan", "utm_xapp_scan"}) {
         const std::string file = std::string(scan) + ".bak";
         const std::string source = m_paths.DumpPath(file);
-        if (!DoubleEscapedQuotes(source, m_paths.WorkPath(file),
-                                 ReportConversion(m_pProgress, ImportStep::kConverting, source)) &&
+        if (!workspace::DoubleEscapedQuotes(
+                source, m_paths.WorkPath(file),
+                ReportConversion(m_pProgress, ImportStep::kConverting, source)) &&
             platform::PathExists(source)) {
             NoteIncomplete(scan);
         }
@@ -281,7 +283,7 @@ void CPackageImport::LoadParentDb() {
 namespace {
 
 // Adds what one step of a load left undone to the load's report.
-void MergeReport(SLoadReport& into, const SLoadReport& step) {
+void MergeReport(workspace::SLoadReport& into, const workspace::SLoadReport& step) {
     into.nFailed += step.nFailed;
     for (const std::string& table : step.tables) {
         bool known = false;
@@ -295,9 +297,10 @@ void MergeReport(SLoadReport& into, const SLoadReport& step) {
 
 }  // namespace
 
-int LoadChildDatabase(const CWorkspacePaths& paths, DbHandle& child, const std::atomic<bool>* stop,
-                      SLoadReport& report, const std::function<void()>& onTablesReady) {
-    report = SLoadReport();
+int LoadChildDatabase(const workspace::CWorkspacePaths& paths, DbHandle& child,
+                      const std::atomic<bool>* stop, workspace::SLoadReport& report,
+                      const std::function<void()>& onTablesReady) {
+    report = workspace::SLoadReport();
     auto stopped = [stop] { return common::StopRequested() || (stop && stop->load()); };
     // Told once, however the definitions ended.
     struct STablesReady {
@@ -311,8 +314,8 @@ int LoadChildDatabase(const CWorkspacePaths& paths, DbHandle& child, const std::
         common::CStopScope stopScope(stop);
         const std::string& dump = paths.SqlDumpPath();
         const bool split =
-            SplitSqlDump(dump, paths.RowStatementsPath(), paths.TableDefinitionsPath(),
-                         [&stopped](std::uint64_t) { return !stopped(); });
+            workspace::SplitSqlDump(dump, paths.RowStatementsPath(), paths.TableDefinitionsPath(),
+                                    [&stopped](std::uint64_t) { return !stopped(); });
         if (stopped()) {
             report.bStopped = true;
             return 1;
@@ -321,9 +324,9 @@ int LoadChildDatabase(const CWorkspacePaths& paths, DbHandle& child, const std::
             ++report.nFailed;
             report.tables.push_back("sub_table_sms.sql");
         }
-        LimitDatabaseSize(child.db, ChildDatabaseBound(SizeOf(dump)));
-        SLoadReport definitions;
-        if (RunSqlFile(child, paths.TableDefinitionsPath(), &definitions) == 0)
+        workspace::LimitDatabaseSize(child.db, ChildDatabaseBound(SizeOf(dump)));
+        workspace::SLoadReport definitions;
+        if (workspace::RunSqlFile(child, paths.TableDefinitionsPath(), &definitions) == 0)
             ++definitions.nFailed;
         MergeReport(report, definitions);
         if (stopped()) {
@@ -331,15 +334,16 @@ int LoadChildDatabase(const CWorkspacePaths& paths, DbHandle& child, const std::
             return 1;
         }
     }
-    SLoadReport rows;
-    const int result = InsertRowStatements(child, paths.RowStatementsPath(), stop, &rows);
+    workspace::SLoadReport rows;
+    const int result =
+        workspace::InsertRowStatements(child, paths.RowStatementsPath(), stop, &rows);
     if (result == 0) ++rows.nFailed;
     MergeReport(report, rows);
     std::fflush(stdout);
     return result;
 }
 
-void CPackageImport::NoteChildLoad(const SLoadReport& report) {
+void CPackageImport::NoteChildLoad(const workspace::SLoadReport& report) {
     for (const std::string& table : ::IncompleteTables(report, "child.db")) NoteIncomplete(table);
 }
 
@@ -347,23 +351,25 @@ void CPackageImport::CreateChildTables(DbHandle& child) {
     if (Cancelled()) return;
     common::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
     const std::string& dump = m_paths.SqlDumpPath();
-    if (!SplitSqlDump(dump, m_paths.RowStatementsPath(), m_paths.TableDefinitionsPath(),
-                      ReportConversion(m_pProgress, ImportStep::kSplitting, dump))) {
+    if (!workspace::SplitSqlDump(dump, m_paths.RowStatementsPath(), m_paths.TableDefinitionsPath(),
+                                 ReportConversion(m_pProgress, ImportStep::kSplitting, dump))) {
         NoteIncomplete("sub_table_sms.sql");
     }
     if (Cancelled()) return;
     // Package SQL may not grow child.db without bound (a few bytes of recursive query can
     // fill a disk); the background load runs on this connection, within the same bound.
-    LimitDatabaseSize(child.db, ChildDatabaseBound(SizeOf(dump)));
-    SLoadReport report;
-    if (RunSqlFile(child, m_paths.TableDefinitionsPath(), &report) == 0) ++report.nFailed;
+    workspace::LimitDatabaseSize(child.db, ChildDatabaseBound(SizeOf(dump)));
+    workspace::SLoadReport report;
+    if (workspace::RunSqlFile(child, m_paths.TableDefinitionsPath(), &report) == 0)
+        ++report.nFailed;
     for (const std::string& table : ::IncompleteTables(report, "child.db")) NoteIncomplete(table);
     std::fflush(stdout);
 }
 
 int CPackageImport::LoadChildRows(DbHandle& child) {
-    SLoadReport report;
-    int result = InsertRowStatements(child, m_paths.RowStatementsPath(), nullptr, &report);
+    workspace::SLoadReport report;
+    int result =
+        workspace::InsertRowStatements(child, m_paths.RowStatementsPath(), nullptr, &report);
     if (result == 0) ++report.nFailed;
     for (const std::string& table : ::IncompleteTables(report, "child.db")) NoteIncomplete(table);
     std::fflush(stdout);

@@ -43,7 +43,9 @@
 
 class CImportProgress;
 struct DbHandle;
+namespace workspace {
 struct SLoadReport;
+}  // namespace workspace
 
 // What became of unpacking.
 enum class UnpackOutcome {
@@ -69,7 +71,7 @@ bool CheckDiskSpace(const std::string& packagePath, const std::string& targetFol
 // The tables a load of package SQL left short, as the user is told them: those its failed
 // statements name and, when the whole load was lost (a full disk, a failed commit), the
 // database itself (databaseName). Empty for a complete or a stopped load.
-std::vector<std::string> IncompleteTables(const SLoadReport& report,
+std::vector<std::string> IncompleteTables(const workspace::SLoadReport& report,
                                           const std::string& databaseName);
 
 // Writes "数据表未完整载入：TABLE\n" (GBK) on standard output for each table.
@@ -89,8 +91,9 @@ std::uint64_t ChildDatabaseBound(std::uint64_t dumpSize);
 // result (0 when the rows could not be read, which also counts as a failure in the report).
 // onTablesReady, when given, is called once on this thread when the definitions have run (or
 // the load ended before them), before the rows load.
-int LoadChildDatabase(const CWorkspacePaths& paths, DbHandle& child, const std::atomic<bool>* stop,
-                      SLoadReport& report, const std::function<void()>& onTablesReady = {});
+int LoadChildDatabase(const workspace::CWorkspacePaths& paths, DbHandle& child,
+                      const std::atomic<bool>* stop, workspace::SLoadReport& report,
+                      const std::function<void()>& onTablesReady = {});
 
 class CPackageImport {
   public:
@@ -99,7 +102,7 @@ class CPackageImport {
     CPackageImport(std::string programFolder, std::string packagePath);
 
     const std::string& PackagePath() const { return m_strPackagePath; }
-    const CWorkspacePaths& Paths() const { return m_paths; }
+    const workspace::CWorkspacePaths& Paths() const { return m_paths; }
     const std::string& PackageName() const { return m_paths.Package().strName; }
 
     // False when the file name gives no name a work folder can safely have (empty, "." or
@@ -169,7 +172,7 @@ class CPackageImport {
 
     // Takes the tables a LoadChildDatabase of this package left short into IncompleteTables()
     // (named on the console as the steps name theirs). Call on the thread using this object.
-    void NoteChildLoad(const SLoadReport& report);
+    void NoteChildLoad(const workspace::SLoadReport& report);
 
     // The tables the steps so far left short or empty, each once, in the order found.
     const std::vector<std::string>& IncompleteTables() const { return m_incompleteTables; }
@@ -181,7 +184,7 @@ class CPackageImport {
 
     std::string m_strProgramFolder;
     std::string m_strPackagePath;
-    CWorkspacePaths m_paths;
+    workspace::CWorkspacePaths m_paths;
     bool m_bHasTabTable = false;
     bool m_bHasMatrixTable = false;
     CImportProgress* m_pProgress = nullptr;

@@ -263,7 +263,7 @@ TEST_F(PackageImportTest, ChildDatabaseLoadsBesideParentDbWithTheSameRows) {
     ASSERT_EQ(import.Unpack(Make7zCommand(m_strProgram)), UnpackOutcome::kUnpacked);
     DbHandle child;
     ASSERT_EQ(OpenDbHandle(child, import.Paths().ChildDbPath()), 0);
-    SLoadReport report;
+    workspace::SLoadReport report;
     int result = -1;
     std::thread loader([&] { result = LoadChildDatabase(import.Paths(), child, nullptr, report); });
     import.ConvertDumps();
@@ -283,11 +283,11 @@ TEST_F(PackageImportTest, ChildDatabaseLoadsBesideParentDbWithTheSameRows) {
 // What the child load leaves undone comes back in one report: a missing dump is named, the
 // definitions' and the rows' failures are counted; a stop leaves nothing half-loaded.
 TEST_F(PackageImportTest, ChildDatabaseLoadReportsEveryStepAndStops) {
-    CWorkspacePaths paths(m_strProgram, "a_log_2016-09-01_2016-09-10");
+    workspace::CWorkspacePaths paths(m_strProgram, "a_log_2016-09-01_2016-09-10");
     fs::create_directories(paths.DumpFolder());
     DbHandle child;
     ASSERT_EQ(OpenDbHandle(child, paths.ChildDbPath()), 0);
-    SLoadReport report;
+    workspace::SLoadReport report;
     testing::internal::CaptureStdout();
     EXPECT_EQ(LoadChildDatabase(paths, child, nullptr, report), 0);  // no dump at all
     testing::internal::GetCapturedStdout();

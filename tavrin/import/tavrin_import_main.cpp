@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     if (ec) packagePath = argv[1];
     const std::string programFolder = platform::ProgramFolder();
     CPackageImport import(programFolder, packagePath);
-    const CWorkspacePaths& paths = import.Paths();
+    const workspace::CWorkspacePaths& paths = import.Paths();
 
     if (!import.HasUsableName()) {
         std::fprintf(stderr, "tavrin-import: %s: the file name gives no usable package name\n",
@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
     // does not wait for it.
     DbHandle child;
     OpenDbHandle(child, paths.ChildDbPath());
-    SLoadReport childReport;
+    workspace::SLoadReport childReport;
     std::chrono::duration<double> childTook{};
     std::thread loader([&] {
         auto start = Clock::now();

@@ -164,8 +164,8 @@ std::optional<DateTimeParts> ParseDateTime(const std::string& t) {
         return std::nullopt;
     DateTimeParts p{Number(t, 0, 4),  Number(t, 5, 2),  Number(t, 8, 2),
                     Number(t, 11, 2), Number(t, 14, 2), Number(t, 17, 2)};
-    if (!IsValidCalendarDate(CalendarDate{p.nYear, p.nMonth, p.nDay}) || p.nHour > 23 ||
-        p.nMinute > 59 || p.nSecond > 59)
+    if (!workspace::IsValidCalendarDate(workspace::CalendarDate{p.nYear, p.nMonth, p.nDay}) ||
+        p.nHour > 23 || p.nMinute > 59 || p.nSecond > 59)
         return std::nullopt;
     return p;
 }

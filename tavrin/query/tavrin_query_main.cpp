@@ -82,12 +82,13 @@ std::u16string TimeText(const query_tool::DateTimeParts& p) {
 
 // The filter fields as the window would hold them: a bound not given is the package name's
 // date, from 00:00:00 or to 23:59:59, as the pickers show after opening it.
-std::optional<std::string> FilterFields(const QueryOptions& o, const PackageName& package,
+std::optional<std::string> FilterFields(const QueryOptions& o,
+                                        const workspace::PackageName& package,
                                         browser::FilterValues& values) {
     auto bound = [](const std::optional<std::string>& given, const std::string& date,
                     bool bEndOfDay) -> std::optional<std::u16string> {
         if (given) return TimeText(*query_tool::ParseDateTime(*given));
-        const std::optional<CalendarDate> d = ParseDateField(date);
+        const std::optional<workspace::CalendarDate> d = workspace::ParseDateField(date);
         if (!d) return std::nullopt;
         const int h = bEndOfDay ? 23 : 0, ms = bEndOfDay ? 59 : 0;
         return TimeText({d->nYear, d->nMonth, d->nDay, h, ms, ms});
@@ -131,12 +132,12 @@ int main(int argc, char** argv) {
 
     std::string folder = options.strWorkFolder;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    const std::string name(FileNameOfPath(folder));
+    const std::string name(workspace::FileNameOfPath(folder));
     std::error_code ec;
-    if (!IsUsablePackageName(name) || !std::filesystem::is_directory(folder, ec))
+    if (!workspace::IsUsablePackageName(name) || !std::filesystem::is_directory(folder, ec))
         return Fail(kExitFailed, folder + ": no such work folder");
     if (options.strFind) return query_tool::RunFind(options, folder);
-    const PackageName package = SplitPackageName(name);
+    const workspace::PackageName package = workspace::SplitPackageName(name);
 
     browser::FilterValues values;
     if (options.HasFilter()) {

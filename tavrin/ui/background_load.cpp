@@ -10,7 +10,7 @@ CBackgroundLoads::~CBackgroundLoads() {
 
 void CBackgroundLoads::Start(DbHandle* child, const std::string& strName,
                              const std::string& strSqlFile,
-                             std::function<void(const SLoadReport&)> onDone,
+                             std::function<void(const workspace::SLoadReport&)> onDone,
                              std::function<int(WorkerParam&)> load) {
     auto param = std::make_shared<WorkerParam>();
     param->pDatabase = child;
@@ -21,7 +21,7 @@ void CBackgroundLoads::Start(DbHandle* child, const std::string& strName,
         if (onDone) onDone(done->report);
     };
     m_workerParam.push_back(param);
-    auto worker = std::make_shared<CInsertWorker>();
+    auto worker = std::make_shared<workspace::CInsertWorker>();
     worker->Start(param);
     m_loaders.push_back(std::move(worker));
 }
@@ -35,11 +35,11 @@ bool CBackgroundLoads::IsRunning(const DbHandle* child) const {
 }
 
 void CBackgroundLoads::Stop(const DbHandle* child) {
-    for (const std::shared_ptr<CInsertWorker>& worker : m_loaders) {
+    for (const std::shared_ptr<workspace::CInsertWorker>& worker : m_loaders) {
         if (worker->Param() && worker->Param()->pDatabase == child) worker->Stop();
     }
 }
 
 void CBackgroundLoads::StopAll() {
-    for (const std::shared_ptr<CInsertWorker>& worker : m_loaders) worker->Stop();
+    for (const std::shared_ptr<workspace::CInsertWorker>& worker : m_loaders) worker->Stop();
 }

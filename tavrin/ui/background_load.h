@@ -18,10 +18,12 @@
 #include <memory>
 #include <string>
 
-class CInsertWorker;
 struct DbHandle;
-struct SLoadReport;
 struct WorkerParam;
+namespace workspace {
+class CInsertWorker;
+struct SLoadReport;
+}  // namespace workspace
 
 class CBackgroundLoads {
   public:
@@ -36,7 +38,7 @@ class CBackgroundLoads {
     // block and the thread are kept until StopAll or destruction.
     // load, when given, is the loader's work in place of the row statements (WorkerParam).
     void Start(DbHandle* child, const std::string& strName, const std::string& strSqlFile,
-               std::function<void(const SLoadReport&)> onDone,
+               std::function<void(const workspace::SLoadReport&)> onDone,
                std::function<int(WorkerParam&)> load = {});
 
     // True while a loader still uses the child handle's connection; such a connection must
@@ -54,5 +56,6 @@ class CBackgroundLoads {
 
   private:
     std::list<std::shared_ptr<WorkerParam>> m_workerParam;  // one block per loader started
-    std::list<std::shared_ptr<CInsertWorker>> m_loaders;    // the loader threads, import order
+    // The loader threads, import order.
+    std::list<std::shared_ptr<workspace::CInsertWorker>> m_loaders;
 };

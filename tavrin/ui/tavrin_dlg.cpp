@@ -247,8 +247,10 @@ void CTavrinDlg::OnCodePageChange(int nIndex) {
 }
 
 bool CTavrinDlg::SetDateRange() {
-    const std::optional<CalendarDate> start = ParseDateField(m_strStartDate.toStdString());
-    const std::optional<CalendarDate> end = ParseDateField(m_strEndDate.toStdString());
+    const std::optional<workspace::CalendarDate> start =
+        workspace::ParseDateField(m_strStartDate.toStdString());
+    const std::optional<workspace::CalendarDate> end =
+        workspace::ParseDateField(m_strEndDate.toStdString());
     if (!start || !end) {
         ShowMessage(ResString(kStrInvalidDateRange));
         return false;

@@ -77,7 +77,7 @@ struct CTavrinDlg::SImportSteps {
     }
 
     static bool HasValidDates(const std::string& strStart, const std::string& strEnd) {
-        return ParseDateField(strStart) && ParseDateField(strEnd);
+        return workspace::ParseDateField(strStart) && workspace::ParseDateField(strEnd);
     }
 
     // The combo of imported packages shows the open one.
@@ -191,7 +191,8 @@ struct CTavrinDlg::SImportSteps {
     // long before Parent.db is done; the import ends only once they are there (the rows go on in
     // the background), showing the step and taking Cancel while it waits. On the progress
     // window's worker thread.
-    static void WaitForChildTables(CImportProgress& progress, const CWorkspacePaths& paths,
+    static void WaitForChildTables(CImportProgress& progress,
+                                   const workspace::CWorkspacePaths& paths,
                                    const std::atomic<bool>& bTablesReady) {
         if (bTablesReady.load()) return;
         progress.BeginStep(ImportStep::kSplitting, paths.SqlDumpPath(),
@@ -207,7 +208,7 @@ struct CTavrinDlg::SImportSteps {
     // queued, unless the load was stopped (closing). The dialog outlives every loader (they are
     // joined before it is destroyed); the queued calls are dropped if the dialog goes first.
     static void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, DbHandle& child,
-                                    const CWorkspacePaths& paths,
+                                    const workspace::CWorkspacePaths& paths,
                                     std::shared_ptr<std::atomic<bool>> pTablesReady) {
         CTavrinDlg* pDlg = &dlg;
         const session_index::SessionIndexInputs index =
@@ -218,7 +219,7 @@ struct CTavrinDlg::SImportSteps {
         };
         dlg.m_loads.Start(
             &child, strName.toStdString(), paths.RowStatementsPath(),
-            [pDlg, strName, index](const SLoadReport& report) {
+            [pDlg, strName, index](const workspace::SLoadReport& report) {
                 if (!report.bStopped)
                     PostDialogCall(pDlg, [pDlg, strName, index] {
                         QueueIndexAfterImport(pDlg, strName, index);
@@ -286,7 +287,7 @@ struct CTavrinDlg::SImportSteps {
                 return;
             }
         }
-        const PackageName& fields = import.Paths().Package();  // steps 6 and 7
+        const workspace::PackageName& fields = import.Paths().Package();  // steps 6 and 7
         const QString strName = QString::fromStdString(fields.strName);
         // A name without a valid date range is refused before anything is unpacked or changed.
         if (!HasValidDates(fields.strStartDate, fields.strEndDate)) {
@@ -448,14 +449,16 @@ bool CTavrinDlg::OpenPackage(const QString& strName) {
     // the open package open and shown.
     MyStruct* package = SImportSteps::FindPackage(*this, strName);  // step 5
     if (!package || !package->pParentDb || !package->pChildDb) return false;
-    const PackageName fields = SplitPackageName(strName.toStdString());  // step 7
+    const workspace::PackageName fields =
+        workspace::SplitPackageName(strName.toStdString());  // step 7
     if (!SImportSteps::HasValidDates(fields.strStartDate, fields.strEndDate)) {
         ShowMessage(ResString(kStrInvalidDateRange));
         return false;
     }
 
-    SImportSteps::CloseOpenPackage(*this);                                          // step 1
-    const CWorkspacePaths paths(platform::ProgramFolder(), strName.toStdString());  // step 2
+    SImportSteps::CloseOpenPackage(*this);  // step 1
+    const workspace::CWorkspacePaths paths(platform::ProgramFolder(),
+                                           strName.toStdString());  // step 2
     ClearFilters();  // step 4; steps 3, 8 and 10 are the browser's (BrowseOpenPackage)
 
     m_pChildDb = package->pChildDb.get();  // step 6
@@ -481,7 +484,7 @@ bool CTavrinDlg::OpenPackage(const QString& strName) {
 
 void CTavrinDlg::OnDeletePackage() {
     const std::string strName = m_strPackageName.toStdString();
-    if (strName.empty() || !IsUsablePackageName(strName)) return;
+    if (strName.empty() || !workspace::IsUsablePackageName(strName)) return;
     const std::string strFolder = platform::JoinPath(platform::ProgramFolder(), strName);
     if (!platform::PathExists(strFolder) || m_pChildDb || m_pParentDb) return;
     // Only a leftover of an earlier run: a package imported in this run keeps its folder

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace workspace {
+
 namespace {
 
 // Leading decimal number of text, as the C library's integer conversion reads it; saturates
@@ -46,3 +48,5 @@ std::optional<CalendarDate> ParseDateField(std::string_view text) {
     if (!IsValidCalendarDate(date)) return std::nullopt;
     return date;
 }
+
+}  // namespace workspace

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+namespace workspace {
+
 struct CalendarDate {
     int nYear = 0;
     int nMonth = 0;
@@ -22,3 +24,5 @@ bool IsValidCalendarDate(const CalendarDate& date);
 
 // SplitDateField followed by IsValidCalendarDate: the date, or nothing when it is invalid.
 std::optional<CalendarDate> ParseDateField(std::string_view text);
+
+}  // namespace workspace

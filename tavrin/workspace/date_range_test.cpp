@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace workspace {
+
 TEST(DateRange, SplitsYearMonthDayAtTheFirstTwoHyphens) {
     EXPECT_EQ(SplitDateField("2016-09-01"), (CalendarDate{2016, 9, 1}));
     EXPECT_EQ(SplitDateField("2016-9-1x"), (CalendarDate{2016, 9, 1}));
@@ -30,3 +32,5 @@ TEST(DateRange, AcceptsOnlyDatesThatExist) {
     EXPECT_FALSE(ParseDateField("99999999999-01-01").has_value());
     EXPECT_FALSE(ParseDateField("log").has_value());
 }
+
+}  // namespace workspace

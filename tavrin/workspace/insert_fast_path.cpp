@@ -7,6 +7,8 @@
 #include "common/sql_stop.h"
 #include "tavrin/workspace/package_sql_guard.h"
 
+namespace workspace {
+
 namespace {
 
 // Rows of one prepared INSERT: beyond a few dozen the step's fixed cost is gone, and the
@@ -420,3 +422,5 @@ CInsertFastPath::EOutcome CInsertFastPath::Run(const char* sql, std::size_t size
     ExecLoaderSql(m_db, "RELEASE insert_fast_path");
     return EOutcome::kNotHandled;
 }
+
+}  // namespace workspace

@@ -33,6 +33,8 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace workspace {
+
 class CInsertFastPath {
   public:
     enum class EOutcome {
@@ -99,3 +101,5 @@ class CInsertFastPath {
     int m_nColumns = 0;
     std::uint64_t m_nStored = 0;
 };
+
+}  // namespace workspace

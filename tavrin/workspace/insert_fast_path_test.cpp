@@ -12,6 +12,8 @@
 #include "tavrin/workspace/insert_fast_path_check.h"
 #include "tavrin/workspace/sql_loader.h"
 
+namespace workspace {
+
 namespace {
 
 using TempFolder = common::test::CTempFolder;
@@ -333,3 +335,5 @@ TEST_F(InsertFastPath, RandomStatementsLoadAlikeBothWays) {
 }
 
 }  // namespace
+
+}  // namespace workspace

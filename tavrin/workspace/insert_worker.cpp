@@ -5,6 +5,8 @@
 #include "common/console_text.h"
 #include "tavrin/workspace/sql_loader.h"
 
+namespace workspace {
+
 int InsertWorkerThread(WorkerParam* param) {
     common::ConsolePrintf("进程启动！\n");
     std::string path = param->strSqlFile;
@@ -40,3 +42,5 @@ void CInsertWorker::Stop() {
 void CInsertWorker::Join() {
     if (m_thread.joinable()) m_thread.join();
 }
+
+}  // namespace workspace

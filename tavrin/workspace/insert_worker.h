@@ -35,7 +35,7 @@ struct WorkerParam {
     std::atomic<int> nResult{-1};
     // What the load left undone; written by the thread before onDone runs, read by onDone and,
     // once bFinished, by anyone.
-    SLoadReport report;
+    workspace::SLoadReport report;
     // True once the thread has called onDone and will not touch the block again.
     std::atomic<bool> bFinished{false};
 };
@@ -44,6 +44,8 @@ struct WorkerParam {
 // param->pDatabase (the
 // loader keeps its own error slot, so the handle's slot stays the user-interface thread's),
 // calls param->onDone whatever the outcome, writes "进程结束！\n" and returns 0.
+namespace workspace {
+
 int InsertWorkerThread(WorkerParam* param);
 
 // Asks a running loader to stop: no further statement starts, and the one running is cut short
@@ -77,3 +79,5 @@ class CInsertWorker {
     std::shared_ptr<WorkerParam> m_pParam;
     std::thread m_thread;
 };
+
+}  // namespace workspace

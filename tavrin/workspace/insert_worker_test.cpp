@@ -10,6 +10,8 @@
 #include "tavrin/testing/workspace_test_support.h"
 #include "tavrin/workspace/sql_loader.h"
 
+namespace workspace {
+
 namespace {
 
 using common::test::CTempFolder;
@@ -107,3 +109,5 @@ TEST_F(InsertWorker, StopEndsALongLoadPromptlyWhileTheOtherThreadQueries) {
 }
 
 }  // namespace
+
+}  // namespace workspace

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace workspace {
+
 CLineReader::CLineReader(platform::CFileReader& file, std::size_t readSize)
     : m_file(file), m_nCapacity(readSize ? readSize : 1), m_nReadSize(m_nCapacity) {
     m_pBuffer.reset(new char[m_nCapacity + 1]);
@@ -65,3 +67,5 @@ bool CLineReader::Next(Line& line) {
         Fill();
     }
 }
+
+}  // namespace workspace

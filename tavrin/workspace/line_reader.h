@@ -11,6 +11,8 @@
 
 #include "platform/file_io.h"
 
+namespace workspace {
+
 class CLineReader {
   public:
     struct Line {
@@ -44,3 +46,5 @@ class CLineReader {
     bool m_bEof = false;
     bool m_bFailed = false;
 };
+
+}  // namespace workspace

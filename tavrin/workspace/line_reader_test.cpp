@@ -6,6 +6,8 @@
 
 #include "tavrin/testing/workspace_test_support.h"
 
+namespace workspace {
+
 namespace {
 
 struct Read {
@@ -52,3 +54,5 @@ TEST(LineReader, LinesLongerThanTheBufferArriveWhole) {
 }
 
 }  // namespace
+
+}  // namespace workspace

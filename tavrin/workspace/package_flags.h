@@ -10,6 +10,10 @@ extern bool g_bHasTabTable;
 // The open package has w_text_matrix data (adds a third action column).
 extern bool g_bHasMatrixTable;
 
+namespace workspace {
+
 // True when the dump at path can be opened for reading and holds at least one byte: the test
 // that decides both flags at import. False for a missing file, a folder or an empty file.
 bool DumpHasData(const std::string& path);
+
+}  // namespace workspace

@@ -1,5 +1,7 @@
 #include "tavrin/workspace/package_name.h"
 
+namespace workspace {
+
 namespace {
 
 // Text after the last '_' (whole text when there is none).
@@ -82,3 +84,5 @@ bool IsUsablePackageName(std::string_view name) {
     if (name.size() > kMaxPackageNameBytes || IsProgramFolderEntryName(name)) return false;
     return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
+
+}  // namespace workspace

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace workspace {
+
 // The fields of one package name. For "a_log_2016-09-01_2016-09-10" these are
 // name "a_log_2016-09-01_2016-09-10", head "a_log_2016-09-01", start date "2016-09-01",
 // end date "2016-09-10" and kind "log".
@@ -50,3 +52,5 @@ bool IsProgramFolderEntryName(std::string_view name);
 // used to build one (an empty name would make the program folder itself the work folder; the
 // name "processid" its registry).
 bool IsUsablePackageName(std::string_view name);
+
+}  // namespace workspace

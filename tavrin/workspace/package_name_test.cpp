@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace workspace {
+
 namespace {
 
 TEST(PackageName, WellFormedFileNamesGiveNameDatesAndKind) {
@@ -77,3 +79,5 @@ TEST(PackageName, OnlySafeNamesMayBecomeWorkFolders) {
 }
 
 }  // namespace
+
+}  // namespace workspace

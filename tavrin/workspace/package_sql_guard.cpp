@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <string>
 
+namespace workspace {
+
 namespace {
 
 // Set on a thread while it prepares the loaders' own settings, which the guard lets through.
@@ -87,3 +89,5 @@ int ExecLoaderSql(sqlite3* db, const char* sql) {
     CTrustedSqlScope trusted;
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
 }
+
+}  // namespace workspace

@@ -6,6 +6,8 @@
 
 struct sqlite3;
 
+namespace workspace {
+
 // Hardens a connection that runs package SQL; idempotent, callable from any thread (the
 // connection must be in serialized mode, SQLite's default). Refused from then on:
 //  - ATTACH and DETACH (and VACUUM INTO, which attaches its target): the attached-database
@@ -42,3 +44,5 @@ class CTrustedSqlScope {
   private:
     bool m_bPrevious;
 };
+
+}  // namespace workspace

@@ -13,6 +13,8 @@
 #include "platform/file_io.h"
 #include "tavrin/workspace/line_reader.h"
 
+namespace workspace {
+
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
@@ -254,3 +256,5 @@ bool StripEscapedQuotes(const std::string& sourcePath, const std::string& destin
                             WriteRewrite(line, CStripPair{}, out);
                         });
 }
+
+}  // namespace workspace

@@ -23,6 +23,8 @@
 #include <string>
 #include <string_view>
 
+namespace workspace {
+
 // Told, as a conversion reads its source, how many bytes of it are read so far. Answering
 // false stops the conversion: its outputs are closed as they stand (incomplete) and it returns
 // false without a message. Called on the converting thread.
@@ -58,3 +60,5 @@ void AppendDoubledQuotesRewrite(std::string_view line, std::string& out);  // \"
 void AppendStrippedQuotesRewrite(std::string_view line,
                                  std::string& out);  // \" dropped, \\ -> \ once
 void AppendWithoutAutoIncrement(std::string_view line, std::string& out);
+
+}  // namespace workspace

@@ -13,6 +13,8 @@
 #include "tavrin/shell/shell.h"
 #include "tavrin/testing/workspace_test_support.h"
 
+namespace workspace {
+
 namespace {
 
 using common::test::CTempFolder;
@@ -337,3 +339,5 @@ TEST(ConversionProgress, ReportsTheBytesReadAndStopsWhenAsked) {
 }
 
 }  // namespace
+
+}  // namespace workspace

@@ -13,6 +13,8 @@
 #include "tavrin/workspace/insert_fast_path.h"
 #include "tavrin/workspace/line_reader.h"
 
+namespace workspace {
+
 namespace {
 
 void ReportOpenFailure(int code) {
@@ -356,3 +358,5 @@ int InsertRowStatements(DbHandle& handle, const std::string& path, const std::at
     std::fflush(stdout);
     return 1;
 }
+
+}  // namespace workspace

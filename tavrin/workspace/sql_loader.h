@@ -15,6 +15,8 @@
 
 struct sqlite3;
 
+namespace workspace {
+
 // What a load of package SQL left undone, for the caller to tell the user.
 struct SLoadReport {
     int nFailed = 0;                  // statements that failed
@@ -87,3 +89,5 @@ enum class ERowStatements { kBound, kParsed };
 int InsertRowStatements(DbHandle& handle, const std::string& path,
                         const std::atomic<bool>* stop = nullptr, SLoadReport* report = nullptr,
                         ERowStatements mode = ERowStatements::kBound);
+
+}  // namespace workspace

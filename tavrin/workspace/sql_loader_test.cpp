@@ -11,6 +11,8 @@
 #include "platform/spawn.h"
 #include "tavrin/testing/workspace_test_support.h"
 
+namespace workspace {
+
 namespace {
 
 using common::test::CTempFolder;
@@ -339,3 +341,5 @@ TEST_F(SqlLoaderFullDisk, ARowLoadThatFillsTheDiskStopsAndGoesNoFurther) {
 }
 
 }  // namespace
+
+}  // namespace workspace

@@ -4,6 +4,8 @@
 
 #include "platform/paths.h"
 
+namespace workspace {
+
 using platform::JoinPath;
 
 CWorkspacePaths::CWorkspacePaths(std::string_view programFolder, PackageName package)
@@ -79,3 +81,5 @@ std::vector<std::string> CWorkspacePaths::ImportOutputPaths() const {
     paths.push_back(DumpPath("w_text_matrix1.bak"));
     return paths;
 }
+
+}  // namespace workspace

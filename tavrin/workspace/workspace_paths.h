@@ -13,6 +13,8 @@
 
 #include "tavrin/workspace/package_name.h"
 
+namespace workspace {
+
 class CWorkspacePaths {
   public:
     // The layout of package (its fields as SplitPackageName gives them) beside programFolder.
@@ -61,3 +63,5 @@ class CWorkspacePaths {
     std::string m_strProgramFolder;
     PackageName m_package;
 };
+
+}  // namespace workspace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace workspace {
+
 namespace {
 
 TEST(WorkspacePaths, DatabasesAndWorkFolderLieBesideTheProgram) {
@@ -37,3 +39,5 @@ TEST(WorkspacePaths, DumpFolderDependsOnTheKind) {
 }
 
 }  // namespace
+
+}  // namespace workspace
