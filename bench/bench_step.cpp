@@ -163,12 +163,12 @@ int main(int argc, char** argv) {
                                                        workspace::ERowStatements::kParsed)) == 1;
         }
     } else if (step == "unpack" && need(2)) {
-        CPackageImport import(a[0], a[1]);
-        ok = import.CreateWorkFolder() &&
-             import.Unpack(Make7zCommand(a[0])) == UnpackOutcome::kUnpacked;
+        package_import::CPackageImport import(a[0], a[1]);
+        ok = import.CreateWorkFolder() && import.Unpack(package_import::Make7zCommand(a[0])) ==
+                                              package_import::UnpackOutcome::kUnpacked;
     } else if ((step == "convert" || step == "parent" || step == "child" || step == "childrows") &&
                need(2)) {
-        CPackageImport import(a[0], a[1]);
+        package_import::CPackageImport import(a[0], a[1]);
         ok = import.WorkFolderExists();
         if (ok && step == "convert") import.ConvertDumps();
         if (ok && step == "parent") {

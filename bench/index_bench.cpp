@@ -150,13 +150,14 @@ int main(int argc, char** argv) {
     fs::copy_file(build / "table.sql", fs::path(root) / "table.sql",
                   fs::copy_options::overwrite_existing);
 
-    CPackageImport import(root, package);
+    package_import::CPackageImport import(root, package);
     if (import.WorkFolderExists()) fs::remove_all(import.Paths().WorkFolder());
     std::fflush(stdout);
     double importCpuBefore = CpuSeconds() + platform::ChildrenCpuSeconds();
     auto start = Clock::now();
     import.CreateWorkFolder();
-    if (import.Unpack(Make7zCommand(root)) != UnpackOutcome::kUnpacked) {
+    if (import.Unpack(package_import::Make7zCommand(root)) !=
+        package_import::UnpackOutcome::kUnpacked) {
         std::fprintf(stderr, "unpacking failed\n");
         return 1;
     }

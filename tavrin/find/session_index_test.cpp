@@ -42,10 +42,11 @@ class FindTest : public testing::Test {
     std::string Import(const std::string& stage, const std::string& name) {
         std::string tar = m_tmp / (name + ".tar");
         EXPECT_TRUE(import_test::MakeTar(tar, stage, {"var"}));
-        CPackageImport import(m_strProgram, tar);
+        package_import::CPackageImport import(m_strProgram, tar);
         testing::internal::CaptureStdout();
         EXPECT_TRUE(import.CreateWorkFolder());
-        EXPECT_EQ(import.Unpack(Make7zCommand(m_strProgram)), UnpackOutcome::kUnpacked);
+        EXPECT_EQ(import.Unpack(package_import::Make7zCommand(m_strProgram)),
+                  package_import::UnpackOutcome::kUnpacked);
         import.ConvertDumps();
         import.LoadParentDb();
         DbHandle child;

@@ -8,6 +8,8 @@
 #include "platform/spawn.h"
 #include "tavrin/import/archiver_progress.h"
 
+namespace package_import {
+
 std::string Make7zCommand(const std::string& programFolder) {
     return "\"" + platform::JoinPath(programFolder, "7z") + "\"";
 }
@@ -101,3 +103,5 @@ ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& a
                                return spawned;
                            });
 }
+
+}  // namespace package_import

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace package_import {
+
 // The archiver's path in double quotes, as the console line shows it:
 // "\"" + programFolder + "/7z\"". The dialog builds it once, at construction.
 std::string Make7zCommand(const std::string& programFolder);
@@ -60,3 +62,5 @@ struct SArchiverWatch {
 // success).
 ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
                            const std::string& folder, const SArchiverWatch& watch);
+
+}  // namespace package_import

@@ -6,6 +6,8 @@
 
 #include "tavrin/testing/import_test_util.h"
 
+namespace package_import {
+
 namespace {
 
 using import_test::CTempFolder;
@@ -137,3 +139,5 @@ TEST(RunArchiver, SaysSoWhenTheArchiverCannotBeStarted) {
 }
 
 }  // namespace
+
+}  // namespace package_import

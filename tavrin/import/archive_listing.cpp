@@ -5,6 +5,8 @@
 
 #include "platform/process_output.h"
 
+namespace package_import {
+
 namespace {
 
 constexpr std::size_t kMaxListingBytes = 32u << 20;
@@ -75,3 +77,5 @@ SDeclaredSize ReadDeclaredSize(const std::string& archiverPath, const std::strin
 bool UnpackedSizeFits(std::uint64_t declaredBytes, std::uint64_t freeBytes) {
     return freeBytes > declaredBytes;
 }
+
+}  // namespace package_import

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace package_import {
+
 // Sum of the "Size = N" lines of the entries in a "7z l -slt" listing (the lines after the
 // "----------" that ends the archive's own block). Saturates instead of overflowing. A line
 // that is not a plain decimal number is skipped.
@@ -34,3 +36,5 @@ SDeclaredSize ReadDeclaredSize(const std::string& archiverPath, const std::strin
 
 // True when freeBytes is strictly greater than what unpacking declares it will write.
 bool UnpackedSizeFits(std::uint64_t declaredBytes, std::uint64_t freeBytes);
+
+}  // namespace package_import

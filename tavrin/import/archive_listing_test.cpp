@@ -8,6 +8,8 @@
 
 #include "tavrin/testing/import_test_util.h"
 
+namespace package_import {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -60,3 +62,5 @@ TEST(ArchiveListing, TheRealArchiverDeclaresASparseMembersWholeSize) {
 }
 
 }  // namespace
+
+}  // namespace package_import

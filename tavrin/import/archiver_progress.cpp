@@ -1,5 +1,7 @@
 #include "tavrin/import/archiver_progress.h"
 
+namespace package_import {
+
 namespace {
 
 // An archiver that never ends a text would otherwise grow the pending bytes without bound.
@@ -45,3 +47,5 @@ void CArchiverOutput::Finish(std::string* pConsole) {
     if (pConsole) pConsole->append(m_strPending);
     m_strPending.clear();
 }
+
+}  // namespace package_import

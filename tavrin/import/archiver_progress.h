@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <string>
 
+namespace package_import {
+
 class CArchiverOutput {
   public:
     // Takes the next bytes the archiver wrote. Complete console lines are appended to
@@ -32,3 +34,5 @@ class CArchiverOutput {
 // The percentage a progress text starts with ("  42% 7 - name" gives 42), or -1 when the text
 // does not start with blanks, one to three digits and '%', or the number is above 100.
 int ArchiverPercent(const std::string& text);
+
+}  // namespace package_import

@@ -10,6 +10,8 @@
 #include "tavrin/import/archive_extractor.h"
 #include "tavrin/testing/import_test_util.h"
 
+namespace package_import {
+
 namespace {
 
 using import_test::CTempFolder;
@@ -142,3 +144,5 @@ TEST(RunArchiverWatched, StopsAnArchiverThatIsStillWorking) {
 }
 
 }  // namespace
+
+}  // namespace package_import

@@ -6,6 +6,8 @@
 #include "common/console_text.h"
 #include "platform/process_output.h"
 
+namespace package_import {
+
 bool SArchiverVersion::Acceptable() const {
     if (!bFound) return false;
     return nMajor > kMinArchiverMajor ||
@@ -94,3 +96,5 @@ void PrintArchiverRefused(const SArchiverVersion& version) {
     common::ConsolePrintf("7-Zip 版本过低（%s），需要 26.01 或更新的版本，未解压。\n",
                           version.bFound ? version.strVersion.c_str() : "?");
 }
+
+}  // namespace package_import

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace package_import {
+
 // The oldest version the import accepts.
 inline constexpr int kMinArchiverMajor = 26;
 inline constexpr int kMinArchiverMinor = 1;
@@ -47,3 +49,5 @@ std::string ArchiverRefusalText(std::string_view format, const SArchiverVersion&
 // Writes the console line of a refused archiver (GBK): "7-Zip 版本过低（%s），需要 26.01 或更新
 // 的版本，未解压。\n" with the version found, or "?".
 void PrintArchiverRefused(const SArchiverVersion& version);
+
+}  // namespace package_import

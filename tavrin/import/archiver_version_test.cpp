@@ -7,6 +7,8 @@
 
 #include "tavrin/testing/import_test_util.h"
 
+namespace package_import {
+
 namespace {
 
 using import_test::CTempFolder;
@@ -96,3 +98,5 @@ TEST(ArchiverVersion, HangingOrFloodingStandInIsBounded) {
 }
 
 }  // namespace
+
+}  // namespace package_import

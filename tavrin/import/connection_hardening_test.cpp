@@ -6,6 +6,8 @@
 #include "common/db_handle.h"
 #include "tavrin/testing/import_test_util.h"
 
+namespace package_import {
+
 namespace {
 
 using import_test::CTempFolder;
@@ -47,3 +49,5 @@ TEST(ConnectionHardening, HandlesAndLaterConnectionsAreDefensive) {
 }
 
 }  // namespace
+
+}  // namespace package_import

@@ -18,6 +18,8 @@
 #include "tavrin/import/package_import.h"
 #include "tavrin/testing/import_test_util.h"
 
+namespace package_import {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -246,3 +248,5 @@ TEST_F(HostileNamesTest, NamesTheProgramFolderNeedsAreNeverImportedOrDeleted) {
 }
 
 }  // namespace
+
+}  // namespace package_import

@@ -23,6 +23,8 @@
 #include "tavrin/import/package_import.h"
 #include "tavrin/testing/import_test_util.h"
 
+namespace package_import {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -507,3 +509,5 @@ TEST_F(HostilePackageTest, TheImportCommandGoesOnAndSaysSo) {
 }
 
 }  // namespace
+
+}  // namespace package_import

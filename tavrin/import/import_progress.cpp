@@ -1,5 +1,7 @@
 #include "tavrin/import/import_progress.h"
 
+namespace package_import {
+
 void CImportProgress::BeginStep(ImportStep eStep, const std::string& strFile,
                                 std::uint64_t nTotal) {
     const std::size_t slash = strFile.find_last_of('/');
@@ -19,3 +21,5 @@ SImportProgress CImportProgress::Snapshot() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_state;
 }
+
+}  // namespace package_import

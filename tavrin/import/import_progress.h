@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+namespace package_import {
+
 enum class ImportStep {
     kNone,
     kUnpacking,   // the archiver runs; done and total are its percentage and 100
@@ -41,3 +43,5 @@ class CImportProgress {
     SImportProgress m_state;
     std::atomic<bool> m_bCancel{false};
 };
+
+}  // namespace package_import

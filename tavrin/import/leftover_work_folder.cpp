@@ -4,6 +4,8 @@
 #include "platform/paths.h"
 #include "platform/tree_audit.h"
 
+namespace package_import {
+
 EWorkFolderState WorkFolderState(const std::string& workFolder) {
     if (!platform::EntryExists(workFolder)) return EWorkFolderState::kAbsent;
     return platform::IsRealFolder(workFolder) ? EWorkFolderState::kRealFolder
@@ -26,3 +28,5 @@ bool DeleteLeftoverWorkFolder(const std::string& workFolder) {
     if (!platform::IsRealFolder(workFolder)) return false;
     return platform::DeleteFolderTree(workFolder) && !platform::EntryExists(workFolder);
 }
+
+}  // namespace package_import

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace package_import {
+
 // What stands at a work folder's path, links not followed.
 enum class EWorkFolderState {
     kAbsent,      // nothing: the package is imported
@@ -29,3 +31,5 @@ EImportStart DecideImportStart(EWorkFolderState state, bool bImportedThisRun);
 // Deletes a leftover work folder after the user agreed: only when workFolder is still a real
 // folder (never through a link), with everything in it. True when it is gone.
 bool DeleteLeftoverWorkFolder(const std::string& workFolder);
+
+}  // namespace package_import

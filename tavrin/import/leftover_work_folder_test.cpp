@@ -6,6 +6,8 @@
 
 #include "tavrin/testing/import_test_util.h"
 
+namespace package_import {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -43,3 +45,5 @@ TEST(LeftoverWorkFolder, OnlyARealFolderOfAnEarlierRunIsOfferedForDeletion) {
 }
 
 }  // namespace
+
+}  // namespace package_import

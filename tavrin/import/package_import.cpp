@@ -27,6 +27,8 @@
 #include "tavrin/workspace/sql_dump_conversion.h"
 #include "tavrin/workspace/sql_loader.h"
 
+namespace package_import {
+
 bool DiskSpaceSuffices(std::uint64_t fileSize, std::uint64_t freeBytes) {
     double needed = static_cast<double>(fileSize) * 1.5;
     // Sizes beyond 2^63 cannot occur for a real file; clamp so the cast stays defined.
@@ -116,7 +118,7 @@ workspace::ConversionProgress ReportConversion(CImportProgress* pProgress, Impor
 }  // namespace
 
 bool CPackageImport::CheckDiskSpace() const {
-    return ::CheckDiskSpace(m_strPackagePath, m_strProgramFolder);
+    return package_import::CheckDiskSpace(m_strPackagePath, m_strProgramFolder);
 }
 
 bool CPackageImport::WorkFolderExists() const {
@@ -187,7 +189,7 @@ bool CPackageImport::UnpackedSizeFits(const std::string& archiverPath) {
     std::optional<std::uint64_t> freeBytes = platform::FreeBytes(m_strProgramFolder);
     m_nDeclaredBytes = declared.nBytes;
     if (declared.eState != SDeclaredSize::kCutOff && freeBytes &&
-        ::UnpackedSizeFits(declared.nBytes, *freeBytes))
+        package_import::UnpackedSizeFits(declared.nBytes, *freeBytes))
         return true;
     common::ConsolePrintf("解压后的大小（%llu 字节）超过可用空间（%llu 字节），未解压。\n",
                           static_cast<unsigned long long>(declared.nBytes),
@@ -344,7 +346,8 @@ int LoadChildDatabase(const workspace::CWorkspacePaths& paths, DbHandle& child,
 }
 
 void CPackageImport::NoteChildLoad(const workspace::SLoadReport& report) {
-    for (const std::string& table : ::IncompleteTables(report, "child.db")) NoteIncomplete(table);
+    for (const std::string& table : package_import::IncompleteTables(report, "child.db"))
+        NoteIncomplete(table);
 }
 
 void CPackageImport::CreateChildTables(DbHandle& child) {
@@ -362,7 +365,8 @@ void CPackageImport::CreateChildTables(DbHandle& child) {
     workspace::SLoadReport report;
     if (workspace::RunSqlFile(child, m_paths.TableDefinitionsPath(), &report) == 0)
         ++report.nFailed;
-    for (const std::string& table : ::IncompleteTables(report, "child.db")) NoteIncomplete(table);
+    for (const std::string& table : package_import::IncompleteTables(report, "child.db"))
+        NoteIncomplete(table);
     std::fflush(stdout);
 }
 
@@ -371,7 +375,10 @@ int CPackageImport::LoadChildRows(DbHandle& child) {
     int result =
         workspace::InsertRowStatements(child, m_paths.RowStatementsPath(), nullptr, &report);
     if (result == 0) ++report.nFailed;
-    for (const std::string& table : ::IncompleteTables(report, "child.db")) NoteIncomplete(table);
+    for (const std::string& table : package_import::IncompleteTables(report, "child.db"))
+        NoteIncomplete(table);
     std::fflush(stdout);
     return result;
 }
+
+}  // namespace package_import

@@ -41,11 +41,14 @@
 #include "tavrin/import/archiver_version.h"
 #include "tavrin/workspace/workspace_paths.h"
 
-class CImportProgress;
 struct DbHandle;
 namespace workspace {
 struct SLoadReport;
 }  // namespace workspace
+
+namespace package_import {
+
+class CImportProgress;
 
 // What became of unpacking.
 enum class UnpackOutcome {
@@ -195,3 +198,5 @@ class CPackageImport {
     // Names table on the console and keeps it (once) for IncompleteTables; not after a cancel.
     void NoteIncomplete(const std::string& table);
 };
+
+}  // namespace package_import

@@ -13,6 +13,8 @@
 #include "tavrin/testing/import_test_util.h"
 #include "tavrin/workspace/sql_loader.h"
 
+namespace package_import {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -325,3 +327,5 @@ TEST_F(PackageImportTest, ChildDatabaseLoadReportsEveryStepAndStops) {
 }
 
 }  // namespace
+
+}  // namespace package_import

@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     std::string packagePath = std::filesystem::absolute(argv[1], ec).string();
     if (ec) packagePath = argv[1];
     const std::string programFolder = platform::ProgramFolder();
-    CPackageImport import(programFolder, packagePath);
+    package_import::CPackageImport import(programFolder, packagePath);
     const workspace::CWorkspacePaths& paths = import.Paths();
 
     if (!import.HasUsableName()) {
@@ -119,15 +119,17 @@ int main(int argc, char** argv) {
 
     auto started = Clock::now();
     Timed("work folder", [&] { return import.CreateWorkFolder(); });
-    UnpackOutcome outcome =
-        Timed("unpack", [&] { return import.Unpack(Make7zCommand(programFolder)); });
-    if (outcome == UnpackOutcome::kNotStarted || outcome == UnpackOutcome::kNotAPackage ||
-        outcome == UnpackOutcome::kNoSpace) {
+    package_import::UnpackOutcome outcome = Timed(
+        "unpack", [&] { return import.Unpack(package_import::Make7zCommand(programFolder)); });
+    if (outcome == package_import::UnpackOutcome::kNotStarted ||
+        outcome == package_import::UnpackOutcome::kNotAPackage ||
+        outcome == package_import::UnpackOutcome::kNoSpace) {
         import.RemoveWorkFolder();
         std::printf("\n");
         std::fprintf(stderr, "tavrin-import: %s\n",
-                     outcome == UnpackOutcome::kNotStarted ? "the archiver could not be started"
-                     : outcome == UnpackOutcome::kNoSpace
+                     outcome == package_import::UnpackOutcome::kNotStarted
+                         ? "the archiver could not be started"
+                     : outcome == package_import::UnpackOutcome::kNoSpace
                          ? "what the archive unpacks to does not fit in the free space; "
                            "nothing was unpacked"
                          : "the file is not a readable package; nothing was imported");
@@ -142,7 +144,7 @@ int main(int argc, char** argv) {
     std::chrono::duration<double> childTook{};
     std::thread loader([&] {
         auto start = Clock::now();
-        LoadChildDatabase(paths, child, nullptr, childReport);
+        package_import::LoadChildDatabase(paths, child, nullptr, childReport);
         childTook = Clock::now() - start;
     });
     Timed("conversions", [&] {
@@ -197,7 +199,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavrin-import: these tables did not load completely: %s\n",
                      names.c_str());
     }
-    if (outcome == UnpackOutcome::kDamaged) {
+    if (outcome == package_import::UnpackOutcome::kDamaged) {
         std::fprintf(stderr,
                      "tavrin-import: the archiver reported errors: the package is damaged and "
                      "its data may be incomplete\n");
@@ -206,7 +208,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavrin-import: the text index could not be built: %s\n",
                      index.strError.c_str());
     }
-    return outcome == UnpackOutcome::kDamaged || import.LoadIncomplete() ||
+    return outcome == package_import::UnpackOutcome::kDamaged || import.LoadIncomplete() ||
                    index.status != session_index::IndexStatus::kBuilt
                ? 3
                : 0;

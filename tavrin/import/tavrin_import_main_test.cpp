@@ -7,6 +7,8 @@
 
 #include "tavrin/testing/import_test_util.h"
 
+namespace package_import {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -97,3 +99,5 @@ TEST_F(TavrinImportCommand, RefusesWhatIsNoPackageAndLeavesNothingBehind) {
 }
 
 }  // namespace
+
+}  // namespace package_import

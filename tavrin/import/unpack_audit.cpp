@@ -7,6 +7,8 @@
 #include "platform/paths.h"
 #include "platform/tree_audit.h"
 
+namespace package_import {
+
 bool CreateFreshWorkFolder(const std::string& path) {
     // mkdir refuses any existing name, a dangling link included, so the folder is ours.
     return !path.empty() && platform::CreateFolder(path, 0700);
@@ -70,3 +72,5 @@ const char* UnsafeEntryKindName(platform::EUnsafeEntry kind) {
     }
     return "?";
 }
+
+}  // namespace package_import

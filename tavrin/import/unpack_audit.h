@@ -8,6 +8,8 @@
 
 #include "platform/tree_audit.h"
 
+namespace package_import {
+
 // Creates the work folder at path, which must not exist yet (not even as a dangling link),
 // with permissions for the user only (0700). Returns false when it existed or cannot be made.
 bool CreateFreshWorkFolder(const std::string& path);
@@ -38,3 +40,5 @@ SUnpackAudit RemovePlantedOutputs(const std::string& workFolder,
 // A short English word for the kind of an entry ("link out", "link to nothing", "hard link",
 // "device", "fifo", "socket"), for logs and tests.
 const char* UnsafeEntryKindName(platform::EUnsafeEntry kind);
+
+}  // namespace package_import

@@ -6,6 +6,8 @@
 
 #include "tavrin/testing/import_test_util.h"
 
+namespace package_import {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -70,3 +72,5 @@ TEST(UnpackAudit, ReportsWhatItRemoved) {
 }
 
 }  // namespace
+
+}  // namespace package_import

@@ -112,7 +112,7 @@ class CTavrinDlgTestAccess {
     QComboBox*& m_comboCodePage;
     QLineEdit*& m_editSpare;
     CAuditorExtras*& m_pAuditorExtras;
-    CImportProgress*& m_pRunningImport;
+    package_import::CImportProgress*& m_pRunningImport;
     bool& m_bCloseAfterImport;
     CFindSessionsDlg*& m_pFindWindow;
 };

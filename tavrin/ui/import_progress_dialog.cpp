@@ -26,7 +26,8 @@ QString Megabytes(std::uint64_t nBytes) {
 
 }  // namespace
 
-CImportProgressDialog::CImportProgressDialog(QWidget* parent, CImportProgress& progress,
+CImportProgressDialog::CImportProgressDialog(QWidget* parent,
+                                             package_import::CImportProgress& progress,
                                              const QString& strPackage)
     : QDialog(parent), m_progress(progress) {
     setWindowTitle(ResString(kStrImportTitle).arg(strPackage));
@@ -51,25 +52,25 @@ CImportProgressDialog::CImportProgressDialog(QWidget* parent, CImportProgress& p
 
 CImportProgressDialog::~CImportProgressDialog() = default;
 
-QString CImportProgressDialog::StepText(const SImportProgress& state) {
+QString CImportProgressDialog::StepText(const package_import::SImportProgress& state) {
     const QString file = QString::fromStdString(state.strFile);
     switch (state.eStep) {
-        case ImportStep::kUnpacking:
+        case package_import::ImportStep::kUnpacking:
             return ResString(kStrImportUnpacking).arg(file);
-        case ImportStep::kConverting:
+        case package_import::ImportStep::kConverting:
             return ResString(kStrImportConverting).arg(file);
-        case ImportStep::kLoading:
+        case package_import::ImportStep::kLoading:
             return ResString(kStrImportLoading).arg(file);
-        case ImportStep::kSplitting:
+        case package_import::ImportStep::kSplitting:
             return ResString(kStrImportSplitting).arg(file);
-        case ImportStep::kNone:
+        case package_import::ImportStep::kNone:
             break;
     }
     return QString();
 }
 
 void CImportProgressDialog::Refresh() {
-    const SImportProgress state = m_progress.Snapshot();
+    const package_import::SImportProgress state = m_progress.Snapshot();
     if (m_progress.CancelRequested()) {
         m_pLabel->setText(ResString(kStrImportCancelling));
         m_pCancel->setEnabled(false);
@@ -79,7 +80,7 @@ void CImportProgressDialog::Refresh() {
     // Until the first step has begun, the label keeps the window's title.
     const QString text = StepText(state);
     if (!text.isEmpty()) m_pLabel->setText(text);
-    if (state.eStep == ImportStep::kUnpacking) {
+    if (state.eStep == package_import::ImportStep::kUnpacking) {
         // Before its first percentage the archiver may not show one at all.
         if (state.nDone == 0) {
             m_pBar->setRange(0, 0);

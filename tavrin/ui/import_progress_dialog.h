@@ -25,7 +25,8 @@ class CImportProgressDialog : public QDialog {
   public:
     // A progress window over parent for the import of package strPackage; progress is the
     // import's and must outlive the dialog. Not shown until the first RunStep.
-    CImportProgressDialog(QWidget* parent, CImportProgress& progress, const QString& strPackage);
+    CImportProgressDialog(QWidget* parent, package_import::CImportProgress& progress,
+                          const QString& strPackage);
     ~CImportProgressDialog() override;
 
     // Runs work on a thread of its own and returns once it has returned and the thread is
@@ -35,7 +36,7 @@ class CImportProgressDialog : public QDialog {
     void RunStep(const std::function<void()>& work);
 
     // The label text for a snapshot of the progress, from the language module.
-    static QString StepText(const SImportProgress& state);
+    static QString StepText(const package_import::SImportProgress& state);
 
     QLabel* Label() const { return m_pLabel; }
     QProgressBar* Bar() const { return m_pBar; }
@@ -49,7 +50,7 @@ class CImportProgressDialog : public QDialog {
     void Refresh();
     void Cancel();
 
-    CImportProgress& m_progress;
+    package_import::CImportProgress& m_progress;
     QLabel* m_pLabel = nullptr;
     QProgressBar* m_pBar = nullptr;
     QPushButton* m_pCancel = nullptr;

@@ -56,7 +56,8 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    m_str7zCommand = QString::fromStdString(Make7zCommand(platform::ProgramFolder()));
+    m_str7zCommand =
+        QString::fromStdString(package_import::Make7zCommand(platform::ProgramFolder()));
     if (CLangModule* module = CurrentLangModule()) {
         m_hIcon = module->Icon(128);
         CControlLoader loader;

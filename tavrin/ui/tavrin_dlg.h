@@ -48,6 +48,9 @@ class CAuditComboBox;
 class CListCtrlEx;
 class CPackageComboBox;
 class CTimeThread;
+namespace package_import {
+class CImportProgress;
+}  // namespace package_import
 
 class CTavrinDlg : public QDialog {
     Q_OBJECT
@@ -252,7 +255,7 @@ class CTavrinDlg : public QDialog {
     // Import off the user-interface thread (tavrin/ui/import_progress_dialog.h): the running
     // import's progress, null when none runs. A close requested meanwhile cancels it and runs
     // once the import has ended (RunDeferredClose).
-    class CImportProgress* m_pRunningImport = nullptr;
+    package_import::CImportProgress* m_pRunningImport = nullptr;
     bool m_bCloseAfterImport = false;
     // "Find in sessions…" (tavrin/ui/find_sessions_dlg.h): button 1041 and Ctrl+Shift+F open
     // it; made by AttachFindWindow (tavrin_dlg_find.cpp), a child window of the dialog.

@@ -46,7 +46,7 @@ struct CTavrinDlg::SImportSteps {
     // arriving meanwhile waits for the import to give up.
     class CRunningImport {
       public:
-        CRunningImport(CTavrinDlg& dlg, CImportProgress& progress) : m_dlg(dlg) {
+        CRunningImport(CTavrinDlg& dlg, package_import::CImportProgress& progress) : m_dlg(dlg) {
             m_dlg.m_pRunningImport = &progress;
         }
         ~CRunningImport() { m_dlg.m_pRunningImport = nullptr; }
@@ -191,11 +191,11 @@ struct CTavrinDlg::SImportSteps {
     // long before Parent.db is done; the import ends only once they are there (the rows go on in
     // the background), showing the step and taking Cancel while it waits. On the progress
     // window's worker thread.
-    static void WaitForChildTables(CImportProgress& progress,
+    static void WaitForChildTables(package_import::CImportProgress& progress,
                                    const workspace::CWorkspacePaths& paths,
                                    const std::atomic<bool>& bTablesReady) {
         if (bTablesReady.load()) return;
-        progress.BeginStep(ImportStep::kSplitting, paths.SqlDumpPath(),
+        progress.BeginStep(package_import::ImportStep::kSplitting, paths.SqlDumpPath(),
                            platform::FileSize(paths.SqlDumpPath()).value_or(0));
         while (!bTablesReady.load() && !progress.CancelRequested())
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -214,8 +214,9 @@ struct CTavrinDlg::SImportSteps {
         const session_index::SessionIndexInputs index =
             session_index::IndexInputsForWorkFolder(paths.WorkFolder());
         auto load = [paths, pTablesReady](WorkerParam& param) {
-            return LoadChildDatabase(paths, *param.pDatabase, &param.bStopRequested, param.report,
-                                     [pTablesReady] { pTablesReady->store(true); });
+            return package_import::LoadChildDatabase(paths, *param.pDatabase, &param.bStopRequested,
+                                                     param.report,
+                                                     [pTablesReady] { pTablesReady->store(true); });
         };
         dlg.m_loads.Start(
             &child, strName.toStdString(), paths.RowStatementsPath(),
@@ -224,8 +225,9 @@ struct CTavrinDlg::SImportSteps {
                     PostDialogCall(pDlg, [pDlg, strName, index] {
                         QueueIndexAfterImport(pDlg, strName, index);
                     });
-                const std::vector<std::string> tables = IncompleteTables(report, "child.db");
-                PrintIncompleteTables(tables);
+                const std::vector<std::string> tables =
+                    package_import::IncompleteTables(report, "child.db");
+                package_import::PrintIncompleteTables(tables);
                 PostDialogCall(pDlg, [pDlg, strName] { PostLoadFinished(pDlg, strName); });
                 if (!tables.empty())
                     PostDialogCall(
@@ -261,7 +263,7 @@ struct CTavrinDlg::SImportSteps {
         CChosenPath chosenPath(dlg, path);  // step 4
         dlg.m_pAuditorExtras->LastFolder().Remember(path);
         const std::string strProgram = platform::ProgramFolder();
-        CPackageImport import(strProgram, path.toStdString());
+        package_import::CPackageImport import(strProgram, path.toStdString());
 
         if (!import.CheckDiskSpace()) {  // step 5
             ShowMessage(ResString(142));
@@ -274,15 +276,16 @@ struct CTavrinDlg::SImportSteps {
             return;
         }
         const QString strChosenName = QString::fromStdString(import.PackageName());
-        EImportStart start = DecideImportStart(WorkFolderState(import.Paths().WorkFolder()),
-                                               FindPackage(dlg, strChosenName) != nullptr);
-        if (start == EImportStart::kRefuse) {
+        package_import::EImportStart start = package_import::DecideImportStart(
+            package_import::WorkFolderState(import.Paths().WorkFolder()),
+            FindPackage(dlg, strChosenName) != nullptr);
+        if (start == package_import::EImportStart::kRefuse) {
             ShowMessage(ResString(kStrNotReadablePackage));
             return;
         }
-        if (start == EImportStart::kAskLeftover) {
+        if (start == package_import::EImportStart::kAskLeftover) {
             if (!AskYesNo(ResString(kStrLeftoverWorkFolder))) return;  // nothing changes
-            if (!DeleteLeftoverWorkFolder(import.Paths().WorkFolder())) {
+            if (!package_import::DeleteLeftoverWorkFolder(import.Paths().WorkFolder())) {
                 ShowMessage(ResString(kStrLeftoverNotDeleted));
                 return;
             }
@@ -303,7 +306,7 @@ struct CTavrinDlg::SImportSteps {
             dlg.ShowPackageFingerprint();
         };
 
-        if (start == EImportStart::kOpenImported) {  // step 8
+        if (start == package_import::EImportStart::kOpenImported) {  // step 8
             if (dlg.OpenPackage(strName)) chosenPath.Keep();
             return;
         }
@@ -318,29 +321,31 @@ struct CTavrinDlg::SImportSteps {
         };
 
         if (dlg.m_str7zCommand.isEmpty())
-            dlg.m_str7zCommand = QString::fromStdString(Make7zCommand(strProgram));
+            dlg.m_str7zCommand = QString::fromStdString(package_import::Make7zCommand(strProgram));
         const std::string str7zCommand = dlg.m_str7zCommand.toStdString();
 
         // Unpacking, the conversions and the loads run on a thread of their own behind the
         // progress window; the window only shows, and the dialog keeps repainting and ticking.
-        CImportProgress progress;
+        package_import::CImportProgress progress;
         import.SetProgress(&progress);
         CRunningImport running(dlg, progress);
         auto progressWindow = std::make_unique<CImportProgressDialog>(&dlg, progress, strName);
 
-        UnpackOutcome outcome = UnpackOutcome::kNotStarted;
+        package_import::UnpackOutcome outcome = package_import::UnpackOutcome::kNotStarted;
         progressWindow->RunStep([&] { outcome = import.Unpack(str7zCommand); });  // step 11
-        if (outcome == UnpackOutcome::kNotStarted || outcome == UnpackOutcome::kNotAPackage ||
-            outcome == UnpackOutcome::kCancelled || outcome == UnpackOutcome::kNoSpace) {
+        if (outcome == package_import::UnpackOutcome::kNotStarted ||
+            outcome == package_import::UnpackOutcome::kNotAPackage ||
+            outcome == package_import::UnpackOutcome::kCancelled ||
+            outcome == package_import::UnpackOutcome::kNoSpace) {
             progressWindow.reset();
             import.RemoveWorkFolder();
             showOpenPackage();
-            if (outcome == UnpackOutcome::kNotAPackage)
+            if (outcome == package_import::UnpackOutcome::kNotAPackage)
                 ShowMessage(ResString(kStrNotReadablePackage));
-            if (outcome == UnpackOutcome::kNoSpace) ShowMessage(ResString(142));
+            if (outcome == package_import::UnpackOutcome::kNoSpace) ShowMessage(ResString(142));
             // An archiver too old to unpack safely was refused before it saw the package.
-            if (outcome == UnpackOutcome::kNotStarted && import.ArchiverRefused())
-                ShowMessage(QString::fromStdString(ArchiverRefusalText(
+            if (outcome == package_import::UnpackOutcome::kNotStarted && import.ArchiverRefused())
+                ShowMessage(QString::fromStdString(package_import::ArchiverRefusalText(
                     ResString(kStrArchiverTooOld).toStdString(), import.ArchiverVersion())));
             return;
         }
@@ -416,7 +421,8 @@ struct CTavrinDlg::SImportSteps {
 
         // A damaged package is said first: it is why tables may be short. child.db loads beside
         // the import, so whether its tables are already known short here depends on timing.
-        if (outcome == UnpackOutcome::kDamaged) ShowMessage(ResString(kStrPackageDamaged));
+        if (outcome == package_import::UnpackOutcome::kDamaged)
+            ShowMessage(ResString(kStrPackageDamaged));
         if (import.LoadIncomplete()) ShowIncompleteLoad(dlg, strName, import.IncompleteTables());
     }
 
