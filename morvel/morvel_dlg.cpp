@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
 #include <cstdio>
 #include <memory>
 
@@ -13,6 +12,7 @@
 #include "common/qt/lang_module.h"
 #include "common/qt/template_control.h"
 #include "common/qt/user_prompts.h"
+#include "common/qt/window_keys.h"
 #include "morvel/command_line.h"
 #include "morvel/my_view.h"
 #include "morvel/page_model.h"
@@ -56,8 +56,6 @@ CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineTe
     m_staticCurrentPage = TemplateControl<QLabel>(*this, form, kTemplateId, 1008);
     m_editFind = TemplateControl<QLineEdit>(*this, form, kTemplateId, 1009);
     m_btnFindNext = TemplateControl<QPushButton>(*this, form, kTemplateId, 1010);
-    // Enter in the find field searches; it must not reach the go button, the default.
-    m_editFind->installEventFilter(this);
     // Enter in the page field goes to the typed page.
     m_btnGotoPage->setDefault(true);
     connect(m_btnFirstPage, &QPushButton::clicked, this, &CMorvelDlg::OnFirstPage);
@@ -65,13 +63,8 @@ CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineTe
     connect(m_btnNextPage, &QPushButton::clicked, this, &CMorvelDlg::OnNextPage);
     connect(m_btnGotoPage, &QPushButton::clicked, this, &CMorvelDlg::OnGotoPage);
     connect(m_btnFindNext, &QPushButton::clicked, this, &CMorvelDlg::OnFindNext);
-    const auto shortcut = [this](QKeySequence keys, void (CMorvelDlg::*handler)()) {
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, handler);
-    };
-    shortcut(QKeySequence(Qt::Key_PageUp), &CMorvelDlg::OnPageUpKey);
-    shortcut(QKeySequence(Qt::Key_PageDown), &CMorvelDlg::OnPageDownKey);
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_F), &CMorvelDlg::OnFindKey);
-    shortcut(QKeySequence(Qt::Key_F3), &CMorvelDlg::OnFindNext);
+    m_pKeys = new CWindowKeys(
+        *this, [this](QWidget* target, const QKeyEvent& key) { return HandleKey(target, key); });
 
     m_hIcon = m_lang.Icon(kIconId);
 
@@ -86,6 +79,7 @@ CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineTe
 }
 
 CMorvelDlg::~CMorvelDlg() {
+    if (m_pKeys) m_pKeys->Detach();
     LeaveRegistry();
 }
 
@@ -260,15 +254,24 @@ int CMorvelDlg::MatchRowOnPage() const {
     return static_cast<int>(m_findMatch->nLine % morvel::kLinesPerPage);
 }
 
-bool CMorvelDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_editFind && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            OnFindNext();
-            return true;
-        }
+bool CMorvelDlg::HandleKey(QWidget* target, const QKeyEvent& key) {
+    // Enter in the find field searches; it must not reach the go button, the default.
+    if (target == m_editFind && (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)) {
+        OnFindNext();
+        return true;
     }
-    return QDialog::eventFilter(watched, event);
+    if (IsKey(key, Qt::Key_PageUp)) {
+        OnPageUpKey();
+    } else if (IsKey(key, Qt::Key_PageDown)) {
+        OnPageDownKey();
+    } else if (IsKey(key, Qt::CTRL | Qt::Key_F)) {
+        OnFindKey();
+    } else if (IsKey(key, Qt::Key_F3)) {
+        OnFindNext();
+    } else {
+        return false;
+    }
+    return true;
 }
 
 void CMorvelDlg::LeaveRegistry() {

@@ -17,6 +17,8 @@
 #include "morvel/text_search.h"
 
 class CLangModule;
+class CWindowKeys;
+class QKeyEvent;
 class CMyView;
 class QLabel;
 class QLineEdit;
@@ -64,7 +66,8 @@ class CMorvelDlg : public QDialog {
     std::string m_strParentDb;
     std::vector<std::string> m_dbaNames;
     std::vector<std::string> m_scanLines;
-    CMyView* m_pView = nullptr;  // child window, owned by the dialog
+    CMyView* m_pView = nullptr;      // child window, owned by the dialog
+    CWindowKeys* m_pKeys = nullptr;  // the window's keys (HandleKey); owned by the dialog
     std::string m_strProgramFolder;
     int m_nSource = 2;
     int m_nTotalLines = 0;
@@ -93,9 +96,10 @@ class CMorvelDlg : public QDialog {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Page Up, Page Down, Ctrl+F, F3 and Enter in the find field: true when key was taken.
+    bool HandleKey(QWidget* target, const QKeyEvent& key);
     bool OnInitDialog();
     void LoadSessionLines();
     // Enables the paging buttons for m_nPage and shows the current page in 1008.

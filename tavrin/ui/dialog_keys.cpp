@@ -1,7 +1,7 @@
-// Keys of the main dialog: paging, Enter in the page field and on a row of the list, Ctrl+F
-// and F5; every other Enter and Escape is swallowed. Each key does what its button does and
-// only when that button is enabled, so a key never runs a command the window does not offer
-// at that moment.
+// Keys of the main dialog: paging, Enter in the page field and on a row of the list, Ctrl+F,
+// Ctrl+Shift+F and F5; every other Enter and Escape is swallowed. Each key does what its button
+// does and only when that button is enabled, so a key never runs a command the window does not
+// offer at that moment.
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QItemSelectionModel>
@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "common/qt/window_keys.h"
+#include "tavrin/ui/find_sessions_dlg.h"
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/tavrin_dlg.h"
 
@@ -27,8 +29,11 @@ bool KeepsLineKeys(const QWidget* widget) {
 
 }  // namespace
 
-bool CTavrinDlg::HandleKey(QObject* watched, const QKeyEvent& key) {
-    QWidget* widget = static_cast<QWidget*>(watched);
+bool CTavrinDlg::HandleKey(QWidget* widget, const QKeyEvent& key) {
+    if (m_pFindWindow && IsKey(key, Qt::CTRL | Qt::SHIFT | Qt::Key_F)) {
+        m_pFindWindow->Activate();
+        return true;
+    }
     if (key.matches(QKeySequence::Find)) {
         m_editLoginName->setFocus(Qt::ShortcutFocusReason);
         m_editLoginName->selectAll();

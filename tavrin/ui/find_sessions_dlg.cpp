@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "common/qt/user_prompts.h"
+#include "common/qt/window_keys.h"
 #include "tavrin/find/find_list.h"
 #include "tavrin/find/find_strings.h"
 #include "tavrin/ui/find_hit_dispatch.h"
@@ -110,7 +111,6 @@ CFindSessionsDlg::CFindSessionsDlg(QWidget* owner, std::string programFolder,
     m_list->verticalHeader()->hide();
     m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->horizontalHeader()->setStretchLastSection(true);
-    m_list->installEventFilter(this);
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_editText, 1);
@@ -128,10 +128,17 @@ CFindSessionsDlg::CFindSessionsDlg(QWidget* owner, std::string programFolder,
     connect(m_editText, &QLineEdit::returnPressed, this, &CFindSessionsDlg::OnFind);
     connect(m_list, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { OnHitActivated(index.row()); });
+    m_pKeys = new CWindowKeys(*this, [this](QWidget* target, const QKeyEvent& key) {
+        if (target != m_list || (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter))
+            return false;
+        OnHitActivated(m_list->currentIndex().row());
+        return true;
+    });
     if (owner) owner->installEventFilter(this);
 }
 
 CFindSessionsDlg::~CFindSessionsDlg() {
+    m_pKeys->Detach();
     m_runner.Stop();
 }
 
@@ -237,12 +244,6 @@ bool CFindSessionsDlg::eventFilter(QObject* watched, QEvent* e) {
         // The main dialog's close deletes the work folders this search reads.
         StopSearch();
         hide();
-    } else if (watched == m_list && e->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(e)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            OnHitActivated(m_list->currentIndex().row());
-            return true;
-        }
     }
     return QDialog::eventFilter(watched, e);
 }

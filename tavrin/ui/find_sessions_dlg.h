@@ -19,6 +19,7 @@
 #include "tavrin/find/session_search_runner.h"
 
 class CFindHitsModel;
+class CWindowKeys;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -69,12 +70,14 @@ class CFindSessionsDlg : public QDialog {
     void SearchFinished();
 
   protected:
+    // Watches the main dialog's close.
     bool eventFilter(QObject* watched, QEvent* e) override;
     void hideEvent(QHideEvent* e) override;
 
   private:
     void ShowResult(std::uint64_t nSearch, const session_index::SessionSearchResult& result);
 
+    CWindowKeys* m_pKeys = nullptr;  // Enter on a hit plays it; owned by the window
     std::string m_strProgramFolder;
     PackagesSource m_packages;
     session_index::CSessionSearchRunner m_runner;

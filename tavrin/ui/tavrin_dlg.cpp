@@ -19,6 +19,7 @@
 #include "common/qt/lang_module.h"
 #include "common/qt/template_control.h"
 #include "common/qt/user_prompts.h"
+#include "common/qt/window_keys.h"
 #include "platform/paths.h"
 #include "platform/profile_ini.h"
 #include "tavrin/find/find_strings.h"
@@ -131,7 +132,9 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
     route(m_btnSearch, &CTavrinDlg::OnSearch);
     route(m_pDeleteButton, &CTavrinDlg::OnDeletePackage);
 
-    qApp->installEventFilter(this);
+    m_pKeys = new CWindowKeys(*this, [this](QWidget* target, const QKeyEvent& key) {
+        return HandleKey(target, key) || IsSwallowedKey(&key);
+    });
     OnInitDialog();
     // Export, fingerprints and dropped packages.
     m_pAuditorExtras = new CAuditorExtras(*this, m_browser, *m_list, *m_btnOpen);
@@ -142,7 +145,7 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
 }
 
 CTavrinDlg::~CTavrinDlg() {
-    qApp->removeEventFilter(this);
+    m_pKeys->Detach();
     StopTimeThread();
 }
 
@@ -377,15 +380,6 @@ bool CTavrinDlg::event(QEvent* e) {
         return true;
     }
     return QDialog::event(e);
-}
-
-bool CTavrinDlg::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this) {
-        const auto* key = static_cast<QKeyEvent*>(e);
-        if (HandleKey(watched, *key) || IsSwallowedKey(key)) return true;
-    }
-    return QDialog::eventFilter(watched, e);
 }
 
 void CTavrinDlg::ShowPackageFingerprint() {

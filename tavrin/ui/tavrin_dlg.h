@@ -48,6 +48,7 @@ class CAuditComboBox;
 class CListCtrlEx;
 class CPackageComboBox;
 class CTimeThread;
+class CWindowKeys;
 namespace package_import {
 class CImportProgress;
 }  // namespace package_import
@@ -127,8 +128,6 @@ class CTavrinDlg : public QDialog {
     // Runs the initialisation steps; called once by the constructor.
     bool OnInitDialog();
     bool event(QEvent* e) override;  // routes the posted notifications
-    // The window's keys (HandleKey), then swallows every other Enter and Escape.
-    bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void closeEvent(QCloseEvent* e) override;    // runs OnClose
@@ -136,9 +135,11 @@ class CTavrinDlg : public QDialog {
     void reject() override;                      // Escape never ends the dialog
 
   private:
-    // Paging keys, Enter in the page field and on a row, Ctrl+F and F5 (dialog_keys.cpp):
-    // true when key was taken.
-    bool HandleKey(QObject* watched, const QKeyEvent& key);
+    // Paging keys, Enter in the page field and on a row, Ctrl+F, Ctrl+Shift+F and F5
+    // (dialog_keys.cpp): true when key was taken.
+    bool HandleKey(QWidget* target, const QKeyEvent& key);
+    // Runs HandleKey, then swallows every other Enter and Escape; owned by the dialog.
+    CWindowKeys* m_pKeys = nullptr;
     // The tooltip of 1002 for the package the window names.
     void ShowPackageFingerprint();
 

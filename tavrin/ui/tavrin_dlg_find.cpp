@@ -1,7 +1,6 @@
 // The main dialog's hookup of "Find in sessions…": its button, its key and what the window
 // learns of the packages of the run.
 #include <QPushButton>
-#include <QShortcut>
 
 #include "platform/paths.h"
 #include "tavrin/find/find_strings.h"
@@ -47,6 +46,4 @@ void CTavrinDlg::AttachFindWindow() {
     button->setDefault(false);
     CFindSessionsDlg* window = m_pFindWindow;
     connect(button, &QPushButton::clicked, window, &CFindSessionsDlg::Activate);
-    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), this);
-    connect(shortcut, &QShortcut::activated, window, &CFindSessionsDlg::Activate);
 }
