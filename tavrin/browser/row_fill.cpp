@@ -1,6 +1,7 @@
 #include "tavrin/browser/row_fill.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdio>
 
@@ -68,14 +69,38 @@ QString FormatMegabytes(std::uint64_t bytes) {
     return QString::fromLatin1(text);
 }
 
+namespace {
+
+// Cells 1 to 6 of a list row (0 is the action column) from the fields at the given positions.
+void FillCells(int argc, char** argv, const std::array<int, 6>& fields, RowCells& cells) {
+    for (std::size_t i = 0; i < fields.size(); ++i) cells[i + 1] = FieldText(argc, argv, fields[i]);
+}
+
+// Where a recording row's record stands among the fields: its file, width and height.
+struct SRecordFields {
+    int nPath;
+    int nWidth;
+    int nHeight;
+};
+
+// A row that plays a recording (graphic and joined views): its six cells, the recording, its
+// size, and the code in field 1.
+GraphicRow BuildRecordingRow(const RowPlace& place, int argc, char** argv,
+                             const std::array<int, 6>& cells, SRecordFields record) {
+    GraphicRow row;
+    FillCells(argc, argv, cells, row.cells);
+    FillRecording(place, RowField(argc, argv, record.nPath), row);
+    row.record.nWidth = common::LeadingDecimal(RowField(argc, argv, record.nWidth));
+    row.record.nHeight = common::LeadingDecimal(RowField(argc, argv, record.nHeight));
+    row.record.nCode = common::LeadingDecimal(RowField(argc, argv, 1));
+    return row;
+}
+
+}  // namespace
+
 CharRow BuildCharRow(const RowPlace& place, int argc, char** argv) {
     CharRow row;
-    row.cells[1] = FieldText(argc, argv, 4);
-    row.cells[2] = FieldText(argc, argv, 12);
-    row.cells[3] = FieldText(argc, argv, 5);
-    row.cells[4] = FieldText(argc, argv, 6);
-    row.cells[5] = FieldText(argc, argv, 2);
-    row.cells[6] = FieldText(argc, argv, 7);
+    FillCells(argc, argv, {4, 12, 5, 6, 2, 7}, row.cells);
 
     const QString folder = QString::fromUtf8(place.strPackageFolder);
     const std::string recordBytes = MapApplianceBytes(RowField(argc, argv, 9));
@@ -97,32 +122,13 @@ CharRow BuildCharRow(const RowPlace& place, int argc, char** argv) {
 }
 
 GraphicRow BuildGraphicRow(const RowPlace& place, int argc, char** argv) {
-    GraphicRow row;
-    row.cells[1] = FieldText(argc, argv, 3);
-    row.cells[2] = FieldText(argc, argv, 13);
-    row.cells[3] = FieldText(argc, argv, 4);
-    row.cells[4] = FieldText(argc, argv, 5);
-    row.cells[5] = FieldText(argc, argv, 6);
-    row.cells[6] = FieldText(argc, argv, 7);
-    FillRecording(place, RowField(argc, argv, 8), row);
-    row.record.nWidth = common::LeadingDecimal(RowField(argc, argv, 9));
-    row.record.nHeight = common::LeadingDecimal(RowField(argc, argv, 10));
-    row.record.nCode = common::LeadingDecimal(RowField(argc, argv, 1));
-    return row;
+    return BuildRecordingRow(place, argc, argv, {3, 13, 4, 5, 6, 7}, {8, 9, 10});
 }
 
 GraphicRow BuildJoinedRow(const RowPlace& place, int argc, char** argv) {
-    GraphicRow row;
-    row.cells[1] = FieldText(argc, argv, 2) + QLatin1Char(' ') + FieldText(argc, argv, 3);
-    row.cells[2] = FieldText(argc, argv, 10);
-    row.cells[3] = FieldText(argc, argv, 13);
-    row.cells[4] = FieldText(argc, argv, 14);
-    row.cells[5] = FieldText(argc, argv, 4);
-    row.cells[6] = FieldText(argc, argv, 5);
-    FillRecording(place, RowField(argc, argv, 6), row);
-    row.record.nWidth = common::LeadingDecimal(RowField(argc, argv, 11));
-    row.record.nHeight = common::LeadingDecimal(RowField(argc, argv, 12));
-    row.record.nCode = common::LeadingDecimal(RowField(argc, argv, 1));
+    GraphicRow row = BuildRecordingRow(place, argc, argv, {3, 10, 13, 14, 4, 5}, {6, 11, 12});
+    // The joined view shows the date and the time (fields 2 and 3) in one cell.
+    row.cells[1] = FieldText(argc, argv, 2) + QLatin1Char(' ') + row.cells[1];
     return row;
 }
 
