@@ -9,6 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
+. "$ROOT/scripts/virtual_screen.sh"
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 OUT=$(realpath -m "${1:-$BUILD_DIR/screenshots/find-en.png}")
 DELAY=${SHOT_DELAY:-12}
@@ -36,52 +37,13 @@ rm -rf -- "${BUILD_DIR:?}/bin/$NAME"
 
 (cd "$WORK" && LANG=$LOCALE LC_ALL= LC_MESSAGES= XDG_RUNTIME_DIR="$WORK/runtime" \
     XDG_CONFIG_HOME="$WORK/config" QT_QPA_PLATFORM=xcb \
-    xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
-    "$1" "$2" >/dev/null 2>&1 &
-    pid=$!
-    sleep "$4"
-    python3 - "$5" <<"PY" || echo "could not type the find text" >&2
-import ctypes, sys, time
-x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
-xtst = ctypes.cdll.LoadLibrary("libXtst.so.6")
-x11.XOpenDisplay.restype = ctypes.c_void_p
-x11.XStringToKeysym.restype = ctypes.c_ulong
-x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x11.XFlush.argtypes = [ctypes.c_void_p]
-xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
-xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int,
-                                      ctypes.c_ulong]
-xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
-display = x11.XOpenDisplay(None)
-names = {" ": "space", "/": "slash", ".": "period", "-": "minus", "_": "underscore"}
-def code(name):
-    return x11.XKeysymToKeycode(display, x11.XStringToKeysym(name.encode()))
-def press(name, *modifiers):
-    for m in modifiers: xtst.XTestFakeKeyEvent(display, code(m), 1, 0)
-    xtst.XTestFakeKeyEvent(display, code(name), 1, 0)
-    xtst.XTestFakeKeyEvent(display, code(name), 0, 0)
-    for m in reversed(modifiers): xtst.XTestFakeKeyEvent(display, code(m), 0, 0)
-    x11.XFlush(display)
-    time.sleep(0.05)
-# No window manager activates the main window again once the progress window of the import has
-# gone: a click on the "Filters" caption does.
-xtst.XTestFakeMotionEvent(display, -1, 30, 91, 0)
-xtst.XTestFakeButtonEvent(display, 1, 1, 0)
-xtst.XTestFakeButtonEvent(display, 1, 0, 0)
-x11.XFlush(display)
-time.sleep(0.5)
-press("f", "Control_L", "Shift_L")
-time.sleep(1)
-for c in sys.argv[1]:
-    if c == "_": press("minus", "Shift_L")
-    elif c in names: press(names[c])
-    elif c.isupper(): press(c.lower(), "Shift_L")
-    else: press(c)
-press("Return")
-PY
-    sleep 2
-    import -window root "$3"
-    kill -TERM $pid 2>/dev/null; wait $pid 2>/dev/null || true' \
-    _ "$BUILD_DIR/bin/Tavrin" "$PACKAGE" "$OUT" "$DELAY" "$TEXT")
+    run_on_virtual_screen 1280x800 "$OUT" '"$1" "$2" >/dev/null 2>&1' '
+    sleep "$3"
+    # No window manager activates the main window again once the progress window of the
+    # import has gone: a click on the "Filters" caption does.
+    python3 "$4" click:30:91 sleep:0.5 key:Control_L+Shift_L+f sleep:1 "type:$5" key:Return ||
+        echo "could not type the find text" >&2
+    sleep 2' \
+    "$BUILD_DIR/bin/Tavrin" "$PACKAGE" "$DELAY" "$ROOT/scripts/xtest_input.py" "$TEXT")
 rm -rf -- "${BUILD_DIR:?}/bin/$NAME"
 echo "screenshot: $OUT"

@@ -11,6 +11,7 @@
 # test extension library, libXtst).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/virtual_screen.sh
 
 SAMPLE=0
 if [ "${1:-}" = --sample ]; then SAMPLE=1; shift; fi
@@ -61,42 +62,15 @@ fi
 LOCALE=C
 [ "${MORVEL_LANG:-en}" = zh ] && LOCALE=zh_CN.UTF-8
 
-xvfb-run -a -s "-screen 0 900x640x24" bash -c '
-    TAVRIN_PROGRAM_DIR="$1" LANG="$2" LC_ALL="$2" "$3/Morvel" "$5" &
-    pid=$!
+run_on_virtual_screen 900x640 "$OUT" \
+    'env TAVRIN_PROGRAM_DIR="$1" LANG="$2" LC_ALL="$2" "$3/Morvel" "$4"' '
     for _ in $(seq 1 50); do [ -e "$1/processid/$pid" ] && break; sleep 0.2; done
     sleep 1.5
-    if [ -n "$6" ]; then
-        python3 - "$6" <<"PY" || echo "could not type the find text" >&2
-import ctypes, sys, time
-x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
-xtst = ctypes.cdll.LoadLibrary("libXtst.so.6")
-x11.XOpenDisplay.restype = ctypes.c_void_p
-x11.XStringToKeysym.restype = ctypes.c_ulong
-x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x11.XFlush.argtypes = [ctypes.c_void_p]
-xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
-display = x11.XOpenDisplay(None)
-def code(name):
-    return x11.XKeysymToKeycode(display, x11.XStringToKeysym(name.encode()))
-def press(name, *modifiers):
-    for m in modifiers: xtst.XTestFakeKeyEvent(display, code(m), 1, 0)
-    xtst.XTestFakeKeyEvent(display, code(name), 1, 0)
-    xtst.XTestFakeKeyEvent(display, code(name), 0, 0)
-    for m in reversed(modifiers): xtst.XTestFakeKeyEvent(display, code(m), 0, 0)
-    x11.XFlush(display)
-    time.sleep(0.05)
-press("f", "Control_L")
-for c in sys.argv[1]:
-    if c == " ": press("space")
-    elif c.isupper(): press(c.lower(), "Shift_L")
-    else: press(c)
-press("Return")
-PY
+    if [ -n "$5" ]; then
+        python3 "$6" key:Control_L+f "type:$5" key:Return ||
+            echo "could not type the find text" >&2
         sleep 1
-    fi
-    import -window root "$4"
-    kill -TERM "$pid"
-    wait "$pid" || true
-' _ "$WORK" "$LOCALE" "$BIN" "$OUT" "~1 ~1 ~$SESSION ~$PACKAGE" "${MORVEL_FIND:-}"
+    fi' \
+    "$WORK" "$LOCALE" "$BIN" "~1 ~1 ~$SESSION ~$PACKAGE" "${MORVEL_FIND:-}" \
+    "$PWD/scripts/xtest_input.py"
 echo "screenshot: $OUT"

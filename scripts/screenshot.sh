@@ -7,6 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
+. "$ROOT/scripts/virtual_screen.sh"
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 OUT=${1:-$BUILD_DIR/screenshots}
 DELAY=${SHOT_DELAY:-8}
@@ -40,12 +41,8 @@ shoot() {  # shoot LOCALE FILE
     rm -rf -- "${BUILD_DIR:?}/bin/$NAME"
     (cd "$WORK" && LANG=$locale LC_ALL= LC_MESSAGES= XDG_RUNTIME_DIR="$WORK/runtime" \
         XDG_CONFIG_HOME="$WORK/config" QT_QPA_PLATFORM=xcb \
-        xvfb-run -a -s "-screen 0 1280x800x24" \
-        bash -c '"$1" "$2" >/dev/null 2>&1 & pid=$!
-                 sleep "$4"
-                 import -window root "$3"
-                 kill -TERM $pid 2>/dev/null; wait $pid 2>/dev/null || true' \
-        _ "$BUILD_DIR/bin/Tavrin" "$PACKAGE" "$file" "$DELAY")
+        run_on_virtual_screen 1280x800 "$file" '"$1" "$2" >/dev/null 2>&1' 'sleep "$3"' \
+        "$BUILD_DIR/bin/Tavrin" "$PACKAGE" "$DELAY")
     rm -rf -- "${BUILD_DIR:?}/bin/$NAME"
 }
 

@@ -1,5 +1,6 @@
 # Sourced by the screenshot scripts that play a scene with Tavrin on a package under a virtual
 # X server (screenshot-import.sh, screenshot-dispatch.sh); run from the repository's root.
+. scripts/virtual_screen.sh
 
 # build_for_scene BUILD TARGET...: configures BUILD and builds the targets, quietly.
 build_for_scene() {
@@ -11,22 +12,19 @@ build_for_scene() {
 
 # play_tavrin_scene BUILD PACKAGE SCENE [ARG...]: removes the package's work folder left by
 # an earlier run, starts BUILD/bin/Tavrin on PACKAGE in English on a 1300x800 virtual screen,
-# runs SCENE (bash; $tavrin is Tavrin's pid, "$@" the ARGs), then ends Tavrin with SIGTERM and
-# waits for it. A failing command of SCENE fails the call.
+# runs SCENE (bash; $tavrin is Tavrin's pid, $build and $package the BUILD and PACKAGE, "$@"
+# the ARGs), then ends Tavrin with SIGTERM and waits for it. A failing command of SCENE fails
+# the call.
 play_tavrin_scene() {
     local build=$1 package=$2 scene=$3
     shift 3
     rm -rf -- "${build:?}/bin/$(basename "$package" .tar)"
-    xvfb-run -a -s "-screen 0 1300x800x24" bash -c '
-        set -e
-        build=$1 package=$2
-        shift 2
-        LANG=en_US.UTF-8 "$build/bin/Tavrin" "$package" >/dev/null 2>&1 &
-        tavrin=$!
-        '"$scene"'
-        kill -TERM "$tavrin"
-        wait "$tavrin" 2>/dev/null || true
-    ' tavrin-scene "$build" "$package" "$@"
+    local places
+    places="build=$(printf %q "$build") package=$(printf %q "$package")"
+    run_on_virtual_screen 1300x800 "" \
+        "env LANG=en_US.UTF-8 $(printf %q "$build/bin/Tavrin") $(printf %q "$package") >/dev/null 2>&1" \
+        "tavrin=\$pid $places
+$scene" "$@"
 }
 
 # work_folder_gone BUILD PACKAGE: true when Tavrin left no work folder for PACKAGE; says so

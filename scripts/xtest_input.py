@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Types and clicks on the X display named by DISPLAY through the X test extension (libXtst).
 
-Arguments are steps run in order: click:X:Y, dbl:X:Y (double-click), key:KEYSYM, sleep:SECONDS.
-Used by the screenshot scripts to drive the real windows under a virtual X server.
+Arguments are steps run in order: click:X:Y, dbl:X:Y (double-click), key:KEYSYM (modifiers held
+before it joined with "+": key:Control_L+Shift_L+f), type:TEXT (letters, digits, blanks and
+. / - _), sleep:SECONDS. Used by the screenshot scripts to drive the real windows under a
+virtual X server.
 """
 import ctypes, sys, time
 x11 = ctypes.cdll.LoadLibrary("libX11.so.6"); xtst = ctypes.cdll.LoadLibrary("libXtst.so.6")
@@ -21,12 +23,22 @@ def click(x, y, n=1):
     for _ in range(n):
         xtst.XTestFakeButtonEvent(d, 1, 1, 0); x11.XFlush(d); xtst.XTestFakeButtonEvent(d, 1, 0, 0); x11.XFlush(d); time.sleep(0.05)
     flush()
-def key(name):
-    c = x11.XKeysymToKeycode(d, x11.XStringToKeysym(name.encode()))
-    xtst.XTestFakeKeyEvent(d, c, 1, 0); xtst.XTestFakeKeyEvent(d, c, 0, 0); flush()
+def code(name): return x11.XKeysymToKeycode(d, x11.XStringToKeysym(name.encode()))
+def key(names, pause=0.15):
+    *modifiers, name = names.split("+")
+    for m in modifiers: xtst.XTestFakeKeyEvent(d, code(m), 1, 0)
+    xtst.XTestFakeKeyEvent(d, code(name), 1, 0); xtst.XTestFakeKeyEvent(d, code(name), 0, 0)
+    for m in reversed(modifiers): xtst.XTestFakeKeyEvent(d, code(m), 0, 0)
+    x11.XFlush(d); time.sleep(pause)
+SYMBOLS = {" ": "space", "/": "slash", ".": "period", "-": "minus", "_": "Shift_L+minus"}
+def type_text(text):
+    for c in text:
+        key(SYMBOLS.get(c) or ("Shift_L+" + c.lower() if c.isupper() else c), 0.05)
 for cmd in sys.argv[1:]:
-    op, *a = cmd.split(":")
+    op, _, rest = cmd.partition(":")
+    a = rest.split(":")
     if op == "click": click(int(a[0]), int(a[1]))
     elif op == "dbl": click(int(a[0]), int(a[1]), 2)
-    elif op == "key": key(a[0])
+    elif op == "key": key(rest)
+    elif op == "type": type_text(rest)
     elif op == "sleep": time.sleep(float(a[0]))

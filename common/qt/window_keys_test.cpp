@@ -88,7 +88,8 @@ TEST(IsKey, MatchesTheCombinationExactlyWithTheKeypadCopyOfAKey) {
     EXPECT_TRUE(IsKey(key(Qt::Key_PageUp, Qt::KeypadModifier), Qt::Key_PageUp));
     EXPECT_FALSE(IsKey(key(Qt::Key_PageUp, Qt::ShiftModifier), Qt::Key_PageUp));
     EXPECT_TRUE(IsKey(key(Qt::Key_F, Qt::ControlModifier), Qt::CTRL | Qt::Key_F));
-    EXPECT_FALSE(IsKey(key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier), Qt::CTRL | Qt::Key_F));
+    EXPECT_FALSE(
+        IsKey(key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier), Qt::CTRL | Qt::Key_F));
     EXPECT_TRUE(IsKey(key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier),
                       Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     EXPECT_FALSE(IsKey(key(Qt::Key_F3, Qt::ShiftModifier), Qt::Key_F3));
