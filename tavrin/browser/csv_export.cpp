@@ -7,7 +7,6 @@
 
 #include "platform/file_io.h"
 #include "tavrin/browser/codepage_like.h"
-#include "tavrin/browser/query_builder.h"
 #include "tavrin/browser/row_fill.h"
 
 namespace browser {
@@ -66,14 +65,6 @@ std::string CsvLine(const std::vector<std::string>& fields) {
 ExportRowKind RowKindOfTable(std::string_view table) {
     if (table == "unix_vsms_log" || table == "unix_xapp_log") return ExportRowKind::kGraphic;
     return ExportRowKind::kChar;
-}
-
-std::string TableExportQuery(const std::string& table, const std::string& filter) {
-    return browser::TableCountQuery(table, filter);
-}
-
-std::string JoinedExportQuery(const std::string& filter) {
-    return browser::JoinedAllRowsQuery(filter);
 }
 
 ExportResult ExportView(const ExportRequest& request,

@@ -27,13 +27,6 @@ enum class ExportRowKind { kChar, kGraphic, kJoined };
 // character otherwise (as the list fills them).
 ExportRowKind RowKindOfTable(std::string_view table);
 
-// The unlimited query of a view, the page query without its limit: "select * from " table
-// and the filter for a single table; both halves of the joined view with the filter in each
-// (the columns the joined rows are read from). filter is the filter clause in the ANSI code
-// page, empty or starting with " where".
-std::string TableExportQuery(const std::string& table, const std::string& filter);
-std::string JoinedExportQuery(const std::string& filter);
-
 struct ExportRequest {
     std::string strDbPath;  // Parent.db, UTF-8; opened read-only for the export
     std::string strQuery;   // the unlimited query of the view (ANSI code page)

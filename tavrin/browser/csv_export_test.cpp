@@ -99,7 +99,7 @@ TEST_F(CsvExport, WritesBomHeadersAndEveryRowOfTheViewAsTheListShowsThem) {
                      "'/var/utm/data/sessions/12:30:00.txt', '', 'ok', '2013-05-08 11:00:00')"));
     browser_test::WriteFile(m_pkg / "var/utm/data/sessions/12_30_00", "l1\nl2\nl3\n");
 
-    auto result = browser::ExportView(Request(browser::TableExportQuery("unix_sms_log", "")));
+    auto result = browser::ExportView(Request(browser::TableCountQuery("unix_sms_log", "")));
     ASSERT_EQ(result.eStatus, ExportStatus::kDone) << result.strError;
     EXPECT_EQ(result.nRows, 41);
 
@@ -138,7 +138,7 @@ TEST_F(CsvExport, TheJoinedViewExportsBothHalvesEachFiltered) {
     // The recording of v1 exists: its size shows as in the list.
     browser_test::WriteFile(m_pkg / "var/utm/data/sessions/v1.rec", std::string(1048576, 'r'));
 
-    const std::string query = browser::JoinedExportQuery("");
+    const std::string query = browser::JoinedAllRowsQuery("");
     EXPECT_EQ(query + " limit 0, 15", browser::JoinedSearchPageQuery(""));
     auto all = browser::ExportView(Request(query, browser::ExportRowKind::kJoined));
     ASSERT_EQ(all.eStatus, ExportStatus::kDone) << all.strError;
@@ -157,7 +157,7 @@ TEST_F(CsvExport, TheJoinedViewExportsBothHalvesEachFiltered) {
     const std::string filter =
         platform::Utf16ToAnsi(browser::BuildFilterClause(values, true).strClause);
     auto filtered = browser::ExportView(
-        Request(browser::JoinedExportQuery(filter), browser::ExportRowKind::kJoined));
+        Request(browser::JoinedAllRowsQuery(filter), browser::ExportRowKind::kJoined));
     ASSERT_EQ(filtered.eStatus, ExportStatus::kDone) << filtered.strError;
     EXPECT_EQ(filtered.nRows, 2);  // v1 and x1: the filter holds in both halves
 }
@@ -172,7 +172,7 @@ TEST_F(CsvExport, FailureOrCancelLeavesAnExistingFileAsItWasAndNoPartialFile) {
     EXPECT_EQ(ReadAll(m_out), "earlier export");
 
     std::vector<long long> calls;
-    auto cancelled = browser::ExportView(Request(browser::TableExportQuery("unix_sms_log", "")),
+    auto cancelled = browser::ExportView(Request(browser::TableCountQuery("unix_sms_log", "")),
                                          [&](long long rows) {
                                              calls.push_back(rows);
                                              return rows < 2000;
@@ -182,7 +182,7 @@ TEST_F(CsvExport, FailureOrCancelLeavesAnExistingFileAsItWasAndNoPartialFile) {
     EXPECT_EQ(ReadAll(m_out), "earlier export");
     EXPECT_FALSE(fs::exists(m_out.string() + ".part"));
 
-    auto request = Request(browser::TableExportQuery("unix_sms_log", ""));
+    auto request = Request(browser::TableCountQuery("unix_sms_log", ""));
     request.strOutPath = (m_tmp.Path() / "no/such/folder/out.csv").string();
     auto unwritable = browser::ExportView(request);
     EXPECT_EQ(unwritable.eStatus, ExportStatus::kWriteFailed);
@@ -190,7 +190,7 @@ TEST_F(CsvExport, FailureOrCancelLeavesAnExistingFileAsItWasAndNoPartialFile) {
 
     // The same export to the existing file replaces it whole, reporting the end once.
     calls.clear();
-    auto done = browser::ExportView(Request(browser::TableExportQuery("unix_sms_log", "")),
+    auto done = browser::ExportView(Request(browser::TableCountQuery("unix_sms_log", "")),
                                     [&](long long rows) {
                                         calls.push_back(rows);
                                         return true;
@@ -232,7 +232,7 @@ TEST_F(CsvExport, AMillionRowsExportWithConstantMemory) {
     const long before = ResidentKb();
     long peak = before;
     auto result =
-        browser::ExportView(Request(browser::TableExportQuery("unix_sms_log", "")), [&](long long) {
+        browser::ExportView(Request(browser::TableCountQuery("unix_sms_log", "")), [&](long long) {
             peak = std::max(peak, ResidentKb());
             return true;
         });
