@@ -19,7 +19,7 @@ bool CMorvelApp::InitInstance(const std::string& commandLineText,
                               const std::string& programFolder) {
     // Signals are caught from the start, so one that comes while the lines load still closes
     // the window through its close handling once the window runs.
-    CTerminationNotifier notifier([this](int sig) {
+    common::CTerminationNotifier notifier([this](int sig) {
         m_nSignal = sig;
         if (m_pDlg) m_pDlg->close();
         // A message box still open would hold the window's loop: close it too.

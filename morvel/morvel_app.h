@@ -25,7 +25,7 @@ class CMorvelApp : public QApplication {
     int TerminationSignal() const { return m_nSignal; }
 
     bool m_bChinese = false;
-    CLangModule m_lang;
+    common::CLangModule m_lang;
 
   private:
     int m_nSignal = 0;

@@ -34,7 +34,7 @@ constexpr int kPagingRowHeight = 80;
 
 }  // namespace
 
-CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineText,
+CMorvelDlg::CMorvelDlg(const common::CLangModule& lang, const std::string& commandLineText,
                        const std::string& programFolder, QWidget* parent)
     : QDialog(parent), m_lang(lang) {
     QWidget* form = m_lang.LoadDialogTemplate(kTemplateId, this);
@@ -46,16 +46,16 @@ CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineTe
     }
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    m_staticLineCount = TemplateControl<QLabel>(*this, form, kTemplateId, 1001);
-    m_btnFirstPage = TemplateControl<QPushButton>(*this, form, kTemplateId, 1002);
-    m_btnPrevPage = TemplateControl<QPushButton>(*this, form, kTemplateId, 1003);
-    m_btnNextPage = TemplateControl<QPushButton>(*this, form, kTemplateId, 1004);
-    m_editGotoPage = TemplateControl<QLineEdit>(*this, form, kTemplateId, 1005);
-    m_staticPageCount = TemplateControl<QLabel>(*this, form, kTemplateId, 1006);
-    m_btnGotoPage = TemplateControl<QPushButton>(*this, form, kTemplateId, 1007);
-    m_staticCurrentPage = TemplateControl<QLabel>(*this, form, kTemplateId, 1008);
-    m_editFind = TemplateControl<QLineEdit>(*this, form, kTemplateId, 1009);
-    m_btnFindNext = TemplateControl<QPushButton>(*this, form, kTemplateId, 1010);
+    m_staticLineCount = common::TemplateControl<QLabel>(*this, form, kTemplateId, 1001);
+    m_btnFirstPage = common::TemplateControl<QPushButton>(*this, form, kTemplateId, 1002);
+    m_btnPrevPage = common::TemplateControl<QPushButton>(*this, form, kTemplateId, 1003);
+    m_btnNextPage = common::TemplateControl<QPushButton>(*this, form, kTemplateId, 1004);
+    m_editGotoPage = common::TemplateControl<QLineEdit>(*this, form, kTemplateId, 1005);
+    m_staticPageCount = common::TemplateControl<QLabel>(*this, form, kTemplateId, 1006);
+    m_btnGotoPage = common::TemplateControl<QPushButton>(*this, form, kTemplateId, 1007);
+    m_staticCurrentPage = common::TemplateControl<QLabel>(*this, form, kTemplateId, 1008);
+    m_editFind = common::TemplateControl<QLineEdit>(*this, form, kTemplateId, 1009);
+    m_btnFindNext = common::TemplateControl<QPushButton>(*this, form, kTemplateId, 1010);
     // Enter in the page field goes to the typed page.
     m_btnGotoPage->setDefault(true);
     connect(m_btnFirstPage, &QPushButton::clicked, this, &CMorvelDlg::OnFirstPage);
@@ -63,7 +63,7 @@ CMorvelDlg::CMorvelDlg(const CLangModule& lang, const std::string& commandLineTe
     connect(m_btnNextPage, &QPushButton::clicked, this, &CMorvelDlg::OnNextPage);
     connect(m_btnGotoPage, &QPushButton::clicked, this, &CMorvelDlg::OnGotoPage);
     connect(m_btnFindNext, &QPushButton::clicked, this, &CMorvelDlg::OnFindNext);
-    m_pKeys = new CWindowKeys(
+    m_pKeys = new common::CWindowKeys(
         *this, [this](QWidget* target, const QKeyEvent& key) { return HandleKey(target, key); });
 
     m_hIcon = m_lang.Icon(kIconId);
@@ -189,7 +189,7 @@ void CMorvelDlg::OnNextPage() {
 void CMorvelDlg::OnGotoPage() {
     const int page = morvel::ParsePageNumber(m_editGotoPage->text().toStdString());
     if (!morvel::IsPageInRange(page, m_nPageCount)) {
-        ShowOwnedMessage(this, m_lang.String(kStringBadPage));
+        common::ShowOwnedMessage(this, m_lang.String(kStringBadPage));
     } else {
         m_nPage = page;
         FillPage(m_nPage);
@@ -224,7 +224,7 @@ void CMorvelDlg::OnFindNext() {
     m_findMatch = morvel::FindNextMatch(LinesInUse(), text.toStdU16String(), start);
     if (!m_findMatch) {
         RepaintView();
-        ShowOwnedMessage(this, m_lang.String(kStringNotFound).arg(text));
+        common::ShowOwnedMessage(this, m_lang.String(kStringNotFound).arg(text));
         return;
     }
     const int page = morvel::PageOfLine(m_findMatch->nLine);
@@ -260,13 +260,13 @@ bool CMorvelDlg::HandleKey(QWidget* target, const QKeyEvent& key) {
         OnFindNext();
         return true;
     }
-    if (IsKey(key, Qt::Key_PageUp)) {
+    if (common::IsKey(key, Qt::Key_PageUp)) {
         OnPageUpKey();
-    } else if (IsKey(key, Qt::Key_PageDown)) {
+    } else if (common::IsKey(key, Qt::Key_PageDown)) {
         OnPageDownKey();
-    } else if (IsKey(key, Qt::CTRL | Qt::Key_F)) {
+    } else if (common::IsKey(key, Qt::CTRL | Qt::Key_F)) {
         OnFindKey();
-    } else if (IsKey(key, Qt::Key_F3)) {
+    } else if (common::IsKey(key, Qt::Key_F3)) {
         OnFindNext();
     } else {
         return false;

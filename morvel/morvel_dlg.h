@@ -16,8 +16,10 @@
 #include "common/viewer_find_field.h"
 #include "morvel/text_search.h"
 
+namespace common {
 class CLangModule;
 class CWindowKeys;
+}  // namespace common
 class QKeyEvent;
 class CMyView;
 class QLabel;
@@ -30,7 +32,7 @@ class CMorvelDlg : public QDialog {
     // lang must stay loaded while the dialog exists. commandLineText is the text after the
     // program name (see morvel/command_line.h); programFolder holds the packages and the
     // registry folder "processid".
-    CMorvelDlg(const CLangModule& lang, const std::string& commandLineText,
+    CMorvelDlg(const common::CLangModule& lang, const std::string& commandLineText,
                const std::string& programFolder, QWidget* parent = nullptr);
     ~CMorvelDlg() override;
 
@@ -66,8 +68,8 @@ class CMorvelDlg : public QDialog {
     std::string m_strParentDb;
     std::vector<std::string> m_dbaNames;
     std::vector<std::string> m_scanLines;
-    CMyView* m_pView = nullptr;      // child window, owned by the dialog
-    CWindowKeys* m_pKeys = nullptr;  // the window's keys (HandleKey); owned by the dialog
+    CMyView* m_pView = nullptr;              // child window, owned by the dialog
+    common::CWindowKeys* m_pKeys = nullptr;  // the window's keys (HandleKey); owned by the dialog
     std::string m_strProgramFolder;
     int m_nSource = 2;
     int m_nTotalLines = 0;
@@ -109,6 +111,6 @@ class CMorvelDlg : public QDialog {
     void LeaveRegistry();
     const std::vector<std::string>& LinesInUse() const;
 
-    const CLangModule& m_lang;
+    const common::CLangModule& m_lang;
     bool m_bRegistered = false;
 };

@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const CLangModule& English() {
+const common::CLangModule& English() {
     return TestEnglishModule();
 }
 
@@ -62,7 +62,7 @@ class MorvelDlgTest : public ::testing::Test {
 
     common::test::CTempFolder m_temp;
     fs::path m_root;
-    CFakeUserPrompts m_prompts;
+    common::test::CFakeUserPrompts m_prompts;
     const QStringList& m_messages = m_prompts.m_messages;
 };
 

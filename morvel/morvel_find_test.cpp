@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const CLangModule& Module() {
+const common::CLangModule& Module() {
     return TestEnglishModule();
 }
 
@@ -62,7 +62,7 @@ class MorvelFindTest : public ::testing::Test {
 
     common::test::CTempFolder m_temp;
     fs::path m_root;
-    CFakeUserPrompts m_prompts;
+    common::test::CFakeUserPrompts m_prompts;
     const QStringList& m_messages = m_prompts.m_messages;
 };
 
@@ -177,7 +177,7 @@ TEST(MorvelLanguageModules, BothLanguagesGiveTheNewTextsAndControls) {
     for (const char* module : {"Morvel_en", "Morvel_zh"}) {
         QFile strings(QString::fromStdString((source / "lang" / module / "strings.txt").string()));
         ASSERT_TRUE(strings.open(QIODevice::ReadOnly)) << module;
-        const QHash<int, QString> table = CLangModule::ParseStringTable(strings.readAll());
+        const QHash<int, QString> table = common::CLangModule::ParseStringTable(strings.readAll());
         // The page text takes the page and the count; the message names the text sought.
         EXPECT_TRUE(table.value(133).contains("%1") && table.value(133).contains("%2")) << module;
         EXPECT_TRUE(table.value(134).contains("%1")) << module;

@@ -16,9 +16,9 @@ inline const char* TestProgramFolder() {
 
 // The English module from the program folder, loaded once for the whole run and shared by every
 // window test (only one module is registered in a process at a time).
-inline const CLangModule& TestEnglishModule() {
-    static CLangModule* module = [] {
-        auto* m = new CLangModule;
+inline const common::CLangModule& TestEnglishModule() {
+    static common::CLangModule* module = [] {
+        auto* m = new common::CLangModule;
         EXPECT_TRUE(
             m->Load(QString::fromUtf8(TestProgramFolder()) + QStringLiteral("/Morvel_en.rcc")));
         return m;

@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     CStandInDlg dlg(PLAYER_NAME, arguments);
 
     // A termination request closes the window the normal way, so the entry goes with it.
-    CTerminationNotifier notifier([&dlg](int) { dlg.reject(); });
+    common::CTerminationNotifier notifier([&dlg](int) { dlg.reject(); });
     dlg.show();
     dlg.exec();
     return 0;

@@ -6,6 +6,8 @@
 #include <QUiLoader>
 #include <QWidget>
 
+namespace common {
+
 CLangModule::~CLangModule() {
     Release();
 }
@@ -73,3 +75,5 @@ QHash<int, QString> CLangModule::ParseStringTable(const QByteArray& utf8) {
     }
     return table;
 }
+
+}  // namespace common

@@ -16,6 +16,8 @@
 class QUiLoader;
 class QWidget;
 
+namespace common {
+
 class CLangModule {
   public:
     CLangModule() = default;
@@ -51,3 +53,5 @@ class CLangModule {
     QHash<int, QString> m_strings;
     int m_nReleases = 0;
 };
+
+}  // namespace common

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace common {
+
 TEST(LangModule, ParsesEscapesAndSkipsMalformedLines) {
     auto table = CLangModule::ParseStringTable(
         "129\t\xE5\xBA\x8F\xE5\x8F\xB7\r\n"
@@ -24,3 +26,5 @@ TEST(LangModule, MissingFileLoadsNothingAndReleaseIsIdempotent) {
     EXPECT_EQ(module.ReleaseCount(), 0);
     EXPECT_TRUE(module.String(141).isEmpty());
 }
+
+}  // namespace common

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+namespace common {
+
 // The control of class T named id under root, the top widget built from template nTemplate.
 // When root lacks it (a damaged or older language module), says so once, here, on standard
 // error ("dialog template %d lacks control %d\n"; not when root itself is null: the missing
@@ -24,3 +26,5 @@ T* TemplateControl(QWidget& owner, QWidget* root, int nTemplate, int id) {
     standIn->hide();
     return standIn;
 }
+
+}  // namespace common

@@ -11,6 +11,8 @@
 
 #include "platform/termination_signals.h"
 
+namespace common {
+
 #ifdef Q_OS_WIN
 namespace {
 
@@ -87,3 +89,5 @@ void CTerminationNotifier::TakeSignal() {
     const int signal = platform::TakeTerminationSignal();
     if (signal != 0 && m_handler) m_handler(signal);
 }
+
+}  // namespace common

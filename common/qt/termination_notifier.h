@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 
+namespace common {
+
 class CTerminationNotifier : public QObject {
   public:
     // handler gets the signal number (SigTerm() for the end of a Windows session).
@@ -32,3 +34,5 @@ class CTerminationNotifier : public QObject {
     struct SSystemWatch;
     std::unique_ptr<SSystemWatch> m_pWatch;
 };
+
+}  // namespace common

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QStringList>
 
+namespace common {
+
 namespace {
 CUserPrompts* g_pInstalled = nullptr;
 }
@@ -79,3 +81,5 @@ QString QtNameFilter(const QString& pipeFilter) {
     }
     return filters.join(QStringLiteral(";;"));
 }
+
+}  // namespace common

@@ -8,6 +8,8 @@
 
 class QWidget;
 
+namespace common {
+
 class CUserPrompts {
   public:
     virtual ~CUserPrompts() = default;
@@ -81,3 +83,5 @@ QString ChooseSaveFile(const QString& filter, const QString& suggestedPath);
 // blank-separated; a description that already ends with "(pattern)" is not given it twice.
 // Empty input gives empty output.
 QString QtNameFilter(const QString& pipeFilter);
+
+}  // namespace common

@@ -6,6 +6,8 @@
 
 #include "common/qt/user_prompts.h"
 
+namespace common {
+
 QString CQtUserPrompts::ChooseOpenFileIn(const QString& filter, const QString& folder) {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), folder,
                                         QtNameFilter(filter));
@@ -30,3 +32,5 @@ QString ChooseOpenFileIn(const QString& filter, const QString& folder) {
 QString ChooseSaveFile(const QString& filter, const QString& suggestedPath) {
     return UserPrompts().ChooseSaveFile(filter, suggestedPath);
 }
+
+}  // namespace common

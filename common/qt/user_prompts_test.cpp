@@ -5,6 +5,8 @@
 
 #include "common/testing/fake_user_prompts.h"
 
+namespace common {
+
 namespace {
 
 TEST(UserPrompts, PipeFiltersBecomeQtNameFilters) {
@@ -19,10 +21,10 @@ TEST(UserPrompts, PipeFiltersBecomeQtNameFilters) {
 TEST(UserPrompts, FakeRecordsAndRestoresThePreviousPrompts) {
     CUserPrompts* before = &UserPrompts();
     {
-        CFakeUserPrompts outer;
+        test::CFakeUserPrompts outer;
         EXPECT_EQ(&UserPrompts(), &outer);
         {
-            CFakeUserPrompts inner;
+            test::CFakeUserPrompts inner;
             inner.m_openAnswers << "/tmp/a.tar";
             ShowMessage("hello");
             EXPECT_EQ(ChooseOpenFile("F|*.tar|"), "/tmp/a.tar");
@@ -37,7 +39,7 @@ TEST(UserPrompts, FakeRecordsAndRestoresThePreviousPrompts) {
 }
 
 TEST(UserPrompts, OwnedMessagesReachTheFakeInOrderWithThePlainOnes) {
-    CFakeUserPrompts prompts;
+    test::CFakeUserPrompts prompts;
     ShowMessage("first");
     ShowOwnedMessage(nullptr, "second");
     EXPECT_EQ(prompts.m_messages, (QStringList{"first", "second"}));
@@ -46,3 +48,5 @@ TEST(UserPrompts, OwnedMessagesReachTheFakeInOrderWithThePlainOnes) {
 }
 
 }  // namespace
+
+}  // namespace common

@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+namespace common {
+
 CWindowKeys::CWindowKeys(QWidget& window, Handler handler)
     : QObject(&window), m_window(window), m_handler(std::move(handler)) {
     // Application-wide, so the key is seen before the focused widget takes it, as a shortcut is.
@@ -30,3 +32,5 @@ bool CWindowKeys::eventFilter(QObject* watched, QEvent* e) {
 bool IsKey(const QKeyEvent& key, QKeyCombination keys) {
     return QKeyCombination(key.modifiers() & ~Qt::KeypadModifier, Qt::Key(key.key())) == keys;
 }
+
+}  // namespace common

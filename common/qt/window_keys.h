@@ -11,6 +11,8 @@
 class QKeyEvent;
 class QWidget;
 
+namespace common {
+
 class CWindowKeys : public QObject {
   public:
     // Gets a key press and the widget it is aimed at (a widget of the window, or the window
@@ -37,3 +39,5 @@ class CWindowKeys : public QObject {
 // True when key is exactly the combination keys, as a shortcut would match it: the same key and
 // modifiers; the keypad's copy of a key counts as the key.
 bool IsKey(const QKeyEvent& key, QKeyCombination keys);
+
+}  // namespace common

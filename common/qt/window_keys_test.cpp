@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <vector>
 
+namespace common {
+
 namespace {
 
 void Press(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
@@ -96,3 +98,5 @@ TEST(IsKey, MatchesTheCombinationExactlyWithTheKeypadCopyOfAKey) {
 }
 
 }  // namespace
+
+}  // namespace common

@@ -9,6 +9,8 @@
 
 #include "common/qt/user_prompts.h"
 
+namespace common::test {
+
 class CFakeUserPrompts : public CUserPrompts {
   public:
     CFakeUserPrompts() : m_pPrevious(InstallUserPrompts(this)) {}
@@ -48,3 +50,5 @@ class CFakeUserPrompts : public CUserPrompts {
   private:
     CUserPrompts* m_pPrevious;
 };
+
+}  // namespace common::test

@@ -46,7 +46,7 @@ bool CTavrinApp::InitInstance() {
                                    .filePath(QString::fromStdString(common::LanguageModuleName(
                                        common::ELangProgram::kTavrin, m_bChinese)));
     if (!m_hLangModule.Load(moduleFile)) {
-        ShowMessage(String141());
+        common::ShowMessage(String141());
         m_outcome = Outcome::kModuleMissing;
         return false;
     }

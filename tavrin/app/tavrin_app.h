@@ -45,14 +45,14 @@ class CTavrinApp {
     int ExitInstance();
 
     Outcome Result() const { return m_outcome; }
-    const CLangModule& LangModule() const { return m_hLangModule; }
+    const common::CLangModule& LangModule() const { return m_hLangModule; }
 
     // Called with the constructed dialog right before its modal run (tests drive and close it
     // from here).
     std::function<void(CTavrinDlg&)> m_onDialogReady;
 
     bool m_bChinese;
-    CLangModule m_hLangModule;
+    common::CLangModule m_hLangModule;
 
   private:
     std::string m_strProgramFolder;

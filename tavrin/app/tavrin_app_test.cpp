@@ -34,7 +34,7 @@ class TavrinAppTest : public ::testing::Test {
 
     common::test::CTempFolder m_temp;
     QString m_strOldCurrent;
-    CFakeUserPrompts m_prompts;
+    common::test::CFakeUserPrompts m_prompts;
 };
 
 TEST_F(TavrinAppTest, MissingModuleShowsString141AndEndsWithoutFallback) {

@@ -70,8 +70,8 @@ class CMainDialogTest : public testing::Test {
 
     import_test::CTempFolder m_tmp;
     std::string m_strProgram;
-    CLangModule m_module;
-    CFakeUserPrompts m_prompts;
+    common::CLangModule m_module;
+    common::test::CFakeUserPrompts m_prompts;
     std::unique_ptr<CTavrinDlg> m_pDlg;
     std::string m_strConsole;
 };

@@ -40,6 +40,6 @@ class FrameDialogTest : public ::testing::Test {
 
     common::test::CTempFolder m_temp;
     QString m_strOldCurrent;
-    CLangModule m_module;
-    CFakeUserPrompts m_prompts;
+    common::CLangModule m_module;
+    common::test::CFakeUserPrompts m_prompts;
 };

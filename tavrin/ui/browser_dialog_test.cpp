@@ -102,8 +102,8 @@ class BrowserDialog : public ::testing::Test {
 
     browser_test::TempFolder m_folder;
     fs::path m_pkg;
-    CLangModule m_module;
-    CFakeUserPrompts m_prompts;
+    common::CLangModule m_module;
+    common::test::CFakeUserPrompts m_prompts;
     std::unique_ptr<CTavrinDlg> m_pDlg;
     DbHandle m_parent;
     DbHandle m_child;

@@ -30,7 +30,7 @@ bool KeepsLineKeys(const QWidget* widget) {
 }  // namespace
 
 bool CTavrinDlg::HandleKey(QWidget* widget, const QKeyEvent& key) {
-    if (m_pFindWindow && IsKey(key, Qt::CTRL | Qt::SHIFT | Qt::Key_F)) {
+    if (m_pFindWindow && common::IsKey(key, Qt::CTRL | Qt::SHIFT | Qt::Key_F)) {
         m_pFindWindow->Activate();
         return true;
     }

@@ -72,7 +72,7 @@ std::vector<int> RequiredStrings() {
 class LanguageModuleTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(LanguageModuleTest, ProvidesEveryStringControlAndTheIcon) {
-    CLangModule module;
+    common::CLangModule module;
     ASSERT_TRUE(module.Load(QDir(TestProgramFolder()).filePath(GetParam())));
     const bool bChinese = QString(GetParam()) == "chinese.rcc";
     for (int id : RequiredStrings()) {
@@ -91,8 +91,8 @@ TEST_P(LanguageModuleTest, ProvidesEveryStringControlAndTheIcon) {
     const QStringList filter = module.String(159).split('|');
     ASSERT_GE(filter.size(), 2);
     EXPECT_EQ(filter[1], "*.tar");
-    EXPECT_EQ(QtNameFilter(module.String(159)).right(7), "(*.tar)");
-    EXPECT_EQ(QtNameFilter(module.String(159)).count("(*.tar)"), 1);
+    EXPECT_EQ(common::QtNameFilter(module.String(159)).right(7), "(*.tar)");
+    EXPECT_EQ(common::QtNameFilter(module.String(159)).count("(*.tar)"), 1);
     EXPECT_FALSE(module.Icon(128).isNull());
 
     QWidget parent;
@@ -131,7 +131,7 @@ class DamagedTemplateTest : public FrameDialogTest {
         const QDir folder(QDir(TempPath()).filePath(QStringLiteral("damaged")));
         ASSERT_TRUE(folder.mkpath(QStringLiteral(".")));
         {
-            CLangModule english;
+            common::CLangModule english;
             ASSERT_TRUE(english.Load(QDir(TestProgramFolder()).filePath("english.rcc")));
             const QDir resources(QStringLiteral(":/lang"));
             for (const QString& name : resources.entryList(QDir::Files)) {

@@ -43,11 +43,11 @@ void CAuditorExtras::OnExport() {
     // The query is the one the list pages through, so the file holds what the list shows.
     std::optional<browser::ExportRequest> source = browser.ExportOfView();
     if (!source) {
-        ShowMessage(ResString(kStrExportNoPackage));
+        common::ShowMessage(ResString(kStrExportNoPackage));
         return;
     }
-    const QString path =
-        ChooseSaveFile(ResString(kStrExportFilter), SuggestedFile(browser, m_lastFolder.Folder()));
+    const QString path = common::ChooseSaveFile(ResString(kStrExportFilter),
+                                                SuggestedFile(browser, m_lastFolder.Folder()));
     if (path.isEmpty()) return;
 
     browser::ExportRequest request = std::move(*source);
@@ -87,14 +87,14 @@ void CAuditorExtras::OnExport() {
 
     switch (result.eStatus) {
         case browser::ExportStatus::kDone:
-            ShowMessage(ResString(kStrExportDone).arg(result.nRows).arg(path));
+            common::ShowMessage(ResString(kStrExportDone).arg(result.nRows).arg(path));
             break;
         case browser::ExportStatus::kCancelled:
-            ShowMessage(ResString(kStrExportCancelled));
+            common::ShowMessage(ResString(kStrExportCancelled));
             break;
         case browser::ExportStatus::kQueryFailed:
         case browser::ExportStatus::kWriteFailed:
-            ShowMessage(
+            common::ShowMessage(
                 ResString(kStrExportFailed).arg(path, QString::fromStdString(result.strError)));
             break;
     }

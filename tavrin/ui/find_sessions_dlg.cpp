@@ -128,7 +128,7 @@ CFindSessionsDlg::CFindSessionsDlg(QWidget* owner, std::string programFolder,
     connect(m_editText, &QLineEdit::returnPressed, this, &CFindSessionsDlg::OnFind);
     connect(m_list, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { OnHitActivated(index.row()); });
-    m_pKeys = new CWindowKeys(*this, [this](QWidget* target, const QKeyEvent& key) {
+    m_pKeys = new common::CWindowKeys(*this, [this](QWidget* target, const QKeyEvent& key) {
         if (target != m_list || (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter))
             return false;
         OnHitActivated(m_list->currentIndex().row());
@@ -228,7 +228,7 @@ void CFindSessionsDlg::OnHitActivated(int nRow) {
     if (!bKnown) return;
     const dispatch::SDispatchDecision decision = DecideHitDispatch(package, *hit, m_strQuery);
     if (decision.eKind == dispatch::SDispatchDecision::kMessage)
-        ShowMessage(ResString(decision.nMessageId));
+        common::ShowMessage(ResString(decision.nMessageId));
     else if (decision.eKind == dispatch::SDispatchDecision::kLaunch)
         dispatch::LaunchPlayer(m_strProgramFolder, decision.ePlayer, decision.strArguments);
 }

@@ -19,7 +19,9 @@
 #include "tavrin/find/session_search_runner.h"
 
 class CFindHitsModel;
+namespace common {
 class CWindowKeys;
+}  // namespace common
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -77,7 +79,7 @@ class CFindSessionsDlg : public QDialog {
   private:
     void ShowResult(std::uint64_t nSearch, const session_index::SessionSearchResult& result);
 
-    CWindowKeys* m_pKeys = nullptr;  // Enter on a hit plays it; owned by the window
+    common::CWindowKeys* m_pKeys = nullptr;  // Enter on a hit plays it; owned by the window
     std::string m_strProgramFolder;
     PackagesSource m_packages;
     session_index::CSessionSearchRunner m_runner;

@@ -57,7 +57,7 @@ void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
     }
 
     if (decision.eKind == dispatch::SDispatchDecision::kMessage) {
-        ShowMessage(ResString(decision.nMessageId));
+        common::ShowMessage(ResString(decision.nMessageId));
     } else if (decision.eKind == dispatch::SDispatchDecision::kLaunch) {
         dispatch::LaunchPlayer(context.strProgramFolder, decision.ePlayer, decision.strArguments);
     }

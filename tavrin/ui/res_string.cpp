@@ -3,17 +3,17 @@
 #include "common/qt/lang_module.h"
 
 namespace {
-CLangModule* g_pLangModule = nullptr;
+common::CLangModule* g_pLangModule = nullptr;
 }
 
 QString ResString(int id) {
     return g_pLangModule ? g_pLangModule->String(id) : QString();
 }
 
-CLangModule* CurrentLangModule() {
+common::CLangModule* CurrentLangModule() {
     return g_pLangModule;
 }
 
-void SetCurrentLangModule(CLangModule* module) {
+void SetCurrentLangModule(common::CLangModule* module) {
     g_pLangModule = module;
 }

@@ -5,14 +5,16 @@
 
 #include <QString>
 
+namespace common {
 class CLangModule;
+}  // namespace common
 
 // The module's string id, or empty text when no module is current or it lacks the string.
 QString ResString(int id);
 
 // The current module, or null. Not owned by the caller.
-CLangModule* CurrentLangModule();
+common::CLangModule* CurrentLangModule();
 
 // Makes module the current one (null clears it). The caller keeps ownership and must clear
 // it before the module is destroyed.
-void SetCurrentLangModule(CLangModule* module);
+void SetCurrentLangModule(common::CLangModule* module);

@@ -59,7 +59,7 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
                    Qt::WindowCloseButtonHint);
     m_str7zCommand =
         QString::fromStdString(package_import::Make7zCommand(platform::ProgramFolder()));
-    if (CLangModule* module = CurrentLangModule()) {
+    if (common::CLangModule* module = CurrentLangModule()) {
         m_hIcon = module->Icon(128);
         CControlLoader loader;
         m_pTemplate = module->LoadDialogTemplate(102, this, &loader);
@@ -79,7 +79,7 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
     // A control the template lacks is reported here, once, and stands in hidden.
     auto find = [this](auto*& member, int id) {
         using T = std::remove_pointer_t<std::remove_reference_t<decltype(member)>>;
-        member = TemplateControl<T>(*this, m_pTemplate, 102, id);
+        member = common::TemplateControl<T>(*this, m_pTemplate, 102, id);
     };
     find(m_editPackagePath, 1000);
     find(m_btnOpen, 1001);
@@ -132,7 +132,7 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
     route(m_btnSearch, &CTavrinDlg::OnSearch);
     route(m_pDeleteButton, &CTavrinDlg::OnDeletePackage);
 
-    m_pKeys = new CWindowKeys(*this, [this](QWidget* target, const QKeyEvent& key) {
+    m_pKeys = new common::CWindowKeys(*this, [this](QWidget* target, const QKeyEvent& key) {
         return HandleKey(target, key) || IsSwallowedKey(&key);
     });
     OnInitDialog();
@@ -256,7 +256,7 @@ bool CTavrinDlg::SetDateRange() {
     const std::optional<workspace::CalendarDate> end =
         workspace::ParseDateField(m_strEndDate.toStdString());
     if (!start || !end) {
-        ShowMessage(ResString(kStrInvalidDateRange));
+        common::ShowMessage(ResString(kStrInvalidDateRange));
         return false;
     }
     m_dateStart->setDate(QDate(start->nYear, start->nMonth, start->nDay));

@@ -48,7 +48,9 @@ class CAuditComboBox;
 class CListCtrlEx;
 class CPackageComboBox;
 class CTimeThread;
+namespace common {
 class CWindowKeys;
+}  // namespace common
 namespace package_import {
 class CImportProgress;
 }  // namespace package_import
@@ -139,7 +141,7 @@ class CTavrinDlg : public QDialog {
     // (dialog_keys.cpp): true when key was taken.
     bool HandleKey(QWidget* target, const QKeyEvent& key);
     // Runs HandleKey, then swallows every other Enter and Escape; owned by the dialog.
-    CWindowKeys* m_pKeys = nullptr;
+    common::CWindowKeys* m_pKeys = nullptr;
     // The tooltip of 1002 for the package the window names.
     void ShowPackageFingerprint();
 

@@ -58,7 +58,7 @@ browser::FilterValues CTavrinDlg::FilterFields() {
 }
 
 void CTavrinDlg::ShowBrowserUpdate(const browser::BrowserUpdate& update) {
-    if (update.nMessage != 0) ShowMessage(ResString(update.nMessage));
+    if (update.nMessage != 0) common::ShowMessage(ResString(update.nMessage));
     if (update.bRefused) return;
     const browser::BrowserScreen& screen = update.screen;
     // With no package open the list keeps its columns, empty.

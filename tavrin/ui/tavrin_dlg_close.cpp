@@ -62,7 +62,7 @@ class CTerminationWatch : public QObject {
         setObjectName(kWatchName);
         // The notifier polls on Windows, where a pipe cannot be watched, and also takes the
         // end of the Windows session.
-        new CTerminationNotifier(
+        new common::CTerminationNotifier(
             [this](int) {
                 if (m_pDlg) CloseForSignal(m_pDlg, 5);
             },
@@ -84,7 +84,7 @@ class CTerminationWatch : public QObject {
                 common::ResumeAfterTimeLimit();  // back at the event loop
                 CTavrinDlg* dlg = watch->m_pDlg;
                 if (dlg && !dlg->ClosePending() && !platform::TerminationRequested())
-                    ShowMessage(ResString(kStrQueryStopped));
+                    common::ShowMessage(ResString(kStrQueryStopped));
             },
             Qt::QueuedConnection);
     }

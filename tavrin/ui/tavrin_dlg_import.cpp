@@ -133,7 +133,7 @@ struct CTavrinDlg::SImportSteps {
             names << QString::fromStdU16String(platform::AnsiToUtf16(tables[i]));
         if (tables.size() > kMostNamed)
             names << QStringLiteral("… (%1)").arg(tables.size() - kMostNamed);
-        ShowMessage(
+        common::ShowMessage(
             ResString(kStrLoadIncompleteTables).arg(strName, names.join(QStringLiteral(", "))));
     }
 
@@ -266,13 +266,13 @@ struct CTavrinDlg::SImportSteps {
         package_import::CPackageImport import(strProgram, path.toStdString());
 
         if (!import.CheckDiskSpace()) {  // step 5
-            ShowMessage(ResString(142));
+            common::ShowMessage(ResString(142));
             return;
         }
         if (!import.HasUsableName()) {
             // Its work folder would be the program folder itself, lie outside it, be a file the
             // program needs, or hold files whose names are too long.
-            ShowMessage(ResString(kStrNotReadablePackage));
+            common::ShowMessage(ResString(kStrNotReadablePackage));
             return;
         }
         const QString strChosenName = QString::fromStdString(import.PackageName());
@@ -280,13 +280,13 @@ struct CTavrinDlg::SImportSteps {
             package_import::WorkFolderState(import.Paths().WorkFolder()),
             FindPackage(dlg, strChosenName) != nullptr);
         if (start == package_import::EImportStart::kRefuse) {
-            ShowMessage(ResString(kStrNotReadablePackage));
+            common::ShowMessage(ResString(kStrNotReadablePackage));
             return;
         }
         if (start == package_import::EImportStart::kAskLeftover) {
-            if (!AskYesNo(ResString(kStrLeftoverWorkFolder))) return;  // nothing changes
+            if (!common::AskYesNo(ResString(kStrLeftoverWorkFolder))) return;  // nothing changes
             if (!package_import::DeleteLeftoverWorkFolder(import.Paths().WorkFolder())) {
-                ShowMessage(ResString(kStrLeftoverNotDeleted));
+                common::ShowMessage(ResString(kStrLeftoverNotDeleted));
                 return;
             }
         }
@@ -294,7 +294,7 @@ struct CTavrinDlg::SImportSteps {
         const QString strName = QString::fromStdString(fields.strName);
         // A name without a valid date range is refused before anything is unpacked or changed.
         if (!HasValidDates(fields.strStartDate, fields.strEndDate)) {
-            ShowMessage(ResString(kStrInvalidDateRange));
+            common::ShowMessage(ResString(kStrInvalidDateRange));
             return;
         }
         // The fields name the package being imported once it has unpacked; a failure before
@@ -341,11 +341,12 @@ struct CTavrinDlg::SImportSteps {
             import.RemoveWorkFolder();
             showOpenPackage();
             if (outcome == package_import::UnpackOutcome::kNotAPackage)
-                ShowMessage(ResString(kStrNotReadablePackage));
-            if (outcome == package_import::UnpackOutcome::kNoSpace) ShowMessage(ResString(142));
+                common::ShowMessage(ResString(kStrNotReadablePackage));
+            if (outcome == package_import::UnpackOutcome::kNoSpace)
+                common::ShowMessage(ResString(142));
             // An archiver too old to unpack safely was refused before it saw the package.
             if (outcome == package_import::UnpackOutcome::kNotStarted && import.ArchiverRefused())
-                ShowMessage(QString::fromStdString(package_import::ArchiverRefusalText(
+                common::ShowMessage(QString::fromStdString(package_import::ArchiverRefusalText(
                     ResString(kStrArchiverTooOld).toStdString(), import.ArchiverVersion())));
             return;
         }
@@ -422,7 +423,7 @@ struct CTavrinDlg::SImportSteps {
         // A damaged package is said first: it is why tables may be short. child.db loads beside
         // the import, so whether its tables are already known short here depends on timing.
         if (outcome == package_import::UnpackOutcome::kDamaged)
-            ShowMessage(ResString(kStrPackageDamaged));
+            common::ShowMessage(ResString(kStrPackageDamaged));
         if (import.LoadIncomplete()) ShowIncompleteLoad(dlg, strName, import.IncompleteTables());
     }
 
@@ -435,8 +436,8 @@ struct CTavrinDlg::SImportSteps {
 void CTavrinDlg::OnOpenPackage() {
     if (!SImportSteps::ImportMayStart(*this)) return;
     SImportSteps::BeginImport(*this);
-    const QString path =
-        ChooseOpenFileIn(ResString(159), m_pAuditorExtras->LastFolder().Folder());  // step 3
+    const QString path = common::ChooseOpenFileIn(
+        ResString(159), m_pAuditorExtras->LastFolder().Folder());  // step 3
     if (!path.isEmpty()) SImportSteps::ImportChosenFile(*this, path);
     SImportSteps::EndImport(*this);
     RunDeferredClose();
@@ -458,7 +459,7 @@ bool CTavrinDlg::OpenPackage(const QString& strName) {
     const workspace::PackageName fields =
         workspace::SplitPackageName(strName.toStdString());  // step 7
     if (!SImportSteps::HasValidDates(fields.strStartDate, fields.strEndDate)) {
-        ShowMessage(ResString(kStrInvalidDateRange));
+        common::ShowMessage(ResString(kStrInvalidDateRange));
         return false;
     }
 

@@ -31,12 +31,12 @@ void Tick(CTavrinDlg& dlg) {
 }
 
 // The open-file dialog during which the ticker keeps ticking, as it does behind a real one.
-class CTickingPrompts : public CFakeUserPrompts {
+class CTickingPrompts : public common::test::CFakeUserPrompts {
   public:
     explicit CTickingPrompts(CTavrinDlg& dlg) : m_dlg(dlg) {}
     QString ChooseOpenFileIn(const QString& filter, const QString& folder) override {
         for (int i = 0; i < 3; ++i) Tick(m_dlg);
-        return CFakeUserPrompts::ChooseOpenFileIn(filter, folder);
+        return common::test::CFakeUserPrompts::ChooseOpenFileIn(filter, folder);
     }
 
   private:
