@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Proves that the README's commands work on a brand-new Debian 12 machine. It builds a minimal
 # Debian 12 root (debootstrap --variant=minbase bookworm), gives it this machine's apt sources,
-# mounts /proc, /sys, /dev, /dev/pts and /dev/shm into it, copies in a git clone of this
-# checkout (its HEAD: uncommitted changes are not checked) as /root/tavrin, and runs the
-# README's command there with chroot, as root, with no standard input and the environment of a
-# fresh login. Whatever that command needs must come from scripts/setup.sh.
+# name resolution and local certificate authorities, mounts /proc, /sys, /dev, /dev/pts and
+# /dev/shm into it, copies in a git clone of this checkout (its HEAD: uncommitted changes are not
+# checked) as /root/tavrin, and runs the README's command there with chroot, as root, with no
+# standard input and the environment of a fresh login. Whatever that command needs must come
+# from scripts/setup.sh.
 #
 #   scripts/check-fresh-machine.sh [--screenshot OUT.png]
 #       bash scripts/setup.sh && bash scripts/run-sample.sh; passes only when the sample's
@@ -27,7 +28,7 @@
 set -euo pipefail
 
 usage() {
-    sed -n '9,21p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '10,22p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
@@ -174,6 +175,14 @@ if compgen -G '/etc/apt/sources.list.d/*.sources' >/dev/null ||
 fi
 # Name resolution as an installed machine has it (debootstrap writes no /etc/hosts).
 cp /etc/resolv.conf "$ROOT/etc/resolv.conf" 2>/dev/null || true
+# This machine's own certificate authorities, where Debian keeps an administrator's additions: a
+# network that re-signs TLS (a company's proxy) does so for the new root too, and a machine on it
+# trusts the proxy's authority. The root's ca-certificates package adds them to its store when
+# setup.sh installs it; nothing weakens the checks.
+if [ -d /usr/local/share/ca-certificates ]; then
+    mkdir -p "$ROOT/usr/local/share/ca-certificates"
+    cp -R /usr/local/share/ca-certificates/. "$ROOT/usr/local/share/ca-certificates/"
+fi
 [ -e "$ROOT/etc/hosts" ] || printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' \
     >"$ROOT/etc/hosts"
 

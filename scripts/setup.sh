@@ -83,6 +83,12 @@ if [ ! -f "$SOURCES/sqlite3.c" ] || [ ! -f "$SOURCES/sqlite3.h" ]; then
     tgz=$CACHE/$SQLITE_PACKAGE-$SQLITE_PACKAGE_VERSION.tgz
     if [ ! -f "$tgz" ] || ! echo "$SQLITE_PACKAGE_SHA256  $tgz" | sha256sum -c --status; then
         echo "setup: fetching the SQLite amalgamation ($SQLITE_PACKAGE $SQLITE_PACKAGE_VERSION)"
+        # Node.js trusts only the authorities it was built with; npm also trusts the machine's
+        # store (ca-certificates, with any authority its administrator added), as apt and curl do.
+        bundle=/etc/ssl/certs/ca-certificates.crt
+        if [ -z "${NODE_EXTRA_CA_CERTS:-}" ] && [ -s "$bundle" ]; then
+            export NODE_EXTRA_CA_CERTS=$bundle
+        fi
         if ! (cd "$CACHE" && npm pack --loglevel=warn "$SQLITE_PACKAGE@$SQLITE_PACKAGE_VERSION"); then
             echo "setup: npm pack $SQLITE_PACKAGE@$SQLITE_PACKAGE_VERSION failed" >&2
             log=$(ls -t "$HOME"/.npm/_logs/*.log 2>/dev/null | head -1 || true)
