@@ -722,6 +722,7 @@ SessionIndexOutcome CIndexBuild::Run() {
         }
         if (ok && !Stopped()) ok = IndexSessionRows(rank, nextChildTable, child.p);
     }
+    m_plan.EndReading();
     outcome.nEntries = m_writer.Entries();
     outcome.nLines = m_nLines;
     if (!m_strError.empty()) {

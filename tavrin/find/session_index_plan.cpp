@@ -182,4 +182,9 @@ bool CIndexPlan::NextScanRow(PlannedScanRow& row) {
     return true;
 }
 
+void CIndexPlan::EndReading() {
+    sqlite3_reset(m_listed.p);
+    sqlite3_reset(m_scan.p);
+}
+
 }  // namespace session_index

@@ -77,6 +77,8 @@ class CIndexPlan {
     bool NextListed(RankedSession& session);
     bool NextScanRow(PlannedScanRow& row);
     bool Failed() const { return m_bFailed; }
+    // Ends the reading, so that no statement of the plan stays open when the build ends.
+    void EndReading();
 
   private:
     bool Exec(const char* sql);
