@@ -14,6 +14,7 @@
 //   bench_step parent PROGRAM PACKAGE           the import's load of Parent.db
 //   bench_step child PROGRAM PACKAGE            the import's split and child.db definitions
 //   bench_step childrows PROGRAM PACKAGE        the import's background load of child.db
+//   bench_step index PROGRAM PACKAGE            the text index of the imported package
 //   bench_step firstpage DB TABLE FOLDER        count, first page query and row filling
 //   bench_step deeppage DB TABLE FOLDER         the page query and filling of the last page
 //
@@ -37,6 +38,7 @@
 #include "tavrin/browser/paging.h"
 #include "tavrin/browser/query_builder.h"
 #include "tavrin/browser/row_fill.h"
+#include "tavrin/find/session_index.h"
 #include "tavrin/import/archive_extractor.h"
 #include "tavrin/import/package_import.h"
 #include "tavrin/shell/dot_commands.h"
@@ -129,7 +131,7 @@ int Usage() {
         stderr,
         "usage: bench_step import DB FILE TABLE tab|comma | split DUMP ROWS DEFS |\n"
         "       double SRC DST | strip SRC DST | defs DB DEFS | rows|rowsparsed DB ROWS |\n"
-        "       unpack|convert|parent|child|childrows PROGRAM PACKAGE |\n"
+        "       unpack|convert|parent|child|childrows|index PROGRAM PACKAGE |\n"
         "       firstpage|deeppage DB TABLE FOLDER\n");
     return 1;
 }
@@ -182,6 +184,13 @@ int main(int argc, char** argv) {
             if (ok && step == "child") import.CreateChildTables(child);
             if (ok && step == "childrows") ok = import.LoadChildRows(child) == 1;
         }
+    } else if (step == "index" && need(2)) {
+        CPackageImport import(a[0], a[1]);
+        SessionIndexControl control;
+        const SessionIndexOutcome outcome =
+            BuildSessionIndex(IndexInputsForWorkFolder(import.Paths().WorkFolder()), control);
+        ok = outcome.status == IndexStatus::kBuilt;
+        AddFigure("lines", static_cast<long long>(outcome.nLines));
     } else if ((step == "firstpage" || step == "deeppage") && need(3)) {
         ok = Page(step == "deeppage", a[0], a[1], a[2], start);
     } else {

@@ -2,10 +2,14 @@
 # The session text index benchmark: a package of about 1,000,000 scan lines (utm2dba's files
 # and ".scan" files of 20,400 graphical sessions) and 100,000 terminal rows, generated once
 # with a fixed seed into build-bench/bench-data/index, imported and indexed by
-# bench/index_bench.cpp, which prints the times and sizes side by side.
+# bench/index_bench.cpp, which prints the times and sizes side by side. The import and the
+# index run as processes of their own, each under /usr/bin/time for its peak memory.
 #
 #   bash bench/index.sh            # full size
 #   bash bench/index.sh --smoke    # a small package, to see that it works
+#
+# With TAVRIN_INDEX_BASELINE=/path/to/an/older/index_bench, that build indexes the same import
+# first (its figures under "baseline"), so that two builds compare in one run on one machine state.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${TAVRIN_BENCH_BUILD:-$PWD/build-bench}
@@ -28,5 +32,19 @@ fi
 PACKAGE=$(ls "$DATA"/*.tar)
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/index-bench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
-"$BUILD/bench/index_bench" "$PACKAGE" "$BUILD/bin" "$WORK/program" >"$WORK/console.log"
-sed -n "/== Session text index ==/,\$p" "$WORK/console.log" | grep -av "^\$"
+peak() { awk 'END { printf "%.1f MB", $1 / 1024 }' "$1"; }
+/usr/bin/time -f %M -o "$WORK/import.rss" "$BUILD/bench/index_bench" --import "$PACKAGE" \
+    "$BUILD/bin" "$WORK/program" >"$WORK/import.log"
+read -r _ WALL CPU UNPACK < <(grep -a "^import " "$WORK/import.log")
+FOLDER=$(grep -a "^work " "$WORK/import.log" | cut -c6-)
+echo "import peak memory         $(peak "$WORK/import.rss") (the archiver included)"
+index() {  # LABEL BINARY [IMPORT FIGURES]
+    /usr/bin/time -f %M -o "$WORK/index.rss" "$2" --index-only "$FOLDER" "${@:3}" \
+        >"$WORK/index.log"
+    echo "== $1 =="
+    sed -n "/== Session text index ==/,\$p" "$WORK/index.log" | grep -av "^\$" | tail -n +2
+    echo "index and searches peak memory  $(peak "$WORK/index.rss")"
+}
+# An older build may not take the import's figures: it gets the folder alone.
+if [ -n "${TAVRIN_INDEX_BASELINE:-}" ]; then index baseline "$TAVRIN_INDEX_BASELINE"; fi
+index "this build" "$BUILD/bench/index_bench" "$WALL" "$CPU" "$UNPACK"

@@ -1,16 +1,22 @@
-// Times the session text index against the import of the same package: imports PACKAGE.tar
-// with the real import steps (child rows on this thread, as the background load would), builds
-// the package's index, compares its time with the import's and its size with the package's
-// unpacked text, then times searches (first page alone, and with every hit counted).
+// Times the session text index against the import of the same package, each in a process of
+// its own so that the peak memory of one does not hide in the other's (bench/index.sh runs
+// them under /usr/bin/time):
 //
-//   index_bench PACKAGE.tar BUILD_PROGRAM_FOLDER WORK_ROOT [--keep]
-//   index_bench --index-only WORKFOLDER   (times the index and the searches of a kept import)
+//   index_bench --import PACKAGE.tar BUILD_PROGRAM_FOLDER WORK_ROOT
+//       imports PACKAGE.tar with the real import steps (child rows on this thread, as the
+//       background load would), keeps the work folder and prints "import WALL CPU UNPACK"
+//       (seconds) and "work WORKFOLDER" on standard output;
+//   index_bench --index-only WORKFOLDER [IMPORT_WALL IMPORT_CPU UNPACK]
+//       builds the package's index, compares its time with the import's (when given) and its
+//       size with the package's unpacked text, then times searches (first page alone, and with
+//       every hit counted).
 //
 // WORK_ROOT becomes a program folder of its own (a link to the archiver, table.sql); the
-// package's work folder is made in it and deleted at the end unless --keep is given.
+// package's work folder is made in it.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -130,19 +136,21 @@ int IndexAndSearch(const std::string& work, double importSeconds, double importC
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::string(argv[1]) == "--index-only") {
-        IndexAndSearch(argv[2], 0, 0, 0);
-        return 0;
+    if ((argc == 3 || argc == 6) && std::string(argv[1]) == "--index-only") {
+        return argc == 3 ? IndexAndSearch(argv[2], 0, 0, 0)
+                         : IndexAndSearch(argv[2], std::atof(argv[3]), std::atof(argv[4]),
+                                          std::atof(argv[5]));
     }
-    if (argc < 4) {
+    if (argc != 5 || std::string(argv[1]) != "--import") {
         std::fprintf(stderr,
-                     "usage: index_bench PACKAGE.tar BUILD_PROGRAM_FOLDER WORK_ROOT [--keep]\n");
+                     "usage: index_bench --import PACKAGE.tar BUILD_PROGRAM_FOLDER WORK_ROOT\n"
+                     "       index_bench --index-only WORKFOLDER [IMPORT_WALL IMPORT_CPU "
+                     "UNPACK]\n");
         return 2;
     }
-    const std::string package = argv[1];
-    const fs::path build = argv[2];
-    const std::string root = argv[3];
-    const bool keep = argc > 4 && std::string(argv[4]) == "--keep";
+    const std::string package = argv[2];
+    const fs::path build = argv[3];
+    const std::string root = argv[4];
 
     fs::create_directories(fs::path(root) / "processid");
     if (!fs::exists(fs::path(root) / "7z"))
@@ -172,8 +180,7 @@ int main(int argc, char** argv) {
     double importSeconds = Seconds(start);
     double importCpu = CpuSeconds() + platform::ChildrenCpuSeconds() - importCpuBefore;
 
-    const std::string work = import.Paths().WorkFolder();
-    int status = IndexAndSearch(work, importSeconds, importCpu, unpack);
-    if (!keep) fs::remove_all(work);
-    return status;
+    std::printf("import %.3f %.3f %.3f\nwork %s\n", importSeconds, importCpu, unpack,
+                import.Paths().WorkFolder().c_str());
+    return 0;
 }

@@ -36,15 +36,19 @@ std::optional<std::vector<std::string>> StepsBeneath(std::string_view relPath,
     return steps;
 }
 
-CBoundedFile::CBoundedFile(CBoundedFile&& other) noexcept : m_nFd(other.m_nFd) {
+CBoundedFile::CBoundedFile(CBoundedFile&& other) noexcept
+    : m_nFd(other.m_nFd), m_nSizeAtOpen(other.m_nSizeAtOpen) {
     other.m_nFd = -1;
+    other.m_nSizeAtOpen = 0;
 }
 
 CBoundedFile& CBoundedFile::operator=(CBoundedFile&& other) noexcept {
     if (this != &other) {
         Close();
         m_nFd = other.m_nFd;
+        m_nSizeAtOpen = other.m_nSizeAtOpen;
         other.m_nFd = -1;
+        other.m_nSizeAtOpen = 0;
     }
     return *this;
 }
@@ -75,6 +79,7 @@ void CBoundedFile::Close() {
         handle_io::Close(m_nFd);
         m_nFd = -1;
     }
+    m_nSizeAtOpen = 0;
 }
 
 std::optional<std::uint64_t> CountLinesBeneath(const std::string& root, std::string_view relPath) {

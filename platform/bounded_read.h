@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -33,6 +34,9 @@ class CBoundedFile {
     bool IsOpen() const { return m_nFd >= 0; }
     // Size in bytes of the open file (0 when closed).
     std::uint64_t Size() const;
+    // Its size when it was opened, known without asking the system again (0 when closed): a
+    // reader of the whole file stops there instead of reading once more to see the end.
+    std::uint64_t SizeAtOpen() const { return m_nSizeAtOpen; }
     // Reads at most size bytes. Returns the count read, 0 at the end, -1 on an error.
     long long Read(char* buffer, std::size_t size);
     // Reads at most size bytes from byte offset on, without moving the position Read uses.
@@ -41,7 +45,41 @@ class CBoundedFile {
     void Close();
 
   private:
+    friend class CBeneathOpener;
+    // Takes the descriptor opened for a file: kept when it is a regular file, else closed.
+    bool Adopt(int fd);
+
     int m_nFd = -1;
+    std::uint64_t m_nSizeAtOpen = 0;
+};
+
+// Opens many files beneath one root, each exactly as CBoundedFile::OpenBeneath(root, relPath)
+// would, at fewer system calls: the root and the folders of the files opened so far (at most
+// kMostFolders) stay open, and a file is looked up from its own folder. A file that lookup does
+// not reach (a link in its folder that leads elsewhere beneath the root) is opened from the
+// root. A folder opened once stays the one used while it is kept, even if it is renamed
+// meanwhile. Move-free; closes what it holds on destruction. One thread uses an object at a
+// time.
+class CBeneathOpener {
+  public:
+    static constexpr std::size_t kMostFolders = 8;
+    explicit CBeneathOpener(std::string root);
+    ~CBeneathOpener();
+    CBeneathOpener(const CBeneathOpener&) = delete;
+    CBeneathOpener& operator=(const CBeneathOpener&) = delete;
+
+    // Opens relPath into file (closing what file had open). False, file closed, as OpenBeneath.
+    bool Open(std::string_view relPath, CBoundedFile& file);
+    const std::string& Root() const { return m_strRoot; }
+
+  private:
+    // The open folder relFolder beneath the root, or -1.
+    int Folder(const std::string& relFolder);
+    void CloseAll();
+
+    std::string m_strRoot;
+    int m_nRootFd = -1;
+    std::vector<std::pair<std::string, int>> m_folders;  // relative folder, its descriptor
 };
 
 // The names of relPath's steps beneath a root, split at any of separators; empty and "."

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <optional>
+#include <utility>
 
 namespace platform {
 
@@ -15,16 +17,18 @@ namespace {
 
 // openat2 with RESOLVE_BENEATH: the kernel refuses any step of the lookup that leaves dirFd,
 // whether by "..", an absolute path or a link. -1 with errno ENOSYS where the kernel lacks it.
-int OpenBeneathKernel(int dirFd, const std::string& rel) {
+// A file is opened non-blocking, so that a FIFO could not stall the open.
+int OpenBeneathKernel(int dirFd, const std::string& rel, bool folder) {
 #ifdef SYS_openat2
     struct open_how how;
     std::memset(&how, 0, sizeof how);
-    how.flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    how.flags = O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : O_NONBLOCK | O_NOCTTY);
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
     return static_cast<int>(syscall(SYS_openat2, dirFd, rel.c_str(), &how, sizeof how));
 #else
     (void)dirFd;
     (void)rel;
+    (void)folder;
     errno = ENOSYS;
     return -1;
 #endif
@@ -32,7 +36,7 @@ int OpenBeneathKernel(int dirFd, const std::string& rel) {
 
 // Fallback without openat2: walk the steps, following no link at all ("..", refused by
 // StepsBeneath, never comes here).
-int OpenBeneathByWalk(int dirFd, const std::string& rel) {
+int OpenBeneathByWalk(int dirFd, const std::string& rel, bool folder) {
     const auto steps = StepsBeneath(rel, "/");
     if (!steps) {
         errno = EXDEV;
@@ -41,9 +45,9 @@ int OpenBeneathByWalk(int dirFd, const std::string& rel) {
     int current = dup(dirFd);
     if (current < 0) return -1;
     for (std::size_t i = 0; i < steps->size(); ++i) {
-        const bool last = i + 1 == steps->size();
+        const bool file = !folder && i + 1 == steps->size();
         int flags = O_CLOEXEC | O_NOFOLLOW |
-                    (last ? (O_RDONLY | O_NONBLOCK | O_NOCTTY) : (O_RDONLY | O_DIRECTORY));
+                    (file ? (O_RDONLY | O_NONBLOCK | O_NOCTTY) : (O_RDONLY | O_DIRECTORY));
         int next = openat(current, (*steps)[i].c_str(), flags);
         int saved = errno;
         close(current);
@@ -56,32 +60,90 @@ int OpenBeneathByWalk(int dirFd, const std::string& rel) {
     return current;
 }
 
+int OpenBeneathFd(int dirFd, const std::string& rel, bool folder) {
+    int fd = OpenBeneathKernel(dirFd, rel, folder);
+    if (fd < 0 && (errno == ENOSYS || errno == EPERM)) fd = OpenBeneathByWalk(dirFd, rel, folder);
+    return fd;
+}
+
+// relPath without its leading '/', or nothing when it names no file at all.
+std::optional<std::string> RelativeName(std::string_view relPath) {
+    size_t start = relPath.find_first_not_of('/');
+    if (start == std::string_view::npos) return std::nullopt;
+    std::string rel(relPath.substr(start));
+    if (rel.find('\0') != std::string::npos) return std::nullopt;
+    return rel;
+}
+
 }  // namespace
 
-bool CBoundedFile::OpenBeneath(const std::string& root, std::string_view relPath) {
+bool CBoundedFile::Adopt(int fd) {
     Close();
-    size_t start = relPath.find_first_not_of('/');
-    if (start == std::string_view::npos) return false;
-    std::string rel(relPath.substr(start));
-    if (rel.find('\0') != std::string::npos) return false;
-
-    int dirFd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) return false;
-    int fd = OpenBeneathKernel(dirFd, rel);
-    if (fd < 0 && (errno == ENOSYS || errno == EPERM)) fd = OpenBeneathByWalk(dirFd, rel);
-    close(dirFd);
     if (fd < 0) return false;
-
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         return false;
     }
-    // Opened non-blocking so that a FIFO could not stall the open; plain reads from here on.
-    int fl = fcntl(fd, F_GETFL);
-    if (fl >= 0) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    // The descriptor stays non-blocking: reads of a regular file never wait on that flag.
     m_nFd = fd;
+    m_nSizeAtOpen = static_cast<std::uint64_t>(st.st_size);
     return true;
+}
+
+bool CBoundedFile::OpenBeneath(const std::string& root, std::string_view relPath) {
+    Close();
+    const auto rel = RelativeName(relPath);
+    if (!rel) return false;
+    int dirFd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return false;
+    int fd = OpenBeneathFd(dirFd, *rel, false);
+    close(dirFd);
+    return Adopt(fd);
+}
+
+CBeneathOpener::CBeneathOpener(std::string root) : m_strRoot(std::move(root)) {}
+
+CBeneathOpener::~CBeneathOpener() {
+    CloseAll();
+    if (m_nRootFd >= 0) close(m_nRootFd);
+}
+
+void CBeneathOpener::CloseAll() {
+    for (const auto& folder : m_folders) close(folder.second);
+    m_folders.clear();
+}
+
+int CBeneathOpener::Folder(const std::string& relFolder) {
+    for (const auto& folder : m_folders) {
+        if (folder.first == relFolder) return folder.second;
+    }
+    int fd = OpenBeneathFd(m_nRootFd, relFolder, true);
+    if (fd < 0) return -1;
+    if (m_folders.size() >= kMostFolders) CloseAll();
+    m_folders.emplace_back(relFolder, fd);
+    return fd;
+}
+
+bool CBeneathOpener::Open(std::string_view relPath, CBoundedFile& file) {
+    file.Close();
+    const auto rel = RelativeName(relPath);
+    if (!rel) return false;
+    if (m_nRootFd < 0) {
+        m_nRootFd = open(m_strRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_nRootFd < 0) return false;
+    }
+    // From the file's folder: the same file as from the root, since the folder lies beneath
+    // the root and the name beneath the folder.
+    const std::size_t slash = rel->rfind('/');
+    if (slash != std::string::npos && slash + 1 < rel->size()) {
+        const int folder = Folder(rel->substr(0, slash));
+        if (folder >= 0) {
+            const int fd = OpenBeneathFd(folder, rel->substr(slash + 1), false);
+            if (fd >= 0) return file.Adopt(fd);
+        }
+    }
+    return file.Adopt(OpenBeneathFd(m_nRootFd, *rel, false));
 }
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -34,6 +36,48 @@ TEST(BoundedReadPosix, NoLinkLeadsOutOfTheRootAndNoFifoBlocks) {
     ASSERT_EQ(0, mkfifo((dir / "root/fifo").c_str(), 0600));
     EXPECT_FALSE(CanReadBeneath(root, "fifo"));  // must not block waiting for a writer
     EXPECT_FALSE(FileSizeBeneath(root, "fifo"));
+}
+
+// The opener keeps folders open and looks a file up from its own folder: it must still open
+// exactly what OpenBeneath opens, links within the root that leave the file's folder
+// included, also once it has more folders than it keeps.
+TEST(BoundedReadPosix, AnOpenerOpensExactlyWhatOpenBeneathOpens) {
+    test_support::CTempFolder temp;
+    const fs::path dir = temp.Path();
+    const fs::path root = dir / "root";
+    for (int i = 0; i < int(CBeneathOpener::kMostFolders) + 3; ++i) {
+        fs::create_directories(root / ("d" + std::to_string(i)));
+        std::ofstream(root / ("d" + std::to_string(i)) / "f", std::ios::binary)
+            << std::string(std::size_t(i) + 1, char('a' + i));
+    }
+    std::ofstream(dir / "secret", std::ios::binary) << "x\n";
+    fs::create_symlink("../d1/f", root / "d0/up_link");  // leaves its folder, stays beneath
+    fs::create_symlink(dir / "secret", root / "d0/out_link");
+    fs::create_symlink("../../secret", root / "d0/rel_out");
+    fs::create_symlink(dir, root / "d0/dir_link");
+    ASSERT_EQ(0, mkfifo((root / "d0/fifo").c_str(), 0600));
+    std::vector<std::string> paths = {
+        "d0/up_link", "d0/out_link", "d0/rel_out", "d0/dir_link/secret", "d0/fifo",   "d0/../d1/f",
+        "d0/",        "d0",          "/d2/f",      "d0/missing",         "missing/f", "d3//f",
+        "./d4/f"};
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < int(CBeneathOpener::kMostFolders) + 3; ++i)
+            paths.push_back("d" + std::to_string(i) + "/f");
+    }
+    CBeneathOpener opener(root.string());
+    CBoundedFile viaOpener, direct;
+    for (const std::string& path : paths) {
+        const bool opened = opener.Open(path, viaOpener);
+        ASSERT_EQ(opened, direct.OpenBeneath(root.string(), path)) << path;
+        if (!opened) {
+            EXPECT_FALSE(viaOpener.IsOpen()) << path;
+            continue;
+        }
+        char a[64] = {}, b[64] = {};
+        EXPECT_EQ(viaOpener.Read(a, sizeof a), direct.Read(b, sizeof b)) << path;
+        EXPECT_STREQ(a, b) << path;
+        EXPECT_EQ(viaOpener.SizeAtOpen(), direct.Size()) << path;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/system_win32.h"
 
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -74,12 +75,29 @@ bool CBoundedFile::OpenBeneath(const std::string& root, std::string_view relPath
         }
         if (last) {
             m_nFd = HandleToInt(h);
+            LARGE_INTEGER size{};
+            if (GetFileSizeEx(h, &size)) m_nSizeAtOpen = static_cast<std::uint64_t>(size.QuadPart);
         } else {
             held.push_back(h);
         }
     }
     release();
     return true;
+}
+
+// Each file is opened from the root: the walk holds every step open anyway.
+CBeneathOpener::CBeneathOpener(std::string root) : m_strRoot(std::move(root)) {}
+
+CBeneathOpener::~CBeneathOpener() = default;
+
+void CBeneathOpener::CloseAll() {}
+
+int CBeneathOpener::Folder(const std::string&) {
+    return -1;
+}
+
+bool CBeneathOpener::Open(std::string_view relPath, CBoundedFile& file) {
+    return file.OpenBeneath(m_strRoot, relPath);
 }
 
 }  // namespace platform

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/ansi_decoder.h"
@@ -14,6 +13,7 @@
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
 #include "tavrin/find/appliance_path.h"
+#include "tavrin/find/session_index_plan.h"
 #include "tavrin/find/session_index_schema.h"
 #include "tavrin/find/session_tokenizer.h"
 #include "tavrin/find/sqlite_handles.h"
@@ -27,11 +27,14 @@ using session_index::Statement;
 
 using Clock = std::chrono::steady_clock;
 
-// An entry gathers consecutive lines (or rows) up to about this size, so the index stores
-// each n-gram once per block instead of once per line (smaller and faster to build); searches
-// split the block back into lines. Larger blocks make a smaller index but more text to check
-// for each candidate a search reads back.
-constexpr std::size_t kEntryBytes = 4096;
+// A block gathers consecutive lines (or rows) of one source up to about kBlockBytes, and an
+// entry of the index consecutive blocks up to about kEntryBytes, so the index stores each
+// n-gram once per entry instead of once per line (smaller and faster to build); searches read
+// an entry's blocks back and split them into lines. Larger entries make a smaller index,
+// faster to build, but more text, and more files, to read back for each candidate a search
+// checks.
+constexpr std::size_t kBlockBytes = 4096;
+constexpr std::size_t kEntryBytes = 2048;
 // Longer lines are indexed in pieces of at most this many bytes, each under the line's number,
 // so memory stays bounded whatever a file holds.
 constexpr std::size_t kMaxLineBytes = 1 << 20;
@@ -40,14 +43,6 @@ constexpr std::size_t kReadStep = 1 << 18;
 constexpr auto kCommitEvery = std::chrono::milliseconds(1500);
 
 const char kSessionsFolder[] = "var/utm/data/sessions/";
-
-struct Session {
-    std::string strView;
-    std::string strName;                        // key or recording name, the package's bytes
-    std::string strStart, strLogin, strRemote;  // UTF-8
-    std::int64_t nRow = 0;
-    std::string strRecordPath;  // character sessions: the mapped text record, beneath {work}
-};
 
 std::string ColumnBytes(sqlite3_stmt* st, int col) {
     if (col >= sqlite3_column_count(st)) return std::string();
@@ -80,6 +75,9 @@ bool OpenPackageDb(const std::string& path, SessionIndexControl& control, Connec
     sqlite3_db_config(conn.p, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
     sqlite3_db_config(conn.p, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
     sqlite3_progress_handler(conn.p, 1000, StopHandler, &control);
+    // One read transaction for the whole build: each statement would otherwise take and drop
+    // the file's lock, and the scan rows are read one statement each.
+    sqlite3_exec(conn.p, "BEGIN", nullptr, nullptr, nullptr);
     return true;
 }
 
@@ -113,7 +111,6 @@ class CIndexWriter {
         }
         return m_insEntry.Prepare(m_db, session_index::kInsertEntry) &&
                        m_insBlock.Prepare(m_db, session_index::kInsertBlock) &&
-                       m_insSession.Prepare(m_db, session_index::kInsertSession) &&
                        m_insSource.Prepare(m_db, session_index::kInsertSource) &&
                        m_setState.Prepare(m_db, session_index::kSetState)
                    ? true
@@ -124,18 +121,6 @@ class CIndexWriter {
 
     bool Exec(const char* sql) {
         return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-
-    bool AddSession(std::int64_t rank, const Session& s) {
-        sqlite3_stmt* st = m_insSession.p;
-        sqlite3_bind_int64(st, 1, rank);
-        sqlite3_bind_text(st, 2, s.strView.data(), int(s.strView.size()), SQLITE_STATIC);
-        sqlite3_bind_blob(st, 3, s.strName.data(), int(s.strName.size()), SQLITE_STATIC);
-        sqlite3_bind_text(st, 4, s.strStart.data(), int(s.strStart.size()), SQLITE_STATIC);
-        sqlite3_bind_text(st, 5, s.strLogin.data(), int(s.strLogin.size()), SQLITE_STATIC);
-        sqlite3_bind_text(st, 6, s.strRemote.data(), int(s.strRemote.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(st, 7, s.nRow);
-        return Step(st);
     }
 
     // The id of a new source (a file beneath the work folder, or a table).
@@ -151,6 +136,7 @@ class CIndexWriter {
                       std::int64_t first, std::int64_t viewer, std::uint64_t offset,
                       std::uint64_t length, bool piece) {
         const std::int64_t id = ++m_nLastId;
+        if (!JoinEntry(id, text)) return false;
         sqlite3_stmt* st = m_insBlock.p;
         sqlite3_bind_int64(st, 1, id);
         sqlite3_bind_int64(st, 2, rank);
@@ -160,13 +146,15 @@ class CIndexWriter {
         sqlite3_bind_int64(st, 6, static_cast<std::int64_t>(offset));
         sqlite3_bind_int64(st, 7, static_cast<std::int64_t>(length));
         sqlite3_bind_int(st, 8, piece ? 1 : 0);
-        return Step(st) && AddEntry(id, text);
+        sqlite3_bind_int64(st, 11, m_nEntryId);
+        return Step(st);
     }
 
     // A block of table rows, whose text the index keeps (rows: "rowid:bytes,...").
     bool AddTableBlock(std::int64_t rank, const std::string& text, std::int64_t source,
                        std::int64_t first, const std::string& rows) {
         const std::int64_t id = ++m_nLastId;
+        if (!JoinEntry(id, text)) return false;
         sqlite3_stmt* st = m_insBlock.p;
         sqlite3_bind_int64(st, 1, id);
         sqlite3_bind_int64(st, 2, rank);
@@ -178,7 +166,8 @@ class CIndexWriter {
         sqlite3_bind_int(st, 8, 0);
         sqlite3_bind_text(st, 9, rows.data(), int(rows.size()), SQLITE_STATIC);
         sqlite3_bind_text(st, 10, text.data(), int(text.size()), SQLITE_STATIC);
-        return Step(st) && AddEntry(id, text);
+        sqlite3_bind_int64(st, 11, m_nEntryId);
+        return Step(st);
     }
 
     bool SetState(IndexStatus status, std::uint64_t done, std::uint64_t total,
@@ -194,7 +183,8 @@ class CIndexWriter {
     // Commits what was written with the progress so far, at most every kCommitEvery.
     bool CommitNow(std::uint64_t done, std::uint64_t total) {
         m_lastCommit = Clock::now();
-        return SetState(IndexStatus::kBuilding, done, total, "") && Exec("COMMIT") && Exec("BEGIN");
+        return FlushEntry() && SetState(IndexStatus::kBuilding, done, total, "") &&
+               Exec("COMMIT") && Exec("BEGIN");
     }
     bool MaybeCommit(std::uint64_t done, std::uint64_t total) {
         if (Clock::now() - m_lastCommit < kCommitEvery) return true;
@@ -208,6 +198,10 @@ class CIndexWriter {
             // Keep what was written, say how it ended.
             Exec("ROLLBACK");
             Exec("BEGIN");
+            m_nEntryId = 0;
+            m_strEntry.clear();
+        } else if (!FlushEntry()) {
+            return false;
         }
         if (!SetState(status, done, total, message) || !Exec("COMMIT")) return false;
         // A plain database file once complete, so read-only readers need no WAL files.
@@ -219,12 +213,30 @@ class CIndexWriter {
     sqlite3* Db() const { return m_db; }
 
   private:
-    bool AddEntry(std::int64_t id, const std::string& text) {
+    // Adds the text of block id to the entry being gathered, writing that entry first when the
+    // text would take it past kEntryBytes; a block that starts an entry gives it its id.
+    bool JoinEntry(std::int64_t id, const std::string& text) {
+        if (m_nEntryId != 0 && m_strEntry.size() + text.size() >= kEntryBytes && !FlushEntry())
+            return false;
+        if (m_nEntryId == 0) {
+            m_nEntryId = id;
+        } else {
+            m_strEntry += '\n';
+        }
+        m_strEntry += text;
+        return true;
+    }
+
+    bool FlushEntry() {
+        if (m_nEntryId == 0) return true;
         sqlite3_stmt* st = m_insEntry.p;
-        sqlite3_bind_int64(st, 1, id);
-        sqlite3_bind_text(st, 2, text.data(), int(text.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(st, 1, m_nEntryId);
+        sqlite3_bind_text(st, 2, m_strEntry.data(), int(m_strEntry.size()), SQLITE_STATIC);
         ++m_nEntries;
-        return Step(st);
+        m_nEntryId = 0;
+        const bool ok = Step(st);
+        m_strEntry.clear();
+        return ok;
     }
 
     bool Step(sqlite3_stmt* st) {
@@ -235,9 +247,11 @@ class CIndexWriter {
     }
 
     sqlite3* m_db = nullptr;
-    Statement m_insEntry, m_insBlock, m_insSession, m_insSource, m_setState;
+    Statement m_insEntry, m_insBlock, m_insSource, m_setState;
     std::uint64_t m_nEntries = 0;
-    std::int64_t m_nLastId = 0;  // blocks are written in rank order, ids from 1
+    std::int64_t m_nLastId = 0;   // blocks are written in rank order, ids from 1
+    std::int64_t m_nEntryId = 0;  // the entry being gathered (its first block), or 0
+    std::string m_strEntry;       // its text
     Clock::time_point m_lastCommit = Clock::now();
 };
 
@@ -257,7 +271,7 @@ class CEntryBatcher {
     // included, the LF not) are [begin, end) of the file.
     bool AddLine(std::int64_t lineNo, const std::string& text, std::uint64_t begin,
                  std::uint64_t end) {
-        if (m_nLines > 0 && m_strText.size() + text.size() > kEntryBytes && !Flush()) return false;
+        if (m_nLines > 0 && m_strText.size() + text.size() > kBlockBytes && !Flush()) return false;
         if (m_nLines == 0) {
             m_nFirst = lineNo;
             m_nOffset = begin;
@@ -310,7 +324,7 @@ class CRowBatcher {
         : m_writer(writer), m_nRank(rank), m_nSource(source) {}
 
     bool Add(std::int64_t row, const std::string& text) {
-        if (m_nRows > 0 && m_strText.size() + text.size() > kEntryBytes && !Flush()) return false;
+        if (m_nRows > 0 && m_strText.size() + text.size() > kBlockBytes && !Flush()) return false;
         if (m_nRows == 0) {
             m_nFirst = row;
         } else {
@@ -344,28 +358,24 @@ class CRowBatcher {
 class CIndexBuild {
   public:
     CIndexBuild(const SessionIndexInputs& inputs, SessionIndexControl& control)
-        : m_inputs(inputs), m_control(control) {}
+        : m_inputs(inputs), m_control(control), m_opener(inputs.strWorkFolder) {}
 
     SessionIndexOutcome Run();
 
   private:
     bool Stopped() const { return m_control.bStopRequested.load(); }
-    void ReadSessions(sqlite3* parent);
-    void ReadDbaNames(sqlite3* parent);
-    std::int64_t RankOfGraphic(const std::string& name);
-    std::int64_t RankOfCharacter(const std::string& key);
-    std::int64_t OrphanRank(const std::string& name);
-    bool IndexSessionFiles(std::int64_t rank);
+    // The plan: the listed sessions ranked, utm2dba's names, the scan rows and the tables of
+    // child.db by session, so that every session's texts are written together, newest first.
+    bool ReadSessions(sqlite3* parent);
+    bool ReadDbaNames(sqlite3* parent);
+    bool PlanScanRows(sqlite3* parent);
+    bool PlanChildTables(sqlite3* child);
+    bool IndexSessionFiles(const session_index::RankedSession& session);
     // Indexes file relPath beneath the work folder; lineCount receives its number of lines.
     bool IndexFile(std::int64_t rank, const std::string& relPath, std::int64_t viewerFirst,
                    std::int64_t& lineCount);
-    // Plans the rows of the scan tables and the tables of child.db by session, so that every
-    // session's texts are written together, newest session first.
-    bool PlanScanRows(sqlite3* parent);
-    bool PlanChildTables(sqlite3* child);
     // Indexes what the plan holds for the session of rank (its scan rows, its terminal table).
-    bool IndexSessionRows(std::int64_t rank, std::size_t& nextScanRow, std::size_t& nextChildTable,
-                          sqlite3* child);
+    bool IndexSessionRows(std::int64_t rank, std::size_t& nextChildTable, sqlite3* child);
     // Indexes every row the statement st gives (rowid in column 0, then the row's columns) as
     // rows of source in the session of rank.
     bool IndexRows(std::int64_t rank, std::int64_t source, sqlite3_stmt* st);
@@ -390,11 +400,6 @@ class CIndexBuild {
         Statement byRowid;
         std::int64_t nSource = -1;
     };
-    struct ScanRow {
-        std::int64_t nRank;
-        std::size_t nTable;
-        std::int64_t nRowid;
-    };
     struct ChildTable {
         std::int64_t nRank;
         std::string strName;
@@ -402,41 +407,46 @@ class CIndexBuild {
     const SessionIndexInputs& m_inputs;
     SessionIndexControl& m_control;
     CIndexWriter m_writer;
+    session_index::CIndexPlan m_plan;
     platform::CAnsiDecoder m_decoder;
-    std::vector<Session> m_sessions;  // by rank: newest first, then sessions of no view
-    std::unordered_map<std::string, std::int64_t> m_graphicRank, m_charRank, m_orphanRank;
-    std::unordered_map<std::string, std::vector<std::string>> m_dbaNames;
+    platform::CBeneathOpener m_opener;  // the package's files, a few folders kept open
+    std::unique_ptr<char[]> m_readBuffer{new char[kReadStep]};
     ScanTable m_scanTables[2];
-    std::vector<ScanRow> m_scanRows;        // by rank
-    std::vector<ChildTable> m_childTables;  // by rank
+    // The next scan row of the plan not yet indexed (nRank -1: none left).
+    session_index::PlannedScanRow m_nextScanRow;
+    std::vector<ChildTable> m_childTables;  // by rank: one per terminal table of child.db
     std::uint64_t m_nLines = 0;
     std::string m_strError;
     std::string m_strLine, m_strDecoded;
+    std::vector<std::string> m_dbaFiles;
 };
 
-void CIndexBuild::ReadSessions(sqlite3* parent) {
+bool CIndexBuild::ReadSessions(sqlite3* parent) {
+    using session_index::PlanKind;
     struct View {
         const char* table;
-        bool graphic;
+        PlanKind kind;
         int name, start, login, remote, record;
     };
     static const View kViews[] = {
-        {"unix_sms_log", false, 8, 4, 6, 7, 9},
-        {"unix_xfer_log", false, 8, 4, 6, 7, 9},
-        {"unix_vsms_log", true, 8, 3, 5, 7, -1},
-        {"unix_xapp_log", true, 8, 3, 5, 7, -1},
+        {"unix_sms_log", PlanKind::kCharacter, 8, 4, 6, 7, 9},
+        {"unix_xfer_log", PlanKind::kCharacter, 8, 4, 6, 7, 9},
+        {"unix_vsms_log", PlanKind::kGraphic, 8, 3, 5, 7, -1},
+        {"unix_xapp_log", PlanKind::kGraphic, 8, 3, 5, 7, -1},
     };
+    session_index::ListedSession s;
     for (const View& view : kViews) {
         Statement st;
         if (!st.Prepare(parent, std::string("SELECT rowid, * FROM ") + view.table)) continue;
         while (!Stopped() && sqlite3_step(st.p) == SQLITE_ROW) {
-            Session s;
+            s.kind = view.kind;
             s.strView = view.table;
             s.nRow = sqlite3_column_int64(st.p, 0);
             s.strName = ColumnBytes(st.p, view.name + 1);
             s.strStart = m_decoder.ToUtf8(ColumnBytes(st.p, view.start + 1));
             s.strLogin = m_decoder.ToUtf8(ColumnBytes(st.p, view.login + 1));
             s.strRemote = m_decoder.ToUtf8(ColumnBytes(st.p, view.remote + 1));
+            s.strRecordPath.clear();
             if (view.record >= 0) {
                 std::string field = ColumnBytes(st.p, view.record + 1);
                 if (!field.empty()) {
@@ -445,60 +455,38 @@ void CIndexBuild::ReadSessions(sqlite3* parent) {
                     s.strRecordPath.erase(0, s.strRecordPath.find_first_not_of('/'));
                 }
             }
-            m_sessions.push_back(std::move(s));
+            if (!m_plan.AddListed(s)) return WriteFailed();
         }
     }
-    // Newest first; the order of the lists among equal times.
-    std::stable_sort(m_sessions.begin(), m_sessions.end(),
-                     [](const Session& a, const Session& b) { return a.strStart > b.strStart; });
-    for (std::size_t i = 0; i < m_sessions.size(); ++i) {
-        const Session& s = m_sessions[i];
-        bool graphic = s.strView == "unix_vsms_log" || s.strView == "unix_xapp_log";
-        (graphic ? m_graphicRank : m_charRank).emplace(s.strName, static_cast<std::int64_t>(i));
-    }
+    return true;
 }
 
-void CIndexBuild::ReadDbaNames(sqlite3* parent) {
+bool CIndexBuild::ReadDbaNames(sqlite3* parent) {
     // In table order, as the scan viewer reads them.
     Statement st;
-    if (!st.Prepare(parent, "SELECT * FROM utm2dba ORDER BY rowid")) return;
-    while (!Stopped() && sqlite3_step(st.p) == SQLITE_ROW) {
-        if (sqlite3_column_count(st.p) < 3 || sqlite3_column_type(st.p, 2) == SQLITE_NULL) continue;
-        m_dbaNames[ColumnBytes(st.p, 1)].push_back(ColumnBytes(st.p, 2));
+    if (st.Prepare(parent, "SELECT * FROM utm2dba ORDER BY rowid")) {
+        while (!Stopped() && sqlite3_step(st.p) == SQLITE_ROW) {
+            if (sqlite3_column_count(st.p) < 3 || sqlite3_column_type(st.p, 2) == SQLITE_NULL)
+                continue;
+            if (!m_plan.AddDbaName(ColumnBytes(st.p, 1), ColumnBytes(st.p, 2)))
+                return WriteFailed();
+        }
     }
-}
-
-std::int64_t CIndexBuild::OrphanRank(const std::string& name) {
-    auto found = m_orphanRank.find(name);
-    if (found != m_orphanRank.end()) return found->second;
-    Session s;
-    s.strName = name;
-    std::int64_t rank = static_cast<std::int64_t>(m_sessions.size());
-    m_sessions.push_back(s);
-    m_orphanRank.emplace(name, rank);
-    return m_writer.AddSession(rank, s) ? rank : -1;
-}
-
-std::int64_t CIndexBuild::RankOfGraphic(const std::string& name) {
-    auto found = m_graphicRank.find(name);
-    return found != m_graphicRank.end() ? found->second : OrphanRank(name);
-}
-
-std::int64_t CIndexBuild::RankOfCharacter(const std::string& key) {
-    auto found = m_charRank.find(key);
-    return found != m_charRank.end() ? found->second : OrphanRank(key);
+    return m_plan.IndexDbaNames() || WriteFailed();
 }
 
 bool CIndexBuild::IndexFile(std::int64_t rank, const std::string& relPath, std::int64_t viewerFirst,
                             std::int64_t& lineCount) {
     lineCount = 0;
     platform::CBoundedFile file;
-    if (!file.OpenBeneath(m_inputs.strWorkFolder, relPath)) return true;  // missing: nothing
+    if (!m_opener.Open(relPath, file)) return true;  // missing: nothing
     std::int64_t source = m_writer.AddSource(session_index::kSourceFile, relPath);
     if (source < 0) return WriteFailed();
     CEntryBatcher batcher(m_writer, rank);
     batcher.Start(source, viewerFirst);
-    std::unique_ptr<char[]> buffer(new char[kReadStep]);
+    char* const buffer = m_readBuffer.get();
+    // Up to the size it had when opened: no read only to see the end.
+    const std::uint64_t size = file.SizeAtOpen();
     std::string& line = m_strLine;
     line.clear();
     bool pending = false;         // bytes seen since the last line feed
@@ -520,17 +508,18 @@ bool CIndexBuild::IndexFile(std::int64_t rank, const std::string& relPath, std::
         return piece || splitLine ? batcher.AddPiece(lineCount, m_strDecoded, begin, kept)
                                   : batcher.AddLine(lineCount, m_strDecoded, begin, begin + raw);
     };
-    for (;;) {
-        long long got = file.Read(buffer.get(), kReadStep);
+    while (filePos < size) {
+        const std::uint64_t want = std::min<std::uint64_t>(kReadStep, size - filePos);
+        long long got = file.Read(buffer, static_cast<std::size_t>(want));
         if (got <= 0 || Stopped()) break;
-        const char* p = buffer.get();
+        const char* p = buffer;
         const char* end = p + got;
         while (p < end && ok) {
             if (!pending) {
                 ++lineCount;
                 pending = true;
                 splitLine = false;
-                lineStart = filePos + static_cast<std::uint64_t>(p - buffer.get());
+                lineStart = filePos + static_cast<std::uint64_t>(p - buffer);
             }
             const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
             const char* stop = lf ? lf : end;
@@ -560,26 +549,25 @@ bool CIndexBuild::IndexFile(std::int64_t rank, const std::string& relPath, std::
     return ok;
 }
 
-bool CIndexBuild::IndexSessionFiles(std::int64_t rank) {
-    const Session& s = m_sessions[static_cast<std::size_t>(rank)];
+bool CIndexBuild::IndexSessionFiles(const session_index::RankedSession& s) {
     if (s.strName.empty() && s.strRecordPath.empty()) return true;
     std::int64_t count = 0;
     if (!s.strRecordPath.empty()) {
         // The text record of a character or transfer session.
-        return IndexFile(rank, s.strRecordPath, -1, count);
+        return IndexFile(s.nRank, s.strRecordPath, -1, count);
     }
+    if (s.kind != session_index::PlanKind::kGraphic) return true;
     // A graphical session: the files utm2dba names, numbered as the scan viewer shows them,
     // then its own ".scan" file, which the viewer shows only when those give no line.
     std::int64_t viewerLines = 0;
-    auto names = m_dbaNames.find(s.strName);
-    if (names != m_dbaNames.end()) {
-        for (const std::string& name : names->second) {
-            if (!IndexFile(rank, kSessionsFolder + name, viewerLines, count)) return false;
-            viewerLines += count;
-            if (Stopped()) return true;
-        }
+    if (!m_plan.DbaNames(s.strName, m_dbaFiles)) return WriteFailed();
+    for (const std::string& name : m_dbaFiles) {
+        if (!IndexFile(s.nRank, kSessionsFolder + name, viewerLines, count)) return false;
+        viewerLines += count;
+        if (Stopped()) return true;
     }
-    return IndexFile(rank, kSessionsFolder + s.strName + ".scan", viewerLines == 0 ? 0 : -1, count);
+    return IndexFile(s.nRank, kSessionsFolder + s.strName + ".scan", viewerLines == 0 ? 0 : -1,
+                     count);
 }
 
 std::int64_t CIndexBuild::SourceOf(int kind, const std::string& name, std::int64_t& cached) {
@@ -619,7 +607,7 @@ bool CIndexBuild::IndexRows(std::int64_t rank, std::int64_t source, sqlite3_stmt
 
 bool CIndexBuild::PlanScanRows(sqlite3* parent) {
     const char* names[] = {"utm_dba_scan", "utm_xapp_scan"};
-    for (std::size_t t = 0; t < 2; ++t) {
+    for (int t = 0; t < 2; ++t) {
         ScanTable& table = m_scanTables[t];
         table.strName = names[t];
         // The session name is the row's second column.
@@ -629,14 +617,12 @@ bool CIndexBuild::PlanScanRows(sqlite3* parent) {
                                                QuoteIdentifier(table.strName) + " WHERE rowid = ?"))
             continue;
         while (!Stopped() && sqlite3_step(st.p) == SQLITE_ROW) {
-            const std::int64_t rank = RankOfGraphic(ColumnBytes(st.p, 2));
-            if (rank < 0) return WriteFailed();
-            m_scanRows.push_back(ScanRow{rank, t, sqlite3_column_int64(st.p, 0)});
+            const std::int64_t rank =
+                m_plan.RankOf(session_index::PlanKind::kGraphic, ColumnBytes(st.p, 2));
+            if (rank < 0 || !m_plan.AddScanRow({rank, t, sqlite3_column_int64(st.p, 0)}))
+                return WriteFailed();
         }
     }
-    std::stable_sort(m_scanRows.begin(), m_scanRows.end(), [](const ScanRow& a, const ScanRow& b) {
-        return a.nRank != b.nRank ? a.nRank < b.nRank : a.nTable < b.nTable;
-    });
     return true;
 }
 
@@ -648,7 +634,7 @@ bool CIndexBuild::PlanChildTables(sqlite3* child) {
         return true;
     while (!Stopped() && sqlite3_step(st.p) == SQLITE_ROW) {
         std::string name = ColumnBytes(st.p, 0);
-        const std::int64_t rank = RankOfCharacter(name);
+        const std::int64_t rank = m_plan.RankOf(session_index::PlanKind::kCharacter, name);
         if (rank < 0) return WriteFailed();
         m_childTables.push_back(ChildTable{rank, std::move(name)});
     }
@@ -657,21 +643,18 @@ bool CIndexBuild::PlanChildTables(sqlite3* child) {
     return true;
 }
 
-bool CIndexBuild::IndexSessionRows(std::int64_t rank, std::size_t& nextScanRow,
-                                   std::size_t& nextChildTable, sqlite3* child) {
-    while (nextScanRow < m_scanRows.size() && m_scanRows[nextScanRow].nRank == rank) {
+bool CIndexBuild::IndexSessionRows(std::int64_t rank, std::size_t& nextChildTable, sqlite3* child) {
+    while (m_nextScanRow.nRank == rank) {
         // The session's rows of one scan table together.
-        const std::size_t t = m_scanRows[nextScanRow].nTable;
+        const int t = m_nextScanRow.nTable;
         ScanTable& table = m_scanTables[t];
         const std::int64_t source =
             SourceOf(session_index::kSourceTable, table.strName, table.nSource);
         if (source < 0) return WriteFailed();
         CRowBatcher batcher(m_writer, rank, source);
-        for (; nextScanRow < m_scanRows.size() && m_scanRows[nextScanRow].nRank == rank &&
-               m_scanRows[nextScanRow].nTable == t;
-             ++nextScanRow) {
+        for (; m_nextScanRow.nRank == rank && m_nextScanRow.nTable == t;) {
             sqlite3_stmt* st = table.byRowid.p;
-            sqlite3_bind_int64(st, 1, m_scanRows[nextScanRow].nRowid);
+            sqlite3_bind_int64(st, 1, m_nextScanRow.nRowid);
             if (sqlite3_step(st) == SQLITE_ROW) {
                 const std::string text = RowText(st);
                 ++m_nLines;
@@ -681,6 +664,10 @@ bool CIndexBuild::IndexSessionRows(std::int64_t rank, std::size_t& nextScanRow,
                 }
             }
             sqlite3_reset(st);
+            if (!m_plan.NextScanRow(m_nextScanRow)) {
+                if (m_plan.Failed()) return WriteFailed();
+                m_nextScanRow.nRank = -1;
+            }
             if (!Progress()) return batcher.Flush() ? m_strError.empty() : WriteFailed();
         }
         if (!batcher.Flush()) return WriteFailed();
@@ -713,28 +700,31 @@ SessionIndexOutcome CIndexBuild::Run() {
     bool hasParent = OpenPackageDb(m_inputs.strParentDb, m_control, parent);
     bool hasChild = OpenPackageDb(m_inputs.strChildDb, m_control, child);
 
-    bool ok = true;
-    if (hasParent) {
-        ReadSessions(parent.p);
-        ReadDbaNames(parent.p);
-    }
-    const std::size_t listed = m_sessions.size();
-    for (std::size_t rank = 0; ok && rank < listed; ++rank)
-        ok = m_writer.AddSession(static_cast<std::int64_t>(rank), m_sessions[rank]);
+    std::int64_t listed = 0;
+    bool ok = m_plan.Create(m_writer.Db()) || WriteFailed();
+    if (ok && hasParent) ok = ReadSessions(parent.p) && ReadDbaNames(parent.p);
+    if (ok) ok = m_plan.RankListed(listed) || WriteFailed();
     // Sessions of no view are added (ranked after the listed ones) as the plan meets them.
-    if (!ok) WriteFailed();
     if (ok && hasParent) ok = PlanScanRows(parent.p);
     if (ok && hasChild) ok = PlanChildTables(child.p);
-    m_control.nTotal = listed + m_scanRows.size() + m_childTables.size();
+    m_control.nTotal =
+        static_cast<std::uint64_t>(listed) + m_plan.ScanRows() + m_childTables.size();
     if (ok && !m_writer.CommitNow(0, m_control.nTotal.load())) ok = WriteFailed();
+    if (ok) ok = m_plan.StartReading() || WriteFailed();
+    m_nextScanRow.nRank = -1;
+    if (ok && !m_plan.NextScanRow(m_nextScanRow) && m_plan.Failed()) ok = WriteFailed();
 
-    std::size_t nextScanRow = 0, nextChildTable = 0;
-    for (std::size_t rank = 0; ok && !Stopped() && rank < m_sessions.size(); ++rank) {
-        const std::int64_t r = static_cast<std::int64_t>(rank);
-        if (rank < listed) ok = IndexSessionFiles(r) && Progress();
-        if (ok && !Stopped()) ok = IndexSessionRows(r, nextScanRow, nextChildTable, child.p);
+    std::size_t nextChildTable = 0;
+    session_index::RankedSession session;
+    for (std::int64_t rank = 0; ok && !Stopped() && rank < m_plan.Sessions(); ++rank) {
+        if (rank < listed) {
+            ok = m_plan.NextListed(session) && session.nRank == rank ? IndexSessionFiles(session)
+                                                                     : WriteFailed();
+            ok = ok && Progress();
+        }
+        if (ok && !Stopped()) ok = IndexSessionRows(rank, nextChildTable, child.p);
     }
-
+    m_plan.EndReading();
     outcome.nEntries = m_writer.Entries();
     outcome.nLines = m_nLines;
     if (!m_strError.empty()) {

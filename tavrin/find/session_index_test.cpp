@@ -5,13 +5,18 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <random>
+#include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "common/db_handle.h"
+#include "platform/ansi_decoder.h"
 #include "platform/codepage.h"
 #include "tavrin/find/find_strings.h"
 #include "tavrin/find/session_index_runner.h"
@@ -391,5 +396,76 @@ TEST_F(FindTest, AnUnwritableIndexFailsAndSaysWhy) {
 }
 
 }  // namespace
+
+// An entry of the index gathers the blocks of many small sessions: a search must find exactly
+// what reading every line of every session finds, whatever text lies next to a line in its
+// entry (GBK characters whose second byte is a backslash or a letter, undecodable bytes,
+// letters of both cases, texts that only the join of two sessions would form).
+TEST_F(FindTest, EntriesOfManySessionsFindExactlyWhatEveryLineHolds) {
+    const std::string stage = m_tmp / "many";
+    const std::string dump = stage + "/var/tmp/backup_log/data_2016-09-01_2016-09-10/";
+    const std::vector<std::string> pieces = {
+        "\x81\x5C"
+        "abc",
+        "ABC\xFF",
+        "xyz",
+        "Xy",
+        "\xFE",
+        find_test::Gbk("审计"),
+        "cat /etc/hosts",
+        "cat /etc/passwd",
+        "vi /etc/hosts",
+        "zab ",
+        "c\\x",
+        "\\xFF"};
+    std::map<std::string, std::vector<std::string>> lines;  // session key: its lines' bytes
+    std::string rows;
+    std::mt19937 rng(7);
+    for (int s = 0; s < 80; ++s) {
+        const std::string key = "k" + std::to_string(s);
+        std::vector<std::string>& mine = lines[key];
+        for (int l = 0, count = 1 + int(rng() % 5); l < count; ++l) {
+            std::string line;
+            for (int p = 0, n = 1 + int(rng() % 4); p < n; ++p)
+                line += pieces[rng() % pieces.size()] + (rng() % 2 ? " " : "");
+            mine.push_back(line);
+        }
+        char start[32];
+        std::snprintf(start, sizeof start, "2016-09-02 10:%02d:%02d", s / 60, s % 60);
+        rows +=
+            CharRow(std::to_string(s + 1), start, key, "/var/utm/data/sessions/" + key + ".txt");
+        import_test::WriteFile(stage + "/var/utm/data/sessions/" + key, find_test::Lines(mine));
+    }
+    import_test::WriteFile(dump + "unix_sms_log.bak", rows);
+    import_test::WriteFile(dump + "sub_table_sms.sql",
+                           find_test::TerminalTable("k0", {"(1,1,'root','ls')"}));
+    const std::string work = Import(stage, "audit_log_2016-09-01_2016-09-10");
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    // A plain database file once built (header bytes 18 and 19: 1, not WAL's 2), so that
+    // read-only readers need no WAL files.
+    std::ifstream index(IndexPathForWorkFolder(work), std::ios::binary);
+    char header[20] = {};
+    index.read(header, sizeof header);
+    EXPECT_EQ(header[18], 1);
+    EXPECT_EQ(header[19], 1);
+
+    platform::CAnsiDecoder decoder;
+    for (const char* query :
+         {"abc", "ABC", "xyz", "zab", "yzab", "cat /etc/hosts", "审计", "\\x81\\", "\\xFF", "c\\x",
+          "Xy", "z a", "hosts\nvi", "/etc/", "FE \\"}) {
+        std::multiset<std::string> expected, found;
+        for (const auto& [key, mine] : lines) {
+            for (std::size_t i = 0; i < mine.size(); ++i) {
+                if (FindIgnoringAsciiCase(decoder.ToUtf8(mine[i]), query) != std::string::npos)
+                    expected.insert(key + ":" + std::to_string(i + 1));
+            }
+        }
+        const SessionSearchResult result = Find(work, query);
+        for (const SessionHit& hit : result.hits)
+            found.insert(hit.strSession + ":" + std::to_string(hit.nLine));
+        EXPECT_EQ(found, expected) << query;
+        EXPECT_EQ(result.nTotal, expected.size()) << query;
+    }
+}
 
 }  // namespace session_index

@@ -93,7 +93,11 @@ class CPackageSearch {
   public:
     CPackageSearch(sqlite3* db, const PackageIndexState& state, std::string_view query,
                    const SessionSearchOptions& options)
-        : m_db(db), m_state(state), m_query(query), m_options(options) {}
+        : m_db(db),
+          m_state(state),
+          m_query(query),
+          m_options(options),
+          m_opener(state.strWorkFolder) {}
 
     bool Run(std::vector<SessionHit>& hits, std::uint64_t& total);
 
@@ -103,8 +107,10 @@ class CPackageSearch {
     void AddLine(std::int64_t rank, std::int64_t source, std::int64_t line, std::int64_t viewer,
                  std::string_view text, std::vector<SessionHit>& hits, std::uint64_t& total);
     bool WantedView(std::int64_t rank);
-    // The block's bytes read back from its file, or false when they cannot be read.
-    bool ReadBack(std::int64_t source, std::int64_t offset, std::int64_t length);
+    // The block's bytes read back from its file (sourceName, beneath the work folder), or false
+    // when they cannot be read.
+    bool ReadBack(std::int64_t source, std::string_view sourceName, std::int64_t offset,
+                  std::int64_t length);
     void SearchFileBlock(std::int64_t rank, std::int64_t source, std::int64_t first,
                          std::int64_t viewer, bool piece, std::vector<SessionHit>& hits,
                          std::uint64_t& total);
@@ -124,7 +130,8 @@ class CPackageSearch {
     // when the code page cannot say (a backslash may stand for an escaped byte, or the
     // query has characters the code page lacks).
     std::string m_strRawQuery;
-    platform::CBoundedFile m_file;  // the file of the last block read back
+    platform::CBeneathOpener m_opener;  // the package's files, a few folders kept open
+    platform::CBoundedFile m_file;      // the file of the last block read back
     std::int64_t m_nFileSource = -1;
     std::string m_strBytes, m_strLine;
 };
@@ -210,15 +217,15 @@ bool CPackageSearch::WantedView(std::int64_t rank) {
     return false;
 }
 
-bool CPackageSearch::ReadBack(std::int64_t source, std::int64_t offset, std::int64_t length) {
+bool CPackageSearch::ReadBack(std::int64_t source, std::string_view sourceName, std::int64_t offset,
+                              std::int64_t length) {
     // Blocks are a few kilobytes, a piece of a long line at most a megabyte.
     constexpr std::int64_t kMostBytes = 4 << 20;
     if (offset < 0 || length < 0 || length > kMostBytes) return false;
     if (source != m_nFileSource) {
         m_file.Close();
         m_nFileSource = source;
-        const SourceInfo* src = Source(source);
-        if (!src || !m_file.OpenBeneath(m_state.strWorkFolder, src->strName)) return false;
+        if (!m_opener.Open(sourceName, m_file)) return false;
     }
     if (!m_file.IsOpen()) return false;
     m_strBytes.resize(static_cast<std::size_t>(length));
@@ -286,20 +293,21 @@ bool CPackageSearch::Run(std::vector<SessionHit>& hits, std::uint64_t& total) {
     }
     Statement match, block;
     if (!match.Prepare(m_db, session_index::kMatchEntries) ||
-        !block.Prepare(m_db, session_index::kReadBlock))
+        !block.Prepare(m_db, session_index::kReadEntryBlocks))
         return false;
     sqlite3_bind_text(match.p, 1, expression.data(), int(expression.size()), SQLITE_STATIC);
     int rc;
     while ((rc = sqlite3_step(match.p)) == SQLITE_ROW) {
-        sqlite3_bind_int64(block.p, 1, sqlite3_column_int64(match.p, 0));
-        if (sqlite3_step(block.p) == SQLITE_ROW) {
+        const std::int64_t entry = sqlite3_column_int64(match.p, 0);
+        sqlite3_bind_int64(block.p, 1, entry);
+        while (sqlite3_step(block.p) == SQLITE_ROW && sqlite3_column_int64(block.p, 9) == entry) {
             const std::int64_t rank = sqlite3_column_int64(block.p, 0);
             const std::int64_t source = sqlite3_column_int64(block.p, 1);
             const std::int64_t first = sqlite3_column_int64(block.p, 2);
             if (!WantedView(rank)) {
                 // Not a session of the views asked for.
             } else if (sqlite3_column_type(block.p, 8) == SQLITE_NULL) {
-                if (ReadBack(source, sqlite3_column_int64(block.p, 4),
+                if (ReadBack(source, Text(block.p, 10), sqlite3_column_int64(block.p, 4),
                              sqlite3_column_int64(block.p, 5)))
                     SearchFileBlock(rank, source, first, sqlite3_column_int64(block.p, 3),
                                     sqlite3_column_int(block.p, 6) != 0, hits, total);
