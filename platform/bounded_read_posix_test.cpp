@@ -42,7 +42,7 @@ TEST(BoundedReadPosix, NoLinkLeadsOutOfTheRootAndNoFifoBlocks) {
 // exactly what OpenBeneath opens, links within the root that leave the file's folder
 // included, also once it has more folders than it keeps.
 TEST(BoundedReadPosix, AnOpenerOpensExactlyWhatOpenBeneathOpens) {
-    test_support::CTempFolder temp;
+    common::test::CTempFolder temp;
     const fs::path dir = temp.Path();
     const fs::path root = dir / "root";
     for (int i = 0; i < int(CBeneathOpener::kMostFolders) + 3; ++i) {
