@@ -586,7 +586,7 @@ def package_section(args, ctx, report, size_mb, wholes):
     for item in items + conv:
         report.row(item)
     whole = items[1]
-    for fig in ("unpack", "conversions", "Parent.db", "first page", "child.db wait",
+    for fig in ("unpack", "conversions", "Parent.db", "first page", "later dumps", "child.db wait",
                 "background", "to first page", "whole import"):
         report.figure_row("  tavrin-import: %s" % fig, [r.figures[fig] for r in whole.runs])
     for item in steps:

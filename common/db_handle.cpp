@@ -10,13 +10,21 @@
 
 namespace {
 
+// How long a connection waits for a file another connection has locked for a moment before
+// it fails with "database is locked".
+constexpr int kLockWaitMs = 2000;
+
 // Run by SQLite on every connection the process opens once HardenEveryConnection ran (also
 // those opened elsewhere, read-only counts and exports included): package databases come from
 // outside, so no pointer-revealing tokenizer function, no way for their SQL to corrupt the
-// file on purpose, and every statement on them can be stopped.
+// file on purpose, and every statement on them can be stopped. A Parent.db is read while
+// its later dumps are written (write-ahead log): readers never wait for that writer, but a
+// connection opening, closing last or leaving the log locks the file for a moment, which a
+// bounded wait rides out instead of failing with "database is locked".
 int HardenConnection(sqlite3* db, char**, const sqlite3_api_routines*) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_busy_timeout(db, kLockWaitMs);
     common::InstallStopHandler(db);
     return SQLITE_OK;
 }

@@ -30,8 +30,8 @@ struct DbHandle {
 // open handle closes its old connection first. On failure writes "打开数据失败" (GBK, no line
 // end) to standard output and returns the SQLite result code; 0 on success. The handle then
 // keeps whatever connection SQLite returned (queries on it fail). Every connection is opened
-// with defensive mode on, the fts3_tokenizer pointer form off and the stop handler of
-// common/sql_stop.h installed (HardenEveryConnection). Any thread may open a handle;
+// with defensive mode on, the fts3_tokenizer pointer form off, a lock wait of 2 s and the stop
+// handler of common/sql_stop.h installed (HardenEveryConnection). Any thread may open a handle;
 // the connection is in SQLite's serialized mode, so two threads may use it at once.
 int OpenDbHandle(DbHandle& handle, const std::string& utf8Path);
 
@@ -44,9 +44,9 @@ int OpenDbHandle(DbHandle& handle, const std::string& utf8Path);
 int CountQueryRows(DbHandle& handle, const std::string& sql);
 
 // From now on every SQLite connection the process opens gets what OpenDbHandle gives its own:
-// defensive mode, no fts3_tokenizer pointer form, and the stop handler of common/sql_stop.h.
-// OpenDbHandle calls it; code that opens package databases otherwise (the shell engine) calls
-// it first. Idempotent, thread-safe.
+// defensive mode, no fts3_tokenizer pointer form, a lock wait of 2 s, and the stop handler of
+// common/sql_stop.h. OpenDbHandle calls it; code that opens package databases otherwise (the shell
+// engine) calls it first. Idempotent, thread-safe.
 void HardenEveryConnection();
 
 // UTF-16 text to UTF-8, the encoding SQLite expects for file names. Empty optional when the

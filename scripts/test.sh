@@ -60,10 +60,11 @@ step "thread sanitizer build (threaded tests)"
 WERROR=OFF build build-tsan -DTAVRIN_SANITIZE=thread "${SANITIZER_FLAGS[@]}" \
     --target workspace_tests dispatch_ui_tests ui_tests import_ui_tests lang_modules \
     tavrin_table_sql tavrin_program_folder \
-    Ondrix OndrixS Rivosk Tessiv Fennic Morvel player_probe find_tests find_ui_tests
+    Ondrix OndrixS Rivosk Tessiv Fennic Morvel player_probe find_tests find_ui_tests \
+    import_tests tavrin-import
 TSAN_OPTIONS="suppressions=$PWD/scripts/tsan.supp halt_on_error=1" \
     ctest --test-dir build-tsan --output-on-failure -j "$JOBS" --timeout 300 \
-    -R '^(InsertWorker|SqlLoader|PlayersDialogTest|TickerTest|TimeThread|MainDialogTest\.RunningTicker|ImportDialogTest|IndexRunnerTest|FindList|FindWindowTest)\.'
+    -R '^(InsertWorker|SqlLoader|PlayersDialogTest|TickerTest|TimeThread|MainDialogTest\.RunningTicker|ImportDialogTest|IndexRunnerTest|FindList|FindWindowTest)\.|^PackageImportTest\.(FirstTable|LaterDumps)'
 
 step "fuzzers (libFuzzer, a few seconds each)"
 FUZZ_SECONDS=${FUZZ_SECONDS:-5} bash scripts/fuzz.sh

@@ -64,6 +64,27 @@ bool NameFilterMatchesNothing(const FilterValues& values, const browser::FilterC
 
 }  // namespace
 
+std::vector<std::string> ViewTables(AuditView view) {
+    if (view == AuditView::Joined) return {"unix_vsms_log", "unix_xapp_log", "vsms_xapp_tab"};
+    return {ViewTable(view)};
+}
+
+namespace {
+
+bool TablesLoaded(const BrowserPackage& package, AuditView view) {
+    if (!package.pLoaded) return true;
+    for (const std::string& table : ViewTables(view)) {
+        if (!package.pLoaded->IsLoaded(table)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CBrowserModel::ViewBecameLoaded() const {
+    return m_screen.bOpen && m_screen.bLoading && TablesLoaded(m_package, m_screen.eView);
+}
+
 ListLayout LayoutOfView(AuditView view) {
     return view == AuditView::XferLog || view == AuditView::SmsLog ? ListLayout::kChar
                                                                    : ListLayout::kGraphic;
@@ -94,6 +115,15 @@ void CBrowserModel::LoadPage(BrowserScreen& next, const std::string& query) {
 }
 
 void CBrowserModel::LoadFirstPage(BrowserScreen& next, AuditView view, bool bSearchText) {
+    next.bLoading = !TablesLoaded(m_package, view);
+    if (next.bLoading) {
+        // Counting a table that is not there yet would show 0 rows as if it had none.
+        next.rows.clear();
+        next.page = PageState();
+        next.buttons = PageButtons();
+        next.bCounted = false;
+        return;
+    }
     const bool joined = view == AuditView::Joined;
     const std::string countQuery =
         joined ? JoinedCountQuery(m_strFilter) : TableCountQuery(m_strTable, m_strFilter);
@@ -262,7 +292,7 @@ std::optional<browser::ExportRequest> CBrowserModel::ExportOfView() const {
 
 bool CBrowserModel::ForEachRow(
     const std::function<bool(long long nRow, const BrowserRow& row)>& onRow) {
-    if (!m_screen.bOpen || !m_package.pParentDb) return false;
+    if (!m_screen.bOpen || !m_package.pParentDb || m_screen.bLoading) return false;
     if (m_bMatchesNothing) return true;
     EachRow each{m_screen.eView, RowPlace{m_package.strPackageFolder}, &onRow};
     return RunPageQuery(*m_package.pParentDb, ExportQuery(), &EachRowCallback, &each) == SQLITE_OK;

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,7 @@
 
 #include "common/db_handle.h"
 #include "tavrin/browser/csv_export.h"
+#include "tavrin/browser/loaded_tables.h"
 #include "tavrin/browser/paging.h"
 #include "tavrin/browser/query_builder.h"
 #include "tavrin/browser/row_fill.h"
@@ -46,7 +48,13 @@ struct BrowserPackage {
     DbHandle* pParentDb = nullptr;  // its Parent.db; lent, not owned
     bool bHasTabTable = false;      // has vsms_xapp_tab data: the joined view is offered
     bool bHasMatrixTable = false;   // has w_text_matrix data: third graphical action column
+    // The tables of Parent.db loaded so far, while its later dumps load in the background;
+    // null when every table is there. Shared with the loader.
+    std::shared_ptr<const CLoadedTables> pLoaded;
 };
+
+// The tables of Parent.db a view queries.
+std::vector<std::string> ViewTables(AuditView view);
 
 // Column layout of the list: graphical (xapp, vsms, joined) or character (sms, xfer).
 enum class ListLayout { kGraphic = 1, kChar = 2 };
@@ -77,6 +85,9 @@ struct BrowserScreen {
     int nKind = 0;
     // The labels show the counts (false before the first count and with no package open).
     bool bCounted = false;
+    // A table of the view is still loading: no rows and no counts yet, which is not the same
+    // as an empty view (the window says it is loading; FirstPage tries again).
+    bool bLoading = false;
     PageState page;  // total rows, page count (total / 15 + 1), current page
     // Previous, next, go to. The first-page and search buttons are the window's: enabled
     // once a package is open.
@@ -103,6 +114,9 @@ class CBrowserModel {
     const std::string& FilterClause() const { return m_strFilter; }  // ANSI bytes
     const std::string& Table() const { return m_strTable; }          // current single table
     bool IsOpen() const { return m_screen.bOpen; }
+    // The view shown waits for a table still loading, and every table it needs is there now:
+    // FirstPage shows it.
+    bool ViewBecameLoaded() const;
 
     // Makes package the open one (import or package switch): registers the code-page LIKE on
     // its connection, the character view, an empty filter clause, the first page of
@@ -139,7 +153,7 @@ class CBrowserModel {
 
     // Every row of the current view and filter (all pages, no limit), built as the list
     // builds them, in order; row numbers count from 0. onRow returning false stops. Returns
-    // false when the query failed or was stopped, or no package is open.
+    // false when the query failed or was stopped, no package is open, or the view is loading.
     bool ForEachRow(const std::function<bool(long long nRow, const BrowserRow& row)>& onRow);
     // The unlimited query of the current view and filter (ANSI), as the export runs it. A
     // filter that matches nothing in the list (a name the code page cannot hold) gives a
@@ -156,7 +170,8 @@ class CBrowserModel {
     BrowserUpdate Refused(int nMessage = 0) const;
     // The screen with view, its layout and kind, before its rows are loaded.
     BrowserScreen EnteredView(AuditView view) const;
-    // Counts and loads the first page of view into next (StartPaging, then the page).
+    // Counts and loads the first page of view into next (StartPaging, then the page); or,
+    // while a table of the view is still loading, marks next as loading.
     void LoadFirstPage(BrowserScreen& next, AuditView view, bool bSearchText);
     // Loads the page at offset into next.rows.
     void LoadPage(BrowserScreen& next, const std::string& query);

@@ -203,6 +203,8 @@ SDispatchDecision DecideGraphicDoubleClick(const SDispatchContext& context, int 
             return Launch(EPlayer::Ondrix,
                           OndrixArguments(record->strPath, record->nWidth, record->nHeight));
         case 9:
+            // Morvel reads the package's scan tables, which load after the first page.
+            if (!context.bPackageReady) return Message(kStringNotReady);
             return Launch(EPlayer::Morvel,
                           MorvelArguments(context.nKind, record->nCode, record->strName,
                                           context.strPackageName));

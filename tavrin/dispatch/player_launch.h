@@ -89,7 +89,7 @@ struct SDispatchContext {
     std::string strPackageName;
     int nLayout = 2;               // 1 graphical, anything else character
     int nKind = 0;                 // session kind handed to Morvel
-    bool bPackageReady = false;    // the package's background load has finished
+    bool bPackageReady = false;    // the package's background loads have finished
     DbHandle* pChildDb = nullptr;  // open connection to the package's child.db (may be null)
 };
 
@@ -106,6 +106,7 @@ struct SDispatchDecision {
 // the row has no record: nothing happens). Ondrix (8) and Rivosk (10) start only when
 // "{recording name}.rec" is a regular file beneath the package's sessions folder (opened
 // without blocking, no way out through "..", absolute names or links); else string 139.
+// Morvel (9) reads the package's Parent.db: string 162 until the package is ready.
 SDispatchDecision DecideGraphicDoubleClick(const SDispatchContext& context, int nColumn,
                                            const SGraphicRowRecord* record);
 

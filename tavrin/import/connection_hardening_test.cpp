@@ -1,5 +1,8 @@
 // Every connection the programs open on a package database is hardened: the handle's own, and
 // any other opened in the process after it (counts, exports, the shell engine's).
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -46,6 +49,34 @@ TEST(ConnectionHardening, HandlesAndLaterConnectionsAreDefensive) {
     }
     sqlite3_close(other);
     EXPECT_EQ(import_test::TableCounts(folder / "p.db")["t"], 1);
+}
+
+// A file locked for a moment by another connection (as when a write-ahead log is opened,
+// folded in or left) is waited for, a bounded time, instead of failing the read at once.
+TEST(ConnectionHardening, AMomentaryLockIsWaitedForBoundedly) {
+    CTempFolder folder;
+    DbHandle writer;
+    ASSERT_EQ(OpenDbHandle(writer, folder / "p.db"), 0);
+    ASSERT_EQ(Exec(writer.db, "CREATE TABLE t(a); INSERT INTO t VALUES (1);"), "");
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open_v2((folder / "p.db").c_str(), &reader, SQLITE_OPEN_READONLY, nullptr),
+              SQLITE_OK);
+
+    ASSERT_EQ(Exec(writer.db, "BEGIN EXCLUSIVE"), "");
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        Exec(writer.db, "COMMIT");
+    });
+    EXPECT_EQ(Exec(reader, "SELECT count(*) FROM t"), "");
+    release.join();
+
+    // A lock that is never let go fails the read after the wait, not never.
+    ASSERT_EQ(Exec(writer.db, "BEGIN EXCLUSIVE"), "");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Exec(reader, "SELECT count(*) FROM t"), "database is locked");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    Exec(writer.db, "COMMIT");
+    sqlite3_close(reader);
 }
 
 }  // namespace

@@ -1,13 +1,18 @@
 #include "tavrin/import/package_import.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
+
+#include <sqlite3.h>
 
 #include "common/console_text.h"
 #include "common/db_handle.h"
@@ -210,9 +215,19 @@ bool CPackageImport::RemoveWorkFolder() {
 }
 
 void CPackageImport::ConvertDumps() {
+    ConvertTextMatrix();
+    for (const char* scan : {"utm_dba_scan", "utm_xapp_scan"}) {
+        if (Cancelled()) return;
+        const std::string source = m_paths.DumpPath(std::string(scan) + ".bak");
+        if (!ConvertScanDump(m_paths, scan,
+                             ReportConversion(m_pProgress, ImportStep::kConverting, source)))
+            NoteIncomplete(scan);
+    }
+}
+
+void CPackageImport::ConvertTextMatrix() {
     if (Cancelled()) return;
-    // A missing source is no conversion failure: the optional text matrix is then absent, and
-    // the load of a missing scan dump reports its table.
+    // A missing source is no conversion failure: the optional text matrix is then absent.
     const std::string matrix = m_paths.DumpPath("w_text_matrix.bak");
     if (!workspace::StripEscapedQuotes(
             matrix, m_paths.DumpPath("w_text_matrix1.bak"),
@@ -223,17 +238,6 @@ void CPackageImport::ConvertDumps() {
     if (Cancelled()) return;
     m_bHasTabTable = workspace::DumpHasData(m_paths.DumpPath("vsms_xapp_tab.bak"));
     m_bHasMatrixTable = workspace::DumpHasData(m_paths.DumpPath("w_text_matrix1.bak"));
-    for (const char* scan : {"utm_dba_scan", "utm_xapp_scan"}) {
-        const std::string file = std::string(scan) + ".bak";
-        const std::string source = m_paths.DumpPath(file);
-        if (!workspace::DoubleEscapedQuotes(
-                source, m_paths.WorkPath(file),
-                ReportConversion(m_pProgress, ImportStep::kConverting, source)) &&
-            platform::PathExists(source)) {
-            NoteIncomplete(scan);
-        }
-        if (Cancelled()) return;
-    }
 }
 
 namespace {
@@ -246,40 +250,187 @@ int RunCommand(ShellState& state, std::vector<std::string> args) {
     return shell::runDotCommand(static_cast<int>(args.size()), argv.data(), state);
 }
 
-}  // namespace
+// The shell engine keeps process-wide values, so one thread at a time loads Parent.db: a new
+// import waits here for the rest of the previous package's Parent.db. Waits while stopped()
+// is false; owns the turn when Owned(). A plain mutex polled, not a timed one: GCC 12's
+// timed wait goes through a call ThreadSanitizer does not see, so it reported every unlock.
+std::mutex g_engineTurn;
 
-void CPackageImport::LoadParentDb() {
-    if (Cancelled()) return;
-    common::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
-    ShellState state;
+class CEngineTurn {
+  public:
+    explicit CEngineTurn(const std::function<bool()>& stopped) {
+        while (!m_lock.try_lock()) {
+            if (stopped()) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    bool Owned() const { return m_lock.owns_lock(); }
+
+  private:
+    std::unique_lock<std::mutex> m_lock{g_engineTurn, std::defer_lock};
+};
+
+// The file a table of Parent.db is imported from, and its separator.
+struct SParentDump {
+    std::string strPath;
+    const char* szSeparator;
+};
+
+SParentDump DumpOfTable(const CWorkspacePaths& paths, const std::string& table) {
+    if (table == "utm_xapp_scan" || table == "utm_dba_scan")
+        return {paths.WorkPath(table + ".bak"), ","};
+    if (table == "vsms_xapp_tab") return {paths.DumpPath(table + ".bak"), ","};
+    if (table == "w_text_matrix") return {paths.DumpPath("w_text_matrix1.bak"), ","};
+    return {paths.DumpPath(table + ".bak"), "\t"};
+}
+
+// A shell state on the package's Parent.db for loading its dumps.
+void OpenParentShell(ShellState& state, const CWorkspacePaths& paths,
+                     std::function<bool(std::uint64_t)> progress) {
     // The work databases are rebuilt from the package whenever needed, so the loads need no
     // journal file or synchronous writes; each import still ends consistent.
     state.m_bFastImport = true;
-    state.m_fnImportProgress = ReportBytes(m_pProgress);
-    shell::openShell(state, m_paths.ParentDbPath().c_str());
+    state.m_fnImportProgress = std::move(progress);
+    openShell(state, paths.ParentDbPath().c_str());
     std::fflush(stdout);
+}
 
-    // Each dump is announced before it loads; after a cancel request nothing more loads.
-    auto import = [&](const std::string& dump, const char* table) {
-        if (Cancelled()) return;
-        if (m_pProgress) m_pProgress->BeginStep(ImportStep::kLoading, dump, SizeOf(dump));
+// Imports tables in order on state; onBegin(dump) before each, onEnd(table, ok) after each;
+// none after stopped() reads true.
+void ImportTables(ShellState& state, const CWorkspacePaths& paths,
+                  const std::vector<std::string>& tables, const std::function<bool()>& stopped,
+                  const std::function<void(const std::string& dump)>& onBegin,
+                  const std::function<void(const std::string& table, bool ok)>& onEnd) {
+    std::string separator;
+    for (const std::string& table : tables) {
+        if (stopped()) return;
+        const SParentDump dump = DumpOfTable(paths, table);
+        if (separator != dump.szSeparator) {
+            separator = dump.szSeparator;
+            RunCommand(state, {"separator", separator});
+        }
+        if (onBegin) onBegin(dump.strPath);
         // The engine rolls the whole table back on one bad line; that must not pass unseen.
-        if (RunCommand(state, {"import", dump, table}) != 0) NoteIncomplete(table);
-        if (m_pProgress) m_pProgress->SetDone(SizeOf(dump));
-    };
-    if (RunCommand(state, {"read", m_paths.TableScriptPath()}) != 0) NoteIncomplete("table.sql");
-    RunCommand(state, {"separator", "\t"});
-    for (const char* table :
-         {"unix_sms_log", "unix_vsms_log", "unix_xapp_log", "utm2dba", "unix_xfer_log"}) {
-        import(m_paths.DumpPath(std::string(table) + ".bak"), table);
+        const bool ok = RunCommand(state, {"import", dump.strPath, table}) == 0;
+        if (!stopped() && onEnd) onEnd(table, ok);
     }
-    RunCommand(state, {"separator", ","});
-    import(m_paths.WorkPath("utm_xapp_scan.bak"), "utm_xapp_scan");
-    import(m_paths.WorkPath("utm_dba_scan.bak"), "utm_dba_scan");
-    if (m_bHasTabTable) import(m_paths.DumpPath("vsms_xapp_tab.bak"), "vsms_xapp_tab");
-    if (m_bHasMatrixTable) import(m_paths.DumpPath("w_text_matrix1.bak"), "w_text_matrix");
-    shell::closeShell(state);
+}
+
+// After the last dump: the log folded into the file, and the ordinary journal again when no
+// other connection has the file open (tavrin-import), so that the file is the plain one the
+// serial import leaves. With the window's connection open it stays in write-ahead-log mode
+// (its readers do not need the switch); the switch is tried without waiting, since a waiting
+// switch would hold off the window's next read for the whole wait.
+void FoldWriteAheadLog(ShellState& state) {
+    if (!state.m_pDb) return;
+    sqlite3_exec(state.m_pDb, "PRAGMA wal_checkpoint(PASSIVE)", nullptr, nullptr, nullptr);
+    sqlite3_busy_timeout(state.m_pDb, 0);
+    sqlite3_exec(state.m_pDb, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+}
+
+}  // namespace
+
+bool ConvertScanDump(const CWorkspacePaths& paths, const std::string& scan,
+                     const ConversionProgress& progress) {
+    const std::string file = scan + ".bak";
+    const std::string source = paths.DumpPath(file);
+    // A missing source is no conversion failure: the load of its table reports it.
+    return DoubleEscapedQuotes(source, paths.WorkPath(file), progress) ||
+           !platform::PathExists(source);
+}
+
+std::vector<std::string> LaterParentTables(bool bHasTabTable, bool bHasMatrixTable) {
+    std::vector<std::string> tables = {"unix_vsms_log", "unix_xapp_log", "utm2dba",
+                                       "unix_xfer_log", "utm_xapp_scan", "utm_dba_scan"};
+    if (bHasTabTable) tables.push_back("vsms_xapp_tab");
+    if (bHasMatrixTable) tables.push_back("w_text_matrix");
+    return tables;
+}
+
+void CPackageImport::LoadFirstTable() {
+    if (Cancelled()) return;
+    common::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
+    CEngineTurn turn([this] { return Cancelled() || common::StopRequested(); });
+    if (!turn.Owned()) return;
+    ShellState state;
+    OpenParentShell(state, m_paths, ReportBytes(m_pProgress));
+    if (RunCommand(state, {"read", m_paths.TableScriptPath()}) != 0) NoteIncomplete("table.sql");
+    ImportTables(
+        state, m_paths, {"unix_sms_log"}, [this] { return Cancelled(); },
+        [this](const std::string& dump) {
+            if (m_pProgress) m_pProgress->BeginStep(ImportStep::kLoading, dump, SizeOf(dump));
+        },
+        [this](const std::string& table, bool ok) {
+            if (!ok) NoteIncomplete(table);
+        });
+    // Readers and the one writer of the later dumps do not wait for each other in this mode.
+    // Set while no other connection has the file open, as the switch needs.
+    if (state.m_pDb)
+        sqlite3_exec(state.m_pDb, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    closeShell(state);
     std::fflush(stdout);
+}
+
+void CPackageImport::LoadParentDb() {
+    LoadFirstTable();
+    if (Cancelled()) return;
+    common::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
+    CEngineTurn turn([this] { return Cancelled() || common::StopRequested(); });
+    if (!turn.Owned()) return;
+    ShellState state;
+    OpenParentShell(state, m_paths, ReportBytes(m_pProgress));
+    // Each dump is announced before it loads; after a cancel request nothing more loads.
+    ImportTables(
+        state, m_paths, LaterParentTables(m_bHasTabTable, m_bHasMatrixTable),
+        [this] { return Cancelled(); },
+        [this](const std::string& dump) {
+            if (m_pProgress) m_pProgress->BeginStep(ImportStep::kLoading, dump, SizeOf(dump));
+        },
+        [this](const std::string& table, bool ok) {
+            if (!ok) NoteIncomplete(table);
+        });
+    FoldWriteAheadLog(state);
+    closeShell(state);
+    std::fflush(stdout);
+}
+
+void LoadLaterDumps(const CWorkspacePaths& paths, bool bHasTabTable, bool bHasMatrixTable,
+                    const std::atomic<bool>* stop, SLoadReport& report,
+                    const std::function<void(const std::string& table)>& onTableLoaded) {
+    report = SLoadReport();
+    auto stopped = [stop] { return common::StopRequested() || (stop && stop->load()); };
+    common::CStopScope stopScope(stop);
+    auto fail = [&report](const std::string& table) {
+        ++report.nFailed;
+        // A scan dump whose conversion failed may fail its import too: named once.
+        for (const std::string& known : report.tables)
+            if (known == table) return;
+        report.tables.push_back(table);
+    };
+    for (const char* scan : {"utm_dba_scan", "utm_xapp_scan"}) {
+        if (!ConvertScanDump(paths, scan, [&stopped](std::uint64_t) { return !stopped(); }) &&
+            !stopped())
+            fail(scan);
+    }
+    CEngineTurn turn(stopped);
+    if (turn.Owned() && !stopped()) {
+        ShellState state;
+        // The engine's import asks this now and then, so a long dump stops within one step.
+        OpenParentShell(state, paths, [&stopped](std::uint64_t) { return !stopped(); });
+        ImportTables(state, paths, LaterParentTables(bHasTabTable, bHasMatrixTable), stopped, {},
+                     [&](const std::string& table, bool ok) {
+                         if (!ok) fail(table);
+                         if (onTableLoaded) onTableLoaded(table);
+                     });
+        if (!stopped()) FoldWriteAheadLog(state);
+        closeShell(state);
+    }
+    if (stopped()) report.bStopped = true;
+    std::fflush(stdout);
+}
+
+void CPackageImport::NoteParentLoad(const SLoadReport& report) {
+    for (const std::string& table : ::IncompleteTables(report, "Parent.db")) NoteIncomplete(table);
 }
 
 namespace {

@@ -8,6 +8,10 @@
 //   -> ConvertDumps -> LoadParentDb -> [first page] -> CreateChildTables(child handle)
 //   -> LoadChildRows(child handle), normally on a background loader thread.
 //
+// The first page needs only unix_sms_log, so Parent.db may instead load in two parts:
+// ConvertTextMatrix -> LoadFirstTable -> [first page] -> LoadLaterDumps (normally on a thread
+// of its own, while the window shows the first page), which NoteParentLoad takes back.
+//
 // The two databases are independent files, so child.db may instead load on a thread of its
 // own beside ConvertDumps and LoadParentDb, right after unpacking: LoadChildDatabase does the
 // split, the definitions and the rows there, and NoteChildLoad takes its report back.
@@ -98,6 +102,31 @@ int LoadChildDatabase(const workspace::CWorkspacePaths& paths, DbHandle& child,
                       const std::atomic<bool>* stop, workspace::SLoadReport& report,
                       const std::function<void()>& onTablesReady = {});
 
+// Converts the scan dump named scan ("utm_dba_scan" or "utm_xapp_scan") from the dump folder
+// into the work folder (DoubleEscapedQuotes). False when it failed; a missing source is no
+// failure (the load of its table reports it).
+bool ConvertScanDump(const CWorkspacePaths& paths, const std::string& scan,
+                     const std::function<bool(std::uint64_t)>& progress = {});
+
+// The dumps of Parent.db that load after unix_sms_log, as tables, in load order; vsms_xapp_tab
+// and w_text_matrix only with their flags.
+std::vector<std::string> LaterParentTables(bool bHasTabTable, bool bHasMatrixTable);
+
+// The rest of Parent.db after LoadFirstTable, for a thread of its own while the window shows
+// the first page: converts the scan dumps into the work folder and imports every dump of
+// LaterParentTables through a shell state of its own. Parent.db stays readable by other
+// connections meanwhile (LoadFirstTable left it in write-ahead-log mode; each table appears
+// whole when its import commits). onTableLoaded, when given, is called on this thread after
+// each table's import has ended, also after a failed one (the table is then short, and named
+// in report); not after a stop. Once *stop reads true (null: never), or termination is
+// requested, it ends soon, the running import rolled back, with report.bStopped. It waits
+// for another import's use of the shell engine (one importing thread at a time) first,
+// stoppable as well. report receives what was left short, as IncompleteTables reads it.
+// Touches nothing but the package's work files.
+void LoadLaterDumps(const CWorkspacePaths& paths, bool bHasTabTable, bool bHasMatrixTable,
+                    const std::atomic<bool>* stop, SLoadReport& report,
+                    const std::function<void(const std::string& table)>& onTableLoaded = {});
+
 class CPackageImport {
   public:
     // The import of the package file at packagePath (its name gives every path) into a work
@@ -155,6 +184,9 @@ class CPackageImport {
     // folder), the package flags from vsms_xapp_tab.bak and w_text_matrix1.bak, then
     // utm_dba_scan.bak and utm_xapp_scan.bak from the dump folder into the work folder.
     void ConvertDumps();
+    // ConvertDumps' first part, all the first page needs: the text matrix and both flags.
+    // The scan dumps are left to LoadLaterDumps.
+    void ConvertTextMatrix();
     // The flags ConvertDumps found: vsms_xapp_tab data present, w_text_matrix data present.
     bool HasTabTable() const { return m_bHasTabTable; }
     bool HasMatrixTable() const { return m_bHasMatrixTable; }
@@ -163,7 +195,20 @@ class CPackageImport {
     // separator through a shell state of its own, closed before returning. A dump that is
     // missing or malformed leaves its table short or empty (the engine says why on standard
     // error) and the load goes on.
+    // Waits for another import's use of the shell engine first (honouring Cancel).
     void LoadParentDb();
+
+    // LoadParentDb's first part: the tables of table.sql and the unix_sms_log dump, then
+    // Parent.db is switched to write-ahead logging, so that the window and other processes
+    // (tavrin-query, the text index) read it while LoadLaterDumps writes the rest. SQLite locks
+    // the whole file: with the ordinary journal the writer shuts every reader out from the
+    // moment its cache spills to the end of the dump. LoadLaterDumps switches back when
+    // nothing else has the file open. Waits for another import's use of the shell engine first
+    // (honouring Cancel).
+    void LoadFirstTable();
+
+    // Takes the tables a LoadLaterDumps of this package left short into IncompleteTables().
+    void NoteParentLoad(const SLoadReport& report);
 
     // Splits sub_table_sms.sql into mysql.sql (rows) and mysql1.sql (definitions) in the work
     // folder and runs the definitions at once on child, which must be open on ChildDbPath().

@@ -2,9 +2,12 @@
 
 #include <atomic>
 #include <filesystem>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "common/db_handle.h"
 #include "platform/disk_space.h"
@@ -324,6 +327,135 @@ TEST_F(PackageImportTest, ChildDatabaseLoadReportsEveryStepAndStops) {
     EXPECT_TRUE(report.bStopped);
     EXPECT_FALSE(report.Incomplete());
     EXPECT_TRUE(import_test::TableCounts(paths.ChildDbPath()).empty());
+}
+
+// The first page's table alone, then the other dumps on a thread of their own while the
+// window's connection pages unix_sms_log and another reader (as tavrin-query or the text index:
+// a read-only connection of its own each time) opens, reads every table and closes: neither is
+// ever refused or shown a partial table, the tables come in their load order, and the end state
+// is the serial import's, readable once the last connection has closed.
+TEST_F(PackageImportTest, FirstTableFirstThenTheOtherDumpsWhileAReaderPages) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    CPackageImport import(m_strProgram, package.strTar);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(import.CreateWorkFolder());
+    ASSERT_EQ(import.Unpack(Make7zCommand(m_strProgram)), UnpackOutcome::kUnpacked);
+    import.ConvertTextMatrix();
+    import.LoadFirstTable();
+    const std::string parentPath = import.Paths().ParentDbPath();
+    auto counts = import_test::TableCounts(parentPath);
+    EXPECT_EQ(counts["unix_sms_log"], package.parent["unix_sms_log"]);
+    for (const char* later : {"unix_vsms_log", "unix_xapp_log", "utm2dba", "utm_xapp_scan"})
+        EXPECT_EQ(counts[later], 0) << later;  // made by table.sql, not loaded yet
+
+    DbHandle reader;
+    ASSERT_EQ(OpenDbHandle(reader, parentPath), 0);
+    std::mutex mutex;
+    std::vector<std::string> order;
+    std::atomic<bool> done{false};
+    SLoadReport report;
+    std::thread loader([&] {
+        LoadLaterDumps(import.Paths(), import.HasTabTable(), import.HasMatrixTable(), nullptr,
+                       report, [&](const std::string& table) {
+                           std::lock_guard<std::mutex> lock(mutex);
+                           order.push_back(table);
+                       });
+        done = true;
+    });
+    std::atomic<int> otherReads{0};
+    std::thread other([&] {
+        do {
+            sqlite3* db = nullptr;
+            ASSERT_EQ(sqlite3_open_v2(parentPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
+                      SQLITE_OK);
+            for (const auto& [table, rows] : package.parent) {
+                sqlite3_stmt* stmt = nullptr;
+                const std::string sql = "select count(*) from \"" + table + "\"";
+                ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK)
+                    << sqlite3_errmsg(db);
+                ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW) << table << ": " << sqlite3_errmsg(db);
+                const long long n = sqlite3_column_int64(stmt, 0);
+                EXPECT_TRUE(n == 0 || n == rows) << table << " " << n;
+                sqlite3_finalize(stmt);
+            }
+            sqlite3_close(db);
+            ++otherReads;
+        } while (!done);
+    });
+    int reads = 0;
+    do {
+        sqlite3_stmt* stmt = nullptr;
+        ASSERT_EQ(
+            sqlite3_prepare_v2(reader.db, "select count(*) from unix_sms_log", -1, &stmt, nullptr),
+            SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW) << sqlite3_errmsg(reader.db);
+        EXPECT_EQ(sqlite3_column_int64(stmt, 0), package.parent["unix_sms_log"]);
+        sqlite3_finalize(stmt);
+        ++reads;
+    } while (!done);
+    loader.join();
+    other.join();
+    testing::internal::GetCapturedStdout();
+    EXPECT_GT(reads, 0);
+    EXPECT_GT(otherReads.load(), 0);
+    EXPECT_FALSE(report.Incomplete());
+    EXPECT_FALSE(report.bStopped);
+    EXPECT_EQ(order, LaterParentTables(true, true));
+    reader.Close();
+    EXPECT_FALSE(std::filesystem::exists(parentPath + "-wal"));  // folded in by the last close
+    counts = import_test::TableCounts(parentPath);
+    for (const auto& [table, rows] : package.parent) EXPECT_EQ(counts[table], rows) << table;
+}
+
+// A stop between two dumps ends the load there, says nothing is short (nothing failed) and
+// tells no further table; a later dump that fails is named and the others still load.
+TEST_F(PackageImportTest, LaterDumpsStopWhenAskedAndNameTheOneThatFailed) {
+    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    CPackageImport import(m_strProgram, package.strTar);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(import.CreateWorkFolder());
+    ASSERT_EQ(import.Unpack(Make7zCommand(m_strProgram)), UnpackOutcome::kUnpacked);
+    import.ConvertTextMatrix();
+    import.LoadFirstTable();
+
+    std::atomic<bool> stop{false};
+    std::vector<std::string> told;
+    SLoadReport report;
+    std::thread loader([&] {
+        LoadLaterDumps(import.Paths(), true, true, &stop, report, [&](const std::string& table) {
+            told.push_back(table);
+            if (table == "unix_xapp_log") stop = true;
+        });
+    });
+    loader.join();
+    EXPECT_TRUE(report.bStopped);
+    EXPECT_TRUE(IncompleteTables(report, "Parent.db").empty());
+    EXPECT_EQ(told, (std::vector<std::string>{"unix_vsms_log", "unix_xapp_log"}));
+    auto counts = import_test::TableCounts(import.Paths().ParentDbPath());
+    EXPECT_EQ(counts["unix_xapp_log"], package.parent["unix_xapp_log"]);
+    EXPECT_EQ(counts["utm2dba"], 0);
+
+    // Again from the start of the later dumps, with one of them malformed.
+    for (const char* table : {"unix_vsms_log", "unix_xapp_log"}) {
+        DbHandle db;
+        ASSERT_EQ(OpenDbHandle(db, import.Paths().ParentDbPath()), 0);
+        ASSERT_EQ(sqlite3_exec(db.db, (std::string("delete from ") + table).c_str(), nullptr,
+                               nullptr, nullptr),
+                  SQLITE_OK);
+    }
+    import_test::WriteFile(import.Paths().DumpPath("utm2dba.bak"), "only\tthree\tfields\n");
+    told.clear();
+    LoadLaterDumps(import.Paths(), true, true, nullptr, report,
+                   [&](const std::string& table) { told.push_back(table); });
+    EXPECT_FALSE(report.bStopped);
+    EXPECT_EQ(report.tables, std::vector<std::string>{"utm2dba"});
+    EXPECT_EQ(told, LaterParentTables(true, true));  // the failed one is told too: it is done
+    counts = import_test::TableCounts(import.Paths().ParentDbPath());
+    EXPECT_EQ(counts["utm2dba"], 0);
+    EXPECT_EQ(counts["utm_dba_scan"], package.parent["utm_dba_scan"]);
+    import.NoteParentLoad(report);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(import.IncompleteTables(), std::vector<std::string>{"utm2dba"});
 }
 
 }  // namespace

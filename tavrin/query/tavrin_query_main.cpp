@@ -49,6 +49,9 @@ std::string OpenReadOnly(DbHandle& handle, const std::string& path) {
     // Package databases come from outside.
     sqlite3_db_config(handle.db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(handle.db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
+    // Tavrin may be writing the package's later dumps or leaving the write-ahead log: the
+    // same bounded wait as Tavrin's own connections.
+    sqlite3_busy_timeout(handle.db, 2000);
     sqlite3_stmt* stmt = nullptr;
     std::string error;
     if (sqlite3_prepare_v2(handle.db, "SELECT count(*) FROM sqlite_master", -1, &stmt, nullptr) !=

@@ -219,7 +219,7 @@ void CheckModelAgainstReference(const std::string& workFolder, const std::string
     DbHandle handle;
     ASSERT_EQ(0, OpenDbHandle(handle, dbPath));
     browser::CBrowserModel model;
-    model.Open({name, workFolder, &handle, true, false});
+    model.Open({name, workFolder, &handle, true, false, nullptr});
     long long nTrue = 0;
     for (AuditView view : kViews) {
         const std::vector<StoredRow> stored = StoredRows(dbPath, view);
@@ -396,7 +396,7 @@ TEST_F(TavrinQuery, AllRowsAreWhatTheExportWrites) {
         DbHandle handle;
         ASSERT_EQ(0, OpenDbHandle(handle, ParentDb()));
         browser::CBrowserModel model;
-        model.Open({s_package->strName, s_work, &handle, true, false});
+        model.Open({s_package->strName, s_work, &handle, true, false, nullptr});
         browser::FilterValues values;
         values.strStart = u"2016-09-03 00:00:00";
         values.strEnd = u"2016-09-10 23:59:59";

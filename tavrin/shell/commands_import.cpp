@@ -36,14 +36,20 @@ std::string pragmaText(sqlite3* db, const char* sql) {
     return result;
 }
 
-// Journal in memory and no syncs while a fast import loads; the old settings come back after.
+// Journal in memory (unless the file keeps a write-ahead log) and no syncs while a fast import
+// loads; the old settings come back after.
 class CFastImportSettings {
   public:
     CFastImportSettings(sqlite3* db, bool enabled) : m_pDb(enabled ? db : nullptr) {
         if (!m_pDb) return;
         m_strJournalMode = pragmaText(m_pDb, "PRAGMA journal_mode");
         m_strSynchronous = pragmaText(m_pDb, "PRAGMA synchronous");
-        execQuietly(m_pDb, "PRAGMA journal_mode=MEMORY");
+        // A write-ahead log stays: leaving it needs every other connection gone, and readers
+        // of the file rely on it while the import writes.
+        if (m_strJournalMode == "wal")
+            m_strJournalMode.clear();
+        else
+            execQuietly(m_pDb, "PRAGMA journal_mode=MEMORY");
         execQuietly(m_pDb, "PRAGMA synchronous=OFF");
     }
     ~CFastImportSettings() {

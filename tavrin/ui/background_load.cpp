@@ -1,5 +1,6 @@
 #include "tavrin/ui/background_load.h"
 
+#include "tavrin/browser/loaded_tables.h"
 #include "tavrin/workspace/insert_worker.h"
 
 CBackgroundLoads::CBackgroundLoads() = default;
@@ -42,4 +43,15 @@ void CBackgroundLoads::Stop(const DbHandle* child) {
 
 void CBackgroundLoads::StopAll() {
     for (const std::shared_ptr<workspace::CInsertWorker>& worker : m_loaders) worker->Stop();
+}
+
+void CBackgroundLoads::KeepLoadedTables(const std::string& strName,
+                                        std::shared_ptr<const browser::CLoadedTables> tables) {
+    m_loadedTables[strName] = std::move(tables);
+}
+
+std::shared_ptr<const browser::CLoadedTables> CBackgroundLoads::LoadedTables(
+    const std::string& strName) const {
+    const auto found = m_loadedTables.find(strName);
+    return found == m_loadedTables.end() ? nullptr : found->second;
 }

@@ -1,7 +1,8 @@
-// The background loads of the main dialog: one loader thread per imported package, each with
-// a parameter block of its own, so overlapping imports never share or overwrite a block.
-// CBackgroundLoads keeps the blocks and the threads; it knows nothing of the dialog, which
-// learns of a loader's end through the callback it passes to Start.
+// The background loads of the main dialog: loader threads per imported package (its child.db,
+// and the dumps of its Parent.db after the first page's), each with a parameter block of its own,
+// so overlapping imports never share or overwrite a block. CBackgroundLoads keeps the blocks and
+// the threads; it knows nothing of the dialog, which learns of a loader's end through the callback
+// it passes to Start.
 //
 // When a loader has executed its row statements its callback runs (on the loader's thread)
 // with what the load left undone; the dialog posts its completion event from there (the ticker
@@ -15,9 +16,13 @@
 
 #include <functional>
 #include <list>
+#include <map>
 #include <memory>
 #include <string>
 
+namespace browser {
+class CLoadedTables;
+}
 struct DbHandle;
 struct WorkerParam;
 namespace workspace {
@@ -32,8 +37,10 @@ class CBackgroundLoads {
     CBackgroundLoads(const CBackgroundLoads&) = delete;
     CBackgroundLoads& operator=(const CBackgroundLoads&) = delete;
 
-    // Starts the loader of package strName: loads the row-statements file strSqlFile into
-    // child (open) on a thread of its own; onDone runs on that thread when it has ended, with
+    // Starts a loader of package strName: loads the row-statements file strSqlFile into
+    // child (open) on a thread of its own (child is the handle the loader is known by: a
+    // load of Parent.db's later dumps, which opens its own connection, goes by the package's
+    // parent handle); onDone runs on that thread when it has ended, with
     // the load's report (valid only during the call). The
     // block and the thread are kept until StopAll or destruction.
     // load, when given, is the loader's work in place of the row statements (WorkerParam).
@@ -54,7 +61,14 @@ class CBackgroundLoads {
     // the close handler may close them all; call it before that. Safe to call more than once.
     void StopAll();
 
+    // The tables of package strName's Parent.db loaded so far, shared with the loader of its
+    // later dumps; LoadedTables is null for a package without one (everything loaded).
+    void KeepLoadedTables(const std::string& strName,
+                          std::shared_ptr<const browser::CLoadedTables> tables);
+    std::shared_ptr<const browser::CLoadedTables> LoadedTables(const std::string& strName) const;
+
   private:
+    std::map<std::string, std::shared_ptr<const browser::CLoadedTables>> m_loadedTables;
     std::list<std::shared_ptr<WorkerParam>> m_workerParam;  // one block per loader started
     // The loader threads, import order.
     std::list<std::shared_ptr<workspace::CInsertWorker>> m_loaders;

@@ -19,6 +19,7 @@
 #include "tavrin/ui/aids_strings.h"
 #include "tavrin/ui/dialog_aids.h"
 #include "tavrin/ui/list_ctrl_ex.h"
+#include "tavrin/ui/load_report_strings.h"
 #include "tavrin/ui/res_string.h"
 
 namespace {
@@ -44,6 +45,10 @@ void CAuditorExtras::OnExport() {
     std::optional<browser::ExportRequest> source = browser.ExportOfView();
     if (!source) {
         common::ShowMessage(ResString(kStrExportNoPackage));
+        return;
+    }
+    if (browser.Screen().bLoading) {  // its table is not there yet: no empty file as if true
+        common::ShowMessage(ResString(kStrViewLoadingRefused));
         return;
     }
     const QString path = common::ChooseSaveFile(ResString(kStrExportFilter),

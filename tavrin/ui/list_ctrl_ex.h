@@ -27,7 +27,7 @@ struct BrowserScreen;
 struct SListPackage {
     std::string strName;           // the package name as the file system takes it
     DbHandle* pChildDb = nullptr;  // its child.db, null when no package is open
-    bool bReady = false;           // its background load has finished
+    bool bReady = false;           // its background loads have finished
 };
 
 class CListCtrlEx : public QTableView {

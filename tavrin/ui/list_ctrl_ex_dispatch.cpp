@@ -30,6 +30,7 @@ void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
     context.nLayout = m_nLayout;
     context.nKind = m_nKind;
     context.pChildDb = package.pChildDb;
+    context.bPackageReady = package.bReady;
 
     dispatch::SDispatchDecision decision;
     if (m_nLayout == 1) {
@@ -40,7 +41,6 @@ void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
                                            AnsiBytes(data.strNameBytes, data.strName), data.nCode};
         decision = dispatch::DecideGraphicDoubleClick(context, nColumn, &record);
     } else {
-        context.bPackageReady = package.bReady;
         const std::vector<StringData>& records = m_model.CharRecords();
         const StringData* data = row < records.size() ? &records[row] : nullptr;
         dispatch::SCharRowRecord record;

@@ -9,3 +9,7 @@ inline constexpr int kStrLoadIncompleteTables = 230;
 inline constexpr int kStrLoadIncomplete = 231;
 // Message box: a query on the package ran past the window's time limit and was stopped.
 inline constexpr int kStrQueryStopped = 232;
+// Row-count label of an audit type whose table is still loading in the background.
+inline constexpr int kStrViewLoading = 300;
+// Message box: the audit type shown is still loading, so it cannot be exported yet.
+inline constexpr int kStrViewLoadingRefused = 301;

@@ -20,9 +20,13 @@ struct MyStruct {
 };
 
 // One status-ticker entry (element of CTavrinDlg::m_states). bDone is also the package's
-// readiness for the character-session players: 0 while its background load runs, 1 after.
+// readiness for the players that read its databases: 0 while a background load runs, 1 once
+// every one has ended.
 struct stateData {
     QString strName;
     bool bDone = false;
     bool bIncomplete = false;  // the background load ended without all of its rows
+    // Background loads of the package still running (child.db, the rest of Parent.db); bDone
+    // is set when the last one ends.
+    int nLoadsRunning = 1;
 };

@@ -108,7 +108,11 @@ TEST_F(PlayersDialogTest, DoubleClicksOnGraphicRowsStartTheirPlayersWithTheirArg
     // The players read the recording file; it must be there.
     import_test::WriteFile(m_strProgram + "/P/var/utm/data/sessions/r1.rec", "recording");
 
-    // No ticker entry exists: this layout makes no readiness check.
+    // Morvel reads the package's Parent.db: it waits for the package's loads (string 162).
+    list.OnDblClick(0, 9);
+    EXPECT_EQ(m_prompts.m_messages, QStringList{ResString(162)});
+    m_prompts.m_messages.clear();
+    Peek(*m_pDlg).m_states.push_back({"P", true});
     for (int column = 0; column <= 7; ++column) list.OnDblClick(0, column);
     list.OnDblClick(-1, 9);  // below the last row
     list.OnDblClick(5, 9);   // a row without a record
@@ -149,6 +153,7 @@ TEST_F(PlayersDialogTest, NamesFromRowsTravelAsThePackagesBytes) {
     list.SetGraphicLayout();
     list.m_nKind = 1;
     list.Model().AppendGraphicRow({}, row.record);
+    Peek(*m_pDlg).m_states.push_back({"P", true});  // loaded
     list.OnDblClick(0, 9);
     EXPECT_EQ(ProbeArgs("Morvel"), "Morvel\n~1 ~17 ~" + name + " ~P\n");
     list.OnDblClick(0, 8);

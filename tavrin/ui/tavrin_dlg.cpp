@@ -336,7 +336,7 @@ void CTavrinDlg::EndDialogDefault() {
 void CTavrinDlg::OnLoadFinished(const QString& strName) {
     for (stateData& state : m_states) {
         if (state.strName == strName) {
-            state.bDone = true;
+            state.bDone = --state.nLoadsRunning <= 0;
             break;
         }
     }

@@ -12,6 +12,7 @@
 #include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/dialog_aids.h"
 #include "tavrin/ui/list_ctrl_ex.h"
+#include "tavrin/ui/load_report_strings.h"
 #include "tavrin/ui/package_combo_box.h"
 #include "tavrin/ui/res_string.h"
 #include "tavrin/ui/tavrin_dlg.h"
@@ -80,7 +81,13 @@ void CTavrinDlg::ShowBrowserUpdate(const browser::BrowserUpdate& update) {
                                              m_btnPrev, m_btnNext, m_btnGoto})
             widget->show();
     } else {
-        m_staticTotal->clear();
+        // A view still loading says so: an empty list alone would read as "no sessions".
+        if (screen.bOpen && screen.bLoading) {
+            m_staticTotal->setText(ResString(kStrViewLoading));
+            m_staticTotal->show();
+        } else {
+            m_staticTotal->clear();
+        }
         m_staticPages->clear();
     }
     m_btnPrev->setEnabled(screen.buttons.bPrev);
@@ -97,6 +104,7 @@ void CTavrinDlg::BrowseOpenPackage() {
     package.pParentDb = m_pParentDb;
     package.bHasTabTable = g_bHasTabTable;
     package.bHasMatrixTable = g_bHasMatrixTable;
+    package.pLoaded = m_loads.LoadedTables(package.strName);
     ShowBrowserUpdate(m_browser.Open(package));
 }
 

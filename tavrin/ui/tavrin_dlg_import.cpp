@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include "platform/codepage.h"
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
+#include "tavrin/browser/loaded_tables.h"
 #include "tavrin/import/archive_extractor.h"
 #include "tavrin/import/archiver_version.h"
 #include "tavrin/import/import_progress.h"
@@ -167,24 +169,79 @@ struct CTavrinDlg::SImportSteps {
                          outcome.strError.c_str());
     }
 
-    // The package reads as loaded once its import has ended too: a child.db that loads faster
-    // than Parent.db does not make a package ready that is not even listed yet.
-    static void PostLoadFinished(CTavrinDlg* pDlg, const QString& strName) {
-        if (DeferWhileImporting(pDlg, [=] { PostLoadFinished(pDlg, strName); })) return;
-        PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+    // The text index reads Parent.db too: it is queued once the package has loaded, for a package
+    // that is still there and not while closing.
+    static void QueueIndex(CTavrinDlg* pDlg, const QString& strName,
+                           const SessionIndexInputs& index) {
+        if (pDlg->ClosePending()) return;
+        if (FindPackage(*pDlg, strName))
+            pDlg->m_indexes.Queue(strName.toStdString(), index, PrintFailedIndex);
     }
 
-    // The text index reads Parent.db too, and child.db may be loaded long before Parent.db is:
-    // the index is queued once the import has ended, for a package that is still there and not
-    // while closing.
-    static void QueueIndexAfterImport(CTavrinDlg* pDlg, const QString& strName,
-                                      const session_index::SessionIndexInputs& index) {
-        if (DeferWhileImporting(pDlg, [=] { QueueIndexAfterImport(pDlg, strName, index); })) return;
-        if (pDlg->ClosePending()) return;
-        bool bListed = false;
-        for (const MyStruct& record : pDlg->m_packages)
-            bListed = bListed || record.strName == strName;
-        if (bListed) pDlg->m_indexes.Queue(strName.toStdString(), index, PrintFailedIndex);
+    // One background load of the package has ended: the package reads as loaded once every one
+    // has, and once its import has ended too (a child.db that loads faster than Parent.db does
+    // not make a package ready that is not even listed yet); then its text index is queued,
+    // unless bIndex is false (a stopped load).
+    static void LoadEnded(CTavrinDlg* pDlg, const QString& strName, const SessionIndexInputs& index,
+                          bool bIndex) {
+        if (DeferWhileImporting(pDlg, [=] { LoadEnded(pDlg, strName, index, bIndex); })) return;
+        PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+        if (!bIndex) return;
+        // Posted after the event, so it sees the entry as the event left it.
+        PostDialogCall(pDlg, [pDlg, strName, index] {
+            for (const stateData& state : pDlg->m_states) {
+                if (state.strName == strName && state.bDone) QueueIndex(pDlg, strName, index);
+            }
+        });
+    }
+
+    // A view shown as loading is shown once its tables are in, if its package is still the open
+    // one and no import is changing the window meanwhile. On the window thread.
+    static void ShowViewWhenLoaded(CTavrinDlg* pDlg, const QString& strName) {
+        if (DeferWhileImporting(pDlg, [=] { ShowViewWhenLoaded(pDlg, strName); })) return;
+        if (pDlg->ClosePending() || !pDlg->m_pParentDb || pDlg->m_strPackageName != strName) return;
+        if (pDlg->m_browser.ViewBecameLoaded()) pDlg->OnFirstPage();
+    }
+
+    // The rest of Parent.db (the dumps after unix_sms_log) on a thread of its own, once the
+    // first page is shown. Each table that is in is marked in tables and a view waiting for it
+    // is shown; the end is posted as the child.db loader's is (the package reads as loaded when
+    // both have ended; tables left short are told). Known to m_loads by the package's parent
+    // handle. Stopped at close and SIGTERM like the other loads; a package switch leaves it
+    // running.
+    static void StartLaterDumpsLoad(CTavrinDlg& dlg, const QString& strName, DbHandle& parent,
+                                    const CPackageImport& import,
+                                    std::shared_ptr<browser::CLoadedTables> tables) {
+        CTavrinDlg* pDlg = &dlg;
+        dlg.m_loads.KeepLoadedTables(strName.toStdString(), tables);
+        const CWorkspacePaths paths = import.Paths();
+        const SessionIndexInputs index = IndexInputsForWorkFolder(paths.WorkFolder());
+        const bool bTab = import.HasTabTable();
+        const bool bMatrix = import.HasMatrixTable();
+        auto load = [paths, bTab, bMatrix, tables, pDlg, strName](WorkerParam& param) {
+            LoadLaterDumps(paths, bTab, bMatrix, &param.bStopRequested, param.report,
+                           [tables, pDlg, strName](const std::string& table) {
+                               tables->MarkLoaded(table);
+                               PostDialogCall(
+                                   pDlg, [pDlg, strName] { ShowViewWhenLoaded(pDlg, strName); });
+                           });
+            return 1;
+        };
+        dlg.m_loads.Start(
+            &parent, strName.toStdString(), paths.ParentDbPath(),
+            [pDlg, strName, tables, index](const SLoadReport& report) {
+                if (report.bStopped) return;  // closing, or an abandoned import
+                tables->MarkAllLoaded();
+                const std::vector<std::string> failed = IncompleteTables(report, "Parent.db");
+                PrintIncompleteTables(failed);
+                PostDialogCall(pDlg,
+                               [pDlg, strName, index] { LoadEnded(pDlg, strName, index, true); });
+                if (!failed.empty())
+                    PostDialogCall(
+                        pDlg, [pDlg, strName, failed] { ReportFailedLoad(pDlg, strName, failed); });
+                PostDialogCall(pDlg, [pDlg, strName] { ShowViewWhenLoaded(pDlg, strName); });
+            },
+            std::move(load));
     }
 
     // Step 25 as the import sees it: child.db's tables are made on the loader's thread, normally
@@ -204,9 +261,10 @@ struct CTavrinDlg::SImportSteps {
     // Steps 25 and 27: the loader of the package's child.db (the split of the SQL dump, its
     // definitions and its row statements), on the second core while Parent.db loads. Its end is
     // posted to the dialog (the ticker shows the package loaded, or not completely loaded with the
-    // tables told) and then closes the connection if it is idle; then the package's text index is
-    // queued, unless the load was stopped (closing). The dialog outlives every loader (they are
-    // joined before it is destroyed); the queued calls are dropped if the dialog goes first.
+    // tables told) and then closes the connection if it is idle; the package's text index is
+    // queued once this load and the rest of Parent.db have ended, unless stopped (closing). The
+    // dialog outlives every loader (they are joined before it is destroyed); the queued calls are
+    // dropped if the dialog goes first.
     static void StartBackgroundLoad(CTavrinDlg& dlg, const QString& strName, DbHandle& child,
                                     const workspace::CWorkspacePaths& paths,
                                     std::shared_ptr<std::atomic<bool>> pTablesReady) {
@@ -220,15 +278,13 @@ struct CTavrinDlg::SImportSteps {
         };
         dlg.m_loads.Start(
             &child, strName.toStdString(), paths.RowStatementsPath(),
-            [pDlg, strName, index](const workspace::SLoadReport& report) {
-                if (!report.bStopped)
-                    PostDialogCall(pDlg, [pDlg, strName, index] {
-                        QueueIndexAfterImport(pDlg, strName, index);
-                    });
-                const std::vector<std::string> tables =
-                    package_import::IncompleteTables(report, "child.db");
-                package_import::PrintIncompleteTables(tables);
-                PostDialogCall(pDlg, [pDlg, strName] { PostLoadFinished(pDlg, strName); });
+            [pDlg, strName, index](const SLoadReport& report) {
+                const std::vector<std::string> tables = IncompleteTables(report, "child.db");
+                PrintIncompleteTables(tables);
+                const bool bIndex = !report.bStopped;
+                PostDialogCall(pDlg, [pDlg, strName, index, bIndex] {
+                    LoadEnded(pDlg, strName, index, bIndex);
+                });
                 if (!tables.empty())
                     PostDialogCall(
                         pDlg, [pDlg, strName, tables] { ReportFailedLoad(pDlg, strName, tables); });
@@ -363,21 +419,23 @@ struct CTavrinDlg::SImportSteps {
         // child.db loads on the second core from here on, beside Parent.db; its ticker entry is
         // there first, so that the loader's end always finds it.
         OpenDbHandle(*record.pChildDb, import.Paths().ChildDbPath());  // step 24
-        dlg.m_states.push_back(stateData{strName, false, false});      // step 26
+        dlg.m_states.push_back(stateData{strName, false, false, 2});   // step 26: both loads
         dlg.m_posTicker = dlg.m_states.begin();
         auto stateEntry = std::prev(dlg.m_states.end());
         auto pTablesReady = std::make_shared<std::atomic<bool>>(false);
         StartBackgroundLoad(dlg, strName, *record.pChildDb, import.Paths(), pTablesReady);
 
+        // The first page needs only unix_sms_log: the other dumps load once it is shown.
         progressWindow->RunStep([&] {
-            import.ConvertDumps();  // steps 12 to 17
-            import.LoadParentDb();  // steps 18 to 20
+            import.ConvertTextMatrix();  // steps 12 to 16
+            import.LoadFirstTable();     // steps 18 to 20, unix_sms_log
         });
         // A cancelled import ends as a failed unpacking does: no package, no work folder. The
         // child.db loader stops before its connection closes with the record.
         auto abandon = [&] {
             progressWindow.reset();
             dlg.m_loads.Stop(record.pChildDb.get());
+            dlg.m_loads.Stop(record.pParentDb.get());
             dlg.m_pParentDb = nullptr;
             dlg.m_pChildDb = nullptr;
             record.pParentDb.reset();
@@ -399,6 +457,9 @@ struct CTavrinDlg::SImportSteps {
         record.bHasMatrixTable = g_bHasMatrixTable ? 1 : 0;
         dlg.m_pParentDb = record.pParentDb.get();
         OpenDbHandle(*dlg.m_pParentDb, import.Paths().ParentDbPath());
+        StartLaterDumpsLoad(dlg, strName, *record.pParentDb, import,
+                            std::make_shared<browser::CLoadedTables>(
+                                std::set<std::string>{"unix_sms_log"}));  // steps 17 to 20
 
         dlg.BrowseOpenPackage();  // steps 22, 23: the character view, unix_sms_log
 

@@ -154,6 +154,24 @@ bool EndsStatement(const char* data, std::size_t size) {
     return true;
 }
 
+// The start every load of a file shares: an empty report, the file open, the connection
+// there and guarded. False, with the failure printed, when the file cannot be opened or the
+// handle has no connection; nothing has run on the connection then.
+bool BeginLoad(DbHandle& handle, const std::string& path, platform::CFileReader& file,
+               SLoadReport& report) {
+    report = SLoadReport();
+    if (!file.Open(path)) {
+        ReportOpenFailure(file.ErrorCode());
+        return false;
+    }
+    if (!handle.db) {
+        ReportOpenFailure(0);
+        return false;
+    }
+    GuardPackageConnection(handle.db);
+    return true;
+}
+
 }  // namespace
 
 std::string StatementTable(const std::string& statement) {
@@ -186,17 +204,8 @@ std::string StatementTable(const std::string& statement) {
 int RunSqlFile(DbHandle& handle, const std::string& path, SLoadReport* pReport) {
     SLoadReport ignored;
     SLoadReport& report = pReport ? *pReport : ignored;
-    report = SLoadReport();
     platform::CFileReader file;
-    if (!file.Open(path)) {
-        ReportOpenFailure(file.ErrorCode());
-        return 0;
-    }
-    if (!handle.db) {
-        ReportOpenFailure(0);
-        return 0;
-    }
-    GuardPackageConnection(handle.db);
+    if (!BeginLoad(handle, path, file, report)) return 0;
     ExecIntoSlot(handle, "begin transaction", true);
 
     constexpr std::size_t kChunk = 1 << 20;
@@ -269,19 +278,10 @@ int InsertRowStatements(DbHandle& handle, const std::string& path, const std::at
                         SLoadReport* pReport, ERowStatements mode) {
     SLoadReport ignored;
     SLoadReport& report = pReport ? *pReport : ignored;
-    report = SLoadReport();
     platform::CFileReader file;
-    if (!file.Open(path)) {
-        ReportOpenFailure(file.ErrorCode());
-        return 0;
-    }
+    if (!BeginLoad(handle, path, file, report)) return 0;
     sqlite3* db = handle.db;
-    if (!db) {
-        ReportOpenFailure(0);
-        return 0;
-    }
     common::CStopScope stopScope(stop);
-    GuardPackageConnection(db);
     // child.db is rebuilt from the package on every import, so the load needs no syncs to the
     // disk; the commit still leaves a consistent file. Put back when the load ends.
     ExecTrusted(db, "pragma synchronous = off");

@@ -71,11 +71,29 @@ TEST_F(SqlLoader, TableDefinitionsRunStatementByStatementAndGoOnAfterAFailure) {
     EXPECT_TRUE(sqlite3_get_autocommit(m_child.db));
 }
 
-TEST_F(SqlLoader, MissingFilesAreReportedAndLoadNothing) {
+// A missing file, or a handle without a connection: nothing runs, and a report handed in from
+// an earlier load does not keep that load's failures.
+TEST_F(SqlLoader, MissingFilesAndClosedHandlesAreReportedAndLoadNothing) {
+    WriteFile(m_dir / "in.sql", "CREATE TABLE t(a);\n");
+    DbHandle closed;
     testing::internal::CaptureStdout();
     EXPECT_EQ(RunSqlFile(m_child, m_dir / "none.sql"), 0);
     EXPECT_EQ(InsertRowStatements(m_child, m_dir / "none.sql"), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), kOpenFailed + "2\n" + kOpenFailed + "2\n");
+    for (bool rows : {false, true}) {
+        SLoadReport report;
+        report.nFailed = 3;
+        report.tables = {"old"};
+        report.bStopped = true;
+        EXPECT_EQ(rows ? InsertRowStatements(closed, m_dir / "in.sql", nullptr, &report)
+                       : RunSqlFile(closed, m_dir / "in.sql", &report),
+                  0);
+        EXPECT_EQ(report.nFailed, 0);
+        EXPECT_TRUE(report.tables.empty());
+        EXPECT_FALSE(report.bStopped);
+    }
+    EXPECT_EQ(
+        testing::internal::GetCapturedStdout(),
+        kOpenFailed + "2\n" + kOpenFailed + "2\n" + kOpenFailed + "0\n" + kOpenFailed + "0\n");
 }
 
 TEST_F(SqlLoader, RowStatementsCompleteOnTheirFirstClosingParenthesisSemicolon) {
