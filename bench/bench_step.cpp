@@ -185,11 +185,11 @@ int main(int argc, char** argv) {
             if (ok && step == "childrows") ok = import.LoadChildRows(child) == 1;
         }
     } else if (step == "index" && need(2)) {
-        CPackageImport import(a[0], a[1]);
-        SessionIndexControl control;
-        const SessionIndexOutcome outcome =
-            BuildSessionIndex(IndexInputsForWorkFolder(import.Paths().WorkFolder()), control);
-        ok = outcome.status == IndexStatus::kBuilt;
+        package_import::CPackageImport import(a[0], a[1]);
+        session_index::SessionIndexControl control;
+        const session_index::SessionIndexOutcome outcome = session_index::BuildSessionIndex(
+            session_index::IndexInputsForWorkFolder(import.Paths().WorkFolder()), control);
+        ok = outcome.status == session_index::IndexStatus::kBuilt;
         AddFigure("lines", static_cast<long long>(outcome.nLines));
     } else if ((step == "firstpage" || step == "deeppage") && need(3)) {
         ok = Page(step == "deeppage", a[0], a[1], a[2], start);

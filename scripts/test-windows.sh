@@ -101,6 +101,9 @@ cmake --build "$BUILD" -j "$JOBS" --target qt_free_tests
 step "tests under Wine"
 # A Wine prefix of this build's own: Wine's processes in it are this script's alone.
 export WINEPREFIX=${TAVRIN_WINE_PREFIX:-$BUILD/wine} WINEDEBUG=-all WINEARCH=win64
+# Wine stores a Windows file name on disk in the locale's character set: without a UTF-8 locale
+# (a fresh machine's bare environment is "C") names outside ASCII cannot be created at all.
+export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$WINEPREFIX"

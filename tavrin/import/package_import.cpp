@@ -276,7 +276,7 @@ struct SParentDump {
     const char* szSeparator;
 };
 
-SParentDump DumpOfTable(const CWorkspacePaths& paths, const std::string& table) {
+SParentDump DumpOfTable(const workspace::CWorkspacePaths& paths, const std::string& table) {
     if (table == "utm_xapp_scan" || table == "utm_dba_scan")
         return {paths.WorkPath(table + ".bak"), ","};
     if (table == "vsms_xapp_tab") return {paths.DumpPath(table + ".bak"), ","};
@@ -285,19 +285,19 @@ SParentDump DumpOfTable(const CWorkspacePaths& paths, const std::string& table) 
 }
 
 // A shell state on the package's Parent.db for loading its dumps.
-void OpenParentShell(ShellState& state, const CWorkspacePaths& paths,
+void OpenParentShell(ShellState& state, const workspace::CWorkspacePaths& paths,
                      std::function<bool(std::uint64_t)> progress) {
     // The work databases are rebuilt from the package whenever needed, so the loads need no
     // journal file or synchronous writes; each import still ends consistent.
     state.m_bFastImport = true;
     state.m_fnImportProgress = std::move(progress);
-    openShell(state, paths.ParentDbPath().c_str());
+    shell::openShell(state, paths.ParentDbPath().c_str());
     std::fflush(stdout);
 }
 
 // Imports tables in order on state; onBegin(dump) before each, onEnd(table, ok) after each;
 // none after stopped() reads true.
-void ImportTables(ShellState& state, const CWorkspacePaths& paths,
+void ImportTables(ShellState& state, const workspace::CWorkspacePaths& paths,
                   const std::vector<std::string>& tables, const std::function<bool()>& stopped,
                   const std::function<void(const std::string& dump)>& onBegin,
                   const std::function<void(const std::string& table, bool ok)>& onEnd) {
@@ -330,12 +330,12 @@ void FoldWriteAheadLog(ShellState& state) {
 
 }  // namespace
 
-bool ConvertScanDump(const CWorkspacePaths& paths, const std::string& scan,
-                     const ConversionProgress& progress) {
+bool ConvertScanDump(const workspace::CWorkspacePaths& paths, const std::string& scan,
+                     const workspace::ConversionProgress& progress) {
     const std::string file = scan + ".bak";
     const std::string source = paths.DumpPath(file);
     // A missing source is no conversion failure: the load of its table reports it.
-    return DoubleEscapedQuotes(source, paths.WorkPath(file), progress) ||
+    return workspace::DoubleEscapedQuotes(source, paths.WorkPath(file), progress) ||
            !platform::PathExists(source);
 }
 
@@ -367,7 +367,7 @@ void CPackageImport::LoadFirstTable() {
     // Set while no other connection has the file open, as the switch needs.
     if (state.m_pDb)
         sqlite3_exec(state.m_pDb, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    closeShell(state);
+    shell::closeShell(state);
     std::fflush(stdout);
 }
 
@@ -390,14 +390,15 @@ void CPackageImport::LoadParentDb() {
             if (!ok) NoteIncomplete(table);
         });
     FoldWriteAheadLog(state);
-    closeShell(state);
+    shell::closeShell(state);
     std::fflush(stdout);
 }
 
-void LoadLaterDumps(const CWorkspacePaths& paths, bool bHasTabTable, bool bHasMatrixTable,
-                    const std::atomic<bool>* stop, SLoadReport& report,
+void LoadLaterDumps(const workspace::CWorkspacePaths& paths, bool bHasTabTable,
+                    bool bHasMatrixTable, const std::atomic<bool>* stop,
+                    workspace::SLoadReport& report,
                     const std::function<void(const std::string& table)>& onTableLoaded) {
-    report = SLoadReport();
+    report = workspace::SLoadReport();
     auto stopped = [stop] { return common::StopRequested() || (stop && stop->load()); };
     common::CStopScope stopScope(stop);
     auto fail = [&report](const std::string& table) {
@@ -423,14 +424,15 @@ void LoadLaterDumps(const CWorkspacePaths& paths, bool bHasTabTable, bool bHasMa
                          if (onTableLoaded) onTableLoaded(table);
                      });
         if (!stopped()) FoldWriteAheadLog(state);
-        closeShell(state);
+        shell::closeShell(state);
     }
     if (stopped()) report.bStopped = true;
     std::fflush(stdout);
 }
 
-void CPackageImport::NoteParentLoad(const SLoadReport& report) {
-    for (const std::string& table : ::IncompleteTables(report, "Parent.db")) NoteIncomplete(table);
+void CPackageImport::NoteParentLoad(const workspace::SLoadReport& report) {
+    for (const std::string& table : package_import::IncompleteTables(report, "Parent.db"))
+        NoteIncomplete(table);
 }
 
 namespace {

@@ -105,7 +105,7 @@ int LoadChildDatabase(const workspace::CWorkspacePaths& paths, DbHandle& child,
 // Converts the scan dump named scan ("utm_dba_scan" or "utm_xapp_scan") from the dump folder
 // into the work folder (DoubleEscapedQuotes). False when it failed; a missing source is no
 // failure (the load of its table reports it).
-bool ConvertScanDump(const CWorkspacePaths& paths, const std::string& scan,
+bool ConvertScanDump(const workspace::CWorkspacePaths& paths, const std::string& scan,
                      const std::function<bool(std::uint64_t)>& progress = {});
 
 // The dumps of Parent.db that load after unix_sms_log, as tables, in load order; vsms_xapp_tab
@@ -123,8 +123,9 @@ std::vector<std::string> LaterParentTables(bool bHasTabTable, bool bHasMatrixTab
 // for another import's use of the shell engine (one importing thread at a time) first,
 // stoppable as well. report receives what was left short, as IncompleteTables reads it.
 // Touches nothing but the package's work files.
-void LoadLaterDumps(const CWorkspacePaths& paths, bool bHasTabTable, bool bHasMatrixTable,
-                    const std::atomic<bool>* stop, SLoadReport& report,
+void LoadLaterDumps(const workspace::CWorkspacePaths& paths, bool bHasTabTable,
+                    bool bHasMatrixTable, const std::atomic<bool>* stop,
+                    workspace::SLoadReport& report,
                     const std::function<void(const std::string& table)>& onTableLoaded = {});
 
 class CPackageImport {
@@ -208,7 +209,7 @@ class CPackageImport {
     void LoadFirstTable();
 
     // Takes the tables a LoadLaterDumps of this package left short into IncompleteTables().
-    void NoteParentLoad(const SLoadReport& report);
+    void NoteParentLoad(const workspace::SLoadReport& report);
 
     // Splits sub_table_sms.sql into mysql.sql (rows) and mysql1.sql (definitions) in the work
     // folder and runs the definitions at once on child, which must be open on ChildDbPath().

@@ -353,7 +353,7 @@ TEST_F(PackageImportTest, FirstTableFirstThenTheOtherDumpsWhileAReaderPages) {
     std::mutex mutex;
     std::vector<std::string> order;
     std::atomic<bool> done{false};
-    SLoadReport report;
+    workspace::SLoadReport report;
     std::thread loader([&] {
         LoadLaterDumps(import.Paths(), import.HasTabTable(), import.HasMatrixTable(), nullptr,
                        report, [&](const std::string& table) {
@@ -420,7 +420,7 @@ TEST_F(PackageImportTest, LaterDumpsStopWhenAskedAndNameTheOneThatFailed) {
 
     std::atomic<bool> stop{false};
     std::vector<std::string> told;
-    SLoadReport report;
+    workspace::SLoadReport report;
     std::thread loader([&] {
         LoadLaterDumps(import.Paths(), true, true, &stop, report, [&](const std::string& table) {
             told.push_back(table);

@@ -176,9 +176,10 @@ int main(int argc, char** argv) {
     std::chrono::duration<double> firstPage = Clock::now() - started;
     parent.Close();
 
-    SLoadReport laterReport;
+    workspace::SLoadReport laterReport;
     Timed("later dumps", [&] {
-        LoadLaterDumps(paths, import.HasTabTable(), import.HasMatrixTable(), nullptr, laterReport);
+        package_import::LoadLaterDumps(paths, import.HasTabTable(), import.HasMatrixTable(),
+                                       nullptr, laterReport);
         return 0;
     });
     import.NoteParentLoad(laterReport);

@@ -172,7 +172,7 @@ struct CTavrinDlg::SImportSteps {
     // The text index reads Parent.db too: it is queued once the package has loaded, for a package
     // that is still there and not while closing.
     static void QueueIndex(CTavrinDlg* pDlg, const QString& strName,
-                           const SessionIndexInputs& index) {
+                           const session_index::SessionIndexInputs& index) {
         if (pDlg->ClosePending()) return;
         if (FindPackage(*pDlg, strName))
             pDlg->m_indexes.Queue(strName.toStdString(), index, PrintFailedIndex);
@@ -182,8 +182,8 @@ struct CTavrinDlg::SImportSteps {
     // has, and once its import has ended too (a child.db that loads faster than Parent.db does
     // not make a package ready that is not even listed yet); then its text index is queued,
     // unless bIndex is false (a stopped load).
-    static void LoadEnded(CTavrinDlg* pDlg, const QString& strName, const SessionIndexInputs& index,
-                          bool bIndex) {
+    static void LoadEnded(CTavrinDlg* pDlg, const QString& strName,
+                          const session_index::SessionIndexInputs& index, bool bIndex) {
         if (DeferWhileImporting(pDlg, [=] { LoadEnded(pDlg, strName, index, bIndex); })) return;
         PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
         if (!bIndex) return;
@@ -210,30 +210,32 @@ struct CTavrinDlg::SImportSteps {
     // handle. Stopped at close and SIGTERM like the other loads; a package switch leaves it
     // running.
     static void StartLaterDumpsLoad(CTavrinDlg& dlg, const QString& strName, DbHandle& parent,
-                                    const CPackageImport& import,
+                                    const package_import::CPackageImport& import,
                                     std::shared_ptr<browser::CLoadedTables> tables) {
         CTavrinDlg* pDlg = &dlg;
         dlg.m_loads.KeepLoadedTables(strName.toStdString(), tables);
-        const CWorkspacePaths paths = import.Paths();
-        const SessionIndexInputs index = IndexInputsForWorkFolder(paths.WorkFolder());
+        const workspace::CWorkspacePaths paths = import.Paths();
+        const session_index::SessionIndexInputs index =
+            session_index::IndexInputsForWorkFolder(paths.WorkFolder());
         const bool bTab = import.HasTabTable();
         const bool bMatrix = import.HasMatrixTable();
         auto load = [paths, bTab, bMatrix, tables, pDlg, strName](WorkerParam& param) {
-            LoadLaterDumps(paths, bTab, bMatrix, &param.bStopRequested, param.report,
-                           [tables, pDlg, strName](const std::string& table) {
-                               tables->MarkLoaded(table);
-                               PostDialogCall(
-                                   pDlg, [pDlg, strName] { ShowViewWhenLoaded(pDlg, strName); });
-                           });
+            package_import::LoadLaterDumps(
+                paths, bTab, bMatrix, &param.bStopRequested, param.report,
+                [tables, pDlg, strName](const std::string& table) {
+                    tables->MarkLoaded(table);
+                    PostDialogCall(pDlg, [pDlg, strName] { ShowViewWhenLoaded(pDlg, strName); });
+                });
             return 1;
         };
         dlg.m_loads.Start(
             &parent, strName.toStdString(), paths.ParentDbPath(),
-            [pDlg, strName, tables, index](const SLoadReport& report) {
+            [pDlg, strName, tables, index](const workspace::SLoadReport& report) {
                 if (report.bStopped) return;  // closing, or an abandoned import
                 tables->MarkAllLoaded();
-                const std::vector<std::string> failed = IncompleteTables(report, "Parent.db");
-                PrintIncompleteTables(failed);
+                const std::vector<std::string> failed =
+                    package_import::IncompleteTables(report, "Parent.db");
+                package_import::PrintIncompleteTables(failed);
                 PostDialogCall(pDlg,
                                [pDlg, strName, index] { LoadEnded(pDlg, strName, index, true); });
                 if (!failed.empty())
@@ -278,9 +280,10 @@ struct CTavrinDlg::SImportSteps {
         };
         dlg.m_loads.Start(
             &child, strName.toStdString(), paths.RowStatementsPath(),
-            [pDlg, strName, index](const SLoadReport& report) {
-                const std::vector<std::string> tables = IncompleteTables(report, "child.db");
-                PrintIncompleteTables(tables);
+            [pDlg, strName, index](const workspace::SLoadReport& report) {
+                const std::vector<std::string> tables =
+                    package_import::IncompleteTables(report, "child.db");
+                package_import::PrintIncompleteTables(tables);
                 const bool bIndex = !report.bStopped;
                 PostDialogCall(pDlg, [pDlg, strName, index, bIndex] {
                     LoadEnded(pDlg, strName, index, bIndex);
