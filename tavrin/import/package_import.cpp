@@ -347,51 +347,42 @@ std::vector<std::string> LaterParentTables(bool bHasTabTable, bool bHasMatrixTab
     return tables;
 }
 
-void CPackageImport::LoadFirstTable() {
+void CPackageImport::LoadParentTables(const std::vector<std::string>& tables, bool bFirst) {
     if (Cancelled()) return;
     common::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
     CEngineTurn turn([this] { return Cancelled() || common::StopRequested(); });
     if (!turn.Owned()) return;
     ShellState state;
     OpenParentShell(state, m_paths, ReportBytes(m_pProgress));
-    if (RunCommand(state, {"read", m_paths.TableScriptPath()}) != 0) NoteIncomplete("table.sql");
+    if (bFirst && RunCommand(state, {"read", m_paths.TableScriptPath()}) != 0)
+        NoteIncomplete("table.sql");
     ImportTables(
-        state, m_paths, {"unix_sms_log"}, [this] { return Cancelled(); },
+        state, m_paths, tables, [this] { return Cancelled(); },
         [this](const std::string& dump) {
             if (m_pProgress) m_pProgress->BeginStep(ImportStep::kLoading, dump, SizeOf(dump));
         },
         [this](const std::string& table, bool ok) {
             if (!ok) NoteIncomplete(table);
         });
-    // Readers and the one writer of the later dumps do not wait for each other in this mode.
-    // Set while no other connection has the file open, as the switch needs.
-    if (state.m_pDb)
+    if (!bFirst) {
+        FoldWriteAheadLog(state);
+    } else if (state.m_pDb) {
+        // Readers and the one writer of the later dumps do not wait for each other in this
+        // mode. Set while no other connection has the file open, as the switch needs.
         sqlite3_exec(state.m_pDb, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    }
     shell::closeShell(state);
     std::fflush(stdout);
+}
+
+void CPackageImport::LoadFirstTable() {
+    LoadParentTables({"unix_sms_log"}, true);
 }
 
 void CPackageImport::LoadParentDb() {
     LoadFirstTable();
     if (Cancelled()) return;
-    common::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
-    CEngineTurn turn([this] { return Cancelled() || common::StopRequested(); });
-    if (!turn.Owned()) return;
-    ShellState state;
-    OpenParentShell(state, m_paths, ReportBytes(m_pProgress));
-    // Each dump is announced before it loads; after a cancel request nothing more loads.
-    ImportTables(
-        state, m_paths, LaterParentTables(m_bHasTabTable, m_bHasMatrixTable),
-        [this] { return Cancelled(); },
-        [this](const std::string& dump) {
-            if (m_pProgress) m_pProgress->BeginStep(ImportStep::kLoading, dump, SizeOf(dump));
-        },
-        [this](const std::string& table, bool ok) {
-            if (!ok) NoteIncomplete(table);
-        });
-    FoldWriteAheadLog(state);
-    shell::closeShell(state);
-    std::fflush(stdout);
+    LoadParentTables(LaterParentTables(m_bHasTabTable, m_bHasMatrixTable), false);
 }
 
 void LoadLaterDumps(const workspace::CWorkspacePaths& paths, bool bHasTabTable,

@@ -231,6 +231,12 @@ class CPackageImport {
     // The listing's check before unpacking; writes the console line of a refusal.
     bool UnpackedSizeFits(const std::string& archiverPath);
 
+    // Imports tables into Parent.db through a shell state of its own, in the engine's turn, each
+    // announced before it loads and noted when left short; nothing after a cancel request.
+    // bFirst: table.sql runs first and the file is left in write-ahead-log mode; otherwise the
+    // log is folded back at the end.
+    void LoadParentTables(const std::vector<std::string>& tables, bool bFirst);
+
     std::string m_strProgramFolder;
     std::string m_strPackagePath;
     workspace::CWorkspacePaths m_paths;
