@@ -59,6 +59,11 @@ class RegistrySweepTest : public ::testing::Test {
         for (int i = 0; i < 500 && !fs::exists(m_registry / std::to_string(pid)); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_TRUE(fs::exists(m_registry / std::to_string(pid)));
+        // The player writes its entry after creating it, and Windows lets nobody else change the
+        // entry (its time, as some tests do) until the player has closed it.
+        for (int i = 0; i < 500 && !std::ofstream(m_registry / std::to_string(pid), std::ios::app);
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return handle ? std::move(*handle) : platform::ProcessHandle();
     }
 
