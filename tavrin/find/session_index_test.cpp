@@ -380,6 +380,31 @@ TEST_F(FindTest, TextReadBackFromChangedFilesOrAnOldIndexIsNotTrusted) {
     EXPECT_EQ(old.nTotal, 0u);
 }
 
+// The search checks candidates against the index's own copy of the text, so a damaged copy
+// must say the index cannot be read rather than quietly find less; the package's files are
+// not read in its place.
+TEST_F(FindTest, ADamagedCopyOfTheTextIsAReadFailureNotFewerHits) {
+    const std::string work = MainPackage();
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(IndexPathForWorkFolder(work).c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "UPDATE texts SET data = substr(data, 1, length(data) - 1) WHERE "
+                           "entry = (SELECT entry FROM blocks WHERE source = (SELECT id FROM "
+                           "sources WHERE name = CAST('var/utm/data/sessions/x1' AS BLOB)))",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(sqlite3_changes(db), 1);
+    sqlite3_close(db);
+    const SessionSearchResult damaged = Find(work, "payroll");
+    EXPECT_FALSE(damaged.bComplete);
+    ASSERT_EQ(damaged.packages.size(), 1u);
+    EXPECT_TRUE(damaged.packages[0].bReadFailed);
+    EXPECT_FALSE(damaged.packages[0].strMessage.empty());
+    // Blocks the query does not reach still answer.
+    EXPECT_EQ(Find(work, "repeat-me 1499").nTotal, 1u);
+}
+
 TEST_F(FindTest, AnUnwritableIndexFailsAndSaysWhy) {
     SessionIndexInputs inputs = IndexInputsForWorkFolder(m_tmp / "no such package");
     SessionIndexControl control;
