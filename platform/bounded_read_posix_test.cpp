@@ -73,7 +73,9 @@ TEST(BoundedReadPosix, AnOpenerOpensExactlyWhatOpenBeneathOpens) {
         // The size alone is found for exactly the files opened.
         const std::optional<std::uint64_t> size = opener.RegularFileSize(path);
         EXPECT_EQ(size.has_value(), opened) << path;
-        if (size && opened) EXPECT_EQ(*size, direct.Size()) << path;
+        if (size && opened) {
+            EXPECT_EQ(*size, direct.Size()) << path;
+        }
         if (!opened) {
             EXPECT_FALSE(viaOpener.IsOpen()) << path;
             continue;

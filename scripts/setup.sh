@@ -3,10 +3,9 @@
 # running Tavrin and Morvel need. Idempotent: when everything is present it only checks.
 #
 # --windows installs instead what the Windows check (scripts/test-windows.sh) needs: the
-# MinGW-w64 cross compiler and its zlib, Wine, GoogleTest's sources, Boost's headers and npm,
-# and fetches the SQLite amalgamation (npm pack of better-sqlite3, its version and SHA-256
-# checked) into $TAVRIN_WINDOWS_CACHE (default ~/.cache/tavrin-windows). Nothing of it is
-# needed otherwise.
+# MinGW-w64 cross compiler, Wine, GoogleTest's sources, Boost's headers and npm, and fetches
+# the SQLite amalgamation (npm pack of better-sqlite3, its version and SHA-256 checked) into
+# $TAVRIN_WINDOWS_CACHE (default ~/.cache/tavrin-windows). Nothing of it is needed otherwise.
 set -euo pipefail
 
 WINDOWS=0
@@ -21,7 +20,7 @@ esac
 
 PACKAGES=(
     build-essential cmake ninja-build pkg-config clang clang-format
-    libsqlite3-dev sqlite3 libboost-dev zlib1g-dev
+    libsqlite3-dev sqlite3 libboost-dev
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools libqt6uitools6
     libgl-dev libxkbcommon-dev libqt6opengl6-dev
     7zip
@@ -36,7 +35,7 @@ PACKAGES=(
 if ((WINDOWS)); then
     PACKAGES=(
         cmake ninja-build python3 libboost-dev googletest
-        g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+        g++-mingw-w64-x86-64-posix
         wine wine64
         ca-certificates
     )

@@ -91,14 +91,11 @@ mkdir -p "$PREFIX/boost-include"
 ln -sfn /usr/include/boost "$PREFIX/boost-include/boost"
 
 step "cross build (MinGW-w64, no Qt)"
-# zlib (libz-mingw-w64-dev) linked statically: its import library would need zlib1.dll beside
-# every test program.
 cmake -S "$SOURCE" -B "$BUILD" -G Ninja "${FLAGS[@]}" "${UNITY[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DTAVRIN_QT=OFF \
     -DCMAKE_FIND_ROOT_PATH="$PREFIX" -DGTest_DIR="$PREFIX/lib/cmake/GTest" \
     -DBoost_NO_BOOST_CMAKE=ON -DBoost_INCLUDE_DIR="$PREFIX/boost-include" \
-    -DSQLite3_INCLUDE_DIR="$PREFIX/include" -DSQLite3_LIBRARY="$PREFIX/lib/libsqlite3.a" \
-    -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a >/dev/null
+    -DSQLite3_INCLUDE_DIR="$PREFIX/include" -DSQLite3_LIBRARY="$PREFIX/lib/libsqlite3.a" >/dev/null
 cmake --build "$BUILD" -j "$JOBS" --target qt_free_tests
 
 step "tests under Wine"

@@ -1,77 +1,130 @@
 #include "tavrin/find/block_codec.h"
 
-#include <zlib.h>
-
-#include <climits>
+#include <cstring>
 
 namespace session_index {
 
 namespace {
 
-// Fastest level: the build must stay within half the import's time, and level 1 already keeps
-// the index within the size of the package's text. A 4 KB window and a small hash table suit
-// texts of a few kilobytes, and make resetting the stream for each cheap (zlib clears the hash
-// table at every reset: 64 KB at its default memory level, 4 KB here).
-constexpr int kLevel = 1;
-constexpr int kWindowBits = 12;
-constexpr int kMemLevel = 4;
+constexpr int kHashBits = 12;
+constexpr std::size_t kMinMatch = 4;
+constexpr std::size_t kMaxDistance = 65535;
+// Unpacking copies matches eight bytes at a time, up to this many bytes past their end.
+constexpr std::size_t kSlack = 8;
 
-}  // namespace
-
-struct CBlockPacker::Stream {
-    z_stream z{};
-    bool bReady = false;
-};
-
-CBlockPacker::CBlockPacker() : m_pStream(new Stream) {
-    m_pStream->bReady = deflateInit2(&m_pStream->z, kLevel, Z_DEFLATED, -kWindowBits, kMemLevel,
-                                     Z_DEFAULT_STRATEGY) == Z_OK;
+std::uint32_t Read32(const unsigned char* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
 
-CBlockPacker::~CBlockPacker() {
-    if (m_pStream->bReady) deflateEnd(&m_pStream->z);
+std::uint32_t Hash(std::uint32_t v) {
+    return (v * 2654435761u) >> (32 - kHashBits);
 }
 
-bool CBlockPacker::Pack(std::string_view bytes, std::string& out) {
-    z_stream& z = m_pStream->z;
-    if (!m_pStream->bReady || bytes.size() > UINT_MAX / 2 || deflateReset(&z) != Z_OK) return false;
-    out.resize(deflateBound(&z, static_cast<uLong>(bytes.size())));
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-    z.avail_in = static_cast<uInt>(bytes.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    if (deflate(&z, Z_FINISH) != Z_STREAM_END) return false;
-    out.resize(out.size() - z.avail_out);
+void PutLength(std::string& out, std::size_t extra) {
+    while (extra >= 255) {
+        out += static_cast<char>(255);
+        extra -= 255;
+    }
+    out += static_cast<char>(extra);
+}
+
+void PutStep(std::string& out, const unsigned char* literals, std::size_t literalCount,
+             std::size_t distance, std::size_t matchLength) {
+    const std::size_t m = matchLength == 0 ? 0 : matchLength - kMinMatch;
+    out += static_cast<char>((literalCount < 15 ? literalCount : 15) << 4 | (m < 15 ? m : 15));
+    if (literalCount >= 15) PutLength(out, literalCount - 15);
+    out.append(reinterpret_cast<const char*>(literals), literalCount);
+    if (matchLength == 0) return;
+    out += static_cast<char>(distance & 0xFF);
+    out += static_cast<char>(distance >> 8);
+    if (m >= 15) PutLength(out, m - 15);
+}
+
+// Reads a length continued in bytes (each added; 255 means another follows). False past end.
+bool GetLength(const unsigned char*& in, const unsigned char* end, std::size_t& length) {
+    unsigned char b;
+    do {
+        if (in == end) return false;
+        b = *in++;
+        length += b;
+        if (length > kMostUnpackedBytes) return false;
+    } while (b == 255);
     return true;
 }
 
-struct CBlockUnpacker::Stream {
-    z_stream z{};
-    bool bReady = false;
-};
+}  // namespace
 
-CBlockUnpacker::CBlockUnpacker() : m_pStream(new Stream) {
-    // The largest window: any raw stream inflates, whatever window packed it.
-    m_pStream->bReady = inflateInit2(&m_pStream->z, -15) == Z_OK;
+CBlockPacker::CBlockPacker() : m_table(std::size_t{1} << kHashBits, 0) {}
+
+void CBlockPacker::Pack(std::string_view bytes, std::string& out) {
+    out.clear();
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t pos = 0, anchor = 0;
+    // The table keeps positions of earlier texts too: a candidate is only a guess, checked
+    // against the bytes themselves before it is used.
+    while (n >= kMinMatch && pos + kMinMatch <= n) {
+        const std::uint32_t v = Read32(in + pos);
+        std::uint32_t& slot = m_table[Hash(v)];
+        const std::size_t candidate = slot;  // position + 1, 0 for none
+        slot = static_cast<std::uint32_t>(pos + 1);
+        if (candidate == 0 || candidate - 1 >= pos || pos - (candidate - 1) > kMaxDistance ||
+            Read32(in + candidate - 1) != v) {
+            ++pos;
+            continue;
+        }
+        const std::size_t from = candidate - 1;
+        std::size_t length = kMinMatch;
+        while (pos + length < n && in[from + length] == in[pos + length]) ++length;
+        PutStep(out, in + anchor, pos - anchor, pos - from, length);
+        pos += length;
+        anchor = pos;
+    }
+    PutStep(out, in + anchor, n - anchor, 0, 0);
 }
 
-CBlockUnpacker::~CBlockUnpacker() {
-    if (m_pStream->bReady) inflateEnd(&m_pStream->z);
-}
-
-bool CBlockUnpacker::Unpack(std::string_view packed, std::size_t size, std::string& out) {
-    z_stream& z = m_pStream->z;
-    if (!m_pStream->bReady || size > kMostBytes || packed.size() > UINT_MAX ||
-        inflateReset(&z) != Z_OK)
-        return false;
-    // One byte more than expected, so that a stream that inflates larger is seen.
-    out.resize(size + 1);
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
-    z.avail_in = static_cast<uInt>(packed.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    const int rc = inflate(&z, Z_FINISH);
-    if (rc != Z_STREAM_END || z.avail_in != 0 || z.avail_out != 1) return false;
+bool UnpackText(std::string_view packed, std::size_t size, std::string& out) {
+    if (size > kMostUnpackedBytes) return false;
+    out.resize(size + kSlack);
+    const auto* in = reinterpret_cast<const unsigned char*>(packed.data());
+    const unsigned char* const inEnd = in + packed.size();
+    auto* const start = reinterpret_cast<unsigned char*>(out.data());
+    unsigned char* op = start;
+    unsigned char* const end = start + size;
+    for (;;) {
+        if (in == inEnd) return false;
+        const unsigned token = *in++;
+        std::size_t literals = token >> 4;
+        if (literals == 15 && !GetLength(in, inEnd, literals)) return false;
+        if (literals > static_cast<std::size_t>(inEnd - in) ||
+            literals > static_cast<std::size_t>(end - op))
+            return false;
+        std::memcpy(op, in, literals);
+        op += literals;
+        in += literals;
+        if (in == inEnd) break;  // the last step
+        if (inEnd - in < 2) return false;
+        const std::size_t distance = in[0] | static_cast<std::size_t>(in[1]) << 8;
+        in += 2;
+        std::size_t length = token & 15;
+        if (length == 15 && !GetLength(in, inEnd, length)) return false;
+        length += kMinMatch;
+        if (distance == 0 || distance > static_cast<std::size_t>(op - start) ||
+            length > static_cast<std::size_t>(end - op))
+            return false;
+        const unsigned char* from = op - distance;
+        if (distance >= kSlack) {
+            // Eight bytes at a time; the last copy may write into the slack after end.
+            for (std::size_t i = 0; i < length; i += 8) std::memcpy(op + i, from + i, 8);
+        } else {
+            // Overlapping: the match repeats its last distance bytes.
+            for (std::size_t i = 0; i < length; ++i) op[i] = from[i];
+        }
+        op += length;
+    }
+    if (op != end) return false;
     out.resize(size);
     return true;
 }

@@ -1,52 +1,43 @@
-// The texts the index keeps, deflated (zlib, raw deflate streams without header or checksum:
-// the stored length checks the result instead). The index packs the bytes of each entry (a few
-// kilobytes) on their own, so that a search unpacks only the entries it checks.
+// The texts the index keeps, packed: a byte-oriented LZ77 format of the index's own, chosen for
+// unpacking speed (a search may unpack every entry of the index: tens of megabytes) over
+// ratio (about half the size of this text; zlib's inflate was four times slower here).
 //
-// Each object keeps its zlib stream from one text to the next (no allocation each time). Not
-// copyable; one thread uses an object at a time.
+// The packed form is a sequence of steps, each a token byte, literals, then a match: the
+// token's high four bits are the count of literal bytes (15: more follow, as bytes added while
+// they are 255), the literal bytes themselves; unless the input ends there, a two-byte
+// little-endian distance back into the output (1 to 65535) and the match's length (the
+// token's low four bits plus 4; 19 and more: bytes added as for literals). The last step has
+// literals only. The unpacked size is stored beside the packed bytes and checks them.
 #pragma once
 
 #include <cstddef>
-#include <memory>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace session_index {
 
-// Packs texts for the index build.
+// Packs texts for the index build. Keeps its table from one text to the next (no allocation
+// each time). One thread uses an object at a time.
 class CBlockPacker {
   public:
     CBlockPacker();
-    ~CBlockPacker();
-    CBlockPacker(const CBlockPacker&) = delete;
-    CBlockPacker& operator=(const CBlockPacker&) = delete;
-
-    // Replaces out with the deflated bytes. False when zlib fails (out of memory).
-    bool Pack(std::string_view bytes, std::string& out);
+    // Replaces out with the packed bytes.
+    void Pack(std::string_view bytes, std::string& out);
 
   private:
-    struct Stream;
-    std::unique_ptr<Stream> m_pStream;
+    std::vector<std::uint32_t> m_table;  // hash of four bytes: the last position seen + 1
 };
 
-// Unpacks texts for a search.
-class CBlockUnpacker {
-  public:
-    CBlockUnpacker();
-    ~CBlockUnpacker();
-    CBlockUnpacker(const CBlockUnpacker&) = delete;
-    CBlockUnpacker& operator=(const CBlockUnpacker&) = delete;
+// The largest text unpacked: an entry holds a few kilobytes, or one piece of a line of at
+// most a megabyte.
+inline constexpr std::size_t kMostUnpackedBytes = 4u << 20;
 
-    // Replaces out with the inflated bytes of packed, which must be exactly size bytes. False,
-    // out unspecified, when packed is damaged, inflates to another size or size exceeds
-    // kMostBytes (an entry holds a few kilobytes, or one piece of a line of at most a
-    // megabyte).
-    static constexpr std::size_t kMostBytes = 4u << 20;
-    bool Unpack(std::string_view packed, std::size_t size, std::string& out);
-
-  private:
-    struct Stream;
-    std::unique_ptr<Stream> m_pStream;
-};
+// Replaces out with the unpacked bytes of packed, which must be exactly size bytes. False, out
+// unspecified, when packed is damaged (any step reaching outside its input or output, a
+// distance before the start), unpacks to another size, or size exceeds kMostUnpackedBytes.
+// Any thread.
+bool UnpackText(std::string_view packed, std::size_t size, std::string& out);
 
 }  // namespace session_index

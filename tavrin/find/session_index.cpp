@@ -233,8 +233,9 @@ class CIndexWriter {
         sqlite3_stmt* st = m_insEntry.p;
         sqlite3_bind_int64(st, 1, m_nEntryId);
         sqlite3_bind_text(st, 2, m_strEntry.data(), int(m_strEntry.size()), SQLITE_STATIC);
-        bool ok = Step(st) && m_packer.Pack(m_strEntryBytes, m_strPacked);
+        bool ok = Step(st);
         if (ok) {
+            m_packer.Pack(m_strEntryBytes, m_strPacked);
             st = m_insText.p;
             sqlite3_bind_int64(st, 1, m_nEntryId);
             sqlite3_bind_int64(st, 2, static_cast<std::int64_t>(m_strEntryBytes.size()));

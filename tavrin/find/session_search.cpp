@@ -3,8 +3,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
-#include <functional>
 #include <optional>
 #include <unordered_map>
 
@@ -46,9 +46,45 @@ IndexStatus StatusFromName(const std::string& name) {
     return IndexStatus::kMissing;
 }
 
-char FoldAsciiCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+unsigned char FoldAsciiCase(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
 }
+
+// Tells whether a text holds a needle, ASCII letters without regard to case, by
+// Boyer-Moore-Horspool: it looks at the byte under the needle's end and skips by how far that
+// byte's last place in the needle lies from its end, so most bytes of a text are never read.
+class CFoldedFinder {
+  public:
+    explicit CFoldedFinder(std::string_view needle) : m_strNeedle(needle) {
+        for (char& c : m_strNeedle)
+            c = static_cast<char>(FoldAsciiCase(static_cast<unsigned char>(c)));
+        m_skip.fill(m_strNeedle.size());
+        for (std::size_t i = 0; i + 1 < m_strNeedle.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(m_strNeedle[i]);
+            m_skip[c] = m_strNeedle.size() - 1 - i;
+            if (c >= 'a' && c <= 'z') m_skip[c - 32] = m_skip[c];
+        }
+    }
+
+    bool In(std::string_view text) const {
+        const std::size_t n = m_strNeedle.size();
+        if (n == 0) return true;
+        const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+        const auto* needle = reinterpret_cast<const unsigned char*>(m_strNeedle.data());
+        for (std::size_t end = n - 1; end < text.size(); end += m_skip[t[end]]) {
+            if (FoldAsciiCase(t[end]) != needle[n - 1]) continue;
+            const unsigned char* start = t + end + 1 - n;
+            std::size_t k = n - 1;
+            while (k > 0 && FoldAsciiCase(start[k - 1]) == needle[k - 1]) --k;
+            if (k == 0) return true;
+        }
+        return false;
+    }
+
+  private:
+    std::string m_strNeedle;  // A-Z as a-z
+    std::array<std::size_t, 256> m_skip;
+};
 
 int StopHandler(void* arg) {
     return static_cast<const std::atomic<bool>*>(arg)->load() ? 1 : 0;
@@ -151,15 +187,10 @@ class CPackageSearch {
     // when the code page cannot say (a backslash may stand for an escaped byte, or the
     // query has characters the code page lacks).
     std::string m_strRawQuery;
-    // m_strRawQuery and the query, A-Z as a-z; the second empty when both are the same.
-    std::string m_strFoldedQuery, m_strFoldedUtf8;
-    // Find those, skipping ahead by up to their length at each step: most bytes of a
-    // candidate's text are never compared.
-    using Finder = std::boyer_moore_horspool_searcher<std::string::const_iterator>;
-    std::optional<Finder> m_finder, m_utf8Finder;
+    // Find m_strRawQuery, and the query itself when it differs from that.
+    std::optional<CFoldedFinder> m_finder, m_utf8Finder;
     platform::CBeneathOpener m_opener;  // the package's files, a few folders kept open
-    CBlockUnpacker m_unpacker;
-    std::string m_strEntryBytes, m_strFolded, m_strLine;
+    std::string m_strEntryBytes, m_strLine;
     std::string m_strError;
 };
 
@@ -257,12 +288,7 @@ bool CPackageSearch::Trusted(std::int64_t source) {
 
 bool CPackageSearch::MayHold(std::string_view bytes, bool anyUtf8) {
     if (!m_finder) return true;
-    m_strFolded.resize(bytes.size());
-    std::transform(bytes.begin(), bytes.end(), m_strFolded.begin(), FoldAsciiCase);
-    const std::string& folded = m_strFolded;
-    return std::search(folded.begin(), folded.end(), *m_finder) != folded.end() ||
-           (anyUtf8 && m_utf8Finder &&
-            std::search(folded.begin(), folded.end(), *m_utf8Finder) != folded.end());
+    return m_finder->In(bytes) || (anyUtf8 && m_utf8Finder && m_utf8Finder->In(bytes));
 }
 
 bool CPackageSearch::UnpackEntry(sqlite3_stmt* text, std::int64_t entry) {
@@ -273,8 +299,8 @@ bool CPackageSearch::UnpackEntry(sqlite3_stmt* text, std::int64_t entry) {
         const void* packed = sqlite3_column_blob(text, 1);
         const std::size_t packedSize = static_cast<std::size_t>(sqlite3_column_bytes(text, 1));
         ok = length >= 0 &&
-             m_unpacker.Unpack(std::string_view(static_cast<const char*>(packed), packedSize),
-                               static_cast<std::size_t>(length), m_strEntryBytes);
+             UnpackText(std::string_view(static_cast<const char*>(packed), packedSize),
+                        static_cast<std::size_t>(length), m_strEntryBytes);
     }
     sqlite3_reset(text);
     return ok;
@@ -332,17 +358,8 @@ bool CPackageSearch::Run(std::vector<SessionHit>& hits, std::uint64_t& total) {
         std::string raw = platform::Utf8ToAnsi(m_query, &ok);
         if (ok && platform::AnsiToUtf8(raw) == m_query) m_strRawQuery = std::move(raw);
     }
-    m_strFoldedQuery = m_strRawQuery;
-    std::transform(m_strFoldedQuery.begin(), m_strFoldedQuery.end(), m_strFoldedQuery.begin(),
-                   FoldAsciiCase);
-    if (!m_strFoldedQuery.empty())
-        m_finder.emplace(m_strFoldedQuery.cbegin(), m_strFoldedQuery.cend());
-    m_strFoldedUtf8 = m_query;
-    std::transform(m_strFoldedUtf8.begin(), m_strFoldedUtf8.end(), m_strFoldedUtf8.begin(),
-                   FoldAsciiCase);
-    if (m_strFoldedUtf8 == m_strFoldedQuery) m_strFoldedUtf8.clear();
-    if (!m_strFoldedUtf8.empty())
-        m_utf8Finder.emplace(m_strFoldedUtf8.cbegin(), m_strFoldedUtf8.cend());
+    if (!m_strRawQuery.empty()) m_finder.emplace(m_strRawQuery);
+    if (m_strRawQuery != m_query) m_utf8Finder.emplace(m_query);
     Statement match, block, text;
     if (!match.Prepare(m_db, session_index::kMatchEntries) ||
         !block.Prepare(m_db, session_index::kReadEntryBlocks) ||
