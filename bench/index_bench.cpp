@@ -9,7 +9,9 @@
 //   index_bench --index-only WORKFOLDER [IMPORT_WALL IMPORT_CPU UNPACK]
 //       builds the package's index, compares its time with the import's (when given) and its
 //       size with the package's unpacked text, then times searches (first page alone, and with
-//       every hit counted).
+//       every hit counted);
+//   index_bench --search-only WORKFOLDER [QUERY...]
+//       times searches of an index built before (the benchmark's queries when none given).
 //
 // WORK_ROOT becomes a program folder of its own (a link to the archiver, table.sql); the
 // package's work folder is made in it.
@@ -60,7 +62,7 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-int TimeSearches(const std::string& work);
+int TimeSearches(const std::string& work, std::vector<std::string> queries = {});
 
 // Builds the index of the imported package in work, prints its time beside the import's
 // (when importSeconds is not 0) and its size beside the package's text, then times searches.
@@ -106,16 +108,17 @@ int IndexAndSearch(const std::string& work, double importSeconds, double importC
     return TimeSearches(work);
 }
 
-// Times searches of the package's index, each query's first page alone and with every hit
-// counted (the median of three runs each, CPU time beside the wall time).
-int TimeSearches(const std::string& work) {
+// Times searches of the package's index (queries, or the benchmark's own), each query's first
+// page alone and with every hit counted (the median of three runs each, CPU time beside the
+// wall time).
+int TimeSearches(const std::string& work, std::vector<std::string> queries) {
     Clock::time_point start;
-    const char* queries[] = {"passwd", "cat /etc/hosts", "王五", "数据库服务器",
-                             "ab",     "no-such-text"};
+    if (queries.empty())
+        queries = {"passwd", "cat /etc/hosts", "王五", "数据库服务器", "ab", "no-such-text"};
     std::printf("\n%-16s %10s %8s %10s %12s %8s %10s\n", "query", "first page", "CPU", "hits",
                 "all counted", "CPU", "total");
     bool firstPagePass = true;
-    for (const char* query : queries) {
+    for (const std::string& query : queries) {
         std::vector<double> first, firstCpu, all, allCpu;
         std::size_t hits = 0;
         std::uint64_t total = 0;
@@ -137,7 +140,7 @@ int TimeSearches(const std::string& work) {
         }
         double firstMs = Median(first);
         if (firstMs >= 100) firstPagePass = false;
-        std::printf("%-16s %8.1fms %6.0fms %10zu %10.1fms %6.0fms %10llu\n", query, firstMs,
+        std::printf("%-16s %8.1fms %6.0fms %10zu %10.1fms %6.0fms %10llu\n", query.c_str(), firstMs,
                     Median(firstCpu), hits, Median(all), Median(allCpu),
                     static_cast<unsigned long long>(total));
     }
@@ -150,7 +153,8 @@ int TimeSearches(const std::string& work) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::string(argv[1]) == "--search-only") return TimeSearches(argv[2]);
+    if (argc >= 3 && std::string(argv[1]) == "--search-only")
+        return TimeSearches(argv[2], std::vector<std::string>(argv + 3, argv + argc));
     if ((argc == 3 || argc == 6) && std::string(argv[1]) == "--index-only") {
         return argc == 3 ? IndexAndSearch(argv[2], 0, 0, 0)
                          : IndexAndSearch(argv[2], std::atof(argv[3]), std::atof(argv[4]),
