@@ -317,8 +317,7 @@ void CPackageSearch::SearchFileBlock(std::int64_t rank, std::int64_t source, std
         std::string_view one =
             bytes.substr(begin, lf == std::string_view::npos ? std::string_view::npos : lf - begin);
         if (!piece && !one.empty() && one.back() == '\r') one.remove_suffix(1);
-        if (m_strRawQuery.empty() ||
-            FindIgnoringAsciiCase(one, m_strRawQuery) != std::string_view::npos) {
+        if (!m_finder || m_finder->In(one)) {
             m_strLine.clear();
             m_decoder.AppendUtf8(one, m_strLine);
             AddLine(rank, source, true, line, viewer < 0 ? -1 : viewer + (line - first), m_strLine,
