@@ -15,7 +15,7 @@
 // indexed newest first, each with all its texts, so the index's order is the search's.
 //
 // The index keeps the n-grams of the texts (session_tokenizer.h) and the texts' bytes in blocks
-// of lines or rows, deflated (block_codec.h), so that a search checks its candidates without
+// of lines or rows, packed (block_codec.h), so that a search checks its candidates without
 // opening the package's files; about the size of the text in all.
 //
 // Package data is only read: Parent.db and child.db are opened read-only with connections of

@@ -9,8 +9,8 @@ inline constexpr int kSourceFile = 0;   // name: path beneath the work folder (p
 inline constexpr int kSourceTable = 1;  // name: table of Parent.db or child.db
 
 // build_state: one row saying how far the build is. sources: the files and tables read, a
-// file with its size when it was indexed (-1 for a table). sessions: one row per session, its rank
-// (0 = newest) as key. blocks: consecutive lines or rows of one source and the rank of their
+// file with its size when it was indexed (-1 for a table). sessions: one row per session, its
+// rank (0 = newest) as key. blocks: consecutive lines or rows of one source and the rank of their
 // session, numbered from 1 in the order of the ranks (newest session first). entries: the
 // n-gram index (session_tokenizer.h) of consecutive blocks taken together, up to a few
 // kilobytes of text and across sessions, without the texts (contentless): its rowid is the id
@@ -19,8 +19,8 @@ inline constexpr int kSourceTable = 1;  // name: table of Parent.db or child.db
 // trigram repeats across neighbouring sessions: an entry of several sessions stores it once
 // (fewer postings to build and keep). The index's own rowid order is so the search's, with
 // small differences between neighbours (which the index stores).
-// texts: the bytes of each entry's blocks, joined by LF, deflated (block_codec.h; `length`
-// bytes inflated); a block's own are `length` bytes from `start` on. A search checks a
+// texts: the bytes of each entry's blocks, joined by LF, packed (block_codec.h; `length`
+// bytes unpacked); a block's own are its `length` bytes from `start` on. A search checks a
 // candidate entry against them, and reads a block's rows only when they may hold the query.
 //   - A file block is consecutive lines of a file: its bytes as the file held them when it
 //     was indexed, its lines split at LF with one trailing CR dropped each, the first being
