@@ -1,6 +1,6 @@
 // The texts the index keeps, packed: a byte-oriented LZ77 format of the index's own, chosen for
 // unpacking speed (a search may unpack every entry of the index: tens of megabytes) over
-// ratio (about half the size of this text; zlib's inflate was four times slower here).
+// ratio (about 40% of the text; zlib's inflate was four times slower on it).
 //
 // The packed form is a sequence of steps, each a token byte, literals, then a match: the
 // token's high four bits are the count of literal bytes (15: more follow, as bytes added while

@@ -16,7 +16,7 @@
 //
 // The index keeps the n-grams of the texts (session_tokenizer.h) and the texts' bytes in blocks
 // of lines or rows, packed (block_codec.h), so that a search checks its candidates without
-// opening the package's files; about the size of the text in all.
+// opening the package's files; about two thirds of the text's size in all.
 //
 // Package data is only read: Parent.db and child.db are opened read-only with connections of
 // the builder's own (schema not trusted, statements stoppable), files are opened beneath the
