@@ -9,7 +9,9 @@
 //   index_bench --index-only WORKFOLDER [IMPORT_WALL IMPORT_CPU UNPACK]
 //       builds the package's index, compares its time with the import's (when given) and its
 //       size with the package's unpacked text, then times searches (first page alone, and with
-//       every hit counted).
+//       every hit counted);
+//   index_bench --search-only WORKFOLDER [QUERY...]
+//       times searches of an index built before (the benchmark's queries when none given).
 //
 // WORK_ROOT becomes a program folder of its own (a link to the archiver, table.sql); the
 // package's work folder is made in it.
@@ -60,6 +62,8 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+int TimeSearches(const std::string& work, std::vector<std::string> queries = {});
+
 // Builds the index of the imported package in work, prints its time beside the import's
 // (when importSeconds is not 0) and its size beside the package's text, then times searches.
 int IndexAndSearch(const std::string& work, double importSeconds, double importCpu, double unpack) {
@@ -101,30 +105,43 @@ int IndexAndSearch(const std::string& work, double importSeconds, double importC
     std::printf("index / unpacked text size %8.2f    target <= 1.00  %s\n",
                 double(indexBytes) / double(textBytes), indexBytes <= textBytes ? "pass" : "MISS");
 
-    const char* queries[] = {"passwd", "cat /etc/hosts", "王五", "数据库服务器",
-                             "ab",     "no-such-text"};
-    std::printf("\n%-16s %10s %10s %12s %12s\n", "query", "first page", "hits", "all counted",
-                "total");
+    return TimeSearches(work);
+}
+
+// Times searches of the package's index (queries, or the benchmark's own), each query's first
+// page alone and with every hit counted (the median of three runs each, CPU time beside the
+// wall time).
+int TimeSearches(const std::string& work, std::vector<std::string> queries) {
+    Clock::time_point start;
+    if (queries.empty())
+        queries = {"passwd", "cat /etc/hosts", "王五", "数据库服务器", "ab", "no-such-text"};
+    std::printf("\n%-16s %10s %8s %10s %12s %8s %10s\n", "query", "first page", "CPU", "hits",
+                "all counted", "CPU", "total");
     bool firstPagePass = true;
-    for (const char* query : queries) {
-        std::vector<double> first, all;
+    for (const std::string& query : queries) {
+        std::vector<double> first, firstCpu, all, allCpu;
         std::size_t hits = 0;
         std::uint64_t total = 0;
         for (int run = 0; run < 3; ++run) {
             session_index::SessionSearchOptions page;
             page.bCountAll = false;
+            double cpu = CpuSeconds();
             start = Clock::now();
             session_index::SessionSearchResult r =
                 session_index::SearchSessions({work}, query, page);
             first.push_back(Seconds(start) * 1000);
+            firstCpu.push_back((CpuSeconds() - cpu) * 1000);
             hits = r.hits.size();
+            cpu = CpuSeconds();
             start = Clock::now();
             total = session_index::SearchSessions({work}, query).nTotal;
             all.push_back(Seconds(start) * 1000);
+            allCpu.push_back((CpuSeconds() - cpu) * 1000);
         }
         double firstMs = Median(first);
         if (firstMs >= 100) firstPagePass = false;
-        std::printf("%-16s %8.1fms %10zu %10.1fms %12llu\n", query, firstMs, hits, Median(all),
+        std::printf("%-16s %8.1fms %6.0fms %10zu %10.1fms %6.0fms %10llu\n", query.c_str(), firstMs,
+                    Median(firstCpu), hits, Median(all), Median(allCpu),
                     static_cast<unsigned long long>(total));
     }
     std::printf("first page of hits < 100 ms for every query: %s\n",
@@ -136,6 +153,8 @@ int IndexAndSearch(const std::string& work, double importSeconds, double importC
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "--search-only")
+        return TimeSearches(argv[2], std::vector<std::string>(argv + 3, argv + argc));
     if ((argc == 3 || argc == 6) && std::string(argv[1]) == "--index-only") {
         return argc == 3 ? IndexAndSearch(argv[2], 0, 0, 0)
                          : IndexAndSearch(argv[2], std::atof(argv[3]), std::atof(argv[4]),

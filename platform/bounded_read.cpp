@@ -68,12 +68,6 @@ long long CBoundedFile::Read(char* buffer, std::size_t size) {
     return handle_io::ReadSome(m_nFd, buffer, size, &error);
 }
 
-long long CBoundedFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) {
-    if (m_nFd < 0) return -1;
-    int error = 0;
-    return handle_io::ReadSomeAt(m_nFd, offset, buffer, size, &error);
-}
-
 void CBoundedFile::Close() {
     if (m_nFd >= 0) {
         handle_io::Close(m_nFd);

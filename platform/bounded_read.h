@@ -39,9 +39,6 @@ class CBoundedFile {
     std::uint64_t SizeAtOpen() const { return m_nSizeAtOpen; }
     // Reads at most size bytes. Returns the count read, 0 at the end, -1 on an error.
     long long Read(char* buffer, std::size_t size);
-    // Reads at most size bytes from byte offset on, without moving the position Read uses.
-    // Returns the count read, 0 at or past the end, -1 on an error.
-    long long ReadAt(std::uint64_t offset, char* buffer, std::size_t size);
     void Close();
 
   private:
@@ -70,6 +67,10 @@ class CBeneathOpener {
 
     // Opens relPath into file (closing what file had open). False, file closed, as OpenBeneath.
     bool Open(std::string_view relPath, CBoundedFile& file);
+    // The size of the regular file Open would open, nothing when Open would find none (that it
+    // can be read is not checked). One system call for a file that is no link, in a folder
+    // kept open; else it is opened.
+    std::optional<std::uint64_t> RegularFileSize(std::string_view relPath);
     const std::string& Root() const { return m_strRoot; }
 
   private:

@@ -146,4 +146,26 @@ bool CBeneathOpener::Open(std::string_view relPath, CBoundedFile& file) {
     return file.Adopt(OpenBeneathFd(m_nRootFd, *rel, false));
 }
 
+std::optional<std::uint64_t> CBeneathOpener::RegularFileSize(std::string_view relPath) {
+    const auto rel = RelativeName(relPath);
+    if (!rel) return std::nullopt;
+    if (m_nRootFd < 0) m_nRootFd = open(m_strRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::size_t slash = rel->rfind('/');
+    if (m_nRootFd >= 0 && slash != std::string::npos && slash + 1 < rel->size()) {
+        const std::string name = rel->substr(slash + 1);
+        const int folder = name == "." || name == ".." ? -1 : Folder(rel->substr(0, slash));
+        struct stat st;
+        // The name's own entry in a folder beneath the root; a link, or a name the folder does
+        // not hold (Open then looks from the root), is left to Open.
+        if (folder >= 0 && fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            !S_ISLNK(st.st_mode)) {
+            if (!S_ISREG(st.st_mode)) return std::nullopt;
+            return static_cast<std::uint64_t>(st.st_size);
+        }
+    }
+    CBoundedFile file;
+    if (!Open(relPath, file)) return std::nullopt;
+    return file.SizeAtOpen();
+}
+
 }  // namespace platform

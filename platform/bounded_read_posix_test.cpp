@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,7 @@ TEST(BoundedReadPosix, NoLinkLeadsOutOfTheRootAndNoFifoBlocks) {
 
 // The opener keeps folders open and looks a file up from its own folder: it must still open
 // exactly what OpenBeneath opens, links within the root that leave the file's folder
-// included, also once it has more folders than it keeps.
+// included, also once it has more folders than it keeps; and it sizes exactly those files.
 TEST(BoundedReadPosix, AnOpenerOpensExactlyWhatOpenBeneathOpens) {
     common::test::CTempFolder temp;
     const fs::path dir = temp.Path();
@@ -69,6 +70,12 @@ TEST(BoundedReadPosix, AnOpenerOpensExactlyWhatOpenBeneathOpens) {
     for (const std::string& path : paths) {
         const bool opened = opener.Open(path, viaOpener);
         ASSERT_EQ(opened, direct.OpenBeneath(root.string(), path)) << path;
+        // The size alone is found for exactly the files opened.
+        const std::optional<std::uint64_t> size = opener.RegularFileSize(path);
+        EXPECT_EQ(size.has_value(), opened) << path;
+        if (size && opened) {
+            EXPECT_EQ(*size, direct.Size()) << path;
+        }
         if (!opened) {
             EXPECT_FALSE(viaOpener.IsOpen()) << path;
             continue;

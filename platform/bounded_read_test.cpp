@@ -82,15 +82,8 @@ TEST_F(BoundedRead, FileObjectReadsAndMoves) {
     EXPECT_EQ(3, moved.Read(buf, sizeof buf));
     EXPECT_EQ(2, moved.Read(buf, sizeof buf));
     EXPECT_EQ(0, moved.Read(buf, sizeof buf));
-    // Positioned reads leave the sequential position alone.
-    EXPECT_EQ(2, moved.ReadAt(1, buf, 2));
-    EXPECT_EQ("el", std::string(buf, 2));
-    EXPECT_EQ(1, moved.ReadAt(4, buf, sizeof buf));
-    EXPECT_EQ(0, moved.ReadAt(9, buf, sizeof buf));
-    EXPECT_EQ(0, moved.Read(buf, sizeof buf));
     moved.Close();
     EXPECT_EQ(-1, moved.Read(buf, sizeof buf));
-    EXPECT_EQ(-1, moved.ReadAt(0, buf, sizeof buf));
     EXPECT_FALSE(moved.OpenBeneath(m_root, "none"));
     EXPECT_FALSE(moved.IsOpen());
 }

@@ -100,4 +100,10 @@ bool CBeneathOpener::Open(std::string_view relPath, CBoundedFile& file) {
     return file.OpenBeneath(m_strRoot, relPath);
 }
 
+std::optional<std::uint64_t> CBeneathOpener::RegularFileSize(std::string_view relPath) {
+    CBoundedFile file;
+    if (!Open(relPath, file)) return std::nullopt;
+    return file.SizeAtOpen();
+}
+
 }  // namespace platform

@@ -14,11 +14,6 @@ namespace platform::handle_io {
 // 0 at the end, or -1 with *error set to an errno value.
 std::int64_t ReadSome(int handle, char* buffer, std::size_t size, int* error);
 
-// Reads at most size bytes at offset in one call, leaving the file position where it was (an
-// interrupted call is retried). Returns the count, 0 at the end, or -1 with *error set.
-std::int64_t ReadSomeAt(int handle, std::uint64_t offset, char* buffer, std::size_t size,
-                        int* error);
-
 // Writes at most size bytes in one call (an interrupted call is retried). Returns the count
 // written (at least 1), or -1 with *error set to an errno value.
 std::int64_t WriteSome(int handle, const char* data, std::size_t size, int* error);

@@ -17,18 +17,6 @@ std::int64_t ReadSome(int handle, char* buffer, std::size_t size, int* error) {
     }
 }
 
-std::int64_t ReadSomeAt(int handle, std::uint64_t offset, char* buffer, std::size_t size,
-                        int* error) {
-    for (;;) {
-        ssize_t n = ::pread(handle, buffer, size, static_cast<off_t>(offset));
-        if (n >= 0) return n;
-        if (errno != EINTR) {
-            *error = errno;
-            return -1;
-        }
-    }
-}
-
 std::int64_t WriteSome(int handle, const char* data, std::size_t size, int* error) {
     for (;;) {
         ssize_t n = ::write(handle, data, size);

@@ -24,31 +24,6 @@ std::int64_t ReadSome(int handle, char* buffer, std::size_t size, int* error) {
     return got;
 }
 
-std::int64_t ReadSomeAt(int handle, std::uint64_t offset, char* buffer, std::size_t size,
-                        int* error) {
-    // A read at an offset moves a synchronous handle's position: put it back afterwards.
-    const HANDLE h = IntToHandle(handle);
-    LARGE_INTEGER zero = {}, position = {};
-    if (!SetFilePointerEx(h, zero, &position, FILE_CURRENT)) {
-        *error = win32::ErrnoFromWin32(GetLastError());
-        return -1;
-    }
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD got = 0;
-    const DWORD want = static_cast<DWORD>(std::min(size, kMaxStep));
-    const bool ok = ReadFile(h, buffer, want, &got, &at) != 0;
-    const DWORD code = ok ? 0 : GetLastError();
-    SetFilePointerEx(h, position, nullptr, FILE_BEGIN);
-    if (!ok) {
-        if (code == ERROR_HANDLE_EOF) return 0;  // at or past the end
-        *error = win32::ErrnoFromWin32(code);
-        return -1;
-    }
-    return got;
-}
-
 std::int64_t WriteSome(int handle, const char* data, std::size_t size, int* error) {
     DWORD written = 0;
     const DWORD want = static_cast<DWORD>(std::min(size, kMaxStep));

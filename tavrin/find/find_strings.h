@@ -1,5 +1,5 @@
 // Identifiers of the language module's strings about the text index and finding text in
-// sessions (ids 280 to 299 belong to them).
+// sessions (ids 280 to 299, and 350 to 359, belong to them).
 #pragma once
 
 // Ticker texts appended to "loaded": the index being built (%1 the percentage), waiting for
@@ -26,3 +26,5 @@ inline constexpr int kStrFindIndexBuilding = 296;  // %1 package, %2 percent
 inline constexpr int kStrFindIndexMissing = 297;   // %1 package: not built, stopped or failed
 inline constexpr int kStrFindSearching = 298;
 inline constexpr int kStrFindNoPackage = 299;  // nothing to search
+// The first %1 hits are listed while the others are counted.
+inline constexpr int kStrFindCounting = 350;

@@ -13,6 +13,7 @@
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
 #include "tavrin/find/appliance_path.h"
+#include "tavrin/find/block_codec.h"
 #include "tavrin/find/session_index_plan.h"
 #include "tavrin/find/session_index_schema.h"
 #include "tavrin/find/session_tokenizer.h"
@@ -29,12 +30,11 @@ using Clock = std::chrono::steady_clock;
 
 // A block gathers consecutive lines (or rows) of one source up to about kBlockBytes, and an
 // entry of the index consecutive blocks up to about kEntryBytes, so the index stores each
-// n-gram once per entry instead of once per line (smaller and faster to build); searches read
-// an entry's blocks back and split them into lines. Larger entries make a smaller index,
-// faster to build, but more text, and more files, to read back for each candidate a search
-// checks.
+// n-gram once per entry instead of once per line (smaller and faster to build); searches unpack
+// an entry's blocks and split them into lines. Larger entries make a smaller index, faster to
+// build, but more text to unpack for each candidate a search checks.
 constexpr std::size_t kBlockBytes = 4096;
-constexpr std::size_t kEntryBytes = 2048;
+constexpr std::size_t kEntryBytes = 4096;
 // Longer lines are indexed in pieces of at most this many bytes, each under the line's number,
 // so memory stays bounded whatever a file holds.
 constexpr std::size_t kMaxLineBytes = 1 << 20;
@@ -110,6 +110,7 @@ class CIndexWriter {
             return false;
         }
         return m_insEntry.Prepare(m_db, session_index::kInsertEntry) &&
+                       m_insText.Prepare(m_db, session_index::kInsertText) &&
                        m_insBlock.Prepare(m_db, session_index::kInsertBlock) &&
                        m_insSource.Prepare(m_db, session_index::kInsertSource) &&
                        m_setState.Prepare(m_db, session_index::kSetState)
@@ -123,51 +124,26 @@ class CIndexWriter {
         return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
     }
 
-    // The id of a new source (a file beneath the work folder, or a table).
-    std::int64_t AddSource(int kind, const std::string& name) {
+    // The id of a new source (a file beneath the work folder and its size, or a table and -1).
+    std::int64_t AddSource(int kind, const std::string& name, std::int64_t size) {
         sqlite3_stmt* st = m_insSource.p;
         sqlite3_bind_int(st, 1, kind);
         sqlite3_bind_blob(st, 2, name.data(), int(name.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(st, 3, size);
         return Step(st) ? sqlite3_last_insert_rowid(m_db) : -1;
     }
 
-    // A block of file lines: decoded (indexed) and where its bytes lie in the file.
-    bool AddFileBlock(std::int64_t rank, const std::string& text, std::int64_t source,
-                      std::int64_t first, std::int64_t viewer, std::uint64_t offset,
-                      std::uint64_t length, bool piece) {
-        const std::int64_t id = ++m_nLastId;
-        if (!JoinEntry(id, text)) return false;
-        sqlite3_stmt* st = m_insBlock.p;
-        sqlite3_bind_int64(st, 1, id);
-        sqlite3_bind_int64(st, 2, rank);
-        sqlite3_bind_int64(st, 3, source);
-        sqlite3_bind_int64(st, 4, first);
-        sqlite3_bind_int64(st, 5, viewer);
-        sqlite3_bind_int64(st, 6, static_cast<std::int64_t>(offset));
-        sqlite3_bind_int64(st, 7, static_cast<std::int64_t>(length));
-        sqlite3_bind_int(st, 8, piece ? 1 : 0);
-        sqlite3_bind_int64(st, 11, m_nEntryId);
-        return Step(st);
+    // A block of file lines: decoded (indexed) and the file's bytes (kept, packed).
+    bool AddFileBlock(std::int64_t rank, const std::string& text, std::string_view bytes,
+                      std::int64_t source, std::int64_t first, std::int64_t viewer, bool piece) {
+        return AddBlock(rank, text, bytes, source, first, viewer, piece, nullptr);
     }
 
-    // A block of table rows, whose text the index keeps (rows: "rowid:bytes,...").
+    // A block of table rows, whose text is also what the index keeps (rows:
+    // "rowid:bytes,...").
     bool AddTableBlock(std::int64_t rank, const std::string& text, std::int64_t source,
                        std::int64_t first, const std::string& rows) {
-        const std::int64_t id = ++m_nLastId;
-        if (!JoinEntry(id, text)) return false;
-        sqlite3_stmt* st = m_insBlock.p;
-        sqlite3_bind_int64(st, 1, id);
-        sqlite3_bind_int64(st, 2, rank);
-        sqlite3_bind_int64(st, 3, source);
-        sqlite3_bind_int64(st, 4, first);
-        sqlite3_bind_int64(st, 5, -1);
-        sqlite3_bind_int64(st, 6, 0);
-        sqlite3_bind_int64(st, 7, 0);
-        sqlite3_bind_int(st, 8, 0);
-        sqlite3_bind_text(st, 9, rows.data(), int(rows.size()), SQLITE_STATIC);
-        sqlite3_bind_text(st, 10, text.data(), int(text.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(st, 11, m_nEntryId);
-        return Step(st);
+        return AddBlock(rank, text, text, source, first, -1, false, &rows);
     }
 
     bool SetState(IndexStatus status, std::uint64_t done, std::uint64_t total,
@@ -200,6 +176,7 @@ class CIndexWriter {
             Exec("BEGIN");
             m_nEntryId = 0;
             m_strEntry.clear();
+            m_strEntryBytes.clear();
         } else if (!FlushEntry()) {
             return false;
         }
@@ -213,29 +190,62 @@ class CIndexWriter {
     sqlite3* Db() const { return m_db; }
 
   private:
-    // Adds the text of block id to the entry being gathered, writing that entry first when the
-    // text would take it past kEntryBytes; a block that starts an entry gives it its id.
-    bool JoinEntry(std::int64_t id, const std::string& text) {
+    // A block of decoded text (indexed) and bytes (kept), rows for a table's.
+    bool AddBlock(std::int64_t rank, const std::string& text, std::string_view bytes,
+                  std::int64_t source, std::int64_t first, std::int64_t viewer, bool piece,
+                  const std::string* rows) {
+        const std::int64_t id = ++m_nLastId;
+        if (!JoinEntry(id, text, bytes)) return false;
+        sqlite3_stmt* st = m_insBlock.p;
+        sqlite3_bind_int64(st, 1, id);
+        sqlite3_bind_int64(st, 2, rank);
+        sqlite3_bind_int64(st, 3, source);
+        sqlite3_bind_int64(st, 4, first);
+        sqlite3_bind_int64(st, 5, viewer);
+        sqlite3_bind_int64(st, 6, static_cast<std::int64_t>(m_strEntryBytes.size() - bytes.size()));
+        sqlite3_bind_int64(st, 7, static_cast<std::int64_t>(bytes.size()));
+        sqlite3_bind_int(st, 8, piece ? 1 : 0);
+        if (rows) sqlite3_bind_text(st, 9, rows->data(), int(rows->size()), SQLITE_STATIC);
+        sqlite3_bind_int64(st, 10, m_nEntryId);
+        return Step(st);
+    }
+
+    // Adds the text and bytes of block id to the entry being gathered, writing that entry
+    // first when the text would take it past kEntryBytes; a block that starts an entry gives
+    // it its id.
+    bool JoinEntry(std::int64_t id, const std::string& text, std::string_view bytes) {
         if (m_nEntryId != 0 && m_strEntry.size() + text.size() >= kEntryBytes && !FlushEntry())
             return false;
         if (m_nEntryId == 0) {
             m_nEntryId = id;
         } else {
             m_strEntry += '\n';
+            m_strEntryBytes += '\n';
         }
         m_strEntry += text;
+        m_strEntryBytes += bytes;
         return true;
     }
 
+    // Writes the entry being gathered: its n-grams and its bytes, packed.
     bool FlushEntry() {
         if (m_nEntryId == 0) return true;
         sqlite3_stmt* st = m_insEntry.p;
         sqlite3_bind_int64(st, 1, m_nEntryId);
         sqlite3_bind_text(st, 2, m_strEntry.data(), int(m_strEntry.size()), SQLITE_STATIC);
+        bool ok = Step(st);
+        if (ok) {
+            m_packer.Pack(m_strEntryBytes, m_strPacked);
+            st = m_insText.p;
+            sqlite3_bind_int64(st, 1, m_nEntryId);
+            sqlite3_bind_int64(st, 2, static_cast<std::int64_t>(m_strEntryBytes.size()));
+            sqlite3_bind_blob(st, 3, m_strPacked.data(), int(m_strPacked.size()), SQLITE_STATIC);
+            ok = Step(st);
+        }
         ++m_nEntries;
         m_nEntryId = 0;
-        const bool ok = Step(st);
         m_strEntry.clear();
+        m_strEntryBytes.clear();
         return ok;
     }
 
@@ -247,11 +257,14 @@ class CIndexWriter {
     }
 
     sqlite3* m_db = nullptr;
-    Statement m_insEntry, m_insBlock, m_insSource, m_setState;
+    Statement m_insEntry, m_insText, m_insBlock, m_insSource, m_setState;
     std::uint64_t m_nEntries = 0;
     std::int64_t m_nLastId = 0;   // blocks are written in rank order, ids from 1
     std::int64_t m_nEntryId = 0;  // the entry being gathered (its first block), or 0
     std::string m_strEntry;       // its text
+    std::string m_strEntryBytes;  // its bytes
+    CBlockPacker m_packer;
+    std::string m_strPacked;  // the entry's bytes being written, packed
     Clock::time_point m_lastCommit = Clock::now();
 };
 
@@ -264,40 +277,38 @@ class CEntryBatcher {
         m_nSource = source;
         m_nViewerFirst = viewerFirst;
         m_strText.clear();
+        m_strBytes.clear();
         m_nLines = 0;
     }
 
-    // Adds line number lineNo (from 1) whose decoded text is text and whose bytes (a CR
-    // included, the LF not) are [begin, end) of the file.
-    bool AddLine(std::int64_t lineNo, const std::string& text, std::uint64_t begin,
-                 std::uint64_t end) {
+    // Adds line number lineNo (from 1) whose decoded text is text and whose bytes in the file
+    // are bytes (a CR included, the LF not).
+    bool AddLine(std::int64_t lineNo, const std::string& text, std::string_view bytes) {
         if (m_nLines > 0 && m_strText.size() + text.size() > kBlockBytes && !Flush()) return false;
         if (m_nLines == 0) {
             m_nFirst = lineNo;
-            m_nOffset = begin;
         } else {
             m_strText += '\n';
+            m_strBytes += '\n';
         }
         m_strText += text;
-        m_nEnd = end;
+        m_strBytes += bytes;
         ++m_nLines;
         return true;
     }
 
-    // A piece of a line too long to keep whole, bytes [begin, begin + length): a block of its
-    // own.
-    bool AddPiece(std::int64_t lineNo, const std::string& text, std::uint64_t begin,
-                  std::uint64_t length) {
+    // A piece of a line too long to keep whole, whose bytes are bytes: a block of its own.
+    bool AddPiece(std::int64_t lineNo, const std::string& text, std::string_view bytes) {
         if (!Flush()) return false;
-        return m_writer.AddFileBlock(m_nRank, text, m_nSource, lineNo, Viewer(lineNo), begin,
-                                     length, true);
+        return m_writer.AddFileBlock(m_nRank, text, bytes, m_nSource, lineNo, Viewer(lineNo), true);
     }
 
     bool Flush() {
         if (m_nLines == 0) return true;
-        bool ok = m_writer.AddFileBlock(m_nRank, m_strText, m_nSource, m_nFirst, Viewer(m_nFirst),
-                                        m_nOffset, m_nEnd - m_nOffset, false);
+        bool ok = m_writer.AddFileBlock(m_nRank, m_strText, m_strBytes, m_nSource, m_nFirst,
+                                        Viewer(m_nFirst), false);
         m_strText.clear();
+        m_strBytes.clear();
         m_nLines = 0;
         return ok;
     }
@@ -312,9 +323,8 @@ class CEntryBatcher {
     std::int64_t m_nSource = 0;
     std::int64_t m_nViewerFirst = -1;
     std::int64_t m_nFirst = 0;
-    std::uint64_t m_nOffset = 0, m_nEnd = 0;
     std::size_t m_nLines = 0;
-    std::string m_strText;
+    std::string m_strText, m_strBytes;
 };
 
 // Gathers rows of one table that belong to one session into blocks.
@@ -480,33 +490,31 @@ bool CIndexBuild::IndexFile(std::int64_t rank, const std::string& relPath, std::
     lineCount = 0;
     platform::CBoundedFile file;
     if (!m_opener.Open(relPath, file)) return true;  // missing: nothing
-    std::int64_t source = m_writer.AddSource(session_index::kSourceFile, relPath);
+    // Up to the size it had when opened: no read only to see the end.
+    const std::uint64_t size = file.SizeAtOpen();
+    std::int64_t source =
+        m_writer.AddSource(session_index::kSourceFile, relPath, static_cast<std::int64_t>(size));
     if (source < 0) return WriteFailed();
     CEntryBatcher batcher(m_writer, rank);
     batcher.Start(source, viewerFirst);
     char* const buffer = m_readBuffer.get();
-    // Up to the size it had when opened: no read only to see the end.
-    const std::uint64_t size = file.SizeAtOpen();
     std::string& line = m_strLine;
     line.clear();
-    bool pending = false;         // bytes seen since the last line feed
-    bool splitLine = false;       // the current line was too long and went out in pieces
-    std::uint64_t filePos = 0;    // file offset of the buffer's first byte
-    std::uint64_t lineStart = 0;  // file offset of line's first byte
+    bool pending = false;       // bytes seen since the last line feed
+    bool splitLine = false;     // the current line was too long and went out in pieces
+    std::uint64_t filePos = 0;  // bytes read so far
     bool ok = true;
-    // The line's bytes went out; a piece keeps a CR, the end of a line drops one (and the
-    // bytes recorded for a last piece are those of its text).
+    // The line's bytes go out; a piece keeps a CR, the end of a line drops one (and the bytes
+    // kept for a last piece are those of its text).
     auto emit = [&](bool piece) {
-        const std::uint64_t begin = lineStart;
-        const std::size_t raw = line.size();
-        if (!piece && !line.empty() && line.back() == '\r') line.pop_back();
+        std::string_view text = line;
+        if (!piece && !text.empty() && text.back() == '\r') text.remove_suffix(1);
         m_strDecoded.clear();
-        m_decoder.AppendUtf8(line, m_strDecoded);
-        const std::size_t kept = line.size();
+        m_decoder.AppendUtf8(text, m_strDecoded);
+        const bool added = piece || splitLine ? batcher.AddPiece(lineCount, m_strDecoded, text)
+                                              : batcher.AddLine(lineCount, m_strDecoded, line);
         line.clear();
-        lineStart += raw;
-        return piece || splitLine ? batcher.AddPiece(lineCount, m_strDecoded, begin, kept)
-                                  : batcher.AddLine(lineCount, m_strDecoded, begin, begin + raw);
+        return added;
     };
     while (filePos < size) {
         const std::uint64_t want = std::min<std::uint64_t>(kReadStep, size - filePos);
@@ -519,7 +527,6 @@ bool CIndexBuild::IndexFile(std::int64_t rank, const std::string& relPath, std::
                 ++lineCount;
                 pending = true;
                 splitLine = false;
-                lineStart = filePos + static_cast<std::uint64_t>(p - buffer);
             }
             const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
             const char* stop = lf ? lf : end;
@@ -571,7 +578,7 @@ bool CIndexBuild::IndexSessionFiles(const session_index::RankedSession& s) {
 }
 
 std::int64_t CIndexBuild::SourceOf(int kind, const std::string& name, std::int64_t& cached) {
-    if (cached < 0) cached = m_writer.AddSource(kind, name);
+    if (cached < 0) cached = m_writer.AddSource(kind, name, -1);
     return cached;
 }
 

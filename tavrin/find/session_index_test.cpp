@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <random>
 #include <set>
 #include <thread>
@@ -21,6 +22,7 @@
 #include "tavrin/find/find_strings.h"
 #include "tavrin/find/session_index_runner.h"
 #include "tavrin/find/session_search.h"
+#include "tavrin/find/session_search_runner.h"
 #include "tavrin/import/archive_extractor.h"
 #include "tavrin/import/package_import.h"
 #include "tavrin/testing/find_test_package.h"
@@ -378,6 +380,80 @@ TEST_F(FindTest, TextReadBackFromChangedFilesOrAnOldIndexIsNotTrusted) {
     SessionSearchResult old = Find(work, "payroll");
     EXPECT_FALSE(old.bComplete);
     EXPECT_EQ(old.nTotal, 0u);
+}
+
+// The search checks candidates against the index's own copy of the text, so a damaged copy
+// must say the index cannot be read rather than quietly find less; the package's files are
+// not read in its place.
+TEST_F(FindTest, ADamagedCopyOfTheTextIsAReadFailureNotFewerHits) {
+    const std::string work = MainPackage();
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(IndexPathForWorkFolder(work).c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "UPDATE texts SET data = substr(data, 1, length(data) - 1) WHERE "
+                           "entry = (SELECT entry FROM blocks WHERE source = (SELECT id FROM "
+                           "sources WHERE name = CAST('var/utm/data/sessions/x1' AS BLOB)))",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(sqlite3_changes(db), 1);
+    sqlite3_close(db);
+    const SessionSearchResult damaged = Find(work, "payroll");
+    EXPECT_FALSE(damaged.bComplete);
+    ASSERT_EQ(damaged.packages.size(), 1u);
+    EXPECT_TRUE(damaged.packages[0].bReadFailed);
+    EXPECT_FALSE(damaged.packages[0].strMessage.empty());
+    // Blocks the query does not reach still answer.
+    EXPECT_EQ(Find(work, "repeat-me 1499").nTotal, 1u);
+}
+
+// The window lists a common word's first page before every hit is counted: the page comes
+// first with the hits the full count ends with, and a search with fewer hits than a page
+// comes once, complete.
+TEST_F(FindTest, ARunnerGivesTheFirstPageBeforeCountingTheRest) {
+    const std::string work = MainPackage();
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    std::mutex mutex;
+    std::vector<std::pair<bool, SessionSearchResult>> delivered;  // (page?, result)
+    auto record = [&](bool page) {
+        return [&, page](std::uint64_t, SessionSearchResult result) {
+            std::lock_guard<std::mutex> lock(mutex);
+            delivered.emplace_back(page, std::move(result));
+        };
+    };
+    SessionSearchOptions options;
+    options.nMaxHits = 10;
+    CSessionSearchRunner runner;
+    runner.Start({work}, "repeat-me", options, record(false), record(true));
+    for (int i = 0; i < 1000; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (delivered.size() == 2) break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    runner.Stop();
+    ASSERT_EQ(delivered.size(), 2u);
+    EXPECT_TRUE(delivered[0].first);
+    EXPECT_FALSE(delivered[1].first);
+    EXPECT_EQ(delivered[0].second.hits.size(), 10u);
+    EXPECT_LT(delivered[0].second.nTotal, 1500u);
+    EXPECT_EQ(delivered[1].second.nTotal, 1500u);
+    EXPECT_EQ(Describe(delivered[0].second), Describe(delivered[1].second));
+
+    delivered.clear();
+    runner.Start({work}, "payroll", options, record(false), record(true));
+    for (int i = 0; i < 1000; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!delivered.empty()) break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    runner.Stop();
+    ASSERT_EQ(delivered.size(), 1u);
+    EXPECT_FALSE(delivered[0].first);
+    EXPECT_EQ(delivered[0].second.nTotal, 3u);
 }
 
 TEST_F(FindTest, AnUnwritableIndexFailsAndSaysWhy) {

@@ -3,13 +3,16 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
+#include <optional>
 #include <unordered_map>
 
 #include "platform/ansi_decoder.h"
 #include "platform/bounded_read.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
+#include "tavrin/find/block_codec.h"
 #include "tavrin/find/session_index_schema.h"
 #include "tavrin/find/session_tokenizer.h"
 #include "tavrin/find/sqlite_handles.h"
@@ -42,6 +45,46 @@ IndexStatus StatusFromName(const std::string& name) {
     }
     return IndexStatus::kMissing;
 }
+
+unsigned char FoldAsciiCase(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+}
+
+// Tells whether a text holds a needle, ASCII letters without regard to case, by
+// Boyer-Moore-Horspool: it looks at the byte under the needle's end and skips by how far that
+// byte's last place in the needle lies from its end, so most bytes of a text are never read.
+class CFoldedFinder {
+  public:
+    explicit CFoldedFinder(std::string_view needle) : m_strNeedle(needle) {
+        for (char& c : m_strNeedle)
+            c = static_cast<char>(FoldAsciiCase(static_cast<unsigned char>(c)));
+        m_skip.fill(m_strNeedle.size());
+        for (std::size_t i = 0; i + 1 < m_strNeedle.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(m_strNeedle[i]);
+            m_skip[c] = m_strNeedle.size() - 1 - i;
+            if (c >= 'a' && c <= 'z') m_skip[c - 32] = m_skip[c];
+        }
+    }
+
+    bool In(std::string_view text) const {
+        const std::size_t n = m_strNeedle.size();
+        if (n == 0) return true;
+        const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+        const auto* needle = reinterpret_cast<const unsigned char*>(m_strNeedle.data());
+        for (std::size_t end = n - 1; end < text.size(); end += m_skip[t[end]]) {
+            if (FoldAsciiCase(t[end]) != needle[n - 1]) continue;
+            const unsigned char* start = t + end + 1 - n;
+            std::size_t k = n - 1;
+            while (k > 0 && FoldAsciiCase(start[k - 1]) == needle[k - 1]) --k;
+            if (k == 0) return true;
+        }
+        return false;
+    }
+
+  private:
+    std::string m_strNeedle;  // A-Z as a-z
+    std::array<std::size_t, 256> m_skip;
+};
 
 int StopHandler(void* arg) {
     return static_cast<const std::atomic<bool>*>(arg)->load() ? 1 : 0;
@@ -86,6 +129,8 @@ struct SessionInfo {
 struct SourceInfo {
     int nKind = session_index::kSourceFile;
     std::string strName;
+    std::int64_t nSize = -1;  // a file's size when it was indexed
+    int nTrusted = -1;        // a file's lines count: 1 yes, 0 no (it changed), -1 not seen yet
 };
 
 // The hits of one package, in its index's order (newest session first).
@@ -99,21 +144,33 @@ class CPackageSearch {
           m_options(options),
           m_opener(state.strWorkFolder) {}
 
+    // False when the index cannot be read to its end; Error() then says why (empty: SQLite's).
     bool Run(std::vector<SessionHit>& hits, std::uint64_t& total);
+    const std::string& Error() const { return m_strError; }
 
   private:
     const SessionInfo* Session(std::int64_t rank);
-    const SourceInfo* Source(std::int64_t id);
-    void AddLine(std::int64_t rank, std::int64_t source, std::int64_t line, std::int64_t viewer,
-                 std::string_view text, std::vector<SessionHit>& hits, std::uint64_t& total);
+    SourceInfo* Source(std::int64_t id);
+    // Counts (and keeps, while fewer than nMaxHits are kept) the line when it holds the query;
+    // a file's line only while the file is Trusted.
+    void AddLine(std::int64_t rank, std::int64_t source, bool fromFile, std::int64_t line,
+                 std::int64_t viewer, std::string_view text, std::vector<SessionHit>& hits,
+                 std::uint64_t& total);
     bool WantedView(std::int64_t rank);
-    // The block's bytes read back from its file (sourceName, beneath the work folder), or false
-    // when they cannot be read.
-    bool ReadBack(std::int64_t source, std::string_view sourceName, std::int64_t offset,
-                  std::int64_t length);
+    // True while the file of source still has the size it had when indexed (checked once a
+    // search): the package's files are its own, and one that changed no longer holds what the
+    // index says it does.
+    bool Trusted(std::int64_t source);
+    // False when bytes cannot hold the query: they are checked without regard to ASCII case
+    // against the query in the package's code page (a file block's bytes), when it has one,
+    // and with anyUtf8 also against the query itself (an entry's bytes, whose table rows are
+    // UTF-8).
+    bool MayHold(std::string_view bytes, bool anyUtf8);
+    // The entry's bytes, unpacked into m_strEntryBytes; false when the index is damaged.
+    bool UnpackEntry(sqlite3_stmt* text, std::int64_t entry);
     void SearchFileBlock(std::int64_t rank, std::int64_t source, std::int64_t first,
-                         std::int64_t viewer, bool piece, std::vector<SessionHit>& hits,
-                         std::uint64_t& total);
+                         std::int64_t viewer, bool piece, std::string_view bytes,
+                         std::vector<SessionHit>& hits, std::uint64_t& total);
     void SearchTableBlock(std::int64_t rank, std::int64_t source, std::string_view rows,
                           std::string_view text, std::vector<SessionHit>& hits,
                           std::uint64_t& total);
@@ -130,10 +187,11 @@ class CPackageSearch {
     // when the code page cannot say (a backslash may stand for an escaped byte, or the
     // query has characters the code page lacks).
     std::string m_strRawQuery;
+    // Find m_strRawQuery, and the query itself when it differs from that.
+    std::optional<CFoldedFinder> m_finder, m_utf8Finder;
     platform::CBeneathOpener m_opener;  // the package's files, a few folders kept open
-    platform::CBoundedFile m_file;      // the file of the last block read back
-    std::int64_t m_nFileSource = -1;
-    std::string m_strBytes, m_strLine;
+    std::string m_strEntryBytes, m_strLine;
+    std::string m_strError;
 };
 
 const SessionInfo* CPackageSearch::Session(std::int64_t rank) {
@@ -158,27 +216,28 @@ const SessionInfo* CPackageSearch::Session(std::int64_t rank) {
     return &m_sessions.emplace(rank, std::move(info)).first->second;
 }
 
-const SourceInfo* CPackageSearch::Source(std::int64_t id) {
+SourceInfo* CPackageSearch::Source(std::int64_t id) {
     auto found = m_sources.find(id);
     if (found != m_sources.end()) return &found->second;
     if (!m_sourceQuery.p &&
-        !m_sourceQuery.Prepare(m_db, "SELECT kind, name FROM sources WHERE id = ?"))
+        !m_sourceQuery.Prepare(m_db, "SELECT kind, name, size FROM sources WHERE id = ?"))
         return nullptr;
     SourceInfo info;
     sqlite3_bind_int64(m_sourceQuery.p, 1, id);
     if (sqlite3_step(m_sourceQuery.p) == SQLITE_ROW) {
         info.nKind = sqlite3_column_int(m_sourceQuery.p, 0);
         info.strName = Text(m_sourceQuery.p, 1);
+        info.nSize = sqlite3_column_int64(m_sourceQuery.p, 2);
     }
     sqlite3_reset(m_sourceQuery.p);
     return &m_sources.emplace(id, std::move(info)).first->second;
 }
 
-void CPackageSearch::AddLine(std::int64_t rank, std::int64_t source, std::int64_t line,
-                             std::int64_t viewer, std::string_view text,
+void CPackageSearch::AddLine(std::int64_t rank, std::int64_t source, bool fromFile,
+                             std::int64_t line, std::int64_t viewer, std::string_view text,
                              std::vector<SessionHit>& hits, std::uint64_t& total) {
     std::size_t at = FindIgnoringAsciiCase(text, m_query);
-    if (at == std::string_view::npos) return;
+    if (at == std::string_view::npos || (fromFile && !Trusted(source))) return;
     ++total;
     if (hits.size() >= m_options.nMaxHits) return;
     const SessionInfo* session = Session(rank);
@@ -217,32 +276,40 @@ bool CPackageSearch::WantedView(std::int64_t rank) {
     return false;
 }
 
-bool CPackageSearch::ReadBack(std::int64_t source, std::string_view sourceName, std::int64_t offset,
-                              std::int64_t length) {
-    // Blocks are a few kilobytes, a piece of a long line at most a megabyte.
-    constexpr std::int64_t kMostBytes = 4 << 20;
-    if (offset < 0 || length < 0 || length > kMostBytes) return false;
-    if (source != m_nFileSource) {
-        m_file.Close();
-        m_nFileSource = source;
-        if (!m_opener.Open(sourceName, m_file)) return false;
+bool CPackageSearch::Trusted(std::int64_t source) {
+    SourceInfo* src = Source(source);
+    if (!src) return false;
+    if (src->nTrusted < 0) {
+        const std::optional<std::uint64_t> size = m_opener.RegularFileSize(src->strName);
+        src->nTrusted = size && static_cast<std::int64_t>(*size) == src->nSize ? 1 : 0;
     }
-    if (!m_file.IsOpen()) return false;
-    m_strBytes.resize(static_cast<std::size_t>(length));
-    long long got = length == 0 ? 0
-                                : m_file.ReadAt(static_cast<std::uint64_t>(offset),
-                                                m_strBytes.data(), m_strBytes.size());
-    if (got != length) return false;  // the file changed since it was indexed
-    return true;
+    return src->nTrusted == 1;
+}
+
+bool CPackageSearch::MayHold(std::string_view bytes, bool anyUtf8) {
+    if (!m_finder) return true;
+    return m_finder->In(bytes) || (anyUtf8 && m_utf8Finder && m_utf8Finder->In(bytes));
+}
+
+bool CPackageSearch::UnpackEntry(sqlite3_stmt* text, std::int64_t entry) {
+    sqlite3_bind_int64(text, 1, entry);
+    bool ok = sqlite3_step(text) == SQLITE_ROW;
+    if (ok) {
+        const std::int64_t length = sqlite3_column_int64(text, 0);
+        const void* packed = sqlite3_column_blob(text, 1);
+        const std::size_t packedSize = static_cast<std::size_t>(sqlite3_column_bytes(text, 1));
+        ok = length >= 0 &&
+             UnpackText(std::string_view(static_cast<const char*>(packed), packedSize),
+                        static_cast<std::size_t>(length), m_strEntryBytes);
+    }
+    sqlite3_reset(text);
+    return ok;
 }
 
 void CPackageSearch::SearchFileBlock(std::int64_t rank, std::int64_t source, std::int64_t first,
-                                     std::int64_t viewer, bool piece, std::vector<SessionHit>& hits,
-                                     std::uint64_t& total) {
-    const std::string_view bytes = m_strBytes;
-    if (!m_strRawQuery.empty() &&
-        FindIgnoringAsciiCase(bytes, m_strRawQuery) == std::string_view::npos)
-        return;
+                                     std::int64_t viewer, bool piece, std::string_view bytes,
+                                     std::vector<SessionHit>& hits, std::uint64_t& total) {
+    if (!MayHold(bytes, false)) return;
     std::int64_t line = first;
     std::size_t begin = 0;
     for (;;) {
@@ -250,12 +317,11 @@ void CPackageSearch::SearchFileBlock(std::int64_t rank, std::int64_t source, std
         std::string_view one =
             bytes.substr(begin, lf == std::string_view::npos ? std::string_view::npos : lf - begin);
         if (!piece && !one.empty() && one.back() == '\r') one.remove_suffix(1);
-        if (m_strRawQuery.empty() ||
-            FindIgnoringAsciiCase(one, m_strRawQuery) != std::string_view::npos) {
+        if (!m_finder || m_finder->In(one)) {
             m_strLine.clear();
             m_decoder.AppendUtf8(one, m_strLine);
-            AddLine(rank, source, line, viewer < 0 ? -1 : viewer + (line - first), m_strLine, hits,
-                    total);
+            AddLine(rank, source, true, line, viewer < 0 ? -1 : viewer + (line - first), m_strLine,
+                    hits, total);
         }
         if (lf == std::string_view::npos) break;
         begin = lf + 1;
@@ -278,7 +344,7 @@ void CPackageSearch::SearchTableBlock(std::int64_t rank, std::int64_t source, st
         std::int64_t row = std::strtoll(std::string(item.substr(0, colon)).c_str(), nullptr, 10);
         std::size_t size = std::strtoull(std::string(item.substr(colon + 1)).c_str(), nullptr, 10);
         if (textAt > text.size() || size > text.size() - textAt) return;
-        AddLine(rank, source, row, -1, text.substr(textAt, size), hits, total);
+        AddLine(rank, source, false, row, -1, text.substr(textAt, size), hits, total);
         textAt += size + 1;
     }
 }
@@ -291,31 +357,53 @@ bool CPackageSearch::Run(std::vector<SessionHit>& hits, std::uint64_t& total) {
         std::string raw = platform::Utf8ToAnsi(m_query, &ok);
         if (ok && platform::AnsiToUtf8(raw) == m_query) m_strRawQuery = std::move(raw);
     }
-    Statement match, block;
+    if (!m_strRawQuery.empty()) m_finder.emplace(m_strRawQuery);
+    if (m_strRawQuery != m_query) m_utf8Finder.emplace(m_query);
+    Statement match, block, text;
     if (!match.Prepare(m_db, session_index::kMatchEntries) ||
-        !block.Prepare(m_db, session_index::kReadEntryBlocks))
+        !block.Prepare(m_db, session_index::kReadEntryBlocks) ||
+        !text.Prepare(m_db, session_index::kReadText))
         return false;
     sqlite3_bind_text(match.p, 1, expression.data(), int(expression.size()), SQLITE_STATIC);
     int rc;
     while ((rc = sqlite3_step(match.p)) == SQLITE_ROW) {
         const std::int64_t entry = sqlite3_column_int64(match.p, 0);
+        if (!UnpackEntry(text.p, entry)) {
+            m_strError = "the index is damaged: the text of an entry cannot be unpacked";
+            return false;
+        }
+        // Most candidates of a query whose n-grams are all common hold it nowhere.
+        if (!MayHold(m_strEntryBytes, true)) continue;
+        const std::string_view entryBytes = m_strEntryBytes;
         sqlite3_bind_int64(block.p, 1, entry);
-        while (sqlite3_step(block.p) == SQLITE_ROW && sqlite3_column_int64(block.p, 9) == entry) {
+        bool damaged = false;
+        while (sqlite3_step(block.p) == SQLITE_ROW && sqlite3_column_int64(block.p, 8) == entry) {
             const std::int64_t rank = sqlite3_column_int64(block.p, 0);
             const std::int64_t source = sqlite3_column_int64(block.p, 1);
             const std::int64_t first = sqlite3_column_int64(block.p, 2);
-            if (!WantedView(rank)) {
-                // Not a session of the views asked for.
-            } else if (sqlite3_column_type(block.p, 8) == SQLITE_NULL) {
-                if (ReadBack(source, Text(block.p, 10), sqlite3_column_int64(block.p, 4),
-                             sqlite3_column_int64(block.p, 5)))
-                    SearchFileBlock(rank, source, first, sqlite3_column_int64(block.p, 3),
-                                    sqlite3_column_int(block.p, 6) != 0, hits, total);
+            if (!WantedView(rank)) continue;  // not a session of the views asked for
+            const std::int64_t start = sqlite3_column_int64(block.p, 4);
+            const std::int64_t length = sqlite3_column_int64(block.p, 5);
+            if (start < 0 || length < 0 ||
+                static_cast<std::uint64_t>(start) + static_cast<std::uint64_t>(length) >
+                    entryBytes.size()) {
+                damaged = true;
+                break;
+            }
+            const std::string_view bytes = entryBytes.substr(static_cast<std::size_t>(start),
+                                                             static_cast<std::size_t>(length));
+            if (sqlite3_column_type(block.p, 7) == SQLITE_NULL) {
+                SearchFileBlock(rank, source, first, sqlite3_column_int64(block.p, 3),
+                                sqlite3_column_int(block.p, 6) != 0, bytes, hits, total);
             } else {
-                SearchTableBlock(rank, source, Text(block.p, 7), Text(block.p, 8), hits, total);
+                SearchTableBlock(rank, source, Text(block.p, 7), bytes, hits, total);
             }
         }
         sqlite3_reset(block.p);
+        if (damaged) {
+            m_strError = "the index is damaged: a block lies outside its entry's text";
+            return false;
+        }
         if (!m_options.bCountAll && hits.size() >= m_options.nMaxHits) return true;
     }
     return rc == SQLITE_DONE;
@@ -370,11 +458,13 @@ SessionSearchResult SearchSessions(const std::vector<std::string>& workFolders,
         if (state.status != IndexStatus::kMissing && !queryUtf8.empty()) {
             std::vector<SessionHit> hits;
             std::uint64_t total = 0;
-            if (!CPackageSearch(conn.p, state, queryUtf8, options).Run(hits, total)) {
+            CPackageSearch search(conn.p, state, queryUtf8, options);
+            if (!search.Run(hits, total)) {
                 result.bComplete = false;
                 if (!options.pStop || !options.pStop->load()) {
                     state.bReadFailed = true;
-                    state.strMessage = sqlite3_errmsg(conn.p);
+                    state.strMessage =
+                        search.Error().empty() ? sqlite3_errmsg(conn.p) : search.Error();
                 }
             }
             result.nTotal += total;

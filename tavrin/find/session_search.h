@@ -2,11 +2,12 @@
 //
 // A query matches any substring of a line, Chinese included, ASCII letters without regard to
 // case; it is plain text (no wildcards). The index (session_tokenizer.h) gives the entries
-// that may hold it, whose text is then read back (lines from the package's files, rows from
-// the index) and checked line by line. A hit is one line of a file or one row of a table,
-// with the session it belongs to. Hits come newest session first (by the session's
-// start time as stored; texts of no listed session last), lines in file order within a
-// session; at most nMaxHits are returned, and all of them are counted.
+// that may hold it, whose text is then unpacked from the index and checked line by line. A
+// file's lines count only while the file still has the size it had when indexed (the
+// package changed otherwise: its lines are not found until the index is built again). A hit is one
+// line of a file or one row of a table, with the session it belongs to. Hits come newest session
+// first (by the session's start time as stored; texts of no listed session last), lines in file
+// order within a session; at most nMaxHits are returned, and all of them are counted.
 //
 // An index that is still being built (or was stopped) is searched as far as it is written,
 // and the result says how far the build is. No Qt; any thread; each call opens its own

@@ -31,8 +31,15 @@ class CSessionSearchRunner {
     // Stops the running search, if any, then starts SearchSessions(workFolders, query,
     // options) on a thread of its own (options.pStop is the runner's own). Returns the new
     // search's number (from 1, growing).
+    //
+    // With onPage (and options.bCountAll), the first options.nMaxHits hits come first: a
+    // search that stops at them, whose result (nTotal then counts only the hits found so far)
+    // goes to onPage, as onDone's does, when it filled the page; the search counting every
+    // hit follows, to onDone. Counting a common word reads most of the index, and the page
+    // is there long before. A search with fewer hits than a page goes to onDone alone.
     std::uint64_t Start(std::vector<std::string> workFolders, std::string queryUtf8,
-                        SessionSearchOptions options, DoneCallback onDone);
+                        SessionSearchOptions options, DoneCallback onDone,
+                        DoneCallback onPage = nullptr);
     // Stops the running search and waits for its thread; its callback is not called.
     void Stop();
     // The number of the last search started (0 before the first).

@@ -171,17 +171,35 @@ void CFindSessionsDlg::OnFind() {
     options.nMaxHits = kMaxShownHits;
     m_bSearching = true;
     m_staticStatus->setText(ResString(kStrFindSearching));
+    m_bPageShown = false;
     QPointer<CFindSessionsDlg> self(this);
-    m_runner.Start(std::move(folders), query, options,
-                   [self](std::uint64_t nSearch, session_index::SessionSearchResult result) {
-                       // Delivered on the window thread; dropped when the window is gone.
-                       QMetaObject::invokeMethod(
-                           self,
-                           [self, nSearch, result = std::move(result)] {
-                               if (self) self->ShowResult(nSearch, result);
-                           },
-                           Qt::QueuedConnection);
-                   });
+    // Delivered on the window thread; dropped when the window is gone.
+    const auto deliver = [self](bool bPage) {
+        return [self, bPage](std::uint64_t nSearch, session_index::SessionSearchResult result) {
+            QMetaObject::invokeMethod(
+                self,
+                [self, bPage, nSearch, result = std::move(result)] {
+                    if (!self) return;
+                    if (bPage)
+                        self->ShowPage(nSearch, result);
+                    else
+                        self->ShowResult(nSearch, result);
+                },
+                Qt::QueuedConnection);
+        };
+    };
+    m_runner.Start(std::move(folders), query, options, deliver(false), deliver(true));
+}
+
+void CFindSessionsDlg::ShowPage(std::uint64_t nSearch,
+                                const session_index::SessionSearchResult& page) {
+    if (nSearch != m_runner.Current() || !m_bSearching) return;  // a newer search replaced it
+    m_bPageShown = true;
+    const QLocale numbers(QLocale::English);
+    m_staticStatus->setText(ResString(kStrFindCounting)
+                                .arg(numbers.toString(static_cast<qulonglong>(page.hits.size()))));
+    m_pModel->SetHits(page.hits);
+    if (m_pModel->rowCount() > 0) m_list->selectRow(0);
 }
 
 void CFindSessionsDlg::ShowResult(std::uint64_t nSearch,
@@ -207,8 +225,11 @@ void CFindSessionsDlg::ShowResult(std::uint64_t nSearch,
                                    : ResString(kStrFindIndexMissing).arg(name));
     }
     m_staticStatus->setText(lines.join(QLatin1Char('\n')));
-    m_pModel->SetHits(result.hits);
-    if (m_pModel->rowCount() > 0) m_list->selectRow(0);
+    if (!m_bPageShown) {
+        m_pModel->SetHits(result.hits);
+        if (m_pModel->rowCount() > 0) m_list->selectRow(0);
+    }
+    m_bPageShown = false;
     emit SearchFinished();
 }
 
@@ -237,6 +258,7 @@ void CFindSessionsDlg::StopSearch() {
     m_runner.Stop();
     if (m_bSearching) m_staticStatus->clear();
     m_bSearching = false;
+    m_bPageShown = false;
 }
 
 bool CFindSessionsDlg::eventFilter(QObject* watched, QEvent* e) {

@@ -77,6 +77,11 @@ class CFindSessionsDlg : public QDialog {
     void hideEvent(QHideEvent* e) override;
 
   private:
+    // The first page of a search that goes on counting: its hits listed, the status says the
+    // rest are being counted.
+    void ShowPage(std::uint64_t nSearch, const session_index::SessionSearchResult& page);
+    // The search's end: the status with every hit counted; the hits listed unless its page
+    // already listed them (the same hits: the selection stays).
     void ShowResult(std::uint64_t nSearch, const session_index::SessionSearchResult& result);
 
     common::CWindowKeys* m_pKeys = nullptr;  // Enter on a hit plays it; owned by the window
@@ -85,4 +90,5 @@ class CFindSessionsDlg : public QDialog {
     session_index::CSessionSearchRunner m_runner;
     std::string m_strQuery;  // the text of the hits listed
     bool m_bSearching = false;
+    bool m_bPageShown = false;  // the running search's first page is listed
 };
