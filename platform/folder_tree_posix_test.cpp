@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class FolderTreePosixTest : public CFolderTreeFixture {};
+class FolderTreePosixTest : public platform::test::CFolderTreeFixture {};
 
 TEST_F(FolderTreePosixTest, DeletesNestedTreeWithReadOnlyFilesAndFolders) {
     const fs::path work = m_root / "work";

@@ -18,7 +18,6 @@
 #include "tavrin/find/session_search.h"
 #include "tavrin/find/session_search_runner.h"
 
-class CFindHitsModel;
 namespace common {
 class CWindowKeys;
 }  // namespace common
@@ -28,6 +27,10 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 struct DbHandle;
+
+namespace ui {
+
+class CFindHitsModel;
 
 // One package the window may search.
 struct SFindPackage {
@@ -86,3 +89,5 @@ class CFindSessionsDlg : public QDialog {
     std::string m_strQuery;  // the text of the hits listed
     bool m_bSearching = false;
 };
+
+}  // namespace ui
