@@ -77,7 +77,7 @@ CPackageImport::CPackageImport(std::string programFolder, std::string packagePat
       m_strPackagePath(std::move(packagePath)),
       m_paths(m_strProgramFolder, workspace::PackageNameFromFile(m_strPackagePath)) {
     // Every connection the import opens (the engine's included) can be stopped.
-    HardenEveryConnection();
+    common::HardenEveryConnection();
 }
 
 void CPackageImport::NoteIncomplete(const std::string& table) {
