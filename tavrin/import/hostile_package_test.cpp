@@ -199,7 +199,7 @@ class HostilePackageTest : public ::testing::Test {
     std::string m_prog, m_outside, m_base, m_strName;
     std::map<std::string, long long> m_expected;
     Snapshot m_before;
-    std::optional<platform_test::CLowFileLimit> m_lowLimit;  // while set, until TearDown
+    std::optional<platform::test::CLowFileLimit> m_lowLimit;  // while set, until TearDown
 };
 
 // 已删除审计包中不安全的条目：
