@@ -31,11 +31,15 @@ int HardenConnection(sqlite3* db, char**, const sqlite3_api_routines*) {
 
 }  // namespace
 
+namespace common {
+
 void HardenEveryConnection() {
     static std::once_flag once;
     std::call_once(once,
                    [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(&HardenConnection)); });
 }
+
+}  // namespace common
 
 DbHandle::~DbHandle() {
     SetError(nullptr);
@@ -55,7 +59,7 @@ void DbHandle::Close() {
 }
 
 int OpenDbHandle(DbHandle& handle, const std::string& utf8Path) {
-    HardenEveryConnection();
+    common::HardenEveryConnection();
     handle.Close();
     handle.path = utf8Path;
     int rc = sqlite3_open_v2(utf8Path.c_str(), &handle.db,

@@ -47,7 +47,9 @@ int CountQueryRows(DbHandle& handle, const std::string& sql);
 // defensive mode, no fts3_tokenizer pointer form, a lock wait of 2 s, and the stop handler of
 // common/sql_stop.h. OpenDbHandle calls it; code that opens package databases otherwise (the shell
 // engine) calls it first. Idempotent, thread-safe.
+namespace common {
 void HardenEveryConnection();
+}  // namespace common
 
 // UTF-16 text to UTF-8, the encoding SQLite expects for file names. Empty optional when the
 // text cannot be converted (an unpaired surrogate).

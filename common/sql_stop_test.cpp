@@ -145,7 +145,7 @@ TEST_F(SqlStop, ATerminationSignalStopsStatementsOnEveryThreadUntilCleared) {
 }
 
 TEST_F(SqlStop, ConnectionsOpenedElsewhereGetTheHandlerToo) {
-    HardenEveryConnection();
+    common::HardenEveryConnection();
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     std::atomic<bool> stop{true};

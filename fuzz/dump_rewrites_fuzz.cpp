@@ -10,12 +10,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
+#include "common/testing/temp_folder.h"
 #include "fuzz/fuzz_check.h"
 #include "tavrin/workspace/sql_dump_conversion.h"
 
@@ -121,20 +120,8 @@ void CheckLineRewrites(std::string_view line) {
 // Runs SplitSqlDump on the bytes and checks where every line went.
 void CheckSplit(std::string_view dump) {
     // One scratch folder per process, removed at exit.
-    static const struct Scratch {
-        std::filesystem::path path;
-        Scratch() {
-            std::random_device random;
-            path = std::filesystem::temp_directory_path() /
-                   ("dump_rewrites_fuzz_" + std::to_string(random()));
-            std::filesystem::create_directories(path);
-        }
-        ~Scratch() {
-            std::error_code ec;
-            std::filesystem::remove_all(path, ec);
-        }
-    } scratch;
-    const std::filesystem::path& folder = scratch.path;
+    static const common::test::CTempFolder scratch("dump_rewrites_fuzz_");
+    const std::filesystem::path& folder = scratch.Path();
     const std::filesystem::path source = folder / "sub_table_sms.sql";
     const std::filesystem::path rows = folder / "mysql.sql";
     const std::filesystem::path definitions = folder / "mysql1.sql";

@@ -169,7 +169,7 @@ void checkRowStatements(std::string_view file) {
             check(sqlite3_get_autocommit(bound) == sqlite3_get_autocommit(parsed));
         }
     }
-    check(fastpath_check::DatabaseContent(bound) == fastpath_check::DatabaseContent(parsed));
+    check(workspace::test::DatabaseContent(bound) == workspace::test::DatabaseContent(parsed));
     sqlite3_close(bound);
     sqlite3_close(parsed);
 }

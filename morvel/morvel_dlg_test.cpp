@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const common::CLangModule& English() {
-    return TestEnglishModule();
+    return morvel::test::TestEnglishModule();
 }
 
 // A program folder of the test's own with a registry folder and a package "pkg" whose session

@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const common::CLangModule& Module() {
-    return TestEnglishModule();
+    return morvel::test::TestEnglishModule();
 }
 
 class MorvelFindTest : public ::testing::Test {

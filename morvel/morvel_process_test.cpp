@@ -22,7 +22,7 @@ namespace {
 class MorvelProcessTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_build = TestProgramFolder();
+        m_build = morvel::test::TestProgramFolder();
         m_root = m_temp.Path();
         fs::create_directories(m_root / "processid");
         fs::create_directories(m_root / "pkg/var/utm/data/sessions");

@@ -9,6 +9,8 @@
 
 #include "common/qt/lang_module.h"
 
+namespace morvel::test {
+
 inline const char* TestProgramFolder() {
     const char* dir = std::getenv("TAVRIN_PROGRAM_DIR");
     return dir && *dir ? dir : MORVEL_BUILD_PROGRAM_DIR;
@@ -25,3 +27,5 @@ inline const common::CLangModule& TestEnglishModule() {
     }();
     return *module;
 }
+
+}  // namespace morvel::test

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class FolderTreePosixTest : public CFolderTreeFixture {};
+class FolderTreePosixTest : public platform::test::CFolderTreeFixture {};
 
 TEST_F(FolderTreePosixTest, DeletesNestedTreeWithReadOnlyFilesAndFolders) {
     const fs::path work = m_root / "work";
@@ -39,7 +39,7 @@ TEST_F(FolderTreePosixTest, DeletesATreeDeeperThanTheOpenFileLimitAndThePathLimi
     const std::string outside = (m_root / "outside").string();
     // 1,500 levels of 4-byte names: a path of 7,500 bytes, far more levels than descriptors.
     ASSERT_TRUE(
-        platform_test::MakeNestedFolders(work.string(), "deep", 1500, [&](int fd, int level) {
+        platform::test::MakeNestedFolders(work.string(), "deep", 1500, [&](int fd, int level) {
             if (level % 500 == 0) {
                 EXPECT_EQ(symlinkat(outside.c_str(), fd, "to_outside"), 0);
                 int file = openat(fd, "ro.txt", O_WRONLY | O_CREAT, 0400);
@@ -48,7 +48,7 @@ TEST_F(FolderTreePosixTest, DeletesATreeDeeperThanTheOpenFileLimitAndThePathLimi
             }
         }));
     {
-        platform_test::CLowFileLimit limit(32);
+        platform::test::CLowFileLimit limit(32);
         ASSERT_TRUE(limit.Lowered());
         EXPECT_TRUE(platform::DeleteFolderTree(work.string()));
     }

@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class FolderTreeTest : public CFolderTreeFixture {
+class FolderTreeTest : public platform::test::CFolderTreeFixture {
   protected:
     // Makes a symbolic link, or says why the test cannot: Windows makes them only with a
     // privilege, and MinGW's library not at all.

@@ -9,6 +9,8 @@
 
 #include "common/testing/temp_folder.h"
 
+namespace platform::test {
+
 class CFolderTreeFixture : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -26,3 +28,5 @@ class CFolderTreeFixture : public ::testing::Test {
     common::test::CTempFolder m_temp;
     std::filesystem::path m_root;
 };
+
+}  // namespace platform::test

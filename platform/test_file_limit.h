@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace platform_test {
+namespace platform::test {
 
 // Lowers the soft limit on open files of this process for the life of the object (what a
 // user's shell may set), then restores it. Children started meanwhile inherit it.
@@ -55,4 +55,4 @@ bool MakeNestedFolders(const std::string& folder, const char* name, int levels, 
     return true;
 }
 
-}  // namespace platform_test
+}  // namespace platform::test

@@ -54,9 +54,9 @@ TEST_F(TreeAuditTest, ADeepTreeIsWalkedWholeUnderALowOpenFileLimit) {
     // 1,500 nested folders: more levels than descriptors, a link out and one inside at the bottom.
     const std::string outside = (m_base / "outside" / "secret.txt").string();
     std::string rel = "deep";
-    ASSERT_TRUE(platform_test::MakeNestedFolders(m_work, "deep", 1, [](int, int) {}));
+    ASSERT_TRUE(platform::test::MakeNestedFolders(m_work, "deep", 1, [](int, int) {}));
     ASSERT_TRUE(
-        platform_test::MakeNestedFolders(m_work + "/deep", "d", 1500, [&](int fd, int level) {
+        platform::test::MakeNestedFolders(m_work + "/deep", "d", 1500, [&](int fd, int level) {
             rel += "/d";
             if (level < 1500) return;
             close(openat(fd, "file.txt", O_WRONLY | O_CREAT, 0600));
@@ -65,7 +65,7 @@ TEST_F(TreeAuditTest, ADeepTreeIsWalkedWholeUnderALowOpenFileLimit) {
         }));
     platform::STreeAudit audit;
     {
-        platform_test::CLowFileLimit limit(32);
+        platform::test::CLowFileLimit limit(32);
         ASSERT_TRUE(limit.Lowered());
         audit = platform::RemoveUnsafeEntries(m_work);
     }

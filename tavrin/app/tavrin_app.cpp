@@ -12,12 +12,16 @@
 #include "tavrin/ui/res_string.h"
 #include "tavrin/ui/tavrin_dlg.h"
 
+namespace app {
+
 QString String141() {
     return QStringLiteral(
         "无法加载语言模块（chinese.rcc 或 english.rcc），程序无法启动。\n"
         "The language module (chinese.rcc or english.rcc) cannot be loaded; Tavrin cannot "
         "start.");
 }
+
+}  // namespace app
 
 CTavrinApp::CTavrinApp(std::string programFolder, std::string runtimeFolder, bool bChinese)
     : m_bChinese(bChinese),
@@ -46,12 +50,12 @@ bool CTavrinApp::InitInstance() {
                                    .filePath(QString::fromStdString(common::LanguageModuleName(
                                        common::ELangProgram::kTavrin, m_bChinese)));
     if (!m_hLangModule.Load(moduleFile)) {
-        common::ShowMessage(String141());
+        common::ShowMessage(app::String141());
         m_outcome = Outcome::kModuleMissing;
         return false;
     }
-    SetCurrentLangModule(&m_hLangModule);
-    m_pQtTranslator = InstallQtTranslations(m_bChinese);
+    ui::SetCurrentLangModule(&m_hLangModule);
+    m_pQtTranslator = ui::InstallQtTranslations(m_bChinese);
     QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
 
     {
@@ -67,9 +71,9 @@ bool CTavrinApp::InitInstance() {
 int CTavrinApp::ExitInstance() {
     if (!m_bExited) {
         m_bExited = true;
-        if (CurrentLangModule() == &m_hLangModule) SetCurrentLangModule(nullptr);
+        if (ui::CurrentLangModule() == &m_hLangModule) ui::SetCurrentLangModule(nullptr);
         m_hLangModule.Release();
-        RemoveQtTranslations(m_pQtTranslator);
+        ui::RemoveQtTranslations(m_pQtTranslator);
         m_pQtTranslator = nullptr;
     }
     return 0;

@@ -16,9 +16,11 @@ class CInstanceLock;
 }
 class CTavrinDlg;
 
+namespace app {
 // Message shown when the language module cannot be loaded; part of the program itself, as no
 // module is there to supply it.
 QString String141();
+}  // namespace app
 
 class QTranslator;
 

@@ -19,6 +19,9 @@
 
 namespace {
 
+using ui::test::Peek;
+using ui::test::TestProgramFolder;
+
 class TavrinAppTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -51,12 +54,12 @@ TEST_F(TavrinAppTest, MissingModuleShowsString141AndEndsWithoutFallback) {
         EXPECT_EQ(app.Result(), CTavrinApp::Outcome::kModuleMissing);
         EXPECT_FALSE(bDialog);
         ASSERT_EQ(m_prompts.m_messages.size(), 1);
-        EXPECT_EQ(m_prompts.m_messages[0], String141());
+        EXPECT_EQ(m_prompts.m_messages[0], app::String141());
         EXPECT_FALSE(app.LangModule().IsLoaded());
         EXPECT_EQ(app.ExitInstance(), 0);
         EXPECT_EQ(app.LangModule().ReleaseCount(), 0);
     }
-    EXPECT_FALSE(String141().isEmpty());
+    EXPECT_FALSE(app::String141().isEmpty());
 }
 
 TEST_F(TavrinAppTest, RunsTheDialogModallyAndReleasesTheModuleOnce) {
@@ -67,7 +70,7 @@ TEST_F(TavrinAppTest, RunsTheDialogModallyAndReleasesTheModuleOnce) {
         app.m_onDialogReady = [&](CTavrinDlg& dlg) {
             title = dlg.windowTitle();
             audit3 = Peek(dlg).m_comboAudit->itemText(3);
-            EXPECT_EQ(CurrentLangModule(), &app.m_hLangModule);
+            EXPECT_EQ(ui::CurrentLangModule(), &app.m_hLangModule);
             QTimer::singleShot(0, &dlg, [&dlg] {
                 EXPECT_TRUE(dlg.isVisible());  // running modally
                 dlg.EndDialogDefault();
@@ -83,7 +86,7 @@ TEST_F(TavrinAppTest, RunsTheDialogModallyAndReleasesTheModuleOnce) {
         app.ExitInstance();
         app.ExitInstance();
         EXPECT_EQ(app.LangModule().ReleaseCount(), 1);
-        EXPECT_EQ(CurrentLangModule(), nullptr);
+        EXPECT_EQ(ui::CurrentLangModule(), nullptr);
     }
 }
 

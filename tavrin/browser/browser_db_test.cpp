@@ -10,7 +10,7 @@
 namespace {
 
 using namespace browser;
-using browser_test::Exec;
+using browser::test::Exec;
 
 // A real Parent.db from the table script, opened through a DbHandle as the dialog does.
 class ParentDb : public ::testing::Test {
@@ -20,7 +20,7 @@ class ParentDb : public ::testing::Test {
     void Open(bool withTabTable) {
         m_handle.Close();
         std::string path = m_folder.Str() + (withTabTable ? "/Parent.db" : "/NoTab.db");
-        sqlite3* db = browser_test::CreateParentDb(path, withTabTable);
+        sqlite3* db = browser::test::CreateParentDb(path, withTabTable);
         ASSERT_NE(nullptr, db) << "table.sql not found or invalid";
         sqlite3_close(db);
         ASSERT_EQ(0, OpenDbHandle(m_handle, path));
@@ -71,36 +71,36 @@ class ParentDb : public ::testing::Test {
         return ids;
     }
 
-    browser_test::TempFolder m_folder;
+    browser::test::TempFolder m_folder;
     DbHandle m_handle;
 };
 
 TEST_F(ParentDb, TableScriptFixesColumnCounts) {
-    EXPECT_EQ(13u, browser_test::Rows(m_handle.db, "pragma table_info(unix_sms_log)").size());
-    EXPECT_EQ(13u, browser_test::Rows(m_handle.db, "pragma table_info(unix_xfer_log)").size());
-    EXPECT_EQ(14u, browser_test::Rows(m_handle.db, "pragma table_info(unix_vsms_log)").size());
-    EXPECT_EQ(14u, browser_test::Rows(m_handle.db, "pragma table_info(unix_xapp_log)").size());
-    EXPECT_EQ(10u, browser_test::Rows(m_handle.db, "pragma table_info(vsms_xapp_tab)").size());
+    EXPECT_EQ(13u, browser::test::Rows(m_handle.db, "pragma table_info(unix_sms_log)").size());
+    EXPECT_EQ(13u, browser::test::Rows(m_handle.db, "pragma table_info(unix_xfer_log)").size());
+    EXPECT_EQ(14u, browser::test::Rows(m_handle.db, "pragma table_info(unix_vsms_log)").size());
+    EXPECT_EQ(14u, browser::test::Rows(m_handle.db, "pragma table_info(unix_xapp_log)").size());
+    EXPECT_EQ(10u, browser::test::Rows(m_handle.db, "pragma table_info(vsms_xapp_tab)").size());
     for (const char* t : {"utm2dba", "utm_xapp_scan", "utm_dba_scan", "w_text_matrix"}) {
         EXPECT_FALSE(
-            browser_test::Rows(m_handle.db, std::string("pragma table_info(") + t + ")").empty())
+            browser::test::Rows(m_handle.db, std::string("pragma table_info(") + t + ")").empty())
             << t;
     }
     // The columns the filters and the fillers name sit at the positions they read.
     EXPECT_EQ(
         std::vector<std::string>{"2|uhost_addr"},
-        browser_test::Rows(
+        browser::test::Rows(
             m_handle.db, "select cid, name from pragma_table_info('unix_sms_log') where cid = 2"));
     EXPECT_EQ(std::vector<std::string>{"12|end_time"},
-              browser_test::Rows(
+              browser::test::Rows(
                   m_handle.db,
                   "select cid, name from pragma_table_info('unix_xfer_log') where cid = 12"));
     EXPECT_EQ(std::vector<std::string>{"13|end_time"},
-              browser_test::Rows(
+              browser::test::Rows(
                   m_handle.db,
                   "select cid, name from pragma_table_info('unix_xapp_log') where cid = 13"));
     EXPECT_EQ(std::vector<std::string>{"1|utm"},
-              browser_test::Rows(
+              browser::test::Rows(
                   m_handle.db, "select cid, name from pragma_table_info('utm2dba') where cid = 1"));
 }
 
@@ -150,7 +150,7 @@ TEST_F(ParentDb, JoinedRowsHaveSessionColumnsBehindTheAppRecord) {
     Session("unix_vsms_log", 1, "2013-05-07 09:00:00", "2013-05-07 10:00:00", "10.0.0.1", "alice",
             "v1");
     App(11, "v1", "10.5.5.5", "adm");
-    std::vector<std::string> rows = browser_test::Rows(m_handle.db, JoinedFirstPageQuery(""));
+    std::vector<std::string> rows = browser::test::Rows(m_handle.db, JoinedFirstPageQuery(""));
     ASSERT_EQ(1u, rows.size());
     EXPECT_EQ(
         "11|3|2013-05-07|08:00:00|10.5.5.5|adm|v1|app|path|ok|2013-05-07 "

@@ -49,7 +49,7 @@ FilterValues Range(const char16_t* from = u"2016-09-01 00:00:00",
 class BrowserModel : public testing::Test {
   protected:
     void SetUp() override {
-        m_db = browser_test::CreateParentDb(m_tmp.Str() + "/PParent.db", m_bTabTable);
+        m_db = browser::test::CreateParentDb(m_tmp.Str() + "/PParent.db", m_bTabTable);
         ASSERT_NE(nullptr, m_db);
         ASSERT_EQ(0, OpenDbHandle(m_handle, m_tmp.Str() + "/PParent.db"));
     }
@@ -57,7 +57,7 @@ class BrowserModel : public testing::Test {
 
     void InsertSms(int count, const std::string& table = "unix_sms_log") {
         for (int i = 1; i <= count; ++i)
-            ASSERT_TRUE(browser_test::Exec(
+            ASSERT_TRUE(browser::test::Exec(
                 m_db, "INSERT INTO " + table + " VALUES " + SmsRow(i, "root", "oracle")));
     }
     BrowserUpdate Open() {
@@ -76,7 +76,7 @@ class BrowserModel : public testing::Test {
     }
 
     bool m_bTabTable = true;
-    browser_test::TempFolder m_tmp;
+    browser::test::TempFolder m_tmp;
     sqlite3* m_db = nullptr;
     DbHandle m_handle;
     CBrowserModel m_model;
@@ -147,8 +147,8 @@ TEST_F(BrowserModel, PagesMoveWriteTheFieldAndStopAtTheEnds) {
 TEST_F(BrowserModel, FailedAddressOnSearchKeepsTheScreenButShortensLaterPaging) {
     InsertSms(20);
     for (int i = 21; i <= 40; ++i)
-        browser_test::Exec(m_db, "INSERT INTO unix_sms_log VALUES " +
-                                     SmsRow(i, "root", "oracle", "10.0.0.1", "20"));
+        browser::test::Exec(m_db, "INSERT INTO unix_sms_log VALUES " +
+                                      SmsRow(i, "root", "oracle", "10.0.0.1", "20"));
     Open();
     FilterValues v = Range(u"2016-09-01 00:00:00", u"2016-09-10 23:59:59");
     v.strLoginAddr = u"10.0.0.1";
@@ -175,12 +175,12 @@ TEST_F(BrowserModel, FailedAddressOnSearchKeepsTheScreenButShortensLaterPaging) 
 TEST_F(BrowserModel, ChangeOfViewSetsLayoutKindAndStillLoadsAfterABadAddress) {
     InsertSms(3, "unix_xfer_log");
     for (int i = 1; i <= 4; ++i) {
-        browser_test::Exec(m_db, "INSERT INTO unix_xapp_log VALUES " + GraphicRow(i, "root"));
-        browser_test::Exec(m_db, "INSERT INTO unix_vsms_log VALUES " + GraphicRow(i, "admin"));
+        browser::test::Exec(m_db, "INSERT INTO unix_xapp_log VALUES " + GraphicRow(i, "root"));
+        browser::test::Exec(m_db, "INSERT INTO unix_vsms_log VALUES " + GraphicRow(i, "admin"));
     }
-    browser_test::Exec(m_db,
-                       "UPDATE unix_xapp_log SET end_time = '2017-01-01 00:00:00' "
-                       "WHERE id = 4");
+    browser::test::Exec(m_db,
+                        "UPDATE unix_xapp_log SET end_time = '2017-01-01 00:00:00' "
+                        "WHERE id = 4");
     Open();
     FilterValues v = Range();
     v.strLoginAddr = u"10.0.0.256";
@@ -225,7 +225,7 @@ TEST_F(BrowserModel, ChangeOfViewSetsLayoutKindAndStillLoadsAfterABadAddress) {
 TEST_F(BrowserModel, AViewWhoseTablesAreStillLoadingIsNeverShownAsEmpty) {
     InsertSms(20);
     for (int i = 1; i <= 17; ++i)
-        browser_test::Exec(m_db, "INSERT INTO unix_xapp_log VALUES " + GraphicRow(i, "root"));
+        browser::test::Exec(m_db, "INSERT INTO unix_xapp_log VALUES " + GraphicRow(i, "root"));
     auto loaded = std::make_shared<browser::CLoadedTables>(std::set<std::string>{"unix_sms_log"});
     browser::BrowserPackage package;
     package.strName = "P";
@@ -272,8 +272,8 @@ TEST_F(BrowserModel, NameFiltersCompareByCodePageCharacter) {
     const std::u16string names[] = {u"王五", u"张三", u"管理员王", u"ROOT", u"运维?"};
     int id = 0;
     for (const std::u16string& name : names)
-        browser_test::Exec(m_db, "INSERT INTO unix_sms_log VALUES " +
-                                     SmsRow(++id, Gbk(name), Gbk(u"财务系统数据库管理员")));
+        browser::test::Exec(m_db, "INSERT INTO unix_sms_log VALUES " +
+                                      SmsRow(++id, Gbk(name), Gbk(u"财务系统数据库管理员")));
     Open();
     FilterValues v = Range();
     v.strLoginName = u"王";
@@ -309,8 +309,8 @@ TEST_F(BrowserModel, NameFiltersCompareByCodePageCharacter) {
 // The export writes what the list shows: the same view and filter, also when a name holds a
 // character the code page lacks (whose converted text, "维?", would match "运维?").
 TEST_F(BrowserModel, ExportOfViewFindsTheRowsTheListCounts) {
-    browser_test::Exec(m_db, "INSERT INTO unix_sms_log VALUES " + SmsRow(1, Gbk(u"运维?"), "x"));
-    browser_test::Exec(m_db, "INSERT INTO unix_sms_log VALUES " + SmsRow(2, "root", "x"));
+    browser::test::Exec(m_db, "INSERT INTO unix_sms_log VALUES " + SmsRow(1, Gbk(u"运维?"), "x"));
+    browser::test::Exec(m_db, "INSERT INTO unix_sms_log VALUES " + SmsRow(2, "root", "x"));
     EXPECT_FALSE(m_model.ExportOfView().has_value());  // no package open
     Open();
     auto exported = [&](const std::string& file) {
@@ -355,7 +355,7 @@ TEST_F(BrowserModel, ClosedOrFailingPackageShowsNothingStale) {
 
     // A table gone from the database: counts 0 and an empty page; a move on it stays empty.
     Open();
-    browser_test::Exec(m_db, "DROP TABLE unix_sms_log");
+    browser::test::Exec(m_db, "DROP TABLE unix_sms_log");
     u = m_model.NextPage();
     EXPECT_EQ(2, u.screen.page.nCurPage);
     EXPECT_TRUE(u.screen.rows.empty());

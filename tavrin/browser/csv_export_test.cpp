@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 using browser::CsvField;
 using browser::CsvLine;
 using browser::ExportStatus;
-using browser_test::Exec;
+using browser::test::Exec;
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -51,7 +51,7 @@ class CsvExport : public testing::Test {
     void SetUp() override {
         m_pkg = m_tmp.Path() / "pkg";
         fs::create_directories(m_pkg / "var/utm/data/sessions");
-        m_db = browser_test::CreateParentDb((m_pkg / "Parent.db").string());
+        m_db = browser::test::CreateParentDb((m_pkg / "Parent.db").string());
         ASSERT_NE(m_db, nullptr);
     }
     void TearDown() override { sqlite3_close(m_db); }
@@ -82,7 +82,7 @@ class CsvExport : public testing::Test {
         return r;
     }
 
-    browser_test::TempFolder m_tmp;
+    browser::test::TempFolder m_tmp;
     fs::path m_pkg;
     fs::path m_out = m_tmp.Path() / "out.csv";
     sqlite3* m_db = nullptr;
@@ -97,7 +97,7 @@ TEST_F(CsvExport, WritesBomHeadersAndEveryRowOfTheViewAsTheListShowsThem) {
                      "insert into unix_sms_log values(99, 'd', '10.1.1.9', 'ssh', "
                      "'2013-05-08 10:11:12', '10.0.0.9', 'a,\"b\"', '\xD5\xC5\xC8\xFD', 'k99', "
                      "'/var/utm/data/sessions/12:30:00.txt', '', 'ok', '2013-05-08 11:00:00')"));
-    browser_test::WriteFile(m_pkg / "var/utm/data/sessions/12_30_00", "l1\nl2\nl3\n");
+    browser::test::WriteFile(m_pkg / "var/utm/data/sessions/12_30_00", "l1\nl2\nl3\n");
 
     auto result = browser::ExportView(Request(browser::TableCountQuery("unix_sms_log", "")));
     ASSERT_EQ(result.eStatus, ExportStatus::kDone) << result.strError;
@@ -136,7 +136,7 @@ TEST_F(CsvExport, TheJoinedViewExportsBothHalvesEachFiltered) {
     addGraphic("unix_xapp_log", 3, "x1", "alice");
     addGraphic("unix_xapp_log", 4, "x2", "carol");
     // The recording of v1 exists: its size shows as in the list.
-    browser_test::WriteFile(m_pkg / "var/utm/data/sessions/v1.rec", std::string(1048576, 'r'));
+    browser::test::WriteFile(m_pkg / "var/utm/data/sessions/v1.rec", std::string(1048576, 'r'));
 
     const std::string query = browser::JoinedAllRowsQuery("");
     EXPECT_EQ(query + " limit 0, 15", browser::JoinedSearchPageQuery(""));
@@ -164,7 +164,7 @@ TEST_F(CsvExport, TheJoinedViewExportsBothHalvesEachFiltered) {
 
 TEST_F(CsvExport, FailureOrCancelLeavesAnExistingFileAsItWasAndNoPartialFile) {
     AddCharRows(2500);
-    browser_test::WriteFile(m_out, "earlier export");
+    browser::test::WriteFile(m_out, "earlier export");
 
     auto missing = browser::ExportView(Request("select * from no_such_table"));
     EXPECT_EQ(missing.eStatus, ExportStatus::kQueryFailed);

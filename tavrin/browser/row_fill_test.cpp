@@ -30,7 +30,7 @@ class RowFill : public ::testing::Test {
     }
     fs::path Sessions() const { return m_pkg / "var/utm/data/sessions"; }
 
-    browser_test::TempFolder m_folder;
+    browser::test::TempFolder m_folder;
     fs::path m_pkg;
     RowPlace m_place;
 };
@@ -41,8 +41,8 @@ Row CharFields(const char* record, const char* second) {
 }
 
 TEST_F(RowFill, CharRowCellsAndMappedTextRecord) {
-    browser_test::WriteFile(Sessions() / "12_30_00", "one\ntwo\r\nthree");
-    browser_test::WriteFile(Sessions() / "extra_1", "x");
+    browser::test::WriteFile(Sessions() / "12_30_00", "one\ntwo\r\nthree");
+    browser::test::WriteFile(Sessions() / "extra_1", "x");
     Row r = CharFields("/var/utm/data/sessions/12:30:00.txt", "/var/utm/data/sessions/extra:1.dat");
     CharRow row = BuildCharRow(m_place, r.argc(), r.argv());
     EXPECT_EQ("2013-05-07 08:00:00", row.cells[1].toStdString());
@@ -70,7 +70,7 @@ TEST_F(RowFill, MissingOrUnsafeFilesCountAsMissing) {
     EXPECT_FALSE(row.record.strPath.isEmpty());
 
     // Names that leave the package folder, by "..", or by a link, are never read.
-    browser_test::WriteFile(m_folder.Path() / "outside", "a\nb\n");
+    browser::test::WriteFile(m_folder.Path() / "outside", "a\nb\n");
     fs::create_symlink(m_folder.Path() / "outside", Sessions() / "link");
     for (const char* name : {"/../../../../outside.txt", "/var/utm/data/sessions/link.txt"}) {
         Row bad = CharFields(name, name);
@@ -105,7 +105,7 @@ TEST_F(RowFill, ShortRowsAndNullsGiveEmptyCells) {
 }
 
 TEST_F(RowFill, GraphicRowRecordAndRecordingSize) {
-    browser_test::WriteFile(Sessions() / "rec01.rec", std::string(1536, 'x'));
+    browser::test::WriteFile(Sessions() / "rec01.rec", std::string(1536, 'x'));
     Row r({"1", "42", "dev", "2013-05-07 08:00:00", "10.0.0.1", "alice", "10.2.2.2", "admin",
            "rec01", "1280px", "x", "rdp", "ok", "2013-05-07 09:00:00"});
     GraphicRow row = BuildGraphicRow(m_place, r.argc(), r.argv());
@@ -127,7 +127,7 @@ TEST_F(RowFill, GraphicRowRecordAndRecordingSize) {
 }
 
 TEST_F(RowFill, JoinedRowReadsSessionColumnsBehindTheAppRecord) {
-    browser_test::WriteFile(Sessions() / "v1.rec", std::string(1048576, 'x'));
+    browser::test::WriteFile(Sessions() / "v1.rec", std::string(1048576, 'x'));
     Row r({"11", "3", "2013-05-07", "08:00:00", "10.5.5.5", "adm", "v1", "app", "path", "ok",
            "2013-05-07 10:00:00", "1024", "768", "10.0.0.1", "alice"});
     GraphicRow row = BuildJoinedRow(m_place, r.argc(), r.argv());
@@ -147,7 +147,7 @@ TEST_F(RowFill, JoinedRowReadsSessionColumnsBehindTheAppRecord) {
 TEST_F(RowFill, GbkNamesAreDecodedForShowingAndKeptAsBytesForFiles) {
     // 会话 in GBK
     const std::string gbk = "\xBB\xE1\xBB\xB0";
-    browser_test::WriteFile(Sessions() / (gbk + ".rec"), "abc");
+    browser::test::WriteFile(Sessions() / (gbk + ".rec"), "abc");
     Row r({"1", "2", "d", "t", "a", gbk.c_str(), "h", "r", gbk.c_str(), "1", "1", "p", "s", "e"});
     GraphicRow row = BuildGraphicRow(m_place, r.argc(), r.argv());
     EXPECT_EQ(u"会话", row.cells[4].toStdU16String());

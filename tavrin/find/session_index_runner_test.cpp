@@ -44,7 +44,7 @@ class IndexRunnerTest : public testing::Test {
         std::string text;
         for (int i = 0; i < lines; ++i)
             text += "scan line " + std::to_string(i) + " of " + name + "\n";
-        import_test::WriteFile(work + "/var/utm/data/sessions/rec.scan", text);
+        package_import::test::WriteFile(work + "/var/utm/data/sessions/rec.scan", text);
         return work;
     }
 
@@ -59,7 +59,7 @@ class IndexRunnerTest : public testing::Test {
         return false;
     }
 
-    import_test::CTempFolder m_tmp;
+    package_import::test::CTempFolder m_tmp;
 };
 
 TEST_F(IndexRunnerTest, PackagesAreIndexedOneAtATimeInTheOrderTheirLoadsEnded) {

@@ -34,21 +34,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using find_test::CharRow;
+using session_index::test::CharRow;
 
 // Writes and imports packages, then builds their indexes.
 class FindTest : public testing::Test {
   protected:
     void SetUp() override {
         m_strProgram = m_tmp / "program";
-        import_test::LayOutProgramFolder(m_strProgram);
+        package_import::test::LayOutProgramFolder(m_strProgram);
     }
 
     // Imports the package built in folder stage (relative entries) as name.tar; returns its
     // work folder.
     std::string Import(const std::string& stage, const std::string& name) {
         std::string tar = m_tmp / (name + ".tar");
-        EXPECT_TRUE(import_test::MakeTar(tar, stage, {"var"}));
+        EXPECT_TRUE(package_import::test::MakeTar(tar, stage, {"var"}));
         package_import::CPackageImport import(m_strProgram, tar);
         testing::internal::CaptureStdout();
         EXPECT_TRUE(import.CreateWorkFolder());
@@ -68,7 +68,7 @@ class FindTest : public testing::Test {
     // The package of the main tests: every source holds known texts.
     std::string MainPackage() {
         const std::string stage = m_tmp / "stage1";
-        find_test::WriteMainStage(stage, m_tmp / "outside.txt");
+        session_index::test::WriteMainStage(stage, m_tmp / "outside.txt");
         return Import(stage, "audit_log_2016-09-01_2016-09-10");
     }
 
@@ -92,7 +92,7 @@ class FindTest : public testing::Test {
         return SearchSessions({work}, query);
     }
 
-    import_test::CTempFolder m_tmp;
+    package_import::test::CTempFolder m_tmp;
     std::string m_strProgram;
 };
 
@@ -207,14 +207,14 @@ TEST_F(FindTest, HitsAreCappedAndCountedAcrossPackages) {
     // A newer package: its session comes before every session of the first.
     const std::string stage = m_tmp / "stage2";
     const std::string dump = stage + "/var/tmp/backup_log/data_2016-10-01_2016-10-10/";
-    import_test::WriteFile(
+    package_import::test::WriteFile(
         dump + "unix_sms_log.bak",
         CharRow("1", "2016-10-02 08:00:00", "sms_20161001_t1", "/var/utm/data/sessions/t1.txt"));
-    import_test::WriteFile(stage + "/var/utm/data/sessions/t1", "vi payroll.txt\n");
+    package_import::test::WriteFile(stage + "/var/utm/data/sessions/t1", "vi payroll.txt\n");
     for (const char* empty :
          {"unix_xfer_log.bak", "unix_vsms_log.bak", "unix_xapp_log.bak", "utm2dba.bak",
           "utm_xapp_scan.bak", "utm_dba_scan.bak", "sub_table_sms.sql"})
-        import_test::WriteFile(dump + empty, "");
+        package_import::test::WriteFile(dump + empty, "");
     const std::string second = Import(stage, "audit_log_2016-10-01_2016-10-10");
     ASSERT_EQ(Build(second).status, IndexStatus::kBuilt);
 
@@ -265,7 +265,7 @@ TEST_F(FindTest, LinesLongerThanAPieceAreFoundUnderTheirNumber) {
     // 2.5 MiB in one line, then a short line: the line is indexed in pieces.
     std::string huge(2621440, 'q');
     huge.replace(2600000, 11, "FAR-NEEDLE!");
-    import_test::WriteFile(work + "/var/utm/data/sessions/a1.scan", huge + "\nafter it\n");
+    package_import::test::WriteFile(work + "/var/utm/data/sessions/a1.scan", huge + "\nafter it\n");
     ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
     SessionSearchResult far = Find(work, "FAR-NEEDLE");
     ASSERT_EQ(far.hits.size(), 1u);
@@ -284,7 +284,7 @@ TEST_F(FindTest, ABuildStopsPromptlyAndSearchesMeanwhileSayHowFarItIs) {
     // is quick and the test's own thread is slow to look (parallel runs).
     std::string big;
     for (int i = 0; i < 2000000; ++i) big += "line " + std::to_string(i) + " of a long scan\n";
-    import_test::WriteFile(work + "/var/utm/data/sessions/a1.scan", big);
+    package_import::test::WriteFile(work + "/var/utm/data/sessions/a1.scan", big);
 
     CSessionIndexRunner runner;
     ASSERT_TRUE(runner.Queue("p", IndexInputsForWorkFolder(work)));
@@ -366,7 +366,7 @@ TEST_F(FindTest, TextReadBackFromChangedFilesOrAnOldIndexIsNotTrusted) {
     const std::string work = MainPackage();
     ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
     // A file cut short after indexing: its lines are no longer found, the rest still is.
-    import_test::WriteFile(work + "/" + kS1, "ls\n");
+    package_import::test::WriteFile(work + "/" + kS1, "ls\n");
     EXPECT_EQ(Describe(Find(work, "payroll")),
               (std::vector<std::string>{
                   "unix_xfer_log|xfer_1|var/utm/data/sessions/x1|1|-1|put payroll.xls",
@@ -487,7 +487,7 @@ TEST_F(FindTest, EntriesOfManySessionsFindExactlyWhatEveryLineHolds) {
         "xyz",
         "Xy",
         "\xFE",
-        find_test::Gbk("审计"),
+        session_index::test::Gbk("审计"),
         "cat /etc/hosts",
         "cat /etc/passwd",
         "vi /etc/hosts",
@@ -510,11 +510,12 @@ TEST_F(FindTest, EntriesOfManySessionsFindExactlyWhatEveryLineHolds) {
         std::snprintf(start, sizeof start, "2016-09-02 10:%02d:%02d", s / 60, s % 60);
         rows +=
             CharRow(std::to_string(s + 1), start, key, "/var/utm/data/sessions/" + key + ".txt");
-        import_test::WriteFile(stage + "/var/utm/data/sessions/" + key, find_test::Lines(mine));
+        package_import::test::WriteFile(stage + "/var/utm/data/sessions/" + key,
+                                        session_index::test::Lines(mine));
     }
-    import_test::WriteFile(dump + "unix_sms_log.bak", rows);
-    import_test::WriteFile(dump + "sub_table_sms.sql",
-                           find_test::TerminalTable("k0", {"(1,1,'root','ls')"}));
+    package_import::test::WriteFile(dump + "unix_sms_log.bak", rows);
+    package_import::test::WriteFile(dump + "sub_table_sms.sql", session_index::test::TerminalTable(
+                                                                    "k0", {"(1,1,'root','ls')"}));
     const std::string work = Import(stage, "audit_log_2016-09-01_2016-09-10");
     ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
     // A plain database file once built (header bytes 18 and 19: 1, not WAL's 2), so that

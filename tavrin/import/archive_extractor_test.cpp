@@ -10,9 +10,9 @@ namespace package_import {
 
 namespace {
 
-using import_test::CTempFolder;
-using import_test::ReadFile;
-using import_test::WriteFile;
+using package_import::test::CTempFolder;
+using package_import::test::ReadFile;
+using package_import::test::WriteFile;
 
 std::string Archiver() {
     return Make7zCommand(TAVRIN_TEST_PROGRAM_DIR);
@@ -36,7 +36,7 @@ TEST(RunArchiver, UnpacksWithFullPathsIntoANewFolderAndPrintsTheCommand) {
     WriteFile(tmp / "src/var/tmp/one.bak", "1\tx\n");
     WriteFile(tmp / "src/var/utm/data/sessions/s1", "line\n");
     std::string archive = tmp / "pkg with space.tar";
-    ASSERT_TRUE(import_test::MakeTar(archive, tmp / "src", {"var"}));
+    ASSERT_TRUE(package_import::test::MakeTar(archive, tmp / "src", {"var"}));
 
     std::string out = tmp / "out folder";
     testing::internal::CaptureStdout();
@@ -61,8 +61,8 @@ TEST(RunArchiver, TakesStarsLiterallyInBothPaths) {
     CTempFolder tmp;
     WriteFile(tmp / "a/fromA.bak", "A");
     WriteFile(tmp / "b/fromB.bak", "B");
-    ASSERT_TRUE(import_test::MakeTar(tmp / "x_*.tar", tmp / "a", {"fromA.bak"}));
-    ASSERT_TRUE(import_test::MakeTar(tmp / "x_other.tar", tmp / "b", {"fromB.bak"}));
+    ASSERT_TRUE(package_import::test::MakeTar(tmp / "x_*.tar", tmp / "a", {"fromA.bak"}));
+    ASSERT_TRUE(package_import::test::MakeTar(tmp / "x_other.tar", tmp / "b", {"fromB.bak"}));
 
     std::string out = tmp / "work_*";
     testing::internal::CaptureStdout();
@@ -80,11 +80,11 @@ TEST(RunArchiver, NeverAsksAboutADuplicateEntry) {
     CTempFolder tmp;
     WriteFile(tmp / "src/dup.bak", "first");
     std::string archive = tmp / "dup.tar";
-    ASSERT_TRUE(import_test::MakeTar(archive, tmp / "src", {"dup.bak"}));
+    ASSERT_TRUE(package_import::test::MakeTar(archive, tmp / "src", {"dup.bak"}));
     WriteFile(tmp / "src/dup.bak", "second");
-    ASSERT_TRUE(import_test::MakeTar(archive, tmp / "src", {"dup.bak"}, /*append=*/true));
+    ASSERT_TRUE(package_import::test::MakeTar(archive, tmp / "src", {"dup.bak"}, /*append=*/true));
     WriteFile(tmp / "src/after.bak", "after");
-    ASSERT_TRUE(import_test::MakeTar(archive, tmp / "src", {"after.bak"}, true));
+    ASSERT_TRUE(package_import::test::MakeTar(archive, tmp / "src", {"after.bak"}, true));
 
     testing::internal::CaptureStdout();
     ArchiverResult r = RunArchiver(Archiver(), archive, tmp / "out");

@@ -35,7 +35,7 @@ TEST(ArchiveListing, SumsTheEntriesSizesButNotTheArchivesOwnBlock) {
 }
 
 TEST(ArchiveListing, TheRealArchiverDeclaresASparseMembersWholeSize) {
-    import_test::CTempFolder tmp;
+    package_import::test::CTempFolder tmp;
     const std::string folder = tmp.Path();
     // A sparse member of 1 GiB that takes a few kilobytes in the archive.
     {
@@ -54,7 +54,7 @@ TEST(ArchiveListing, TheRealArchiverDeclaresASparseMembersWholeSize) {
     EXPECT_EQ(declared.nBytes, (1ull << 30) + 3);
 
     // Not a tar: the archiver cannot list it, and unpacking will say so.
-    import_test::WriteFile(folder + "/zip.tar", "PK\x03\x04 not a tar at all");
+    package_import::test::WriteFile(folder + "/zip.tar", "PK\x03\x04 not a tar at all");
     EXPECT_EQ(ReadDeclaredSize(archiver, folder + "/zip.tar").eState, SDeclaredSize::kUnknown);
     // A stop request ends the listing at once, and its size cannot be vouched for.
     EXPECT_EQ(ReadDeclaredSize(archiver, folder + "/-bomb.tar", [] { return true; }).eState,

@@ -14,8 +14,8 @@ namespace package_import {
 
 namespace {
 
-using import_test::CTempFolder;
-using import_test::WriteFile;
+using package_import::test::CTempFolder;
+using package_import::test::WriteFile;
 
 TEST(ArchiverPercent, ReadsOnlyALeadingPercentage) {
     EXPECT_EQ(ArchiverPercent("  0%"), 0);
@@ -84,7 +84,7 @@ TEST(RunArchiverWatched, WritesTheSameConsoleTextAsAnUnwatchedRun) {
     WriteFile(tmp / "src/var/tmp/one.bak", std::string(3 << 20, 'a'));
     WriteFile(tmp / "src/var/tmp/two.bak", "2\n");
     const std::string archive = tmp / "pkg.tar";
-    ASSERT_TRUE(import_test::MakeTar(archive, tmp / "src", {"var"}));
+    ASSERT_TRUE(package_import::test::MakeTar(archive, tmp / "src", {"var"}));
 
     testing::internal::CaptureStdout();
     ArchiverResult plain = RunArchiver(Archiver(), archive, tmp / "plain");
@@ -104,7 +104,7 @@ TEST(RunArchiverWatched, WritesTheSameConsoleTextAsAnUnwatchedRun) {
     EXPECT_TRUE(watched.Succeeded());
     EXPECT_FALSE(watched.stopped);
     EXPECT_EQ(watchedConsole, plainConsole);
-    EXPECT_EQ(import_test::ReadFile(tmp / "plain/var/tmp/one.bak").size(), 3u << 20);
+    EXPECT_EQ(package_import::test::ReadFile(tmp / "plain/var/tmp/one.bak").size(), 3u << 20);
     EXPECT_GE(percent, 0);  // the archiver showed at least its opening percentage
 }
 

@@ -11,7 +11,7 @@ namespace package_import {
 
 namespace {
 
-using import_test::CTempFolder;
+using package_import::test::CTempFolder;
 
 TEST(ArchiverVersion, BannerForms) {
     struct Case {
@@ -54,7 +54,7 @@ TEST(ArchiverVersion, RefusalTextNamesTheVersion) {
 // Writes an executable stand-in for 7z that prints banner.
 void WriteFakeArchiver(const std::string& path, const std::string& banner) {
     std::filesystem::remove(path);
-    import_test::WriteFile(path, "#!/bin/sh\necho '" + banner + "'\n");
+    package_import::test::WriteFile(path, "#!/bin/sh\necho '" + banner + "'\n");
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
 }
 
@@ -92,7 +92,8 @@ TEST(ArchiverVersion, ReadsTheProgramFoldersArchiver) {
 TEST(ArchiverVersion, HangingOrFloodingStandInIsBounded) {
     SKIP_WITHOUT_POSIX_ARCHIVER();
     CTempFolder folder;
-    import_test::WriteFile(folder / "7z", "#!/bin/sh\nwhile :; do echo 'no banner here'; done\n");
+    package_import::test::WriteFile(folder / "7z",
+                                    "#!/bin/sh\nwhile :; do echo 'no banner here'; done\n");
     std::filesystem::permissions(folder / "7z", std::filesystem::perms::owner_all);
     EXPECT_FALSE(ReadArchiverVersion(folder / "7z").bFound);
 }

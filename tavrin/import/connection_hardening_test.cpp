@@ -13,7 +13,7 @@ namespace package_import {
 
 namespace {
 
-using import_test::CTempFolder;
+using package_import::test::CTempFolder;
 
 int Setting(sqlite3* db, int option) {
     int value = -1;
@@ -48,7 +48,7 @@ TEST(ConnectionHardening, HandlesAndLaterConnectionsAreDefensive) {
         EXPECT_NE(Exec(db, "SELECT fts3_tokenizer('planted', X'0102030405060708');"), "");
     }
     sqlite3_close(other);
-    EXPECT_EQ(import_test::TableCounts(folder / "p.db")["t"], 1);
+    EXPECT_EQ(package_import::test::TableCounts(folder / "p.db")["t"], 1);
 }
 
 // A file locked for a moment by another connection (as when a write-ahead log is opened,

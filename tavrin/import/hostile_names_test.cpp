@@ -23,7 +23,7 @@ namespace package_import {
 namespace {
 
 namespace fs = std::filesystem;
-using import_test::SamplePackage;
+using package_import::test::SamplePackage;
 
 constexpr const char* kPlantedMark = "PLANTED_BY_THE_ARCHIVE";
 
@@ -36,9 +36,9 @@ class HostileNamesTest : public ::testing::Test {
   protected:
     void SetUp() override {
         m_prog = m_tmp.Str() + "/prog";
-        import_test::LayOutProgramFolder(m_prog);
+        package_import::test::LayOutProgramFolder(m_prog);
         if (IsSkipped()) return;
-        m_package = import_test::MakeSamplePackage(
+        m_package = package_import::test::MakeSamplePackage(
             m_tmp.Str() + "/in", {"--sessions", "20", "--terminal-rows", "40", "--child-sessions",
                                   "4", "--session-files", "4"});
     }
@@ -85,11 +85,11 @@ class HostileNamesTest : public ::testing::Test {
                            const std::string& name) {
         const std::string tar = m_tmp.Str() + "/" + name + ".tar";
         fs::copy_file(m_package.strTar, tar);
-        EXPECT_TRUE(import_test::MakeTar(tar, folder, entries, true));
+        EXPECT_TRUE(package_import::test::MakeTar(tar, folder, entries, true));
         return tar;
     }
 
-    import_test::CTempFolder m_tmp;
+    package_import::test::CTempFolder m_tmp;
     std::string m_prog;
     SamplePackage m_package;
 };
@@ -115,16 +115,18 @@ TEST_F(HostileNamesTest, FilesTheImportMakesAreNeverTakenFromTheArchive) {
     WritePlantedDatabase(stage + "/" + name + "Parent.db");
     WritePlantedDatabase(stage + "/" + name + "child.db");
     // A journal beside the database would be rolled back into it when it is opened.
-    import_test::WriteFile(stage + "/" + name + "Parent.db-journal", kPlantedMark);
-    import_test::WriteFile(stage + "/mysql.sql",
-                           "CREATE TABLE planted_rows(x);INSERT INTO planted_rows VALUES('" +
-                               std::string(kPlantedMark) + "');\r\n");
-    import_test::WriteFile(stage + "/mysql1.sql", "CREATE TABLE planted_definitions(x);\r\n");
-    import_test::WriteFile(stage + "/utm_dba_scan.bak", std::string(kPlantedMark) + ",1,2\r\n");
+    package_import::test::WriteFile(stage + "/" + name + "Parent.db-journal", kPlantedMark);
+    package_import::test::WriteFile(
+        stage + "/mysql.sql", "CREATE TABLE planted_rows(x);INSERT INTO planted_rows VALUES('" +
+                                  std::string(kPlantedMark) + "');\r\n");
+    package_import::test::WriteFile(stage + "/mysql1.sql",
+                                    "CREATE TABLE planted_definitions(x);\r\n");
+    package_import::test::WriteFile(stage + "/utm_dba_scan.bak",
+                                    std::string(kPlantedMark) + ",1,2\r\n");
     // A folder where a converted dump goes.
-    import_test::WriteFile(stage + "/utm_xapp_scan.bak/inner", kPlantedMark);
-    import_test::WriteFile(stage + "/" + dump + "/w_text_matrix1.bak",
-                           std::string(kPlantedMark) + ",1\r\n");
+    package_import::test::WriteFile(stage + "/utm_xapp_scan.bak/inner", kPlantedMark);
+    package_import::test::WriteFile(stage + "/" + dump + "/w_text_matrix1.bak",
+                                    std::string(kPlantedMark) + ",1\r\n");
     const std::vector<std::string> planted = {name + "Parent.db",
                                               name + "child.db",
                                               name + "Parent.db-journal",
@@ -143,12 +145,12 @@ TEST_F(HostileNamesTest, FilesTheImportMakesAreNeverTakenFromTheArchive) {
     // Exactly the package's own rows, in tables the import made.
     const std::string parent = WorkFolder() + "/" + name + "Parent.db";
     const std::string child = WorkFolder() + "/" + name + "child.db";
-    EXPECT_EQ(import_test::TableCounts(parent).count("planted"), 0u);
+    EXPECT_EQ(package_import::test::TableCounts(parent).count("planted"), 0u);
     for (const auto& [table, rows] : m_package.parent)
-        EXPECT_EQ(import_test::TableCounts(parent)[table], rows) << table;
-    EXPECT_EQ(import_test::TableCounts(child), m_package.child);
+        EXPECT_EQ(package_import::test::TableCounts(parent)[table], rows) << table;
+    EXPECT_EQ(package_import::test::TableCounts(child), m_package.child);
     for (const std::string& db : {parent, child}) {
-        for (const std::string& line : import_test::DatabaseContent(db))
+        for (const std::string& line : package_import::test::DatabaseContent(db))
             EXPECT_EQ(line.find(kPlantedMark), std::string::npos) << line;
         sqlite3* handle = nullptr;
         ASSERT_EQ(sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
@@ -215,7 +217,7 @@ TEST_F(HostileNamesTest, AnythingButARegularFileIsRefusedWithoutBlocking) {
 }
 
 TEST_F(HostileNamesTest, NamesTheProgramFolderNeedsAreNeverImportedOrDeleted) {
-    import_test::WriteFile(m_prog + "/english.rcc", "module");
+    package_import::test::WriteFile(m_prog + "/english.rcc", "module");
     for (const char* name :
          {"processid", "7z", "table.sql", "english.rcc", "Morvel", "PROCESSID", "tavrin-import"}) {
         const std::string tar = m_tmp.Str() + "/" + name + ".tar";

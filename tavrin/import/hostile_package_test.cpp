@@ -28,7 +28,7 @@ namespace package_import {
 namespace {
 
 namespace fs = std::filesystem;
-using import_test::CTempFolder;
+using package_import::test::CTempFolder;
 
 constexpr const char* kPackage = "audit_log_2016-09-01_2016-09-10";
 constexpr const char* kDump = "var/tmp/backup_log/data_2016-09-01_2016-09-10";
@@ -58,7 +58,7 @@ Snapshot TakeSnapshot(const fs::path& root, const fs::path& skip) {
         SEntry e{st.type(), st.permissions(), 0, ""};
         if (st.type() == fs::file_type::regular) {
             e.links = fs::hard_link_count(p);
-            e.content = import_test::ReadFile(p.string());
+            e.content = package_import::test::ReadFile(p.string());
         } else if (st.type() == fs::file_type::symlink) {
             e.content = fs::read_symlink(p).string();
         }
@@ -93,15 +93,15 @@ class HostilePackageTest : public ::testing::Test {
     void SetUp() override {
         m_prog = m_tmp / "prog";
         m_outside = m_tmp / "outside";
-        import_test::LayOutProgramFolder(m_prog);
+        package_import::test::LayOutProgramFolder(m_prog);
         if (IsSkipped()) return;
         fs::create_directories(m_outside + "/escdir");
         fs::create_directories(m_tmp / "in");
         // A file whose rows would load if a link to it were followed.
-        import_test::WriteFile(
+        package_import::test::WriteFile(
             m_outside + "/secret.bak",
             std::string(kSecretMark) + "\t1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\n");
-        import_test::WriteFile(m_outside + "/victim.txt", "victim");
+        package_import::test::WriteFile(m_outside + "/victim.txt", "victim");
         // The sample, generated with its scratch files inside this test's folder.
         fs::create_directories(m_tmp / "gen");
         auto r = platform::SpawnAndWait(
@@ -158,10 +158,10 @@ class HostilePackageTest : public ::testing::Test {
     }
 
     std::map<std::string, long long> ParentCounts(const std::string& name = kPackage) {
-        return import_test::TableCounts(WorkFolder(name) + "/" + name + "Parent.db");
+        return package_import::test::TableCounts(WorkFolder(name) + "/" + name + "Parent.db");
     }
     std::map<std::string, long long> ChildCounts(const std::string& name = kPackage) {
-        return import_test::TableCounts(WorkFolder(name) + "/" + name + "child.db");
+        return package_import::test::TableCounts(WorkFolder(name) + "/" + name + "child.db");
     }
 
     // Runs the import; checks that the test's folder outside the work folder is as before,
@@ -176,7 +176,7 @@ class HostilePackageTest : public ::testing::Test {
             << run.console;
         for (const std::string& db : {name + "Parent.db", name + "child.db"}) {
             for (const std::string& line :
-                 import_test::DatabaseContent(WorkFolder(name) + "/" + db)) {
+                 package_import::test::DatabaseContent(WorkFolder(name) + "/" + db)) {
                 EXPECT_EQ(line.find(kSecretMark), std::string::npos) << line;
             }
         }
@@ -199,7 +199,7 @@ class HostilePackageTest : public ::testing::Test {
     std::string m_prog, m_outside, m_base, m_strName;
     std::map<std::string, long long> m_expected;
     Snapshot m_before;
-    std::optional<platform_test::CLowFileLimit> m_lowLimit;  // while set, until TearDown
+    std::optional<platform::test::CLowFileLimit> m_lowLimit;  // while set, until TearDown
 };
 
 // 已删除审计包中不安全的条目：
@@ -264,7 +264,7 @@ TEST_F(HostilePackageTest, NothingIsWrittenThroughALink) {
 TEST_F(HostilePackageTest, HardLinksOutNeverChangeTheirFile) {
     SImportRun run = ImportAndCheck(Build("hardlink"));
     EXPECT_EQ(run.outcome, UnpackOutcome::kDamaged);
-    EXPECT_EQ(import_test::ReadFile(m_outside + "/victim.txt"), "victim");
+    EXPECT_EQ(package_import::test::ReadFile(m_outside + "/victim.txt"), "victim");
     EXPECT_EQ(fs::hard_link_count(m_outside + "/victim.txt"), 1u);
     EXPECT_EQ(ParentCounts()["unix_xfer_log"], m_expected["unix_xfer_log"]);
     // The same package through tavrin-import.
@@ -275,7 +275,7 @@ TEST_F(HostilePackageTest, HardLinksOutNeverChangeTheirFile) {
         {"sh", "-c",
          "TAVRIN_PROGRAM_DIR='" + m_prog + "' '" + TAVRIN_TEST_PROGRAM_DIR + "/tavrin-import' '" +
              m_tmp / ("in/" + std::string(kPackage) + ".tar") + "' > '" + log + "' 2>&1"});
-    std::string output = import_test::ReadFile(log);
+    std::string output = package_import::test::ReadFile(log);
     fs::remove(log);
     EXPECT_EQ(r.exitStatus, 3) << output;
     EXPECT_NE(output.find("these tables did not load completely: unix_sms_log\n"),
@@ -328,14 +328,16 @@ TEST_F(HostilePackageTest, DeepTreesAreAuditedAndDeletedUnderALowOpenFileLimit) 
     for (int i = 0; i < 1500; ++i) deep += "/d";
     EXPECT_NE(run.console.find(kRemovedMessage + deep + "/out\n"), std::string::npos)
         << run.console.substr(0, 2000);
-    EXPECT_EQ(import_test::ReadFile(WorkFolder() + "/" + deep + "/bottom.txt"), "bottom\n");
+    EXPECT_EQ(package_import::test::ReadFile(WorkFolder() + "/" + deep + "/bottom.txt"),
+              "bottom\n");
     EXPECT_EQ(ParentCounts()["unix_sms_log"], m_expected["unix_sms_log"]);
 }
 
 TEST_F(HostilePackageTest, GbkNamesSurviveAsTheirBytes) {
     SImportRun run = ImportAndCheck(Build("gbk"));
     EXPECT_EQ(run.outcome, UnpackOutcome::kDamaged);  // for the GBK-named link out
-    EXPECT_EQ(import_test::ReadFile(WorkFolder() + "/var/utm/data/sessions/\xB2\xE2\xCA\xD4.txt"),
+    EXPECT_EQ(package_import::test::ReadFile(WorkFolder() +
+                                             "/var/utm/data/sessions/\xB2\xE2\xCA\xD4.txt"),
               "gbk\n");
     EXPECT_NE(run.console.find(kRemovedMessage + "var/utm/data/sessions/\xC1\xB4\xBD\xD3"),
               std::string::npos);
@@ -373,7 +375,7 @@ TEST_F(HostilePackageTest, SqlThatReachesForFilesOutsideIsRefused) {
 TEST_F(HostilePackageTest, FilesNamedByRowsAreReadOnlyBeneathTheWorkFolder) {
     ImportAndCheck(Build("plain"));
     const std::string sessions = WorkFolder() + "/var/utm/data/sessions/";
-    import_test::WriteFile(sessions + "real", "one\ntwo\nthree\n");
+    package_import::test::WriteFile(sessions + "real", "one\ntwo\nthree\n");
     fs::create_symlink(m_outside + "/secret.bak", sessions + "out");
     fs::create_symlink("../../../../../outside/secret.bak", sessions + "out_relative");
     ASSERT_EQ(platform::SpawnAndWait("/usr/bin/mkfifo", {"mkfifo", sessions + "pipe"}).exitStatus,
@@ -423,9 +425,9 @@ TEST_F(StarPackageTest, AStarInTheFileNameIsNoWildcard) {
     const std::string name = "a*b_log_2016-09-01_2016-09-10";
     std::string tar = Build("plain", name);
     // Another archive the star would match, holding a file the package has not.
-    import_test::WriteFile(m_tmp / "other/OTHER_MARK.txt", "other");
-    ASSERT_TRUE(import_test::MakeTar(m_tmp / "in/aXb_log_2016-09-01_2016-09-10.tar",
-                                     m_tmp / "other", {"OTHER_MARK.txt"}));
+    package_import::test::WriteFile(m_tmp / "other/OTHER_MARK.txt", "other");
+    ASSERT_TRUE(package_import::test::MakeTar(m_tmp / "in/aXb_log_2016-09-01_2016-09-10.tar",
+                                              m_tmp / "other", {"OTHER_MARK.txt"}));
     SImportRun run = ImportAndCheck(tar, name);
     EXPECT_EQ(run.outcome, UnpackOutcome::kUnpacked);
     EXPECT_FALSE(fs::exists(WorkFolder(name) + "/OTHER_MARK.txt"));
@@ -435,9 +437,9 @@ TEST_F(StarPackageTest, AStarInTheFileNameIsNoWildcard) {
 TEST_F(HostilePackageTest, AnArchiverTooOldIsRefusedBeforeUnpacking) {
     std::string tar = Build("plain");
     fs::remove(m_prog + "/7z");
-    import_test::WriteFile(m_prog + "/7z",
-                           "#!/bin/sh\necho '7-Zip [64] 16.02 : Copyright (c) 1999-2016'\n"
-                           "[ $# -gt 0 ] && touch \"$0.ran\"\nexit 0\n");
+    package_import::test::WriteFile(m_prog + "/7z",
+                                    "#!/bin/sh\necho '7-Zip [64] 16.02 : Copyright (c) 1999-2016'\n"
+                                    "[ $# -gt 0 ] && touch \"$0.ran\"\nexit 0\n");
     fs::permissions(m_prog + "/7z", fs::perms::owner_all);
     SImportRun run = ImportAndCheck(tar);
     EXPECT_EQ(run.outcome, UnpackOutcome::kNotStarted);
@@ -494,7 +496,7 @@ TEST_F(HostilePackageTest, TheImportCommandGoesOnAndSaysSo) {
         "/bin/sh", {"sh", "-c",
                     "TAVRIN_PROGRAM_DIR='" + m_prog + "' '" + TAVRIN_TEST_PROGRAM_DIR +
                         "/tavrin-import' '" + tar + "' > '" + log + "' 2>&1"});
-    std::string output = import_test::ReadFile(log);
+    std::string output = package_import::test::ReadFile(log);
     fs::remove(log);
     ASSERT_TRUE(r.started);
     EXPECT_EQ(r.exitStatus, 3) << output;  // imported, but damaged

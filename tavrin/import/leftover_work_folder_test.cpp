@@ -13,13 +13,13 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(LeftoverWorkFolder, OnlyARealFolderOfAnEarlierRunIsOfferedForDeletion) {
-    import_test::CTempFolder tmp;
+    package_import::test::CTempFolder tmp;
     const std::string prog = tmp.Path();
     fs::create_directories(prog + "/outside/data");
-    import_test::WriteFile(prog + "/outside/data/keep", "keep");
+    package_import::test::WriteFile(prog + "/outside/data/keep", "keep");
     fs::create_directories(prog + "/left/var");
-    import_test::WriteFile(prog + "/left/var/x", "x");
-    import_test::WriteFile(prog + "/file", "f");
+    package_import::test::WriteFile(prog + "/left/var/x", "x");
+    package_import::test::WriteFile(prog + "/file", "f");
     if (!common::test::MakeSymlink(prog + "/outside", prog + "/link", true) ||
         !common::test::MakeSymlink(prog + "/nowhere", prog + "/dangling"))
         GTEST_SKIP() << common::test::kNoSymlinks;
@@ -38,7 +38,7 @@ TEST(LeftoverWorkFolder, OnlyARealFolderOfAnEarlierRunIsOfferedForDeletion) {
     // A link is never deleted through, nor is anything that is not a folder.
     EXPECT_FALSE(DeleteLeftoverWorkFolder(prog + "/link"));
     EXPECT_FALSE(DeleteLeftoverWorkFolder(prog + "/file"));
-    EXPECT_EQ(import_test::ReadFile(prog + "/outside/data/keep"), "keep");
+    EXPECT_EQ(package_import::test::ReadFile(prog + "/outside/data/keep"), "keep");
     EXPECT_TRUE(fs::is_symlink(prog + "/link"));
     EXPECT_TRUE(DeleteLeftoverWorkFolder(prog + "/left"));
     EXPECT_FALSE(fs::exists(prog + "/left"));

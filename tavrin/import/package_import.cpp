@@ -77,7 +77,7 @@ CPackageImport::CPackageImport(std::string programFolder, std::string packagePat
       m_strPackagePath(std::move(packagePath)),
       m_paths(m_strProgramFolder, workspace::PackageNameFromFile(m_strPackagePath)) {
     // Every connection the import opens (the engine's included) can be stopped.
-    HardenEveryConnection();
+    common::HardenEveryConnection();
 }
 
 void CPackageImport::NoteIncomplete(const std::string& table) {
@@ -284,14 +284,23 @@ SParentDump DumpOfTable(const workspace::CWorkspacePaths& paths, const std::stri
     return {paths.DumpPath(table + ".bak"), "\t"};
 }
 
-// A shell state on the package's Parent.db for loading its dumps.
-void OpenParentShell(ShellState& state, const workspace::CWorkspacePaths& paths,
-                     std::function<bool(std::uint64_t)> progress) {
+// Runs work on a shell state on the package's Parent.db for loading its dumps (progress: what
+// the engine's import reports to), with the engine's turn held, and closes the shell after it.
+// Waits for the turn while stopped() is false; runs nothing once it reads true.
+void WithParentShell(const workspace::CWorkspacePaths& paths, const std::function<bool()>& stopped,
+                     std::function<bool(std::uint64_t)> progress,
+                     const std::function<void(ShellState& state)>& work) {
+    CEngineTurn turn(stopped);
+    if (!turn.Owned() || stopped()) return;
+    ShellState state;
     // The work databases are rebuilt from the package whenever needed, so the loads need no
     // journal file or synchronous writes; each import still ends consistent.
     state.m_bFastImport = true;
     state.m_fnImportProgress = std::move(progress);
     shell::openShell(state, paths.ParentDbPath().c_str());
+    std::fflush(stdout);
+    work(state);
+    shell::closeShell(state);
     std::fflush(stdout);
 }
 
@@ -350,29 +359,26 @@ std::vector<std::string> LaterParentTables(bool bHasTabTable, bool bHasMatrixTab
 void CPackageImport::LoadParentTables(const std::vector<std::string>& tables, bool bFirst) {
     if (Cancelled()) return;
     common::CStopScope stopScope(m_pProgress ? &m_pProgress->CancelFlag() : nullptr);
-    CEngineTurn turn([this] { return Cancelled() || common::StopRequested(); });
-    if (!turn.Owned()) return;
-    ShellState state;
-    OpenParentShell(state, m_paths, ReportBytes(m_pProgress));
-    if (bFirst && RunCommand(state, {"read", m_paths.TableScriptPath()}) != 0)
-        NoteIncomplete("table.sql");
-    ImportTables(
-        state, m_paths, tables, [this] { return Cancelled(); },
-        [this](const std::string& dump) {
-            if (m_pProgress) m_pProgress->BeginStep(ImportStep::kLoading, dump, SizeOf(dump));
-        },
-        [this](const std::string& table, bool ok) {
-            if (!ok) NoteIncomplete(table);
-        });
-    if (!bFirst) {
-        FoldWriteAheadLog(state);
-    } else if (state.m_pDb) {
-        // Readers and the one writer of the later dumps do not wait for each other in this
-        // mode. Set while no other connection has the file open, as the switch needs.
-        sqlite3_exec(state.m_pDb, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    }
-    shell::closeShell(state);
-    std::fflush(stdout);
+    const auto stopped = [this] { return Cancelled() || common::StopRequested(); };
+    WithParentShell(m_paths, stopped, ReportBytes(m_pProgress), [&](ShellState& state) {
+        if (bFirst && RunCommand(state, {"read", m_paths.TableScriptPath()}) != 0)
+            NoteIncomplete("table.sql");
+        ImportTables(
+            state, m_paths, tables, [this] { return Cancelled(); },
+            [this](const std::string& dump) {
+                if (m_pProgress) m_pProgress->BeginStep(ImportStep::kLoading, dump, SizeOf(dump));
+            },
+            [this](const std::string& table, bool ok) {
+                if (!ok) NoteIncomplete(table);
+            });
+        if (!bFirst) {
+            FoldWriteAheadLog(state);
+        } else if (state.m_pDb) {
+            // Readers and the one writer of the later dumps do not wait for each other in this
+            // mode. Set while no other connection has the file open, as the switch needs.
+            sqlite3_exec(state.m_pDb, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        }
+    });
 }
 
 void CPackageImport::LoadFirstTable() {
@@ -404,19 +410,16 @@ void LoadLaterDumps(const workspace::CWorkspacePaths& paths, bool bHasTabTable,
             !stopped())
             fail(scan);
     }
-    CEngineTurn turn(stopped);
-    if (turn.Owned() && !stopped()) {
-        ShellState state;
-        // The engine's import asks this now and then, so a long dump stops within one step.
-        OpenParentShell(state, paths, [&stopped](std::uint64_t) { return !stopped(); });
+    // The engine's import asks the progress now and then, so a long dump stops within one step.
+    const auto progress = [&stopped](std::uint64_t) { return !stopped(); };
+    WithParentShell(paths, stopped, progress, [&](ShellState& state) {
         ImportTables(state, paths, LaterParentTables(bHasTabTable, bHasMatrixTable), stopped, {},
                      [&](const std::string& table, bool ok) {
                          if (!ok) fail(table);
                          if (onTableLoaded) onTableLoaded(table);
                      });
         if (!stopped()) FoldWriteAheadLog(state);
-        shell::closeShell(state);
-    }
+    });
     if (stopped()) report.bStopped = true;
     std::fflush(stdout);
 }

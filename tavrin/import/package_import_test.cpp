@@ -21,8 +21,8 @@ namespace package_import {
 namespace {
 
 namespace fs = std::filesystem;
-using import_test::CTempFolder;
-using import_test::SamplePackage;
+using package_import::test::CTempFolder;
+using package_import::test::SamplePackage;
 
 TEST(DiskSpace, RefusesExactlyOneAndAHalfTimesTheSize) {
     EXPECT_FALSE(DiskSpaceSuffices(1000, 1500));
@@ -35,7 +35,7 @@ TEST(DiskSpace, RefusesExactlyOneAndAHalfTimesTheSize) {
     EXPECT_FALSE(DiskSpaceSuffices(UINT64_MAX, UINT64_MAX));  // no overflow into "enough"
 
     CTempFolder tmp;
-    import_test::WriteFile(tmp / "p.tar", std::string(1000, 'x'));
+    package_import::test::WriteFile(tmp / "p.tar", std::string(1000, 'x'));
     platform::SetFreeBytesOverride(1500);
     EXPECT_FALSE(CheckDiskSpace(tmp / "p.tar", tmp.Path()));
     platform::SetFreeBytesOverride(1501);
@@ -51,7 +51,7 @@ class PackageImportTest : public testing::Test {
   protected:
     void SetUp() override {
         m_strProgram = m_tmp / "program folder";
-        import_test::LayOutProgramFolder(m_strProgram);
+        package_import::test::LayOutProgramFolder(m_strProgram);
     }
 
     // Runs every step as the dialog does, with the child rows loaded on this thread.
@@ -80,20 +80,20 @@ class PackageImportTest : public testing::Test {
 };
 
 TEST_F(PackageImportTest, FillsBothDatabasesWithEveryRowOfThePackage) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     CPackageImport import(m_strProgram, package.strTar);
     ASSERT_EQ(ImportAll(import), UnpackOutcome::kUnpacked) << m_strConsole;
 
     EXPECT_TRUE(import.HasTabTable());
     EXPECT_TRUE(import.HasMatrixTable());
     EXPECT_EQ(import.Paths().WorkFolder(), m_strProgram + "/" + package.strName);
-    auto parent = import_test::TableCounts(import.Paths().ParentDbPath());
+    auto parent = package_import::test::TableCounts(import.Paths().ParentDbPath());
     for (const auto& [table, rows] : package.parent) EXPECT_EQ(parent[table], rows) << table;
-    auto child = import_test::TableCounts(import.Paths().ChildDbPath());
+    auto child = package_import::test::TableCounts(import.Paths().ChildDbPath());
     EXPECT_EQ(child, package.child);
 
     // Escaped quotes arrive as plain quotes, GBK bytes untouched.
-    auto content = import_test::DatabaseContent(import.Paths().ParentDbPath());
+    auto content = package_import::test::DatabaseContent(import.Paths().ParentDbPath());
     bool sawScanQuote = false, sawMatrixText = false;
     for (const std::string& line : content) {
         if (line.rfind("utm_dba_scan|", 0) == 0 && line.find("\" ") != std::string::npos &&
@@ -110,26 +110,27 @@ TEST_F(PackageImportTest, FillsBothDatabasesWithEveryRowOfThePackage) {
 }
 
 TEST_F(PackageImportTest, LeavesOutTheOptionalTablesWhenTheirDumpsAreMissing) {
-    SamplePackage package =
-        import_test::MakeSamplePackage(m_tmp / "in", {"--no-tab", "--no-matrix", "--kind", "web"});
+    SamplePackage package = package_import::test::MakeSamplePackage(
+        m_tmp / "in", {"--no-tab", "--no-matrix", "--kind", "web"});
     CPackageImport import(m_strProgram, package.strTar);
     ASSERT_EQ(ImportAll(import), UnpackOutcome::kUnpacked) << m_strConsole;
     EXPECT_FALSE(import.HasTabTable());
     EXPECT_FALSE(import.HasMatrixTable());
     EXPECT_NE(import.Paths().DumpFolder().find("/data_web_2016-09-01_2016-09-10"),
               std::string::npos);
-    auto parent = import_test::TableCounts(import.Paths().ParentDbPath());
+    auto parent = package_import::test::TableCounts(import.Paths().ParentDbPath());
     EXPECT_EQ(parent["vsms_xapp_tab"], 0);
     EXPECT_EQ(parent["w_text_matrix"], 0);
     EXPECT_EQ(parent["unix_sms_log"], package.parent["unix_sms_log"]);
 }
 
 TEST_F(PackageImportTest, RefusesAFileThatIsNoPackageAndLeavesNoWorkFolder) {
-    import_test::WriteFile(m_tmp / "in/x_log_2016-09-01_2016-09-10.tar", std::string(5000, 'Z'));
+    package_import::test::WriteFile(m_tmp / "in/x_log_2016-09-01_2016-09-10.tar",
+                                    std::string(5000, 'Z'));
     // A real tar without the appliance's dumps is no package either.
-    import_test::WriteFile(m_tmp / "src/readme.txt", "hello");
-    ASSERT_TRUE(import_test::MakeTar(m_tmp / "in/y_log_2016-09-01_2016-09-10.tar", m_tmp / "src",
-                                     {"readme.txt"}));
+    package_import::test::WriteFile(m_tmp / "src/readme.txt", "hello");
+    ASSERT_TRUE(package_import::test::MakeTar(m_tmp / "in/y_log_2016-09-01_2016-09-10.tar",
+                                              m_tmp / "src", {"readme.txt"}));
     for (const char* name :
          {"x_log_2016-09-01_2016-09-10.tar", "y_log_2016-09-01_2016-09-10.tar"}) {
         CPackageImport import(m_strProgram, m_tmp / (std::string("in/") + name));
@@ -143,20 +144,20 @@ TEST_F(PackageImportTest, RefusesAFileThatIsNoPackageAndLeavesNoWorkFolder) {
 }
 
 TEST_F(PackageImportTest, GoesOnWithADamagedPackageButSaysSo) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     // Cut the archive short: the dumps come first, the session files are lost.
-    std::string bytes = import_test::ReadFile(package.strTar);
+    std::string bytes = package_import::test::ReadFile(package.strTar);
     std::string cut =
         m_tmp / ("in/cut_" + package.strName.substr(package.strName.find('_') + 1) + ".tar");
-    import_test::WriteFile(cut, bytes.substr(0, bytes.size() * 2 / 3 + 100));
+    package_import::test::WriteFile(cut, bytes.substr(0, bytes.size() * 2 / 3 + 100));
     CPackageImport import(m_strProgram, cut);
     ASSERT_EQ(ImportAll(import), UnpackOutcome::kDamaged) << m_strConsole;
-    auto parent = import_test::TableCounts(import.Paths().ParentDbPath());
+    auto parent = package_import::test::TableCounts(import.Paths().ParentDbPath());
     EXPECT_EQ(parent["unix_sms_log"], package.parent["unix_sms_log"]);
 }
 
 TEST_F(PackageImportTest, ReportsAMissingArchiverAndAWorkFolderThatCannotBeMade) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     fs::remove(m_strProgram + "/7z");
     CPackageImport import(m_strProgram, package.strTar);
     EXPECT_EQ(ImportAll(import), UnpackOutcome::kNotStarted);
@@ -177,7 +178,7 @@ TEST_F(PackageImportTest, ReportsAMissingArchiverAndAWorkFolderThatCannotBeMade)
 
 TEST_F(PackageImportTest, NeverUsesANameThatWouldMakeTheProgramFolderTheWorkFolder) {
     for (const char* name : {".tar", "..tar", "...tar"}) {
-        import_test::WriteFile(m_tmp / name, "x");
+        package_import::test::WriteFile(m_tmp / name, "x");
         CPackageImport import(m_strProgram, m_tmp / name);
         EXPECT_FALSE(import.HasUsableName()) << name;
         EXPECT_FALSE(import.WorkFolderExists()) << name;
@@ -194,11 +195,11 @@ TEST_F(PackageImportTest, NeverUsesANameThatWouldMakeTheProgramFolderTheWorkFold
 namespace {
 
 TEST_F(PackageImportTest, ReportsItsStepsWithoutChangingWhatItLoadsOrPrints) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     CPackageImport plain(m_strProgram, package.strTar);
     ASSERT_EQ(ImportAll(plain), UnpackOutcome::kUnpacked) << m_strConsole;
     const std::string plainConsole = m_strConsole;
-    const auto plainParent = import_test::DatabaseContent(plain.Paths().ParentDbPath());
+    const auto plainParent = package_import::test::DatabaseContent(plain.Paths().ParentDbPath());
     fs::remove_all(plain.Paths().WorkFolder());
 
     CImportProgress progress;
@@ -207,8 +208,8 @@ TEST_F(PackageImportTest, ReportsItsStepsWithoutChangingWhatItLoadsOrPrints) {
     ASSERT_EQ(ImportAll(watched), UnpackOutcome::kUnpacked) << m_strConsole;
     EXPECT_FALSE(watched.Cancelled());
     EXPECT_EQ(m_strConsole, plainConsole);
-    EXPECT_EQ(import_test::DatabaseContent(watched.Paths().ParentDbPath()), plainParent);
-    EXPECT_EQ(import_test::TableCounts(watched.Paths().ChildDbPath()), package.child);
+    EXPECT_EQ(package_import::test::DatabaseContent(watched.Paths().ParentDbPath()), plainParent);
+    EXPECT_EQ(package_import::test::TableCounts(watched.Paths().ChildDbPath()), package.child);
 
     // The last step was the split of the SQL dump, read to its end.
     const SImportProgress last = progress.Snapshot();
@@ -219,7 +220,7 @@ TEST_F(PackageImportTest, ReportsItsStepsWithoutChangingWhatItLoadsOrPrints) {
 }
 
 TEST_F(PackageImportTest, DoesNothingMoreOnceTheUserCancelled) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     CImportProgress progress;
     progress.RequestCancel();
     CPackageImport early(m_strProgram, package.strTar);
@@ -255,11 +256,11 @@ namespace {
 // child.db on a thread of its own beside the Parent.db load, as the dialog and tavrin-import
 // run it: both databases as complete as step by step, and the same child.db content.
 TEST_F(PackageImportTest, ChildDatabaseLoadsBesideParentDbWithTheSameRows) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     CPackageImport serial(m_strProgram, package.strTar);
     ASSERT_EQ(ImportAll(serial), UnpackOutcome::kUnpacked) << m_strConsole;
-    const auto serialChild = import_test::DatabaseContent(serial.Paths().ChildDbPath());
-    const auto serialParent = import_test::DatabaseContent(serial.Paths().ParentDbPath());
+    const auto serialChild = package_import::test::DatabaseContent(serial.Paths().ChildDbPath());
+    const auto serialParent = package_import::test::DatabaseContent(serial.Paths().ParentDbPath());
     fs::remove_all(serial.Paths().WorkFolder());
 
     CPackageImport import(m_strProgram, package.strTar);
@@ -281,8 +282,8 @@ TEST_F(PackageImportTest, ChildDatabaseLoadsBesideParentDbWithTheSameRows) {
     EXPECT_EQ(result, 1);
     EXPECT_FALSE(report.Incomplete());
     EXPECT_FALSE(import.LoadIncomplete());
-    EXPECT_EQ(import_test::DatabaseContent(import.Paths().ChildDbPath()), serialChild);
-    EXPECT_EQ(import_test::DatabaseContent(import.Paths().ParentDbPath()), serialParent);
+    EXPECT_EQ(package_import::test::DatabaseContent(import.Paths().ChildDbPath()), serialChild);
+    EXPECT_EQ(package_import::test::DatabaseContent(import.Paths().ParentDbPath()), serialParent);
 }
 
 // What the child load leaves undone comes back in one report: a missing dump is named, the
@@ -304,18 +305,18 @@ TEST_F(PackageImportTest, ChildDatabaseLoadReportsEveryStepAndStops) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(import.IncompleteTables().front(), "sub_table_sms.sql");
 
-    import_test::WriteFile(paths.SqlDumpPath(),
-                           "CREATE TABLE `t` (\n  `id` int(11) NOT NULL AUTO_INCREMENT,\n"
-                           "  `v` text\n) ENGINE=MyISAM;\n"
-                           "CREATE TABLE `bad` (\n  `x` int,,\n) ENGINE=MyISAM;\n"
-                           "INSERT INTO `t` VALUES (1,'a'),(2,'b');\n"
-                           "INSERT INTO `bad` VALUES (1);\n");
+    package_import::test::WriteFile(paths.SqlDumpPath(),
+                                    "CREATE TABLE `t` (\n  `id` int(11) NOT NULL AUTO_INCREMENT,\n"
+                                    "  `v` text\n) ENGINE=MyISAM;\n"
+                                    "CREATE TABLE `bad` (\n  `x` int,,\n) ENGINE=MyISAM;\n"
+                                    "INSERT INTO `t` VALUES (1,'a'),(2,'b');\n"
+                                    "INSERT INTO `bad` VALUES (1);\n");
     testing::internal::CaptureStdout();
     EXPECT_EQ(LoadChildDatabase(paths, child, nullptr, report), 1);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(report.nFailed, 2);  // the definition of bad, and its row
     EXPECT_EQ(report.tables, std::vector<std::string>{"bad"});
-    EXPECT_EQ(import_test::TableCounts(paths.ChildDbPath())["t"], 2);
+    EXPECT_EQ(package_import::test::TableCounts(paths.ChildDbPath())["t"], 2);
 
     std::atomic<bool> stop{true};
     DbHandle fresh;
@@ -326,7 +327,7 @@ TEST_F(PackageImportTest, ChildDatabaseLoadReportsEveryStepAndStops) {
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(report.bStopped);
     EXPECT_FALSE(report.Incomplete());
-    EXPECT_TRUE(import_test::TableCounts(paths.ChildDbPath()).empty());
+    EXPECT_TRUE(package_import::test::TableCounts(paths.ChildDbPath()).empty());
 }
 
 // The first page's table alone, then the other dumps on a thread of their own while the
@@ -335,7 +336,7 @@ TEST_F(PackageImportTest, ChildDatabaseLoadReportsEveryStepAndStops) {
 // ever refused or shown a partial table, the tables come in their load order, and the end state
 // is the serial import's, readable once the last connection has closed.
 TEST_F(PackageImportTest, FirstTableFirstThenTheOtherDumpsWhileAReaderPages) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     CPackageImport import(m_strProgram, package.strTar);
     testing::internal::CaptureStdout();
     ASSERT_TRUE(import.CreateWorkFolder());
@@ -343,7 +344,7 @@ TEST_F(PackageImportTest, FirstTableFirstThenTheOtherDumpsWhileAReaderPages) {
     import.ConvertTextMatrix();
     import.LoadFirstTable();
     const std::string parentPath = import.Paths().ParentDbPath();
-    auto counts = import_test::TableCounts(parentPath);
+    auto counts = package_import::test::TableCounts(parentPath);
     EXPECT_EQ(counts["unix_sms_log"], package.parent["unix_sms_log"]);
     for (const char* later : {"unix_vsms_log", "unix_xapp_log", "utm2dba", "utm_xapp_scan"})
         EXPECT_EQ(counts[later], 0) << later;  // made by table.sql, not loaded yet
@@ -403,14 +404,14 @@ TEST_F(PackageImportTest, FirstTableFirstThenTheOtherDumpsWhileAReaderPages) {
     EXPECT_EQ(order, LaterParentTables(true, true));
     reader.Close();
     EXPECT_FALSE(std::filesystem::exists(parentPath + "-wal"));  // folded in by the last close
-    counts = import_test::TableCounts(parentPath);
+    counts = package_import::test::TableCounts(parentPath);
     for (const auto& [table, rows] : package.parent) EXPECT_EQ(counts[table], rows) << table;
 }
 
 // A stop between two dumps ends the load there, says nothing is short (nothing failed) and
 // tells no further table; a later dump that fails is named and the others still load.
 TEST_F(PackageImportTest, LaterDumpsStopWhenAskedAndNameTheOneThatFailed) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     CPackageImport import(m_strProgram, package.strTar);
     testing::internal::CaptureStdout();
     ASSERT_TRUE(import.CreateWorkFolder());
@@ -431,7 +432,7 @@ TEST_F(PackageImportTest, LaterDumpsStopWhenAskedAndNameTheOneThatFailed) {
     EXPECT_TRUE(report.bStopped);
     EXPECT_TRUE(IncompleteTables(report, "Parent.db").empty());
     EXPECT_EQ(told, (std::vector<std::string>{"unix_vsms_log", "unix_xapp_log"}));
-    auto counts = import_test::TableCounts(import.Paths().ParentDbPath());
+    auto counts = package_import::test::TableCounts(import.Paths().ParentDbPath());
     EXPECT_EQ(counts["unix_xapp_log"], package.parent["unix_xapp_log"]);
     EXPECT_EQ(counts["utm2dba"], 0);
 
@@ -443,14 +444,15 @@ TEST_F(PackageImportTest, LaterDumpsStopWhenAskedAndNameTheOneThatFailed) {
                                nullptr, nullptr),
                   SQLITE_OK);
     }
-    import_test::WriteFile(import.Paths().DumpPath("utm2dba.bak"), "only\tthree\tfields\n");
+    package_import::test::WriteFile(import.Paths().DumpPath("utm2dba.bak"),
+                                    "only\tthree\tfields\n");
     told.clear();
     LoadLaterDumps(import.Paths(), true, true, nullptr, report,
                    [&](const std::string& table) { told.push_back(table); });
     EXPECT_FALSE(report.bStopped);
     EXPECT_EQ(report.tables, std::vector<std::string>{"utm2dba"});
     EXPECT_EQ(told, LaterParentTables(true, true));  // the failed one is told too: it is done
-    counts = import_test::TableCounts(import.Paths().ParentDbPath());
+    counts = package_import::test::TableCounts(import.Paths().ParentDbPath());
     EXPECT_EQ(counts["utm2dba"], 0);
     EXPECT_EQ(counts["utm_dba_scan"], package.parent["utm_dba_scan"]);
     import.NoteParentLoad(report);

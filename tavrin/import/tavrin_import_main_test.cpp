@@ -12,7 +12,7 @@ namespace package_import {
 namespace {
 
 namespace fs = std::filesystem;
-using import_test::CTempFolder;
+using package_import::test::CTempFolder;
 
 struct CommandRun {
     int nStatus = -1;
@@ -62,8 +62,8 @@ class TavrinImportCommand : public testing::Test {
 };
 
 TEST_F(TavrinImportCommand, PrintsTheGeneratorsRowCountsAndKeepsTheWorkFolder) {
-    auto package =
-        import_test::MakeSamplePackage(m_tmp / "in", {"--prefix", import_test::UniqueName()});
+    auto package = package_import::test::MakeSamplePackage(
+        m_tmp / "in", {"--prefix", package_import::test::UniqueName()});
     std::string work = WorkFolderOf(package.strName);
     CommandRun run = RunImport(package.strTar);
     ASSERT_EQ(run.nStatus, 0) << run.strErr;
@@ -77,17 +77,17 @@ TEST_F(TavrinImportCommand, PrintsTheGeneratorsRowCountsAndKeepsTheWorkFolder) {
     EXPECT_TRUE(fs::exists(work + "/" + package.strName + "child.db"));
 
     // A second run finds the work folder and leaves it as it is.
-    import_test::WriteFile(work + "/marker", "kept");
+    package_import::test::WriteFile(work + "/marker", "kept");
     CommandRun again = RunImport(package.strTar);
     EXPECT_EQ(again.nStatus, 2);
     EXPECT_NE(again.strErr.find("left untouched"), std::string::npos);
-    EXPECT_EQ(import_test::ReadFile(work + "/marker"), "kept");
+    EXPECT_EQ(package_import::test::ReadFile(work + "/marker"), "kept");
 }
 
 TEST_F(TavrinImportCommand, RefusesWhatIsNoPackageAndLeavesNothingBehind) {
-    std::string name = import_test::UniqueName() + "_log_2016-09-01_2016-09-10";
+    std::string name = package_import::test::UniqueName() + "_log_2016-09-01_2016-09-10";
     std::string bad = m_tmp / (name + ".tar");
-    import_test::WriteFile(bad, std::string(4096, 'q'));
+    package_import::test::WriteFile(bad, std::string(4096, 'q'));
     std::string work = WorkFolderOf(name);
     CommandRun run = RunImport(bad);
     EXPECT_EQ(run.nStatus, 1);

@@ -11,7 +11,7 @@ namespace package_import {
 namespace {
 
 namespace fs = std::filesystem;
-using import_test::CTempFolder;
+using package_import::test::CTempFolder;
 
 // Makes a symbolic link, or says why not: Windows makes them only with a privilege, and
 // MinGW's library not at all (the Windows audit of links is tested in the platform layer).
@@ -45,8 +45,8 @@ TEST(UnpackAudit, ReportsWhatItRemoved) {
     CTempFolder folder;
     const std::string work = folder / "pkg";
     ASSERT_TRUE(CreateFreshWorkFolder(work));
-    import_test::WriteFile(work + "/var/data.bak", "rows");
-    import_test::WriteFile(folder / "outside.txt", "outside");
+    package_import::test::WriteFile(work + "/var/data.bak", "rows");
+    package_import::test::WriteFile(folder / "outside.txt", "outside");
     if (auto made = Link(folder / "outside.txt", work + "/var/out"); !made)
         GTEST_SKIP() << made.message();
 
@@ -61,14 +61,14 @@ TEST(UnpackAudit, ReportsWhatItRemoved) {
     EXPECT_EQ(console,
               "\xD2\xD1\xC9\xBE\xB3\xFD\xC9\xF3\xBC\xC6\xB0\xFC\xD6\xD0\xB2\xBB\xB0\xB2\xC8\xAB"
               "\xB5\xC4\xCC\xF5\xC4\xBF\xA3\xBAvar/out\n");
-    EXPECT_EQ(import_test::ReadFile(folder / "outside.txt"), "outside");
+    EXPECT_EQ(package_import::test::ReadFile(folder / "outside.txt"), "outside");
 
     // A clean tree: nothing removed, nothing said.
     testing::internal::CaptureStdout();
     SUnpackAudit clean = AuditUnpackedFolder(work);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_FALSE(clean.Damaged());
-    EXPECT_EQ(import_test::ReadFile(work + "/var/data.bak"), "rows");
+    EXPECT_EQ(package_import::test::ReadFile(work + "/var/data.bak"), "rows");
 }
 
 }  // namespace

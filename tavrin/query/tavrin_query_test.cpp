@@ -309,9 +309,10 @@ void CheckProgramAgainstReference(const std::string& workFolder, const std::stri
 class TavrinQuery : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        s_tmp = new import_test::CTempFolder();
-        s_package = new import_test::SamplePackage(import_test::MakeSamplePackage(
-            s_tmp->Str() + "/in", {"--prefix", import_test::UniqueName(), "--sessions", "60"}));
+        s_tmp = new package_import::test::CTempFolder();
+        s_package = new package_import::test::SamplePackage(package_import::test::MakeSamplePackage(
+            s_tmp->Str() + "/in",
+            {"--prefix", package_import::test::UniqueName(), "--sessions", "60"}));
         s_work = kProgramDir + "/" + s_package->strName;
         const platform::CapturedOutput out = platform::RunAndCaptureOutput(
             kProgramDir + "/tavrin-import", {"tavrin-import", s_package->strTar}, 16 << 20, 300000);
@@ -328,14 +329,14 @@ class TavrinQuery : public testing::Test {
     void SetUp() override { ASSERT_TRUE(s_bImported); }
     static std::string ParentDb() { return s_work + "/" + s_package->strName + "Parent.db"; }
 
-    static import_test::CTempFolder* s_tmp;
-    static import_test::SamplePackage* s_package;
+    static package_import::test::CTempFolder* s_tmp;
+    static package_import::test::SamplePackage* s_package;
     static std::string s_work;
     static bool s_bImported;
 };
 
-import_test::CTempFolder* TavrinQuery::s_tmp = nullptr;
-import_test::SamplePackage* TavrinQuery::s_package = nullptr;
+package_import::test::CTempFolder* TavrinQuery::s_tmp = nullptr;
+package_import::test::SamplePackage* TavrinQuery::s_package = nullptr;
 std::string TavrinQuery::s_work;
 bool TavrinQuery::s_bImported = false;
 
@@ -415,7 +416,7 @@ TEST_F(TavrinQuery, AllRowsAreWhatTheExportWrites) {
         request.headers = {"h"};
         request.strOutPath = s_tmp->Str() + "/export.csv";
         ASSERT_EQ(browser::ExportStatus::kDone, browser::ExportView(request).eStatus);
-        const std::string exported = import_test::ReadFile(request.strOutPath);
+        const std::string exported = package_import::test::ReadFile(request.strOutPath);
         const std::string exportedRows = exported.substr(exported.find("\r\n") + 2);
         const std::string printedRows = run.strOut.substr(run.strOut.find("\r\n") + 2);
         EXPECT_EQ(exportedRows, printedRows) << view;
@@ -431,12 +432,12 @@ TEST_F(TavrinQuery, TimeRangeAndAddressesFilterAsTheWindowDoes) {
     ASSERT_EQ(0, run.nStatus) << run.strOut;
     sqlite3* db = nullptr;
     sqlite3_open_v2(ParentDb().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    const std::vector<std::string> inRange = browser_test::Rows(
+    const std::vector<std::string> inRange = browser::test::Rows(
         db,
         "SELECT count(*) FROM unix_sms_log WHERE login_time >= '2016-09-05 00:00:00' AND "
         "end_time <= '2016-09-06 23:59:59'");
     const std::vector<std::string> someAddr =
-        browser_test::Rows(db, "SELECT login_addr, count(*) FROM unix_sms_log GROUP BY 1 LIMIT 1");
+        browser::test::Rows(db, "SELECT login_addr, count(*) FROM unix_sms_log GROUP BY 1 LIMIT 1");
     sqlite3_close(db);
     EXPECT_EQ(inRange.at(0) + "\n", run.strOut);
 
@@ -464,7 +465,7 @@ TEST_F(TavrinQuery, FailuresOfThePackageAreNotUsageErrors) {
     EXPECT_EQ(1, run.nStatus);
     EXPECT_NE(std::string::npos, run.strOut.find("no such database")) << run.strOut;
 
-    import_test::WriteFile(work + "/" + name + "Parent.db", std::string(8192, 'z'));
+    package_import::test::WriteFile(work + "/" + name + "Parent.db", std::string(8192, 'z'));
     run = Query({work});
     EXPECT_EQ(1, run.nStatus);
     EXPECT_NE(std::string::npos, run.strOut.find("cannot be read")) << run.strOut;
@@ -475,16 +476,16 @@ TEST_F(TavrinQuery, FailuresOfThePackageAreNotUsageErrors) {
                   fs::copy_options::overwrite_existing);
     sqlite3* db = nullptr;
     sqlite3_open(std::string(work + "/" + name + "Parent.db").c_str(), &db);
-    browser_test::Exec(db, "DROP TABLE vsms_xapp_tab");
+    browser::test::Exec(db, "DROP TABLE vsms_xapp_tab");
     sqlite3_close(db);
-    const std::string before = import_test::ReadFile(work + "/" + name + "Parent.db");
+    const std::string before = package_import::test::ReadFile(work + "/" + name + "Parent.db");
     run = Query({work, "--view", "joined", "--all", "--json"});
     EXPECT_EQ(0, run.nStatus) << run.strOut;
     EXPECT_EQ(0, Json(run).value("total").toInt());
-    EXPECT_EQ(before, import_test::ReadFile(work + "/" + name + "Parent.db"));
+    EXPECT_EQ(before, package_import::test::ReadFile(work + "/" + name + "Parent.db"));
     // Any other failing query is reported.
     sqlite3_open(std::string(work + "/" + name + "Parent.db").c_str(), &db);
-    browser_test::Exec(db, "DROP TABLE unix_xfer_log");
+    browser::test::Exec(db, "DROP TABLE unix_xfer_log");
     sqlite3_close(db);
     run = Query({work, "--view", "xfer"});
     EXPECT_EQ(1, run.nStatus);
@@ -505,7 +506,7 @@ TEST_F(TavrinQuery, FailuresOfThePackageAreNotUsageErrors) {
 
 // Line n (from 1) of a file, its line end dropped, decoded.
 std::string FileLine(const std::string& path, long long n) {
-    std::istringstream in(import_test::ReadFile(path));
+    std::istringstream in(package_import::test::ReadFile(path));
     std::string line;
     for (long long i = 0; i < n && std::getline(in, line); ++i) {
     }
@@ -587,7 +588,7 @@ TEST_F(TavrinQuery, FindSaysWhenTheIndexIsIncompleteOrBroken) {
     auto setState = [&](const char* sql) {
         sqlite3* db = nullptr;
         ASSERT_EQ(SQLITE_OK, sqlite3_open(index.c_str(), &db));
-        browser_test::Exec(db, sql);
+        browser::test::Exec(db, sql);
         sqlite3_close(db);
     };
     // Still being built: the hits found so far, and how far it is.
@@ -631,13 +632,13 @@ TEST_F(TavrinQuery, EveryNameFilterMatchesTheReferenceOnTheImportedSample) {
 TEST(NameFilterReference, EveryPairOfTheGeneratorsWords) {
     const std::vector<std::u16string> words = GeneratorWords();
     ASSERT_GT(words.size(), 40u);
-    import_test::CTempFolder tmp;
+    package_import::test::CTempFolder tmp;
     const std::string name = "pairs_log_2016-09-01_2016-09-10";
     const std::string work = tmp.Str() + "/" + name;
     fs::create_directories(work);
-    sqlite3* db = browser_test::CreateParentDb(work + "/" + name + "Parent.db");
+    sqlite3* db = browser::test::CreateParentDb(work + "/" + name + "Parent.db");
     ASSERT_NE(nullptr, db);
-    browser_test::Exec(db, "BEGIN");
+    browser::test::Exec(db, "BEGIN");
     int id = 0;
     for (size_t i = 0; i < words.size(); ++i) {
         for (size_t j = 0; j < words.size(); ++j) {
@@ -645,23 +646,24 @@ TEST(NameFilterReference, EveryPairOfTheGeneratorsWords) {
             const std::string remote = platform::Utf16ToAnsi(words[j] + words[i]);
             const std::string n = std::to_string(++id);
             const std::string times = "'2016-09-05 08:00:00'";
-            browser_test::Exec(db, "INSERT INTO unix_sms_log VALUES (" + n +
-                                       ",'d','10.1.1.1','ssh'," + times + ",'10.0.0.1','" + login +
-                                       "','" + remote + "','sms_" + n + "','a','b','s'," + times +
-                                       ")");
+            browser::test::Exec(db, "INSERT INTO unix_sms_log VALUES (" + n +
+                                        ",'d','10.1.1.1','ssh'," + times + ",'10.0.0.1','" + login +
+                                        "','" + remote + "','sms_" + n + "','a','b','s'," + times +
+                                        ")");
             if (id % 7 != 0) continue;  // fewer graphical rows, every word still in them
             for (const char* table : {"unix_vsms_log", "unix_xapp_log"})
-                browser_test::Exec(db, std::string("INSERT INTO ") + table + " VALUES (" + n +
-                                           ",1,'d'," + times + ",'10.0.0.1','" + login +
-                                           "','10.2.0.1','" + remote + "','" + table[5] + n +
-                                           "',1024,768,'rdp','s'," + times + ")");
-            browser_test::Exec(db, "INSERT INTO vsms_xapp_tab VALUES (" + n +
-                                       ",1,'2016-09-05','08:00:00','10.3.0.1','" + remote + "','v" +
-                                       n + "','a.exe','C:','ok')");
+                browser::test::Exec(db, std::string("INSERT INTO ") + table + " VALUES (" + n +
+                                            ",1,'d'," + times + ",'10.0.0.1','" + login +
+                                            "','10.2.0.1','" + remote + "','" + table[5] + n +
+                                            "',1024,768,'rdp','s'," + times + ")");
+            browser::test::Exec(db, "INSERT INTO vsms_xapp_tab VALUES (" + n +
+                                        ",1,'2016-09-05','08:00:00','10.3.0.1','" + remote +
+                                        "','v" + n + "','a.exe','C:','ok')");
         }
     }
-    browser_test::Exec(db, "INSERT INTO unix_xfer_log SELECT * FROM unix_sms_log WHERE id % 5 = 0");
-    browser_test::Exec(db, "COMMIT");
+    browser::test::Exec(db,
+                        "INSERT INTO unix_xfer_log SELECT * FROM unix_sms_log WHERE id % 5 = 0");
+    browser::test::Exec(db, "COMMIT");
     sqlite3_close(db);
 
     std::vector<std::u16string> typed = TypedFilters(words);

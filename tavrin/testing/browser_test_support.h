@@ -16,7 +16,7 @@
 #include "tavrin/shell/dot_commands.h"
 #include "tavrin/shell/shell_state.h"
 
-namespace browser_test {
+namespace browser::test {
 
 using TempFolder = common::test::CTempFolder;
 
@@ -77,4 +77,4 @@ inline std::vector<std::string> Rows(sqlite3* db, const std::string& sql) {
     return rows;
 }
 
-}  // namespace browser_test
+}  // namespace browser::test

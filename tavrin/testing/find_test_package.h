@@ -13,7 +13,7 @@
 #include "platform/codepage.h"
 #include "tavrin/testing/import_test_util.h"
 
-namespace find_test {
+namespace session_index::test {
 
 inline std::string Gbk(const std::string& utf8) {
     return platform::Utf8ToAnsi(utf8);
@@ -55,7 +55,7 @@ inline std::string TerminalTable(const std::string& key, const std::vector<std::
 inline void WriteMainStage(const std::string& stage, const std::string& outsideFile) {
     const std::string dump = stage + "/var/tmp/backup_log/data_2016-09-01_2016-09-10/";
     const std::string sessions = stage + "/var/utm/data/sessions/";
-    using import_test::WriteFile;
+    using package_import::test::WriteFile;
     WriteFile(dump + "unix_sms_log.bak", CharRow("1", "2016-09-02 10:00:00", "sms_20160901_s1",
                                                  "/var/utm/data/sessions/s1.txt") +
                                              CharRow("2", "2016-09-05 10:00:00", "sms_20160901_s2",
@@ -96,4 +96,4 @@ inline void WriteMainStage(const std::string& stage, const std::string& outsideF
     WriteFile(sessions + "a1.scan", Lines(a1));
 }
 
-}  // namespace find_test
+}  // namespace session_index::test

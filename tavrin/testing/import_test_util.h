@@ -14,7 +14,7 @@
 #include "common/testing/temp_folder.h"
 #include "platform/spawn.h"
 
-namespace import_test {
+namespace package_import::test {
 
 using common::test::CTempFolder;
 
@@ -38,9 +38,9 @@ inline bool MakeTar(const std::string& archive, const std::string& folder,
     return r.started && r.exitStatus == 0;
 }
 
-}  // namespace import_test
+}  // namespace package_import::test
 
-namespace import_test {
+namespace package_import::test {
 
 // A program folder of a test's own: the archiver link and table.sql, as the build lays them
 // out, so imports never touch the build's program folder.
@@ -102,11 +102,11 @@ inline SamplePackage MakeSamplePackage(const std::string& folder,
     return package;
 }
 
-}  // namespace import_test
+}  // namespace package_import::test
 
 #include <sqlite3.h>
 
-namespace import_test {
+namespace package_import::test {
 
 // Rows of every table of the database file, by table name; empty when it cannot be read.
 inline std::map<std::string, long long> TableCounts(const std::string& path) {
@@ -163,4 +163,4 @@ inline std::vector<std::string> DatabaseContent(const std::string& path) {
     return lines;
 }
 
-}  // namespace import_test
+}  // namespace package_import::test

@@ -21,11 +21,13 @@
 #include "tavrin/ui/package_records.h"
 #include "tavrin/ui/res_string.h"
 
+namespace ui::test {
+
 class CMainDialogTest : public testing::Test {
   protected:
     void SetUp() override {
         m_strProgram = m_tmp / "bin";
-        import_test::LayOutProgramFolder(m_strProgram);
+        package_import::test::LayOutProgramFolder(m_strProgram);
         std::filesystem::copy_file(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/english.rcc",
                                    m_strProgram + "/english.rcc");
         qputenv("TAVRIN_PROGRAM_DIR", QByteArray::fromStdString(m_strProgram));
@@ -64,14 +66,16 @@ class CMainDialogTest : public testing::Test {
         return false;
     }
 
-    std::string WorkFolder(const import_test::SamplePackage& p) const {
+    std::string WorkFolder(const package_import::test::SamplePackage& p) const {
         return m_strProgram + "/" + p.strName;
     }
 
-    import_test::CTempFolder m_tmp;
+    package_import::test::CTempFolder m_tmp;
     std::string m_strProgram;
     common::CLangModule m_module;
     common::test::CFakeUserPrompts m_prompts;
     std::unique_ptr<CTavrinDlg> m_pDlg;
     std::string m_strConsole;
 };
+
+}  // namespace ui::test

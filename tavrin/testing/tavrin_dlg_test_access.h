@@ -76,9 +76,9 @@ class CTavrinDlgTestAccess {
     std::list<stateData>::iterator& m_posTicker;
     QString& m_strWorkerSql;
     std::thread::id& m_dwTimeThreadId;
-    std::unique_ptr<CTimeThread>& m_hTimeThread;
+    std::unique_ptr<ui::CTimeThread>& m_hTimeThread;
     session_index::CSessionIndexRunner& m_indexes;
-    CBackgroundLoads& m_loads;
+    ui::CBackgroundLoads& m_loads;
     CPackageComboBox*& m_comboPackage;
     CListCtrlEx*& m_list;
     CAuditComboBox*& m_comboAudit;
@@ -111,13 +111,17 @@ class CTavrinDlgTestAccess {
     QPushButton*& m_btnSearch;
     QComboBox*& m_comboCodePage;
     QLineEdit*& m_editSpare;
-    CAuditorExtras*& m_pAuditorExtras;
+    ui::CAuditorExtras*& m_pAuditorExtras;
     package_import::CImportProgress*& m_pRunningImport;
     bool& m_bCloseAfterImport;
-    CFindSessionsDlg*& m_pFindWindow;
+    ui::CFindSessionsDlg*& m_pFindWindow;
 };
+
+namespace ui::test {
 
 // The state of dlg, as in Peek(*m_pDlg).m_list.
 inline CTavrinDlgTestAccess Peek(CTavrinDlg& dlg) {
     return CTavrinDlgTestAccess(dlg);
 }
+
+}  // namespace ui::test

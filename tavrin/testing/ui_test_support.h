@@ -12,6 +12,8 @@
 #include "common/testing/temp_folder.h"
 #include "tavrin/ui/res_string.h"
 
+namespace ui::test {
+
 // The program folder of the build: TAVRIN_PROGRAM_DIR when set, else the folder the build
 // compiled in.
 inline QString TestProgramFolder() {
@@ -43,3 +45,5 @@ class FrameDialogTest : public ::testing::Test {
     common::CLangModule m_module;
     common::test::CFakeUserPrompts m_prompts;
 };
+
+}  // namespace ui::test

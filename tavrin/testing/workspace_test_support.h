@@ -9,7 +9,7 @@
 #include <string>
 #include "common/testing/temp_folder.h"
 
-namespace wstest {
+namespace workspace::test {
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -27,4 +27,4 @@ inline bool Exists(const std::string& path) {
     return std::filesystem::exists(path);
 }
 
-}  // namespace wstest
+}  // namespace workspace::test

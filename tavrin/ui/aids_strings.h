@@ -2,6 +2,8 @@
 // the other auditing aids (ids 200 to 229 belong to them).
 #pragma once
 
+namespace ui {
+
 inline constexpr int kStrExportButton = 200;       // text of the export button (1040)
 inline constexpr int kStrExportFilter = 201;       // save-file filter, "description|*.csv|"
 inline constexpr int kStrExportProgress = 202;     // progress dialog label
@@ -22,3 +24,5 @@ inline constexpr int kStrImportSplitting = 214;   // %1 SQL dump file
 inline constexpr int kStrImportCancel = 215;      // the Cancel button
 inline constexpr int kStrImportCancelling = 216;  // shown once Cancel was pressed
 inline constexpr int kStrImportBytes = 217;       // %1 MB done of %2 MB
+
+}  // namespace ui

@@ -3,6 +3,8 @@
 #include "tavrin/browser/loaded_tables.h"
 #include "tavrin/workspace/insert_worker.h"
 
+namespace ui {
+
 CBackgroundLoads::CBackgroundLoads() = default;
 
 CBackgroundLoads::~CBackgroundLoads() {
@@ -55,3 +57,5 @@ std::shared_ptr<const browser::CLoadedTables> CBackgroundLoads::LoadedTables(
     const auto found = m_loadedTables.find(strName);
     return found == m_loadedTables.end() ? nullptr : found->second;
 }
+
+}  // namespace ui

@@ -30,6 +30,8 @@ class CInsertWorker;
 struct SLoadReport;
 }  // namespace workspace
 
+namespace ui {
+
 class CBackgroundLoads {
   public:
     CBackgroundLoads();
@@ -73,3 +75,5 @@ class CBackgroundLoads {
     // The loader threads, import order.
     std::list<std::shared_ptr<workspace::CInsertWorker>> m_loaders;
 };
+
+}  // namespace ui

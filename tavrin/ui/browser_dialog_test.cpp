@@ -20,10 +20,13 @@
 #include "tavrin/ui/res_string.h"
 #include "tavrin/workspace/package_flags.h"
 
+namespace ui {
+
 namespace {
 
 namespace fs = std::filesystem;
-using browser_test::Exec;
+using browser::test::Exec;
+using test::Peek;
 
 const char kPackage[] = "pkg_log_2013-05-01_2013-05-31";
 
@@ -53,7 +56,7 @@ class BrowserDialog : public ::testing::Test {
 
     // Opens a fresh package database pair and makes it the dialog's open package.
     void OpenPackage(bool withTabTable = true) {
-        sqlite3* db = browser_test::CreateParentDb((m_pkg / "Parent.db").string(), withTabTable);
+        sqlite3* db = browser::test::CreateParentDb((m_pkg / "Parent.db").string(), withTabTable);
         ASSERT_NE(nullptr, db);
         sqlite3_close(db);
         ASSERT_EQ(0, OpenDbHandle(m_parent, (m_pkg / "Parent.db").string()));
@@ -100,7 +103,7 @@ class BrowserDialog : public ::testing::Test {
     QString Cell(int row, int col) const { return Peek(*m_pDlg).m_list->CellText(row, col); }
     bool Enabled(QPushButton* b) const { return b->isEnabled(); }
 
-    browser_test::TempFolder m_folder;
+    browser::test::TempFolder m_folder;
     fs::path m_pkg;
     common::CLangModule m_module;
     common::test::CFakeUserPrompts m_prompts;
@@ -216,7 +219,7 @@ TEST_F(BrowserDialog, LayoutsHaveTheirColumnsAndAFixedHeader) {
 TEST_F(BrowserDialog, CharRowsCountTextRecordLines) {
     OpenPackage();
     AddCharRows("unix_sms_log", 2);
-    browser_test::WriteFile(m_pkg / "var/utm/data/sessions/t0", "a\nb\nc\n");
+    browser::test::WriteFile(m_pkg / "var/utm/data/sessions/t0", "a\nb\nc\n");
     m_pDlg->BrowseOpenPackage();
     ASSERT_EQ(2, Rows());
     EXPECT_EQ("3", Cell(0, 7));
@@ -238,7 +241,7 @@ TEST_F(BrowserDialog, SelectorSwitchesViewsAndKinds) {
     AddGraphicRow("unix_vsms_log", 3, "v2");
     AddApp(21, "v1");
     AddApp(22, "x1");
-    browser_test::WriteFile(m_pkg / "var/utm/data/sessions/v1.rec", std::string(1048576, 'r'));
+    browser::test::WriteFile(m_pkg / "var/utm/data/sessions/v1.rec", std::string(1048576, 'r'));
     Peek(*m_pDlg).m_comboAudit->insertItem(4, ResString(161));
 
     Choose(0);
@@ -341,3 +344,5 @@ TEST_F(BrowserDialog, DisablePagingEmptiesTheList) {
 }
 
 }  // namespace
+
+}  // namespace ui

@@ -3,6 +3,8 @@
 #include "tavrin/ui/audit_combo_box.h"
 #include "tavrin/ui/package_combo_box.h"
 
+namespace ui {
+
 QWidget* CControlLoader::createWidget(const QString& className, QWidget* parent,
                                       const QString& name) {
     QWidget* widget = nullptr;
@@ -15,3 +17,5 @@ QWidget* CControlLoader::createWidget(const QString& className, QWidget* parent,
     widget->setObjectName(name);
     return widget;
 }
+
+}  // namespace ui

@@ -6,9 +6,13 @@
 
 #include <QUiLoader>
 
+namespace ui {
+
 class CControlLoader : public QUiLoader {
   public:
     using QUiLoader::QUiLoader;
     QWidget* createWidget(const QString& className, QWidget* parent = nullptr,
                           const QString& name = QString()) override;
 };
+
+}  // namespace ui

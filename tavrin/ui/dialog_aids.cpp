@@ -13,6 +13,8 @@
 #include "tavrin/ui/package_fingerprint.h"
 #include "tavrin/ui/res_string.h"
 
+namespace ui {
+
 namespace {
 
 const char kExportButtonId[] = "1040";
@@ -78,7 +80,7 @@ void CAuditorExtras::ImportInTurnWhenShown(const QStringList& paths) {
 void CAuditorExtras::RecordImportFingerprint(const QString& strName, const QString& path,
                                              const std::string& sha256) {
     if (!sha256.empty()) {
-        const std::string line = ui::FingerprintLine(sha256, path.toStdString());
+        const std::string line = FingerprintLine(sha256, path.toStdString());
         std::fputs(line.c_str(), stdout);
         std::fflush(stdout);
     }
@@ -102,3 +104,5 @@ void CAuditorExtras::ShowFingerprint(const QString& strName) {
     else
         field->setToolTip(ResString(kStrFingerprintTip).arg(it->second));
 }
+
+}  // namespace ui

@@ -28,6 +28,8 @@ namespace browser {
 class CBrowserModel;
 }
 
+namespace ui {
+
 class CAuditorExtras : public QObject {
     Q_OBJECT
   public:
@@ -60,9 +62,9 @@ class CAuditorExtras : public QObject {
     void ShowFingerprint(const QString& strName);
     QString Fingerprint(const QString& strName) const;
 
-    ui::CLastFolder& LastFolder() { return m_lastFolder; }
+    CLastFolder& LastFolder() { return m_lastFolder; }
     // Points the remembered folder at another settings file (tests).
-    void SetSettingsFile(const QString& file) { m_lastFolder = ui::CLastFolder(file); }
+    void SetSettingsFile(const QString& file) { m_lastFolder = CLastFolder(file); }
 
     QPushButton* m_btnExport = nullptr;  // 1040, from the template or made here
 
@@ -81,7 +83,9 @@ class CAuditorExtras : public QObject {
     const browser::CBrowserModel& m_browser;
     const CListCtrlEx& m_list;
     const QPushButton& m_btnOpen;
-    ui::CLastFolder m_lastFolder;
+    CLastFolder m_lastFolder;
     std::map<QString, QString> m_fingerprints;  // package name -> SHA-256 (hex)
     bool m_bImportingInTurn = false;
 };
+
+}  // namespace ui

@@ -34,11 +34,15 @@
 #include "tavrin/ui/package_combo_box.h"
 #include "tavrin/ui/res_string.h"
 
+namespace ui {
+
 namespace {
 
 namespace fs = std::filesystem;
-using import_test::CTempFolder;
-using import_test::SamplePackage;
+using package_import::test::CTempFolder;
+using package_import::test::SamplePackage;
+using test::CMainDialogTest;
+using test::Peek;
 
 class AuditorDialog : public CMainDialogTest {
   protected:
@@ -79,7 +83,7 @@ class AuditorDialog : public CMainDialogTest {
     }
 
     std::vector<std::string> CsvLines(const std::string& path) {
-        std::string text = import_test::ReadFile(path);
+        std::string text = package_import::test::ReadFile(path);
         EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF");
         std::vector<std::string> lines;
         size_t start = 3;
@@ -105,7 +109,7 @@ TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {
     EXPECT_EQ(m_prompts.m_messages[0], ResString(kStrExportNoPackage));
     EXPECT_TRUE(m_prompts.m_saveFilters.isEmpty());
 
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     Open(package.strTar);
     // The background load ends first: what it has to say must not fall into the export's.
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
@@ -165,7 +169,8 @@ TEST_F(AuditorDialog, ExportWritesEveryRowOfTheCurrentViewAndFilter) {
 }
 
 TEST_F(AuditorDialog, ALargeExportShowsProgressAndCancelWritesNothing) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in", {"--sessions", "6000"});
+    SamplePackage package =
+        package_import::test::MakeSamplePackage(m_tmp / "in", {"--sessions", "6000"});
     Open(package.strTar);
     // The background load ends first: what it has to say must not fall into the export's.
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
@@ -204,9 +209,9 @@ QString Sha256Hex(const std::string& path) {
 }
 
 TEST_F(AuditorDialog, FingerprintOfEachImportedPackageInTooltipAndConsole) {
-    SamplePackage a = import_test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
+    SamplePackage a = package_import::test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
     SamplePackage b =
-        import_test::MakeSamplePackage(m_tmp / "b", {"--prefix", "second", "--seed", "7"});
+        package_import::test::MakeSamplePackage(m_tmp / "b", {"--prefix", "second", "--seed", "7"});
     QLineEdit* nameField = m_pDlg->findChild<QLineEdit*>("1002");
     ASSERT_NE(nameField, nullptr);
 
@@ -228,14 +233,14 @@ TEST_F(AuditorDialog, FingerprintOfEachImportedPackageInTooltipAndConsole) {
 
     // A file that is no package gets none, and shows none.
     std::string corrupt = m_tmp / "a/broken_log_2016-09-01_2016-09-10.tar";
-    import_test::WriteFile(corrupt, std::string(20000, '\x01'));
+    package_import::test::WriteFile(corrupt, std::string(20000, '\x01'));
     Open(corrupt);
     EXPECT_EQ(nameField->toolTip(), "");
     EXPECT_EQ(m_strConsole.find(Sha256Hex(corrupt).toStdString()), std::string::npos);
 }
 
 TEST_F(AuditorDialog, OpenDialogStartsInTheFolderOfTheLastPackageOpened) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "packages");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "packages");
     Open(package.strTar);
     Peek(*m_pDlg).m_btnOpen->click();  // cancelled
     ASSERT_EQ(m_prompts.m_openFolders.size(), 2);
@@ -252,14 +257,14 @@ TEST_F(AuditorDialog, OpenDialogStartsInTheFolderOfTheLastPackageOpened) {
     Peek(*m_pDlg).m_btnOpen->click();
     EXPECT_EQ(m_prompts.m_openFolders.back(), "");
     EXPECT_FALSE(fs::exists("code.ini") &&
-                 import_test::ReadFile("code.ini").find("packages") != std::string::npos);
+                 package_import::test::ReadFile("code.ini").find("packages") != std::string::npos);
 }
 
 TEST_F(AuditorDialog, DroppedPackagesAndCommandLinePackagesAreImportedInTurn) {
-    SamplePackage a = import_test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
-    SamplePackage b =
-        import_test::MakeSamplePackage(m_tmp / "b", {"--prefix", "second", "--sessions", "14"});
-    import_test::WriteFile(m_tmp / "notes.txt", "x");
+    SamplePackage a = package_import::test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
+    SamplePackage b = package_import::test::MakeSamplePackage(
+        m_tmp / "b", {"--prefix", "second", "--sessions", "14"});
+    package_import::test::WriteFile(m_tmp / "notes.txt", "x");
 
     // Only .tar files are taken.
     EXPECT_FALSE(Drop(m_pDlg.get(), {QString::fromStdString(m_tmp / "notes.txt")}));
@@ -298,7 +303,7 @@ TEST_F(AuditorDialog, DroppedPackagesAndCommandLinePackagesAreImportedInTurn) {
 
 TEST_F(AuditorDialog, KeysPageSearchFocusAndStartThePlayer) {
     CTavrinDlg& dlg = *m_pDlg;
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     Open(package.strTar);
     ASSERT_EQ(dlg.Browser().Screen().page.nPageCount, 3);
     CListCtrlEx* list = Peek(dlg).m_list;
@@ -362,3 +367,5 @@ TEST_F(AuditorDialog, KeysPageSearchFocusAndStartThePlayer) {
 }
 
 }  // namespace
+
+}  // namespace ui

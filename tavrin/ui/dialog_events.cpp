@@ -4,6 +4,8 @@
 
 #include <mutex>
 
+namespace ui {
+
 namespace {
 std::mutex g_handOver;
 }  // namespace
@@ -37,3 +39,5 @@ QEvent::Type CTickEvent::TypeId() {
     static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
 }
+
+}  // namespace ui

@@ -10,6 +10,8 @@
 
 #include <functional>
 
+namespace ui {
+
 // Posts e to receiver from any thread (Qt takes ownership of e). Qt's own queue locking is
 // invisible to ThreadSanitizer, since the system's Qt is not instrumented; posting under a
 // hand-over lock that the receiver takes too makes the hand-over of the event's contents
@@ -40,3 +42,5 @@ class CTickEvent : public QEvent {
     CTickEvent() : QEvent(TypeId()) {}
     static QEvent::Type TypeId();
 };
+
+}  // namespace ui

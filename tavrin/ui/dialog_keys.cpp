@@ -55,7 +55,7 @@ bool CTavrinDlg::HandleKey(QWidget* widget, const QKeyEvent& key) {
             if ((widget != list && !list->isAncestorOf(widget))) return false;
             const int nRow = list->currentIndex().row();
             if (nRow >= 0 && list->selectionModel()->isRowSelected(nRow, QModelIndex()))
-                list->OnDblClick(nRow, CSessionTableModel::kFirstActionColumn);
+                list->OnDblClick(nRow, ui::CSessionTableModel::kFirstActionColumn);
             return true;
         }
         case Qt::Key_PageUp:

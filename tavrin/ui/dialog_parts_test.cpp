@@ -25,7 +25,13 @@
 #include "tavrin/ui/package_combo_box.h"
 #include "tavrin/ui/time_thread.h"
 
+namespace ui {
+
 namespace {
+
+using test::FrameDialogTest;
+using test::Peek;
+using test::TestProgramFolder;
 
 // Delivers everything posted so far (ticks and load notices) on this thread.
 void Deliver() {
@@ -584,3 +590,5 @@ TEST(TimeThread, StopDuringTheOneSecondPauseDoesNotWaitItOut) {
 }
 
 }  // namespace
+
+}  // namespace ui

@@ -1,6 +1,8 @@
 // Identifiers of the language module's strings that the frame added to the table.
 #pragma once
 
+namespace ui {
+
 // Message box: the package name carries no valid date range.
 inline constexpr int kStrInvalidDateRange = 163;
 // Message box: the chosen file is not a readable package.
@@ -15,3 +17,5 @@ inline constexpr int kStrArchiverTooOld = 166;
 inline constexpr int kStrLeftoverWorkFolder = 220;
 // Message box: that leftover work folder cannot be deleted; nothing was imported.
 inline constexpr int kStrLeftoverNotDeleted = 221;
+
+}  // namespace ui

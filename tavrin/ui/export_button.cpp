@@ -22,6 +22,8 @@
 #include "tavrin/ui/load_report_strings.h"
 #include "tavrin/ui/res_string.h"
 
+namespace ui {
+
 namespace {
 
 // Views from this many rows on show the progress dialog.
@@ -104,3 +106,5 @@ void CAuditorExtras::OnExport() {
             break;
     }
 }
+
+}  // namespace ui

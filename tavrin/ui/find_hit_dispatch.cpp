@@ -8,6 +8,8 @@
 #include "tavrin/browser/browser_db.h"
 #include "tavrin/browser/row_fill.h"
 
+namespace ui {
+
 namespace {
 
 struct SRowRead {
@@ -88,3 +90,5 @@ dispatch::SDispatchDecision DecideHitDispatch(const SFindHitPackage& package,
     return dispatch::DecideCharDoubleClick(context, 8, &record,
                                            std::to_string(read.charRow->nLines));
 }
+
+}  // namespace ui

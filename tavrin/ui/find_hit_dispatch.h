@@ -12,6 +12,8 @@
 #include "tavrin/dispatch/player_launch.h"
 #include "tavrin/find/session_search.h"
 
+namespace ui {
+
 // What the window knows of the hit's package.
 struct SFindHitPackage {
     std::string strProgramFolder;  // holds the package's work folder
@@ -24,3 +26,5 @@ struct SFindHitPackage {
 dispatch::SDispatchDecision DecideHitDispatch(const SFindHitPackage& package,
                                               const session_index::SessionHit& hit,
                                               const std::string& queryUtf8);
+
+}  // namespace ui

@@ -6,6 +6,8 @@
 #include "tavrin/find/find_strings.h"
 #include "tavrin/ui/res_string.h"
 
+namespace ui {
+
 namespace {
 
 // The audit selector's names of the four session tables; text of no listed session has none.
@@ -102,3 +104,5 @@ QVariant CFindHitsModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     return section >= 0 && section < m_headers.size() ? QVariant(m_headers[section]) : QVariant();
 }
+
+}  // namespace ui

@@ -13,6 +13,8 @@
 #include "tavrin/find/find_list.h"
 #include "tavrin/find/session_search.h"
 
+namespace ui {
+
 class CFindHitsModel : public QAbstractTableModel {
     Q_OBJECT
   public:
@@ -42,3 +44,5 @@ class CFindHitsModel : public QAbstractTableModel {
     std::vector<Row> m_rows;
     QStringList m_headers;
 };
+
+}  // namespace ui

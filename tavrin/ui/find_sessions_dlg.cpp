@@ -25,6 +25,8 @@
 #include "tavrin/ui/find_hits_model.h"
 #include "tavrin/ui/res_string.h"
 
+namespace ui {
+
 namespace {
 
 // Draws the text cell with the match on the highlight colour of a selection.
@@ -275,3 +277,5 @@ void CFindSessionsDlg::hideEvent(QHideEvent* e) {
     if (!e->spontaneous()) StopSearch();
     QDialog::hideEvent(e);
 }
+
+}  // namespace ui

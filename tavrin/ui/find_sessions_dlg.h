@@ -18,7 +18,6 @@
 #include "tavrin/find/session_search.h"
 #include "tavrin/find/session_search_runner.h"
 
-class CFindHitsModel;
 namespace common {
 class CWindowKeys;
 }  // namespace common
@@ -28,6 +27,10 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 struct DbHandle;
+
+namespace ui {
+
+class CFindHitsModel;
 
 // One package the window may search.
 struct SFindPackage {
@@ -92,3 +95,5 @@ class CFindSessionsDlg : public QDialog {
     bool m_bSearching = false;
     bool m_bPageShown = false;  // the running search's first page is listed
 };
+
+}  // namespace ui

@@ -25,10 +25,14 @@
 #include "tavrin/ui/find_hits_model.h"
 #include "tavrin/ui/find_sessions_dlg.h"
 
+namespace ui {
+
 namespace {
 
 namespace fs = std::filesystem;
-using find_test::CharRow;
+using session_index::test::CharRow;
+using test::CMainDialogTest;
+using test::Peek;
 
 const char kMain[] = "audit_log_2016-09-01_2016-09-10";
 const char kNewer[] = "audit_log_2016-10-01_2016-10-10";
@@ -40,26 +44,26 @@ class FindWindowTest : public CMainDialogTest {
     // Imports the main package through the dialog and waits for its load and its index.
     void ImportMain() {
         const std::string stage = m_tmp / "stage1";
-        find_test::WriteMainStage(stage, m_tmp / "outside.txt");
+        session_index::test::WriteMainStage(stage, m_tmp / "outside.txt");
         ImportStage(stage, kMain);
     }
     // A newer package with one character session whose record says "vi payroll.txt".
     void ImportNewer() {
         const std::string stage = m_tmp / "stage2";
         const std::string dump = stage + "/var/tmp/backup_log/data_2016-10-01_2016-10-10/";
-        import_test::WriteFile(dump + "unix_sms_log.bak",
-                               CharRow("1", "2016-10-02 08:00:00", "sms_20161001_t1",
-                                       "/var/utm/data/sessions/t1.txt"));
-        import_test::WriteFile(stage + "/var/utm/data/sessions/t1", "vi payroll.txt\n");
+        package_import::test::WriteFile(dump + "unix_sms_log.bak",
+                                        CharRow("1", "2016-10-02 08:00:00", "sms_20161001_t1",
+                                                "/var/utm/data/sessions/t1.txt"));
+        package_import::test::WriteFile(stage + "/var/utm/data/sessions/t1", "vi payroll.txt\n");
         for (const char* empty :
              {"unix_xfer_log.bak", "unix_vsms_log.bak", "unix_xapp_log.bak", "utm2dba.bak",
               "utm_xapp_scan.bak", "utm_dba_scan.bak", "sub_table_sms.sql"})
-            import_test::WriteFile(dump + empty, "");
+            package_import::test::WriteFile(dump + empty, "");
         ImportStage(stage, kNewer);
     }
     void ImportStage(const std::string& stage, const std::string& name) {
         const std::string tar = m_tmp / (name + ".tar");
-        ASSERT_TRUE(import_test::MakeTar(tar, stage, {"var"}));
+        ASSERT_TRUE(package_import::test::MakeTar(tar, stage, {"var"}));
         Open(tar);
         ASSERT_TRUE(WaitForLoad(QString::fromStdString(name))) << m_strConsole;
         Peek(*m_pDlg).m_indexes.WaitIdle();
@@ -105,7 +109,7 @@ class FindWindowTest : public CMainDialogTest {
         const std::string file = m_strProgram + "/" + name + ".args";
         for (int i = 0; i < 1000 && !fs::exists(file); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::string text = import_test::ReadFile(file);
+        std::string text = package_import::test::ReadFile(file);
         fs::remove(file);
         return text;
     }
@@ -286,3 +290,5 @@ TEST_F(FindWindowTest, ClosingTheMainDialogStopsTheSearchAndTheWindow) {
     QTest::qWait(200);
     EXPECT_TRUE(finished.isEmpty());
 }
+
+}  // namespace ui

@@ -37,16 +37,20 @@
 #include "tavrin/ui/res_string.h"
 #include "tavrin/workspace/package_flags.h"
 
+namespace ui {
+
 namespace {
 
 namespace fs = std::filesystem;
-using import_test::CTempFolder;
-using import_test::SamplePackage;
+using package_import::test::CTempFolder;
+using package_import::test::SamplePackage;
+using test::CMainDialogTest;
+using test::Peek;
 
 using ImportDialogTest = CMainDialogTest;
 
 TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     Open(package.strTar);
     CTavrinDlg& dlg = *m_pDlg;
     const QString name = QString::fromStdString(package.strName);
@@ -94,11 +98,12 @@ TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
     EXPECT_EQ(session_index::ReadIndexState(WorkFolder(package)).status,
               session_index::IndexStatus::kBuilt);
 
-    auto parent =
-        import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "Parent.db");
+    auto parent = package_import::test::TableCounts(WorkFolder(package) + "/" + package.strName +
+                                                    "Parent.db");
     for (const auto& [table, rows] : package.parent) EXPECT_EQ(parent[table], rows) << table;
-    EXPECT_EQ(import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "child.db"),
-              package.child);
+    EXPECT_EQ(
+        package_import::test::TableCounts(WorkFolder(package) + "/" + package.strName + "child.db"),
+        package.child);
 }
 
 // While the dumps after unix_sms_log still load, a view that needs one says it is loading (no
@@ -106,7 +111,7 @@ TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
 // table is in. The sample loads too fast to catch in the act, so the window is put back into
 // that state with a load that has only the first table in.
 TEST_F(ImportDialogTest, AViewWhoseDumpIsStillLoadingSaysSoAndShowsOnceLoaded) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     Open(package.strTar);
     CTavrinDlg& dlg = *m_pDlg;
     const QString name = QString::fromStdString(package.strName);
@@ -141,15 +146,15 @@ TEST_F(ImportDialogTest, AViewWhoseDumpIsStillLoadingSaysSoAndShowsOnceLoaded) {
 }
 
 TEST_F(ImportDialogTest, OpensAnImportedPackageAgainWithoutUnpacking) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     Open(package.strTar);
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
     // A marker in the work folder survives only if nothing is unpacked again.
-    import_test::WriteFile(WorkFolder(package) + "/marker", "kept");
+    package_import::test::WriteFile(WorkFolder(package) + "/marker", "kept");
     Peek(*m_pDlg).m_list->ClearRows();
     Open(package.strTar);
     EXPECT_EQ(m_strConsole.find("7z"), std::string::npos) << m_strConsole;
-    EXPECT_EQ(import_test::ReadFile(WorkFolder(package) + "/marker"), "kept");
+    EXPECT_EQ(package_import::test::ReadFile(WorkFolder(package) + "/marker"), "kept");
     EXPECT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
     EXPECT_EQ(Peek(*m_pDlg).m_comboPackage->count(), 1);
     EXPECT_EQ(Peek(*m_pDlg).m_list->RowCount(), 15);
@@ -157,8 +162,8 @@ TEST_F(ImportDialogTest, OpensAnImportedPackageAgainWithoutUnpacking) {
 }
 
 TEST_F(ImportDialogTest, SwitchesBetweenTwoPackagesWithTheirOwnPagesNamesAndDates) {
-    SamplePackage a = import_test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
-    SamplePackage b = import_test::MakeSamplePackage(
+    SamplePackage a = package_import::test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
+    SamplePackage b = package_import::test::MakeSamplePackage(
         m_tmp / "b", {"--prefix", "second", "--sessions", "14", "--start", "2016-10-01", "--end",
                       "2016-10-05", "--no-tab"});
     Open(a.strTar);
@@ -191,14 +196,16 @@ TEST_F(ImportDialogTest, SwitchesBetweenTwoPackagesWithTheirOwnPagesNamesAndDate
     // Both loads end, each marked on its own, and every connection stays usable.
     EXPECT_TRUE(WaitForLoad(QString::fromStdString(a.strName)));
     EXPECT_TRUE(WaitForLoad(QString::fromStdString(b.strName)));
-    EXPECT_EQ(import_test::TableCounts(WorkFolder(a) + "/" + a.strName + "child.db"), a.child);
-    EXPECT_EQ(import_test::TableCounts(WorkFolder(b) + "/" + b.strName + "child.db"), b.child);
+    EXPECT_EQ(package_import::test::TableCounts(WorkFolder(a) + "/" + a.strName + "child.db"),
+              a.child);
+    EXPECT_EQ(package_import::test::TableCounts(WorkFolder(b) + "/" + b.strName + "child.db"),
+              b.child);
     Peek(dlg).m_comboPackage->OnSelChange(0);
     EXPECT_EQ(Peek(dlg).m_list->RowCount(), 15);
 }
 
 TEST_F(ImportDialogTest, APackageWithoutApplicationRecordsAddsNoFifthAuditType) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in", {"--no-tab"});
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in", {"--no-tab"});
     Open(package.strTar);
     EXPECT_EQ(Peek(*m_pDlg).m_comboAudit->count(), 4);
     EXPECT_FALSE(g_bHasTabTable);
@@ -206,7 +213,7 @@ TEST_F(ImportDialogTest, APackageWithoutApplicationRecordsAddsNoFifthAuditType) 
 }
 
 TEST_F(ImportDialogTest, RefusesThePackageWhenFreeSpaceIsExactlyOneAndAHalfTimesItsSize) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     auto size = fs::file_size(package.strTar);
     ASSERT_EQ(size % 2, 0u);  // tar files come in whole blocks, so 1.5 x is exact
     platform::SetFreeBytesOverride(size * 3 / 2);
@@ -225,11 +232,11 @@ TEST_F(ImportDialogTest, RefusesThePackageWhenFreeSpaceIsExactlyOneAndAHalfTimes
 }
 
 TEST_F(ImportDialogTest, ACorruptFileIsReportedAndLeavesNoWorkFolderAndNoPackageOpen) {
-    SamplePackage good = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage good = package_import::test::MakeSamplePackage(m_tmp / "in");
     Open(good.strTar);
     ASSERT_NE(Peek(*m_pDlg).m_pParentDb, nullptr);
     std::string corrupt = m_tmp / "in/broken_log_2016-09-01_2016-09-10.tar";
-    import_test::WriteFile(corrupt, std::string(20000, '\x01'));
+    package_import::test::WriteFile(corrupt, std::string(20000, '\x01'));
     Open(corrupt);
     ASSERT_EQ(m_prompts.m_messages.size(), 1);
     EXPECT_EQ(m_prompts.m_messages[0], ResString(kStrNotReadablePackage));
@@ -244,10 +251,11 @@ TEST_F(ImportDialogTest, ACorruptFileIsReportedAndLeavesNoWorkFolderAndNoPackage
 }
 
 TEST_F(ImportDialogTest, AnArchiverTooOldIsRefusedWithItsVersionAndNothingIsUnpacked) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     fs::remove(m_strProgram + "/7z");
-    import_test::WriteFile(m_strProgram + "/7z",
-                           "#!/bin/sh\necho '7-Zip (z) 25.01 (x64) : Copyright (c) 1999-2025'\n");
+    package_import::test::WriteFile(
+        m_strProgram + "/7z",
+        "#!/bin/sh\necho '7-Zip (z) 25.01 (x64) : Copyright (c) 1999-2025'\n");
     fs::permissions(m_strProgram + "/7z", fs::perms::owner_all);
     Open(package.strTar);
     ASSERT_EQ(m_prompts.m_messages.size(), 1);
@@ -260,9 +268,10 @@ TEST_F(ImportDialogTest, AnArchiverTooOldIsRefusedWithItsVersionAndNothingIsUnpa
 }
 
 TEST_F(ImportDialogTest, ADamagedPackageIsImportedWithAWarning) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in", {"--prefix", "cut"});
-    std::string bytes = import_test::ReadFile(package.strTar);
-    import_test::WriteFile(package.strTar, bytes.substr(0, bytes.size() * 2 / 3 + 100));
+    SamplePackage package =
+        package_import::test::MakeSamplePackage(m_tmp / "in", {"--prefix", "cut"});
+    std::string bytes = package_import::test::ReadFile(package.strTar);
+    package_import::test::WriteFile(package.strTar, bytes.substr(0, bytes.size() * 2 / 3 + 100));
     Open(package.strTar);
     // The damaged package is said first; that its tables are short may follow, now or once
     // child.db's background load ends.
@@ -273,8 +282,9 @@ TEST_F(ImportDialogTest, ADamagedPackageIsImportedWithAWarning) {
 }
 
 TEST_F(ImportDialogTest, ALeftoverWorkFolderIsOfferedForDeletionAndDecliningChangesNothing) {
-    SamplePackage first = import_test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage first =
+        package_import::test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     Open(first.strTar);
     ASSERT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
     const QString openName = Peek(*m_pDlg).m_strPackageName;
@@ -282,11 +292,11 @@ TEST_F(ImportDialogTest, ALeftoverWorkFolderIsOfferedForDeletionAndDecliningChan
     const QString total = Peek(*m_pDlg).m_staticTotal->text();
 
     // A work folder left by a run that was killed: the user is asked, and says no.
-    import_test::WriteFile(WorkFolder(package) + "/var/left", "left");
+    package_import::test::WriteFile(WorkFolder(package) + "/var/left", "left");
     Open(package.strTar);
     ASSERT_EQ(m_prompts.m_questions, QStringList{ResString(kStrLeftoverWorkFolder)});
     EXPECT_TRUE(m_prompts.m_messages.isEmpty());
-    EXPECT_EQ(import_test::ReadFile(WorkFolder(package) + "/var/left"), "left");
+    EXPECT_EQ(package_import::test::ReadFile(WorkFolder(package) + "/var/left"), "left");
     EXPECT_EQ(Peek(*m_pDlg).m_strPackageName, openName);
     EXPECT_EQ(Peek(*m_pDlg).m_strPackagePath, openPath);
     EXPECT_EQ(Peek(*m_pDlg).m_staticTotal->text(), total);
@@ -311,22 +321,22 @@ TEST_F(ImportDialogTest, ALeftoverWorkFolderIsOfferedForDeletionAndDecliningChan
 }
 
 TEST_F(ImportDialogTest, ANameTakenByALinkOrByTheProgramFolderIsRefusedAndNothingIsDeleted) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     // A link where the work folder goes, to a folder outside: never used, never deleted.
-    import_test::WriteFile(m_tmp / "outside/keep", "keep");
+    package_import::test::WriteFile(m_tmp / "outside/keep", "keep");
     fs::create_directory_symlink(m_tmp / "outside", WorkFolder(package));
     Open(package.strTar);
     EXPECT_EQ(m_prompts.m_messages, QStringList{ResString(kStrNotReadablePackage)});
     EXPECT_TRUE(m_prompts.m_questions.isEmpty());
     EXPECT_TRUE(fs::is_symlink(WorkFolder(package)));
-    EXPECT_EQ(import_test::ReadFile(m_tmp / "outside/keep"), "keep");
+    EXPECT_EQ(package_import::test::ReadFile(m_tmp / "outside/keep"), "keep");
     m_pDlg->OnDeletePackage();
     EXPECT_TRUE(fs::is_symlink(WorkFolder(package)));
 
     // A package named like the registry folder.
     m_prompts.m_messages.clear();
     const std::string registry = m_strProgram + "/processid";
-    import_test::WriteFile(registry + "/123", "");
+    package_import::test::WriteFile(registry + "/123", "");
     fs::copy_file(package.strTar, m_tmp / "in/processid.tar");
     Open(m_tmp / "in/processid.tar");
     EXPECT_EQ(m_prompts.m_messages, QStringList{ResString(kStrNotReadablePackage)});
@@ -336,7 +346,7 @@ TEST_F(ImportDialogTest, ANameTakenByALinkOrByTheProgramFolderIsRefusedAndNothin
 }
 
 TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     testing::internal::CaptureStdout();
     m_pDlg->ImportPackageFile(QString::fromStdString(package.strTar));
     testing::internal::GetCapturedStdout();
@@ -354,8 +364,8 @@ TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {
     fs::copy_file(package.strTar, copy);
     std::string dialogParent = WorkFolder(package) + "/" + package.strName + "Parent.db";
     std::string dialogChild = WorkFolder(package) + "/" + package.strName + "child.db";
-    auto parentContent = import_test::DatabaseContent(dialogParent);
-    auto childContent = import_test::DatabaseContent(dialogChild);
+    auto parentContent = package_import::test::DatabaseContent(dialogParent);
+    auto childContent = package_import::test::DatabaseContent(dialogChild);
     fs::remove_all(WorkFolder(package));  // the command would leave an existing folder alone
 
     testing::internal::CaptureStdout();
@@ -368,9 +378,9 @@ TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {
     EXPECT_EQ(r.exitStatus, 0) << out;
     // The command inherits the test's program folder (TAVRIN_PROGRAM_DIR) and imports there.
     std::string cmdWork = WorkFolder(package);
-    EXPECT_EQ(import_test::DatabaseContent(cmdWork + "/" + package.strName + "Parent.db"),
+    EXPECT_EQ(package_import::test::DatabaseContent(cmdWork + "/" + package.strName + "Parent.db"),
               parentContent);
-    EXPECT_EQ(import_test::DatabaseContent(cmdWork + "/" + package.strName + "child.db"),
+    EXPECT_EQ(package_import::test::DatabaseContent(cmdWork + "/" + package.strName + "child.db"),
               childContent);
 }
 
@@ -381,18 +391,18 @@ TEST_F(ImportDialogTest, ImportsThePackageGivenOnTheCommandLine) {
 std::string WriteSlowArchiver(const std::string& folder, const std::string& pauseSeconds) {
     const std::string real = fs::read_symlink(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/7z");
     const std::string script = folder + "/slow7z";
-    import_test::WriteFile(script,
-                           "#!/bin/sh\n"
-                           "if [ \"$1\" = x ]; then\n"
-                           "  printf ' 10%%\\b\\b\\b\\b'; sleep " +
-                               pauseSeconds +
-                               "\n"
-                               "  printf ' 60%%\\b\\b\\b\\b'; sleep " +
-                               pauseSeconds +
-                               "\n"
-                               "fi\n"
-                               "exec '" +
-                               real + "' \"$@\"\n");
+    package_import::test::WriteFile(script,
+                                    "#!/bin/sh\n"
+                                    "if [ \"$1\" = x ]; then\n"
+                                    "  printf ' 10%%\\b\\b\\b\\b'; sleep " +
+                                        pauseSeconds +
+                                        "\n"
+                                        "  printf ' 60%%\\b\\b\\b\\b'; sleep " +
+                                        pauseSeconds +
+                                        "\n"
+                                        "fi\n"
+                                        "exec '" +
+                                        real + "' \"$@\"\n");
     fs::permissions(script, fs::perms::owner_all);
     return "\"" + script + "\"";
 }
@@ -417,7 +427,7 @@ class CTickCounter : public QObject {
 };
 
 TEST_F(ImportDialogTest, ImportsBehindAProgressWindowWhileTheWindowKeepsTicking) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     CTavrinDlg& dlg = *m_pDlg;
     Peek(dlg).m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "0.7"));
     CTickCounter ticks;
@@ -456,15 +466,17 @@ TEST_F(ImportDialogTest, ImportsBehindAProgressWindowWhileTheWindowKeepsTicking)
     EXPECT_EQ(dlg.Browser().Screen().page.nTotalRows, package.parent["unix_sms_log"]);
     EXPECT_EQ(Peek(dlg).m_list->RowCount(), 15);
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
-    EXPECT_EQ(import_test::TableCounts(WorkFolder(package) + "/" + package.strName + "child.db"),
-              package.child);
+    EXPECT_EQ(
+        package_import::test::TableCounts(WorkFolder(package) + "/" + package.strName + "child.db"),
+        package.child);
 }
 
 TEST_F(ImportDialogTest, CancelStopsTheArchiverAndEndsAsAFailedUnpackingDoes) {
-    SamplePackage first = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage first = package_import::test::MakeSamplePackage(m_tmp / "in");
     Open(first.strTar);
     ASSERT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
-    SamplePackage second = import_test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
+    SamplePackage second =
+        package_import::test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
     CTavrinDlg& dlg = *m_pDlg;
     Peek(dlg).m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "30"));
 
@@ -502,10 +514,11 @@ TEST_F(ImportDialogTest, CancelStopsTheArchiverAndEndsAsAFailedUnpackingDoes) {
 }
 
 TEST_F(ImportDialogTest, AClosingWindowCancelsTheImportFirstAndThenCleansUp) {
-    SamplePackage first = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage first = package_import::test::MakeSamplePackage(m_tmp / "in");
     Open(first.strTar);
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(first.strName)));
-    SamplePackage second = import_test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
+    SamplePackage second =
+        package_import::test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
     CTavrinDlg& dlg = *m_pDlg;
     Peek(dlg).m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "30"));
     dlg.show();
@@ -543,3 +556,5 @@ TEST_F(ImportDialogTest, AClosingWindowCancelsTheImportFirstAndThenCleansUp) {
 }
 
 }  // namespace
+
+}  // namespace ui

@@ -14,6 +14,8 @@
 #include "tavrin/ui/dialog_events.h"
 #include "tavrin/ui/res_string.h"
 
+namespace ui {
+
 namespace {
 
 constexpr int kRefreshMs = 100;
@@ -127,3 +129,5 @@ void CImportProgressDialog::RunStep(const std::function<void()>& work) {
     m_refresh.stop();
     Refresh();
 }
+
+}  // namespace ui

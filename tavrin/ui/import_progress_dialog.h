@@ -20,6 +20,8 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
+namespace ui {
+
 class CImportProgressDialog : public QDialog {
     Q_OBJECT
   public:
@@ -56,3 +58,5 @@ class CImportProgressDialog : public QDialog {
     QPushButton* m_pCancel = nullptr;
     QTimer m_refresh;
 };
+
+}  // namespace ui

@@ -47,7 +47,7 @@ CListCtrlEx::CListCtrlEx(QWidget* parent)
 
 CListCtrlEx::~CListCtrlEx() = default;
 
-void CListCtrlEx::SetPackageSource(std::function<SListPackage()> source) {
+void CListCtrlEx::SetPackageSource(std::function<ui::SListPackage()> source) {
     m_packageSource = std::move(source);
 }
 
@@ -56,7 +56,7 @@ void CListCtrlEx::SetLayoutColumns(int nLayout, const int (*columns)[2], int nCo
     m_nLayout = nLayout;
     m_pColumns = columns;
     QStringList headers;
-    for (int i = 0; i < nColumns; ++i) headers << ResString(columns[i][0]);
+    for (int i = 0; i < nColumns; ++i) headers << ui::ResString(columns[i][0]);
     m_model.SetLayout(nLayout, headers);
     verticalScrollBar()->setValue(0);
     FitColumns();
@@ -131,23 +131,23 @@ void CListCtrlEx::ShowPage(const browser::BrowserScreen& screen) {
 }
 
 void CListCtrlEx::AddCharRow(const browser::BrowserRow& row) {
-    CSessionTableModel::Cells cells;
-    for (int col = 1; col < CSessionTableModel::kFirstActionColumn; ++col)
+    ui::CSessionTableModel::Cells cells;
+    for (int col = 1; col < ui::CSessionTableModel::kFirstActionColumn; ++col)
         cells[col] = row.cells[col];
-    cells[8] = ResString(152);
-    cells[9] = ResString(153);
-    cells[10] = ResString(154);
+    cells[8] = ui::ResString(152);
+    cells[9] = ui::ResString(153);
+    cells[10] = ui::ResString(154);
     ++m_nLastRow;
     m_model.AppendCharRow(cells, row.nLines, row.charRecord);
 }
 
 void CListCtrlEx::AddGraphicRow(const browser::BrowserRow& row) {
-    CSessionTableModel::Cells cells;
-    for (int col = 1; col < CSessionTableModel::kFirstActionColumn; ++col)
+    ui::CSessionTableModel::Cells cells;
+    for (int col = 1; col < ui::CSessionTableModel::kFirstActionColumn; ++col)
         cells[col] = row.cells[col];
-    cells[8] = ResString(154);
-    cells[9] = ResString(152);
-    if (m_model.columnCount() > 10) cells[10] = ResString(160);
+    cells[8] = ui::ResString(154);
+    cells[9] = ui::ResString(152);
+    if (m_model.columnCount() > 10) cells[10] = ui::ResString(160);
     ++m_nLastRow;
     m_model.AppendGraphicRow(cells, row.graphicRecord);
 }

@@ -23,12 +23,16 @@ struct BrowserRow;
 struct BrowserScreen;
 }  // namespace browser
 
+namespace ui {
+
 // What the double-click dispatch needs to know about the open package.
 struct SListPackage {
     std::string strName;           // the package name as the file system takes it
     DbHandle* pChildDb = nullptr;  // its child.db, null when no package is open
     bool bReady = false;           // its background loads have finished
 };
+
+}  // namespace ui
 
 class CListCtrlEx : public QTableView {
     Q_OBJECT
@@ -56,10 +60,10 @@ class CListCtrlEx : public QTableView {
     // clicked row and column. Defined in list_ctrl_ex_dispatch.cpp.
     void OnDblClick(int nRow, int nColumn);
     // Where OnDblClick learns the open package; without a source nothing is dispatched.
-    void SetPackageSource(std::function<SListPackage()> source);
+    void SetPackageSource(std::function<ui::SListPackage()> source);
 
-    CSessionTableModel& Model() { return m_model; }
-    const CSessionTableModel& Model() const { return m_model; }
+    ui::CSessionTableModel& Model() { return m_model; }
+    const ui::CSessionTableModel& Model() const { return m_model; }
     int RowCount() const { return m_model.rowCount(); }
     int ColumnCount() const { return m_model.columnCount(); }
     QString CellText(int nRow, int nColumn) const { return m_model.CellText(nRow, nColumn); }
@@ -86,7 +90,7 @@ class CListCtrlEx : public QTableView {
     // page needs no horizontal scroll bar while every column keeps a readable width.
     void FitColumns();
 
-    CSessionTableModel m_model;
+    ui::CSessionTableModel m_model;
     const int (*m_pColumns)[2] = nullptr;  // {string id, width} of the current layout
-    std::function<SListPackage()> m_packageSource;
+    std::function<ui::SListPackage()> m_packageSource;
 };

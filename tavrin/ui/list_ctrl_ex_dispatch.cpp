@@ -22,7 +22,7 @@ std::string AnsiBytes(const std::string& bytes, const QString& text) {
 void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
     if (nRow < 0 || !m_packageSource) return;
     const size_t row = static_cast<size_t>(nRow);
-    const SListPackage package = m_packageSource();
+    const ui::SListPackage package = m_packageSource();
 
     dispatch::SDispatchContext context;
     context.strProgramFolder = m_strProgramFolder;
@@ -57,7 +57,7 @@ void CListCtrlEx::OnDblClick(int nRow, int nColumn) {
     }
 
     if (decision.eKind == dispatch::SDispatchDecision::kMessage) {
-        common::ShowMessage(ResString(decision.nMessageId));
+        common::ShowMessage(ui::ResString(decision.nMessageId));
     } else if (decision.eKind == dispatch::SDispatchDecision::kLaunch) {
         dispatch::LaunchPlayer(context.strProgramFolder, decision.ePlayer, decision.strArguments);
     }

@@ -2,6 +2,8 @@
 // that did not complete (ids 230 to 239 belong to them).
 #pragma once
 
+namespace ui {
+
 // Message box: the package did not load completely; %1 the package, %2 the tables.
 inline constexpr int kStrLoadIncompleteTables = 230;
 // Ticker text of a package whose background load ended without all of its rows (in place of
@@ -13,3 +15,5 @@ inline constexpr int kStrQueryStopped = 232;
 inline constexpr int kStrViewLoading = 300;
 // Message box: the audit type shown is still loading, so it cannot be exported yet.
 inline constexpr int kStrViewLoadingRefused = 301;
+
+}  // namespace ui

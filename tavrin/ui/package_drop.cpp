@@ -11,6 +11,8 @@
 
 #include "tavrin/ui/dialog_aids.h"
 
+namespace ui {
+
 QStringList CAuditorExtras::DroppedPackages(const QMimeData* mime) const {
     QStringList paths;
     if (!mime || !mime->hasUrls()) return paths;
@@ -40,3 +42,5 @@ bool CAuditorExtras::HandleDrag(QEvent* e) {
     }
     return true;
 }
+
+}  // namespace ui

@@ -27,11 +27,15 @@
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/res_string.h"
 
+namespace ui {
+
 namespace {
 
 namespace fs = std::filesystem;
-using import_test::CTempFolder;
-using import_test::SamplePackage;
+using package_import::test::CTempFolder;
+using package_import::test::SamplePackage;
+using test::CMainDialogTest;
+using test::Peek;
 
 class PlayersDialogTest : public CMainDialogTest {
   protected:
@@ -57,7 +61,7 @@ class PlayersDialogTest : public CMainDialogTest {
         const std::string file = m_strProgram + "/" + name + ".args";
         for (int i = 0; i < 500 && !fs::exists(file); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::string text = import_test::ReadFile(file);
+        std::string text = package_import::test::ReadFile(file);
         fs::remove(file);
         return text;
     }
@@ -106,7 +110,7 @@ TEST_F(PlayersDialogTest, DoubleClicksOnGraphicRowsStartTheirPlayersWithTheirArg
     list.Model().AppendGraphicRow({}, data);
 
     // The players read the recording file; it must be there.
-    import_test::WriteFile(m_strProgram + "/P/var/utm/data/sessions/r1.rec", "recording");
+    package_import::test::WriteFile(m_strProgram + "/P/var/utm/data/sessions/r1.rec", "recording");
 
     // Morvel reads the package's Parent.db: it waits for the package's loads (string 162).
     list.OnDblClick(0, 9);
@@ -140,7 +144,7 @@ TEST_F(PlayersDialogTest, NamesFromRowsTravelAsThePackagesBytes) {
     const std::string name =
         "r\xFF"
         "1";
-    import_test::WriteFile(sessions + name + ".rec", "recording");
+    package_import::test::WriteFile(sessions + name + ".rec", "recording");
     const browser::RowPlace place{m_strProgram + "/P"};
 
     std::vector<std::string> graphic = {"0", "17", "",     "",    "", "", "",
@@ -162,10 +166,10 @@ TEST_F(PlayersDialogTest, NamesFromRowsTravelAsThePackagesBytes) {
     const std::string key =
         "a_b_s\xFF"
         "9";
-    import_test::WriteFile(sessions +
-                               "s\xFF"
-                               "9",
-                           "session");
+    package_import::test::WriteFile(sessions +
+                                        "s\xFF"
+                                        "9",
+                                    "session");
     DbHandle child;
     ASSERT_EQ(OpenDbHandle(child, m_strProgram + "/P/Pchild.db"), 0);
     const std::string sql = "create table \"" + key +
@@ -228,7 +232,7 @@ TEST_F(PlayersDialogTest, DoubleClicksOnCharacterRowsCheckReadinessAndFilesFirst
     EXPECT_EQ(ProbeArgs("Tessiv"), "Tessiv\n~" + m_strProgram + "/P/Pchild.db ~a_b_s9\n");
     list.OnDblClick(1, 9);
     EXPECT_EQ(ProbeArgs("Fennic"), "Fennic\n" + sessions + "second\n");
-    import_test::WriteFile(sessions + "s9", "content");
+    package_import::test::WriteFile(sessions + "s9", "content");
     testing::internal::CaptureStdout();
     list.OnDblClick(1, 10);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "w = 100,h = 30\n");
@@ -237,8 +241,8 @@ TEST_F(PlayersDialogTest, DoubleClicksOnCharacterRowsCheckReadinessAndFilesFirst
 }
 
 TEST_F(PlayersDialogTest, CloseEndsPlayersDeletesEveryWorkFolderAndEmptiesTheRegistry) {
-    SamplePackage a = import_test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
-    SamplePackage b = import_test::MakeSamplePackage(
+    SamplePackage a = package_import::test::MakeSamplePackage(m_tmp / "a", {"--prefix", "first"});
+    SamplePackage b = package_import::test::MakeSamplePackage(
         m_tmp / "b", {"--prefix", "second", "--start", "2017-01-01", "--end", "2017-01-05"});
     Open(a.strTar);
     Open(b.strTar);
@@ -250,24 +254,24 @@ TEST_F(PlayersDialogTest, CloseEndsPlayersDeletesEveryWorkFolderAndEmptiesTheReg
     ASSERT_TRUE(fs::is_directory(workB));
 
     // A read-only file and a link to a folder outside, inside the work folders.
-    import_test::WriteFile(workA + "/readonly.txt", "x");
+    package_import::test::WriteFile(workA + "/readonly.txt", "x");
     fs::permissions(workA + "/readonly.txt", fs::perms::owner_read);
     const std::string outside = m_tmp / "outside";
-    import_test::WriteFile(outside + "/keep.txt", "keep");
+    package_import::test::WriteFile(outside + "/keep.txt", "keep");
     fs::create_directory_symlink(outside, workB + "/var/link_out");
 
     // A stand-in player and a viewer-like program of this installation, both registered.
     fs::copy_file(STAND_IN_DIR "/OndrixS", m_strProgram + "/OndrixS");
     platform::ProcessHandle* player = StartRegistered("OndrixS", {"OndrixS", "~x ~100 ~30"});
     InstallProbe("Morvel");
-    import_test::WriteFile(m_strProgram + "/probe_stay", "");
+    package_import::test::WriteFile(m_strProgram + "/probe_stay", "");
     platform::ProcessHandle* viewer = StartRegistered("Morvel", {"Morvel", "~1 ~17 ~r1 ~P"});
     ASSERT_TRUE(player && viewer);
     // An unrelated program whose identifier was left in the registry stays running.
     int other = platform::SpawnDetached("/bin/sleep", {"sleep", "20"});
     auto otherHandle = platform::OpenProcessHandle(other);
     ASSERT_TRUE(otherHandle);
-    import_test::WriteFile(m_strProgram + "/processid/" + std::to_string(other), "");
+    package_import::test::WriteFile(m_strProgram + "/processid/" + std::to_string(other), "");
 
     m_pDlg->OnClose();
 
@@ -287,12 +291,12 @@ TEST_F(PlayersDialogTest, CloseEndsPlayersDeletesEveryWorkFolderAndEmptiesTheReg
 }
 
 TEST_F(PlayersDialogTest, TerminationSignalRunsTheSameCloseOnTheUserInterfaceThread) {
-    SamplePackage a = import_test::MakeSamplePackage(m_tmp / "a");
+    SamplePackage a = package_import::test::MakeSamplePackage(m_tmp / "a");
     Open(a.strTar);
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(a.strName)));
     const std::string work = m_strProgram + "/" + a.strName;
     InstallProbe("Rivosk");
-    import_test::WriteFile(m_strProgram + "/probe_stay", "");
+    package_import::test::WriteFile(m_strProgram + "/probe_stay", "");
     platform::ProcessHandle* player = StartRegistered("Rivosk", {"Rivosk", "~x"});
     ASSERT_TRUE(player);
 
@@ -311,7 +315,7 @@ TEST_F(PlayersDialogTest, TerminationSignalRunsTheSameCloseOnTheUserInterfaceThr
 }
 
 TEST_F(PlayersDialogTest, CloseDuringABackgroundLoadStopsItPromptly) {
-    SamplePackage big = import_test::MakeSamplePackage(
+    SamplePackage big = package_import::test::MakeSamplePackage(
         m_tmp / "big", {"--terminal-rows", "300000", "--rows-per-insert", "1"});
     Open(big.strTar);
     const std::string work = m_strProgram + "/" + big.strName;
@@ -332,3 +336,5 @@ TEST_F(PlayersDialogTest, CloseDuringABackgroundLoadStopsItPromptly) {
 }
 
 }  // namespace
+
+}  // namespace ui

@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+namespace ui {
+
 QTranslator* InstallQtTranslations(bool bChinese, const QString& folder) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!bChinese || !app) return nullptr;
@@ -31,3 +33,5 @@ void RemoveQtTranslations(QTranslator* translator) {
     delete translator;
     QLocale::setDefault(QLocale::system());
 }
+
+}  // namespace ui

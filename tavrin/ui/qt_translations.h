@@ -8,6 +8,8 @@
 
 class QTranslator;
 
+namespace ui {
+
 // Installs the catalog "qtbase_<locale>" from folder for the Chinese module (bChinese) and
 // makes that locale Qt's default; the English module needs none (Qt's texts are English).
 // Returns the installed translator, owned by the application, or null when none was
@@ -19,3 +21,5 @@ QTranslator* InstallQtTranslations(bool bChinese, const QString& folder = QStrin
 // Undoes InstallQtTranslations: removes and deletes translator (null: nothing to do) and
 // makes the system locale Qt's default again.
 void RemoveQtTranslations(QTranslator* translator);
+
+}  // namespace ui

@@ -2,6 +2,8 @@
 
 #include "common/qt/lang_module.h"
 
+namespace ui {
+
 namespace {
 common::CLangModule* g_pLangModule = nullptr;
 }
@@ -17,3 +19,5 @@ common::CLangModule* CurrentLangModule() {
 void SetCurrentLangModule(common::CLangModule* module) {
     g_pLangModule = module;
 }
+
+}  // namespace ui

@@ -9,6 +9,8 @@ namespace common {
 class CLangModule;
 }  // namespace common
 
+namespace ui {
+
 // The module's string id, or empty text when no module is current or it lacks the string.
 QString ResString(int id);
 
@@ -18,3 +20,5 @@ common::CLangModule* CurrentLangModule();
 // Makes module the current one (null clears it). The caller keeps ownership and must clear
 // it before the module is destroyed.
 void SetCurrentLangModule(common::CLangModule* module);
+
+}  // namespace ui

@@ -1,5 +1,7 @@
 #include "tavrin/ui/session_table_model.h"
 
+namespace ui {
+
 CSessionTableModel::CSessionTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void CSessionTableModel::SetLayout(int nLayout, const QStringList& headers) {
@@ -87,3 +89,5 @@ QVariant CSessionTableModel::headerData(int section, Qt::Orientation orientation
 Qt::ItemFlags CSessionTableModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
+
+}  // namespace ui

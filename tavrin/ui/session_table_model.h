@@ -17,6 +17,8 @@
 
 #include "tavrin/browser/session_records.h"
 
+namespace ui {
+
 class CSessionTableModel : public QAbstractTableModel {
     Q_OBJECT
   public:
@@ -70,3 +72,5 @@ class CSessionTableModel : public QAbstractTableModel {
     std::vector<drpData> m_drpData;        // graphical layout, row order
     std::vector<StringData> m_stringData;  // character layout, row order
 };
+
+}  // namespace ui

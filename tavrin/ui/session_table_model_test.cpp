@@ -4,6 +4,8 @@
 
 #include "tavrin/ui/session_table_model.h"
 
+namespace ui {
+
 namespace {
 
 CSessionTableModel::Cells CellsWith(int nColumn, const QString& text) {
@@ -80,3 +82,5 @@ TEST(SessionTableModel, ALayoutChangeDropsRowsAndRecordsOfTheOtherLayout) {
 }
 
 }  // namespace
+
+}  // namespace ui

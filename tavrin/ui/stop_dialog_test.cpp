@@ -23,10 +23,14 @@
 #include "tavrin/ui/load_report_strings.h"
 #include "tavrin/ui/res_string.h"
 
+namespace ui {
+
 namespace {
 
 namespace fs = std::filesystem;
-using import_test::SamplePackage;
+using package_import::test::SamplePackage;
+using test::CMainDialogTest;
+using test::Peek;
 
 CImportProgressDialog* ShownProgressWindow() {
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -41,7 +45,7 @@ class StopDialogTest : public CMainDialogTest {
 
     // The sample made hostile by the named case of hostile_packages.py.
     SamplePackage HostilePackage(const std::string& strCase) {
-        SamplePackage base = import_test::MakeSamplePackage(m_tmp / "gen");
+        SamplePackage base = package_import::test::MakeSamplePackage(m_tmp / "gen");
         fs::create_directories(m_tmp / "in");
         fs::create_directories(m_tmp / "outside");
         SamplePackage endless = base;
@@ -103,7 +107,7 @@ TEST_F(StopDialogTest, SigtermDuringAnEndlessTableDefinitionClosesWithinTwoSecon
 }
 
 TEST_F(StopDialogTest, AnEndlessQueryOnTheWindowThreadStopsWithinItsLimitAndIsTold) {
-    SamplePackage package = import_test::MakeSamplePackage(m_tmp / "in");
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     Open(package.strTar);
     ASSERT_TRUE(WaitForLoad(QString::fromStdString(package.strName)));
     m_pDlg->show();
@@ -150,3 +154,5 @@ TEST_F(StopDialogTest, AFailedBackgroundLoadIsToldAndNeverReadsAsLoaded) {
 }
 
 }  // namespace
+
+}  // namespace ui

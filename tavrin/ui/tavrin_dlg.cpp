@@ -59,9 +59,9 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
                    Qt::WindowCloseButtonHint);
     m_str7zCommand =
         QString::fromStdString(package_import::Make7zCommand(platform::ProgramFolder()));
-    if (common::CLangModule* module = CurrentLangModule()) {
+    if (common::CLangModule* module = ui::CurrentLangModule()) {
         m_hIcon = module->Icon(128);
-        CControlLoader loader;
+        ui::CControlLoader loader;
         m_pTemplate = module->LoadDialogTemplate(102, this, &loader);
     }
     if (m_pTemplate) {
@@ -137,8 +137,8 @@ CTavrinDlg::CTavrinDlg(QWidget* parent) : QDialog(parent), m_posTicker(m_states.
     });
     OnInitDialog();
     // Export, fingerprints and dropped packages.
-    m_pAuditorExtras = new CAuditorExtras(*this, m_browser, *m_list, *m_btnOpen);
-    connect(m_pAuditorExtras, &CAuditorExtras::importRequested, this,
+    m_pAuditorExtras = new ui::CAuditorExtras(*this, m_browser, *m_list, *m_btnOpen);
+    connect(m_pAuditorExtras, &ui::CAuditorExtras::importRequested, this,
             &CTavrinDlg::ImportPackageFile);
     AttachFindWindow();
     RestoreWindowSize();
@@ -163,7 +163,7 @@ bool CTavrinDlg::OnInitDialog() {
     m_list->show();
     m_list->SetCharLayout();
     m_list->SetPackageSource([this] {
-        SListPackage package;
+        ui::SListPackage package;
         package.strName = m_strPackageName.toStdString();
         package.pChildDb = m_pChildDb;
         for (const stateData& state : m_states) {
@@ -175,10 +175,10 @@ bool CTavrinDlg::OnInitDialog() {
         return package;
     });
 
-    m_comboAudit->insertItem(0, ResString(155));
-    m_comboAudit->insertItem(1, ResString(156));
-    m_comboAudit->insertItem(2, ResString(158));
-    m_comboAudit->insertItem(3, ResString(157));
+    m_comboAudit->insertItem(0, ui::ResString(155));
+    m_comboAudit->insertItem(1, ui::ResString(156));
+    m_comboAudit->insertItem(2, ui::ResString(158));
+    m_comboAudit->insertItem(3, ui::ResString(157));
     m_comboAudit->setCurrentIndex(3);
 
     UpdateData(false);
@@ -186,7 +186,7 @@ bool CTavrinDlg::OnInitDialog() {
     connect(m_comboAudit, &CAuditComboBox::viewChosen, this, &CTavrinDlg::OnAuditTypeChange);
     connect(m_comboPackage, &CPackageComboBox::packageChosen, this, &CTavrinDlg::OpenPackage);
 
-    m_hTimeThread = std::make_unique<CTimeThread>(this);
+    m_hTimeThread = std::make_unique<ui::CTimeThread>(this);
     m_dwTimeThreadId = m_hTimeThread->Id();
 
     auto fillNumbers = [](QComboBox* combo, int nCount) {
@@ -256,7 +256,7 @@ bool CTavrinDlg::SetDateRange() {
     const std::optional<workspace::CalendarDate> end =
         workspace::ParseDateField(m_strEndDate.toStdString());
     if (!start || !end) {
-        common::ShowMessage(ResString(kStrInvalidDateRange));
+        common::ShowMessage(ui::ResString(ui::kStrInvalidDateRange));
         return false;
     }
     m_dateStart->setDate(QDate(start->nYear, start->nMonth, start->nDay));
@@ -348,14 +348,15 @@ void CTavrinDlg::OnTick() {
     const stateData& state = *m_posTicker;
     ++m_posTicker;
     // A load that failed never reads as loaded.
-    const int nText = state.bIncomplete ? kStrLoadIncomplete : state.bDone ? 151 : 150;
-    m_strStatus = state.strName + QLatin1Char(' ') + ResString(nText);
+    const int nText = state.bIncomplete ? ui::kStrLoadIncomplete : state.bDone ? 151 : 150;
+    m_strStatus = state.strName + QLatin1Char(' ') + ui::ResString(nText);
     // After the load, how far the package's text index is.
     const session_index::IndexTickerState index = m_indexes.State(state.strName.toStdString());
     if (const int nIndexText = session_index::IndexTickerStringId(index);
         state.bDone && nIndexText != 0) {
-        m_strStatus += nIndexText == kStrIndexBuilding ? ResString(nIndexText).arg(index.nPercent)
-                                                       : ResString(nIndexText);
+        m_strStatus += nIndexText == kStrIndexBuilding
+                           ? ui::ResString(nIndexText).arg(index.nPercent)
+                           : ui::ResString(nIndexText);
     }
     // The filter strings follow what the user typed. Only the status line is written: the
     // other fields show what the user typed or what the last operation wrote, and a tick
@@ -369,14 +370,14 @@ void CTavrinDlg::OnTick() {
 }
 
 bool CTavrinDlg::event(QEvent* e) {
-    if (e->type() == CTickEvent::TypeId()) {
-        AcceptDialogEvent();
+    if (e->type() == ui::CTickEvent::TypeId()) {
+        ui::AcceptDialogEvent();
         OnTick();
         return true;
     }
-    if (e->type() == CLoadFinishedEvent::TypeId()) {
-        AcceptDialogEvent();
-        OnLoadFinished(static_cast<CLoadFinishedEvent*>(e)->Name());
+    if (e->type() == ui::CLoadFinishedEvent::TypeId()) {
+        ui::AcceptDialogEvent();
+        OnLoadFinished(static_cast<ui::CLoadFinishedEvent*>(e)->Name());
         return true;
     }
     return QDialog::event(e);

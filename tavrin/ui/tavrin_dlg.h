@@ -47,13 +47,17 @@ class QPushButton;
 class CAuditComboBox;
 class CListCtrlEx;
 class CPackageComboBox;
-class CTimeThread;
 namespace common {
 class CWindowKeys;
 }  // namespace common
 namespace package_import {
 class CImportProgress;
 }  // namespace package_import
+namespace ui {
+class CAuditorExtras;
+class CFindSessionsDlg;
+class CTimeThread;
+}  // namespace ui
 
 class CTavrinDlg : public QDialog {
     Q_OBJECT
@@ -209,16 +213,16 @@ class CTavrinDlg : public QDialog {
     // Next ticker entry to show; m_states.end() stands for "none" (before the first import).
     // std::list keeps it valid while entries are appended.
     std::list<stateData>::iterator m_posTicker;
-    QString m_strWorkerSql;                      // SQL file given to the background loader
-    std::thread::id m_dwTimeThreadId;            // the ticker thread's identifier
-    std::unique_ptr<CTimeThread> m_hTimeThread;  // the ticker thread; null once stopped
+    QString m_strWorkerSql;                          // SQL file given to the background loader
+    std::thread::id m_dwTimeThreadId;                // the ticker thread's identifier
+    std::unique_ptr<ui::CTimeThread> m_hTimeThread;  // the ticker thread; null once stopped
     // The text indexes, built one package at a time after each package's load (a loader's
     // end queues its package, so this outlives m_loads).
     session_index::CSessionIndexRunner m_indexes;
     // The background loaders, one per import, each with a parameter block of its own, so
     // a second import never overwrites a block a running loader still reads; each is stopped
     // and joined before its connection closes.
-    CBackgroundLoads m_loads;
+    ui::CBackgroundLoads m_loads;
     CPackageComboBox* m_comboPackage = nullptr;  // 1006
     CListCtrlEx* m_list = nullptr;               // 10000, created at run time
     CAuditComboBox* m_comboAudit = nullptr;      // 1025
@@ -254,7 +258,7 @@ class CTavrinDlg : public QDialog {
 
     // Auditing aids (tavrin/ui/dialog_aids.h): export, fingerprints, dropped packages. A child
     // object of the dialog, made by the constructor.
-    class CAuditorExtras* m_pAuditorExtras = nullptr;
+    ui::CAuditorExtras* m_pAuditorExtras = nullptr;
     // Import off the user-interface thread (tavrin/ui/import_progress_dialog.h): the running
     // import's progress, null when none runs. A close requested meanwhile cancels it and runs
     // once the import has ended (RunDeferredClose).
@@ -262,6 +266,6 @@ class CTavrinDlg : public QDialog {
     bool m_bCloseAfterImport = false;
     // "Find in sessions…" (tavrin/ui/find_sessions_dlg.h): button 1041 and Ctrl+Shift+F open
     // it; made by AttachFindWindow (tavrin_dlg_find.cpp), a child window of the dialog.
-    class CFindSessionsDlg* m_pFindWindow = nullptr;
+    ui::CFindSessionsDlg* m_pFindWindow = nullptr;
     void AttachFindWindow();
 };

@@ -28,8 +28,8 @@ constexpr int kStrPagesAfterOne = 261;  // the singular of 149
 
 // The word after a count: its singular form for 1 when the language module has one.
 QString CountWord(int n, int nMany, int nOne) {
-    const QString one = n == 1 ? ResString(nOne) : QString();
-    return one.isEmpty() ? ResString(nMany) : one;
+    const QString one = n == 1 ? ui::ResString(nOne) : QString();
+    return one.isEmpty() ? ui::ResString(nMany) : one;
 }
 
 std::u16string ComboText(const QComboBox* combo) {
@@ -59,7 +59,7 @@ browser::FilterValues CTavrinDlg::FilterFields() {
 }
 
 void CTavrinDlg::ShowBrowserUpdate(const browser::BrowserUpdate& update) {
-    if (update.nMessage != 0) common::ShowMessage(ResString(update.nMessage));
+    if (update.nMessage != 0) common::ShowMessage(ui::ResString(update.nMessage));
     if (update.bRefused) return;
     const browser::BrowserScreen& screen = update.screen;
     // With no package open the list keeps its columns, empty.
@@ -72,7 +72,7 @@ void CTavrinDlg::ShowBrowserUpdate(const browser::BrowserUpdate& update) {
         const int nTotal = screen.page.nTotalRows;
         const int nPages = screen.page.nPageCount;
         m_staticTotal->setText(QString::fromStdU16String(browser::TotalLabel(
-            ResString(kStrTotalBefore).toStdU16String(), nTotal,
+            ui::ResString(kStrTotalBefore).toStdU16String(), nTotal,
             CountWord(nTotal, kStrTotalAfter, kStrTotalAfterOne).toStdU16String())));
         m_staticPages->setText(QString::fromStdU16String(browser::PagesLabel(
             nPages, CountWord(nPages, kStrPagesAfter, kStrPagesAfterOne).toStdU16String())));
@@ -83,7 +83,7 @@ void CTavrinDlg::ShowBrowserUpdate(const browser::BrowserUpdate& update) {
     } else {
         // A view still loading says so: an empty list alone would read as "no sessions".
         if (screen.bOpen && screen.bLoading) {
-            m_staticTotal->setText(ResString(kStrViewLoading));
+            m_staticTotal->setText(ui::ResString(ui::kStrViewLoading));
             m_staticTotal->show();
         } else {
             m_staticTotal->clear();

@@ -84,7 +84,7 @@ class CTerminationWatch : public QObject {
                 common::ResumeAfterTimeLimit();  // back at the event loop
                 CTavrinDlg* dlg = watch->m_pDlg;
                 if (dlg && !dlg->ClosePending() && !platform::TerminationRequested())
-                    common::ShowMessage(ResString(kStrQueryStopped));
+                    common::ShowMessage(ui::ResString(ui::kStrQueryStopped));
             },
             Qt::QueuedConnection);
     }

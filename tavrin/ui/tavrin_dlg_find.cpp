@@ -20,10 +20,10 @@ const QRect kFindButtonRect(900, 183, 200, 28);
 void CTavrinDlg::AttachFindWindow() {
     if (m_pFindWindow) return;
     const std::string programFolder = m_list ? m_list->m_strProgramFolder : std::string();
-    m_pFindWindow = new CFindSessionsDlg(this, programFolder, [this, programFolder] {
-        std::vector<SFindPackage> packages;
+    m_pFindWindow = new ui::CFindSessionsDlg(this, programFolder, [this, programFolder] {
+        std::vector<ui::SFindPackage> packages;
         for (const MyStruct& record : m_packages) {
-            SFindPackage package;
+            ui::SFindPackage package;
             package.strName = record.strName.toStdString();
             package.strWorkFolder = platform::JoinPath(programFolder, package.strName);
             for (const stateData& state : m_states)
@@ -37,13 +37,13 @@ void CTavrinDlg::AttachFindWindow() {
 
     auto* button = findChild<QPushButton*>(QLatin1String(kFindButtonId));
     if (!button) {
-        button = new QPushButton(ResString(kStrFindTitle), this);
+        button = new QPushButton(ui::ResString(kStrFindTitle), this);
         button->setObjectName(QLatin1String(kFindButtonId));
         button->setGeometry(kFindButtonRect);
         button->show();
     }
     button->setAutoDefault(false);
     button->setDefault(false);
-    CFindSessionsDlg* window = m_pFindWindow;
-    connect(button, &QPushButton::clicked, window, &CFindSessionsDlg::Activate);
+    ui::CFindSessionsDlg* window = m_pFindWindow;
+    connect(button, &QPushButton::clicked, window, &ui::CFindSessionsDlg::Activate);
 }

@@ -135,8 +135,8 @@ struct CTavrinDlg::SImportSteps {
             names << QString::fromStdU16String(platform::AnsiToUtf16(tables[i]));
         if (tables.size() > kMostNamed)
             names << QStringLiteral("… (%1)").arg(tables.size() - kMostNamed);
-        common::ShowMessage(
-            ResString(kStrLoadIncompleteTables).arg(strName, names.join(QStringLiteral(", "))));
+        common::ShowMessage(ui::ResString(ui::kStrLoadIncompleteTables)
+                                .arg(strName, names.join(QStringLiteral(", "))));
     }
 
     // While an import runs, tries again a little later and says true: what a background load
@@ -185,10 +185,10 @@ struct CTavrinDlg::SImportSteps {
     static void LoadEnded(CTavrinDlg* pDlg, const QString& strName,
                           const session_index::SessionIndexInputs& index, bool bIndex) {
         if (DeferWhileImporting(pDlg, [=] { LoadEnded(pDlg, strName, index, bIndex); })) return;
-        PostDialogEvent(pDlg, new CLoadFinishedEvent(strName));
+        ui::PostDialogEvent(pDlg, new ui::CLoadFinishedEvent(strName));
         if (!bIndex) return;
         // Posted after the event, so it sees the entry as the event left it.
-        PostDialogCall(pDlg, [pDlg, strName, index] {
+        ui::PostDialogCall(pDlg, [pDlg, strName, index] {
             for (const stateData& state : pDlg->m_states) {
                 if (state.strName == strName && state.bDone) QueueIndex(pDlg, strName, index);
             }
@@ -224,7 +224,8 @@ struct CTavrinDlg::SImportSteps {
                 paths, bTab, bMatrix, &param.bStopRequested, param.report,
                 [tables, pDlg, strName](const std::string& table) {
                     tables->MarkLoaded(table);
-                    PostDialogCall(pDlg, [pDlg, strName] { ShowViewWhenLoaded(pDlg, strName); });
+                    ui::PostDialogCall(pDlg,
+                                       [pDlg, strName] { ShowViewWhenLoaded(pDlg, strName); });
                 });
             return 1;
         };
@@ -236,12 +237,12 @@ struct CTavrinDlg::SImportSteps {
                 const std::vector<std::string> failed =
                     package_import::IncompleteTables(report, "Parent.db");
                 package_import::PrintIncompleteTables(failed);
-                PostDialogCall(pDlg,
-                               [pDlg, strName, index] { LoadEnded(pDlg, strName, index, true); });
+                ui::PostDialogCall(
+                    pDlg, [pDlg, strName, index] { LoadEnded(pDlg, strName, index, true); });
                 if (!failed.empty())
-                    PostDialogCall(
+                    ui::PostDialogCall(
                         pDlg, [pDlg, strName, failed] { ReportFailedLoad(pDlg, strName, failed); });
-                PostDialogCall(pDlg, [pDlg, strName] { ShowViewWhenLoaded(pDlg, strName); });
+                ui::PostDialogCall(pDlg, [pDlg, strName] { ShowViewWhenLoaded(pDlg, strName); });
             },
             std::move(load));
     }
@@ -285,13 +286,13 @@ struct CTavrinDlg::SImportSteps {
                     package_import::IncompleteTables(report, "child.db");
                 package_import::PrintIncompleteTables(tables);
                 const bool bIndex = !report.bStopped;
-                PostDialogCall(pDlg, [pDlg, strName, index, bIndex] {
+                ui::PostDialogCall(pDlg, [pDlg, strName, index, bIndex] {
                     LoadEnded(pDlg, strName, index, bIndex);
                 });
                 if (!tables.empty())
-                    PostDialogCall(
+                    ui::PostDialogCall(
                         pDlg, [pDlg, strName, tables] { ReportFailedLoad(pDlg, strName, tables); });
-                PostDialogCall(pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
+                ui::PostDialogCall(pDlg, [pDlg, strName] { CloseIdleChild(pDlg, strName); });
             },
             std::move(load));
     }
@@ -325,13 +326,13 @@ struct CTavrinDlg::SImportSteps {
         package_import::CPackageImport import(strProgram, path.toStdString());
 
         if (!import.CheckDiskSpace()) {  // step 5
-            common::ShowMessage(ResString(142));
+            common::ShowMessage(ui::ResString(142));
             return;
         }
         if (!import.HasUsableName()) {
             // Its work folder would be the program folder itself, lie outside it, be a file the
             // program needs, or hold files whose names are too long.
-            common::ShowMessage(ResString(kStrNotReadablePackage));
+            common::ShowMessage(ui::ResString(ui::kStrNotReadablePackage));
             return;
         }
         const QString strChosenName = QString::fromStdString(import.PackageName());
@@ -339,13 +340,14 @@ struct CTavrinDlg::SImportSteps {
             package_import::WorkFolderState(import.Paths().WorkFolder()),
             FindPackage(dlg, strChosenName) != nullptr);
         if (start == package_import::EImportStart::kRefuse) {
-            common::ShowMessage(ResString(kStrNotReadablePackage));
+            common::ShowMessage(ui::ResString(ui::kStrNotReadablePackage));
             return;
         }
         if (start == package_import::EImportStart::kAskLeftover) {
-            if (!common::AskYesNo(ResString(kStrLeftoverWorkFolder))) return;  // nothing changes
+            if (!common::AskYesNo(ui::ResString(ui::kStrLeftoverWorkFolder)))
+                return;  // nothing changes
             if (!package_import::DeleteLeftoverWorkFolder(import.Paths().WorkFolder())) {
-                common::ShowMessage(ResString(kStrLeftoverNotDeleted));
+                common::ShowMessage(ui::ResString(ui::kStrLeftoverNotDeleted));
                 return;
             }
         }
@@ -353,7 +355,7 @@ struct CTavrinDlg::SImportSteps {
         const QString strName = QString::fromStdString(fields.strName);
         // A name without a valid date range is refused before anything is unpacked or changed.
         if (!HasValidDates(fields.strStartDate, fields.strEndDate)) {
-            common::ShowMessage(ResString(kStrInvalidDateRange));
+            common::ShowMessage(ui::ResString(ui::kStrInvalidDateRange));
             return;
         }
         // The fields name the package being imported once it has unpacked; a failure before
@@ -388,7 +390,7 @@ struct CTavrinDlg::SImportSteps {
         package_import::CImportProgress progress;
         import.SetProgress(&progress);
         CRunningImport running(dlg, progress);
-        auto progressWindow = std::make_unique<CImportProgressDialog>(&dlg, progress, strName);
+        auto progressWindow = std::make_unique<ui::CImportProgressDialog>(&dlg, progress, strName);
 
         package_import::UnpackOutcome outcome = package_import::UnpackOutcome::kNotStarted;
         progressWindow->RunStep([&] { outcome = import.Unpack(str7zCommand); });  // step 11
@@ -400,13 +402,14 @@ struct CTavrinDlg::SImportSteps {
             import.RemoveWorkFolder();
             showOpenPackage();
             if (outcome == package_import::UnpackOutcome::kNotAPackage)
-                common::ShowMessage(ResString(kStrNotReadablePackage));
+                common::ShowMessage(ui::ResString(ui::kStrNotReadablePackage));
             if (outcome == package_import::UnpackOutcome::kNoSpace)
-                common::ShowMessage(ResString(142));
+                common::ShowMessage(ui::ResString(142));
             // An archiver too old to unpack safely was refused before it saw the package.
             if (outcome == package_import::UnpackOutcome::kNotStarted && import.ArchiverRefused())
                 common::ShowMessage(QString::fromStdString(package_import::ArchiverRefusalText(
-                    ResString(kStrArchiverTooOld).toStdString(), import.ArchiverVersion())));
+                    ui::ResString(ui::kStrArchiverTooOld).toStdString(),
+                    import.ArchiverVersion())));
             return;
         }
 
@@ -454,7 +457,7 @@ struct CTavrinDlg::SImportSteps {
         // The joined view is offered once, by the first package that has its data.
         constexpr int kJoinedIndex = CAuditComboBox::IndexOf(browser::AuditView::Joined);
         if (g_bHasTabTable && dlg.m_comboAudit->count() <= kJoinedIndex)
-            dlg.m_comboAudit->insertItem(kJoinedIndex, ResString(161));
+            dlg.m_comboAudit->insertItem(kJoinedIndex, ui::ResString(161));
 
         record.bHasTabTable = g_bHasTabTable ? 1 : 0;
         record.bHasMatrixTable = g_bHasMatrixTable ? 1 : 0;
@@ -487,7 +490,7 @@ struct CTavrinDlg::SImportSteps {
         // A damaged package is said first: it is why tables may be short. child.db loads beside
         // the import, so whether its tables are already known short here depends on timing.
         if (outcome == package_import::UnpackOutcome::kDamaged)
-            common::ShowMessage(ResString(kStrPackageDamaged));
+            common::ShowMessage(ui::ResString(ui::kStrPackageDamaged));
         if (import.LoadIncomplete()) ShowIncompleteLoad(dlg, strName, import.IncompleteTables());
     }
 
@@ -501,7 +504,7 @@ void CTavrinDlg::OnOpenPackage() {
     if (!SImportSteps::ImportMayStart(*this)) return;
     SImportSteps::BeginImport(*this);
     const QString path = common::ChooseOpenFileIn(
-        ResString(159), m_pAuditorExtras->LastFolder().Folder());  // step 3
+        ui::ResString(159), m_pAuditorExtras->LastFolder().Folder());  // step 3
     if (!path.isEmpty()) SImportSteps::ImportChosenFile(*this, path);
     SImportSteps::EndImport(*this);
     RunDeferredClose();
@@ -523,7 +526,7 @@ bool CTavrinDlg::OpenPackage(const QString& strName) {
     const workspace::PackageName fields =
         workspace::SplitPackageName(strName.toStdString());  // step 7
     if (!SImportSteps::HasValidDates(fields.strStartDate, fields.strEndDate)) {
-        common::ShowMessage(ResString(kStrInvalidDateRange));
+        common::ShowMessage(ui::ResString(ui::kStrInvalidDateRange));
         return false;
     }
 

@@ -19,10 +19,14 @@
 #include "tavrin/ui/list_ctrl_ex.h"
 #include "tavrin/ui/package_combo_box.h"
 
+namespace ui {
+
 namespace {
 
 namespace fs = std::filesystem;
-using import_test::SamplePackage;
+using package_import::test::SamplePackage;
+using test::CMainDialogTest;
+using test::Peek;
 
 void Tick(CTavrinDlg& dlg) {
     QCoreApplication::postEvent(&dlg, new CTickEvent());
@@ -63,7 +67,7 @@ class StaleScreenTest : public CMainDialogTest {
             Peek(dlg).m_btnNext->isEnabled(),          Peek(dlg).m_editPackagePath->text()};
     }
     SamplePackage Make(const char* folder, std::vector<std::string> options) {
-        return import_test::MakeSamplePackage(m_tmp / folder, std::move(options));
+        return package_import::test::MakeSamplePackage(m_tmp / folder, std::move(options));
     }
 };
 
@@ -175,7 +179,7 @@ TEST_F(StaleScreenTest, AFailedUnpackingShowsNoPackageRatherThanTheOldCounts) {
     Open(a.strTar);
     ASSERT_NE(Peek(*m_pDlg).m_staticTotal->text(), "");
     const std::string corrupt = m_tmp / "a/broken_log_2016-09-01_2016-09-10.tar";
-    import_test::WriteFile(corrupt, std::string(20000, '\x01'));
+    package_import::test::WriteFile(corrupt, std::string(20000, '\x01'));
     Open(corrupt);
     ASSERT_EQ(m_prompts.m_messages.size(), 1);
     // The open package was closed for the new one: the window says so everywhere.
@@ -211,3 +215,5 @@ TEST_F(StaleScreenTest, ANewPageOfAnImportedPackageOpensAtItsFirstRow) {
 }
 
 }  // namespace
+
+}  // namespace ui

@@ -23,7 +23,12 @@
 #include "tavrin/ui/qt_translations.h"
 #include "tavrin/workspace/package_flags.h"
 
+namespace ui {
+
 namespace {
+
+using test::FrameDialogTest;
+using test::Peek;
 
 // What the browser returns after counting nTotal rows, with no page shown.
 browser::BrowserUpdate Counted(int nTotal) {
@@ -221,3 +226,5 @@ TEST_F(ChineseWindowTest, CountsKeepTheModulesWordsAndQtsOwnTextsAreChinese) {
 }
 
 }  // namespace
+
+}  // namespace ui

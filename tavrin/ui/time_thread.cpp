@@ -7,6 +7,8 @@
 #include "common/console_text.h"
 #include "tavrin/ui/dialog_events.h"
 
+namespace ui {
+
 CTimeThread::CTimeThread(QObject* receiver, int nIntervalMs)
     : m_pReceiver(receiver), m_nIntervalMs(nIntervalMs), m_thread([this] { Run(); }) {}
 
@@ -34,3 +36,5 @@ void CTimeThread::Run() {
                           [this] { return m_bStop; });
     }
 }
+
+}  // namespace ui

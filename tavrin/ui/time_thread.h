@@ -9,6 +9,8 @@
 
 class QObject;
 
+namespace ui {
+
 class CTimeThread {
   public:
     // Starts the thread at once. receiver must outlive the thread (call Stop() before it is
@@ -34,3 +36,5 @@ class CTimeThread {
     bool m_bStop = false;
     std::thread m_thread;  // last member: starts after the others are initialised
 };
+
+}  // namespace ui

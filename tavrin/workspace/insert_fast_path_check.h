@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace fastpath_check {
+namespace workspace::test {
 
 // The schema of db (names and SQL, not where the tables lie in the file) and every table of it
 // (sqlite_sequence included), in name order, each row
@@ -80,4 +80,4 @@ inline std::string DatabaseContent(sqlite3* db) {
     return out;
 }
 
-}  // namespace fastpath_check
+}  // namespace workspace::test

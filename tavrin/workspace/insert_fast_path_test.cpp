@@ -17,7 +17,7 @@ namespace workspace {
 namespace {
 
 using TempFolder = common::test::CTempFolder;
-using wstest::WriteFile;
+using workspace::test::WriteFile;
 using EOutcome = CInsertFastPath::EOutcome;
 
 // One column of each affinity, and a table whose constraints make rows fail.
@@ -54,7 +54,7 @@ class InsertFastPath : public testing::Test {
         RunSqlFile(db, m_dir / "tables.sql");
         EXPECT_EQ(InsertRowStatements(db, m_dir / "rows.sql", nullptr, &load.report, mode), 1);
         load.out = testing::internal::GetCapturedStdout();
-        load.content = fastpath_check::DatabaseContent(db.db);
+        load.content = workspace::test::DatabaseContent(db.db);
         db.Close();
         return load;
     }

@@ -15,7 +15,7 @@ namespace workspace {
 namespace {
 
 using common::test::CTempFolder;
-using wstest::WriteFile;
+using workspace::test::WriteFile;
 
 // Records the completion hook's calls for the test thread to wait on.
 struct DoneProbe {

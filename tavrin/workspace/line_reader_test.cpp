@@ -17,7 +17,7 @@ struct Read {
 
 Read ReadAll(const std::string& content, size_t readSize) {
     common::test::CTempFolder dir;
-    wstest::WriteFile(dir / "f", content);
+    workspace::test::WriteFile(dir / "f", content);
     platform::CFileReader file;
     EXPECT_TRUE(file.Open(dir / "f"));
     CLineReader reader(file, readSize);

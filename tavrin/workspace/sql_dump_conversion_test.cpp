@@ -18,8 +18,8 @@ namespace workspace {
 namespace {
 
 using common::test::CTempFolder;
-using wstest::ReadFile;
-using wstest::WriteFile;
+using workspace::test::ReadFile;
+using workspace::test::WriteFile;
 
 struct SplitResult {
     std::string rows, definitions, console;
@@ -253,8 +253,8 @@ TEST(SqlDumpConversion, StripWritesUnchangedOnlyTheLinesWithoutItsPairs) {
 TEST(SqlDumpConversion, EmptySourceGivesEmptyOutputs) {
     CTempFolder dir;
     SplitResult r = Split(dir, "");
-    EXPECT_TRUE(wstest::Exists(dir / "mysql.sql"));
-    EXPECT_TRUE(wstest::Exists(dir / "mysql1.sql"));
+    EXPECT_TRUE(workspace::test::Exists(dir / "mysql.sql"));
+    EXPECT_TRUE(workspace::test::Exists(dir / "mysql1.sql"));
     EXPECT_EQ(r.rows, "");
     EXPECT_EQ(r.definitions, "");
     WriteFile(dir / "e.bak", "");
@@ -273,8 +273,8 @@ TEST(SqlDumpConversion, FailuresAreReportedAndCreateNothingOrLoseNothing) {
     EXPECT_FALSE(DoubleEscapedQuotes(dir / "none.bak", dir / "o.bak"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               readFailed + "2\n" + readFailed + "2\n");  // ENOENT
-    EXPECT_FALSE(wstest::Exists(dir / "r.sql"));
-    EXPECT_FALSE(wstest::Exists(dir / "o.bak"));
+    EXPECT_FALSE(workspace::test::Exists(dir / "r.sql"));
+    EXPECT_FALSE(workspace::test::Exists(dir / "o.bak"));
 
     // Definitions file cannot be created: the row file was created first and stays empty.
     WriteFile(dir / "dump.sql", "INSERT INTO t VALUES (1);\n");
@@ -297,7 +297,7 @@ TEST(SqlDumpConversion, FailuresAreReportedAndCreateNothingOrLoseNothing) {
     EXPECT_FALSE(DoubleEscapedQuotes(dir / "folder", dir / "x.bak"));
     EXPECT_FALSE(DoubleEscapedQuotes(dir / "dump.sql", dir / "link.bak"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), readFailed + "21\n" + createFailed + "40\n");
-    EXPECT_FALSE(wstest::Exists(dir / "outside.txt"));
+    EXPECT_FALSE(workspace::test::Exists(dir / "outside.txt"));
 
     // A write that fails (a full disk) is reported, not passed off as a finished conversion.
     testing::internal::CaptureStdout();

@@ -269,8 +269,7 @@ int RunSqlFile(DbHandle& handle, const std::string& path, SLoadReport* pReport) 
         report.bCommitFailed = true;
         if (!sqlite3_get_autocommit(handle.db)) ExecIntoSlot(handle, "rollback transaction", true);
     }
-    std::printf("Table\xCD\xEA\xB3\xC9\xA3\xA1\n");  // Table完成！
-    std::fflush(stdout);
+    common::ConsolePrintf("Table完成！\n");
     return 1;
 }
 
@@ -354,8 +353,7 @@ int InsertRowStatements(DbHandle& handle, const std::string& path, const std::at
         if (!sqlite3_get_autocommit(db)) ExecTrusted(db, "rollback transaction");
     }
     ExecTrusted(db, "pragma synchronous = full");
-    std::printf("Inster \xBD\xE1\xCA\xF8\xA3\xA1\n");  // Inster 结束！
-    std::fflush(stdout);
+    common::ConsolePrintf("Inster 结束！\n");
     return 1;
 }
 

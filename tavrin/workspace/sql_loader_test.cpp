@@ -16,7 +16,7 @@ namespace workspace {
 namespace {
 
 using common::test::CTempFolder;
-using wstest::WriteFile;
+using workspace::test::WriteFile;
 
 const std::string kTableDone = "Table\xCD\xEA\xB3\xC9\xA3\xA1\n";     // Table完成！
 const std::string kInsertDone = "Inster \xBD\xE1\xCA\xF8\xA3\xA1\n";  // Inster 结束！
