@@ -84,21 +84,3 @@ function(tavrin_list_posix_only_tests)
     file(WRITE ${CMAKE_BINARY_DIR}/posix_only_tests.txt "${text}")
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL tavrin_list_posix_only_tests)
-
-# The Windows check builds each target as one unity source (scripts/test-windows.sh): a third
-# of the time of a build file by file. These files define helpers under names that another
-# file of the same target uses too, or call a function whose name <windows.h>, included by a
-# file before them, makes a macro (WriteProfileString); each stays a source of its own.
-if(CMAKE_UNITY_BUILD)
-    foreach(file platform/codepage_win32.cpp
-                 platform/profile_ini_test.cpp
-                 platform/termination_signals_win32.cpp
-                 tavrin/find/session_search.cpp
-                 tavrin/shell/statement_runner.cpp
-                 tavrin/workspace/sql_loader.cpp
-                 tavrin/workspace/sql_dump_conversion_test.cpp)
-        get_filename_component(dir ${CMAKE_SOURCE_DIR}/${file} DIRECTORY)
-        set_source_files_properties(${CMAKE_SOURCE_DIR}/${file} DIRECTORY ${dir}
-                                    PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
-    endforeach()
-endif()

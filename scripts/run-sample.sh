@@ -13,8 +13,9 @@ cd "$(dirname "$0")/.."
 
 BUILD=${BUILD_DIR:-build}
 # The same build type and options as the test command's plain build, which then reuses these
-# programs.
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_WERROR=ON >/dev/null
+# programs (unity batches: see scripts/test.sh).
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_WERROR=ON \
+    -DCMAKE_UNITY_BUILD="${TAVRIN_UNITY:-ON}" >/dev/null
 # Tavrin with its language modules, table.sql and the archiver link; the players and Morvel
 # too when the build has them, so double-clicks work.
 # The list is read whole first: grep -q on a pipe from cmake ends the pipe early, and under

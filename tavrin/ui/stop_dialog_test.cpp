@@ -1,8 +1,10 @@
 // Nothing frozen: package SQL that never ends, on the import's thread or on the window
 // thread, gives way to Cancel, to the close and to SIGTERM, through the real dialog offscreen.
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -140,6 +142,14 @@ TEST_F(StopDialogTest, AFailedBackgroundLoadIsToldAndNeverReadsAsLoaded) {
     const QString name = QString::fromStdString(package.strName);
     Open(package.strTar);
     ASSERT_TRUE(WaitForLoad(name));
+    // The message is posted after the load is marked done; on a busy machine a few passes of
+    // the event loop may come before it.
+    QElapsedTimer waited;
+    waited.start();
+    while (m_prompts.m_messages.empty() && waited.elapsed() < 10000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
     ASSERT_EQ(m_prompts.m_messages.size(), 1) << m_prompts.m_messages.join("|").toStdString();
     EXPECT_EQ(m_prompts.m_messages[0],
