@@ -2,6 +2,8 @@
 // sessions (ids 280 to 299, and 350 to 359, belong to them).
 #pragma once
 
+namespace session_index {
+
 // Ticker texts appended to "loaded": the index being built (%1 the percentage), waiting for
 // another package's index, complete, stopped, failed.
 inline constexpr int kStrIndexBuilding = 280;
@@ -28,3 +30,5 @@ inline constexpr int kStrFindSearching = 298;
 inline constexpr int kStrFindNoPackage = 299;  // nothing to search
 // The first %1 hits are listed while the others are counted.
 inline constexpr int kStrFindCounting = 350;
+
+}  // namespace session_index

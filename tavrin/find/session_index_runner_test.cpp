@@ -107,8 +107,9 @@ TEST_F(IndexRunnerTest, StopAllEndsTheBuildUnderWayAtOnceAndDropsTheQueue) {
     // Well within this under a sanitizer on a loaded machine; far less normally.
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(calls.load(), 1);
+    // Stopped, whatever its percentage: on a quick machine the stop may come after the last
+    // line went in but before the build was sealed, which still leaves no usable index.
     EXPECT_EQ(runner.State("big").status, IndexStatus::kStopped);
-    EXPECT_LT(runner.State("big").nPercent, 100);
     EXPECT_EQ(IndexTickerStringId(runner.State("big")), kStrIndexStopped);
     // The waiting package was never started: no index file of it.
     EXPECT_EQ(runner.State("small").status, IndexStatus::kStopped);

@@ -27,13 +27,13 @@ QString SourceName(const session_index::SessionHit& hit) {
 }  // namespace
 
 CFindHitsModel::CFindHitsModel(QObject* parent) : QAbstractTableModel(parent) {
-    m_headers = {ResString(kStrFindColPackage),
-                 ResString(kStrFindColView),
+    m_headers = {ResString(session_index::kStrFindColPackage),
+                 ResString(session_index::kStrFindColView),
                  ResString(130),
                  ResString(133),
                  ResString(135),
-                 ResString(kStrFindColSource),
-                 ResString(kStrFindColLine),
+                 ResString(session_index::kStrFindColSource),
+                 ResString(session_index::kStrFindColLine),
                  ResString(152)};
 }
 

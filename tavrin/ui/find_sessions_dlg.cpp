@@ -89,12 +89,14 @@ CFindSessionsDlg::CFindSessionsDlg(QWidget* owner, std::string programFolder,
       m_strProgramFolder(std::move(programFolder)),
       m_packages(std::move(packages)) {
     setObjectName(QStringLiteral("findSessions"));
-    setWindowTitle(ResString(kStrFindTitle).remove(QChar(0x2026)).remove(QStringLiteral("...")));
+    setWindowTitle(ResString(session_index::kStrFindTitle)
+                       .remove(QChar(0x2026))
+                       .remove(QStringLiteral("...")));
     m_editText = new QLineEdit(this);
     m_comboScope = new QComboBox(this);
-    m_comboScope->addItem(ResString(kStrFindScopeOpen));
-    m_comboScope->addItem(ResString(kStrFindScopeAll));
-    m_btnFind = new QPushButton(ResString(kStrFindButton), this);
+    m_comboScope->addItem(ResString(session_index::kStrFindScopeOpen));
+    m_comboScope->addItem(ResString(session_index::kStrFindScopeAll));
+    m_btnFind = new QPushButton(ResString(session_index::kStrFindButton), this);
     m_btnFind->setAutoDefault(false);
     m_staticStatus = new QLabel(this);
     m_staticStatus->setWordWrap(true);
@@ -165,14 +167,14 @@ void CFindSessionsDlg::OnFind() {
     m_strQuery = query;
     if (folders.empty()) {
         m_bSearching = false;
-        m_staticStatus->setText(ResString(kStrFindNoPackage));
+        m_staticStatus->setText(ResString(session_index::kStrFindNoPackage));
         emit SearchFinished();
         return;
     }
     session_index::SessionSearchOptions options;
     options.nMaxHits = kMaxShownHits;
     m_bSearching = true;
-    m_staticStatus->setText(ResString(kStrFindSearching));
+    m_staticStatus->setText(ResString(session_index::kStrFindSearching));
     m_bPageShown = false;
     QPointer<CFindSessionsDlg> self(this);
     // Delivered on the window thread; dropped when the window is gone.
@@ -198,7 +200,7 @@ void CFindSessionsDlg::ShowPage(std::uint64_t nSearch,
     if (nSearch != m_runner.Current() || !m_bSearching) return;  // a newer search replaced it
     m_bPageShown = true;
     const QLocale numbers(QLocale::English);
-    m_staticStatus->setText(ResString(kStrFindCounting)
+    m_staticStatus->setText(ResString(session_index::kStrFindCounting)
                                 .arg(numbers.toString(static_cast<qulonglong>(page.hits.size()))));
     m_pModel->SetHits(page.hits);
     if (m_pModel->rowCount() > 0) m_list->selectRow(0);
@@ -213,18 +215,20 @@ void CFindSessionsDlg::ShowResult(std::uint64_t nSearch,
     const QLocale numbers(QLocale::English);
     QStringList lines;
     if (summary.nTotal == 0)
-        lines << ResString(kStrFindNoHit);
+        lines << ResString(session_index::kStrFindNoHit);
     else if (summary.nShown < summary.nTotal)
-        lines << ResString(kStrFindHitsCapped)
+        lines << ResString(session_index::kStrFindHitsCapped)
                      .arg(numbers.toString(static_cast<qulonglong>(summary.nTotal)))
                      .arg(numbers.toString(static_cast<qulonglong>(summary.nShown)));
     else
-        lines << ResString(kStrFindHits)
+        lines << ResString(session_index::kStrFindHits)
                      .arg(numbers.toString(static_cast<qulonglong>(summary.nTotal)));
     for (const session_index::SIndexNotice& notice : summary.notices) {
         const QString name = QString::fromStdString(notice.strPackage);
-        lines << (notice.bBuilding ? ResString(kStrFindIndexBuilding).arg(name).arg(notice.nPercent)
-                                   : ResString(kStrFindIndexMissing).arg(name));
+        lines
+            << (notice.bBuilding
+                    ? ResString(session_index::kStrFindIndexBuilding).arg(name).arg(notice.nPercent)
+                    : ResString(session_index::kStrFindIndexMissing).arg(name));
     }
     m_staticStatus->setText(lines.join(QLatin1Char('\n')));
     if (!m_bPageShown) {

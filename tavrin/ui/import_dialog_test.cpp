@@ -94,7 +94,8 @@ TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
     // Then the package's text index, on its own thread, with its own ticker text.
     Peek(dlg).m_indexes.WaitIdle();
     dlg.OnTick();
-    EXPECT_EQ(Peek(dlg).m_strStatus, name + " " + ResString(151) + ResString(kStrIndexBuilt));
+    EXPECT_EQ(Peek(dlg).m_strStatus,
+              name + " " + ResString(151) + ResString(session_index::kStrIndexBuilt));
     EXPECT_EQ(session_index::ReadIndexState(WorkFolder(package)).status,
               session_index::IndexStatus::kBuilt);
 

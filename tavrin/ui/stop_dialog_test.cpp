@@ -159,8 +159,8 @@ TEST_F(StopDialogTest, AFailedBackgroundLoadIsToldAndNeverReadsAsLoaded) {
     // What did load is still indexed (the ticker says how far); it never reads as loaded.
     Peek(*m_pDlg).m_indexes.WaitIdle();
     m_pDlg->OnTick();
-    EXPECT_EQ(Peek(*m_pDlg).m_strStatus,
-              name + QLatin1Char(' ') + ResString(kStrLoadIncomplete) + ResString(kStrIndexBuilt));
+    EXPECT_EQ(Peek(*m_pDlg).m_strStatus, name + QLatin1Char(' ') + ResString(kStrLoadIncomplete) +
+                                             ResString(session_index::kStrIndexBuilt));
 }
 
 }  // namespace

@@ -354,7 +354,7 @@ void CTavrinDlg::OnTick() {
     const session_index::IndexTickerState index = m_indexes.State(state.strName.toStdString());
     if (const int nIndexText = session_index::IndexTickerStringId(index);
         state.bDone && nIndexText != 0) {
-        m_strStatus += nIndexText == kStrIndexBuilding
+        m_strStatus += nIndexText == session_index::kStrIndexBuilding
                            ? ui::ResString(nIndexText).arg(index.nPercent)
                            : ui::ResString(nIndexText);
     }

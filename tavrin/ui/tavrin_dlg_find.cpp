@@ -37,7 +37,7 @@ void CTavrinDlg::AttachFindWindow() {
 
     auto* button = findChild<QPushButton*>(QLatin1String(kFindButtonId));
     if (!button) {
-        button = new QPushButton(ui::ResString(kStrFindTitle), this);
+        button = new QPushButton(ui::ResString(session_index::kStrFindTitle), this);
         button->setObjectName(QLatin1String(kFindButtonId));
         button->setGeometry(kFindButtonRect);
         button->show();
