@@ -419,7 +419,9 @@ int PercentDone(std::uint64_t done, std::uint64_t total) {
 
 std::size_t FindIgnoringAsciiCase(std::string_view text, std::string_view needle) {
     if (needle.empty() || needle.size() > text.size()) return std::string_view::npos;
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    auto lower = [](char c) {
+        return static_cast<char>(FoldAsciiCase(static_cast<unsigned char>(c)));
+    };
     const char first = lower(needle[0]);
     const char firstUpper = first >= 'a' && first <= 'z' ? static_cast<char>(first - 32) : first;
     for (std::size_t i = 0; i + needle.size() <= text.size(); ++i) {
