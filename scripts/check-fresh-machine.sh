@@ -18,8 +18,7 @@
 #   scripts/check-fresh-machine.sh --windows
 #       only the Windows check: bash scripts/setup.sh --windows && bash scripts/test-windows.sh
 #   scripts/check-fresh-machine.sh --all
-#       --both, then the Windows check in the same root; while the test command builds, the
-#       Windows check's packages are downloaded beside it (setup.sh --windows-download)
+#       --both, then the Windows check in the same root
 #
 # Each step's time is printed, and with it the machine's load (other builds share it).
 # Needs root and Debian's mirror. The root is made under $FRESH_ROOT_PARENT (default
@@ -29,7 +28,7 @@
 set -euo pipefail
 
 usage() {
-    sed -n '10,23p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '10,22p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
@@ -67,7 +66,6 @@ esac
 
 ROOT=
 CHILD=
-DOWNLOAD=
 MOUNTED=()
 
 # Mount points at or below $ROOT, deepest first.
@@ -100,12 +98,10 @@ cleanup() {
     trap '' INT TERM
     trap - EXIT
     set +e
-    for pid in $CHILD $DOWNLOAD; do
-        if kill -0 "$pid" 2>/dev/null; then
-            kill -TERM "$pid" 2>/dev/null
-            wait "$pid" 2>/dev/null
-        fi
-    done
+    if [ -n "$CHILD" ] && kill -0 "$CHILD" 2>/dev/null; then
+        kill -TERM "$CHILD" 2>/dev/null
+        wait "$CHILD" 2>/dev/null
+    fi
     [ -n "$ROOT" ] || exit "$status"
     rm -f -- "$ROOT.log"
     stop_root_processes
@@ -220,43 +216,16 @@ windows) STEPS=("$WINDOWS") ;;
 all) STEPS=("$RUN" 'bash scripts/test.sh' "$WINDOWS") ;;
 *) STEPS=("$RUN") ;;
 esac
-# Runs COMMAND in the new root as a fresh login would.
-in_root() {
-    chroot "$ROOT" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash \
-        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin TERM="${TERM:-dumb}" \
-        /bin/bash -c "cd /root/tavrin && $1"
-}
-DOWNLOAD_LOG=$ROOT/root/windows-download.log
 total=$SECONDS
 for COMMAND in "${STEPS[@]}"; do
-    if [ "$COMMAND" = "$WINDOWS" ] && [ -n "$DOWNLOAD" ]; then
-        # A failed download only costs time: setup.sh --windows fetches whatever is missing.
-        status=0
-        wait "$DOWNLOAD" || status=$?
-        DOWNLOAD=
-        tail -2 "$DOWNLOAD_LOG"
-        echo "check-fresh-machine: the download beside the test command took" \
-            "$(cat "$DOWNLOAD_LOG.seconds" 2>/dev/null || echo '?') s and exited with $status"
-    fi
     echo "check-fresh-machine: running in the new root: $COMMAND (load $(load))"
     start=$SECONDS
     status=0
-    run in_root "$COMMAND" || status=$?
+    run chroot "$ROOT" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin TERM="${TERM:-dumb}" \
+        /bin/bash -c "cd /root/tavrin && $COMMAND" || status=$?
     echo "check-fresh-machine: $COMMAND took $((SECONDS - start)) s and exited with $status (load $(load))"
     ((status == 0)) || exit 1
-    if [ "$MODE" = all ] && [ "$COMMAND" = "$RUN" ]; then
-        # Downloading the Windows check's packages waits on the network, the test command on
-        # the processors: side by side, the download costs the run almost nothing.
-        (
-            started=$(date +%s)
-            status=0
-            in_root 'bash scripts/setup.sh --windows-download' >"$DOWNLOAD_LOG" 2>&1 </dev/null ||
-                status=$?
-            echo "$(($(date +%s) - started))" >"$DOWNLOAD_LOG.seconds"
-            exit "$status"
-        ) &
-        DOWNLOAD=$!
-    fi
 done
 echo "check-fresh-machine: the commands took $((SECONDS - total)) s in all"
 

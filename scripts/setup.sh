@@ -6,19 +6,14 @@
 # MinGW-w64 cross compiler, Wine, GoogleTest's sources, Boost's headers and npm, and fetches
 # the SQLite amalgamation (npm pack of better-sqlite3, its version and SHA-256 checked) into
 # $TAVRIN_WINDOWS_CACHE (default ~/.cache/tavrin-windows). Nothing of it is needed otherwise.
-# --windows-download only downloads the packages --windows would install into apt's cache and
-# installs nothing: CI downloads them while the Linux builds keep both cores busy, so that the
-# Windows check's own setup later only unpacks.
 set -euo pipefail
 
 WINDOWS=0
-DOWNLOAD_ONLY=0
 case ${1:-} in
 --windows) WINDOWS=1 ;;
---windows-download) WINDOWS=1 DOWNLOAD_ONLY=1 ;;
 "") ;;
 *)
-    echo "usage: setup.sh [--windows | --windows-download]" >&2
+    echo "usage: setup.sh [--windows]" >&2
     exit 2
     ;;
 esac
@@ -70,16 +65,7 @@ if ((${#missing[@]})); then
     # Waits for another apt-get or an unattended upgrade to finish rather than failing.
     APT=("${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
     "${APT[@]}" update -qq
-    if ((DOWNLOAD_ONLY)); then
-        "${APT[@]}" install -y -qq --no-install-recommends --download-only "${missing[@]}"
-        echo "setup: downloaded, not installed: ${missing[*]}"
-        exit 0
-    fi
     "${APT[@]}" install -y -qq --no-install-recommends "${missing[@]}"
-fi
-if ((DOWNLOAD_ONLY)); then
-    echo "setup: nothing to download, every package is installed"
-    exit 0
 fi
 echo "setup: all packages present"
 ((WINDOWS)) || exit 0
