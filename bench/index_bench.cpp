@@ -11,7 +11,9 @@
 //       size with the package's unpacked text, then times searches (first page alone, and with
 //       every hit counted);
 //   index_bench --search-only WORKFOLDER [QUERY...]
-//       times searches of an index built before (the benchmark's queries when none given).
+//       times searches of an index built before (the benchmark's queries when none given);
+//   index_bench --build-only WORKFOLDER
+//       builds the index and prints its figures without searching (to profile the build).
 //
 // WORK_ROOT becomes a program folder of its own (a link to the archiver, table.sql); the
 // package's work folder is made in it.
@@ -66,7 +68,8 @@ int TimeSearches(const std::string& work, std::vector<std::string> queries = {})
 
 // Builds the index of the imported package in work, prints its time beside the import's
 // (when importSeconds is not 0) and its size beside the package's text, then times searches.
-int IndexAndSearch(const std::string& work, double importSeconds, double importCpu, double unpack) {
+int IndexAndSearch(const std::string& work, double importSeconds, double importCpu, double unpack,
+                   bool search = true) {
     Clock::time_point start;
     session_index::SessionIndexControl control;
     double cpuBefore = CpuSeconds();
@@ -105,7 +108,7 @@ int IndexAndSearch(const std::string& work, double importSeconds, double importC
     std::printf("index / unpacked text size %8.2f    target <= 1.00  %s\n",
                 double(indexBytes) / double(textBytes), indexBytes <= textBytes ? "pass" : "MISS");
 
-    return TimeSearches(work);
+    return search ? TimeSearches(work) : 0;
 }
 
 // Times searches of the package's index (queries, or the benchmark's own), each query's first
@@ -155,6 +158,8 @@ int TimeSearches(const std::string& work, std::vector<std::string> queries) {
 int main(int argc, char** argv) {
     if (argc >= 3 && std::string(argv[1]) == "--search-only")
         return TimeSearches(argv[2], std::vector<std::string>(argv + 3, argv + argc));
+    if (argc == 3 && std::string(argv[1]) == "--build-only")
+        return IndexAndSearch(argv[2], 0, 0, 0, false);
     if ((argc == 3 || argc == 6) && std::string(argv[1]) == "--index-only") {
         return argc == 3 ? IndexAndSearch(argv[2], 0, 0, 0)
                          : IndexAndSearch(argv[2], std::atof(argv[3]), std::atof(argv[4]),

@@ -12,7 +12,7 @@ inline constexpr int kSourceTable = 1;  // name: table of Parent.db or child.db
 // file with its size when it was indexed (-1 for a table). sessions: one row per session, its
 // rank (0 = newest) as key. blocks: consecutive lines or rows of one source and the rank of their
 // session, numbered from 1 in the order of the ranks (newest session first). entries: the
-// n-gram index (session_tokenizer.h) of consecutive blocks taken together, up to a few
+// n-gram index (session_tokenizer.h) of consecutive blocks taken together, up to about 16
 // kilobytes of text and across sessions, without the texts (contentless): its rowid is the id
 // of its first block, and each block names its entry in `entry`, so the blocks of a matching
 // entry are read from that id on while they name it. Sessions hold little text each, and a

@@ -390,21 +390,37 @@ TEST_F(FindTest, ADamagedCopyOfTheTextIsAReadFailureNotFewerHits) {
     ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(IndexPathForWorkFolder(work).c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "UPDATE texts SET data = substr(data, 1, length(data) - 1) WHERE "
-                           "entry = (SELECT entry FROM blocks WHERE source = (SELECT id FROM "
-                           "sources WHERE name = CAST('var/utm/data/sessions/x1' AS BLOB)))",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    // a1.scan is longer than an entry holds: its first and last lines lie in different entries.
+    auto entryOfA1 = [&](const char* order) {
+        sqlite3_stmt* st = nullptr;
+        const std::string sql =
+            "SELECT entry FROM blocks WHERE source = (SELECT id FROM sources WHERE name = "
+            "CAST('var/utm/data/sessions/a1.scan' AS BLOB)) ORDER BY id " +
+            std::string(order) + " LIMIT 1";
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+        const std::int64_t entry =
+            sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
+        sqlite3_finalize(st);
+        return entry;
+    };
+    const std::int64_t last = entryOfA1("DESC");
+    ASSERT_GT(last, 0);
+    ASSERT_NE(entryOfA1("ASC"), last);
+    const std::string damage =
+        "UPDATE texts SET data = substr(data, 1, length(data) - 1) WHERE entry = " +
+        std::to_string(last);
+    ASSERT_EQ(sqlite3_exec(db, damage.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_EQ(sqlite3_changes(db), 1);
     sqlite3_close(db);
-    const SessionSearchResult damaged = Find(work, "payroll");
+    const SessionSearchResult damaged = Find(work, "repeat-me 1499");
     EXPECT_FALSE(damaged.bComplete);
     ASSERT_EQ(damaged.packages.size(), 1u);
     EXPECT_TRUE(damaged.packages[0].bReadFailed);
     EXPECT_FALSE(damaged.packages[0].strMessage.empty());
-    // Blocks the query does not reach still answer.
-    EXPECT_EQ(Find(work, "repeat-me 1499").nTotal, 1u);
+    // Entries the query does not reach still answer.
+    const SessionSearchResult first = Find(work, "repeat-me 0");
+    EXPECT_TRUE(first.bComplete);
+    EXPECT_EQ(first.nTotal, 1u);
 }
 
 // The window lists a common word's first page before every hit is counted: the page comes

@@ -42,63 +42,44 @@ Character NextCharacter(const unsigned char* p, std::size_t left) {
     return {code + 1, need + 1};
 }
 
-// The keys seen in the current text: open addressing, emptied in constant time by moving to
-// the next generation.
+// The trigram keys seen in the current text: open addressing over keys that are never 0 (0
+// marks a free slot), emptied by freeing just the slots used, so a small text costs little.
 class CSeenSet {
   public:
     void Clear() {
-        if (++m_nGeneration == 0) {
-            std::fill(m_gens.begin(), m_gens.end(), 0);
-            m_nGeneration = 1;
-        }
-        m_nCount = 0;
+        for (std::uint32_t slot : m_used) m_keys[slot] = 0;
+        m_used.clear();
     }
     // True when key was not in the set (it is now).
     bool Insert(std::uint64_t key) {
-        if (m_keys.empty() || (m_nCount + 1) * 2 > m_keys.size()) Grow();
-        return Place(key);
-    }
-
-  private:
-    bool Place(std::uint64_t key) {
+        if ((m_used.size() + 1) * 2 > m_keys.size()) Grow();
         const std::size_t mask = m_keys.size() - 1;
-        std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
-        while (m_gens[i] == m_nGeneration) {
+        std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 40) & mask;
+        while (m_keys[i] != 0) {
             if (m_keys[i] == key) return false;
             i = (i + 1) & mask;
         }
-        m_gens[i] = m_nGeneration;
         m_keys[i] = key;
-        ++m_nCount;
+        m_used.push_back(static_cast<std::uint32_t>(i));
         return true;
     }
+
+  private:
     void Grow() {
-        std::vector<std::uint64_t> keys;
-        std::vector<std::uint32_t> gens;
+        std::vector<std::uint64_t> keys(m_keys.empty() ? (1u << 12) : m_keys.size() * 2, 0);
         keys.swap(m_keys);
-        gens.swap(m_gens);
-        const std::size_t size = keys.empty() ? (1u << 14) : keys.size() * 2;
-        m_keys.assign(size, 0);
-        m_gens.assign(size, 0);
-        const std::uint32_t generation = m_nGeneration;
-        m_nGeneration = 1;
-        m_nCount = 0;
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            if (gens[i] == generation) Place(keys[i]);
-        }
+        std::vector<std::uint32_t> used;
+        used.swap(m_used);
+        for (std::uint32_t slot : used) Insert(keys[slot]);
     }
 
     std::vector<std::uint64_t> m_keys;
-    std::vector<std::uint32_t> m_gens;
-    std::uint32_t m_nGeneration = 1;
-    std::size_t m_nCount = 0;
+    std::vector<std::uint32_t> m_used;  // slots holding a key
 };
 
 struct CNgramTokenizer {
     CSeenSet seen;
-    std::vector<std::uint32_t> starts;  // byte offset of each character, then the end
-    std::vector<std::uint32_t> keys;
-    std::string token;
+    std::vector<std::uint32_t> starts;  // of a query: byte offset of each character, then the end
 };
 
 int Create(void*, const char**, int, Fts5Tokenizer** out) {
@@ -113,62 +94,80 @@ void Delete(Fts5Tokenizer* tokenizer) {
 
 using TokenCallback = int (*)(void*, int, const char*, int, int, int);
 
-// Gives the characters [first, first + n) of text as one token, ASCII letters folded.
-int Give(CNgramTokenizer& t, const char* text, std::size_t first, std::size_t n, void* ctx,
+// Gives the bytes [begin, end) of text (at most three characters, so at most 12 bytes) as one
+// token, ASCII letters folded.
+int Give(const char* text, std::uint32_t begin, std::uint32_t end, void* ctx,
          TokenCallback xToken) {
-    const std::uint32_t begin = t.starts[first], end = t.starts[first + n];
-    t.token.assign(text + begin, end - begin);
-    for (char& c : t.token) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    char token[12];
+    const std::uint32_t n = end - begin;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const char c = text[begin + i];
+        token[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
     }
-    return xToken(ctx, 0, t.token.data(), static_cast<int>(t.token.size()), static_cast<int>(begin),
+    return xToken(ctx, 0, token, static_cast<int>(n), static_cast<int>(begin),
                   static_cast<int>(end));
+}
+
+// A query term (or prefix): up to three characters are one token; longer ones their trigrams.
+int TokenizeQuery(CNgramTokenizer& t, const char* text, std::size_t total, void* ctx,
+                  TokenCallback xToken) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    t.starts.clear();
+    for (std::size_t at = 0; at < total; at += NextCharacter(bytes + at, total - at).nBytes)
+        t.starts.push_back(static_cast<std::uint32_t>(at));
+    t.starts.push_back(static_cast<std::uint32_t>(total));
+    const std::size_t n = t.starts.size() - 1;
+    if (n <= 3) return Give(text, 0, static_cast<std::uint32_t>(total), ctx, xToken);
+    for (std::size_t i = 0; i + 3 <= n; ++i) {
+        const int rc = Give(text, t.starts[i], t.starts[i + 3], ctx, xToken);
+        if (rc != SQLITE_OK) return rc;
+    }
+    return SQLITE_OK;
+}
+
+// A document: each distinct trigram once, then its last two characters and its last one, so
+// that every character begins a token and a query of one or two characters is a prefix
+// query. One pass, keeping the last three characters; keys fit: three keys of 21 bits each.
+int TokenizeDocument(CNgramTokenizer& t, const char* text, std::size_t total, void* ctx,
+                     TokenCallback xToken) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    t.seen.Clear();
+    std::uint64_t keys = 0;  // the last three characters' keys, 21 bits each
+    std::uint32_t first = 0, second = 0, third = 0;  // their byte offsets
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < total;) {
+        const unsigned char b = bytes[at];
+        Character c;
+        if (b < 0x80) {
+            c = {(b >= 'A' && b <= 'Z' ? b + 32u : b) + 1u, 1};
+        } else {
+            c = NextCharacter(bytes + at, total - at);
+        }
+        keys = ((keys << 21) | c.nKey) & ((std::uint64_t{1} << 63) - 1);
+        first = second;
+        second = third;
+        third = static_cast<std::uint32_t>(at);
+        at += c.nBytes;
+        if (++count >= 3 && t.seen.Insert(keys)) {
+            const int rc = Give(text, first, static_cast<std::uint32_t>(at), ctx, xToken);
+            if (rc != SQLITE_OK) return rc;
+        }
+    }
+    const auto end = static_cast<std::uint32_t>(total);
+    if (count >= 2) {
+        const int rc = Give(text, second, end, ctx, xToken);
+        if (rc != SQLITE_OK) return rc;
+    }
+    return count >= 1 ? Give(text, third, end, ctx, xToken) : SQLITE_OK;
 }
 
 int Tokenize(Fts5Tokenizer* handle, void* ctx, int flags, const char* text, int size,
              TokenCallback xToken) {
     CNgramTokenizer& t = *reinterpret_cast<CNgramTokenizer*>(handle);
     if (size <= 0) return SQLITE_OK;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     const std::size_t total = static_cast<std::size_t>(size);
-    t.starts.clear();
-    t.keys.clear();
-    for (std::size_t at = 0; at < total;) {
-        const Character c = NextCharacter(bytes + at, total - at);
-        t.starts.push_back(static_cast<std::uint32_t>(at));
-        t.keys.push_back(c.nKey);
-        at += c.nBytes;
-    }
-    t.starts.push_back(static_cast<std::uint32_t>(total));
-    const std::size_t n = t.keys.size();
-
-    if ((flags & FTS5_TOKENIZE_DOCUMENT) == 0) {
-        // A query term (or prefix): up to three characters are one token; longer ones their
-        // trigrams.
-        if (n <= 3) return Give(t, text, 0, n, ctx, xToken);
-        for (std::size_t i = 0; i + 3 <= n; ++i) {
-            const int rc = Give(t, text, i, 3, ctx, xToken);
-            if (rc != SQLITE_OK) return rc;
-        }
-        return SQLITE_OK;
-    }
-    // A document: each distinct trigram once, then its last two characters and its last one,
-    // so that every character begins a token and a query of one or two characters is a
-    // prefix query. Keys fit: three keys of 21 bits each.
-    t.seen.Clear();
-    for (std::size_t i = 0; i + 3 <= n; ++i) {
-        const std::uint64_t key =
-            (std::uint64_t{t.keys[i]} << 42) | (std::uint64_t{t.keys[i + 1]} << 21) | t.keys[i + 2];
-        if (!t.seen.Insert(key)) continue;
-        const int rc = Give(t, text, i, 3, ctx, xToken);
-        if (rc != SQLITE_OK) return rc;
-    }
-    for (std::size_t len = 2; len >= 1; --len) {
-        if (n < len) continue;
-        const int rc = Give(t, text, n - len, len, ctx, xToken);
-        if (rc != SQLITE_OK) return rc;
-    }
-    return SQLITE_OK;
+    return (flags & FTS5_TOKENIZE_DOCUMENT) == 0 ? TokenizeQuery(t, text, total, ctx, xToken)
+                                                 : TokenizeDocument(t, text, total, ctx, xToken);
 }
 
 fts5_api* Fts5Api(sqlite3* db) {
