@@ -134,13 +134,16 @@ bool CBeneathOpener::Open(std::string_view relPath, CBoundedFile& file) {
         if (m_nRootFd < 0) return false;
     }
     // From the file's folder: the same file as from the root, since the folder lies beneath
-    // the root and the name beneath the folder.
+    // the root and the name beneath the folder. A name the folder does not hold is missing from
+    // the root too (a lookup that left the folder fails otherwise), so only that failure is
+    // final: most packages name many files that do not exist.
     const std::size_t slash = rel->rfind('/');
     if (slash != std::string::npos && slash + 1 < rel->size()) {
         const int folder = Folder(rel->substr(0, slash));
         if (folder >= 0) {
             const int fd = OpenBeneathFd(folder, rel->substr(slash + 1), false);
             if (fd >= 0) return file.Adopt(fd);
+            if (errno == ENOENT) return false;
         }
     }
     return file.Adopt(OpenBeneathFd(m_nRootFd, *rel, false));

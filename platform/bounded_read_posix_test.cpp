@@ -56,11 +56,28 @@ TEST(BoundedReadPosix, AnOpenerOpensExactlyWhatOpenBeneathOpens) {
     fs::create_symlink(dir / "secret", root / "d0/out_link");
     fs::create_symlink("../../secret", root / "d0/rel_out");
     fs::create_symlink(dir, root / "d0/dir_link");
+    // Links to names that do not exist, within the folder and out of it (beneath the root).
+    fs::create_symlink("nothing", root / "d0/dangling");
+    fs::create_symlink("../d1/nothing", root / "d0/up_dangling");
+    fs::create_symlink("../d1", root / "d0/up_folder");
     ASSERT_EQ(0, mkfifo((root / "d0/fifo").c_str(), 0600));
-    std::vector<std::string> paths = {
-        "d0/up_link", "d0/out_link", "d0/rel_out", "d0/dir_link/secret", "d0/fifo",   "d0/../d1/f",
-        "d0/",        "d0",          "/d2/f",      "d0/missing",         "missing/f", "d3//f",
-        "./d4/f"};
+    std::vector<std::string> paths = {"d0/up_link",
+                                      "d0/out_link",
+                                      "d0/rel_out",
+                                      "d0/dir_link/secret",
+                                      "d0/fifo",
+                                      "d0/../d1/f",
+                                      "d0/",
+                                      "d0",
+                                      "/d2/f",
+                                      "d0/missing",
+                                      "missing/f",
+                                      "d3//f",
+                                      "./d4/f",
+                                      "d0/dangling",
+                                      "d0/up_dangling",
+                                      "d0/up_folder/f",
+                                      "d0/up_folder/nothing"};
     for (int round = 0; round < 2; ++round) {
         for (int i = 0; i < int(CBeneathOpener::kMostFolders) + 3; ++i)
             paths.push_back("d" + std::to_string(i) + "/f");
