@@ -11,7 +11,13 @@ std::string MapAppliancePath(std::string_view field) {
     for (char& c : bytes) {
         if (c == ':') c = '_';
     }
-    // Drop the bytes of the last four characters.
+    // Drop the bytes of the last four characters: of ASCII text (most paths), four bytes.
+    bool ascii = true;
+    for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) {
+        bytes.resize(bytes.size() > 4 ? bytes.size() - 4 : 0);
+        return bytes;
+    }
     std::u16string wide = platform::AnsiToUtf16(bytes);
     std::size_t dropChars = wide.size() < 4 ? wide.size() : 4;
     std::string tail = platform::Utf16ToAnsi(wide.substr(wide.size() - dropChars));

@@ -13,6 +13,9 @@ TEST(AppliancePath, MapsColonsAndDropsTheExtensionByCharacters) {
     EXPECT_EQ(MapAppliancePath("/s/a.\xBB\xE1\xBB\xB0x"), "/s/a");
     EXPECT_EQ(MapAppliancePath("/s/\xBB\xE1\xFF:1.txt"), "/s/\xBB\xE1\xFF_1");
     EXPECT_EQ(MapAppliancePath("ab"), "");
+    EXPECT_EQ(MapAppliancePath("abcd"), "");
+    // A double-byte character whose trail byte is ASCII ('@') counts as one character.
+    EXPECT_EQ(MapAppliancePath("/s/\x81@abc"), "/s/");
 }
 
 }  // namespace

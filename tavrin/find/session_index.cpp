@@ -405,10 +405,9 @@ class CIndexBuild {
         return !Stopped();
     }
 
-    // One scan table: its rows of one session are read by rowid when the session's turn comes.
+    // One scan table: its name and, once a row of it is indexed, its source.
     struct ScanTable {
         std::string strName;
-        Statement byRowid;
         std::int64_t nSource = -1;
     };
     struct ChildTable {
@@ -620,15 +619,14 @@ bool CIndexBuild::PlanScanRows(sqlite3* parent) {
         table.strName = names[t];
         // The session name is the row's second column.
         Statement st;
-        if (!st.Prepare(parent, "SELECT rowid, * FROM " + QuoteIdentifier(table.strName)) ||
-            !table.byRowid.Prepare(parent, "SELECT rowid, * FROM " +
-                                               QuoteIdentifier(table.strName) + " WHERE rowid = ?"))
-            continue;
+        if (!st.Prepare(parent, "SELECT rowid, * FROM " + QuoteIdentifier(table.strName))) continue;
+        session_index::PlannedScanRow row;
+        row.nTable = t;
         while (!Stopped() && sqlite3_step(st.p) == SQLITE_ROW) {
-            const std::int64_t rank =
-                m_plan.RankOf(session_index::PlanKind::kGraphic, ColumnBytes(st.p, 2));
-            if (rank < 0 || !m_plan.AddScanRow({rank, t, sqlite3_column_int64(st.p, 0)}))
-                return WriteFailed();
+            row.nRank = m_plan.RankOf(session_index::PlanKind::kGraphic, ColumnBytes(st.p, 2));
+            row.nRowid = sqlite3_column_int64(st.p, 0);
+            row.strText = RowText(st.p);
+            if (row.nRank < 0 || !m_plan.AddScanRow(row)) return WriteFailed();
         }
     }
     return true;
@@ -661,17 +659,10 @@ bool CIndexBuild::IndexSessionRows(std::int64_t rank, std::size_t& nextChildTabl
         if (source < 0) return WriteFailed();
         CRowBatcher batcher(m_writer, rank, source);
         for (; m_nextScanRow.nRank == rank && m_nextScanRow.nTable == t;) {
-            sqlite3_stmt* st = table.byRowid.p;
-            sqlite3_bind_int64(st, 1, m_nextScanRow.nRowid);
-            if (sqlite3_step(st) == SQLITE_ROW) {
-                const std::string text = RowText(st);
-                ++m_nLines;
-                if (!text.empty() && !batcher.Add(sqlite3_column_int64(st, 0), text)) {
-                    sqlite3_reset(st);
-                    return WriteFailed();
-                }
-            }
-            sqlite3_reset(st);
+            ++m_nLines;
+            if (!m_nextScanRow.strText.empty() &&
+                !batcher.Add(m_nextScanRow.nRowid, m_nextScanRow.strText))
+                return WriteFailed();
             if (!m_plan.NextScanRow(m_nextScanRow)) {
                 if (m_plan.Failed()) return WriteFailed();
                 m_nextScanRow.nRank = -1;

@@ -37,11 +37,14 @@ struct RankedSession {
     std::string strName, strRecordPath;
 };
 
-// A row of a scan table to index under a session.
+// A row of a scan table to index under a session, with its text (the row's text columns
+// decoded, joined by tabs): kept in the plan, so that the rows are read from the package once,
+// in table order, and come back sorted by session instead of looked up one by one.
 struct PlannedScanRow {
     std::int64_t nRank = 0;
     int nTable = 0;
     std::int64_t nRowid = 0;
+    std::string strText;
 };
 
 class CIndexPlan {
