@@ -431,6 +431,13 @@ void CPackageImport::NoteParentLoad(const workspace::SLoadReport& report) {
 
 namespace {
 
+// Sets the page size of a child.db that is still empty (a no-op on one that has pages): with
+// 8 KB pages its load writes half as many pages as with SQLite's 4 KB, each with its own
+// write and B-tree bookkeeping, for the same file size; larger pages leave more of each unused.
+void UseChildPageSize(DbHandle& child) {
+    if (child.db) workspace::ExecLoaderSql(child.db, "PRAGMA main.page_size = 8192");
+}
+
 // Adds what one step of a load left undone to the load's report.
 void MergeReport(workspace::SLoadReport& into, const workspace::SLoadReport& step) {
     into.nFailed += step.nFailed;
@@ -473,6 +480,7 @@ int LoadChildDatabase(const workspace::CWorkspacePaths& paths, DbHandle& child,
             ++report.nFailed;
             report.tables.push_back("sub_table_sms.sql");
         }
+        UseChildPageSize(child);
         workspace::LimitDatabaseSize(child.db, ChildDatabaseBound(SizeOf(dump)));
         workspace::SLoadReport definitions;
         if (workspace::RunSqlFile(child, paths.TableDefinitionsPath(), &definitions) == 0)
@@ -508,6 +516,7 @@ void CPackageImport::CreateChildTables(DbHandle& child) {
     if (Cancelled()) return;
     // Package SQL may not grow child.db without bound (a few bytes of recursive query can
     // fill a disk); the background load runs on this connection, within the same bound.
+    UseChildPageSize(child);
     workspace::LimitDatabaseSize(child.db, ChildDatabaseBound(SizeOf(dump)));
     workspace::SLoadReport report;
     if (workspace::RunSqlFile(child, m_paths.TableDefinitionsPath(), &report) == 0)
