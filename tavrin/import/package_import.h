@@ -12,6 +12,10 @@
 // ConvertTextMatrix -> LoadFirstTable -> [first page] -> LoadLaterDumps (normally on a thread
 // of its own, while the window shows the first page), which NoteParentLoad takes back.
 //
+// Unpack may also be done in two runs of the archiver (UnpackFirstTable, StartUnpackRest,
+// FinishUnpack): unix_sms_log's dump alone, which LoadFirstTable loads while the rest unpacks.
+// ConvertTextMatrix and child.db then wait for the rest.
+//
 // The two databases are independent files, so child.db may instead load on a thread of its
 // own beside ConvertDumps and LoadParentDb, right after unpacking: LoadChildDatabase does the
 // split, the definitions and the rows there, and NoteChildLoad takes its report back.
