@@ -183,9 +183,9 @@ class CPackageImport {
     }
     const SArchiverVersion& ArchiverVersion() const { return m_archiverVersion; }
 
-    // Unpacking in two runs of the archiver, so that the first page need not wait for the
-    // whole package (tavrin-import's order):
-    //   UnpackFirstTable -> StartUnpackRest -> [LoadFirstTable, first page] -> FinishUnpack
+    // Unpacking in two runs of the archiver, so that the first table need not wait for the
+    // whole package (the dialog's and tavrin-import's order):
+    //   UnpackFirstTable -> StartUnpackRest -> [LoadFirstTable] -> FinishUnpack -> first page
     // UnpackFirstTable makes Unpack's checks (the archiver's version, the listing against the
     // free space) and unpacks unix_sms_log's dump alone, blocking; the archiver skips the rest
     // of the tar without reading it. It returns kNotStarted, kNoSpace or kCancelled as Unpack
