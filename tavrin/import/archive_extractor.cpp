@@ -30,14 +30,23 @@ std::string SafeArchivePath(const std::string& archive) {
 
 }  // namespace
 
-std::vector<std::string> ArchiverArguments(const std::string& archive, const std::string& folder) {
-    return {"7z", "x", "-ttar", "-y", "-spd", "-spod", SafeArchivePath(archive), "-o" + folder};
+std::vector<std::string> ArchiverArguments(const std::string& archive, const std::string& folder,
+                                           const SArchiveEntries& entries) {
+    std::vector<std::string> args = {"7z", "x", "-ttar", "-y", "-spd", "-spod"};
+    for (const std::string& name : entries.except) args.push_back("-x!" + name);
+    args.push_back(SafeArchivePath(archive));
+    args.push_back("-o" + folder);
+    args.insert(args.end(), entries.only.begin(), entries.only.end());
+    return args;
 }
 
 std::string ArchiverCommandLine(const std::string& str7zCommand, const std::string& archive,
-                                const std::string& folder) {
-    return str7zCommand + " x -ttar -y -spd -spod \"" + SafeArchivePath(archive) + "\" -o\"" +
-           folder + "\"";
+                                const std::string& folder, const SArchiveEntries& entries) {
+    std::string line = str7zCommand + " x -ttar -y -spd -spod";
+    for (const std::string& name : entries.except) line += " -x!\"" + name + "\"";
+    line += " \"" + SafeArchivePath(archive) + "\" -o\"" + folder + "\"";
+    for (const std::string& name : entries.only) line += " \"" + name + "\"";
+    return line;
 }
 
 namespace {
@@ -45,14 +54,15 @@ namespace {
 // The console lines around a run, and its result; run starts the archiver and waits for it.
 template <typename Run>
 ArchiverResult RunArchiverWith(const std::string& str7zCommand, const std::string& archive,
-                               const std::string& folder, Run run) {
+                               const std::string& folder, const SArchiveEntries& entries, Run run) {
     std::string program = ArchiverProgram(str7zCommand);
-    std::printf("%s\n%s\n",
-                platform::Utf8ToAnsi(ArchiverCommandLine(str7zCommand, archive, folder)).c_str(),
-                platform::Utf8ToAnsi(program).c_str());
+    std::printf(
+        "%s\n%s\n",
+        platform::Utf8ToAnsi(ArchiverCommandLine(str7zCommand, archive, folder, entries)).c_str(),
+        platform::Utf8ToAnsi(program).c_str());
     std::fflush(stdout);
 
-    platform::SpawnResult spawned = run(program, ArchiverArguments(archive, folder));
+    platform::SpawnResult spawned = run(program, ArchiverArguments(archive, folder, entries));
     ArchiverResult result;
     result.started = spawned.started;
     result.errorCode = spawned.errorCode;
@@ -70,15 +80,16 @@ ArchiverResult RunArchiverWith(const std::string& str7zCommand, const std::strin
 }  // namespace
 
 ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
-                           const std::string& folder) {
-    return RunArchiverWith(str7zCommand, archive, folder,
+                           const std::string& folder, const SArchiveEntries& entries) {
+    return RunArchiverWith(str7zCommand, archive, folder, entries,
                            [](const std::string& program, const std::vector<std::string>& argv) {
                                return platform::SpawnAndWait(program, argv);
                            });
 }
 
 ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
-                           const std::string& folder, const SArchiverWatch& watch) {
+                           const std::string& folder, const SArchiverWatch& watch,
+                           const SArchiveEntries& entries) {
     CArchiverOutput output;
     std::string console;
     // The archiver's own lines reach standard output as soon as they are complete.
@@ -94,7 +105,7 @@ ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& a
         writeConsole();
         if (output.Percent() > before && watch.onPercent) watch.onPercent(output.Percent());
     };
-    return RunArchiverWith(str7zCommand, archive, folder,
+    return RunArchiverWith(str7zCommand, archive, folder, entries,
                            [&](const std::string& program, const std::vector<std::string>& argv) {
                                platform::SpawnResult spawned =
                                    platform::SpawnWatched(program, argv, sink, watch.shouldStop);

@@ -15,17 +15,28 @@ std::string Make7zCommand(const std::string& programFolder);
 // removed; a text without quotes is taken as it is).
 std::string ArchiverProgram(const std::string& str7zCommand);
 
-// The archiver's argument vector: 7z x -ttar -y -spd -spod ARCHIVE -oFOLDER.
-// The format is fixed (a ZIP file renamed .tar is not unpacked as ZIP), no question is ever
-// asked (-y), and '*' in either path is taken literally (-spd, -spod). An archive path that
+// Which entries of the archive one run unpacks: every one (both lists empty), only those in
+// only, or every one but those in except. Names are paths inside the archive, taken literally
+// ('*' included); a name must not begin with '-'. An entry stored twice under one name is
+// unpacked, or left out, every time.
+struct SArchiveEntries {
+    std::vector<std::string> only;
+    std::vector<std::string> except;
+};
+
+// The archiver's argument vector: 7z x -ttar -y -spd -spod ARCHIVE -oFOLDER, with
+// "-x!NAME" before ARCHIVE for each name of entries.except and the names of entries.only after
+// -oFOLDER. The format is fixed (a ZIP file renamed .tar is not unpacked as ZIP), no question is
+// ever asked (-y), and '*' in either path is taken literally (-spd, -spod). An archive path that
 // begins with '-' gets "./" in front so it cannot be read as a switch.
-std::vector<std::string> ArchiverArguments(const std::string& archive, const std::string& folder);
+std::vector<std::string> ArchiverArguments(const std::string& archive, const std::string& folder,
+                                           const SArchiveEntries& entries = {});
 
 // The command line printed on the console: the quoted archiver path, then the arguments of
-// ArchiverArguments after argv[0], the two paths in double quotes (the -o switch is followed
-// directly by the quoted folder).
+// ArchiverArguments after argv[0], the paths in double quotes (the -o switch is followed
+// directly by the quoted folder, -x! by the quoted name).
 std::string ArchiverCommandLine(const std::string& str7zCommand, const std::string& archive,
-                                const std::string& folder);
+                                const std::string& folder, const SArchiveEntries& entries = {});
 
 // What became of one archiver run.
 struct ArchiverResult {
@@ -46,7 +57,7 @@ struct ArchiverResult {
 // Standard output is flushed before the archiver starts so its own output follows ours.
 // Blocks the calling thread for the whole extraction; any thread may call it.
 ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
-                           const std::string& folder);
+                           const std::string& folder, const SArchiveEntries& entries = {});
 
 // Following one archiver run while it works. Both functions are called on the thread running
 // the archiver and may be empty.
@@ -61,6 +72,7 @@ struct SArchiverWatch {
 // shouldStop answers true the archiver is killed; the result then has stopped set (and is no
 // success).
 ArchiverResult RunArchiver(const std::string& str7zCommand, const std::string& archive,
-                           const std::string& folder, const SArchiverWatch& watch);
+                           const std::string& folder, const SArchiverWatch& watch,
+                           const SArchiveEntries& entries = {});
 
 }  // namespace package_import

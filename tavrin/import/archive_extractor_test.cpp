@@ -57,6 +57,43 @@ TEST(RunArchiver, UnpacksWithFullPathsIntoANewFolderAndPrintsTheCommand) {
               std::string::npos);
 }
 
+// One run may unpack only some entries, or all but some: names are paths inside the archive,
+// taken literally (a star matches no other entry), and a name stored twice is one entry.
+TEST(RunArchiver, UnpacksOnlyOrAllButTheNamedEntries) {
+    CTempFolder tmp;
+    WriteFile(tmp / "src/var/d/first.bak", "1");
+    WriteFile(tmp / "src/var/d/f*.bak", "star");
+    WriteFile(tmp / "src/var/d/second.bak", "2");
+    WriteFile(tmp / "src/var/s/session", "s");
+    std::string archive = tmp / "pkg.tar";
+    ASSERT_TRUE(package_import::test::MakeTar(archive, tmp / "src", {"var"}));
+    WriteFile(tmp / "again/var/d/first.bak", "1 again");
+    ASSERT_TRUE(package_import::test::MakeTar(archive, tmp / "again", {"var/d/first.bak"}, true));
+
+    SArchiveEntries only{{"var/d/f*.bak"}, {}};
+    SArchiveEntries except{{}, {"var/d/f*.bak", "var/d/first.bak"}};
+    EXPECT_EQ(
+        ArchiverArguments("/in/a.tar", "/v/a", except),
+        (std::vector<std::string>{"7z", "x", "-ttar", "-y", "-spd", "-spod", "-x!var/d/f*.bak",
+                                  "-x!var/d/first.bak", "/in/a.tar", "-o/v/a"}));
+    EXPECT_EQ(ArchiverCommandLine("\"/v/7z\"", "/in/a.tar", "/v/a", only),
+              "\"/v/7z\" x -ttar -y -spd -spod \"/in/a.tar\" -o\"/v/a\" \"var/d/f*.bak\"");
+
+    testing::internal::CaptureStdout();
+    ArchiverResult first = RunArchiver(Archiver(), archive, tmp / "one", only);
+    ArchiverResult rest = RunArchiver(Archiver(), archive, tmp / "rest", except);
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(first.Succeeded());
+    EXPECT_TRUE(rest.Succeeded());
+    EXPECT_EQ(ReadFile(tmp / "one/var/d/f*.bak"), "star");
+    EXPECT_FALSE(std::filesystem::exists(tmp / "one/var/d/first.bak"));
+    EXPECT_FALSE(std::filesystem::exists(tmp / "one/var/s"));
+    EXPECT_FALSE(std::filesystem::exists(tmp / "rest/var/d/f*.bak"));
+    EXPECT_FALSE(std::filesystem::exists(tmp / "rest/var/d/first.bak"));  // neither copy
+    EXPECT_EQ(ReadFile(tmp / "rest/var/d/second.bak"), "2");
+    EXPECT_EQ(ReadFile(tmp / "rest/var/s/session"), "s");
+}
+
 TEST(RunArchiver, TakesStarsLiterallyInBothPaths) {
     CTempFolder tmp;
     WriteFile(tmp / "a/fromA.bak", "A");

@@ -20,6 +20,7 @@
 #include "platform/disk_space.h"
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
+#include "platform/termination_signals.h"
 #include "platform/tree_audit.h"
 #include "tavrin/import/archive_extractor.h"
 #include "tavrin/import/archive_listing.h"
@@ -142,7 +143,11 @@ bool CPackageImport::CreateWorkFolder() {
     return created;
 }
 
-UnpackOutcome CPackageImport::Unpack(const std::string& str7zCommand) {
+CPackageImport::~CPackageImport() {
+    StopUnpackRest();
+}
+
+UnpackOutcome CPackageImport::CheckBeforeUnpack(const std::string& str7zCommand) {
     // An archiver older than 26.01 lets links in an archive write outside the work folder (and
     // does not know -spod): refuse it before it sees the package. One that cannot be started
     // at all is left to RunArchiver, which says so.
@@ -160,31 +165,135 @@ UnpackOutcome CPackageImport::Unpack(const std::string& str7zCommand) {
     if (Cancelled()) return UnpackOutcome::kCancelled;
     if (!UnpackedSizeFits(ArchiverProgram(str7zCommand)))
         return Cancelled() ? UnpackOutcome::kCancelled : UnpackOutcome::kNoSpace;
-    ArchiverResult result;
-    if (m_pProgress) {
-        CImportProgress& progress = *m_pProgress;
-        progress.BeginStep(ImportStep::kUnpacking, m_strPackagePath, 100);
-        SArchiverWatch watch;
-        watch.onPercent = [&progress](int nPercent) {
-            progress.SetDone(static_cast<std::uint64_t>(nPercent));
-        };
-        watch.shouldStop = [&progress] { return progress.CancelRequested(); };
-        result = RunArchiver(str7zCommand, m_strPackagePath, work, watch);
-        if (result.stopped) return UnpackOutcome::kCancelled;
-    } else {
-        result = RunArchiver(str7zCommand, m_strPackagePath, work);
-    }
+    return UnpackOutcome::kUnpacked;
+}
+
+ArchiverResult CPackageImport::RunArchiverHere(const std::string& str7zCommand,
+                                               const SArchiveEntries& entries) {
+    const std::string& work = m_paths.WorkFolder();
+    if (!m_pProgress) return RunArchiver(str7zCommand, m_strPackagePath, work, entries);
+    CImportProgress& progress = *m_pProgress;
+    progress.BeginStep(ImportStep::kUnpacking, m_strPackagePath, 100);
+    SArchiverWatch watch;
+    watch.onPercent = [&progress](int nPercent) {
+        progress.SetDone(static_cast<std::uint64_t>(nPercent));
+    };
+    watch.shouldStop = [&progress] { return progress.CancelRequested(); };
+    return RunArchiver(str7zCommand, m_strPackagePath, work, watch, entries);
+}
+
+namespace {
+
+// What an archiver run left in paths' work folder, checked: the outcome Unpack gives for
+// result. Removes what stands at outputs (paths the import writes) and whatever else the
+// audit removes. Any thread.
+UnpackOutcome CheckUnpacked(const workspace::CWorkspacePaths& paths, const ArchiverResult& result,
+                            const std::vector<std::string>& outputs) {
+    if (result.stopped) return UnpackOutcome::kCancelled;
     if (!result.started) return UnpackOutcome::kNotStarted;
     // Nothing the archive left may lead a read or a write out of the work folder or block it,
     // and nothing it left stands where the import writes: what the import makes is made fresh.
+    const std::string& work = paths.WorkFolder();
     SUnpackAudit audit = AuditUnpackedFolder(work);
-    SUnpackAudit planted = RemovePlantedOutputs(work, m_paths.ImportOutputPaths());
+    SUnpackAudit planted = RemovePlantedOutputs(work, outputs);
     // Whatever the archiver says, a package is only usable when its dumps are there; and a
     // package the archiver complained about, or one that held unsafe entries, may be missing
     // some of them.
-    if (!platform::IsDirectory(m_paths.DumpFolder())) return UnpackOutcome::kNotAPackage;
+    if (!platform::IsDirectory(paths.DumpFolder())) return UnpackOutcome::kNotAPackage;
     return result.Succeeded() && !audit.Damaged() && !planted.Damaged() ? UnpackOutcome::kUnpacked
                                                                         : UnpackOutcome::kDamaged;
+}
+
+}  // namespace
+
+UnpackOutcome CPackageImport::Unpack(const std::string& str7zCommand) {
+    const UnpackOutcome checked = CheckBeforeUnpack(str7zCommand);
+    if (checked != UnpackOutcome::kUnpacked) return checked;
+    return CheckUnpacked(m_paths, RunArchiverHere(str7zCommand, {}), m_paths.ImportOutputPaths());
+}
+
+std::string CPackageImport::FirstDumpEntry() const {
+    const std::string dump = m_paths.DumpPath("unix_sms_log.bak");
+    return dump.substr(m_paths.WorkFolder().size() + 1);
+}
+
+namespace {
+
+// Parent.db's files: the first table may be loading into them while the second run unpacks.
+bool IsParentDbFile(const workspace::CWorkspacePaths& paths, const std::string& path) {
+    return path.compare(0, paths.ParentDbPath().size(), paths.ParentDbPath()) == 0;
+}
+
+}  // namespace
+
+UnpackOutcome CPackageImport::UnpackFirstTable(const std::string& str7zCommand) {
+    m_bFirstReady = m_bFirstDamaged = false;
+    const UnpackOutcome checked = CheckBeforeUnpack(str7zCommand);
+    if (checked != UnpackOutcome::kUnpacked) return checked;
+    SArchiveEntries first;
+    first.only.push_back(FirstDumpEntry());
+    const ArchiverResult result = RunArchiverHere(str7zCommand, first);
+    const UnpackOutcome outcome = CheckUnpacked(m_paths, result, m_paths.ImportOutputPaths());
+    if (outcome == UnpackOutcome::kCancelled || outcome == UnpackOutcome::kNotStarted)
+        return outcome;
+    // A dump the checks removed something around was damaged, whatever the second run finds;
+    // one the archiver could not unpack whole is unpacked again by the second run.
+    m_bFirstDamaged = outcome == UnpackOutcome::kDamaged && result.Succeeded();
+    m_bFirstReady = outcome == UnpackOutcome::kUnpacked &&
+                    platform::FileSize(m_paths.DumpPath("unix_sms_log.bak")).has_value();
+    return m_bFirstReady ? UnpackOutcome::kUnpacked : outcome;
+}
+
+void CPackageImport::StartUnpackRest(const std::string& str7zCommand) {
+    if (m_restThread.joinable()) return;
+    SArchiveEntries rest;
+    if (m_bFirstReady) rest.except.push_back(FirstDumpEntry());
+    const std::size_t workLength = m_paths.WorkFolder().size() + 1;
+    std::vector<std::string> outputs;
+    for (const std::string& output : m_paths.ImportOutputPaths()) {
+        if (IsParentDbFile(m_paths, output))
+            rest.except.push_back(output.substr(workLength));
+        else
+            outputs.push_back(output);
+    }
+    m_bStopRest.store(false);
+    std::promise<UnpackOutcome> unpacked;
+    m_restUnpacked = unpacked.get_future().share();
+    m_restThread =
+        std::thread([this, str7zCommand, rest, outputs, unpacked = std::move(unpacked)]() mutable {
+            // Watched even without a progress object, so that it can be killed: its percentage is
+            // not shown, the progress window is the first table's meanwhile.
+            SArchiverWatch watch;
+            watch.shouldStop = [this] {
+                return m_bStopRest.load() || Cancelled() || platform::TerminationRequested();
+            };
+            if (watch.shouldStop()) {
+                unpacked.set_value(UnpackOutcome::kCancelled);
+                return;
+            }
+            const ArchiverResult result =
+                RunArchiver(str7zCommand, m_strPackagePath, m_paths.WorkFolder(), watch, rest);
+            const UnpackOutcome outcome = CheckUnpacked(m_paths, result, outputs);
+            unpacked.set_value(outcome == UnpackOutcome::kUnpacked && m_bFirstDamaged
+                                   ? UnpackOutcome::kDamaged
+                                   : outcome);
+        });
+}
+
+UnpackOutcome CPackageImport::FinishUnpack() {
+    if (!m_restUnpacked.valid()) return UnpackOutcome::kNotStarted;
+    if (m_restThread.joinable()) m_restThread.join();
+    // A later entry linked to the first dump, and the checks removed it as they remove every
+    // hard link: one run would have loaded nothing of it, so it is said short here too.
+    if (m_bFirstReady && !platform::EntryExists(m_paths.DumpPath("unix_sms_log.bak")))
+        NoteIncomplete("unix_sms_log");
+    return m_restUnpacked.get();
+}
+
+void CPackageImport::StopUnpackRest() {
+    if (!m_restThread.joinable()) return;
+    m_bStopRest.store(true);
+    m_restThread.join();
 }
 
 bool CPackageImport::UnpackedSizeFits(const std::string& archiverPath) {
@@ -431,6 +540,13 @@ void CPackageImport::NoteParentLoad(const workspace::SLoadReport& report) {
 
 namespace {
 
+// Sets the page size of a child.db that is still empty (a no-op on one that has pages): with
+// 8 KB pages its load writes half as many pages as with SQLite's 4 KB, each with its own
+// write and B-tree bookkeeping, for the same file size; larger pages leave more of each unused.
+void UseChildPageSize(DbHandle& child) {
+    if (child.db) workspace::ExecLoaderSql(child.db, "PRAGMA main.page_size = 8192");
+}
+
 // Adds what one step of a load left undone to the load's report.
 void MergeReport(workspace::SLoadReport& into, const workspace::SLoadReport& step) {
     into.nFailed += step.nFailed;
@@ -473,6 +589,7 @@ int LoadChildDatabase(const workspace::CWorkspacePaths& paths, DbHandle& child,
             ++report.nFailed;
             report.tables.push_back("sub_table_sms.sql");
         }
+        UseChildPageSize(child);
         workspace::LimitDatabaseSize(child.db, ChildDatabaseBound(SizeOf(dump)));
         workspace::SLoadReport definitions;
         if (workspace::RunSqlFile(child, paths.TableDefinitionsPath(), &definitions) == 0)
@@ -508,6 +625,7 @@ void CPackageImport::CreateChildTables(DbHandle& child) {
     if (Cancelled()) return;
     // Package SQL may not grow child.db without bound (a few bytes of recursive query can
     // fill a disk); the background load runs on this connection, within the same bound.
+    UseChildPageSize(child);
     workspace::LimitDatabaseSize(child.db, ChildDatabaseBound(SizeOf(dump)));
     workspace::SLoadReport report;
     if (workspace::RunSqlFile(child, m_paths.TableDefinitionsPath(), &report) == 0)

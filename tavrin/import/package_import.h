@@ -12,6 +12,10 @@
 // ConvertTextMatrix -> LoadFirstTable -> [first page] -> LoadLaterDumps (normally on a thread
 // of its own, while the window shows the first page), which NoteParentLoad takes back.
 //
+// Unpack may also be done in two runs of the archiver (UnpackFirstTable, StartUnpackRest,
+// FinishUnpack): unix_sms_log's dump alone, which LoadFirstTable loads while the rest unpacks.
+// ConvertTextMatrix and child.db then wait for the rest.
+//
 // The two databases are independent files, so child.db may instead load on a thread of its
 // own beside ConvertDumps and LoadParentDb, right after unpacking: LoadChildDatabase does the
 // split, the definitions and the rows there, and NoteChildLoad takes its report back.
@@ -39,9 +43,12 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tavrin/import/archive_extractor.h"
 #include "tavrin/import/archiver_version.h"
 #include "tavrin/workspace/workspace_paths.h"
 
@@ -176,6 +183,40 @@ class CPackageImport {
     }
     const SArchiverVersion& ArchiverVersion() const { return m_archiverVersion; }
 
+    // Unpacking in two runs of the archiver, so that the first table need not wait for the
+    // whole package (the dialog's and tavrin-import's order):
+    //   UnpackFirstTable -> StartUnpackRest -> [LoadFirstTable] -> FinishUnpack -> first page
+    // UnpackFirstTable makes Unpack's checks (the archiver's version, the listing against the
+    // free space) and unpacks unix_sms_log's dump alone, blocking; the archiver skips the rest
+    // of the tar without reading it. It returns kNotStarted, kNoSpace or kCancelled as Unpack
+    // (nothing more is unpacked then); kUnpacked when the dump is there, checked as Unpack
+    // checks what it unpacked, and may load now; any other outcome (the dump missing, damaged
+    // or removed by the checks) leaves it to the second run, which unpacks it too.
+    UnpackOutcome UnpackFirstTable(const std::string& str7zCommand);
+    // Starts the archiver on every other entry on a thread of its own and returns at once.
+    // Parent.db's files are never taken from the archive in this run (the first table may be
+    // loading into them). Call once, after UnpackFirstTable returned kUnpacked, kDamaged or
+    // kNotAPackage. The archiver is killed when the progress object's cancel is requested,
+    // on termination (platform::TerminationRequested) and by StopUnpackRest.
+    void StartUnpackRest(const std::string& str7zCommand);
+    // The second run's thread checks the whole work folder as Unpack does once the archiver
+    // has ended (outputs of the import other than Parent.db's files that the archive put there
+    // are removed, so nothing may create them before), then gives the outcome of both runs as
+    // Unpack would (kDamaged when either was damaged) to RestUnpacked(). Any thread may wait
+    // on that (e.g. child.db's loader, which needs the SQL dump). Invalid before
+    // StartUnpackRest.
+    std::shared_future<UnpackOutcome> RestUnpacked() const { return m_restUnpacked; }
+    // Waits for the second run and returns RestUnpacked()'s outcome; kNotStarted when no second
+    // run was started. When the checks of the second run removed the first dump (a later entry
+    // linked to it), unix_sms_log is said short (IncompleteTables), whatever it loaded.
+    UnpackOutcome FinishUnpack();
+    // Kills a running second run and waits for it (FinishUnpack then says kCancelled). Any
+    // thread but the second run's; also done by the destructor.
+    void StopUnpackRest();
+    ~CPackageImport();
+    CPackageImport(const CPackageImport&) = delete;
+    CPackageImport& operator=(const CPackageImport&) = delete;
+
     // After kNotStarted or kNotAPackage: deletes the work folder with what the archiver left
     // in it and writes "删除文件夹成功！" or "删除文件夹失败！%d" with the error code (no line
     // end). Returns true when the folder is gone.
@@ -230,6 +271,13 @@ class CPackageImport {
   private:
     // The listing's check before unpacking; writes the console line of a refusal.
     bool UnpackedSizeFits(const std::string& archiverPath);
+    // Unpack's checks before the archiver sees the package: kUnpacked when it may run.
+    UnpackOutcome CheckBeforeUnpack(const std::string& str7zCommand);
+    // One blocking archiver run over entries into the work folder; with a progress object it
+    // shows the archiver's percentage and stops on cancel.
+    ArchiverResult RunArchiverHere(const std::string& str7zCommand, const SArchiveEntries& entries);
+    // unix_sms_log's dump as a path inside the archive.
+    std::string FirstDumpEntry() const;
 
     // Imports tables into Parent.db through a shell state of its own, in the engine's turn, each
     // announced before it loads and noted when left short; nothing after a cancel request.
@@ -246,6 +294,13 @@ class CPackageImport {
     SArchiverVersion m_archiverVersion;  // as the last Unpack found it
     std::uint64_t m_nDeclaredBytes = 0;
     std::vector<std::string> m_incompleteTables;
+    // The two-run unpacking: whether the first run left its dump ready (or damaged), and the
+    // second run's thread, stop flag and result (the thread's until it is joined).
+    bool m_bFirstReady = false;
+    bool m_bFirstDamaged = false;
+    std::thread m_restThread;
+    std::atomic<bool> m_bStopRest{false};
+    std::shared_future<UnpackOutcome> m_restUnpacked;
 
     // Names table on the console and keeps it (once) for IncompleteTables; not after a cancel.
     void NoteIncomplete(const std::string& table);

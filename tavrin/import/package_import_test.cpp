@@ -249,6 +249,110 @@ TEST_F(PackageImportTest, DoesNothingMoreOnceTheUserCancelled) {
     EXPECT_FALSE(fs::exists(late.Paths().ParentDbPath()));
 }
 
+// Unpacking in two runs: the first leaves unix_sms_log's dump alone, which loads while the
+// second unpacks the rest; the package ends up as one run leaves it, and Parent.db's files are
+// never taken from the archive while the first table loads into them.
+TEST_F(PackageImportTest, TwoRunUnpackingLoadsTheFirstTableFirstAndEndsAsOneRun) {
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
+    // A Parent.db planted at the end of the archive, where the first table is being loaded.
+    package_import::test::WriteFile(m_tmp / ("plant/" + package.strName + "Parent.db"), "planted");
+    ASSERT_TRUE(package_import::test::MakeTar(package.strTar, m_tmp / "plant",
+                                              {package.strName + "Parent.db"}, true));
+    CPackageImport import(m_strProgram, package.strTar);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(import.CreateWorkFolder());
+    ASSERT_EQ(import.UnpackFirstTable(Make7zCommand(m_strProgram)), UnpackOutcome::kUnpacked);
+    EXPECT_TRUE(fs::is_regular_file(import.Paths().DumpPath("unix_sms_log.bak")));
+    EXPECT_FALSE(fs::exists(import.Paths().SqlDumpPath()));
+    EXPECT_FALSE(fs::exists(import.Paths().SessionsFolder()));
+    import.StartUnpackRest(Make7zCommand(m_strProgram));
+    import.LoadFirstTable();
+    EXPECT_EQ(import.FinishUnpack(), UnpackOutcome::kUnpacked);
+    import.ConvertTextMatrix();
+    workspace::SLoadReport later;
+    LoadLaterDumps(import.Paths(), import.HasTabTable(), import.HasMatrixTable(), nullptr, later);
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(import.HasTabTable());
+    EXPECT_TRUE(import.HasMatrixTable());
+    EXPECT_FALSE(import.LoadIncomplete()) << console;
+    auto parent = package_import::test::TableCounts(import.Paths().ParentDbPath());
+    for (const auto& [table, rows] : package.parent) EXPECT_EQ(parent[table], rows) << table;
+    EXPECT_NE(package_import::test::ReadFile(import.Paths().ParentDbPath()), "planted");
+    EXPECT_TRUE(fs::exists(import.Paths().SessionsFolder() + "s0000001"));
+    // The second run left the first dump alone: it was unpacked once.
+    EXPECT_EQ(
+        console.find("-x!\"var/tmp/backup_log/data_2016-09-01_2016-09-10/unix_sms_log.bak\""),
+        console.rfind("-x!\"var/tmp/backup_log/data_2016-09-01_2016-09-10/unix_sms_log.bak\""))
+        << console;
+    EXPECT_NE(console.find("-x!\"" + package.strName + "Parent.db\""), std::string::npos)
+        << console;
+}
+
+TEST_F(PackageImportTest, TwoRunUnpackingIsDamagedOrStoppedAsOneRunWouldBe) {
+    SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
+    const std::string archiver = Make7zCommand(m_strProgram);
+    // Runs both, with cancel requested in between when given; the outcomes of both runs.
+    auto unpackInTwoRuns = [&](CPackageImport& import, CImportProgress* pCancel) {
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(import.CreateWorkFolder());
+        std::pair<UnpackOutcome, UnpackOutcome> outcomes;
+        outcomes.first = import.UnpackFirstTable(archiver);
+        if (pCancel) pCancel->RequestCancel();
+        import.StartUnpackRest(archiver);
+        outcomes.second = import.FinishUnpack();
+        m_strConsole = testing::internal::GetCapturedStdout();
+        return outcomes;
+    };
+    // Cut short after the dumps: the archiver says so in both runs (it reads every header), so
+    // the first dump is left to the second run, which loses only the session files.
+    std::string bytes = package_import::test::ReadFile(package.strTar);
+    std::string cut =
+        m_tmp / ("in/cut_" + package.strName.substr(package.strName.find('_') + 1) + ".tar");
+    package_import::test::WriteFile(cut, bytes.substr(0, bytes.size() * 2 / 3 + 100));
+    {
+        CPackageImport import(m_strProgram, cut);
+        EXPECT_EQ(unpackInTwoRuns(import, nullptr),
+                  std::make_pair(UnpackOutcome::kDamaged, UnpackOutcome::kDamaged))
+            << m_strConsole;
+        testing::internal::CaptureStdout();
+        import.LoadFirstTable();
+        testing::internal::GetCapturedStdout();
+        auto parent = package_import::test::TableCounts(import.Paths().ParentDbPath());
+        EXPECT_EQ(parent["unix_sms_log"], package.parent["unix_sms_log"]);
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(import.RemoveWorkFolder());
+        testing::internal::GetCapturedStdout();
+    }
+    // No first dump in the archive: the first run leaves nothing to load, the second decides,
+    // as one run does, that this is no package.
+    package_import::test::WriteFile(m_tmp / "src/readme.txt", "hello");
+    const std::string other = m_tmp / "in/y_log_2016-09-01_2016-09-10.tar";
+    ASSERT_TRUE(package_import::test::MakeTar(other, m_tmp / "src", {"readme.txt"}));
+    {
+        CPackageImport import(m_strProgram, other);
+        auto outcomes = unpackInTwoRuns(import, nullptr);
+        EXPECT_NE(outcomes.first, UnpackOutcome::kUnpacked) << m_strConsole;
+        EXPECT_EQ(outcomes.second, UnpackOutcome::kNotAPackage) << m_strConsole;
+        EXPECT_TRUE(fs::exists(import.Paths().WorkFolder() + "/readme.txt"));
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(import.RemoveWorkFolder());
+        testing::internal::GetCapturedStdout();
+    }
+    // A cancel after the first run stops the second: the import ends as a cancelled one.
+    {
+        CImportProgress progress;
+        CPackageImport import(m_strProgram, package.strTar);
+        import.SetProgress(&progress);
+        EXPECT_EQ(unpackInTwoRuns(import, &progress),
+                  std::make_pair(UnpackOutcome::kUnpacked, UnpackOutcome::kCancelled))
+            << m_strConsole;
+        EXPECT_FALSE(fs::exists(import.Paths().SqlDumpPath()));
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(import.RemoveWorkFolder());
+        testing::internal::GetCapturedStdout();
+    }
+}
+
 }  // namespace
 
 namespace {

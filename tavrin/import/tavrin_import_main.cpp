@@ -1,6 +1,7 @@
 // tavrin-import PACKAGE.tar: imports a package from a terminal exactly as Tavrin's Open
-// command does, into its work folder beside the programs (child.db on a thread of its own
-// beside Parent.db, the dumps after unix_sms_log once its first page is read), waits for the
+// command does, into its work folder beside the programs (unix_sms_log's dump unpacked alone
+// first and loaded while the archiver unpacks the rest, child.db on a thread of its own beside
+// Parent.db, the dumps after unix_sms_log once its first page is read), waits for the
 // background load, prints how long each step took and the rows of every table of both databases,
 // and keeps the work folder so that the databases can be opened with other tools. After the load it
 // builds the package's text index, as Tavrin does, unless --no-index is given (the benchmark
@@ -124,11 +125,66 @@ int main(int argc, char** argv) {
 
     auto started = Clock::now();
     Timed("work folder", [&] { return import.CreateWorkFolder(); });
-    package_import::UnpackOutcome outcome = Timed(
-        "unpack", [&] { return import.Unpack(package_import::Make7zCommand(programFolder)); });
+    // unix_sms_log's dump is unpacked alone first and loads while the archiver unpacks the
+    // rest on the other core.
+    const std::string archiver = package_import::Make7zCommand(programFolder);
+    package_import::UnpackOutcome outcome =
+        Timed("unpack", [&] { return import.UnpackFirstTable(archiver); });
+    const bool firstReady = outcome == package_import::UnpackOutcome::kUnpacked;
+    const bool unpacking = outcome != package_import::UnpackOutcome::kNotStarted &&
+                           outcome != package_import::UnpackOutcome::kNoSpace &&
+                           outcome != package_import::UnpackOutcome::kCancelled;
+    // child.db loads on the second core as soon as the rest is unpacked, beside Parent.db:
+    // the first page does not wait for it. Its file is made only after the rest was checked,
+    // which removes any file the archive put where the import writes.
+    DbHandle child;
+    workspace::SLoadReport childReport;
+    std::chrono::duration<double> childTook{};
+    std::thread loader;
+    if (unpacking) {
+        std::printf("\n");
+        import.StartUnpackRest(archiver);
+        loader = std::thread([&, unpacked = import.RestUnpacked()] {
+            const package_import::UnpackOutcome rest = unpacked.get();
+            if (rest != package_import::UnpackOutcome::kUnpacked &&
+                rest != package_import::UnpackOutcome::kDamaged)
+                return;
+            auto start = Clock::now();
+            OpenDbHandle(child, paths.ChildDbPath());
+            package_import::LoadChildDatabase(paths, child, nullptr, childReport);
+            childTook = Clock::now() - start;
+        });
+    }
+    auto loadFirstTable = [&] {
+        Timed("Parent.db", [&] {
+            import.LoadFirstTable();
+            return 0;
+        });
+    };
+    // What the first page costs the dialog: the row count and the first 15 rows, with the
+    // dialog's own queries.
+    std::chrono::duration<double> firstPage{};
+    auto showFirstPage = [&] {
+        DbHandle parent;
+        Timed("first page", [&] {
+            OpenDbHandle(parent, paths.ParentDbPath());
+            int rows = CountQueryRows(parent, browser::TableCountQuery("unix_sms_log", ""));
+            browser::RunPageQuery(
+                parent, browser::TableFirstPageQuery("unix_sms_log", ""),
+                [](void*, int, char**, char**) { return 0; }, nullptr);
+            return rows;
+        });
+        firstPage = Clock::now() - started;
+    };
+    if (unpacking) {
+        if (firstReady) loadFirstTable();
+        outcome = Timed("unpack rest", [&] { return import.FinishUnpack(); });
+    }
     if (outcome == package_import::UnpackOutcome::kNotStarted ||
         outcome == package_import::UnpackOutcome::kNotAPackage ||
-        outcome == package_import::UnpackOutcome::kNoSpace) {
+        outcome == package_import::UnpackOutcome::kNoSpace ||
+        outcome == package_import::UnpackOutcome::kCancelled) {
+        if (loader.joinable()) loader.join();
         import.RemoveWorkFolder();
         std::printf("\n");
         std::fprintf(stderr, "tavrin-import: %s\n",
@@ -137,44 +193,21 @@ int main(int argc, char** argv) {
                      : outcome == package_import::UnpackOutcome::kNoSpace
                          ? "what the archive unpacks to does not fit in the free space; "
                            "nothing was unpacked"
+                     : outcome == package_import::UnpackOutcome::kCancelled
+                         ? "stopped while unpacking; nothing was imported"
                          : "the file is not a readable package; nothing was imported");
         return 1;
     }
     std::printf("\n");
-    // child.db loads on the second core while Parent.db loads, as in Tavrin: the first page
-    // does not wait for it.
-    DbHandle child;
-    OpenDbHandle(child, paths.ChildDbPath());
-    workspace::SLoadReport childReport;
-    std::chrono::duration<double> childTook{};
-    std::thread loader([&] {
-        auto start = Clock::now();
-        package_import::LoadChildDatabase(paths, child, nullptr, childReport);
-        childTook = Clock::now() - start;
-    });
-    // As in Tavrin, the first page waits only for unix_sms_log; the other dumps of Parent.db
-    // load after it.
+    // The text matrix and the flags need the rest of the package.
     Timed("conversions", [&] {
         import.ConvertTextMatrix();
         return 0;
     });
-    Timed("Parent.db", [&] {
-        import.LoadFirstTable();
-        return 0;
-    });
-    // What the first page costs the dialog: the row count and the first 15 rows, with the
-    // dialog's own queries.
-    DbHandle parent;
-    Timed("first page", [&] {
-        OpenDbHandle(parent, paths.ParentDbPath());
-        int rows = CountQueryRows(parent, browser::TableCountQuery("unix_sms_log", ""));
-        browser::RunPageQuery(
-            parent, browser::TableFirstPageQuery("unix_sms_log", ""),
-            [](void*, int, char**, char**) { return 0; }, nullptr);
-        return rows;
-    });
-    std::chrono::duration<double> firstPage = Clock::now() - started;
-    parent.Close();
+    // As in Tavrin, the first page waits only for unix_sms_log (and the end of unpacking);
+    // the other dumps of Parent.db load after it.
+    if (!firstReady) loadFirstTable();
+    showFirstPage();
 
     workspace::SLoadReport laterReport;
     Timed("later dumps", [&] {

@@ -514,6 +514,55 @@ TEST_F(ImportDialogTest, CancelStopsTheArchiverAndEndsAsAFailedUnpackingDoes) {
     EXPECT_EQ(Peek(dlg).m_packages.size(), 2u);
 }
 
+// unix_sms_log's dump is unpacked alone and loads while a second run unpacks the rest: Cancel
+// stops that run too, and the import ends as a failed unpacking does.
+TEST_F(ImportDialogTest, CancelDuringTheSecondUnpackingRunStopsItToo) {
+    SamplePackage first = package_import::test::MakeSamplePackage(m_tmp / "in");
+    Open(first.strTar);
+    ASSERT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
+    SamplePackage second =
+        package_import::test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
+    CTavrinDlg& dlg = *m_pDlg;
+    // Quick for the first run (one named entry), 30 s for the second (it leaves entries out).
+    const std::string real = fs::read_symlink(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/7z");
+    const std::string script = m_tmp / "rest_slow_7z";
+    package_import::test::WriteFile(script,
+                                    "#!/bin/sh\ncase \"$*\" in *-x!*) sleep 30;; esac\n"
+                                    "exec '" +
+                                        real + "' \"$@\"\n");
+    fs::permissions(script, fs::perms::owner_all);
+    Peek(dlg).m_str7zCommand = QString::fromStdString("\"" + script + "\"");
+
+    const QString unpacking =
+        ResString(211).arg(QString::fromStdString(fs::path(second.strTar).filename().string()));
+    const std::string parentDb = WorkFolder(second) + "/" + second.strName + "Parent.db";
+    bool bClicked = false;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        CImportProgressDialog* p = ShownProgressWindow();
+        // The first table has begun loading, and the window waits for the second run.
+        if (!bClicked && p && p->Label()->text() == unpacking && fs::exists(parentDb) &&
+            p->CancelButton()->isEnabled()) {
+            bClicked = true;
+            p->CancelButton()->click();
+        }
+    });
+    watch.start();
+    QElapsedTimer took;
+    took.start();
+    Open(second.strTar);
+    watch.stop();
+
+    EXPECT_TRUE(bClicked);
+    EXPECT_LT(took.elapsed(), 20000) << m_strConsole;  // the second run did not sleep its 30 s
+    EXPECT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
+    EXPECT_FALSE(fs::exists(WorkFolder(second)));
+    EXPECT_EQ(Peek(dlg).m_packages.size(), 1u);
+    EXPECT_EQ(Peek(dlg).m_comboPackage->count(), 1);
+    EXPECT_TRUE(Peek(dlg).m_btnOpen->isEnabled());
+}
+
 TEST_F(ImportDialogTest, AClosingWindowCancelsTheImportFirstAndThenCleansUp) {
     SamplePackage first = package_import::test::MakeSamplePackage(m_tmp / "in");
     Open(first.strTar);

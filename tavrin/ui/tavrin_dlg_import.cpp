@@ -392,8 +392,23 @@ struct CTavrinDlg::SImportSteps {
         CRunningImport running(dlg, progress);
         auto progressWindow = std::make_unique<ui::CImportProgressDialog>(&dlg, progress, strName);
 
+        // Step 11 in two runs of 7-Zip: unix_sms_log's dump alone first, which loads (steps 18
+        // to 20) while the second run unpacks the rest on the other core; the first page then
+        // waits for the longer of the two rather than for both.
         package_import::UnpackOutcome outcome = package_import::UnpackOutcome::kNotStarted;
-        progressWindow->RunStep([&] { outcome = import.Unpack(str7zCommand); });  // step 11
+        progressWindow->RunStep([&] { outcome = import.UnpackFirstTable(str7zCommand); });
+        const bool bFirstReady = outcome == package_import::UnpackOutcome::kUnpacked;
+        if (outcome != package_import::UnpackOutcome::kNotStarted &&
+            outcome != package_import::UnpackOutcome::kNoSpace &&
+            outcome != package_import::UnpackOutcome::kCancelled) {
+            import.StartUnpackRest(str7zCommand);
+            progressWindow->RunStep([&] {
+                if (bFirstReady) import.LoadFirstTable();
+                progress.BeginStep(package_import::ImportStep::kUnpacking, import.PackagePath(),
+                                   100);
+                outcome = import.FinishUnpack();
+            });
+        }
         if (outcome == package_import::UnpackOutcome::kNotStarted ||
             outcome == package_import::UnpackOutcome::kNotAPackage ||
             outcome == package_import::UnpackOutcome::kCancelled ||
@@ -423,7 +438,9 @@ struct CTavrinDlg::SImportSteps {
         record.pParentDb = std::make_unique<DbHandle>();  // step 21
         record.pChildDb = std::make_unique<DbHandle>();
         // child.db loads on the second core from here on, beside Parent.db; its ticker entry is
-        // there first, so that the loader's end always finds it.
+        // there first, so that the loader's end always finds it. Its file is made only now that
+        // the unpacked folder was checked (which removes what the archive put where the import
+        // writes).
         OpenDbHandle(*record.pChildDb, import.Paths().ChildDbPath());  // step 24
         dlg.m_states.push_back(stateData{strName, false, false, 2});   // step 26: both loads
         dlg.m_posTicker = dlg.m_states.begin();
@@ -433,8 +450,8 @@ struct CTavrinDlg::SImportSteps {
 
         // The first page needs only unix_sms_log: the other dumps load once it is shown.
         progressWindow->RunStep([&] {
-            import.ConvertTextMatrix();  // steps 12 to 16
-            import.LoadFirstTable();     // steps 18 to 20, unix_sms_log
+            import.ConvertTextMatrix();                 // steps 12 to 16
+            if (!bFirstReady) import.LoadFirstTable();  // steps 18 to 20, unix_sms_log
         });
         // A cancelled import ends as a failed unpacking does: no package, no work folder. The
         // child.db loader stops before its connection closes with the record.

@@ -144,11 +144,12 @@ constexpr const char* kTooLong = "statement too long";
 
 bool EndsStatement(const char* data, std::size_t size) {
     if (size < 2 || data[size - 2] != ')' || data[size - 1] != ';') return false;
-    // The ");" at the end must be the first one of the line.
-    const char* p = data;
-    const char* last = data + size - 2;
-    while ((p = static_cast<const char*>(std::memchr(p, ')', last - p))) != nullptr) {
-        if (p[1] == ';') return false;
+    // The ");" at the end must be the first one of the line. A row statement has a ')' after
+    // every row but a ';' only at its end, so the search goes by ';'.
+    const char* p = data + 1;
+    const char* last = data + size - 1;
+    while ((p = static_cast<const char*>(std::memchr(p, ';', last - p))) != nullptr) {
+        if (p[-1] == ')') return false;
         ++p;
     }
     return true;
