@@ -12,7 +12,7 @@ CREATE TEMP TABLE listed (seq INTEGER PRIMARY KEY, kind INTEGER NOT NULL, view T
     name BLOB NOT NULL, start TEXT NOT NULL, login TEXT NOT NULL, remote TEXT NOT NULL,
     row INTEGER NOT NULL, record BLOB NOT NULL);
 CREATE TEMP TABLE plan (rank INTEGER PRIMARY KEY, kind INTEGER NOT NULL, name BLOB NOT NULL,
-    record BLOB NOT NULL, seq INTEGER);
+    record BLOB NOT NULL);
 CREATE TEMP TABLE dba (seq INTEGER PRIMARY KEY, name BLOB NOT NULL, file BLOB NOT NULL);
 CREATE TEMP TABLE scan (seq INTEGER PRIMARY KEY, rank INTEGER NOT NULL, tab INTEGER NOT NULL,
     row INTEGER NOT NULL, text BLOB NOT NULL);
@@ -23,9 +23,9 @@ CREATE TEMP TABLE scan (seq INTEGER PRIMARY KEY, rank INTEGER NOT NULL, tab INTE
 // sessions sorted (twice as fast as numbering them with a window function, and no lookup of
 // each ranked session back in the listed ones: a large plan outgrows the cache).
 constexpr char kRankListed[] = R"(
-INSERT INTO temp.plan (rank, kind, name, record, seq) VALUES (-1, 0, '', '', NULL);
-INSERT INTO temp.plan (kind, name, record, seq)
-    SELECT kind, name, record, seq FROM temp.listed ORDER BY start DESC, seq;
+INSERT INTO temp.plan (rank, kind, name, record) VALUES (-1, 0, '', '');
+INSERT INTO temp.plan (kind, name, record)
+    SELECT kind, name, record FROM temp.listed ORDER BY start DESC, seq;
 DELETE FROM temp.plan WHERE rank = -1;
 INSERT INTO main.sessions (rank, view, name, start_time, login_name, remote_name, row)
     VALUES (-1, '', '', '', '', '', 0);
