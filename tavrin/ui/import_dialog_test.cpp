@@ -49,6 +49,22 @@ using test::Peek;
 
 using ImportDialogTest = CMainDialogTest;
 
+// One package imported and loaded, and a second one made but not imported yet: where every
+// test of an import stopped half-way starts.
+class ImportStopTest : public CMainDialogTest {
+  protected:
+    void SetUp() override {
+        CMainDialogTest::SetUp();
+        m_first = package_import::test::MakeSamplePackage(m_tmp / "in");
+        Open(m_first.strTar);
+        ASSERT_TRUE(WaitForLoad(QString::fromStdString(m_first.strName)));
+        m_second = package_import::test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
+    }
+
+    SamplePackage m_first;
+    SamplePackage m_second;
+};
+
 TEST_F(ImportDialogTest, ImportsAPackageShowsItsFirstPageAndMarksItLoaded) {
     SamplePackage package = package_import::test::MakeSamplePackage(m_tmp / "in");
     Open(package.strTar);
@@ -472,12 +488,7 @@ TEST_F(ImportDialogTest, ImportsBehindAProgressWindowWhileTheWindowKeepsTicking)
         package.child);
 }
 
-TEST_F(ImportDialogTest, CancelStopsTheArchiverAndEndsAsAFailedUnpackingDoes) {
-    SamplePackage first = package_import::test::MakeSamplePackage(m_tmp / "in");
-    Open(first.strTar);
-    ASSERT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
-    SamplePackage second =
-        package_import::test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
+TEST_F(ImportStopTest, CancelStopsTheArchiverAndEndsAsAFailedUnpackingDoes) {
     CTavrinDlg& dlg = *m_pDlg;
     Peek(dlg).m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "30"));
 
@@ -493,12 +504,12 @@ TEST_F(ImportDialogTest, CancelStopsTheArchiverAndEndsAsAFailedUnpackingDoes) {
     watch.start();
     QElapsedTimer took;
     took.start();
-    Open(second.strTar);
+    Open(m_second.strTar);
     watch.stop();
 
     EXPECT_LT(took.elapsed(), 20000) << m_strConsole;  // the archiver did not run its 30 s
     EXPECT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
-    EXPECT_FALSE(fs::exists(WorkFolder(second)));
+    EXPECT_FALSE(fs::exists(WorkFolder(m_second)));
     EXPECT_EQ(Peek(dlg).m_packages.size(), 1u);
     EXPECT_EQ(Peek(dlg).m_comboPackage->count(), 1);
     EXPECT_EQ(Peek(dlg).m_pParentDb, nullptr);
@@ -510,18 +521,13 @@ TEST_F(ImportDialogTest, CancelStopsTheArchiverAndEndsAsAFailedUnpackingDoes) {
     Peek(dlg).m_comboPackage->OnSelChange(0);
     EXPECT_EQ(Peek(dlg).m_list->RowCount(), 15);
     Peek(dlg).m_str7zCommand.clear();
-    Open(second.strTar);
+    Open(m_second.strTar);
     EXPECT_EQ(Peek(dlg).m_packages.size(), 2u);
 }
 
 // unix_sms_log's dump is unpacked alone and loads while a second run unpacks the rest: Cancel
 // stops that run too, and the import ends as a failed unpacking does.
-TEST_F(ImportDialogTest, CancelDuringTheSecondUnpackingRunStopsItToo) {
-    SamplePackage first = package_import::test::MakeSamplePackage(m_tmp / "in");
-    Open(first.strTar);
-    ASSERT_EQ(Peek(*m_pDlg).m_packages.size(), 1u);
-    SamplePackage second =
-        package_import::test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
+TEST_F(ImportStopTest, CancelDuringTheSecondUnpackingRunStopsItToo) {
     CTavrinDlg& dlg = *m_pDlg;
     // Quick for the first run (one named entry), 30 s for the second (it leaves entries out).
     const std::string real = fs::read_symlink(std::string(TAVRIN_TEST_PROGRAM_DIR) + "/7z");
@@ -534,8 +540,8 @@ TEST_F(ImportDialogTest, CancelDuringTheSecondUnpackingRunStopsItToo) {
     Peek(dlg).m_str7zCommand = QString::fromStdString("\"" + script + "\"");
 
     const QString unpacking =
-        ResString(211).arg(QString::fromStdString(fs::path(second.strTar).filename().string()));
-    const std::string parentDb = WorkFolder(second) + "/" + second.strName + "Parent.db";
+        ResString(211).arg(QString::fromStdString(fs::path(m_second.strTar).filename().string()));
+    const std::string parentDb = WorkFolder(m_second) + "/" + m_second.strName + "Parent.db";
     bool bClicked = false;
     QTimer watch;
     watch.setInterval(20);
@@ -551,24 +557,19 @@ TEST_F(ImportDialogTest, CancelDuringTheSecondUnpackingRunStopsItToo) {
     watch.start();
     QElapsedTimer took;
     took.start();
-    Open(second.strTar);
+    Open(m_second.strTar);
     watch.stop();
 
     EXPECT_TRUE(bClicked);
     EXPECT_LT(took.elapsed(), 20000) << m_strConsole;  // the second run did not sleep its 30 s
     EXPECT_TRUE(m_prompts.m_messages.isEmpty()) << m_prompts.m_messages.join("|").toStdString();
-    EXPECT_FALSE(fs::exists(WorkFolder(second)));
+    EXPECT_FALSE(fs::exists(WorkFolder(m_second)));
     EXPECT_EQ(Peek(dlg).m_packages.size(), 1u);
     EXPECT_EQ(Peek(dlg).m_comboPackage->count(), 1);
     EXPECT_TRUE(Peek(dlg).m_btnOpen->isEnabled());
 }
 
-TEST_F(ImportDialogTest, AClosingWindowCancelsTheImportFirstAndThenCleansUp) {
-    SamplePackage first = package_import::test::MakeSamplePackage(m_tmp / "in");
-    Open(first.strTar);
-    ASSERT_TRUE(WaitForLoad(QString::fromStdString(first.strName)));
-    SamplePackage second =
-        package_import::test::MakeSamplePackage(m_tmp / "slow", {"--prefix", "slow"});
+TEST_F(ImportStopTest, AClosingWindowCancelsTheImportFirstAndThenCleansUp) {
     CTavrinDlg& dlg = *m_pDlg;
     Peek(dlg).m_str7zCommand = QString::fromStdString(WriteSlowArchiver(m_tmp.Path(), "30"));
     dlg.show();
@@ -590,7 +591,7 @@ TEST_F(ImportDialogTest, AClosingWindowCancelsTheImportFirstAndThenCleansUp) {
     watch.start();
     QElapsedTimer took;
     took.start();
-    Open(second.strTar);
+    Open(m_second.strTar);
     watch.stop();
 
     EXPECT_TRUE(bClosed);
@@ -598,10 +599,10 @@ TEST_F(ImportDialogTest, AClosingWindowCancelsTheImportFirstAndThenCleansUp) {
     EXPECT_TRUE(dlg.IsClosing());
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_TRUE(Peek(dlg).m_packages.empty());
-    EXPECT_FALSE(fs::exists(WorkFolder(first)));
-    EXPECT_FALSE(fs::exists(WorkFolder(second)));
+    EXPECT_FALSE(fs::exists(WorkFolder(m_first)));
+    EXPECT_FALSE(fs::exists(WorkFolder(m_second)));
     // Nothing starts once the close has run.
-    Open(first.strTar);
+    Open(m_first.strTar);
     EXPECT_TRUE(Peek(dlg).m_packages.empty());
 }
 
