@@ -14,6 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <thread>
 
 extern char** environ;
@@ -194,22 +195,28 @@ SpawnResult SpawnWatched(const std::string& program, const std::vector<std::stri
     char buffer[16384];
     bool bEnded = false;  // reaped already
     int status = -1;
+    // The stop and the child's end are looked at every interval, also while the child writes
+    // without pause (a stop would otherwise wait until it fell quiet).
+    const auto interval = std::chrono::milliseconds(pollMs < 1 ? 1 : pollMs);
+    auto lastLooked = std::chrono::steady_clock::now();
     for (;;) {
         pollfd wanted{reading.Get(), POLLIN, 0};
-        int ready = poll(&wanted, 1, pollMs < 1 ? 1 : pollMs);
+        int ready = poll(&wanted, 1, static_cast<int>(interval.count()));
         bool bDrained = false;
         if (ready > 0) {
             ssize_t n = read(reading.Get(), buffer, sizeof buffer);
             if (n > 0) {
                 if (sink) sink(buffer, static_cast<std::size_t>(n));
-                continue;
+                if (std::chrono::steady_clock::now() - lastLooked < interval) continue;
+            } else {
+                // End of the pipe, or EIO once no process holds the terminal any more.
+                bDrained = n == 0 || (errno != EINTR && errno != EAGAIN);
             }
-            // End of the pipe, or EIO once no process holds the terminal any more.
-            bDrained = n == 0 || (errno != EINTR && errno != EAGAIN);
         } else if (ready < 0 && errno != EINTR) {
             bDrained = true;
         }
         if (bDrained) break;
+        lastLooked = std::chrono::steady_clock::now();
         if (!result.stopped && stop && stop()) {
             // The child is not reaped yet, so its group's identifier is still its own.
             kill(-pid, SIGKILL);

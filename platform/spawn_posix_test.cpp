@@ -154,6 +154,22 @@ TEST(SpawnWatched, StopKillsTheChildAndWhatItStartedPromptly) {
     EXPECT_EQ(whole.output, "end\n");
 }
 
+// A child that writes without pause (as an archiver showing its progress can) is still asked
+// about: the stop is heard at once, not once the child falls quiet.
+TEST(SpawnWatched, StopIsHeardWhileTheChildKeepsWriting) {
+    const auto start = std::chrono::steady_clock::now();
+    std::size_t received = 0;
+    int asked = 0;
+    const platform::SpawnResult result = platform::SpawnWatched(
+        "/bin/sh", {"sh", "-c", "yes | head -c 4000000000"},
+        [&](const char*, size_t size) { received += size; },
+        [&] { return ++asked > 3 && received > 0; }, 20);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.termSignal, SIGKILL);
+    EXPECT_GT(received, 0u);
+}
+
 TEST(SpawnWatched, EndsWithTheChildEvenWhenAnotherProcessKeepsItsOutputOpen) {
     auto start = std::chrono::steady_clock::now();
     auto left = Watch({"sh", "-c", "sleep 3 2>/dev/null & echo done"});

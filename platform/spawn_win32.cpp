@@ -3,6 +3,7 @@
 #include "platform/system_win32.h"
 
 #include <cerrno>
+#include <chrono>
 #include <thread>
 
 namespace platform {
@@ -73,6 +74,10 @@ SpawnResult SpawnWatched(const std::string& program, const std::vector<std::stri
 
     char buffer[16384];
     const DWORD wait = static_cast<DWORD>(pollMs < 1 ? 1 : pollMs);
+    // The stop and the child's end are looked at every wait, also while the child writes
+    // without pause (a stop would otherwise wait until it fell quiet).
+    const auto interval = std::chrono::milliseconds(wait);
+    auto lastLooked = std::chrono::steady_clock::now();
     bool bEnded = false;
     for (;;) {
         DWORD available = 0;
@@ -83,8 +88,9 @@ SpawnResult SpawnWatched(const std::string& program, const std::vector<std::stri
                           &got, nullptr))
                 break;
             if (got > 0 && sink) sink(buffer, got);
-            continue;
+            if (std::chrono::steady_clock::now() - lastLooked < interval) continue;
         }
+        lastLooked = std::chrono::steady_clock::now();
         if (!result.stopped && stop && stop()) {
             if (job) {
                 TerminateJobObject(job, 128 + 9);
@@ -93,7 +99,9 @@ SpawnResult SpawnWatched(const std::string& program, const std::vector<std::stri
             }
             result.stopped = true;
         }
-        if (!bEnded && WaitForSingleObject(child.hProcess, wait) == WAIT_OBJECT_0) bEnded = true;
+        if (!bEnded &&
+            WaitForSingleObject(child.hProcess, available > 0 ? 0 : wait) == WAIT_OBJECT_0)
+            bEnded = true;
         if (bEnded) {
             // A process the child left behind may keep the output open: the child's own end
             // decides, and what it wrote before it ended is read first.

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -41,6 +42,13 @@ int StartSleeper() {
 
 TEST(Win32Helper, DISABLED_Sleep) {
     std::this_thread::sleep_for(std::chrono::seconds(30));
+}
+
+// Writes to its standard output without pause for at most 30 s.
+TEST(Win32Helper, DISABLED_WriteWithoutPause) {
+    const std::string line(1000, 'x');
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < end) std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
 TEST(SpawnWin32, EveryArgumentReachesTheChildAsItWas) {
@@ -106,6 +114,19 @@ TEST(SpawnWin32, WatchedChildPassesItsOutputAndStopsWhenAsked) {
         {}, [] { return true; }, 20);
     EXPECT_TRUE(result.stopped);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+
+    // A child that never falls quiet is still asked about.
+    const auto writing = std::chrono::steady_clock::now();
+    std::size_t received = 0;
+    result = platform::SpawnWatched(
+        SelfPath(),
+        {"writer", "--gtest_also_run_disabled_tests",
+         "--gtest_filter=Win32Helper.DISABLED_WriteWithoutPause"},
+        [&](const char*, std::size_t size) { received += size; }, [&] { return received > 100000; },
+        20);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_GT(received, 100000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - writing, std::chrono::seconds(20));
 }
 
 TEST(ProcessControlWin32, HandleTellsTheImageAndStartAndEndsTheProcess) {
