@@ -87,6 +87,16 @@ std::u16string FormatDateTime(int year, int month, int day, const std::u16string
     return text;
 }
 
+std::u16string EscapeForLike(const std::u16string& value) {
+    std::u16string out;
+    out.reserve(value.size());
+    for (char16_t c : value) {
+        if (c == kLikeEscape || c == u'%' || c == u'_') out += kLikeEscape;
+        out += c;
+    }
+    return out;
+}
+
 std::u16string QuoteForSql(const std::u16string& value) {
     std::u16string out;
     out.reserve(value.size());
@@ -127,13 +137,13 @@ FilterClause BuildFilterClause(const FilterValues& values, bool joined) {
     }
     if (!values.strLoginName.empty()) {
         clause += cols.loginName;
-        clause += QuoteForSql(values.strLoginName);
-        clause += u"%\"";
+        clause += QuoteForSql(EscapeForLike(values.strLoginName));
+        clause += u"%\" ESCAPE \"\\\"";
     }
     if (!values.strRemoteName.empty()) {
         clause += cols.remoteName;
-        clause += QuoteForSql(values.strRemoteName);
-        clause += u"%\"";
+        clause += QuoteForSql(EscapeForLike(values.strRemoteName));
+        clause += u"%\" ESCAPE \"\\\"";
     }
     return result;
 }
