@@ -14,8 +14,8 @@ using browser::AuditView;
 using browser::BrowserRow;
 using browser::BrowserUpdate;
 using browser::CBrowserModel;
-using browser::test::RefFilter;
 using browser::test::CompareListed;
+using browser::test::RefFilter;
 using browser::test::RefPackage;
 using browser::test::RefRow;
 
@@ -103,8 +103,8 @@ TEST_F(BrowserFilterCheck, EveryPageOfEveryViewListsExactlyTheReferencesRows) {
         const AuditView view = kViews[round % 5];
         const RefFilter f = gen.Filter(m_package);
         const std::vector<RefRow> expected = m_package.Expected(view, f);
-        const std::string what = std::string(ViewName(view)) + " round " +
-                                 std::to_string(round) + ": " + f.Describe();
+        const std::string what =
+            std::string(ViewName(view)) + " round " + std::to_string(round) + ": " + f.Describe();
         // A change of audit type applies the fields; so does a search in the view.
         BrowserUpdate u;
         if (round % 2 == 0) {
@@ -116,6 +116,14 @@ TEST_F(BrowserFilterCheck, EveryPageOfEveryViewListsExactlyTheReferencesRows) {
             u = m_model.Search(f.Values());
         }
         ASSERT_EQ(0, u.nMessage) << what;
+        // A search refused for a bad address changes none of what the pages list.
+        if (round % 7 == 3) {
+            browser::FilterValues bad = f.Values();
+            bad.strRemoteAddr = u"10.0.0.0";
+            const BrowserUpdate refused = m_model.Search(bad);
+            EXPECT_TRUE(refused.bRefused) << what;
+            EXPECT_EQ(browser::kMsgBadAddress, refused.nMessage) << what;
+        }
         EXPECT_EQ(static_cast<int>(expected.size()), u.screen.page.nTotalRows) << what;
         const std::vector<std::string> listed = WalkPages(view, u, what);
         EXPECT_EQ("", CompareListed(expected, listed)) << what;

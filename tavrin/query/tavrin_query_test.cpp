@@ -689,19 +689,15 @@ TEST(TavrinQueryFilterCheck, ListsExactlyTheReferencesRowsOnEveryPage) {
     for (int round = 0; round < 60; ++round) {
         const AuditView view = kViews[round % 5];
         const browser::test::RefFilter f = gen.Filter(package);
-        std::vector<std::string> args = {work,
-                                         "--view",
-                                         ViewOption(view),
-                                         "--json",
-                                         "--from=" + f.strFrom,
-                                         "--to=" + f.strTo};
+        std::vector<std::string> args = {
+            work, "--view", ViewOption(view), "--json", "--from=" + f.strFrom, "--to=" + f.strTo};
         if (!f.strLoginAddr.empty()) args.push_back("--login-addr=" + f.strLoginAddr);
         if (!f.strRemoteAddr.empty()) args.push_back("--remote-addr=" + f.strRemoteAddr);
         if (!f.strLoginName.empty()) args.push_back("--login-name=" + Utf8(f.strLoginName));
         if (!f.strRemoteName.empty()) args.push_back("--remote-name=" + Utf8(f.strRemoteName));
         const std::vector<browser::test::RefRow> expected = package.Expected(view, f);
-        const std::string what = std::string(ViewOption(view)) + " round " +
-                                 std::to_string(round) + ": " + f.Describe();
+        const std::string what =
+            std::string(ViewOption(view)) + " round " + std::to_string(round) + ": " + f.Describe();
         auto ids = [&](const QJsonObject& doc, std::vector<std::string>& out) {
             for (const QJsonValue& row : doc.value("rows").toArray())
                 out.push_back(row.toObject().value(JsonIdKey(view)).toString().toStdString());

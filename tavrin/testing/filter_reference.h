@@ -92,7 +92,8 @@ inline std::u16string FoldAscii(std::u16string_view text) {
 
 inline bool NameMatches(const RefValue& stored, const std::u16string& typed) {
     if (typed.empty()) return true;
-    return !stored.bNull && FoldAscii(stored.meaning).find(FoldAscii(typed)) != std::u16string::npos;
+    return !stored.bNull &&
+           FoldAscii(stored.meaning).find(FoldAscii(typed)) != std::u16string::npos;
 }
 
 inline bool AddressMatches(const RefValue& stored, const std::string& typed) {
@@ -175,8 +176,8 @@ struct RefPackage {
                             if (a[8].bNull || c[6].bNull || a[8].bytes != c[6].bytes) continue;
                             // Identified by the application record's date and clock, as
                             // column 1 shows them.
-                            rows.push_back({c[2].bytes + " " + c[3].bytes, group, a[3], a[13],
-                                            a[4], c[4], a[5], c[5]});
+                            rows.push_back({c[2].bytes + " " + c[3].bytes, group, a[3], a[13], a[4],
+                                            c[4], a[5], c[5]});
                         }
                     }
                 }
@@ -203,9 +204,12 @@ class CRefGenerator {
         // Month ends, a leap day, a year end, midnight and a working hour, each with the
         // seconds either side.
         const sys_seconds anchors[] = {
-            sys_days{2016y / 2 / 29} + 23h + 59min + 59s, sys_days{2016y / 9 / 1} + 0s,
-            sys_days{2016y / 9 / 5} + 8h,                 sys_days{2016y / 9 / 10} + 23h + 59min + 59s,
-            sys_days{2016y / 9 / 30} + 23h + 59min + 59s, sys_days{2016y / 12 / 31} + 23h + 59min + 59s,
+            sys_days{2016y / 2 / 29} + 23h + 59min + 59s,
+            sys_days{2016y / 9 / 1} + 0s,
+            sys_days{2016y / 9 / 5} + 8h,
+            sys_days{2016y / 9 / 10} + 23h + 59min + 59s,
+            sys_days{2016y / 9 / 30} + 23h + 59min + 59s,
+            sys_days{2016y / 12 / 31} + 23h + 59min + 59s,
         };
         for (sys_seconds t : anchors)
             for (int d : {-1, 0, 1}) m_instants.push_back(t + seconds(d));
@@ -247,26 +251,26 @@ class CRefGenerator {
 
     RefValue Address() {
         static const std::vector<const char16_t*> stored = {
-            u"10.0.0.1",  u"10.0.0.10",    u"10.0.0.100", u"10.0.0.11", u"010.0.0.1",
-            u"10.0.0.01", u"10.0.0.1 ",    u"10.0.5.1",   u"10.0.0.2",  u"192.168.1.254",
-            u"",          u"254.0.255.254"};
+            u"10.0.0.1",  u"10.0.0.10",     u"10.0.0.100", u"10.0.0.11",
+            u"010.0.0.1", u"10.0.0.01",     u"10.0.0.1 ",  u"10.0.5.1",
+            u"10.0.0.2",  u"192.168.1.254", u"",           u"254.0.255.254"};
         if (Chance(4)) return Null();
         return Text(Pick(stored));
     }
 
     std::string TypedAddress() {
-        static const std::vector<std::string> typed = {"10.0.0.1", "10.0.0.10",     "10.0.0.100",
-                                                       "10.0.0.11", "10.0.5.1",     "10.0.0.3",
-                                                       "10.0.0.2",  "192.168.1.254", "254.0.255.254"};
+        static const std::vector<std::string> typed = {
+            "10.0.0.1", "10.0.0.10", "10.0.0.100",    "10.0.0.11",    "10.0.5.1",
+            "10.0.0.3", "10.0.0.2",  "192.168.1.254", "254.0.255.254"};
         return Chance(70) ? std::string() : Pick(typed);
     }
 
     // A piece of a name an auditor can type.
     std::u16string Piece() {
         static const std::vector<std::u16string> pieces = {
-            u"root", u"Root", u"ROOT", u"admin", u"oracle", u"a", u"o",    u"%",  u"_",  u"'",
-            u"\"",   u"\\",   u" ",    u"%_",   u"王五",   u"张三", u"管理员", u"数据库", u"财务", u"王",
-            u"a_b",  u"a%b",  u"axb",  u"ab"};
+            u"root",   u"Root",   u"ROOT", u"admin", u"oracle", u"a",   u"o",    u"%",
+            u"_",      u"'",      u"\"",   u"\\",    u" ",      u"%_",  u"王五", u"张三",
+            u"管理员", u"数据库", u"财务", u"王",    u"a_b",    u"a%b", u"axb",  u"ab"};
         if (!m_pieces.empty() && Chance(15)) return Pick(m_pieces);
         return Pick(pieces);
     }
@@ -331,8 +335,9 @@ class CRefGenerator {
     RefRecord Session(bool bChar, int id, const std::string& key) {
         using namespace std::chrono;
         const sys_seconds login = Instant() + seconds(Chance(50) ? 0 : Int(-2, 2));
-        const sys_seconds end = Chance(80) ? login + seconds(Pick(std::vector<int>{0, 1, 3600, 86400}))
-                                           : Instant() + seconds(Int(-1, 1));
+        const sys_seconds end = Chance(80)
+                                    ? login + seconds(Pick(std::vector<int>{0, 1, 3600, 86400}))
+                                    : Instant() + seconds(Int(-1, 1));
         const RefValue idText = Text(platform::Utf8ToUtf16(std::to_string(id)));
         RefRecord r(bChar ? 13 : 14, Text(u"x"));
         r[0] = idText;
@@ -436,8 +441,8 @@ inline bool WriteRefPackage(sqlite3* db, const RefPackage& p) {
                 if (r[i].bNull)
                     sqlite3_bind_null(stmt, n);
                 else
-                    sqlite3_bind_text(stmt, n, r[i].bytes.data(), static_cast<int>(r[i].bytes.size()),
-                                      SQLITE_TRANSIENT);
+                    sqlite3_bind_text(stmt, n, r[i].bytes.data(),
+                                      static_cast<int>(r[i].bytes.size()), SQLITE_TRANSIENT);
             }
             const bool ok = sqlite3_step(stmt) == SQLITE_DONE;
             sqlite3_finalize(stmt);
