@@ -176,9 +176,8 @@ void LikeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
             return;
         }
     }
-    // The escape is part of what was compiled: the cache is used only for the same pattern
-    // and escape. Tokens point into the object's own text and escape, so it is never moved
-    // once compiled.
+    // The escape is part of what was compiled: the cache serves only the same pattern and
+    // escape. Tokens point into the object's own text, so it is never moved once compiled.
     const CompiledPattern* compiled =
         static_cast<CompiledPattern*>(sqlite3_get_auxdata(context, 0));
     std::unique_ptr<CompiledPattern> fresh;

@@ -135,16 +135,17 @@ FilterClause BuildFilterClause(const FilterValues& values, bool joined) {
         clause += values.strRemoteAddr;
         clause += u'"';
     }
-    if (!values.strLoginName.empty()) {
-        clause += cols.loginName;
-        clause += QuoteForSql(EscapeForLike(values.strLoginName));
-        clause += u"%\" ESCAPE \"\\\"";
-    }
-    if (!values.strRemoteName.empty()) {
-        clause += cols.remoteName;
-        clause += QuoteForSql(EscapeForLike(values.strRemoteName));
-        clause += u"%\" ESCAPE \"\\\"";
-    }
+    // The column's condition (it ends in '%'), the name as typed, '%' and the escape clause.
+    auto appendName = [&clause](const char16_t* condition, const std::u16string& name) {
+        if (name.empty()) return;
+        clause += condition;
+        clause += QuoteForSql(EscapeForLike(name));
+        clause += u"%\" ESCAPE \"";
+        clause += kLikeEscape;
+        clause += u'"';
+    };
+    appendName(cols.loginName, values.strLoginName);
+    appendName(cols.remoteName, values.strRemoteName);
     return result;
 }
 
