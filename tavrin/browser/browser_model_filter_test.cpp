@@ -128,7 +128,7 @@ TEST_F(BrowserFilterCheck, EveryPageOfEveryViewListsExactlyTheReferencesRows) {
         const std::vector<std::string> listed = WalkPages(view, u, what);
         EXPECT_EQ("", CompareListed(expected, listed)) << what;
 
-        // Going to a page and back one show the same rows as the walk did there.
+        // Going to a page, back one and to the first show the same rows as the walk did there.
         if (round % 3 == 0 && u.screen.page.nPageCount > 1) {
             const int page = gen.Int(2, u.screen.page.nPageCount);
             auto shownAt = [&](const BrowserUpdate& g) {
@@ -146,6 +146,9 @@ TEST_F(BrowserFilterCheck, EveryPageOfEveryViewListsExactlyTheReferencesRows) {
             EXPECT_EQ(walkedAt(page), shownAt(g)) << "page " << page << " " << what;
             EXPECT_EQ(walkedAt(page - 1), shownAt(m_model.PrevPage()))
                 << "back from page " << page << " " << what;
+            const BrowserUpdate first = m_model.FirstPage();
+            EXPECT_EQ(walkedAt(1), shownAt(first)) << "first page " << what;
+            EXPECT_EQ(u.screen.page.nTotalRows, first.screen.page.nTotalRows) << what;
         }
         // The export of the view writes what the pages list.
         if (round % 4 == 1) {
