@@ -146,13 +146,7 @@ std::string_view Text(sqlite3_value* value) {
 // so a query over many rows splits its pattern once.
 struct CompiledPattern {
     std::string text;
-    std::optional<std::string> escape;  // what it was compiled with
     std::optional<std::vector<Token>> tokens;
-
-    bool Is(std::string_view pattern, std::optional<std::string_view> esc) const {
-        return text == pattern && escape.has_value() == esc.has_value() &&
-               (!escape || *escape == *esc);
-    }
 };
 
 void LikeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
@@ -176,25 +170,28 @@ void LikeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
             return;
         }
     }
-    // The escape is part of what was compiled: the cache serves only the same pattern and
-    // escape. Tokens point into the object's own text, so it is never moved once compiled.
+    // The escape is part of what was compiled; only the two-argument form caches. Tokens
+    // point into the object's own text, so it is never moved once compiled.
     const CompiledPattern* compiled =
-        static_cast<CompiledPattern*>(sqlite3_get_auxdata(context, 0));
+        argc == 2 ? static_cast<CompiledPattern*>(sqlite3_get_auxdata(context, 0)) : nullptr;
     std::unique_ptr<CompiledPattern> fresh;
-    auto compile = [&] {
+    if (!compiled || compiled->text != pattern) {
         fresh = std::make_unique<CompiledPattern>();
         fresh->text = std::string(pattern);
-        if (escape) fresh->escape = std::string(*escape);
-        fresh->tokens = Compile(scheme, fresh->text, fresh->escape);
+        fresh->tokens = Compile(scheme, fresh->text, escape);
         compiled = fresh.get();
-    };
-    if (!compiled || !compiled->Is(pattern, escape)) {
-        compile();
-        sqlite3_set_auxdata(context, 0, fresh.release(),
-                            [](void* p) { delete static_cast<CompiledPattern*>(p); });
-        // SQLite may drop it at once (out of memory): then compile for this row only.
-        compiled = static_cast<CompiledPattern*>(sqlite3_get_auxdata(context, 0));
-        if (!compiled) compile();
+        if (argc == 2) {
+            sqlite3_set_auxdata(context, 0, fresh.release(),
+                                [](void* p) { delete static_cast<CompiledPattern*>(p); });
+            // SQLite may drop it at once (out of memory): then compile for this row only.
+            compiled = static_cast<CompiledPattern*>(sqlite3_get_auxdata(context, 0));
+            if (!compiled) {
+                fresh = std::make_unique<CompiledPattern>();
+                fresh->text = std::string(pattern);
+                fresh->tokens = Compile(scheme, fresh->text, escape);
+                compiled = fresh.get();
+            }
+        }
     }
     const bool match = compiled->tokens && MatchTokens(scheme, *compiled->tokens, Text(argv[1]));
     sqlite3_result_int(context, match ? 1 : 0);

@@ -87,16 +87,6 @@ std::u16string FormatDateTime(int year, int month, int day, const std::u16string
     return text;
 }
 
-std::u16string EscapeForLike(const std::u16string& value) {
-    std::u16string out;
-    out.reserve(value.size());
-    for (char16_t c : value) {
-        if (c == kLikeEscape || c == u'%' || c == u'_') out += kLikeEscape;
-        out += c;
-    }
-    return out;
-}
-
 std::u16string QuoteForSql(const std::u16string& value) {
     std::u16string out;
     out.reserve(value.size());
@@ -135,17 +125,16 @@ FilterClause BuildFilterClause(const FilterValues& values, bool joined) {
         clause += values.strRemoteAddr;
         clause += u'"';
     }
-    // The column's condition (it ends in '%'), the name as typed, '%' and the escape clause.
-    auto appendName = [&clause](const char16_t* condition, const std::u16string& name) {
-        if (name.empty()) return;
-        clause += condition;
-        clause += QuoteForSql(EscapeForLike(name));
-        clause += u"%\" ESCAPE \"";
-        clause += kLikeEscape;
-        clause += u'"';
-    };
-    appendName(cols.loginName, values.strLoginName);
-    appendName(cols.remoteName, values.strRemoteName);
+    if (!values.strLoginName.empty()) {
+        clause += cols.loginName;
+        clause += QuoteForSql(values.strLoginName);
+        clause += u"%\"";
+    }
+    if (!values.strRemoteName.empty()) {
+        clause += cols.remoteName;
+        clause += QuoteForSql(values.strRemoteName);
+        clause += u"%\"";
+    }
     return result;
 }
 

