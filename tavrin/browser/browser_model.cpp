@@ -206,10 +206,11 @@ BrowserUpdate CBrowserModel::Search(const FilterValues& values) {
     if (!m_screen.bOpen) return Refused();
     const browser::FilterClause clause =
         BuildFilterClause(values, m_screen.eView == AuditView::Joined);
+    // The list, its count and its later pages (and the export) stay with the clause they were
+    // made by: a clause cut short at the bad address would page through other rows.
+    if (clause.failure != FilterFailure::None) return Refused(kMsgBadAddress);
     m_strFilter = platform::Utf16ToAnsi(clause.strClause);
     m_bMatchesNothing = NameFilterMatchesNothing(values, clause);
-    // The shortened clause stays for later paging; nothing else changes.
-    if (clause.failure != FilterFailure::None) return Refused(kMsgBadAddress);
     BrowserScreen next = m_screen;
     LoadFirstPage(next, next.eView, true);
     return Done(std::move(next));

@@ -135,8 +135,8 @@ class CBrowserModel {
     // open.
     BrowserUpdate ChangeView(AuditView view, const FilterValues& values);
     // The search button: the filter clause from values for the current view, then its first
-    // page (layout and table unchanged). An invalid address asks for message 145, keeps the
-    // clause built up to that address for later paging and changes nothing else.
+    // page (layout and table unchanged). An invalid address asks for message 145 and changes
+    // nothing: later pages and the export go on with the clause of the rows shown.
     BrowserUpdate Search(const FilterValues& values);
 
     // Paging with the stored clause; the total is not counted again except by FirstPage.

@@ -11,7 +11,6 @@
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -24,6 +23,7 @@
 #include "tavrin/browser/csv_export.h"
 #include "tavrin/find/session_search.h"
 #include "tavrin/testing/browser_test_support.h"
+#include "tavrin/testing/filter_reference.h"
 #include "tavrin/testing/import_test_util.h"
 
 namespace {
@@ -68,29 +68,11 @@ std::vector<std::string> Lines(const std::string& text) {
 // ---------------------------------------------------------------------------------------------
 // The reference: which stored values contain a typed filter, decided on decoded text.
 
-// ASCII letters folded to lower case, nothing else.
-std::wstring Folded(std::u16string_view text) {
-    std::wstring out;
-    for (char16_t c : text) out += (c >= u'A' && c <= u'Z') ? wchar_t(c - u'A' + u'a') : wchar_t(c);
-    return out;
-}
-
 // A name filter matches the values containing it, with '%' any run of characters and '_'
 // one character.
 bool ReferenceContains(const std::u16string& stored, const std::u16string& typed) {
-    std::wstring pattern = L".*";
-    for (wchar_t c : Folded(typed)) {
-        if (c == L'%') {
-            pattern += L".*";
-        } else if (c == L'_') {
-            pattern += L".";
-        } else {
-            if (std::wstring(L"\\^$.|?*+()[]{}").find(c) != std::wstring::npos) pattern += L'\\';
-            pattern += c;
-        }
-    }
-    pattern += L".*";
-    return std::regex_match(Folded(stored), std::wregex(pattern));
+    return browser::test::LikeMatches(u"%" + browser::test::FoldAscii(typed) + u"%",
+                                      browser::test::FoldAscii(stored));
 }
 
 // The rows of a view as (row key, login name, remote name), read without LIKE.
@@ -675,6 +657,72 @@ TEST(NameFilterReference, EveryPairOfTheGeneratorsWords) {
             shortTyped.push_back(t);
     }
     CheckProgramAgainstReference(work, name, shortTyped, {AuditView::SmsLog});
+}
+
+// What the identifying column of a view's JSON rows is (see RefPackage::ViewRows).
+const char* JsonIdKey(AuditView view) {
+    if (view == AuditView::Joined) return "login_time";
+    return browser::LayoutOfView(view) == browser::ListLayout::kChar ? "session_key" : "recording";
+}
+
+// The differential check of the browser's filters through the program: random filters on a
+// random package, every row of the view (--all) or every page in turn (--page), printed as
+// JSON, against the reference.
+TEST(TavrinQueryFilterCheck, ListsExactlyTheReferencesRowsOnEveryPage) {
+    package_import::test::CTempFolder tmp;
+    const std::string name = "ref_log_2016-09-01_2016-09-30";
+    const std::string work = tmp.Str() + "/" + name;
+    fs::create_directories(work);
+    sqlite3* db = browser::test::CreateParentDb(work + "/" + name + "Parent.db");
+    ASSERT_NE(nullptr, db);
+    browser::test::CRefGenerator gen(20160905);
+    const browser::test::RefPackage package = gen.Package(60);
+    ASSERT_TRUE(browser::test::WriteRefPackage(db, package));
+    sqlite3_close(db);
+
+    int nListed = 0;
+    for (int round = 0; round < 60; ++round) {
+        const AuditView view = kViews[round % 5];
+        const browser::test::RefFilter f = gen.Filter(package);
+        std::vector<std::string> args = {
+            work, "--view", ViewOption(view), "--json", "--from=" + f.strFrom, "--to=" + f.strTo};
+        if (!f.strLoginAddr.empty()) args.push_back("--login-addr=" + f.strLoginAddr);
+        if (!f.strRemoteAddr.empty()) args.push_back("--remote-addr=" + f.strRemoteAddr);
+        if (!f.strLoginName.empty()) args.push_back("--login-name=" + Utf8(f.strLoginName));
+        if (!f.strRemoteName.empty()) args.push_back("--remote-name=" + Utf8(f.strRemoteName));
+        const std::vector<browser::test::RefRow> expected = package.Expected(view, f);
+        const std::string what =
+            std::string(ViewOption(view)) + " round " + std::to_string(round) + ": " + f.Describe();
+        auto ids = [&](const QJsonObject& doc, std::vector<std::string>& out) {
+            for (const QJsonValue& row : doc.value("rows").toArray())
+                out.push_back(row.toObject().value(JsonIdKey(view)).toString().toStdString());
+        };
+        std::vector<std::string> listed;
+        if (round % 3 != 0) {
+            std::vector<std::string> all = args;
+            all.push_back("--all");
+            const CommandRun run = Query(all);
+            ASSERT_EQ(0, run.nStatus) << what << "\n" << run.strOut.substr(0, 300);
+            const QJsonObject doc = Json(run);
+            EXPECT_EQ(static_cast<int>(expected.size()), doc.value("total").toInt()) << what;
+            ids(doc, listed);
+        } else {
+            // Page by page up to the last page, as the window's "next" goes.
+            for (int page = 1;; ++page) {
+                std::vector<std::string> one = args;
+                one.push_back("--page=" + std::to_string(page));
+                const CommandRun run = Query(one);
+                ASSERT_EQ(0, run.nStatus) << what << "\n" << run.strOut.substr(0, 300);
+                const QJsonObject doc = Json(run);
+                EXPECT_EQ(static_cast<int>(expected.size()), doc.value("total").toInt()) << what;
+                ids(doc, listed);
+                if (page >= doc.value("pages").toInt()) break;
+            }
+        }
+        EXPECT_EQ("", browser::test::CompareListed(expected, listed)) << what;
+        if (!expected.empty()) ++nListed;
+    }
+    EXPECT_GT(nListed, 12);
 }
 
 }  // namespace
