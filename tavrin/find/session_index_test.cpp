@@ -278,6 +278,45 @@ TEST_F(FindTest, LinesLongerThanAPieceAreFoundUnderTheirNumber) {
     EXPECT_EQ(after.hits[0].nLine, 2);
 }
 
+// Neighbouring pieces of a long line share text: a line holding the query in several pieces
+// is one hit, and a text across the end of a piece (Chinese split between its two bytes
+// included) is found in the next.
+TEST_F(FindTest, ALongLineIsOneHitAndTextAcrossTheEndOfAPieceIsFound) {
+    const std::string work = MainPackage();
+    const std::size_t end = 1u << 20;  // of the first piece
+    std::string first(2621440, 'q'), second(1200000, 'q');
+    first.replace(end - 5, 11, "EDGE-NEEDLE");
+    // The first piece ends between the two bytes of a character.
+    second.replace(end - 2, 9, " " + session_index::test::Gbk("审计日志"));
+    package_import::test::WriteFile(work + "/var/utm/data/sessions/a1.scan",
+                                    first + "\n" + second + "\r\nqq\n");
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    const SessionSearchResult edge = Find(work, "edge-needle");
+    ASSERT_EQ(edge.nTotal, 1u);
+    EXPECT_EQ(edge.hits[0].nLine, 1);
+    EXPECT_EQ(edge.hits[0].strText.substr(edge.hits[0].nMatchOffset, 11), "EDGE-NEEDLE");
+    const SessionSearchResult chinese = Find(work, "审计日");
+    ASSERT_EQ(chinese.nTotal, 1u);
+    EXPECT_EQ(chinese.hits[0].nLine, 2);
+    const SessionSearchResult lines = Find(work, "q");
+    EXPECT_EQ(lines.nTotal, 3u);
+    ASSERT_EQ(lines.hits.size(), 3u);
+    EXPECT_EQ(lines.hits[1].nLine, 2);
+    EXPECT_EQ(lines.hits[2].nLine, 3);
+    EXPECT_EQ(Find(work, "qqq").nTotal, 2u);
+}
+
+// A byte the code page does not decode is shown as "\xNN": any part of that, also one
+// without the backslash, is found like other text of the line.
+TEST_F(FindTest, PartsOfTheEscapeOfAnUndecodableByteFindItsLine) {
+    const std::string work = MainPackage();
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    const std::string bad =
+        std::string("unix_sms_log|sms_20160901_s1|") + kS1 + "|5|-1|bad \\xFF\\xFE end";
+    for (const char* query : {"xff", "FF", "F\\xFE", "Fe eNd", "xFE end"})
+        EXPECT_EQ(Describe(Find(work, query)), std::vector<std::string>{bad}) << query;
+}
+
 TEST_F(FindTest, ABuildStopsPromptlyAndSearchesMeanwhileSayHowFarItIs) {
     const std::string work = MainPackage();
     // Enough text that the build is still running when it is stopped, also when the index

@@ -90,6 +90,23 @@ int StopHandler(void* arg) {
     return static_cast<const std::atomic<bool>*>(arg)->load() ? 1 : 0;
 }
 
+bool IsEscapeCharacter(char c) {
+    return c == 'x' || c == 'X' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
+           (c >= 'A' && c <= 'F');
+}
+
+// The part of a query that, wherever the query matches decoded text, matches text decoded from
+// characters of the package's bytes, never an escape "\xNN" of an undecodable byte: checking
+// the bytes for it in the code page then misses no line. A match can begin inside an escape
+// (at its 'x' or a digit: at most the query's first three characters), and only a backslash
+// can begin one; empty when the query has a backslash or is all escape characters.
+std::string_view PartOutsideEscapes(std::string_view query) {
+    if (query.find('\\') != std::string_view::npos) return {};
+    std::size_t skip = 0;
+    while (skip < 3 && skip < query.size() && IsEscapeCharacter(query[skip])) ++skip;
+    return query.substr(skip);
+}
+
 bool OpenIndex(const std::string& path, const SessionSearchOptions& options, Connection& conn) {
     if (!platform::PathExists(path)) return false;
     if (sqlite3_open_v2(path.c_str(), &conn.p, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
@@ -183,15 +200,18 @@ class CPackageSearch {
     std::unordered_map<std::int64_t, SessionInfo> m_sessions;
     std::unordered_map<std::int64_t, SourceInfo> m_sources;
     platform::CAnsiDecoder m_decoder;
-    // The query in the package's code page, to skip blocks without decoding them; empty
-    // when the code page cannot say (a backslash may stand for an escaped byte, or the
-    // query has characters the code page lacks).
+    // The query in the package's code page (without what may lie in an escape: see
+    // PartOutsideEscapes), to skip blocks without decoding them; empty when the code page
+    // cannot say (a backslash may stand for an escaped byte, or the query has characters the
+    // code page lacks).
     std::string m_strRawQuery;
     // Find m_strRawQuery, and the query itself when it differs from that.
     std::optional<CFoldedFinder> m_finder, m_utf8Finder;
     platform::CBeneathOpener m_opener;  // the package's files, a few folders kept open
     std::string m_strEntryBytes, m_strLine;
     std::string m_strError;
+    // The long line last found in one of its pieces (source, line), 0 for none.
+    std::int64_t m_nPieceSource = 0, m_nPieceLine = 0;
 };
 
 const SessionInfo* CPackageSearch::Session(std::int64_t rank) {
@@ -317,11 +337,19 @@ void CPackageSearch::SearchFileBlock(std::int64_t rank, std::int64_t source, std
         std::string_view one =
             bytes.substr(begin, lf == std::string_view::npos ? std::string_view::npos : lf - begin);
         if (!piece && !one.empty() && one.back() == '\r') one.remove_suffix(1);
-        if (!m_finder || m_finder->In(one)) {
+        // The pieces of one long line follow each other: the line is one hit, in the first
+        // piece that holds the query (neighbouring pieces share some text).
+        const bool counted = piece && source == m_nPieceSource && line == m_nPieceLine;
+        if (!counted && (!m_finder || m_finder->In(one))) {
             m_strLine.clear();
             m_decoder.AppendUtf8(one, m_strLine);
+            const std::uint64_t before = total;
             AddLine(rank, source, true, line, viewer < 0 ? -1 : viewer + (line - first), m_strLine,
                     hits, total);
+            if (piece && total != before) {
+                m_nPieceSource = source;
+                m_nPieceLine = line;
+            }
         }
         if (lf == std::string_view::npos) break;
         begin = lf + 1;
@@ -352,10 +380,11 @@ void CPackageSearch::SearchTableBlock(std::int64_t rank, std::int64_t source, st
 bool CPackageSearch::Run(std::vector<SessionHit>& hits, std::uint64_t& total) {
     const std::string expression = session_index::NgramMatchExpression(m_query);
     if (expression.empty()) return true;
-    if (m_query.find('\\') == std::string_view::npos) {
+    const std::string_view rawPart = PartOutsideEscapes(m_query);
+    if (!rawPart.empty()) {
         bool ok = false;
-        std::string raw = platform::Utf8ToAnsi(m_query, &ok);
-        if (ok && platform::AnsiToUtf8(raw) == m_query) m_strRawQuery = std::move(raw);
+        std::string raw = platform::Utf8ToAnsi(rawPart, &ok);
+        if (ok && platform::AnsiToUtf8(raw) == rawPart) m_strRawQuery = std::move(raw);
     }
     if (!m_strRawQuery.empty()) m_finder.emplace(m_strRawQuery);
     if (m_strRawQuery != m_query) m_utf8Finder.emplace(m_query);
