@@ -37,13 +37,34 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kBlockBytes = 4096;
 constexpr std::size_t kEntryBytes = 16384;
 // Longer lines are indexed in pieces of at most this many bytes, each under the line's number,
-// so memory stays bounded whatever a file holds.
+// so memory stays bounded whatever a file holds. Each piece after the first begins with about
+// the last kPieceOverlap bytes of the one before, so that a text of up to that size across
+// the end of a piece lies whole in the next (a search counts the line once).
 constexpr std::size_t kMaxLineBytes = 1 << 20;
+constexpr std::size_t kPieceOverlap = 4096;
 constexpr std::size_t kReadStep = 1 << 18;
 // Progress reaches the file (and other readers) at least this often.
 constexpr auto kCommitEvery = std::chrono::milliseconds(1500);
 
 const char kSessionsFolder[] = "var/utm/data/sessions/";
+
+// The start of the character of text (which begins with one) that holds byte at: GBK pairs
+// (a lead byte 0x81-0xFE and a trail byte 0x40-0xFE but 0x7F) are two bytes, any other byte
+// one. Where the code page is not GBK a character may be split, only at a piece's overlap,
+// whose text the piece before holds whole.
+std::size_t CharacterStart(std::string_view text, std::size_t at) {
+    std::size_t pos = 0;
+    for (;;) {
+        const unsigned char lead = static_cast<unsigned char>(text[pos]);
+        std::size_t length = 1;
+        if (lead >= 0x81 && lead <= 0xFE && pos + 1 < text.size()) {
+            const unsigned char trail = static_cast<unsigned char>(text[pos + 1]);
+            if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) length = 2;
+        }
+        if (pos + length > at) return pos;
+        pos += length;
+    }
+}
 
 std::string ColumnBytes(sqlite3_stmt* st, int col) {
     if (col >= sqlite3_column_count(st)) return std::string();
@@ -537,11 +558,12 @@ bool CIndexBuild::IndexFile(std::int64_t rank, const std::string& relPath, std::
                 pending = false;
                 ++m_nLines;
             } else if (line.size() > kMaxLineBytes) {
-                std::string rest = line.substr(kMaxLineBytes);
+                // The next piece takes up the end of this one, from a character's start.
+                std::string next = line.substr(CharacterStart(line, kMaxLineBytes - kPieceOverlap));
                 line.resize(kMaxLineBytes);
                 ok = emit(true);
                 splitLine = true;
-                line = rest;
+                line = std::move(next);
             }
         }
         filePos += static_cast<std::uint64_t>(got);

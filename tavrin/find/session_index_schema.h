@@ -26,8 +26,9 @@ inline constexpr int kSourceTable = 1;  // name: table of Parent.db or child.db
 //     was indexed, its lines split at LF with one trailing CR dropped each, the first being
 //     line `first` of the file (from 1) and shown at line `viewer` of the scan viewer (from 0;
 //     -1 when the viewer does not show it). A piece of a line too long to keep whole
-//     (`piece` = 1) is one line as it is. A search takes them from the index, not from the
-//     package's files, while the file still has the `size` its source recorded.
+//     (`piece` = 1) is one line as it is; the pieces of a line follow each other, each after
+//     the first beginning with the end of the one before. A search takes them from the index, not
+//     from the package's files, while the file still has the `size` its source recorded.
 //   - A table block holds rows of one table, each row's text columns joined by tabs, joined by
 //     LF; `rows` lists each row as "rowid:bytes" separated by commas.
 inline constexpr int kSchemaVersion = 4;
