@@ -1,0 +1,139 @@
+// A search against reading every line: random packages with text in every source the index
+// reads, imported with the real import and indexed, must give for each query exactly the lines
+// and rows a plain reading of the package finds, each once, in the promised order, with the
+// session, source, line and scan viewer line each leads back to.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/db_handle.h"
+#include "tavrin/find/session_index.h"
+#include "tavrin/find/session_search.h"
+#include "tavrin/import/archive_extractor.h"
+#include "tavrin/import/package_import.h"
+#include "tavrin/testing/find_reference.h"
+#include "tavrin/testing/import_test_util.h"
+
+namespace session_index {
+
+namespace {
+
+using session_index::test::CRandomFindPackage;
+using session_index::test::CReferenceCorpus;
+using session_index::test::RefLine;
+
+class FindCheck : public testing::Test {
+  protected:
+    // Writes, imports and indexes the package of seed; returns its work folder.
+    std::string Package(unsigned seed, bool longLines) {
+        const std::string stage = m_tmp / ("stage" + std::to_string(seed));
+        CRandomFindPackage(seed, longLines).Write(stage);
+        const std::string tar = m_tmp / ("p" + std::to_string(seed)) +
+                                "/audit_log_2016-09-01_2016-09-10.tar";
+        package_import::test::WriteFile(tar, "");
+        EXPECT_TRUE(package_import::test::MakeTar(tar, stage, {"var"}));
+        const std::string program = m_tmp / ("program" + std::to_string(seed));
+        package_import::test::LayOutProgramFolder(program);
+        package_import::CPackageImport import(program, tar);
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(import.CreateWorkFolder());
+        EXPECT_EQ(import.Unpack(package_import::Make7zCommand(program)),
+                  package_import::UnpackOutcome::kUnpacked);
+        import.ConvertDumps();
+        import.LoadParentDb();
+        DbHandle child;
+        OpenDbHandle(child, import.Paths().ChildDbPath());
+        import.CreateChildTables(child);
+        EXPECT_EQ(import.LoadChildRows(child), 1);
+        child.Close();
+        testing::internal::GetCapturedStdout();
+        const std::string work = import.Paths().WorkFolder();
+        SessionIndexControl control;
+        const SessionIndexOutcome outcome =
+            BuildSessionIndex(IndexInputsForWorkFolder(work), control);
+        EXPECT_EQ(outcome.status, IndexStatus::kBuilt) << outcome.strError;
+        // Entries of many sessions each, and sessions across entries.
+        EXPECT_GT(outcome.nEntries, 10u);
+        return work;
+    }
+
+    static std::string Describe(const SessionHit& hit, bool longLine) {
+        RefLine line{hit.strView, hit.strSession, hit.strSource, hit.bFromFile,
+                     hit.nLine,   hit.nViewerLine, hit.strText,  longLine};
+        return session_index::test::DescribeRef(line);
+    }
+
+    // The hits against the reference's lines, in order; the match is where the hit says.
+    static void Compare(const std::vector<SessionHit>& hits, const std::vector<RefLine>& expected,
+                        const std::string& query, const char* what) {
+        std::vector<std::string> want, got;
+        for (const RefLine& line : expected) want.push_back(DescribeRef(line));
+        for (std::size_t i = 0; i < hits.size(); ++i) {
+            const SessionHit& hit = hits[i];
+            const bool longLine = i < expected.size() && expected[i].bLong;
+            got.push_back(Describe(hit, longLine));
+            const std::string folded = session_index::test::FoldAsciiCase(hit.strText);
+            EXPECT_EQ(hit.nMatchOffset, folded.find(session_index::test::FoldAsciiCase(query)))
+                << what << " [" << query << "] " << got.back().substr(0, 200);
+            EXPECT_EQ(hit.nMatchLength, query.size());
+        }
+        if (want == got) return;
+        std::size_t first = 0;
+        while (first < want.size() && first < got.size() && want[first] == got[first]) ++first;
+        ADD_FAILURE() << what << " [" << query << "]: " << got.size() << " hits, "
+                      << want.size() << " expected; first difference at " << first
+                      << "\n  expected: "
+                      << (first < want.size() ? want[first].substr(0, 300) : "(none)")
+                      << "\n  found:    " << (first < got.size() ? got[first].substr(0, 300) : "(none)");
+    }
+
+    // Every query of the package: all hits counted and listed, the window's first page.
+    void CheckQueries(const std::string& work, unsigned seed, bool longLines, int count) {
+        const CReferenceCorpus reference(work);
+        ASSERT_GT(reference.Lines().size(), 1000u);
+        CRandomFindPackage generator(seed + 1000, longLines);
+        for (const std::string& query : generator.Queries(reference, count)) {
+            const std::vector<RefLine> expected = reference.Find(query);
+            SessionSearchOptions all;
+            all.nMaxHits = 1000000;
+            const SessionSearchResult result = SearchSessions({work}, query, all);
+            EXPECT_TRUE(result.bComplete) << query;
+            EXPECT_EQ(result.nTotal, expected.size()) << "[" << query << "]";
+            Compare(result.hits, expected, query, "all hits");
+            // The window's first page: a search that stops once it has the page.
+            SessionSearchOptions page;
+            page.nMaxHits = 7;
+            page.bCountAll = false;
+            const SessionSearchResult first = SearchSessions({work}, query, page);
+            Compare(first.hits,
+                    std::vector<RefLine>(expected.begin(),
+                                         expected.begin() + std::min<std::size_t>(7, expected.size())),
+                    query, "first page");
+        }
+    }
+
+    package_import::test::CTempFolder m_tmp;
+};
+
+TEST_F(FindCheck, RandomPackagesFindWhatReadingEveryLineFinds) {
+    for (unsigned seed : {11u, 12u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const std::string work = Package(seed, false);
+        CheckQueries(work, seed, false, 150);
+    }
+}
+
+TEST_F(FindCheck, LinesLongerThanAPieceAreFoundOnceUnderTheirNumber) {
+    const std::string work = Package(21, true);
+    // The texts placed deep in, and across the end of, the first piece are there to be found.
+    const CReferenceCorpus reference(work);
+    for (const char* query : {"DEEP-LONG-NEEDLE", "EDGE-LONG-NEEDLE", "NEAR-LONG-NEEDLE"})
+        EXPECT_EQ(reference.Find(query).size(), 1u) << query;
+    CheckQueries(work, 21, true, 40);
+}
+
+}  // namespace
+
+}  // namespace session_index
