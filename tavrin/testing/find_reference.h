@@ -71,8 +71,7 @@ class CReferenceCorpus {
         if (query.empty()) return hits;
         const std::string folded = FoldAsciiCase(query);
         for (const RefLine& line : m_lines) {
-            if (FoldAsciiCase(line.strText).find(folded) != std::string::npos)
-                hits.push_back(line);
+            if (FoldAsciiCase(line.strText).find(folded) != std::string::npos) hits.push_back(line);
         }
         return hits;
     }
@@ -120,8 +119,7 @@ class CReferenceCorpus {
         count = 0;
         const std::string path = m_strWork + "/" + rel;
         std::error_code error;
-        if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error)))
-            return;
+        if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error))) return;
         const std::string bytes = package_import::test::ReadFile(path);
         std::size_t at = 0;
         while (at < bytes.size()) {
@@ -177,8 +175,9 @@ class CReferenceCorpus {
                      m_sessions.push_back(s);
                  });
         }
-        std::stable_sort(m_sessions.begin(), m_sessions.end(),
-                         [](const Session& a, const Session& b) { return a.strStart > b.strStart; });
+        std::stable_sort(
+            m_sessions.begin(), m_sessions.end(),
+            [](const Session& a, const Session& b) { return a.strStart > b.strStart; });
         std::vector<std::pair<std::string, std::string>> dba;  // (recording, file)
         Each(parent, "SELECT * FROM utm2dba ORDER BY rowid", [&](sqlite3_stmt* st) {
             if (sqlite3_column_type(st, 2) != SQLITE_NULL)
@@ -209,8 +208,9 @@ class CReferenceCorpus {
             Each(parent, std::string("SELECT rowid, * FROM ") + table + " ORDER BY rowid",
                  [&](sqlite3_stmt* st) {
                      Session& s = m_sessions[SessionOf(true, Column(st, 2))];
-                     RefLine ref{s.strView, s.strName, table, false, sqlite3_column_int64(st, 0),
-                                 -1,        RowText(st, 1),      false};
+                     RefLine ref{
+                         s.strView, s.strName,      table, false, sqlite3_column_int64(st, 0),
+                         -1,        RowText(st, 1), false};
                      if (!ref.strText.empty()) s.lines.push_back(std::move(ref));
                  });
         }
@@ -235,8 +235,9 @@ class CReferenceCorpus {
                              sqlite3_column_type(st, col) != SQLITE_NULL)
                              return;  // a size record
                      }
-                     RefLine ref{s.strView, s.strName, tables[t], false,
-                                 sqlite3_column_int64(st, 0), -1, RowText(st, 1), false};
+                     RefLine ref{
+                         s.strView, s.strName,      tables[t], false, sqlite3_column_int64(st, 0),
+                         -1,        RowText(st, 1), false};
                      if (!ref.strText.empty()) s.lines.push_back(std::move(ref));
                  });
         }
@@ -270,7 +271,7 @@ class CRandomFindPackage {
         std::string sms, xfer, vsms, xapp, dba, dbaScan, xappScan, sql;
         std::vector<std::string> charKeys, graphicNames;
         int dbaId = 0, dbaScanId = 0, xappScanId = 0;
-        for (int i = 0; i < 70; ++i) {
+        for (int i = 0; i < 150; ++i) {
             const bool transfer = i % 4 == 3;
             const std::string key = (transfer ? "xfer_" : "sms_") + std::to_string(i);
             charKeys.push_back(key);
@@ -278,9 +279,10 @@ class CRandomFindPackage {
             std::string file = i % 5 == 0 ? "12:3" + std::to_string(i) : "c" + std::to_string(i);
             std::string mapped = file;
             std::replace(mapped.begin(), mapped.end(), ':', '_');
-            const std::string record = i % 17 == 16 ? "" : "/var/utm/data/sessions/" + file + ".txt";
+            const std::string record =
+                i % 17 == 16 ? "" : "/var/utm/data/sessions/" + file + ".txt";
             (transfer ? xfer : sms) += CharRow(std::to_string(i + 1), Start(), key, record);
-            if (i % 11 != 10) WriteFile(sessions + mapped, TextFile(1 + Below(12)));
+            if (i % 11 != 10) WriteFile(sessions + mapped, TextFile(1 + Below(30)));
             if (i % 3 == 0) {
                 std::vector<std::string> rows;
                 for (int r = 0, n = 1 + Below(6); r < n; ++r) {
@@ -294,7 +296,7 @@ class CRandomFindPackage {
                 sql += TerminalTable(key, rows);
             }
         }
-        for (int i = 0; i < 45; ++i) {
+        for (int i = 0; i < 90; ++i) {
             const std::string name = "g" + std::to_string(i);
             graphicNames.push_back(name);
             (i % 3 == 2 ? xapp : vsms) += GraphicRow(std::to_string(i + 1), Start(), name);
@@ -304,7 +306,7 @@ class CRandomFindPackage {
                 dba += std::to_string(++dbaId) + "\t" + name + "\t" + file + "\t" + Start() + "\n";
                 const int kind = Below(6);
                 if (kind == 0) continue;
-                WriteFile(sessions + file, kind == 1 ? std::string() : TextFile(1 + Below(40)));
+                WriteFile(sessions + file, kind == 1 ? std::string() : TextFile(1 + Below(150)));
             }
             if (Below(3) != 0) WriteFile(sessions + name + ".scan", TextFile(1 + Below(30)));
         }
@@ -323,7 +325,7 @@ class CRandomFindPackage {
             WriteFile(sessions + "g0_long.txt", "before\r\n" + longLine + "\r\nafter\n");
         }
         // Scan rows of graphical sessions, of character sessions' keys and of no session.
-        for (int r = 0; r < 160; ++r) {
+        for (int r = 0; r < 400; ++r) {
             const int pick = Below(10);
             const std::string name =
                 pick < 7   ? graphicNames[Below(static_cast<int>(graphicNames.size()))]
@@ -350,9 +352,9 @@ class CRandomFindPackage {
     // characters, letters' case changed), the ends of neighbouring lines joined (with and
     // without the line end), texts no line holds, Chinese, escapes of undecodable bytes.
     std::vector<std::string> Queries(const CReferenceCorpus& reference, int count) {
-        std::vector<std::string> queries = {"审计", "财务系统", "管理", "\\xFF", "xFF", "x81",
-                                            "FE",   "\\x8",     "z\\",  "nowhere-at-all-q",
-                                            "☃",    "SIZE-RECORD"};
+        std::vector<std::string> queries = {
+            "审计", "财务系统",         "管理", "\\xFF",      "xFF", "x81", "FE", "\\x8",
+            "z\\",  "nowhere-at-all-q", "☃",    "SIZE-RECORD"};
         if (m_bLongLines) {
             for (const char* q : {"deep-long-needle", "EDGE-LONG-NEEDLE", "near-LONG", "日志财务"})
                 queries.push_back(q);
@@ -409,11 +411,21 @@ class CRandomFindPackage {
     // A line's bytes: words in both cases, GBK Chinese, GBK characters whose second byte is a
     // letter or a backslash, undecodable bytes, texts that look like escapes.
     std::string Line() {
-        static const std::vector<std::string> kWords = {
-            "ls -l", "cat /etc/shadow", "PASSWD", "passwd", "Payroll", "rm -rf /tmp/x", "sudo",
-            "vi /etc/hosts", "abc", "ABC", "xyz", "Xy", "zab", "q", "\\xFF", "c\\x", "x81",
-            "a\tb", "%_*\"(", "NEAR(", "\x81\x41", "\x81\x61", "\x8E\x5A", "\x81\x5C", "\x95\x5C",
-            "\xFF", "\xFE", "\x80", "\x81", "\xA1"};
+        static const std::vector<std::string> kWords = {"ls -l",    "cat /etc/shadow",
+                                                        "PASSWD",   "passwd",
+                                                        "Payroll",  "rm -rf /tmp/x",
+                                                        "sudo",     "vi /etc/hosts",
+                                                        "abc",      "ABC",
+                                                        "xyz",      "Xy",
+                                                        "zab",      "q",
+                                                        "\\xFF",    "c\\x",
+                                                        "x81",      "a\tb",
+                                                        "%_*\"(",   "NEAR(",
+                                                        "\x81\x41", "\x81\x61",
+                                                        "\x8E\x5A", "\x81\x5C",
+                                                        "\x95\x5C", "\xFF",
+                                                        "\xFE",     "\x80",
+                                                        "\x81",     "\xA1"};
         static const std::vector<std::string> kChinese = {"审计", "日志", "财务系统", "管理员",
                                                           "打开", "确定", "张三"};
         std::string line;
@@ -461,7 +473,8 @@ class CRandomFindPackage {
         std::vector<std::string> out;
         for (std::size_t at = 0; at < utf8.size();) {
             std::size_t n = 1;
-            while (at + n < utf8.size() && (static_cast<unsigned char>(utf8[at + n]) & 0xC0) == 0x80)
+            while (at + n < utf8.size() &&
+                   (static_cast<unsigned char>(utf8[at + n]) & 0xC0) == 0x80)
                 ++n;
             out.push_back(utf8.substr(at, n));
             at += n;
