@@ -8,13 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "common/db_handle.h"
-#include "tavrin/find/session_index.h"
 #include "tavrin/find/session_search.h"
-#include "tavrin/import/archive_extractor.h"
-#include "tavrin/import/package_import.h"
 #include "tavrin/testing/find_reference.h"
-#include "tavrin/testing/import_test_util.h"
 
 namespace session_index {
 
@@ -26,37 +21,8 @@ using session_index::test::RefLine;
 
 class FindCheck : public testing::Test {
   protected:
-    // Writes, imports and indexes the package of seed; returns its work folder.
     std::string Package(unsigned seed, bool longLines) {
-        const std::string stage = m_tmp / ("stage" + std::to_string(seed));
-        CRandomFindPackage(seed, longLines).Write(stage);
-        const std::string tar =
-            m_tmp / ("p" + std::to_string(seed)) + "/audit_log_2016-09-01_2016-09-10.tar";
-        package_import::test::WriteFile(tar, "");
-        EXPECT_TRUE(package_import::test::MakeTar(tar, stage, {"var"}));
-        const std::string program = m_tmp / ("program" + std::to_string(seed));
-        package_import::test::LayOutProgramFolder(program);
-        package_import::CPackageImport import(program, tar);
-        testing::internal::CaptureStdout();
-        EXPECT_TRUE(import.CreateWorkFolder());
-        EXPECT_EQ(import.Unpack(package_import::Make7zCommand(program)),
-                  package_import::UnpackOutcome::kUnpacked);
-        import.ConvertDumps();
-        import.LoadParentDb();
-        DbHandle child;
-        OpenDbHandle(child, import.Paths().ChildDbPath());
-        import.CreateChildTables(child);
-        EXPECT_EQ(import.LoadChildRows(child), 1);
-        child.Close();
-        testing::internal::GetCapturedStdout();
-        const std::string work = import.Paths().WorkFolder();
-        SessionIndexControl control;
-        const SessionIndexOutcome outcome =
-            BuildSessionIndex(IndexInputsForWorkFolder(work), control);
-        EXPECT_EQ(outcome.status, IndexStatus::kBuilt) << outcome.strError;
-        // Entries of many sessions each, and sessions across entries.
-        EXPECT_GE(outcome.nEntries, 10u);
-        return work;
+        return session_index::test::ImportRandomPackage(m_tmp.Str(), seed, longLines);
     }
 
     static std::string Describe(const SessionHit& hit, bool longLine) {

@@ -24,6 +24,7 @@
 #include "tavrin/find/session_search.h"
 #include "tavrin/testing/browser_test_support.h"
 #include "tavrin/testing/filter_reference.h"
+#include "tavrin/testing/find_reference.h"
 #include "tavrin/testing/import_test_util.h"
 
 namespace {
@@ -597,6 +598,51 @@ TEST_F(TavrinQuery, FindSaysWhenTheIndexIsIncompleteOrBroken) {
     run = Query({work, "--find", "passwd"});
     EXPECT_EQ(4, run.nStatus);
     EXPECT_NE(std::string::npos, run.strOut.find("has no text index")) << run.strOut;
+}
+
+// The program prints what the search finds on a random package: every hit of a few queries
+// against reading every line and row (find_reference.h), field by field.
+TEST(TavrinQueryFind, HitsOfARandomPackageAreWhatReadingEveryLineFinds) {
+    package_import::test::CTempFolder tmp;
+    const std::string work = session_index::test::ImportRandomPackage(tmp.Str(), 31, false);
+    const session_index::test::CReferenceCorpus reference(work);
+    session_index::test::CRandomFindPackage generator(1031);
+    std::vector<std::string> queries = generator.Queries(reference, 24);
+    queries.erase(queries.begin() + 2, queries.begin() + 10);  // fewer fixed ones
+    for (const std::string& query : queries) {
+        const std::vector<session_index::test::RefLine> expected = reference.Find(query);
+        const CommandRun run = Query({work, "--find", query, "--json", "--limit", "100000"});
+        EXPECT_EQ(expected.empty() ? 3 : 0, run.nStatus) << query;
+        const QJsonObject doc = Json(run);
+        EXPECT_EQ(doc.value("total").toInteger(), static_cast<qint64>(expected.size())) << query;
+        const QJsonArray hits = doc.value("hits").toArray();
+        ASSERT_EQ(hits.size(), static_cast<qsizetype>(expected.size())) << query;
+        for (qsizetype i = 0; i < hits.size(); ++i) {
+            const QJsonObject hit = hits[i].toObject();
+            const session_index::test::RefLine& want = expected[static_cast<std::size_t>(i)];
+            const std::string view =
+                want.strView.empty() ? "" : want.strView.substr(5, want.strView.size() - 9);
+            const std::string got =
+                hit.value("view").toString().toStdString() + "|" +
+                hit.value("session").toString().toStdString() + "|" +
+                hit.value("source").toString().toStdString() + "|" +
+                hit.value("source_kind").toString().toStdString() + "|" +
+                std::to_string(hit.value("line").toInteger()) + "|" +
+                (hit.value("page").isNull() ? "-" : std::to_string(hit.value("page").toInt())) +
+                "|" + hit.value("text").toString().toStdString();
+            const std::string wanted =
+                view + "|" + platform::AnsiToUtf8(want.strSession) + "|" + want.strSource + "|" +
+                (want.bFromFile ? "file" : "table") + "|" + std::to_string(want.nLine) + "|" +
+                (want.nViewer < 0 ? "-" : std::to_string(want.nViewer / 25 + 1)) + "|" +
+                want.strText;
+            EXPECT_EQ(got, wanted) << query;
+            const std::string text = hit.value("text").toString().toStdString();
+            EXPECT_EQ(static_cast<std::size_t>(hit.value("match_offset").toInteger()),
+                      session_index::test::FoldAsciiCase(text).find(
+                          session_index::test::FoldAsciiCase(query)))
+                << query;
+        }
+    }
 }
 
 TEST_F(TavrinQuery, EveryNameFilterMatchesTheReferenceOnTheImportedSample) {

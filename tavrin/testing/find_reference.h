@@ -15,8 +15,12 @@
 #include <string_view>
 #include <vector>
 
+#include "common/db_handle.h"
 #include "platform/ansi_decoder.h"
 #include "platform/codepage.h"
+#include "tavrin/find/session_index.h"
+#include "tavrin/import/archive_extractor.h"
+#include "tavrin/import/package_import.h"
 #include "tavrin/testing/find_test_package.h"
 #include "tavrin/testing/import_test_util.h"
 
@@ -485,5 +489,38 @@ class CRandomFindPackage {
     std::mt19937 m_rng;
     bool m_bLongLines;
 };
+
+// Writes the random package of seed in folder, imports it with the real import into a program
+// folder of its own there and builds its index; returns its work folder.
+inline std::string ImportRandomPackage(const std::string& folder, unsigned seed, bool longLines) {
+    const std::string tag = std::to_string(seed);
+    const std::string stage = folder + "/stage" + tag;
+    CRandomFindPackage(seed, longLines).Write(stage);
+    const std::string tar = folder + "/p" + tag + "/audit_log_2016-09-01_2016-09-10.tar";
+    package_import::test::WriteFile(tar, "");
+    EXPECT_TRUE(package_import::test::MakeTar(tar, stage, {"var"}));
+    const std::string program = folder + "/program" + tag;
+    package_import::test::LayOutProgramFolder(program);
+    package_import::CPackageImport import(program, tar);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(import.CreateWorkFolder());
+    EXPECT_EQ(import.Unpack(package_import::Make7zCommand(program)),
+              package_import::UnpackOutcome::kUnpacked);
+    import.ConvertDumps();
+    import.LoadParentDb();
+    DbHandle child;
+    OpenDbHandle(child, import.Paths().ChildDbPath());
+    import.CreateChildTables(child);
+    EXPECT_EQ(import.LoadChildRows(child), 1);
+    child.Close();
+    testing::internal::GetCapturedStdout();
+    const std::string work = import.Paths().WorkFolder();
+    SessionIndexControl control;
+    const SessionIndexOutcome outcome = BuildSessionIndex(IndexInputsForWorkFolder(work), control);
+    EXPECT_EQ(outcome.status, IndexStatus::kBuilt) << outcome.strError;
+    // Entries of many sessions each, and sessions across entries.
+    EXPECT_GE(outcome.nEntries, 10u);
+    return work;
+}
 
 }  // namespace session_index::test
