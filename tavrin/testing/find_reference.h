@@ -277,7 +277,9 @@ class CRandomFindPackage {
         int dbaId = 0, dbaScanId = 0, xappScanId = 0;
         for (int i = 0; i < 150; ++i) {
             const bool transfer = i % 4 == 3;
-            const std::string key = (transfer ? "xfer_" : "sms_") + std::to_string(i);
+            // One transfer shares its key with a character session.
+            const std::string key =
+                i == 7 ? "sms_6" : (transfer ? "xfer_" : "sms_") + std::to_string(i);
             charKeys.push_back(key);
             // Colons in some paths; a few sessions without a file, or without a record field.
             std::string file = i % 5 == 0 ? "12:3" + std::to_string(i) : "c" + std::to_string(i);
@@ -291,9 +293,11 @@ class CRandomFindPackage {
                 std::vector<std::string> rows;
                 for (int r = 0, n = 1 + Below(6); r < n; ++r) {
                     const bool size = Below(4) == 0;
+                    const std::string user =
+                        Below(5) == 0 ? "NULL"
+                                      : "'" + SqlText(Gbk(Below(2) ? "root" : "管理员")) + "'";
                     rows.push_back("(" + std::to_string(r + 1) + "," +
-                                   (size ? "1000" : std::to_string(Below(3))) + ",'" +
-                                   SqlText(Gbk(Below(2) ? "root" : "管理员")) + "','" +
+                                   (size ? "1000" : std::to_string(Below(3))) + "," + user + ",'" +
                                    SqlText(size ? "SIZE-RECORD-" + std::to_string(r) : Line()) +
                                    "')");
                 }
@@ -301,14 +305,19 @@ class CRandomFindPackage {
             }
         }
         for (int i = 0; i < 90; ++i) {
-            const std::string name = "g" + std::to_string(i);
+            // Some recordings have GBK names; one is listed in both graphical views.
+            const std::string name =
+                i == 5 ? "g4" : (i % 10 == 9 ? Gbk("会话") : "g") + std::to_string(i);
             graphicNames.push_back(name);
             (i % 3 == 2 ? xapp : vsms) += GraphicRow(std::to_string(i + 1), Start(), name);
+            if (i == 5) continue;
             // Named files (some missing, some empty), and the session's own ".scan" file.
             for (int f = 0, n = Below(4); f < n; ++f) {
                 const std::string file = name + "_" + std::to_string(f) + ".txt";
                 dba += std::to_string(++dbaId) + "\t" + name + "\t" + file + "\t" + Start() + "\n";
                 const int kind = Below(6);
+                // A file named twice for the recording.
+                if (kind == 5) dba += std::to_string(++dbaId) + "\t" + name + "\t" + file + "\t\n";
                 if (kind == 0) continue;
                 WriteFile(sessions + file, kind == 1 ? std::string() : TextFile(1 + Below(150)));
             }
@@ -372,7 +381,7 @@ class CRandomFindPackage {
         while (static_cast<int>(queries.size()) < count) {
             const std::size_t at = usable[Below(static_cast<int>(usable.size()))];
             const std::vector<std::string> chars = Characters(lines[at].strText);
-            const int kind = Below(8);
+            const int kind = Below(9);
             std::string query;
             if (kind < 5) {
                 static const int kLengths[] = {1, 2, 3, 5, 12};
@@ -380,6 +389,8 @@ class CRandomFindPackage {
                     std::min<std::size_t>(static_cast<std::size_t>(kLengths[kind]), chars.size());
                 const std::size_t from = Below(static_cast<int>(chars.size() - length + 1));
                 for (std::size_t k = from; k < from + length; ++k) query += chars[k];
+            } else if (kind == 7) {
+                query = lines[at].strText;  // a whole line
             } else if (at + 1 < lines.size() && !lines[at + 1].strText.empty()) {
                 // The end of one line and the start of the next (same file, or the neighbouring
                 // block, session or entry): found only when a line holds it itself.
@@ -415,6 +426,12 @@ class CRandomFindPackage {
     // A line's bytes: words in both cases, GBK Chinese, GBK characters whose second byte is a
     // letter or a backslash, undecodable bytes, texts that look like escapes.
     std::string Line() {
+        if (Below(40) == 0) {
+            // Longer than a search takes trigrams of.
+            std::string line;
+            while (line.size() < 200) line += Gbk("审计") + " SELECT * FROM payroll ";
+            return line;
+        }
         static const std::vector<std::string> kWords = {"ls -l",    "cat /etc/shadow",
                                                         "PASSWD",   "passwd",
                                                         "Payroll",  "rm -rf /tmp/x",
