@@ -26,8 +26,8 @@ class FindCheck : public testing::Test {
     }
 
     static std::string Describe(const SessionHit& hit, bool longLine) {
-        RefLine line{hit.strView, hit.strSession,  hit.strSource, hit.bFromFile,
-                     hit.nLine,   hit.nViewerLine, hit.strText,   longLine};
+        RefLine line{hit.strView,     hit.strSession, hit.strSource, hit.bFromFile,   hit.nLine,
+                     hit.nViewerLine, hit.strText,    longLine,      hit.strStartTime};
         return session_index::test::DescribeRef(line);
     }
 
@@ -90,6 +90,46 @@ TEST_F(FindCheck, RandomPackagesFindWhatReadingEveryLineFinds) {
         const std::string work = Package(seed, false);
         if (IsSkipped()) return;
         CheckQueries(work, seed, false, 150);
+    }
+}
+
+// Several packages at once (the window's "all packages"), newest session first across them,
+// and the sessions of some views only.
+TEST_F(FindCheck, SearchesOfTwoPackagesAndOfSomeViewsFindWhatReadingEveryLineFinds) {
+    const std::vector<std::string> works = {Package(13, false), Package(14, false)};
+    if (IsSkipped()) return;
+    const CReferenceCorpus first(works[0]), second(works[1]);
+    CRandomFindPackage generator(1013);
+    const std::vector<std::vector<std::string>> viewSets = {
+        {}, {"unix_sms_log"}, {"unix_xfer_log", "unix_xapp_log"}, {"unix_vsms_log"}};
+    std::size_t n = 0;
+    for (const std::string& query : generator.Queries(first, 40)) {
+        const std::vector<std::string>& views = viewSets[n++ % viewSets.size()];
+        // Each package's hits, the first package's before the second's among equal times.
+        std::vector<std::pair<std::size_t, RefLine>> expected;
+        for (std::size_t p = 0; p < 2; ++p) {
+            for (const RefLine& line : (p == 0 ? first : second).Find(query)) {
+                if (views.empty() ||
+                    std::find(views.begin(), views.end(), line.strView) != views.end())
+                    expected.emplace_back(p, line);
+            }
+        }
+        std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+            return a.second.strStart > b.second.strStart;
+        });
+        SessionSearchOptions options;
+        options.nMaxHits = 1000000;
+        options.views = views;
+        const SessionSearchResult result = SearchSessions(works, query, options);
+        EXPECT_EQ(result.nTotal, expected.size()) << "[" << query << "]";
+        std::vector<std::string> want, got;
+        for (const auto& [p, line] : expected)
+            want.push_back(std::to_string(p) + "|" + session_index::test::DescribeRef(line));
+        for (const SessionHit& hit : result.hits) {
+            const std::size_t p = hit.strWorkFolder == works[0] ? 0 : 1;
+            got.push_back(std::to_string(p) + "|" + Describe(hit, false));
+        }
+        EXPECT_EQ(got, want) << "[" << query << "]";
     }
 }
 

@@ -46,8 +46,9 @@ struct RefLine {
     bool bFromFile = true;
     std::int64_t nLine = 0;
     std::int64_t nViewer = -1;
-    std::string strText;  // decoded
-    bool bLong = false;   // longer than a piece
+    std::string strText;   // decoded
+    bool bLong = false;    // longer than a piece
+    std::string strStart;  // the session's start time, UTF-8 (empty: of no view)
 };
 
 // "view|session|source|file/table|line|viewer|text", the text left out of long lines.
@@ -139,6 +140,7 @@ class CReferenceCorpus {
             ref.nViewer = viewerFirst < 0 ? -1 : viewerFirst + count - 1;
             ref.bLong = line.size() > kReferencePieceBytes;
             ref.strText = m_decoder.ToUtf8(line);
+            ref.strStart = s.strStart;
             s.lines.push_back(std::move(ref));
         }
     }
@@ -213,8 +215,8 @@ class CReferenceCorpus {
                  [&](sqlite3_stmt* st) {
                      Session& s = m_sessions[SessionOf(true, Column(st, 2))];
                      RefLine ref{
-                         s.strView, s.strName,      table, false, sqlite3_column_int64(st, 0),
-                         -1,        RowText(st, 1), false};
+                         s.strView, s.strName,      table, false,     sqlite3_column_int64(st, 0),
+                         -1,        RowText(st, 1), false, s.strStart};
                      if (!ref.strText.empty()) s.lines.push_back(std::move(ref));
                  });
         }
@@ -239,9 +241,15 @@ class CReferenceCorpus {
                              sqlite3_column_type(st, col) != SQLITE_NULL)
                              return;  // a size record
                      }
-                     RefLine ref{
-                         s.strView, s.strName,      tables[t], false, sqlite3_column_int64(st, 0),
-                         -1,        RowText(st, 1), false};
+                     RefLine ref{s.strView,
+                                 s.strName,
+                                 tables[t],
+                                 false,
+                                 sqlite3_column_int64(st, 0),
+                                 -1,
+                                 RowText(st, 1),
+                                 false,
+                                 s.strStart};
                      if (!ref.strText.empty()) s.lines.push_back(std::move(ref));
                  });
         }
