@@ -590,13 +590,19 @@ bool CIndexBuild::IndexSessionFiles(const session_index::RankedSession& s) {
     // then its own ".scan" file, which the viewer shows only when those give no line.
     std::int64_t viewerLines = 0;
     if (!m_plan.DbaNames(s.strName, m_dbaFiles)) return WriteFailed();
+    // A name the viewer does not read is still indexed (beneath the sessions folder, its
+    // leading '/' aside), on no page of the viewer.
     for (const std::string& name : m_dbaFiles) {
-        if (!IndexFile(s.nRank, kSessionsFolder + name, viewerLines, count)) return false;
-        viewerLines += count;
+        const bool shown = ScanViewerReadsName(name);
+        const std::string rel =
+            kSessionsFolder + name.substr(std::min(name.find_first_not_of('/'), name.size()));
+        if (!IndexFile(s.nRank, rel, shown ? viewerLines : -1, count)) return false;
+        if (shown) viewerLines += count;
         if (Stopped()) return true;
     }
-    return IndexFile(s.nRank, kSessionsFolder + s.strName + ".scan", viewerLines == 0 ? 0 : -1,
-                     count);
+    const std::string scan = s.strName + ".scan";
+    return IndexFile(s.nRank, kSessionsFolder + scan,
+                     viewerLines == 0 && ScanViewerReadsName(scan) ? 0 : -1, count);
 }
 
 std::int64_t CIndexBuild::SourceOf(int kind, const std::string& name, std::int64_t& cached) {

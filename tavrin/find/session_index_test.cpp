@@ -306,6 +306,27 @@ TEST_F(FindTest, ALongLineIsOneHitAndTextAcrossTheEndOfAPieceIsFound) {
     EXPECT_EQ(Find(work, "qqq").nTotal, 2u);
 }
 
+// The scan viewer reads no utm2dba name that begins with '/' (nor one with a ".." step): such a
+// file's lines are found on no page, and the next file's lines start the viewer's first page.
+TEST_F(FindTest, AFileTheScanViewerDoesNotReadTakesNoPlaceInItsPages) {
+    const std::string work = MainPackage();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((work + "/audit_log_2016-09-01_2016-09-10Parent.db").c_str(), &db),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE utm2dba SET scan_file = '/v1_a.txt' WHERE id = 1", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    ASSERT_EQ(Build(work).status, IndexStatus::kBuilt);
+    const std::string dir = "unix_vsms_log|v1|var/utm/data/sessions/";
+    EXPECT_EQ(Describe(Find(work, "page-edge")),
+              (std::vector<std::string>{dir + "v1_a.txt|25|-1|PAGE-EDGE-ONE",
+                                        dir + "v1_a.txt|26|-1|PAGE-EDGE-TWO"}));
+    const SessionSearchResult longLine = Find(work, "NEEDLE-IN-LONG");
+    ASSERT_EQ(longLine.hits.size(), 1u);
+    EXPECT_EQ(longLine.hits[0].nViewerLine, 0);
+}
+
 // A byte the code page does not decode is shown as "\xNN": any part of that, also one
 // without the backslash, is found like other text of the line.
 TEST_F(FindTest, PartsOfTheEscapeOfAnUndecodableByteFindItsLine) {

@@ -202,9 +202,16 @@ class CReferenceCorpus {
                 AddFile(s, rel, -1, count);
                 continue;
             }
+            // The scan viewer reads no name that begins with '/' or climbs with "..": such a
+            // file (beneath the sessions folder, the leading '/' aside) is found, on no page.
             std::int64_t viewer = 0;
             for (const auto& [recording, file] : dba) {
                 if (recording != s.strName) continue;
+                if (("/" + file + "/").find("/../") != std::string::npos) continue;
+                if (file[0] == '/') {
+                    AddFile(s, kSessions + file.substr(file.find_first_not_of('/')), -1, count);
+                    continue;
+                }
                 AddFile(s, kSessions + file, viewer, count);
                 viewer += count;
             }
@@ -319,6 +326,12 @@ class CRandomFindPackage {
             graphicNames.push_back(name);
             (i % 3 == 2 ? xapp : vsms) += GraphicRow(std::to_string(i + 1), Start(), name);
             if (i == 5) continue;
+            // A name the scan viewer does not read (it begins with '/'), before the others.
+            if (i % 8 == 1) {
+                const std::string file = name + "_abs.txt";
+                dba += std::to_string(++dbaId) + "\t" + name + "\t/" + file + "\t\n";
+                WriteFile(sessions + file, TextFile(1 + Below(5)));
+            }
             // Named files (some missing, some empty), and the session's own ".scan" file.
             for (int f = 0, n = Below(4); f < n; ++f) {
                 const std::string file = name + "_" + std::to_string(f) + ".txt";
