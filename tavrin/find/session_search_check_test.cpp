@@ -89,7 +89,7 @@ TEST_F(FindCheck, RandomPackagesFindWhatReadingEveryLineFinds) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         const std::string work = Package(seed, false);
         if (IsSkipped()) return;
-        CheckQueries(work, seed, false, 150);
+        CheckQueries(work, seed, false, 100);
     }
 }
 
@@ -103,7 +103,7 @@ TEST_F(FindCheck, SearchesOfTwoPackagesAndOfSomeViewsFindWhatReadingEveryLineFin
     const std::vector<std::vector<std::string>> viewSets = {
         {}, {"unix_sms_log"}, {"unix_xfer_log", "unix_xapp_log"}, {"unix_vsms_log"}};
     std::size_t n = 0;
-    for (const std::string& query : generator.Queries(first, 40)) {
+    for (const std::string& query : generator.Queries(first, 30)) {
         const std::vector<std::string>& views = viewSets[n++ % viewSets.size()];
         // Each package's hits, the first package's before the second's among equal times.
         std::vector<std::pair<std::size_t, RefLine>> expected;
@@ -140,7 +140,7 @@ TEST_F(FindCheck, LinesLongerThanAPieceAreFoundOnceUnderTheirNumber) {
     const CReferenceCorpus reference(work);
     for (const char* query : {"DEEP-LONG-NEEDLE", "EDGE-LONG-NEEDLE", "NEAR-LONG-NEEDLE"})
         EXPECT_EQ(reference.Find(query).size(), 1u) << query;
-    CheckQueries(work, 21, true, 40);
+    CheckQueries(work, 21, true, 25);
 }
 
 }  // namespace

@@ -75,8 +75,8 @@ class CReferenceCorpus {
         std::vector<RefLine> hits;
         if (query.empty()) return hits;
         const std::string folded = FoldAsciiCase(query);
-        for (const RefLine& line : m_lines) {
-            if (FoldAsciiCase(line.strText).find(folded) != std::string::npos) hits.push_back(line);
+        for (std::size_t i = 0; i < m_lines.size(); ++i) {
+            if (m_folded[i].find(folded) != std::string::npos) hits.push_back(m_lines[i]);
         }
         return hits;
     }
@@ -265,12 +265,14 @@ class CReferenceCorpus {
         for (Session& s : m_sessions) {
             for (RefLine& line : s.lines) m_lines.push_back(std::move(line));
         }
+        for (const RefLine& line : m_lines) m_folded.push_back(FoldAsciiCase(line.strText));
     }
 
     std::string m_strWork;
     platform::CAnsiDecoder m_decoder;
     std::vector<Session> m_sessions;  // listed ones ranked, then those of no view
     std::vector<RefLine> m_lines;
+    std::vector<std::string> m_folded;  // each line's text, A-Z as a-z
 };
 
 // ---------------------------------------------------------------------------------------------
