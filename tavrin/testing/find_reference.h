@@ -316,7 +316,8 @@ class CRandomFindPackage {
                     rows.push_back("(" + std::to_string(r + 1) + "," +
                                    (size ? "1000" : std::to_string(Below(3))) + "," + user + ",'" +
                                    SqlText(size ? "SIZE-RECORD-" + std::to_string(r) : Line()) +
-                                   "')");
+                                   // An escaped line end, as a dump writes one.
+                                   (Below(6) == 0 ? "\\n" + SqlText(Line()) : "") + "')");
                 }
                 sql += TerminalTable(key, rows);
             }
