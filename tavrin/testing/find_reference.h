@@ -538,12 +538,12 @@ inline std::string ImportRandomPackage(const std::string& folder, unsigned seed,
     const std::string tag = std::to_string(seed);
     const std::string stage = folder + "/stage" + tag;
     CRandomFindPackage(seed, longLines).Write(stage);
+    const std::string program = folder + "/program" + tag;
+    package_import::test::LayOutProgramFolder(program);
+    if (testing::Test::IsSkipped()) return std::string();  // no archiver (nor tar) here
     const std::string tar = folder + "/p" + tag + "/audit_log_2016-09-01_2016-09-10.tar";
     package_import::test::WriteFile(tar, "");
     EXPECT_TRUE(package_import::test::MakeTar(tar, stage, {"var"}));
-    const std::string program = folder + "/program" + tag;
-    package_import::test::LayOutProgramFolder(program);
-    if (testing::Test::IsSkipped()) return std::string();  // no archiver here
     package_import::CPackageImport import(program, tar);
     testing::internal::CaptureStdout();
     EXPECT_TRUE(import.CreateWorkFolder());
