@@ -8,8 +8,10 @@
 #include <memory>
 #include <vector>
 
+#include "common/code_page_chars.h"
 #include "platform/ansi_decoder.h"
 #include "platform/bounded_read.h"
+#include "platform/codepage.h"
 #include "platform/folder_tree.h"
 #include "platform/paths.h"
 #include "tavrin/find/appliance_path.h"
@@ -48,19 +50,13 @@ constexpr auto kCommitEvery = std::chrono::milliseconds(1500);
 
 const char kSessionsFolder[] = "var/utm/data/sessions/";
 
-// The start of the character of text (which begins with one) that holds byte at: GBK pairs
-// (a lead byte 0x81-0xFE and a trail byte 0x40-0xFE but 0x7F) are two bytes, any other byte
-// one. Where the code page is not GBK a character may be split, only at a piece's overlap,
-// whose text the piece before holds whole.
+// The start of the character of text (which begins with one) that holds byte at, in the
+// package's code page.
 std::size_t CharacterStart(std::string_view text, std::size_t at) {
+    const common::CharScheme scheme = common::SchemeOfCodePage(platform::AnsiCodePageName());
     std::size_t pos = 0;
     for (;;) {
-        const unsigned char lead = static_cast<unsigned char>(text[pos]);
-        std::size_t length = 1;
-        if (lead >= 0x81 && lead <= 0xFE && pos + 1 < text.size()) {
-            const unsigned char trail = static_cast<unsigned char>(text[pos + 1]);
-            if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) length = 2;
-        }
+        const std::size_t length = common::CharLength(scheme, text.substr(pos));
         if (pos + length > at) return pos;
         pos += length;
     }
