@@ -15,28 +15,11 @@ using browser::BrowserRow;
 using browser::BrowserUpdate;
 using browser::CBrowserModel;
 using browser::test::CompareListed;
+using browser::test::kViews;
 using browser::test::RefFilter;
 using browser::test::RefPackage;
 using browser::test::RefRow;
-
-const AuditView kViews[] = {AuditView::SmsLog, AuditView::XferLog, AuditView::XappLog,
-                            AuditView::VsmsLog, AuditView::Joined};
-
-const char* ViewName(AuditView view) {
-    switch (view) {
-        case AuditView::SmsLog:
-            return "sms";
-        case AuditView::XferLog:
-            return "xfer";
-        case AuditView::XappLog:
-            return "xapp";
-        case AuditView::VsmsLog:
-            return "vsms";
-        case AuditView::Joined:
-            break;
-    }
-    return "joined";
-}
+using browser::test::ViewName;
 
 // What identifies a listed row (see RefPackage::ViewRows).
 std::string RowId(AuditView view, const BrowserRow& row) {

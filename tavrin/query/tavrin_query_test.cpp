@@ -172,24 +172,8 @@ std::vector<std::u16string> TypedFilters(const std::vector<std::u16string>& word
     return std::vector<std::u16string>(typed.begin(), typed.end());
 }
 
-const AuditView kViews[] = {AuditView::SmsLog, AuditView::XferLog, AuditView::XappLog,
-                            AuditView::VsmsLog, AuditView::Joined};
-
-const char* ViewOption(AuditView view) {
-    switch (view) {
-        case AuditView::SmsLog:
-            return "sms";
-        case AuditView::XferLog:
-            return "xfer";
-        case AuditView::XappLog:
-            return "xapp";
-        case AuditView::VsmsLog:
-            return "vsms";
-        case AuditView::Joined:
-            break;
-    }
-    return "joined";
-}
+using browser::test::kViews;
+using browser::test::ViewName;
 
 std::string Utf8(const std::u16string& text) {
     return platform::Utf16ToUtf8(text);
@@ -206,7 +190,7 @@ void CheckModelAgainstReference(const std::string& workFolder, const std::string
     long long nTrue = 0;
     for (AuditView view : kViews) {
         const std::vector<StoredRow> stored = StoredRows(dbPath, view);
-        ASSERT_FALSE(stored.empty()) << ViewOption(view);
+        ASSERT_FALSE(stored.empty()) << ViewName(view);
         for (bool bLogin : {true, false}) {
             for (const std::u16string& t : typed) {
                 browser::FilterValues values;
@@ -223,7 +207,7 @@ void CheckModelAgainstReference(const std::string& workFolder, const std::string
                     return true;
                 });
                 EXPECT_EQ(expected, listed)
-                    << ViewOption(view) << (bLogin ? " login " : " remote ") << Utf8(t);
+                    << ViewName(view) << (bLogin ? " login " : " remote ") << Utf8(t);
                 EXPECT_EQ(static_cast<int>(expected.size()), u.screen.page.nTotalRows);
                 nTrue += static_cast<long long>(expected.size());
             }
@@ -256,7 +240,7 @@ void CheckProgramAgainstReference(const std::string& workFolder, const std::stri
         for (size_t i; (i = next++) < jobs.size();) {
             const Job& job = jobs[i];
             const CommandRun run =
-                Query({workFolder, "--view", ViewOption(job.view), "--all", "--json", "--from",
+                Query({workFolder, "--view", ViewName(job.view), "--all", "--json", "--from",
                        "2016-09-01 00:00:00", "--to", "2016-09-30 23:59:59",
                        job.bLogin ? "--login-name" : "--remote-name", Utf8(job.typed)});
             KeySet listed;
@@ -273,7 +257,7 @@ void CheckProgramAgainstReference(const std::string& workFolder, const std::stri
                 doc.value("total").toInt() != int(expected.size())) {
                 std::lock_guard<std::mutex> lock(failuresLock);
                 failures.push_back(
-                    std::string(ViewOption(job.view)) + (job.bLogin ? " login " : " remote ") +
+                    std::string(ViewName(job.view)) + (job.bLogin ? " login " : " remote ") +
                     Utf8(job.typed) + ": listed " + std::to_string(listed.size()) + ", expected " +
                     std::to_string(expected.size()) + " " + run.strOut.substr(0, 200));
             }
@@ -732,14 +716,14 @@ TEST(TavrinQueryFilterCheck, ListsExactlyTheReferencesRowsOnEveryPage) {
         const AuditView view = kViews[round % 5];
         const browser::test::RefFilter f = gen.Filter(package);
         std::vector<std::string> args = {
-            work, "--view", ViewOption(view), "--json", "--from=" + f.strFrom, "--to=" + f.strTo};
+            work, "--view", ViewName(view), "--json", "--from=" + f.strFrom, "--to=" + f.strTo};
         if (!f.strLoginAddr.empty()) args.push_back("--login-addr=" + f.strLoginAddr);
         if (!f.strRemoteAddr.empty()) args.push_back("--remote-addr=" + f.strRemoteAddr);
         if (!f.strLoginName.empty()) args.push_back("--login-name=" + Utf8(f.strLoginName));
         if (!f.strRemoteName.empty()) args.push_back("--remote-name=" + Utf8(f.strRemoteName));
         const std::vector<browser::test::RefRow> expected = package.Expected(view, f);
         const std::string what =
-            std::string(ViewOption(view)) + " round " + std::to_string(round) + ": " + f.Describe();
+            std::string(ViewName(view)) + " round " + std::to_string(round) + ": " + f.Describe();
         auto ids = [&](const QJsonObject& doc, std::vector<std::string>& out) {
             for (const QJsonValue& row : doc.value("rows").toArray())
                 out.push_back(row.toObject().value(JsonIdKey(view)).toString().toStdString());

@@ -162,6 +162,26 @@ inline bool RefMatches(const RefRow& row, const RefFilter& f) {
            NameMatches(row.remoteName, f.strRemoteName);
 }
 
+// Every view, and each one's name as `tavrin-query --view` takes it.
+inline constexpr AuditView kViews[] = {AuditView::SmsLog, AuditView::XferLog, AuditView::XappLog,
+                                       AuditView::VsmsLog, AuditView::Joined};
+
+inline const char* ViewName(AuditView view) {
+    switch (view) {
+        case AuditView::SmsLog:
+            return "sms";
+        case AuditView::XferLog:
+            return "xfer";
+        case AuditView::XappLog:
+            return "xapp";
+        case AuditView::VsmsLog:
+            return "vsms";
+        case AuditView::Joined:
+            break;
+    }
+    return "joined";
+}
+
 // One generated session or application record, by column position of its table.
 using RefRecord = std::vector<RefValue>;
 
