@@ -49,20 +49,7 @@ class FindTest : public testing::Test {
     std::string Import(const std::string& stage, const std::string& name) {
         std::string tar = m_tmp / (name + ".tar");
         EXPECT_TRUE(package_import::test::MakeTar(tar, stage, {"var"}));
-        package_import::CPackageImport import(m_strProgram, tar);
-        testing::internal::CaptureStdout();
-        EXPECT_TRUE(import.CreateWorkFolder());
-        EXPECT_EQ(import.Unpack(package_import::Make7zCommand(m_strProgram)),
-                  package_import::UnpackOutcome::kUnpacked);
-        import.ConvertDumps();
-        import.LoadParentDb();
-        DbHandle child;
-        OpenDbHandle(child, import.Paths().ChildDbPath());
-        import.CreateChildTables(child);
-        EXPECT_EQ(import.LoadChildRows(child), 1);
-        child.Close();
-        testing::internal::GetCapturedStdout();
-        return import.Paths().WorkFolder();
+        return session_index::test::ImportTar(m_strProgram, tar);
     }
 
     // The package of the main tests: every source holds known texts.

@@ -544,20 +544,7 @@ inline std::string ImportRandomPackage(const std::string& folder, unsigned seed,
     const std::string tar = folder + "/p" + tag + "/audit_log_2016-09-01_2016-09-10.tar";
     package_import::test::WriteFile(tar, "");
     EXPECT_TRUE(package_import::test::MakeTar(tar, stage, {"var"}));
-    package_import::CPackageImport import(program, tar);
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(import.CreateWorkFolder());
-    EXPECT_EQ(import.Unpack(package_import::Make7zCommand(program)),
-              package_import::UnpackOutcome::kUnpacked);
-    import.ConvertDumps();
-    import.LoadParentDb();
-    DbHandle child;
-    OpenDbHandle(child, import.Paths().ChildDbPath());
-    import.CreateChildTables(child);
-    EXPECT_EQ(import.LoadChildRows(child), 1);
-    child.Close();
-    testing::internal::GetCapturedStdout();
-    const std::string work = import.Paths().WorkFolder();
+    const std::string work = ImportTar(program, tar);
     SessionIndexControl control;
     const SessionIndexOutcome outcome = BuildSessionIndex(IndexInputsForWorkFolder(work), control);
     EXPECT_EQ(outcome.status, IndexStatus::kBuilt) << outcome.strError;

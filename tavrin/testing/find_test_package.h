@@ -10,10 +10,34 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "common/db_handle.h"
 #include "platform/codepage.h"
+#include "tavrin/import/archive_extractor.h"
+#include "tavrin/import/package_import.h"
 #include "tavrin/testing/import_test_util.h"
 
 namespace session_index::test {
+
+// Imports tar with the real import into the program folder, both databases loaded, its
+// console output swallowed; returns the work folder. What fails is a failure of the test.
+inline std::string ImportTar(const std::string& program, const std::string& tar) {
+    package_import::CPackageImport import(program, tar);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(import.CreateWorkFolder());
+    EXPECT_EQ(import.Unpack(package_import::Make7zCommand(program)),
+              package_import::UnpackOutcome::kUnpacked);
+    import.ConvertDumps();
+    import.LoadParentDb();
+    DbHandle child;
+    OpenDbHandle(child, import.Paths().ChildDbPath());
+    import.CreateChildTables(child);
+    EXPECT_EQ(import.LoadChildRows(child), 1);
+    child.Close();
+    testing::internal::GetCapturedStdout();
+    return import.Paths().WorkFolder();
+}
 
 inline std::string Gbk(const std::string& utf8) {
     return platform::Utf8ToAnsi(utf8);
