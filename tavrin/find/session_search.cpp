@@ -205,7 +205,8 @@ class CPackageSearch {
     // cannot say (a backslash may stand for an escaped byte, or the query has characters the
     // code page lacks).
     std::string m_strRawQuery;
-    // Find m_strRawQuery, and the query itself when it differs from that.
+    // Find m_strRawQuery, and the query itself (in UTF-8 text) when holding it does not imply
+    // holding m_strRawQuery's bytes: it does when they lie within the query's (ASCII).
     std::optional<CFoldedFinder> m_finder, m_utf8Finder;
     platform::CBeneathOpener m_opener;  // the package's files, a few folders kept open
     std::string m_strEntryBytes, m_strLine;
@@ -387,7 +388,7 @@ bool CPackageSearch::Run(std::vector<SessionHit>& hits, std::uint64_t& total) {
         if (ok && platform::AnsiToUtf8(raw) == rawPart) m_strRawQuery = std::move(raw);
     }
     if (!m_strRawQuery.empty()) m_finder.emplace(m_strRawQuery);
-    if (m_strRawQuery != m_query) m_utf8Finder.emplace(m_query);
+    if (m_query.find(m_strRawQuery) == std::string_view::npos) m_utf8Finder.emplace(m_query);
     Statement match, block, text;
     if (!match.Prepare(m_db, session_index::kMatchEntries) ||
         !block.Prepare(m_db, session_index::kReadEntryBlocks) ||
