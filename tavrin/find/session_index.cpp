@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -12,13 +11,11 @@
 #include "platform/ansi_decoder.h"
 #include "platform/bounded_read.h"
 #include "platform/codepage.h"
-#include "platform/folder_tree.h"
 #include "platform/paths.h"
 #include "tavrin/find/appliance_path.h"
-#include "tavrin/find/block_codec.h"
 #include "tavrin/find/session_index_plan.h"
 #include "tavrin/find/session_index_schema.h"
-#include "tavrin/find/session_tokenizer.h"
+#include "tavrin/find/session_index_writer.h"
 #include "tavrin/find/sqlite_handles.h"
 
 namespace session_index {
@@ -28,16 +25,6 @@ namespace {
 using session_index::Connection;
 using session_index::Statement;
 
-using Clock = std::chrono::steady_clock;
-
-// A block gathers consecutive lines (or rows) of one source up to about kBlockBytes, and an
-// entry of the index consecutive blocks up to about kEntryBytes, so the index stores each
-// n-gram once per entry instead of once per line (smaller and faster to build); searches unpack
-// an entry's blocks and split them into lines. Larger entries make a smaller index, faster to
-// build, but more text to unpack for each candidate a search checks (on the benchmark's
-// package, 16 KB against 4 KB: a sixth less build time, a rare word's first page 12 -> 23 ms).
-constexpr std::size_t kBlockBytes = 4096;
-constexpr std::size_t kEntryBytes = 16384;
 // Longer lines are indexed in pieces of at most this many bytes, each under the line's number,
 // so memory stays bounded whatever a file holds. Each piece after the first begins with about
 // the last kPieceOverlap bytes of the one before, so that a text of up to that size across
@@ -45,8 +32,6 @@ constexpr std::size_t kEntryBytes = 16384;
 constexpr std::size_t kMaxLineBytes = 1 << 20;
 constexpr std::size_t kPieceOverlap = 4096;
 constexpr std::size_t kReadStep = 1 << 18;
-// Progress reaches the file (and other readers) at least this often.
-constexpr auto kCommitEvery = std::chrono::milliseconds(1500);
 
 const char kSessionsFolder[] = "var/utm/data/sessions/";
 
@@ -98,290 +83,6 @@ bool OpenPackageDb(const std::string& path, SessionIndexControl& control, Connec
     sqlite3_exec(conn.p, "BEGIN", nullptr, nullptr, nullptr);
     return true;
 }
-
-// Writes the index database. Every value goes in bound.
-class CIndexWriter {
-  public:
-    ~CIndexWriter() { sqlite3_close_v2(m_db); }
-
-    bool Open(const std::string& path, std::string& error) {
-        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-            std::string file = path + suffix;
-            if (platform::PathExists(file) && !platform::DeleteFileEntry(file)) {
-                error = "cannot replace " + file;
-                return false;
-            }
-        }
-        if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                            nullptr) != SQLITE_OK) {
-            error = "cannot create " + path + ": " + sqlite3_errmsg(m_db);
-            return false;
-        }
-        sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-        if (!session_index::RegisterNgramTokenizer(m_db)) {
-            error = "SQLite has no FTS5";
-            return false;
-        }
-        if (!Exec(session_index::kCreateSchema) || !Exec(session_index::kTuneIndex) ||
-            !Exec("BEGIN")) {
-            error = Error();
-            return false;
-        }
-        return m_insEntry.Prepare(m_db, session_index::kInsertEntry) &&
-                       m_insText.Prepare(m_db, session_index::kInsertText) &&
-                       m_insBlock.Prepare(m_db, session_index::kInsertBlock) &&
-                       m_insSource.Prepare(m_db, session_index::kInsertSource) &&
-                       m_setState.Prepare(m_db, session_index::kSetState)
-                   ? true
-                   : (error = Error(), false);
-    }
-
-    std::string Error() const { return m_db ? sqlite3_errmsg(m_db) : "no index database"; }
-
-    bool Exec(const char* sql) {
-        return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-
-    // The id of a new source (a file beneath the work folder and its size, or a table and -1).
-    std::int64_t AddSource(int kind, const std::string& name, std::int64_t size) {
-        sqlite3_stmt* st = m_insSource.p;
-        sqlite3_bind_int(st, 1, kind);
-        sqlite3_bind_blob(st, 2, name.data(), int(name.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(st, 3, size);
-        return Step(st) ? sqlite3_last_insert_rowid(m_db) : -1;
-    }
-
-    // A block of file lines: decoded (indexed) and the file's bytes (kept, packed).
-    bool AddFileBlock(std::int64_t rank, const std::string& text, std::string_view bytes,
-                      std::int64_t source, std::int64_t first, std::int64_t viewer, bool piece) {
-        return AddBlock(rank, text, bytes, source, first, viewer, piece, nullptr);
-    }
-
-    // A block of table rows, whose text is also what the index keeps (rows:
-    // "rowid:bytes,...").
-    bool AddTableBlock(std::int64_t rank, const std::string& text, std::int64_t source,
-                       std::int64_t first, const std::string& rows) {
-        return AddBlock(rank, text, text, source, first, -1, false, &rows);
-    }
-
-    bool SetState(IndexStatus status, std::uint64_t done, std::uint64_t total,
-                  const std::string& message) {
-        sqlite3_stmt* st = m_setState.p;
-        sqlite3_bind_text(st, 1, IndexStatusName(status), -1, SQLITE_STATIC);
-        sqlite3_bind_int64(st, 2, static_cast<std::int64_t>(done));
-        sqlite3_bind_int64(st, 3, static_cast<std::int64_t>(total));
-        sqlite3_bind_text(st, 4, message.data(), int(message.size()), SQLITE_STATIC);
-        return Step(st);
-    }
-
-    // Commits what was written with the progress so far, at most every kCommitEvery.
-    bool CommitNow(std::uint64_t done, std::uint64_t total) {
-        m_lastCommit = Clock::now();
-        return FlushEntry() && SetState(IndexStatus::kBuilding, done, total, "") &&
-               Exec("COMMIT") && Exec("BEGIN");
-    }
-    bool MaybeCommit(std::uint64_t done, std::uint64_t total) {
-        if (Clock::now() - m_lastCommit < kCommitEvery) return true;
-        return CommitNow(done, total);
-    }
-
-    // Ends the build: the final state, committed.
-    bool Finish(IndexStatus status, std::uint64_t done, std::uint64_t total,
-                const std::string& message) {
-        if (status != IndexStatus::kBuilt) {
-            // Keep what was written, say how it ended.
-            Exec("ROLLBACK");
-            Exec("BEGIN");
-            m_nEntryId = 0;
-            m_strEntry.clear();
-            m_strEntryBytes.clear();
-        } else if (!FlushEntry()) {
-            return false;
-        }
-        if (!SetState(status, done, total, message) || !Exec("COMMIT")) return false;
-        // A plain database file once complete, so read-only readers need no WAL files.
-        Exec("PRAGMA journal_mode = DELETE");
-        return true;
-    }
-
-    std::uint64_t Entries() const { return m_nEntries; }
-    sqlite3* Db() const { return m_db; }
-
-  private:
-    // A block of decoded text (indexed) and bytes (kept), rows for a table's.
-    bool AddBlock(std::int64_t rank, const std::string& text, std::string_view bytes,
-                  std::int64_t source, std::int64_t first, std::int64_t viewer, bool piece,
-                  const std::string* rows) {
-        const std::int64_t id = ++m_nLastId;
-        if (!JoinEntry(id, text, bytes)) return false;
-        sqlite3_stmt* st = m_insBlock.p;
-        sqlite3_bind_int64(st, 1, id);
-        sqlite3_bind_int64(st, 2, rank);
-        sqlite3_bind_int64(st, 3, source);
-        sqlite3_bind_int64(st, 4, first);
-        sqlite3_bind_int64(st, 5, viewer);
-        sqlite3_bind_int64(st, 6, static_cast<std::int64_t>(m_strEntryBytes.size() - bytes.size()));
-        sqlite3_bind_int64(st, 7, static_cast<std::int64_t>(bytes.size()));
-        sqlite3_bind_int(st, 8, piece ? 1 : 0);
-        if (rows) sqlite3_bind_text(st, 9, rows->data(), int(rows->size()), SQLITE_STATIC);
-        sqlite3_bind_int64(st, 10, m_nEntryId);
-        return Step(st);
-    }
-
-    // Adds the text and bytes of block id to the entry being gathered, writing that entry
-    // first when the text would take it past kEntryBytes; a block that starts an entry gives
-    // it its id.
-    bool JoinEntry(std::int64_t id, const std::string& text, std::string_view bytes) {
-        if (m_nEntryId != 0 && m_strEntry.size() + text.size() >= kEntryBytes && !FlushEntry())
-            return false;
-        if (m_nEntryId == 0) {
-            m_nEntryId = id;
-        } else {
-            m_strEntry += '\n';
-            m_strEntryBytes += '\n';
-        }
-        m_strEntry += text;
-        m_strEntryBytes += bytes;
-        return true;
-    }
-
-    // Writes the entry being gathered: its n-grams and its bytes, packed.
-    bool FlushEntry() {
-        if (m_nEntryId == 0) return true;
-        sqlite3_stmt* st = m_insEntry.p;
-        sqlite3_bind_int64(st, 1, m_nEntryId);
-        sqlite3_bind_text(st, 2, m_strEntry.data(), int(m_strEntry.size()), SQLITE_STATIC);
-        bool ok = Step(st);
-        if (ok) {
-            m_packer.Pack(m_strEntryBytes, m_strPacked);
-            st = m_insText.p;
-            sqlite3_bind_int64(st, 1, m_nEntryId);
-            sqlite3_bind_int64(st, 2, static_cast<std::int64_t>(m_strEntryBytes.size()));
-            sqlite3_bind_blob(st, 3, m_strPacked.data(), int(m_strPacked.size()), SQLITE_STATIC);
-            ok = Step(st);
-        }
-        ++m_nEntries;
-        m_nEntryId = 0;
-        m_strEntry.clear();
-        m_strEntryBytes.clear();
-        return ok;
-    }
-
-    bool Step(sqlite3_stmt* st) {
-        int rc = sqlite3_step(st);
-        sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
-        return rc == SQLITE_DONE;
-    }
-
-    sqlite3* m_db = nullptr;
-    Statement m_insEntry, m_insText, m_insBlock, m_insSource, m_setState;
-    std::uint64_t m_nEntries = 0;
-    std::int64_t m_nLastId = 0;   // blocks are written in rank order, ids from 1
-    std::int64_t m_nEntryId = 0;  // the entry being gathered (its first block), or 0
-    std::string m_strEntry;       // its text
-    std::string m_strEntryBytes;  // its bytes
-    CBlockPacker m_packer;
-    std::string m_strPacked;  // the entry's bytes being written, packed
-    Clock::time_point m_lastCommit = Clock::now();
-};
-
-// Gathers the lines of one file into blocks.
-class CEntryBatcher {
-  public:
-    CEntryBatcher(CIndexWriter& writer, std::int64_t rank) : m_writer(writer), m_nRank(rank) {}
-
-    void Start(std::int64_t source, std::int64_t viewerFirst) {
-        m_nSource = source;
-        m_nViewerFirst = viewerFirst;
-        m_strText.clear();
-        m_strBytes.clear();
-        m_nLines = 0;
-    }
-
-    // Adds line number lineNo (from 1) whose decoded text is text and whose bytes in the file
-    // are bytes (a CR included, the LF not).
-    bool AddLine(std::int64_t lineNo, const std::string& text, std::string_view bytes) {
-        if (m_nLines > 0 && m_strText.size() + text.size() > kBlockBytes && !Flush()) return false;
-        if (m_nLines == 0) {
-            m_nFirst = lineNo;
-        } else {
-            m_strText += '\n';
-            m_strBytes += '\n';
-        }
-        m_strText += text;
-        m_strBytes += bytes;
-        ++m_nLines;
-        return true;
-    }
-
-    // A piece of a line too long to keep whole, whose bytes are bytes: a block of its own.
-    bool AddPiece(std::int64_t lineNo, const std::string& text, std::string_view bytes) {
-        if (!Flush()) return false;
-        return m_writer.AddFileBlock(m_nRank, text, bytes, m_nSource, lineNo, Viewer(lineNo), true);
-    }
-
-    bool Flush() {
-        if (m_nLines == 0) return true;
-        bool ok = m_writer.AddFileBlock(m_nRank, m_strText, m_strBytes, m_nSource, m_nFirst,
-                                        Viewer(m_nFirst), false);
-        m_strText.clear();
-        m_strBytes.clear();
-        m_nLines = 0;
-        return ok;
-    }
-
-  private:
-    std::int64_t Viewer(std::int64_t lineNo) const {
-        return m_nViewerFirst < 0 ? -1 : m_nViewerFirst + lineNo - 1;
-    }
-
-    CIndexWriter& m_writer;
-    std::int64_t m_nRank;
-    std::int64_t m_nSource = 0;
-    std::int64_t m_nViewerFirst = -1;
-    std::int64_t m_nFirst = 0;
-    std::size_t m_nLines = 0;
-    std::string m_strText, m_strBytes;
-};
-
-// Gathers rows of one table that belong to one session into blocks.
-class CRowBatcher {
-  public:
-    CRowBatcher(CIndexWriter& writer, std::int64_t rank, std::int64_t source)
-        : m_writer(writer), m_nRank(rank), m_nSource(source) {}
-
-    bool Add(std::int64_t row, const std::string& text) {
-        if (m_nRows > 0 && m_strText.size() + text.size() > kBlockBytes && !Flush()) return false;
-        if (m_nRows == 0) {
-            m_nFirst = row;
-        } else {
-            m_strText += '\n';
-            m_strRows += ',';
-        }
-        m_strText += text;
-        m_strRows += std::to_string(row) + ':' + std::to_string(text.size());
-        ++m_nRows;
-        return true;
-    }
-
-    bool Flush() {
-        if (m_nRows == 0) return true;
-        bool ok = m_writer.AddTableBlock(m_nRank, m_strText, m_nSource, m_nFirst, m_strRows);
-        m_strText.clear();
-        m_strRows.clear();
-        m_nRows = 0;
-        return ok;
-    }
-
-  private:
-    CIndexWriter& m_writer;
-    std::int64_t m_nRank;
-    std::int64_t m_nSource;
-    std::int64_t m_nFirst = 0;
-    std::size_t m_nRows = 0;
-    std::string m_strText, m_strRows;
-};
 
 class CIndexBuild {
   public:
@@ -512,7 +213,7 @@ bool CIndexBuild::IndexFile(std::int64_t rank, const std::string& relPath, std::
     std::int64_t source =
         m_writer.AddSource(session_index::kSourceFile, relPath, static_cast<std::int64_t>(size));
     if (source < 0) return WriteFailed();
-    CEntryBatcher batcher(m_writer, rank);
+    CLineBatcher batcher(m_writer, rank);
     batcher.Start(source, viewerFirst);
     char* const buffer = m_readBuffer.get();
     std::string& line = m_strLine;
@@ -769,22 +470,6 @@ SessionIndexOutcome CIndexBuild::Run() {
 }
 
 }  // namespace
-
-const char* IndexStatusName(IndexStatus status) {
-    switch (status) {
-        case IndexStatus::kMissing:
-            return "missing";
-        case IndexStatus::kBuilding:
-            return "building";
-        case IndexStatus::kBuilt:
-            return "built";
-        case IndexStatus::kStopped:
-            return "stopped";
-        case IndexStatus::kFailed:
-            return "failed";
-    }
-    return "failed";
-}
 
 std::string IndexPathForWorkFolder(const std::string& workFolder) {
     std::string folder = workFolder;

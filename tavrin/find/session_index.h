@@ -31,19 +31,9 @@
 #include <cstdint>
 #include <string>
 
+#include "tavrin/find/index_status.h"
+
 namespace session_index {
-
-// Status of an index file, as stored in it.
-enum class IndexStatus {
-    kMissing,   // no index file (never built, or the work folder is gone)
-    kBuilding,  // a build is writing it; done/total tell how far
-    kBuilt,     // complete
-    kStopped,   // a build was stopped before the end; what it wrote is searchable
-    kFailed,    // the build failed; the message says why
-};
-
-// Text of a status as stored in the file ("building", "built", ...).
-const char* IndexStatusName(IndexStatus status);
 
 // Where one package's data and index lie (file-system bytes).
 struct SessionIndexInputs {

@@ -1,5 +1,5 @@
 // The layout of a package's index database, shared by the build and the search. Internal to
-// session_index.cpp and session_search.cpp.
+// the build (session_index.cpp, session_index_writer.cpp) and session_search.cpp.
 #pragma once
 
 namespace session_index {

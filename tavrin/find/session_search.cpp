@@ -38,14 +38,6 @@ std::string LastComponent(const std::string& folder) {
     return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }
 
-IndexStatus StatusFromName(const std::string& name) {
-    for (IndexStatus s : {IndexStatus::kBuilding, IndexStatus::kBuilt, IndexStatus::kStopped,
-                          IndexStatus::kFailed}) {
-        if (name == IndexStatusName(s)) return s;
-    }
-    return IndexStatus::kMissing;
-}
-
 unsigned char FoldAsciiCase(unsigned char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
 }
@@ -131,7 +123,7 @@ PackageIndexState ReadState(sqlite3* db, const std::string& workFolder) {
     Statement st;
     if (!st.Prepare(db, session_index::kReadState) || sqlite3_step(st.p) != SQLITE_ROW)
         return state;
-    state.status = StatusFromName(Text(st.p, 0));
+    state.status = IndexStatusFromName(Text(st.p, 0));
     state.nDone = static_cast<std::uint64_t>(sqlite3_column_int64(st.p, 1));
     state.nTotal = static_cast<std::uint64_t>(sqlite3_column_int64(st.p, 2));
     state.strMessage = Text(st.p, 3);
