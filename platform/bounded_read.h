@@ -55,11 +55,18 @@ class CBoundedFile {
 // kMostFolders) stay open, and a file is looked up from its own folder. A file that lookup does
 // not reach (a link in its folder that leads elsewhere beneath the root) is opened from the
 // root. A folder opened once stays the one used while it is kept, even if it is renamed
-// meanwhile. Move-free; closes what it holds on destruction. One thread uses an object at a
-// time.
+// meanwhile. Packages often name many files they do not hold: once kListAfterMisses names were
+// missing from a kept folder, the POSIX opener reads the folder's names once and answers a
+// name it did not hold as missing without asking the system (a file created there after that
+// is not found by this opener). Move-free; closes what it holds on destruction. One thread
+// uses an object at a time.
 class CBeneathOpener {
   public:
     static constexpr std::size_t kMostFolders = 8;
+    static constexpr unsigned kListAfterMisses = 64;
+    // A folder of more names is not listed (its names would cost more memory than the misses
+    // cost time).
+    static constexpr std::size_t kMostListedNames = std::size_t{1} << 21;
     explicit CBeneathOpener(std::string root);
     ~CBeneathOpener();
     CBeneathOpener(const CBeneathOpener&) = delete;
@@ -74,13 +81,25 @@ class CBeneathOpener {
     const std::string& Root() const { return m_strRoot; }
 
   private:
-    // The open folder relFolder beneath the root, or -1.
-    int Folder(const std::string& relFolder);
+    struct KeptFolder {
+        std::string strRel;  // the folder beneath the root
+        int nFd = -1;
+        unsigned nMisses = 0;  // names looked up there and missing, up to kListAfterMisses
+        // Once listed: the hashes of the folder's names, sorted (a missing name whose hash
+        // one of them shares is just asked of the system).
+        std::optional<std::vector<std::uint64_t>> names;
+    };
+    // The open folder relFolder beneath the root, or null. Valid until the next call.
+    KeptFolder* Folder(const std::string& relFolder);
+    // False when the folder was listed and did not hold name.
+    static bool MayHold(const KeptFolder& folder, const std::string& name);
+    // Counts a missing name; lists the folder at the kListAfterMisses-th.
+    static void NoteMiss(KeptFolder& folder);
     void CloseAll();
 
     std::string m_strRoot;
     int m_nRootFd = -1;
-    std::vector<std::pair<std::string, int>> m_folders;  // relative folder, its descriptor
+    std::vector<KeptFolder> m_folders;
 };
 
 // The names of relPath's steps beneath a root, split at any of separators; empty and "."

@@ -1,5 +1,6 @@
 #include "platform/bounded_read.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -7,6 +8,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -66,6 +68,13 @@ int OpenBeneathFd(int dirFd, const std::string& rel, bool folder) {
     return fd;
 }
 
+// A folder name's hash for the listing of an opener's folder (FNV-1a, 64 bits).
+std::uint64_t NameHash(std::string_view name) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
 // relPath without its leading '/', or nothing when it names no file at all.
 std::optional<std::string> RelativeName(std::string_view relPath) {
     size_t start = relPath.find_first_not_of('/');
@@ -110,19 +119,53 @@ CBeneathOpener::~CBeneathOpener() {
 }
 
 void CBeneathOpener::CloseAll() {
-    for (const auto& folder : m_folders) close(folder.second);
+    for (const KeptFolder& folder : m_folders) close(folder.nFd);
     m_folders.clear();
 }
 
-int CBeneathOpener::Folder(const std::string& relFolder) {
-    for (const auto& folder : m_folders) {
-        if (folder.first == relFolder) return folder.second;
+CBeneathOpener::KeptFolder* CBeneathOpener::Folder(const std::string& relFolder) {
+    for (KeptFolder& folder : m_folders) {
+        if (folder.strRel == relFolder) return &folder;
     }
     int fd = OpenBeneathFd(m_nRootFd, relFolder, true);
-    if (fd < 0) return -1;
+    if (fd < 0) return nullptr;
     if (m_folders.size() >= kMostFolders) CloseAll();
-    m_folders.emplace_back(relFolder, fd);
-    return fd;
+    KeptFolder& folder = m_folders.emplace_back();
+    folder.strRel = relFolder;
+    folder.nFd = fd;
+    return &folder;
+}
+
+bool CBeneathOpener::MayHold(const KeptFolder& folder, const std::string& name) {
+    return !folder.names ||
+           std::binary_search(folder.names->begin(), folder.names->end(), NameHash(name));
+}
+
+void CBeneathOpener::NoteMiss(KeptFolder& folder) {
+    if (folder.nMisses >= kListAfterMisses || ++folder.nMisses < kListAfterMisses) return;
+    // Its own descriptor: closedir closes the one it reads, and the folder's stays open.
+    const int fd = openat(folder.nFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd < 0 ? nullptr : fdopendir(fd);
+    if (!dir) {
+        if (fd >= 0) close(fd);
+        return;
+    }
+    std::vector<std::uint64_t> names;
+    bool complete = true;
+    errno = 0;
+    while (const dirent* entry = readdir(dir)) {
+        if (names.size() >= kMostListedNames) {
+            complete = false;
+            break;
+        }
+        names.push_back(NameHash(entry->d_name));
+    }
+    // A listing cut short by an error would make present files look missing.
+    if (errno != 0) complete = false;
+    closedir(dir);
+    if (!complete) return;
+    std::sort(names.begin(), names.end());
+    folder.names = std::move(names);
 }
 
 bool CBeneathOpener::Open(std::string_view relPath, CBoundedFile& file) {
@@ -139,11 +182,16 @@ bool CBeneathOpener::Open(std::string_view relPath, CBoundedFile& file) {
     // final: most packages name many files that do not exist.
     const std::size_t slash = rel->rfind('/');
     if (slash != std::string::npos && slash + 1 < rel->size()) {
-        const int folder = Folder(rel->substr(0, slash));
-        if (folder >= 0) {
-            const int fd = OpenBeneathFd(folder, rel->substr(slash + 1), false);
+        KeptFolder* folder = Folder(rel->substr(0, slash));
+        if (folder) {
+            const std::string name = rel->substr(slash + 1);
+            if (!MayHold(*folder, name)) return false;
+            const int fd = OpenBeneathFd(folder->nFd, name, false);
             if (fd >= 0) return file.Adopt(fd);
-            if (errno == ENOENT) return false;
+            if (errno == ENOENT) {
+                NoteMiss(*folder);
+                return false;
+            }
         }
     }
     return file.Adopt(OpenBeneathFd(m_nRootFd, *rel, false));
@@ -156,11 +204,12 @@ std::optional<std::uint64_t> CBeneathOpener::RegularFileSize(std::string_view re
     const std::size_t slash = rel->rfind('/');
     if (m_nRootFd >= 0 && slash != std::string::npos && slash + 1 < rel->size()) {
         const std::string name = rel->substr(slash + 1);
-        const int folder = name == "." || name == ".." ? -1 : Folder(rel->substr(0, slash));
+        KeptFolder* folder = name == "." || name == ".." ? nullptr : Folder(rel->substr(0, slash));
+        if (folder && !MayHold(*folder, name)) return std::nullopt;
         struct stat st;
         // The name's own entry in a folder beneath the root; a link, or a name the folder does
         // not hold (Open then looks from the root), is left to Open.
-        if (folder >= 0 && fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (folder && fstatat(folder->nFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
             !S_ISLNK(st.st_mode)) {
             if (!S_ISREG(st.st_mode)) return std::nullopt;
             return static_cast<std::uint64_t>(st.st_size);

@@ -42,6 +42,9 @@ TEST(BoundedReadPosix, NoLinkLeadsOutOfTheRootAndNoFifoBlocks) {
 // The opener keeps folders open and looks a file up from its own folder: it must still open
 // exactly what OpenBeneath opens, links within the root that leave the file's folder
 // included, also once it has more folders than it keeps; and it sizes exactly those files.
+void CheckOpenerAgainstOpenBeneath(const fs::path& root, const std::vector<std::string>& paths,
+                                   bool listFirst);
+
 TEST(BoundedReadPosix, AnOpenerOpensExactlyWhatOpenBeneathOpens) {
     common::test::CTempFolder temp;
     const fs::path dir = temp.Path();
@@ -82,8 +85,22 @@ TEST(BoundedReadPosix, AnOpenerOpensExactlyWhatOpenBeneathOpens) {
         for (int i = 0; i < int(CBeneathOpener::kMostFolders) + 3; ++i)
             paths.push_back("d" + std::to_string(i) + "/f");
     }
+    // Then again once d0 and d1 have had enough missing names to be listed: what they hold
+    // and what they do not must come out the same.
+    for (const bool listed : {false, true}) {
+        SCOPED_TRACE(listed ? "listed" : "not listed");
+        CheckOpenerAgainstOpenBeneath(root, paths, listed);
+    }
+}
+
+void CheckOpenerAgainstOpenBeneath(const fs::path& root, const std::vector<std::string>& paths,
+                                   bool listFirst) {
     CBeneathOpener opener(root.string());
     CBoundedFile viaOpener, direct;
+    for (unsigned i = 0; listFirst && i < CBeneathOpener::kListAfterMisses; ++i) {
+        ASSERT_FALSE(opener.Open("d0/absent" + std::to_string(i), viaOpener));
+        ASSERT_FALSE(opener.Open("d1/absent" + std::to_string(i), viaOpener));
+    }
     for (const std::string& path : paths) {
         const bool opened = opener.Open(path, viaOpener);
         ASSERT_EQ(opened, direct.OpenBeneath(root.string(), path)) << path;
@@ -102,6 +119,30 @@ TEST(BoundedReadPosix, AnOpenerOpensExactlyWhatOpenBeneathOpens) {
         EXPECT_STREQ(a, b) << path;
         EXPECT_EQ(viaOpener.SizeAtOpen(), direct.Size()) << path;
     }
+}
+
+// Many missing names in a folder: the opener lists the folder once, at the kListAfterMisses-th,
+// and from then on answers from that list (so a file created later there is not found, as the
+// header says), while every file the folder held still opens.
+TEST(BoundedReadPosix, AFolderOfManyMissingNamesIsAnsweredFromItsListing) {
+    common::test::CTempFolder temp;
+    const fs::path root = temp.Path() / "root";
+    fs::create_directories(root / "d");
+    std::ofstream(root / "d/f", std::ios::binary) << "held\n";
+    CBeneathOpener opener(root.string());
+    CBoundedFile file;
+    for (unsigned i = 0; i + 1 < CBeneathOpener::kListAfterMisses; ++i)
+        ASSERT_FALSE(opener.Open("d/absent" + std::to_string(i), file));
+    std::ofstream(root / "d/early", std::ios::binary) << "x\n";
+    EXPECT_TRUE(opener.Open("d/early", file));    // not listed yet: the system is asked
+    EXPECT_FALSE(opener.Open("d/absent", file));  // the last miss: the folder is listed
+    std::ofstream(root / "d/late", std::ios::binary) << "x\n";
+    EXPECT_FALSE(opener.Open("d/late", file));
+    EXPECT_FALSE(opener.RegularFileSize("d/late"));
+    EXPECT_TRUE(file.OpenBeneath(root.string(), "d/late"));
+    EXPECT_TRUE(opener.Open("d/f", file));
+    EXPECT_TRUE(opener.Open("d/early", file));
+    EXPECT_EQ(opener.RegularFileSize("d/f"), std::optional<std::uint64_t>(5));
 }
 
 }  // namespace

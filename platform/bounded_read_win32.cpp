@@ -92,8 +92,8 @@ CBeneathOpener::~CBeneathOpener() = default;
 
 void CBeneathOpener::CloseAll() {}
 
-int CBeneathOpener::Folder(const std::string&) {
-    return -1;
+CBeneathOpener::KeptFolder* CBeneathOpener::Folder(const std::string&) {
+    return nullptr;
 }
 
 bool CBeneathOpener::Open(std::string_view relPath, CBoundedFile& file) {
