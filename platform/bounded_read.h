@@ -64,9 +64,8 @@ class CBeneathOpener {
   public:
     static constexpr std::size_t kMostFolders = 8;
     static constexpr unsigned kListAfterMisses = 64;
-    // A folder of more names is not listed (its names would cost more memory than the misses
-    // cost time).
-    static constexpr std::size_t kMostListedNames = std::size_t{1} << 21;
+    // A folder of more names is not listed: its list would take more than 8 MB.
+    static constexpr std::size_t kMostListedNames = std::size_t{1} << 20;
     explicit CBeneathOpener(std::string root);
     ~CBeneathOpener();
     CBeneathOpener(const CBeneathOpener&) = delete;
