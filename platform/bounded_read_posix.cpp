@@ -68,7 +68,7 @@ int OpenBeneathFd(int dirFd, const std::string& rel, bool folder) {
     return fd;
 }
 
-// A folder name's hash for the listing of an opener's folder (FNV-1a, 64 bits).
+// The hash of a name in the listing of an opener's folder (FNV-1a, 64 bits).
 std::uint64_t NameHash(std::string_view name) {
     std::uint64_t hash = 14695981039346656037ull;
     for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
