@@ -1,5 +1,6 @@
 #include "morvel/line_reader.h"
 
+#include "common/scan_name.h"
 #include "platform/bounded_read.h"
 
 namespace morvel {
@@ -37,21 +38,9 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
-bool StaysBeneath(std::string_view relativePath) {
-    if (!relativePath.empty() && relativePath.front() == '/') return false;
-    size_t start = 0;
-    while (start <= relativePath.size()) {
-        size_t slash = relativePath.find('/', start);
-        if (slash == std::string_view::npos) slash = relativePath.size();
-        if (relativePath.substr(start, slash - start) == "..") return false;
-        start = slash + 1;
-    }
-    return true;
-}
-
 ScanFileRead ReadScanFile(const std::string& packageFolder, const std::string& relativePath,
                           std::vector<std::string>& out) {
-    if (!StaysBeneath(relativePath)) return ScanFileRead::kSkipped;
+    if (!common::ScanNameStaysBeneath(relativePath)) return ScanFileRead::kSkipped;
     platform::CBoundedFile file;
     if (!file.OpenBeneath(packageFolder, relativePath)) return ScanFileRead::kSkipped;
     // Lines go to a buffer first so that a file failing part-way adds nothing.

@@ -30,10 +30,6 @@ std::vector<std::string> SplitLines(std::string_view text);
 // Outcome of reading one scan file.
 enum class ScanFileRead { kRead, kSkipped };
 
-// True when a name taken from package data stays beneath the folder it is relative to by its
-// text alone: it is not absolute and has no ".." part.
-bool StaysBeneath(std::string_view relativePath);
-
 // Appends to out the lines of the regular file relativePath beneath packageFolder, opened as
 // platform/bounded_read.h does (never leaving the folder, only regular files) and read in
 // bounded steps. A file that is missing, refused, an absolute name or one with a ".." part, or

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "common/db_handle.h"
+#include "common/scan_name.h"
 #include "morvel/command_line.h"
 #include "morvel/line_reader.h"
 
@@ -48,7 +49,7 @@ void ReadScanFiles(ScanData& data, const std::string& packageFolder,
     const std::string sessions(kSessionsSubfolder);
     for (const std::string& name : data.dbaNames) {
         // A name that climbs out of the sessions directory is treated as a missing file.
-        if (!StaysBeneath(name)) continue;
+        if (!common::ScanNameStaysBeneath(name)) continue;
         ReadScanFile(packageFolder, sessions + name, data.dbaLines);
     }
     if (!data.dbaLines.empty()) {
@@ -57,7 +58,8 @@ void ReadScanFiles(ScanData& data, const std::string& packageFolder,
     }
     data.nSource = kSourceSessionScan;
     const std::string scanName = sessionName + ".scan";
-    if (StaysBeneath(scanName)) ReadScanFile(packageFolder, sessions + scanName, data.scanLines);
+    if (common::ScanNameStaysBeneath(scanName))
+        ReadScanFile(packageFolder, sessions + scanName, data.scanLines);
 }
 
 ScanData LoadScanData(const ScanInputs& inputs, std::FILE* console) {

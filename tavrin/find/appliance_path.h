@@ -12,8 +12,4 @@ namespace session_index {
 // which lies beneath the package's work folder.
 std::string MapAppliancePath(std::string_view field);
 
-// True when the scan viewer reads the file a utm2dba row (or a session's ".scan" name) names
-// beneath the sessions folder: it reads no name that begins with '/' or has a ".." step.
-bool ScanViewerReadsName(std::string_view name);
-
 }  // namespace session_index

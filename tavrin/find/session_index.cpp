@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/code_page_chars.h"
+#include "common/scan_name.h"
 #include "platform/ansi_decoder.h"
 #include "platform/bounded_read.h"
 #include "platform/codepage.h"
@@ -290,7 +291,7 @@ bool CIndexBuild::IndexSessionFiles(const session_index::RankedSession& s) {
     // A name the viewer does not read is still indexed (beneath the sessions folder, its
     // leading '/' aside), on no page of the viewer.
     for (const std::string& name : m_dbaFiles) {
-        const bool shown = ScanViewerReadsName(name);
+        const bool shown = common::ScanNameStaysBeneath(name);
         const std::string rel =
             kSessionsFolder + name.substr(std::min(name.find_first_not_of('/'), name.size()));
         if (!IndexFile(s.nRank, rel, shown ? viewerLines : -1, count)) return false;
@@ -299,7 +300,7 @@ bool CIndexBuild::IndexSessionFiles(const session_index::RankedSession& s) {
     }
     const std::string scan = s.strName + ".scan";
     return IndexFile(s.nRank, kSessionsFolder + scan,
-                     viewerLines == 0 && ScanViewerReadsName(scan) ? 0 : -1, count);
+                     viewerLines == 0 && common::ScanNameStaysBeneath(scan) ? 0 : -1, count);
 }
 
 std::int64_t CIndexBuild::SourceOf(int kind, const std::string& name, std::int64_t& cached) {
