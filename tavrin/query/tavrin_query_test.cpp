@@ -175,6 +175,15 @@ std::vector<std::u16string> TypedFilters(const std::vector<std::u16string>& word
 using browser::test::kViews;
 using browser::test::ViewName;
 
+// A work folder named as package name's beneath root, with a new Parent.db of the audit
+// tables in it (null when it cannot be made); work receives the folder.
+sqlite3* CreatePackageParentDb(const std::string& root, const std::string& name,
+                               std::string& work) {
+    work = root + "/" + name;
+    fs::create_directories(work);
+    return browser::test::CreateParentDb(work + "/" + name + "Parent.db");
+}
+
 std::string Utf8(const std::u16string& text) {
     return platform::Utf16ToUtf8(text);
 }
@@ -647,9 +656,8 @@ TEST(NameFilterReference, EveryPairOfTheGeneratorsWords) {
     ASSERT_GT(words.size(), 40u);
     package_import::test::CTempFolder tmp;
     const std::string name = "pairs_log_2016-09-01_2016-09-10";
-    const std::string work = tmp.Str() + "/" + name;
-    fs::create_directories(work);
-    sqlite3* db = browser::test::CreateParentDb(work + "/" + name + "Parent.db");
+    std::string work;
+    sqlite3* db = CreatePackageParentDb(tmp.Str(), name, work);
     ASSERT_NE(nullptr, db);
     browser::test::Exec(db, "BEGIN");
     int id = 0;
@@ -701,10 +709,8 @@ const char* JsonIdKey(AuditView view) {
 // JSON, against the reference.
 TEST(TavrinQueryFilterCheck, ListsExactlyTheReferencesRowsOnEveryPage) {
     package_import::test::CTempFolder tmp;
-    const std::string name = "ref_log_2016-09-01_2016-09-30";
-    const std::string work = tmp.Str() + "/" + name;
-    fs::create_directories(work);
-    sqlite3* db = browser::test::CreateParentDb(work + "/" + name + "Parent.db");
+    std::string work;
+    sqlite3* db = CreatePackageParentDb(tmp.Str(), "ref_log_2016-09-01_2016-09-30", work);
     ASSERT_NE(nullptr, db);
     browser::test::CRefGenerator gen(20160905);
     const browser::test::RefPackage package = gen.Package(60);
