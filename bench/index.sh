@@ -46,10 +46,16 @@ PACKAGE=$(ls "$DATA"/*.tar)
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/index-bench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 peak() { awk 'END { printf "%.1f MB", $1 / 1024 }' "$1"; }
-/usr/bin/time -f %M -o "$WORK/import.rss" "$BUILD/bench/index_bench" --import "$PACKAGE" \
-    "$BUILD/bin" "$WORK/program" >"$WORK/import.log"
-read -r _ WALL CPU UNPACK < <(grep -a "^import " "$WORK/import.log")
-FOLDER=$(grep -a "^work " "$WORK/import.log" | cut -c6-)
+ratio() { awk -v b="$1" -v w="$2" 'BEGIN { printf "%.2f", b / w }'; }
+# A fresh import of the package into $WORK/program: sets WALL CPU UNPACK (seconds) and FOLDER.
+import_package() {
+    rm -rf "$WORK/program"
+    /usr/bin/time -f %M -o "$WORK/import.rss" "$BUILD/bench/index_bench" --import "$PACKAGE" \
+        "$BUILD/bin" "$WORK/program" >"$WORK/import.log"
+    read -r _ WALL CPU UNPACK < <(grep -a "^import " "$WORK/import.log")
+    FOLDER=$(grep -a "^work " "$WORK/import.log" | cut -c6-)
+}
+import_package
 echo "import peak memory         $(peak "$WORK/import.rss") (the archiver included)"
 index() {  # LABEL BINARY [IMPORT FIGURES]
     /usr/bin/time -f %M -o "$WORK/index.rss" "$2" --index-only "$FOLDER" "${@:3}" \
@@ -63,17 +69,13 @@ if [ -n "${TAVRIN_INDEX_BASELINE:-}" ]; then index baseline "$TAVRIN_INDEX_BASEL
 index "this build" "$BUILD/bench/index_bench" "$WALL" "$CPU" "$UNPACK"
 
 # The further rounds: a fresh import each time, then the build alone.
-RATIOS=$(awk -v b="$(grep -a "^index build " "$WORK/index.log" | awk '{print $3}')" \
-    -v w="$WALL" 'BEGIN { printf "%.2f", b / w }')
+built() { grep -a "^index build " "$1" | awk '{print $3}'; }  # seconds, from a log
+RATIOS=$(ratio "$(built "$WORK/index.log")" "$WALL")
 for ((round = 2; round <= ROUNDS; round++)); do
-    rm -rf "$WORK/program"
-    "$BUILD/bench/index_bench" --import "$PACKAGE" "$BUILD/bin" "$WORK/program" >"$WORK/import.log"
-    read -r _ WALL _ _ < <(grep -a "^import " "$WORK/import.log")
-    FOLDER=$(grep -a "^work " "$WORK/import.log" | cut -c6-)
-    BUILT=$("$BUILD/bench/index_bench" --build-only "$FOLDER" | grep -a "^index build " |
-        awk '{print $3}')
-    echo "round $round: import $WALL s, index build $BUILT s"
-    RATIOS="$RATIOS $(awk -v b="$BUILT" -v w="$WALL" 'BEGIN { printf "%.2f", b / w }')"
+    import_package
+    "$BUILD/bench/index_bench" --build-only "$FOLDER" >"$WORK/index.log"
+    echo "round $round: import $WALL s, index build $(built "$WORK/index.log") s"
+    RATIOS="$RATIOS $(ratio "$(built "$WORK/index.log")" "$WALL")"
 done
 if ((ROUNDS > 1)); then
     echo "index / import time, each round: $RATIOS"
